@@ -1,0 +1,58 @@
+#include "certificates/signer_validation.h"
+
+#include "certificates/qualified_certificate.h"
+#include "certificates/x509_chain.h"
+
+namespace MHFX::Security::Cryptography::X509 {
+
+namespace {
+
+using Flags = X509ChainStatusFlags;
+
+struct Group {
+    DWORD bits;
+    ValidationResult result;
+};
+
+constexpr Group kGroups[] = {
+    {Flags::NotTimeValid | Flags::NotTimeNested | Flags::NotSignatureValid,
+     ValidationResult::CertificateNotValid},
+    {Flags::PartialChain | Flags::UntrustedRoot, ValidationResult::ChainFailed},
+    {Flags::OfflineRevocation | Flags::RevocationStatusUnknown,
+     ValidationResult::RevocationUnavailable},
+    {Flags::Revoked, ValidationResult::Revoked},
+};
+
+} // namespace
+
+ValidationResult ResultOfFailedChain(const std::vector<X509ChainStatus>& statuses) {
+    for (const Group& group : kGroups) {
+        for (const X509ChainStatus& status : statuses) {
+            if ((status.Status & group.bits) != 0) {
+                return group.result;
+            }
+        }
+    }
+    return ValidationResult::ChainInvalidOther;
+}
+
+ValidationResult ValidateSignerCertificate(const X509Certificate& certificate) {
+    X509Chain chain;
+    chain.UseMachineContext = false;
+    chain.ChainPolicy.RevocationMode = X509RevocationMode::Online;
+    chain.ChainPolicy.RevocationFlag = CERT_CHAIN_REVOCATION_CHECK_CHAIN;
+    chain.ChainPolicy.VerificationFlags = 0;
+
+    chain.Build(certificate);
+    chain.FillChainElements();
+    // Some engines' base policy passes revoked chains and chains whose revocation data is
+    // out of reach; the status word still tells.
+    const bool passed = chain.Verify() && (chain.ErrorStatus() & kDecidingChainStatus) == 0;
+    if (!passed) {
+        return ResultOfFailedChain(chain.ChainStatus());
+    }
+    return IsQualified(certificate) ? ValidationResult::ValidQualified
+                                    : ValidationResult::ValidNotQualified;
+}
+
+} // namespace MHFX::Security::Cryptography::X509

@@ -1,0 +1,30 @@
+// The five ordered checks of a signer's certificate, summarized as one ValidationResult:
+// one chain build with online revocation checking of the whole chain, the base policy, and
+// the qualified test when the chain passes.
+#pragma once
+
+#include <vector>
+
+#include "certificates/validation_result.h"
+#include "certificates/x509_certificate.h"
+#include "certificates/x509_chain_status.h"
+
+namespace MHFX::Security::Cryptography::X509 {
+
+// May block while revocation data is fetched. Throws what chain building, the policy check
+// or the qualified test throw.
+ValidationResult ValidateSignerCertificate(const X509Certificate& certificate);
+
+// The status bits that decide a failed chain's result. A chain showing any of them never
+// counts as passed, whatever a permissive base policy says.
+constexpr DWORD kDecidingChainStatus =
+    X509ChainStatusFlags::NotTimeValid | X509ChainStatusFlags::NotTimeNested |
+    X509ChainStatusFlags::NotSignatureValid | X509ChainStatusFlags::PartialChain |
+    X509ChainStatusFlags::UntrustedRoot | X509ChainStatusFlags::OfflineRevocation |
+    X509ChainStatusFlags::RevocationStatusUnknown | X509ChainStatusFlags::Revoked;
+
+// The result of a chain the policy rejected, from its statuses: the first group with a bit
+// anywhere in the list decides (validity, chain, revocation data, revocation), else 0.
+ValidationResult ResultOfFailedChain(const std::vector<X509ChainStatus>& statuses);
+
+} // namespace MHFX::Security::Cryptography::X509

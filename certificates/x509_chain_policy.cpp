@@ -1,0 +1,7 @@
+#include "certificates/x509_chain_policy.h"
+
+namespace MHFX::Security::Cryptography::X509 {
+
+X509ChainPolicy::X509ChainPolicy() : VerificationTime(CurrentChainTime()) {}
+
+} // namespace MHFX::Security::Cryptography::X509

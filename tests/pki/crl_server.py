@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""Loopback HTTP server for the test PKI's revocation lists.
+
+Usage: crl_server.py ROOT [LIFETIME_SECONDS]
+
+Binds a free port on 127.0.0.1 for serving ROOT and a second port that is bound but never
+listens (connections to it are refused: the address of a CRL that nothing serves). Prints
+"PORT DEAD_PORT PID" and returns at once; the forked child serves until it is killed, its
+ROOT folder disappears (the test program's scratch folder was removed) or LIFETIME passes.
+"""
+import functools
+import http.server
+import os
+import socket
+import sys
+import threading
+import time
+
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    extensions_map = {"": "application/octet-stream", ".crl": "application/pkix-crl"}
+
+    def log_message(self, fmt, *args):
+        with open(os.path.join(self.directory, "..", "requests.log"), "a") as log:
+            log.write("%s\n" % (fmt % args))
+
+
+def main():
+    root = os.path.abspath(sys.argv[1])
+    lifetime = float(sys.argv[2]) if len(sys.argv) > 2 else 3600.0
+    handler = functools.partial(QuietHandler, directory=root)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    dead = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    dead.bind(("127.0.0.1", 0))
+
+    pid = os.fork()
+    if pid:
+        print(server.server_address[1], dead.getsockname()[1], pid, flush=True)
+        os._exit(0)
+
+    os.setsid()
+    devnull = os.open(os.devnull, os.O_RDWR)
+    for fd in (0, 1, 2):
+        os.dup2(devnull, fd)
+
+    def watchdog():
+        deadline = time.monotonic() + lifetime
+        while time.monotonic() < deadline and os.path.isdir(root):
+            time.sleep(1)
+        server.shutdown()
+
+    threading.Thread(target=watchdog, daemon=True).start()
+    server.serve_forever(poll_interval=0.2)
+    os._exit(0)
+
+
+if __name__ == "__main__":
+    main()

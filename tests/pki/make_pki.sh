@@ -1,0 +1,284 @@
+#!/bin/bash
+# Builds a fresh test PKI with the OpenSSL command line.
+#
+#   make_pki.sh DIR BASE_URL DEAD_URL RUN
+#
+# DIR      output folder (created); CRLs go to DIR/www/RUN/, which the CRL server serves
+# BASE_URL where DIR/www/RUN/ is served, e.g. http://127.0.0.1:PORT/RUN
+# DEAD_URL an address that nothing serves, for the "revocation data unreachable" cases
+# RUN      tag of this run, part of every CA name so that runs never share an issuer
+#
+# Per certificate NAME: NAME.cert.pem, NAME.key.pem, NAME.pvk (the private key
+# as a CryptoAPI PRIVATEKEYBLOB after a 24-byte PVK header). Per CA also NAME.crl (DER, the
+# served copy lives in www/RUN/) and NAME.crl.pem. trusted-chain.pem holds the root and the
+# installed intermediates (for openssl -CAfile). manifest.txt lists "NAME STORES", STORES
+# being the comma-separated current-user system stores the certificate goes into ("-": none).
+set -euo pipefail
+
+DIR=$1
+BASE_URL=$2
+DEAD_URL=$3
+RUN=$4
+
+mkdir -p "$DIR/www/$RUN" "$DIR/work"
+cd "$DIR"
+: >manifest.txt
+
+ORG="Dossiq Test PKI"
+NOW_MINUS_DAY=$(date -u -d '-1 day' +%Y%m%d%H%M%SZ)
+TWO_YEARS=$(date -u -d '+2 years' +%Y%m%d%H%M%SZ)
+CA_START=20190101000000Z
+CA_END=20401231000000Z
+
+# Keys are generated up front, two at a time. The CAs, the qualified signer and the
+# recipients, which later tests use with OpenSSL, get 2048 bits; the many variants that only
+# the chain and name checks look at get 1024 bits, which is several times faster to make.
+genkey() { # NAME BITS
+    openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:$2 -out "$1.key.pem" 2>/dev/null
+    openssl rsa -in "$1.key.pem" -outform PVK -pvk-none -out "$1.pvk" 2>/dev/null
+}
+
+STRONG="root issuing offline_ca orphan_ca qualified
+     recipient_ab recipient_tp recipient_both recipient_no_ke"
+VARIANTS="qualified_reversed qualified_others qc_compliance_only no_qc
+     no_nonrepudiation no_key_usage ds_nr_ke key_cert_sign critical_unknown
+     name_two_words name_trailing_space name_hyphen_inside name_leading_hyphen
+     name_hyphenated_first name_single_word no_cn
+     expired expired_untrusted self_signed partial revoked crl_dead offline_ca_signer"
+running=0
+for name in $STRONG $VARIANTS; do
+    bits=1024
+    case " $STRONG " in *" $name "*) bits=2048 ;; esac
+    genkey "$name" $bits &
+    running=$((running + 1))
+    if [ $running -ge 2 ]; then
+        wait -n
+        running=$((running - 1))
+    fi
+done
+wait
+
+# One openssl ca database per CA; "self" signs the self-signed certificates.
+ca_config() { # CA
+    local ca=$1
+    mkdir -p "work/$ca/newcerts"
+    touch "work/$ca/index.txt"
+    openssl rand -hex 8 | sed 's/^./4/' >"work/$ca/serial"
+    echo 1000 >"work/$ca/crlnumber"
+    cat >"work/$ca/ca.cnf" <<EOF
+[ ca ]
+default_ca = this_ca
+[ this_ca ]
+dir = $DIR/work/$ca
+database = \$dir/index.txt
+new_certs_dir = \$dir/newcerts
+serial = \$dir/serial
+crlnumber = \$dir/crlnumber
+certificate = $DIR/$ca.cert.pem
+private_key = $DIR/$ca.key.pem
+default_md = sha256
+default_crl_days = 30
+policy = any_name
+unique_subject = no
+email_in_dn = yes
+utf8 = yes
+string_mask = utf8only
+[ any_name ]
+commonName = optional
+emailAddress = optional
+organizationName = optional
+organizationalUnitName = optional
+countryName = optional
+serialNumber = optional
+EOF
+}
+
+cat >work/req.cnf <<EOF
+[ req ]
+distinguished_name = dn
+string_mask = utf8only
+utf8 = yes
+prompt = no
+[ dn ]
+CN = unused
+EOF
+
+# Extension sections shared by the certificates; each certificate's own section pulls
+# from them.
+cat >work/common.cnf <<EOF
+[ qc_both ]
+s1 = SEQUENCE:qc_compliance
+s2 = SEQUENCE:qc_sscd
+[ qc_reversed ]
+s1 = SEQUENCE:qc_sscd
+s2 = SEQUENCE:qc_compliance
+[ qc_others ]
+s1 = SEQUENCE:qc_syntax_v2
+s2 = SEQUENCE:qc_sscd
+s3 = SEQUENCE:qc_retention
+s4 = SEQUENCE:qc_compliance
+s5 = SEQUENCE:qc_type
+[ qc_compliance_only ]
+s1 = SEQUENCE:qc_compliance
+s2 = SEQUENCE:qc_retention
+[ qc_compliance ]
+id = OID:0.4.0.1862.1.1
+[ qc_sscd ]
+id = OID:0.4.0.1862.1.4
+[ qc_retention ]
+id = OID:0.4.0.1862.1.3
+years = INTEGER:10
+[ qc_type ]
+id = OID:0.4.0.1862.1.6
+types = SEQUENCE:qc_type_list
+[ qc_type_list ]
+esign = OID:0.4.0.1862.1.6.1
+[ qc_syntax_v2 ]
+id = OID:1.3.6.1.5.5.7.11.2
+info = SEQUENCE:qc_semantics
+[ qc_semantics ]
+natural_person = OID:0.4.0.194121.1.1
+EOF
+
+# issue NAME ISSUER SUBJECT START END EXTENSION-LINES...
+# ISSUER "self" makes a self-signed certificate.
+issue() {
+    local name=$1 issuer=$2 subject=$3 start=$4 end=$5
+    shift 5
+    {
+        cat work/common.cnf
+        echo "[ ext ]"
+        printf '%s\n' "$@"
+    } >"work/$name.ext"
+    openssl req -new -config work/req.cnf -utf8 -key "$name.key.pem" -subj "$subject" \
+        -out "work/$name.csr"
+    if [ "$issuer" = self ]; then
+        ca_config "$name"
+        openssl ca -batch -preserveDN -config "work/$name/ca.cnf" -selfsign -keyfile "$name.key.pem" \
+            -in "work/$name.csr" -out "$name.cert.pem" -startdate "$start" -enddate "$end" \
+            -extfile "work/$name.ext" -extensions ext -notext 2>"work/$name.log"
+    else
+        openssl ca -batch -preserveDN -config "work/$issuer/ca.cnf" -in "work/$name.csr" \
+            -out "$name.cert.pem" -startdate "$start" -enddate "$end" \
+            -extfile "work/$name.ext" -extensions ext -notext 2>"work/$name.log"
+    fi
+}
+
+manifest() { echo "$1 $2" >>manifest.txt; }
+
+CA_EXT=("basicConstraints = critical, CA:true" "keyUsage = critical, keyCertSign, cRLSign"
+    "subjectKeyIdentifier = hash" "authorityKeyIdentifier = keyid")
+ROOT_EXT=("basicConstraints = critical, CA:true" "keyUsage = critical, keyCertSign, cRLSign"
+    "subjectKeyIdentifier = hash")
+
+# The trusted hierarchy: a root in "Root", two intermediates in "CA". The offline CA's own
+# revocation data is unreachable.
+issue root self "/O=$ORG/CN=Dossiq Test Root CA $RUN" $CA_START $CA_END "${ROOT_EXT[@]}"
+manifest root Root
+ca_config root
+issue issuing root "/O=$ORG/CN=Dossiq Test Qualified CA $RUN" $CA_START $CA_END "${CA_EXT[@]}" \
+    "crlDistributionPoints = URI:$BASE_URL/root.crl"
+manifest issuing CA
+ca_config issuing
+issue offline_ca root "/O=$ORG/CN=Dossiq Test Offline CA $RUN" $CA_START $CA_END "${CA_EXT[@]}" \
+    "crlDistributionPoints = URI:$DEAD_URL/root.crl"
+manifest offline_ca CA
+ca_config offline_ca
+# Installed nowhere: whatever it issues has a partial chain.
+issue orphan_ca self "/O=$ORG/CN=Dossiq Test Orphan CA $RUN" $CA_START $CA_END "${ROOT_EXT[@]}"
+ca_config orphan_ca
+
+MARKO="Marko Marković 1234567"
+# signer NAME ISSUER CN-or-empty OU EXTRA-LINES...: a signer in "My" with e-mail address,
+# valid from yesterday for two years.
+signer() {
+    local name=$1 issuer=$2 cn=$3 ou=$4
+    shift 4
+    local subject="/C=RS/O=$ORG/OU=$ou"
+    [ -n "$cn" ] && subject="$subject/CN=$cn"
+    subject="$subject/emailAddress=$name@dossiq.test"
+    issue "$name" "$issuer" "$subject" "$NOW_MINUS_DAY" "$TWO_YEARS" \
+        "subjectKeyIdentifier = hash" "authorityKeyIdentifier = keyid" \
+        "subjectAltName = email:$name@dossiq.test" "$@"
+    manifest "$name" My
+}
+QC_BOTH="1.3.6.1.5.5.7.1.3 = ASN1:SEQUENCE:qc_both"
+KU_SIGN="keyUsage = critical, digitalSignature, nonRepudiation"
+CDP="crlDistributionPoints = URI:$BASE_URL/issuing.crl"
+
+signer qualified issuing "$MARKO" "qualified" "$QC_BOTH" "$KU_SIGN" "$CDP"
+signer qualified_reversed issuing "$MARKO" "qualified reversed" \
+    "1.3.6.1.5.5.7.1.3 = ASN1:SEQUENCE:qc_reversed" "$KU_SIGN" "$CDP"
+signer qualified_others issuing "$MARKO" "qualified among others" \
+    "1.3.6.1.5.5.7.1.3 = ASN1:SEQUENCE:qc_others" "$KU_SIGN" "$CDP"
+signer qc_compliance_only issuing "$MARKO" "compliance only" \
+    "1.3.6.1.5.5.7.1.3 = ASN1:SEQUENCE:qc_compliance_only" "$KU_SIGN" "$CDP"
+signer no_qc issuing "$MARKO" "no statements" "$KU_SIGN" "$CDP"
+signer no_nonrepudiation issuing "$MARKO" "no nonRepudiation" "$QC_BOTH" \
+    "keyUsage = critical, digitalSignature" "$CDP"
+signer no_key_usage issuing "$MARKO" "no key usage" "$QC_BOTH" "$CDP"
+signer ds_nr_ke issuing "$MARKO" "signature and encipherment" "$QC_BOTH" \
+    "keyUsage = critical, digitalSignature, nonRepudiation, keyEncipherment" "$CDP"
+# keyCertSign without being a CA: chains with "not valid for usage" under Wine.
+signer key_cert_sign issuing "$MARKO" "keyCertSign" "$QC_BOTH" \
+    "keyUsage = critical, digitalSignature, nonRepudiation, keyCertSign" "$CDP"
+# A critical extension no engine knows: the base policy rejects it for a reason of its own.
+signer critical_unknown issuing "$MARKO" "unknown critical extension" "$QC_BOTH" "$KU_SIGN" \
+    "$CDP" "1.3.6.1.4.1.55555.7.1 = critical, ASN1:NULL"
+signer name_two_words issuing "Marko Marković" "two words" "$QC_BOTH" "$KU_SIGN" "$CDP"
+signer name_trailing_space issuing "Marko Marković " "trailing space" "$QC_BOTH" "$KU_SIGN" "$CDP"
+signer name_hyphen_inside issuing "Marko Marković 12345-67" "hyphen inside" "$QC_BOTH" \
+    "$KU_SIGN" "$CDP"
+signer name_leading_hyphen issuing "Marko Marković -1234567" "leading hyphen" "$QC_BOTH" \
+    "$KU_SIGN" "$CDP"
+signer name_hyphenated_first issuing "Ana-Marija Marković" "hyphenated first word" "$QC_BOTH" \
+    "$KU_SIGN" "$CDP"
+signer name_single_word issuing "Marković" "single word" "$QC_BOTH" "$KU_SIGN" "$CDP"
+signer no_cn issuing "" "no common name" "$QC_BOTH" "$KU_SIGN" "$CDP"
+
+# Chain and revocation variants, all otherwise qualified.
+issue expired issuing "/C=RS/O=$ORG/OU=expired/CN=$MARKO" 20200101000000Z 20210101000000Z \
+    "subjectKeyIdentifier = hash" "authorityKeyIdentifier = keyid" "$QC_BOTH" "$KU_SIGN" "$CDP"
+manifest expired My
+issue expired_untrusted orphan_ca "/C=RS/O=$ORG/OU=expired untrusted/CN=$MARKO" \
+    20200101000000Z 20210101000000Z "subjectKeyIdentifier = hash" \
+    "authorityKeyIdentifier = keyid" "$QC_BOTH" "$KU_SIGN" \
+    "crlDistributionPoints = URI:$BASE_URL/orphan_ca.crl"
+manifest expired_untrusted My
+issue self_signed self "/C=RS/O=$ORG/OU=self-signed/CN=$MARKO" "$NOW_MINUS_DAY" "$TWO_YEARS" \
+    "subjectKeyIdentifier = hash" "$QC_BOTH" "$KU_SIGN"
+manifest self_signed My
+signer partial orphan_ca "$MARKO" "partial chain" "$QC_BOTH" "$KU_SIGN" \
+    "crlDistributionPoints = URI:$BASE_URL/orphan_ca.crl"
+signer revoked issuing "$MARKO" "revoked" "$QC_BOTH" "$KU_SIGN" "$CDP"
+signer crl_dead issuing "$MARKO" "unreachable CRL" "$QC_BOTH" "$KU_SIGN" \
+    "crlDistributionPoints = URI:$DEAD_URL/issuing.crl"
+signer offline_ca_signer offline_ca "$MARKO" "unreachable CA CRL" "$QC_BOTH" "$KU_SIGN" \
+    "crlDistributionPoints = URI:$BASE_URL/offline_ca.crl"
+
+# Recipients: address-book stores, and "My" too so that the private key is at hand.
+recipient() { # NAME CN STORES KEY-USAGE
+    local name=$1 cn=$2 stores=$3 ku=$4
+    issue "$name" issuing "/C=RS/O=$ORG/OU=recipient/CN=$cn/emailAddress=$name@dossiq.test" \
+        "$NOW_MINUS_DAY" "$TWO_YEARS" "subjectKeyIdentifier = hash" \
+        "authorityKeyIdentifier = keyid" "subjectAltName = email:$name@dossiq.test" \
+        "keyUsage = critical, $ku" "$CDP"
+    manifest "$name" "$stores"
+}
+recipient recipient_ab "Petar Petrović" AddressBook,My "digitalSignature, keyEncipherment"
+recipient recipient_tp "Jelena Jovanović" TrustedPeople,My "keyEncipherment"
+recipient recipient_both "Đorđe Đurić" AddressBook,TrustedPeople,My \
+    "digitalSignature, keyEncipherment, dataEncipherment"
+recipient recipient_no_ke "Milica Nikolić" AddressBook,My "digitalSignature, nonRepudiation"
+
+openssl ca -batch -config work/issuing/ca.cnf -revoke revoked.cert.pem -crl_reason keyCompromise \
+    2>work/revoke.log
+
+for ca in root issuing offline_ca orphan_ca; do
+    openssl ca -batch -config "work/$ca/ca.cnf" -gencrl -out "$ca.crl.pem" 2>"work/$ca.crl.log"
+    openssl crl -in "$ca.crl.pem" -outform DER -out "$ca.crl"
+    cp "$ca.crl" "www/$RUN/$ca.crl"
+done
+
+cat root.cert.pem issuing.cert.pem offline_ca.cert.pem >trusted-chain.pem
+echo "made $(wc -l <manifest.txt) certificates in $DIR"

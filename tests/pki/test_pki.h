@@ -1,0 +1,134 @@
+// The test PKI: certificates, keys and revocation lists made fresh by the OpenSSL command
+// line for each test program, served over HTTP from 127.0.0.1 and installed into the current
+// user's system stores, then removed again when the program ends.
+//
+// A test program adds tests/pki/test_pki.cpp to its SOURCES and calls TestPki::Pki::Get()
+// in the tests that need it: the first call builds and installs everything (a few seconds),
+// later calls return the same kit. Removal runs after the last test.
+//
+// What the kit holds (file stem: stores, with "+key" where the private key is installed):
+//   root                     Root    "Dossiq Test Root CA <run>", no CRL address
+//   issuing                  CA      "Dossiq Test Qualified CA <run>", issues the signers
+//   offline_ca               CA      its own CRL address is served by nothing
+//   orphan_ca                -       installed nowhere: what it issues has a partial chain
+//   qualified                My+key  both ETSI statements, "Marko Marković 1234567",
+//                                    e-mail qualified@dossiq.test, digitalSignature and
+//                                    nonRepudiation: validates as qualified (6)
+//   qualified_reversed       My+key  the two statements in the other order
+//   qualified_others         My+key  both statements among three others with information
+//   qc_compliance_only       My+key  QcCompliance (and a retention period) without QcSSCD
+//   no_qc                    My+key  no qcStatements extension
+//   no_nonrepudiation        My+key  key usage digitalSignature only
+//   no_key_usage             My+key  no key-usage extension
+//   ds_nr_ke                 My+key  digitalSignature, nonRepudiation and keyEncipherment
+//   key_cert_sign            My+key  keyCertSign on an end certificate (not valid for usage)
+//   critical_unknown         My+key  a critical extension nobody knows
+//   name_two_words           My+key  CN "Marko Marković"
+//   name_trailing_space      My+key  CN "Marko Marković "
+//   name_hyphen_inside       My+key  CN "Marko Marković 12345-67"
+//   name_leading_hyphen      My+key  CN "Marko Marković -1234567"
+//   name_hyphenated_first    My+key  CN "Ana-Marija Marković"
+//   name_single_word         My+key  CN "Marković"
+//   no_cn                    My+key  a subject without common name
+//   expired                  My+key  valid in 2020 only, under the trusted hierarchy
+//   expired_untrusted        My+key  valid in 2020 only, issued by orphan_ca
+//   self_signed              My+key  self-signed, not in Root
+//   partial                  My+key  issued by orphan_ca
+//   revoked                  My+key  listed in issuing's CRL
+//   crl_dead                 My+key  its CRL address is served by nothing
+//   offline_ca_signer        My+key  issued by offline_ca
+//   recipient_ab             AddressBook, My+key      keyEncipherment
+//   recipient_tp             TrustedPeople, My+key    keyEncipherment
+//   recipient_both           AddressBook, TrustedPeople, My+key  keyEncipherment
+//   recipient_no_ke          AddressBook, My+key      no keyEncipherment
+// Everything except the named variants is otherwise a qualified signer issued by "issuing".
+// Keys sit in their own containers of the "Microsoft Enhanced RSA and AES Cryptographic
+// Provider" as AT_KEYEXCHANGE keys, named in CERT_KEY_PROV_INFO_PROP_ID.
+//
+// Files in Dir() (Unix path UnixDir(), for OpenSSL): NAME.cert.pem, NAME.key.pem, NAME.pvk;
+// per CA NAME.crl (DER) and NAME.crl.pem; trusted-chain.pem (root and both installed
+// intermediates, for "openssl cms -verify -CAfile"); requests.log (the CRL server's log).
+#pragma once
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "foundation/handle.h"
+
+namespace TestPki {
+
+struct Entry {
+    std::string name;
+    std::vector<std::wstring> stores; // current-user system stores holding it
+    std::wstring container;           // key container, empty when no key is installed
+    std::string der;                  // the encoded certificate
+};
+
+class Pki {
+public:
+    // The program's kit, made and installed on first use. Throws std::runtime_error with
+    // the tools' output when that fails.
+    static Pki& Get();
+
+    const std::wstring& Dir() const { return dir_; }
+    const std::string& UnixDir() const { return unixDir_; }
+    const std::string& RunId() const { return run_; }
+    const std::string& BaseUrl() const { return baseUrl_; } // where the CRLs are served
+    const std::string& DeadUrl() const { return deadUrl_; } // refused connections
+
+    std::wstring CertPath(const std::string& name) const;
+    std::string UnixCertPath(const std::string& name) const;
+    std::string UnixKeyPath(const std::string& name) const;
+    std::string UnixCrlPath(const std::string& ca) const; // PEM
+    std::string UnixTrustedChainPath() const;
+
+    const Entry& Find(const std::string& name) const;
+    std::vector<std::string> Names() const;
+
+    // The installed certificate as found in its first store (properties included), or a
+    // context of the file for one installed nowhere. A new reference for the caller.
+    MHFX::CertContextHandle Certificate(const std::string& name) const;
+    // A context made from the file alone, in no store.
+    MHFX::CertContextHandle LoadCertificate(const std::string& name) const;
+    // Whether `context` carries this run's mark (certificates of other runs may sit in the
+    // same stores while they run).
+    bool Owns(PCCERT_CONTEXT context) const;
+
+    // Stops the CRL server: every served address becomes unreachable.
+    void StopCrlServer();
+    bool CrlServerRunning() const { return serverPid_ != 0; }
+    // The server's request log ("GET /run/issuing.crl ..." lines).
+    std::string RequestLog() const;
+
+    // Removes the certificates, key containers and server of this kit; Get() after it makes
+    // a new kit.
+    static void Shutdown();
+
+private:
+    Pki() = default;
+    void Create();
+    void Install(Entry& entry);
+    void Uninstall();
+
+    std::wstring dir_;
+    std::string unixDir_;
+    std::string run_;
+    std::string baseUrl_;
+    std::string deadUrl_;
+    long serverPid_ = 0;
+    std::map<std::string, Entry> entries_;
+    std::vector<std::string> order_;
+};
+
+// The mark property every kit certificate carries: "<run> <seconds since 1970>".
+constexpr DWORD kMarkPropertyId = CERT_FIRST_USER_PROP_ID + 0x4D1;
+
+// Removes kit certificates (and their key containers) that earlier runs left behind, older
+// than `minAgeSeconds`. Returns how many certificates were removed.
+int RemoveStaleInstallations(unsigned minAgeSeconds);
+
+} // namespace TestPki
