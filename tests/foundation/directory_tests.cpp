@@ -1,0 +1,183 @@
+// The directory listing over a real tree, and the environment queries under Wine.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "common/test_support.h"
+#include "foundation/argument_exception.h"
+#include "foundation/environment.h"
+#include "foundation/io/directory.h"
+#include "foundation/io/path_too_long_exception.h"
+#include "foundation/win32_exception.h"
+
+using namespace MHFX;
+using namespace MHFX::IO;
+
+namespace {
+
+using Entries = std::vector<std::wstring>;
+
+Entries Sorted(Entries entries) {
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+class DirectoryTest : public testing::Test {
+protected:
+    // root\a.txt, root\empty\, root\sub\b.txt, root\sub\deeper\c.txt
+    void SetUp() override {
+        root_ = TestSupport::MakeTempDir(L"dir");
+        ASSERT_TRUE(::CreateDirectoryW((root_ + L"\\empty").c_str(), nullptr));
+        ASSERT_TRUE(::CreateDirectoryW((root_ + L"\\sub").c_str(), nullptr));
+        ASSERT_TRUE(::CreateDirectoryW((root_ + L"\\sub\\deeper").c_str(), nullptr));
+        TestSupport::WriteFileBytes(root_ + L"\\a.txt", "a");
+        TestSupport::WriteFileBytes(root_ + L"\\sub\\b.txt", "b");
+        TestSupport::WriteFileBytes(root_ + L"\\sub\\deeper\\c.txt", "c");
+    }
+
+    std::wstring root_;
+};
+
+} // namespace
+
+TEST_F(DirectoryTest, TopFolderOnly) {
+    const Entries entries =
+        Directory::GetFileSystemEntries(root_, L"*", SearchOption::TopDirectoryOnly);
+    EXPECT_EQ(Sorted(entries), (Entries{root_ + L"\\a.txt", root_ + L"\\empty", root_ + L"\\sub"}));
+}
+
+TEST_F(DirectoryTest, WholeTreeFolderByFolder) {
+    const Entries entries =
+        Directory::GetFileSystemEntries(root_, L"*", SearchOption::AllDirectories);
+    EXPECT_EQ(Sorted(entries), (Entries{root_ + L"\\a.txt", root_ + L"\\empty", root_ + L"\\sub",
+                                        root_ + L"\\sub\\b.txt", root_ + L"\\sub\\deeper",
+                                        root_ + L"\\sub\\deeper\\c.txt"}));
+    // A folder's entries all come before those of the folders found in it.
+    auto at = [&](const std::wstring& name) {
+        return std::find(entries.begin(), entries.end(), root_ + name) - entries.begin();
+    };
+    EXPECT_LT(std::max({at(L"\\a.txt"), at(L"\\empty"), at(L"\\sub")}),
+              std::min(at(L"\\sub\\b.txt"), at(L"\\sub\\deeper")));
+    EXPECT_LT(at(L"\\sub\\deeper"), at(L"\\sub\\deeper\\c.txt"));
+}
+
+TEST_F(DirectoryTest, CallersSpellingIsKept) {
+    // The results start with the path as given; the listing itself uses the full path.
+    std::wstring slashed = root_ + L"/sub/";
+    EXPECT_EQ(Sorted(Directory::GetFileSystemEntries(slashed, L"*", SearchOption::AllDirectories)),
+              (Entries{slashed + L"b.txt", slashed + L"deeper", slashed + L"deeper\\c.txt"}));
+    EXPECT_EQ(Directory::GetFileSystemEntries(root_ + L"\\sub\\..\\sub\\deeper", L"*",
+                                              SearchOption::TopDirectoryOnly),
+              (Entries{root_ + L"\\sub\\..\\sub\\deeper\\c.txt"}));
+}
+
+TEST_F(DirectoryTest, EmptyResults) {
+    EXPECT_TRUE(
+        Directory::GetFileSystemEntries(root_ + L"\\empty", L"*", SearchOption::AllDirectories)
+            .empty());
+    EXPECT_TRUE(Directory::GetFileSystemEntries(L"", L"*", SearchOption::AllDirectories).empty());
+    // No match for the pattern is an empty folder, not an error.
+    EXPECT_TRUE(
+        Directory::GetFileSystemEntries(root_, L"*.none", SearchOption::TopDirectoryOnly).empty());
+    EXPECT_EQ(Directory::GetFileSystemEntries(root_, L"a.*", SearchOption::TopDirectoryOnly),
+              (Entries{root_ + L"\\a.txt"}));
+}
+
+TEST_F(DirectoryTest, MissingFolderIsASystemErrorAndModeComesBack) {
+    const UINT before = ::SetErrorMode(SEM_NOGPFAULTERRORBOX);
+    try {
+        Directory::GetFileSystemEntries(root_ + L"\\nothing", L"*", SearchOption::AllDirectories);
+        ADD_FAILURE() << "no exception";
+    } catch (const Win32Exception& e) {
+        EXPECT_EQ(e.ErrorCode(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    }
+    EXPECT_EQ(::SetErrorMode(SEM_NOGPFAULTERRORBOX), static_cast<UINT>(SEM_NOGPFAULTERRORBOX));
+    Directory::GetFileSystemEntries(root_, L"*", SearchOption::AllDirectories);
+    EXPECT_EQ(::SetErrorMode(before), static_cast<UINT>(SEM_NOGPFAULTERRORBOX));
+}
+
+TEST_F(DirectoryTest, SearchHandlesAreClosed) {
+    DWORD before = 0;
+    ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &before));
+    for (int i = 0; i < 20; ++i) {
+        Directory::GetFileSystemEntries(root_, L"*", SearchOption::AllDirectories);
+        EXPECT_THROW(
+            Directory::GetFileSystemEntries(root_ + L"\\a.txt", L"*", SearchOption::AllDirectories),
+            Win32Exception);
+    }
+    DWORD after = 0;
+    ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &after));
+    EXPECT_LE(after, before + 2); // slack for handles the runtime opens on its own
+    // Every folder of the tree can go at once: nothing holds them.
+    TestSupport::RemoveTree(root_);
+    EXPECT_FALSE(::PathIsDirectoryW(root_.c_str()));
+}
+
+TEST_F(DirectoryTest, PatternsThatClimbAreRefused) {
+    const std::wstring message =
+        L"Search pattern cannot contain \"..\" to move up directories and can be contained only "
+        L"internally in file/directory names, as in \"a..b\".";
+    for (const wchar_t* pattern : {L"..", L"..\\*", L"../*", L"*..", L"a\\..\\*", L"x..\\y"}) {
+        try {
+            Directory::GetFileSystemEntries(root_, pattern, SearchOption::TopDirectoryOnly);
+            ADD_FAILURE() << TestSupport::Narrow(pattern);
+        } catch (const ArgumentException& e) {
+            EXPECT_EQ(e.Message(), message) << TestSupport::Narrow(pattern);
+        }
+    }
+    // Also with no folder to list: the pattern is checked first.
+    EXPECT_THROW(Directory::GetFileSystemEntries(L"", L"..", SearchOption::TopDirectoryOnly),
+                 ArgumentException);
+    EXPECT_TRUE(
+        Directory::GetFileSystemEntries(root_, L"a..b", SearchOption::TopDirectoryOnly).empty());
+    EXPECT_TRUE(
+        Directory::GetFileSystemEntries(root_, L"*..txt", SearchOption::TopDirectoryOnly).empty());
+}
+
+TEST_F(DirectoryTest, OptionOutOfRange) {
+    for (int option : {2, -1}) {
+        try {
+            Directory::GetFileSystemEntries(root_, L"*", static_cast<SearchOption>(option));
+            ADD_FAILURE() << option;
+        } catch (const ArgumentException& e) {
+            EXPECT_EQ(e.ParamName(), L"searchOption");
+            EXPECT_EQ(e.Message(),
+                      L"Enum value was out of legal range.\r\nParameter Name: searchOption");
+        }
+    }
+}
+
+TEST(Environment, OSVersionIsReadOnce) {
+    const OperatingSystem& os = Environment::OSVersion();
+    EXPECT_EQ(&os, &Environment::OSVersion());
+    OSVERSIONINFOEXW info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+    ASSERT_TRUE(::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info)));
+    EXPECT_EQ(os.Platform, DWORD{VER_PLATFORM_WIN32_NT});
+    EXPECT_EQ(os.Major, info.dwMajorVersion);
+    EXPECT_EQ(os.Minor, info.dwMinorVersion);
+    EXPECT_EQ(os.Build, info.dwBuildNumber);
+    EXPECT_EQ(os.ServicePack, (DWORD{info.wServicePackMajor} << 16) | info.wServicePackMinor);
+    EXPECT_EQ(os.IsServer, info.wProductType != VER_NT_WORKSTATION);
+    EXPECT_GT(os.Major, 5u);
+    EXPECT_TRUE(os.Is64BitMachine); // the build and test host is x86-64
+}
+
+TEST(Environment, AppDataIsInsideThePrefix) {
+    const std::wstring appData = Environment::GetFolderPath(CSIDL_APPDATA);
+    wchar_t expected[MAX_PATH];
+    ASSERT_EQ(::SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, expected), S_OK);
+    EXPECT_EQ(appData, expected);
+    const char* prefix = std::getenv("WINEPREFIX");
+    ASSERT_NE(prefix, nullptr);
+    std::string unixPrefix = prefix;
+    while (unixPrefix.size() > 1 && unixPrefix.back() == '/') {
+        unixPrefix.pop_back();
+    }
+    EXPECT_EQ(TestSupport::UnixPath(appData).rfind(unixPrefix + "/", 0), 0u)
+        << TestSupport::Narrow(appData) << " not below " << unixPrefix;
+    EXPECT_THROW(Environment::GetFolderPath(0x7F), Win32Exception);
+}
