@@ -30,11 +30,12 @@ FileStream::FileStream(const std::wstring& path, FileMode mode, DWORD access, DW
         throw ArgumentException(std::wstring(), L"path");
     }
     const DWORD disposition = mode == FileMode::Append ? OPEN_ALWAYS : static_cast<DWORD>(mode);
-    handle_.reset(::CreateFileW(path.c_str(), access, share, nullptr, disposition,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handle_) {
+    const HANDLE file = ::CreateFileW(path.c_str(), access, share, nullptr, disposition,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
         throw Win32Exception();
     }
+    Attach(file);
     if (mode == FileMode::Append) {
         Seek(0, SeekOrigin::End);
     }
@@ -42,7 +43,7 @@ FileStream::FileStream(const std::wstring& path, FileMode mode, DWORD access, DW
 
 std::int64_t FileStream::Length() const {
     LARGE_INTEGER size;
-    if (!::GetFileSizeEx(handle_.get(), &size)) {
+    if (!::GetFileSizeEx(GetHandle(), &size)) {
         return 0;
     }
     return size.QuadPart;
@@ -50,27 +51,27 @@ std::int64_t FileStream::Length() const {
 
 void FileStream::SetLength(std::int64_t length) {
     Seek(length, SeekOrigin::Begin);
-    ThrowLastErrorIf(!::SetEndOfFile(handle_.get()));
+    ThrowLastErrorIf(!::SetEndOfFile(GetHandle()));
 }
 
 std::int64_t FileStream::Position() const {
     LARGE_INTEGER distance{};
     LARGE_INTEGER position;
-    ThrowLastErrorIf(!::SetFilePointerEx(handle_.get(), distance, &position, FILE_CURRENT));
+    ThrowLastErrorIf(!::SetFilePointerEx(GetHandle(), distance, &position, FILE_CURRENT));
     return position.QuadPart;
 }
 
 DWORD FileStream::Read(const ByteArray& buffer, DWORD offset, DWORD count) {
     CheckSpan(buffer, offset, count);
     DWORD read = 0;
-    ThrowLastErrorIf(!::ReadFile(handle_.get(), buffer.Data + offset, count, &read, nullptr));
+    ThrowLastErrorIf(!::ReadFile(GetHandle(), buffer.Data + offset, count, &read, nullptr));
     return read;
 }
 
 DWORD FileStream::Write(const ByteArray& buffer, DWORD offset, DWORD count) {
     CheckSpan(buffer, offset, count);
     DWORD written = 0;
-    ThrowLastErrorIf(!::WriteFile(handle_.get(), buffer.Data + offset, count, &written, nullptr));
+    ThrowLastErrorIf(!::WriteFile(GetHandle(), buffer.Data + offset, count, &written, nullptr));
     return written;
 }
 
@@ -78,16 +79,12 @@ bool FileStream::Seek(std::int64_t offset, SeekOrigin origin) {
     LARGE_INTEGER distance;
     distance.QuadPart = offset;
     ThrowLastErrorIf(
-        !::SetFilePointerEx(handle_.get(), distance, nullptr, static_cast<DWORD>(origin)));
+        !::SetFilePointerEx(GetHandle(), distance, nullptr, static_cast<DWORD>(origin)));
     return true;
 }
 
 void FileStream::Close() {
-    if (!handle_) {
-        return;
-    }
-    // The one place a failing close is reported; the handle is gone either way.
-    ThrowLastErrorIf(!::CloseHandle(handle_.release()));
+    HandleHolder::Close();
 }
 
 } // namespace MHFX::IO

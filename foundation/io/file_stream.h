@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "foundation/handle.h"
 #include "foundation/io/stream.h"
+#include "foundation/threading/handle_holder.h"
 
 namespace MHFX::IO {
 
@@ -18,7 +18,9 @@ enum class FileMode : DWORD {
     Append = 6, // opened as OpenOrCreate, then positioned at the end
 };
 
-class FileStream : public Stream {
+// The file handle is held by the HandleHolder base; GetHandle() lends it to callers that
+// map the file.
+class FileStream : public HandleHolder, public Stream {
 public:
     // An existing file for reading, shared for reading.
     explicit FileStream(const std::wstring& path);
@@ -37,12 +39,6 @@ public:
     bool Seek(std::int64_t offset, SeekOrigin origin) override;
     // Unlike the destructor, reports a failing close.
     void Close() override;
-
-    // The open file, for callers that map it; still owned by the stream.
-    HANDLE Handle() const { return handle_.get(); }
-
-private:
-    FileHandle handle_;
 };
 
 } // namespace MHFX::IO

@@ -209,9 +209,9 @@ TEST_F(FileStreamTest, ShareConflictsAndClose) {
     EXPECT_EQ(Win32Error([&] { FileStream other(path, FileMode::Create, GENERIC_WRITE, 0); }),
               static_cast<DWORD>(ERROR_SHARING_VIOLATION));
 
-    ASSERT_NE(owner.Handle(), INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(owner.IsOpen());
     owner.Close();
-    EXPECT_EQ(owner.Handle(), INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(owner.IsOpen());
     EXPECT_NO_THROW(owner.Close());
     EXPECT_EQ(owner.Length(), 0);
     std::string buffer = "x";
