@@ -1,0 +1,225 @@
+// The preferences file through the real MSXML DOM, with the application-data folder pointed
+// at a scratch folder for each test.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "common/test_support.h"
+#include "config/preferences.h"
+#include "foundation/handle.h"
+
+namespace {
+
+using TestSupport::ReadFileBytes;
+using TestSupport::WriteFileBytes;
+
+const wchar_t kShellFolders[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+// Points CSIDL_APPDATA at a fresh scratch folder and puts the old value back afterwards.
+class PreferencesTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolders, 0,
+                                                 KEY_QUERY_VALUE | KEY_SET_VALUE, key_.put()));
+        DWORD size = sizeof(old_);
+        hadOld_ = ::RegQueryValueExW(key_.get(), L"AppData", nullptr, &oldType_,
+                                     reinterpret_cast<BYTE*>(old_), &size) == ERROR_SUCCESS;
+        oldSize_ = size;
+        appData_ = TestSupport::MakeTempDir(L"appdata");
+        SetAppData(appData_);
+        wchar_t resolved[MAX_PATH] = {};
+        ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, resolved, CSIDL_APPDATA, FALSE));
+        ASSERT_EQ(appData_, resolved);
+        folder_ = appData_ + L"\\Korvane\\Dossiq_VS";
+        file_ = folder_ + L"\\Config.xml";
+    }
+
+    void TearDown() override {
+        if (hadOld_) {
+            ::RegSetValueExW(key_.get(), L"AppData", 0, oldType_, reinterpret_cast<BYTE*>(old_),
+                             oldSize_);
+        } else {
+            ::RegDeleteValueW(key_.get(), L"AppData");
+        }
+    }
+
+    void SetAppData(const std::wstring& folder) {
+        ASSERT_EQ(ERROR_SUCCESS,
+                  ::RegSetValueExW(key_.get(), L"AppData", 0, REG_SZ,
+                                   reinterpret_cast<const BYTE*>(folder.c_str()),
+                                   static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t))));
+    }
+
+    void WriteConfig(const std::string& text) {
+        const int created = ::SHCreateDirectoryExW(nullptr, folder_.c_str(), nullptr);
+        ASSERT_TRUE(created == ERROR_SUCCESS || created == ERROR_ALREADY_EXISTS);
+        WriteFileBytes(file_, text);
+    }
+
+    // The text the DOM writes for these values. MSXML puts its own line break after the
+    // declaration and at the end (CR LF on Windows, LF under Wine); the file decides which.
+    std::string Expected(const std::string& language, const std::string& qualified,
+                         const std::string& chains) const {
+        const std::string file = ReadFileBytes(file_);
+        const std::string eol = file.find("?>\r\n") != std::string::npos ? "\r\n" : "\n";
+        auto element = [](const std::string& name, const std::string& value) {
+            return value.empty() ? "<" + name + "/>" : "<" + name + ">" + value + "</" + name + ">";
+        };
+        return "<?xml version='1.0'?>" + eol + "<Preferences>" + element("Language", language) +
+               element("QualifiedCAsURL", qualified) + element("CertChainsURL", chains) +
+               "</Preferences>" + eol;
+    }
+
+    static std::string DefaultURL() { return TestSupport::Narrow(Preferences::DefaultURL); }
+
+    MHFX::RegKeyHandle key_;
+    wchar_t old_[1024] = {};
+    DWORD oldType_ = REG_EXPAND_SZ;
+    DWORD oldSize_ = 0;
+    bool hadOld_ = false;
+    std::wstring appData_;
+    std::wstring folder_;
+    std::wstring file_;
+};
+
+TEST_F(PreferencesTest, NoFileAndNoFolderCreatesBothWithDefaults) {
+    Preferences preferences;
+    ASSERT_TRUE(preferences.Load());
+
+    EXPECT_EQ(file_, preferences.Path());
+    EXPECT_EQ(Expected("1033", DefaultURL(), DefaultURL()), ReadFileBytes(file_));
+    EXPECT_EQ(1033, preferences.Language());
+    EXPECT_EQ(Preferences::DefaultURL, preferences.QualifiedCAsURL());
+    EXPECT_EQ(Preferences::DefaultURL, preferences.CertChainsURL());
+    EXPECT_FALSE(preferences.IsModified());
+}
+
+TEST_F(PreferencesTest, CompleteFileIsReadAndLeftAlone) {
+    const std::string text =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Preferences>\r\n"
+        "  <Language>2074</Language>\r\n"
+        "  <QualifiedCAsURL>http://q.example/list?a=1&amp;b=2</QualifiedCAsURL>\r\n"
+        "  <CertChainsURL>http://c.example/</CertChainsURL>\r\n"
+        "</Preferences>\r\n";
+    WriteConfig(text);
+    Preferences preferences;
+    ASSERT_TRUE(preferences.Load());
+
+    EXPECT_EQ(2074, preferences.Language());
+    EXPECT_EQ(L"http://q.example/list?a=1&b=2", preferences.QualifiedCAsURL());
+    EXPECT_EQ(L"http://c.example/", preferences.CertChainsURL());
+    EXPECT_FALSE(preferences.IsModified());
+    EXPECT_EQ(text, ReadFileBytes(file_));
+}
+
+TEST_F(PreferencesTest, MissingValueRewritesFileWithWhatWasRead) {
+    WriteConfig("<Preferences><Language>3098</Language>"
+                "<QualifiedCAsURL>http://q.example/?x=1&amp;y=2</QualifiedCAsURL></Preferences>");
+    Preferences preferences;
+    ASSERT_TRUE(preferences.Load());
+
+    EXPECT_EQ(3098, preferences.Language());
+    EXPECT_EQ(Expected("3098", "http://q.example/?x=1&amp;y=2", DefaultURL()),
+              ReadFileBytes(file_));
+    EXPECT_FALSE(preferences.IsModified());
+}
+
+TEST_F(PreferencesTest, LanguageTextConvertsLikeWtoi) {
+    const struct {
+        const char* text;
+        WORD language;
+    } cases[] = {
+        {"abc", 0}, {"", 0}, {" 2074", 2074}, {"+3098x", 3098}, {"-1", 65535}, {"70000", 4464},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        WriteConfig(std::string("<Preferences><Language>") + c.text +
+                    "</Language><QualifiedCAsURL>q</QualifiedCAsURL>"
+                    "<CertChainsURL>c</CertChainsURL></Preferences>");
+        Preferences preferences;
+        ASSERT_TRUE(preferences.Load());
+        EXPECT_EQ(c.language, preferences.Language());
+    }
+}
+
+TEST_F(PreferencesTest, EmptyAddressIsWrittenBackAsEmptyElement) {
+    WriteConfig("<Preferences><Language>1033</Language><QualifiedCAsURL></QualifiedCAsURL>"
+                "<CertChainsURL>c</CertChainsURL></Preferences>");
+    Preferences preferences;
+    ASSERT_TRUE(preferences.Load());
+    EXPECT_EQ(L"", preferences.QualifiedCAsURL());
+
+    preferences.SetLanguage(2074);
+    EXPECT_TRUE(preferences.IsModified());
+    ASSERT_TRUE(preferences.Write());
+    EXPECT_FALSE(preferences.IsModified());
+    EXPECT_EQ(Expected("2074", "", "c"), ReadFileBytes(file_));
+}
+
+TEST_F(PreferencesTest, FileThatIsNotXmlIsRewritten) {
+    WriteConfig("<Preferences><Language>2074</Language>");
+    Preferences preferences;
+    ASSERT_TRUE(preferences.Load());
+    EXPECT_EQ(1033, preferences.Language());
+    EXPECT_EQ(Expected("1033", DefaultURL(), DefaultURL()), ReadFileBytes(file_));
+}
+
+TEST_F(PreferencesTest, AnyRootNameOrderAndExtraElementsAreAccepted) {
+    const std::string text = "<Settings><Extra>x</Extra><CertChainsURL>c</CertChainsURL>"
+                             "<Nested><Language>9</Language></Nested><Language>2074</Language>"
+                             "<QualifiedCAsURL>q<b>r</b></QualifiedCAsURL>"
+                             "<Language>3098</Language></Settings>";
+    WriteConfig(text);
+    Preferences preferences;
+    ASSERT_TRUE(preferences.Load());
+
+    EXPECT_EQ(2074, preferences.Language()); // the first direct child of that name
+    EXPECT_EQ(L"qr", preferences.QualifiedCAsURL());
+    EXPECT_EQ(L"c", preferences.CertChainsURL());
+    EXPECT_EQ(text, ReadFileBytes(file_));
+}
+
+TEST_F(PreferencesTest, WriteSavesOnlyChangedValues) {
+    Preferences preferences;
+    ASSERT_TRUE(preferences.Load());
+    const std::string marker = "<!-- untouched -->";
+    WriteFileBytes(file_, marker);
+
+    preferences.SetLanguage(1033);
+    EXPECT_FALSE(preferences.IsModified());
+    ASSERT_TRUE(preferences.Write());
+    EXPECT_EQ(marker, ReadFileBytes(file_));
+
+    preferences.SetLanguage(3098);
+    ASSERT_TRUE(preferences.Write());
+    EXPECT_EQ(Expected("3098", DefaultURL(), DefaultURL()), ReadFileBytes(file_));
+}
+
+TEST_F(PreferencesTest, LoadReportsFailureInsteadOfThrowing) {
+    // A file where the folder should be: the folder cannot be created.
+    WriteFileBytes(appData_ + L"\\Korvane", "not a folder");
+    Preferences blocked;
+    EXPECT_FALSE(blocked.Load());
+    EXPECT_EQ(1033, blocked.Language());
+
+    // A folder where the file should be: neither read nor written.
+    ::DeleteFileW((appData_ + L"\\Korvane").c_str());
+    ASSERT_EQ(0, ::SHCreateDirectoryExW(nullptr, file_.c_str(), nullptr));
+    Preferences shadowed;
+    EXPECT_FALSE(shadowed.Load());
+
+    // No application-data folder at all.
+    SetAppData(appData_ + L"\\missing\\<bad>");
+    Preferences lost;
+    EXPECT_FALSE(lost.Load());
+}
+
+TEST(Preferences, OneObjectPerProcess) {
+    EXPECT_EQ(&Preferences::Instance(), &Preferences::Instance());
+}
+
+} // namespace
