@@ -14,11 +14,12 @@ function(dossiq_subsystem target dir)
     endif()
 endfunction()
 
-# dossiq_add_test(<name> SOURCES ... [LIBS subsystem...] [RC file.rc])
+# dossiq_add_test(<name> SOURCES ... [LIBS subsystem...] [RC file.rc] [PARALLEL_SAFE])
 # A GoogleTest program with the given subsystems' objects and the test resources,
-# run by ctest under Wine as one entry.
+# run by ctest under Wine as one entry. Programs touch the prefix's certificate stores and
+# preferences file, so they run one at a time unless marked PARALLEL_SAFE.
 function(dossiq_add_test name)
-    cmake_parse_arguments(T "" "RC" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "PARALLEL_SAFE" "RC" "SOURCES;LIBS" ${ARGN})
     if(NOT T_RC)
         set(T_RC ${CMAKE_SOURCE_DIR}/resources/test/test.rc)
     endif()
@@ -38,4 +39,7 @@ function(dossiq_add_test name)
                      --gtest_color=no)
     set_tests_properties(${name} PROPERTIES TIMEOUT 900
         ENVIRONMENT "DOSSIQ_BUILD_DIR=${CMAKE_BINARY_DIR}")
+    if(NOT T_PARALLEL_SAFE)
+        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine_user_state)
+    endif()
 endfunction()
