@@ -156,8 +156,7 @@ std::wstring ScreenshotPath(const wchar_t* what, WORD language) {
 void ShowAndSave(HWND window, const wchar_t* what, WORD language) {
     RECT rect;
     ::GetWindowRect(window, &rect);
-    ::SetWindowPos(window, HWND_TOPMOST, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-    ::SetForegroundWindow(window);
+    ::SetWindowPos(window, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     ::RedrawWindow(window, nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Pump(400);
