@@ -363,6 +363,26 @@ TEST(Thread, ManyWorkersFromSeveralCreatorsAllFinish) {
     EXPECT_EQ(wrongThread, 0);
 }
 
+// Every handle a worker opens (thread, two handshake events) is closed again, by the side
+// that used it last.
+TEST(Thread, LeavesNoHandlesBehind) {
+    auto cycle = [](int count) {
+        for (int i = 0; i < count; ++i) {
+            Trace trace;
+            Worker worker(nullptr, trace, Outcome::Return, 0, false);
+            worker.Resume();
+            ASSERT_TRUE(worker.Wait(kPatienceMs));
+        }
+    };
+    cycle(5); // warm up whatever the runtime opens once
+    DWORD before = 0;
+    ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &before));
+    cycle(50);
+    DWORD after = 0;
+    ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &after));
+    EXPECT_EQ(after, before);
+}
+
 TEST(Event, WaitSetResetAndClose) {
     Event manual(true, false);
     const ULONGLONG before = ::GetTickCount64();
