@@ -1,0 +1,32 @@
+// A page-file-backed memory section mapped read-write: where an opened document keeps its
+// decoded content, so that the content never lives in the heap.
+#pragma once
+
+#include <windows.h>
+
+#include "foundation/handle.h"
+
+class ContentSection {
+public:
+    ContentSection() = default;
+    ContentSection(ContentSection&&) noexcept = default;
+    ContentSection& operator=(ContentSection&&) noexcept = default;
+
+    // A new section of `capacity` bytes in place of the old one. Throws Win32Exception when
+    // it cannot be made (a capacity of 0 included).
+    void Create(DWORD capacity);
+    void Reset() noexcept;
+
+    BYTE* Data() const noexcept { return static_cast<BYTE*>(const_cast<void*>(view_.get())); }
+    DWORD Capacity() const noexcept { return capacity_; }
+    // How much of the section holds content; at most the capacity.
+    DWORD Length() const noexcept { return length_; }
+    void SetLength(DWORD length) noexcept { length_ = length <= capacity_ ? length : capacity_; }
+    bool Valid() const noexcept { return view_.valid(); }
+
+private:
+    MHFX::FileMappingHandle mapping_;
+    MHFX::MappedView view_;
+    DWORD capacity_ = 0;
+    DWORD length_ = 0;
+};
