@@ -240,7 +240,7 @@ TimeSpan DateTime::TimeOfDay() const {
 DateTime DateTime::Add(TimeSpan value) const {
     long long sum = 0;
     if (!InRangeSum(Ticks(), value.Ticks(), sum)) {
-        // The parameter name carries the explanation here, as this library always did.
+        // The explanation takes the parameter name's place in this message.
         throw ArgumentOutOfRangeException(LoadNeutralString(IDS_ARGUMENT_OUT_OF_RANGE),
                                           LoadNeutralString(IDS_DATETIME_ADD_OUT_OF_RANGE));
     }

@@ -4,8 +4,6 @@
 // Local everywhere and only matters when converting back to UTC.
 #pragma once
 
-#include <windows.h>
-
 #include <compare>
 #include <cstdint>
 
