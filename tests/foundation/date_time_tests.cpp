@@ -1,5 +1,7 @@
 // DateTime and TimeSpan: range rules with their exact texts, arithmetic at the edges, and
 // the calendar compared with the platform's own file-time conversion.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
