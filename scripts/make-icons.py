@@ -500,6 +500,9 @@ def main():
     write_ico(m + "state_warning.ico", state_icon(draw_warning, YELLOW), STATE_SIZES)  # 204
     write_ico(m + "state_warning_hot.ico", state_icon(draw_warning, YELLOW_HOT), STATE_SIZES)  # 205
     write_ico(m + "state_progress.ico", state_icon(draw_progress, BLUE), STATE_SIZES)  # 206
+    # Document icons of the .snx and .pnx file types, shown by Explorer.
+    write_ico(m + "document_signed.ico", signed_document, APP_SIZES)  # 211
+    write_ico(m + "document_protected.ico", protected_document, APP_SIZES)  # 212
 
     s = "resources/shellext/icons/"
     write_ico(s + "state_passed.ico", state_icon(draw_check, GREEN), STATE_SIZES)  # 106

@@ -27,6 +27,11 @@
 #define IDI_STATE_WARNING_HOT 205
 #define IDI_STATE_PROGRESS 206
 
+// Icons of the file types .snx and .pnx, referred to by their registration as
+// "VantorManager.exe,-211" and ",-212".
+#define IDI_DOCUMENT_SIGNED 211
+#define IDI_DOCUMENT_PROTECTED 212
+
 // Commands.
 #define ID_ACTION_EXTRACT 32776
 #define ID_ACTION_EXTRACT_TO 32777
