@@ -245,7 +245,7 @@ void CZipArchive::WriteCentralDir() {
     storage.Write(end.data(), end.size());
 }
 
-bool CZipArchive::OpenNewFile(CZipFileHeader& header, int level, const std::wstring& /*path*/) {
+bool CZipArchive::OpenNewFile(CZipFileHeader& header, int level) {
     if (IsClosed() || m_readOnly || m_entryState != EntryState::none ||
         m_headers.size() >= maxEntries) {
         return false;
@@ -455,7 +455,7 @@ bool CZipArchive::AddNewFile(const std::wstring& path, const std::wstring& nameI
     if (level == 0) {
         header.m_comprSize = static_cast<uint32_t>(length);
     }
-    if (!OpenNewFile(header, level, source)) {
+    if (!OpenNewFile(header, level)) {
         return false;
     }
     const uint64_t localPosition = m_localHeaderPosition;
@@ -529,7 +529,7 @@ bool CZipArchive::AddNewFile(const std::wstring& path, const std::wstring& nameI
         RemoveLastEntry(localPosition);
         file.Rewind();
         stored.m_comprSize = stored.m_uncomprSize;
-        if (!OpenNewFile(stored, 0, source)) {
+        if (!OpenNewFile(stored, 0)) {
             return false;
         }
         try {

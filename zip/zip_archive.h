@@ -60,7 +60,7 @@ public:
                     int options = addDefault, unsigned long bufferSize = 65536);
 
     // Entry by entry: begin, write data, end.
-    bool OpenNewFile(CZipFileHeader& header, int level = -1, const std::wstring& path = {});
+    bool OpenNewFile(CZipFileHeader& header, int level = -1);
     bool WriteNewFile(const void* data, size_t size);
     bool CloseNewFile(bool afterException = false);
 
@@ -92,7 +92,6 @@ private:
     // Extraction of the open entry.
     bool OpenFileForExtract(ZipIndex index);
     size_t ReadEntryData(unsigned char* out, size_t size);
-    enum class CloseResult { ok, incomplete, notSet };
     // Checks what was produced; 102 on a CRC mismatch. Entry is closed either way.
     bool FinishExtractedEntry();
     void AbandonEntry();

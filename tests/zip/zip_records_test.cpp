@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace ZipTest;
 using namespace ZipCompatibility;
 

@@ -487,3 +487,33 @@ TEST(ZipWriter, ZlibCodesMapToExceptionCodes) {
     EXPECT_EQ(0, CodeOf([] { CZipException::CheckZlib(Z_NEED_DICT); }));
     EXPECT_EQ(504, CodeOf([] { CZipException::CheckZlib(Z_DATA_ERROR); }));
 }
+
+TEST(ZipWriter, EfficiencyCheckStoresWhatDeflateCannotShrink) {
+    const std::wstring dir = TestSupport::MakeTempDir(L"eff");
+    const std::string noise = RandomBytes(3000, 31);
+    const std::string text = TextBytes(3000, 32);
+    WriteFile(dir + L"\\noise.bin", noise);
+    WriteFile(dir + L"\\text.txt", text);
+    CZipMemFile memory;
+    CZipArchive archive;
+    ASSERT_TRUE(archive.Open(memory, CZipArchive::zipCreate));
+    const int options = CZipArchive::addDefault | CZipArchive::addCheckEfficiency;
+    ASSERT_TRUE(archive.AddNewFile(dir + L"\\noise.bin", L"noise.bin", -1, options));
+    ASSERT_TRUE(archive.AddNewFile(dir + L"\\text.txt", L"text.txt", -1, options));
+    ASSERT_TRUE(archive.AddNewFile(dir + L"\\noise.bin", L"plain.bin"));
+    EXPECT_EQ(0, archive.GetFileHeader(0)->m_method);
+    EXPECT_EQ(3000u, archive.GetFileHeader(0)->m_comprSize);
+    EXPECT_EQ(8, archive.GetFileHeader(1)->m_method);
+    EXPECT_EQ(8, archive.GetFileHeader(2)->m_method); // without the option it stays deflated
+    archive.Close();
+
+    const std::wstring out = TestSupport::MakeTempDir(L"effout");
+    ASSERT_TRUE(archive.Open(memory, CZipArchive::zipOpenReadOnly));
+    ASSERT_EQ(3, archive.GetCount());
+    for (ZipIndex i = 0; i < 3; ++i) {
+        EXPECT_TRUE(archive.ExtractFile(i, out));
+    }
+    EXPECT_EQ(noise, TestSupport::ReadFileBytes(out + L"\\noise.bin"));
+    EXPECT_EQ(text, TestSupport::ReadFileBytes(out + L"\\text.txt"));
+    EXPECT_EQ(noise, TestSupport::ReadFileBytes(out + L"\\plain.bin"));
+}
