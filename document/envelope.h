@@ -39,10 +39,13 @@ private:
 
 // The outcome of opening an enveloped message.
 enum class EnvelopeResult {
-    Opened,     // content decrypted
+    Opened,      // content decrypted
     NotEnvelope, // not an envelopedData ContentInfo (or one this module cannot read)
-    Failed,     // an envelope, but malformed, for nobody in the store, or not decryptable
+    Failed,      // an envelope, but malformed, for nobody in the store, or not decryptable
 };
+
+// Whether `message` starts as a ContentInfo of type envelopedData.
+bool IsEnvelopedData(const BYTE* message, DWORD length) noexcept;
 
 // Opens an envelopedData ContentInfo: finds a recipient among the certificates of `store`
 // whose private key is at hand, unwraps the content key with it and decrypts the content

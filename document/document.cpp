@@ -1,0 +1,151 @@
+#include "document/document.h"
+
+#include <new>
+#include <vector>
+
+#include "certificates/x509_store.h"
+#include "document/der.h"
+#include "document/envelope.h"
+#include "foundation/exception.h"
+#include "foundation/io/file_stream.h"
+#include "foundation/win32_exception.h"
+
+namespace {
+
+constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+
+using MHFX::ThrowLastErrorIf;
+
+// What one opening found, handed to the Document only when it succeeded.
+struct Opening {
+    ContentSection content;
+    MHFX::CertContextHandle signer;
+    bool signatureValid = false;
+};
+
+// The content of a decoded signed message, the signer's certificate from the message's own
+// certificates and the result of checking the signature against them. Throws when the
+// content or the certificate cannot be had; a signature that does not match is a result.
+void VerifySigned(HCRYPTMSG message, DWORD signerIndex, Opening& opening) {
+    DWORD length = 0;
+    ThrowLastErrorIf(!::CryptMsgGetParam(message, CMSG_CONTENT_PARAM, 0, nullptr, &length));
+    opening.content.Create(length);
+    ThrowLastErrorIf(
+        !::CryptMsgGetParam(message, CMSG_CONTENT_PARAM, 0, opening.content.Data(), &length));
+    opening.content.SetLength(length);
+
+    DWORD infoLength = 0;
+    ThrowLastErrorIf(!::CryptMsgGetParam(message, CMSG_SIGNER_CERT_INFO_PARAM, signerIndex, nullptr,
+                                         &infoLength));
+    std::vector<BYTE> info(infoLength);
+    ThrowLastErrorIf(!::CryptMsgGetParam(message, CMSG_SIGNER_CERT_INFO_PARAM, signerIndex,
+                                         info.data(), &infoLength));
+    MHFX::CertStoreHandle certificates(
+        ::CertOpenStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, message));
+    ThrowLastErrorIf(!certificates);
+    MHFX::CertContextHandle signer(::CertGetSubjectCertificateFromStore(
+        certificates.get(), kEncoding, reinterpret_cast<PCERT_INFO>(info.data())));
+    ThrowLastErrorIf(!signer);
+    opening.signatureValid =
+        ::CryptMsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE, signer.get()->pCertInfo) != FALSE;
+    opening.signer = std::move(signer);
+}
+
+// Decoded once by the platform; only a signed message is a document.
+void OpenSigned(const BYTE* input, DWORD length, DWORD signerIndex, Opening& opening) {
+    MHFX::CryptMsgHandle message(::CryptMsgOpenToDecode(kEncoding, 0, 0, 0, nullptr, nullptr));
+    ThrowLastErrorIf(!message);
+    ThrowLastErrorIf(!::CryptMsgUpdate(message.get(), input, length, TRUE));
+    DWORD type = 0;
+    DWORD size = sizeof type;
+    ThrowLastErrorIf(!::CryptMsgGetParam(message.get(), CMSG_TYPE_PARAM, 0, &type, &size));
+    if (type != CMSG_SIGNED) {
+        throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_INVALID_MSG_TYPE));
+    }
+    VerifySigned(message.get(), signerIndex, opening);
+}
+
+// Decrypted with the current user's own keys. A signed inner content is a bare SignedData;
+// a plain one (the Encrypted kind) has no signature that could be valid.
+void OpenEnveloped(const BYTE* input, DWORD length, DWORD signerIndex, Opening& opening) {
+    using MHFX::Security::Cryptography::X509::X509Store;
+    X509Store store(L"My", CERT_SYSTEM_STORE_CURRENT_USER);
+    store.Open(CERT_STORE_READONLY_FLAG);
+    ContentSection decrypted;
+    std::vector<BYTE> innerType;
+    if (OpenEnvelope(input, length, store.Handle(), decrypted, innerType) !=
+        EnvelopeResult::Opened) {
+        throw MHFX::Win32Exception();
+    }
+    store.Close();
+    if (innerType == Der::kOidData) {
+        opening.content = std::move(decrypted);
+        opening.signatureValid = false;
+        return;
+    }
+    if (innerType != Der::kOidSignedData) {
+        throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_INVALID_MSG_TYPE));
+    }
+    MHFX::CryptMsgHandle message(
+        ::CryptMsgOpenToDecode(kEncoding, 0, CMSG_SIGNED, 0, nullptr, nullptr));
+    ThrowLastErrorIf(!message);
+    ThrowLastErrorIf(!::CryptMsgUpdate(message.get(), decrypted.Data(), decrypted.Length(), TRUE));
+    // The decoder holds what it needs; the signed data need not stay beside the content.
+    decrypted.Reset();
+    VerifySigned(message.get(), signerIndex, opening);
+}
+
+} // namespace
+
+Document::Document(std::wstring path) : path_(std::move(path)) {}
+
+Document::~Document() = default;
+
+bool Document::Open(DWORD signerIndex) {
+    // A document is opened once: neither success nor failure is revisited.
+    if (isOpened_) {
+        return true;
+    }
+    if (hasFailed_) {
+        return false;
+    }
+    bool result = false;
+    Opening opening;
+    try {
+        MHFX::FileMappingHandle mapping;
+        MHFX::MappedView view;
+        DWORD length = 0;
+        {
+            MHFX::IO::FileStream input(path_);
+            const std::int64_t size = input.Length();
+            // Lengths are 32-bit throughout the message layer.
+            if (size > 0 && size <= static_cast<std::int64_t>(MAXDWORD)) {
+                length = static_cast<DWORD>(size);
+                mapping.reset(
+                    ::CreateFileMappingW(input.GetHandle(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+                if (mapping) {
+                    view.reset(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+                }
+            }
+        }
+        if (view) {
+            const BYTE* input = static_cast<const BYTE*>(view.get());
+            if (IsEnvelopedData(input, length)) {
+                OpenEnveloped(input, length, signerIndex, opening);
+            } else {
+                OpenSigned(input, length, signerIndex, opening);
+            }
+            result = true;
+        }
+    } catch (const MHFX::Exception&) {
+    } catch (const std::bad_alloc&) {
+    }
+    if (result) {
+        content_ = std::move(opening.content);
+        signer_ = std::move(opening.signer);
+        isSignatureValid_ = opening.signatureValid;
+        isOpened_ = true;
+    }
+    hasFailed_ = !result;
+    return result;
+}
