@@ -46,4 +46,3 @@ private:
     bool hot_ = false;
     bool pushed_ = false;
 };
-

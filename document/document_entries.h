@@ -1,0 +1,35 @@
+// What the manager does with an opened document's archive: list its files, and extract one
+// or all of them from the content in place while the uncompressing progress dialog runs on
+// its own thread. Each opens the document first when nobody has.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class Document;
+
+struct EntryInfo {
+    int iconIndex = -1; // the system small-icon index of the extension, -1 for none
+    std::wstring path;  // inside the archive, as the reader gives it
+    uint32_t size = 0;  // uncompressed bytes
+};
+
+// The file entries in archive order; empty for a document without content or with an
+// archive that cannot be read.
+std::vector<EntryInfo> GetEntries(Document& document);
+
+// Extracts the entry `entryPath` into `folder`, with its folders inside the archive when
+// `fullPath`. A reader error is shown in a message box (no owner) and gives false.
+bool ExtractEntry(Document& document, const std::wstring& entryPath, const std::wstring& folder,
+                  bool fullPath);
+
+// Extracts every file with its folders into `folder`, stopping at the first reader error
+// (shown in a message box owned by the progress dialog). True when at least one file was
+// extracted and nothing failed.
+bool ExtractAllEntries(Document& document, const std::wstring& folder);
+
+// The system small-icon index for files with `extension` (dot included), -1 for none.
+int SmallIconIndexOfExtension(const std::wstring& extension);

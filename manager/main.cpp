@@ -1,0 +1,8 @@
+// VantorManager's entry point.
+#include <windows.h>
+
+#include "manager/manager_app.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+    return Manager::RunManager(::GetCommandLineW(), showCommand);
+}

@@ -1,0 +1,652 @@
+#include "manager/manager_window.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <vector>
+
+#include "certificates/validation_result.h"
+#include "config/localization.h"
+#include "config/preferences.h"
+#include "document/document.h"
+#include "document/document_entries.h"
+#include "document/document_kind.h"
+#include "document/document_parse_thread.h"
+#include "document/report_messages.h"
+#include "foundation/environment.h"
+#include "foundation/exception.h"
+#include "foundation/handle.h"
+#include "foundation/io/file.h"
+#include "foundation/io/path.h"
+#include "foundation/resource_string.h"
+#include "foundation/win32_exception.h"
+#include "manager/about_dialog.h"
+#include "resources/manager/resource.h"
+
+using MHFX::IO::Path;
+using MHFX::Security::Cryptography::X509::ValidationResult;
+
+namespace Manager {
+
+namespace {
+
+constexpr int kWidth = 555;
+constexpr int kHeight = 600;
+constexpr int kReportPaneReserve = 153;
+constexpr int kMinPaneSize = 108;
+
+constexpr UINT kActions[] = {ID_ACTION_VIEW, ID_ACTION_EXTRACT, ID_ACTION_EXTRACT_TO,
+                             ID_ACTION_EXTRACT_ALL, ID_ACTION_EXTRACT_ALL_TO};
+
+struct LanguageCommand {
+    UINT command;
+    WORD language;
+};
+constexpr LanguageCommand kLanguages[] = {{ID_LANGUAGE_ENGLISH, LanguageEnglish},
+                                          {ID_LANGUAGE_SERBIAN_LATIN, LanguageSerbianLatin},
+                                          {ID_LANGUAGE_SERBIAN_CYRILLIC, LanguageSerbianCyrillic}};
+
+const DocumentKind kOpenableKinds[] = {DocumentKind::Signed, DocumentKind::Protected};
+
+std::wstring Caption() {
+    return LoadLocalizedString(IDS_MANAGER_CAPTION);
+}
+
+std::wstring ModulePath() {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+} // namespace
+
+std::wstring DocumentPathFromCommandLine(const wchar_t* commandLine) {
+    if (!commandLine) {
+        return {};
+    }
+    std::wstring line = commandLine;
+    size_t i = 0;
+    // The program name: quoted, or up to the first blank.
+    if (i < line.size() && line[i] == L'"') {
+        const size_t close = line.find(L'"', 1);
+        i = close == std::wstring::npos ? line.size() : close + 1;
+    } else {
+        while (i < line.size() && line[i] != L' ' && line[i] != L'\t') {
+            ++i;
+        }
+    }
+    std::wstring rest = Path::TrimWhiteSpace(line.substr(i));
+    const size_t first = rest.find_first_not_of(L'"');
+    if (first == std::wstring::npos) {
+        return {};
+    }
+    const size_t last = rest.find_last_not_of(L'"');
+    return rest.substr(first, last - first + 1);
+}
+
+std::wstring BrowseForFolder(HWND owner) {
+    const std::wstring title = LoadLocalizedString(IDS_SELECT_DESTINATION);
+    BROWSEINFOW info = {};
+    info.hwndOwner = owner;
+    info.lpszTitle = title.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&info);
+    if (!chosen) {
+        return {};
+    }
+    wchar_t path[MAX_PATH] = {};
+    const BOOL hasPath = ::SHGetPathFromIDListW(chosen, path);
+    ::CoTaskMemFree(chosen);
+    return hasPath ? std::wstring(path) : std::wstring();
+}
+
+ManagerWindow::ManagerWindow(const std::wstring& documentPath) : chooseFolder(&BrowseForFolder) {
+    if (!documentPath.empty()) {
+        document_ = std::make_shared<Document>(documentPath);
+        documentFolder_ = Path::GetDirectoryName(documentPath);
+    }
+}
+
+ManagerWindow::~ManagerWindow() {
+    if (Handle()) {
+        ::DestroyWindow(Handle());
+    }
+}
+
+HMENU ManagerWindow::LoadContextMenu() {
+    return ::LoadMenuW(MHFX::CurrentModule(), MAKEINTRESOURCEW(IDR_MAINFRAME));
+}
+
+HWND ManagerWindow::Create() {
+    const LocalizedResource menuTemplate = FindLocalizedResource(RT_MENU, IDR_MAINFRAME);
+    HMENU menu = menuTemplate
+                     ? ::LoadMenuIndirectW(static_cast<const MENUTEMPLATEW*>(menuTemplate.data))
+                     : nullptr;
+    HICON icon = ::LoadIconW(MHFX::CurrentModule(), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    const RECT rect = {0, 0, kWidth, kHeight};
+    HWND hwnd =
+        Window::Create(kManagerWindowClass, nullptr, Caption().c_str(),
+                       WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, WS_EX_ACCEPTFILES,
+                       rect, menu, icon, ::GetSysColorBrush(COLOR_BTNFACE));
+    if (!hwnd && menu) {
+        ::DestroyMenu(menu);
+    }
+    return hwnd;
+}
+
+void ManagerWindow::OnCreate() {
+    const MHFX::OperatingSystem& os = MHFX::Environment::OSVersion();
+    const UINT toolbarId =
+        ToolbarResourceFor(os.Major, os.Minor, IDR_MAINFRAME, IDR_TOOLBAR_CLASSIC);
+    toolbar_.Create(Handle(), toolbarId, toolbarId == IDR_MAINFRAME);
+
+    loop_ = MessageLoop::Current();
+    if (loop_) {
+        loop_->AddMessageFilter(this);
+        loop_->AddIdleHandler(this);
+    }
+
+    SHFILEINFOW info = {};
+    systemImages_ = reinterpret_cast<HIMAGELIST>(
+        ::SHGetFileInfoW(L"C:\\", 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+
+    RECT client;
+    ::GetClientRect(Handle(), &client);
+    splitter_.Create(Handle(), client);
+    list_ =
+        ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
+                          WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP | LVS_REPORT |
+                              LVS_SINGLESEL | LVS_NOSORTHEADER | LVS_SHOWSELALWAYS,
+                          0, 0, 0, 0, splitter_.Handle(), nullptr, MHFX::CurrentModule(), nullptr);
+    pane_.Create(splitter_.Handle());
+
+    ::SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                   LVS_EX_FULLROWSELECT | LVS_EX_SUBITEMIMAGES);
+    const struct {
+        UINT text;
+        int width;
+    } columns[] = {{IDS_COLUMN_FILE_NAME, 200}, {IDS_COLUMN_LOCATION, 235}, {IDS_COLUMN_SIZE, 100}};
+    for (int i = 0; i < 3; ++i) {
+        std::wstring text = LoadLocalizedString(columns[i].text);
+        LVCOLUMNW column = {};
+        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+        column.fmt = LVCFMT_LEFT;
+        column.cx = columns[i].width;
+        column.pszText = text.data();
+        column.iSubItem = i;
+        ::SendMessageW(list_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    }
+    ::SendMessageW(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(systemImages_));
+
+    splitter_.SetPanes(list_, pane_.Handle());
+    Layout();
+    ::GetClientRect(Handle(), &client);
+    splitter_.SetMinPaneSize(kMinPaneSize);
+    splitter_.SetDraggable(false);
+    splitter_.SetSplitterPos(client.bottom - kReportPaneReserve);
+
+    RECT outer;
+    ::GetWindowRect(Handle(), &outer);
+    minTrackSize_ = {outer.right - outer.left, outer.bottom - outer.top};
+
+    commands_.SetToolbar(toolbar_.Handle());
+    for (UINT id : kActions) {
+        commands_.Add(id, CommandStateTable::InMenu | CommandStateTable::InToolbar);
+    }
+    for (const LanguageCommand& entry : kLanguages) {
+        commands_.Add(entry.command, CommandStateTable::InMenu);
+    }
+    EnableActions(false, false, false);
+    const WORD language = Preferences::Instance().Language();
+    for (const LanguageCommand& entry : kLanguages) {
+        commands_.Check(entry.command, entry.language == language);
+    }
+    commands_.UpdateToolbar();
+
+    if (document_) {
+        OpenDocument();
+    }
+}
+
+void ManagerWindow::Layout() {
+    RECT client;
+    ::GetClientRect(Handle(), &client);
+    int top = 0;
+    if (toolbar_.Handle()) {
+        ::SendMessageW(toolbar_.Handle(), TB_AUTOSIZE, 0, 0);
+        RECT bar;
+        ::GetWindowRect(toolbar_.Handle(), &bar);
+        top = bar.bottom - bar.top;
+    }
+    if (splitter_.Handle()) {
+        ::MoveWindow(splitter_.Handle(), 0, top, client.right, std::max(0L, client.bottom - top),
+                     TRUE);
+    }
+}
+
+void ManagerWindow::EnableActions(bool view, bool extract, bool extractAll) {
+    commands_.Enable(ID_ACTION_VIEW, view);
+    commands_.Enable(ID_ACTION_EXTRACT, extract);
+    commands_.Enable(ID_ACTION_EXTRACT_TO, extract);
+    commands_.Enable(ID_ACTION_EXTRACT_ALL, extractAll);
+    commands_.Enable(ID_ACTION_EXTRACT_ALL_TO, extractAll);
+}
+
+void ManagerWindow::OpenPath(const std::wstring& path) {
+    // The old document lives on while its parse worker holds it.
+    document_ = std::make_shared<Document>(path);
+    documentFolder_ = Path::GetDirectoryName(path);
+    OpenDocument();
+}
+
+void ManagerWindow::OpenDocument() {
+    if (!document_) {
+        return;
+    }
+    ++generation_;
+    const std::wstring title = MHFX::FormatString(LoadLocalizedString(IDS_MANAGER_TITLE_FORMAT),
+                                                  Path::GetFileName(document_->Path()).c_str());
+    ::SetWindowTextW(Handle(), title.c_str());
+    EnableActions(false, false, false);
+    ClearFileList();
+    pane_.Report().ShowVerifying();
+    parsePending_ = true;
+    if (!DocumentParseThread::Start(Handle(), document_, generation_)) {
+        // No worker: parse here, as the message handler would.
+        ::PostMessageW(Handle(), ReportMessages::DocumentParsed(), 0, generation_);
+    }
+}
+
+void ManagerWindow::OnDocumentParsed(LPARAM generation) {
+    if (generation != generation_ || !document_ || !parsePending_) {
+        return;
+    }
+    parsePending_ = false;
+    pane_.Report().OnDocumentParsed(*document_, Handle(), generation_);
+    FillFileList();
+}
+
+void ManagerWindow::OnCertificateValidated(WPARAM result, LPARAM generation) {
+    if (generation != generation_ || !document_ || parsePending_) {
+        return;
+    }
+    pane_.Report().ShowValidated(static_cast<ValidationResult>(result));
+}
+
+void ManagerWindow::ClearFileList() {
+    if (!list_) {
+        return;
+    }
+    const int count = static_cast<int>(::SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        LVITEMW item = {};
+        item.mask = LVIF_PARAM;
+        item.iItem = i;
+        if (::SendMessageW(list_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) {
+            delete reinterpret_cast<std::wstring*>(item.lParam);
+        }
+    }
+    ::SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+}
+
+void ManagerWindow::FillFileList() {
+    ClearFileList();
+    if (!document_) {
+        return;
+    }
+    const std::vector<EntryInfo> entries = GetEntries(*document_);
+    if (entries.empty()) {
+        return;
+    }
+    EnableActions(true, false, true);
+    filling_ = true;
+    for (const EntryInfo& entry : entries) {
+        std::wstring name = Path::GetFileName(entry.path);
+        std::wstring folder = Path::GetDirectoryName(entry.path);
+        wchar_t size[16];
+        swprintf(size, 16, L"%d", static_cast<int>(entry.size));
+
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT | LVIF_PARAM | (entry.iconIndex != -1 ? LVIF_IMAGE : 0);
+        item.iItem = static_cast<int>(::SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
+        item.pszText = name.data();
+        item.iImage = entry.iconIndex;
+        auto* path = new std::wstring(entry.path);
+        item.lParam = reinterpret_cast<LPARAM>(path);
+        const int index = static_cast<int>(
+            ::SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+        if (index < 0) {
+            delete path;
+            continue;
+        }
+        LVITEMW sub = {};
+        sub.iSubItem = 1;
+        sub.pszText = folder.data();
+        ::SendMessageW(list_, LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&sub));
+        sub.iSubItem = 2;
+        sub.pszText = size;
+        ::SendMessageW(list_, LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&sub));
+    }
+    filling_ = false;
+}
+
+std::wstring ManagerWindow::SelectedEntryPath() const {
+    const int index = static_cast<int>(
+        ::SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    if (index < 0) {
+        return {};
+    }
+    LVITEMW item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = index;
+    if (!::SendMessageW(list_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) || !item.lParam) {
+        return {};
+    }
+    return *reinterpret_cast<const std::wstring*>(item.lParam);
+}
+
+bool ManagerWindow::PreTranslateMessage(MSG&) {
+    return false;
+}
+
+void ManagerWindow::OnIdle() {
+    commands_.UpdateToolbar();
+}
+
+bool ManagerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (message == ReportMessages::DocumentParsed()) {
+        OnDocumentParsed(lParam);
+        return true;
+    }
+    if (message == ReportMessages::CertificateValidated()) {
+        OnCertificateValidated(wParam, lParam);
+        return true;
+    }
+    switch (message) {
+    case WM_CREATE:
+        OnCreate();
+        return true;
+    case WM_SIZE:
+        Layout();
+        return true;
+    case WM_GETMINMAXINFO:
+        if (minTrackSize_.cx > 0) {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize = {minTrackSize_.cx, minTrackSize_.cy};
+            return true;
+        }
+        return false;
+    case WM_INITMENUPOPUP:
+        commands_.UpdateMenu(reinterpret_cast<HMENU>(wParam));
+        return true;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam));
+        return true;
+    case WM_NOTIFY:
+        return OnNotify(*reinterpret_cast<NMHDR*>(lParam), result);
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        return true;
+    case WM_CLOSE:
+        OnClose();
+        return true;
+    case WM_DESTROY:
+        ClearFileList();
+        if (loop_) {
+            loop_->RemoveMessageFilter(this);
+            loop_->RemoveIdleHandler(this);
+            loop_ = nullptr;
+        }
+        ::PostQuitMessage(1);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ManagerWindow::OnClose() {
+    ClearFileList();
+    // The list does not share its image lists; the system's list must outlive it.
+    ::SendMessageW(list_, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
+    ::DestroyWindow(Handle());
+}
+
+bool ManagerWindow::OnNotify(NMHDR& header, LRESULT& result) {
+    if (header.code == TTN_GETDISPINFOW) {
+        auto& info = reinterpret_cast<NMTTDISPINFOW&>(header);
+        const std::wstring tip =
+            Toolbar::TooltipText(LoadLocalizedString(static_cast<UINT>(header.idFrom)));
+        lstrcpynW(info.szText, tip.c_str(), 80);
+        info.lpszText = info.szText;
+        result = 0;
+        return true;
+    }
+    if (header.hwndFrom != list_) {
+        return false;
+    }
+    switch (header.code) {
+    case NM_DBLCLK:
+        OnCommand(ID_ACTION_VIEW);
+        return true;
+    case NM_RCLICK:
+        ShowContextMenu();
+        return true;
+    case LVN_ITEMCHANGED:
+        if (!filling_) {
+            const bool selected = ::SendMessageW(list_, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
+            commands_.Enable(ID_ACTION_VIEW, selected);
+            commands_.Enable(ID_ACTION_EXTRACT, selected);
+            commands_.Enable(ID_ACTION_EXTRACT_TO, selected);
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ManagerWindow::ShowContextMenu() {
+    MHFX::MenuHandle menu(LoadContextMenu());
+    HMENU popup = menu ? ::GetSubMenu(menu.get(), 1) : nullptr;
+    if (!popup) {
+        return;
+    }
+    POINT cursor;
+    ::GetCursorPos(&cursor);
+    ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, Handle(), nullptr);
+}
+
+void ManagerWindow::OnCommand(UINT id) {
+    if (!commands_.IsEnabled(id)) {
+        return;
+    }
+    switch (id) {
+    case ID_FILE_OPEN:
+        OnFileOpen();
+        break;
+    case ID_APP_EXIT:
+        ::PostMessageW(Handle(), WM_CLOSE, 0, 0);
+        break;
+    case ID_ACTION_VIEW:
+        OnView();
+        break;
+    case ID_ACTION_EXTRACT:
+        OnExtract(false);
+        break;
+    case ID_ACTION_EXTRACT_TO:
+        OnExtract(true);
+        break;
+    case ID_ACTION_EXTRACT_ALL:
+        OnExtractAll(false);
+        break;
+    case ID_ACTION_EXTRACT_ALL_TO:
+        OnExtractAll(true);
+        break;
+    case ID_LANGUAGE_ENGLISH:
+        OnLanguage(LanguageEnglish);
+        break;
+    case ID_LANGUAGE_SERBIAN_LATIN:
+        OnLanguage(LanguageSerbianLatin);
+        break;
+    case ID_LANGUAGE_SERBIAN_CYRILLIC:
+        OnLanguage(LanguageSerbianCyrillic);
+        break;
+    case ID_HELP_MANUAL:
+        OnManual();
+        break;
+    case ID_APP_ABOUT:
+        OnAbout();
+        break;
+    case IDC_REPORT_PICTURE:
+        OnPicture();
+        break;
+    default:
+        break;
+    }
+}
+
+void ManagerWindow::OnPicture() {
+    // While the worker has the document, it is not touched here.
+    if (document_ && !parsePending_) {
+        ShowSignerCertificate(*document_, Handle());
+    }
+}
+
+void ManagerWindow::OnDropFiles(HDROP drop) {
+    std::wstring path;
+    if (::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
+        const UINT length = ::DragQueryFileW(drop, 0, nullptr, 0);
+        path.resize(length + 1);
+        ::DragQueryFileW(drop, 0, path.data(), length + 1);
+        path.resize(length);
+    }
+    ::DragFinish(drop);
+    if (path.empty()) {
+        return;
+    }
+    std::wstring extension;
+    try {
+        extension = Path::GetExtension(path);
+    } catch (const MHFX::Exception&) {
+        return;
+    }
+    if (!extension.empty() && extension[0] == L'.') {
+        extension.erase(0, 1);
+    }
+    for (DocumentKind kind : kOpenableKinds) {
+        if (extension == KindExtension(kind)) {
+            OpenPath(path);
+            return;
+        }
+    }
+}
+
+void ManagerWindow::OnFileOpen() {
+    std::wstring filter;
+    for (DocumentKind kind : kOpenableKinds) {
+        const std::wstring extension = KindExtension(kind);
+        filter += MHFX::FormatString(LoadLocalizedString(IDS_FILTER_LABEL_FORMAT),
+                                     KindDisplayName(kind).c_str(), extension.c_str());
+        filter += L'\0';
+        filter +=
+            MHFX::FormatString(LoadLocalizedString(IDS_FILTER_PATTERN_FORMAT), extension.c_str());
+        filter += L'\0';
+    }
+    filter += L'\0';
+    filter.resize(std::min<size_t>(filter.size(), 1024));
+
+    wchar_t file[260] = {};
+    wchar_t title[256] = {};
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = Handle();
+    dialog.lpstrFilter = filter.c_str();
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = 260;
+    dialog.lpstrFileTitle = title;
+    dialog.nMaxFileTitle = 256;
+    dialog.Flags = OFN_EXPLORER | OFN_ENABLESIZING;
+    if (::GetOpenFileNameW(&dialog)) {
+        OpenPath(file);
+    }
+}
+
+void ManagerWindow::OnView() {
+    const std::wstring entry = SelectedEntryPath();
+    if (entry.empty() || !document_) {
+        return;
+    }
+    try {
+        const std::wstring folder = Path::GetTempPath();
+        const std::wstring target = Path::Combine(folder, Path::GetFileName(entry));
+        if (MHFX::IO::File::Exists(target)) {
+            MHFX::ThrowLastErrorIf(!::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL));
+        }
+        if (!ExtractEntry(*document_, entry, folder, false)) {
+            return;
+        }
+        const DWORD attributes = MHFX::IO::File::GetAttributes(target);
+        MHFX::ThrowLastErrorIf(
+            !::SetFileAttributesW(target.c_str(), attributes | FILE_ATTRIBUTE_READONLY));
+        ::ShellExecuteW(Handle(), L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    } catch (const MHFX::Exception& e) {
+        ::MessageBoxW(Handle(), e.Message().c_str(), Caption().c_str(), MB_OK | MB_ICONERROR);
+    }
+}
+
+void ManagerWindow::OnExtract(bool choose) {
+    const std::wstring entry = SelectedEntryPath();
+    if (entry.empty() || !document_) {
+        return;
+    }
+    if (!choose) {
+        ExtractEntry(*document_, entry, documentFolder_, true);
+        return;
+    }
+    const std::wstring folder = chooseFolder ? chooseFolder(Handle()) : std::wstring();
+    if (!folder.empty()) {
+        ExtractEntry(*document_, entry, folder, false);
+    }
+}
+
+void ManagerWindow::OnExtractAll(bool choose) {
+    if (!document_) {
+        return;
+    }
+    if (!choose) {
+        ExtractAllEntries(*document_, documentFolder_);
+        return;
+    }
+    const std::wstring folder = chooseFolder ? chooseFolder(Handle()) : std::wstring();
+    if (!folder.empty()) {
+        ExtractAllEntries(*document_, folder);
+    }
+}
+
+void ManagerWindow::OnLanguage(WORD language) {
+    Preferences& preferences = Preferences::Instance();
+    if (language == preferences.Language()) {
+        return;
+    }
+    ::MessageBoxW(Handle(), LoadLocalizedString(IDS_RESTART_FOR_LANGUAGE).c_str(),
+                  Caption().c_str(), MB_OK | MB_ICONINFORMATION);
+    preferences.SetLanguage(language);
+    preferences.Write();
+    // Quoted, so that the new instance takes a path with blanks whole.
+    const std::wstring parameters = document_ ? L"\"" + document_->Path() + L"\"" : std::wstring();
+    ::ShellExecuteW(nullptr, L"open", ModulePath().c_str(),
+                    parameters.empty() ? nullptr : parameters.c_str(), nullptr, SW_SHOW);
+    ::PostMessageW(Handle(), WM_CLOSE, 0, 0);
+}
+
+void ManagerWindow::OnManual() {
+    const std::wstring folder = Path::GetDirectoryName(ModulePath());
+    ::ShellExecuteW(nullptr, L"open", L"signer.pdf", nullptr, folder.c_str(), SW_SHOWMAXIMIZED);
+}
+
+void ManagerWindow::OnAbout() {
+    AboutDialog about;
+    about.Show(::GetActiveWindow());
+}
+
+} // namespace Manager

@@ -1,0 +1,112 @@
+// The main window of VantorManager: toolbar, a fixed splitter with the file list above and
+// the signature report below, the command states, and what the user does with the open
+// container (open, drop, view, extract, language, manual, about).
+//
+// Each container opened gets a new generation number. Its workers carry that number in
+// their messages and keep their own reference to the document, so a container that is
+// replaced while its workers still run is neither used after it is gone nor shown in place
+// of the new one.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "manager/command_state.h"
+#include "manager/message_loop.h"
+#include "manager/report_pane.h"
+#include "manager/splitter.h"
+#include "manager/toolbar.h"
+#include "manager/window.h"
+
+class Document;
+
+namespace Manager {
+
+constexpr wchar_t kManagerWindowClass[] = L"Dossiq.VantorManager";
+
+// The path the command line names: everything after the program name as one string, without
+// surrounding white space and without every leading and trailing double quote.
+std::wstring DocumentPathFromCommandLine(const wchar_t* commandLine);
+
+class ManagerWindow : public Window, public MessageFilter, public IdleHandler {
+public:
+    // A document is made for `documentPath` unless it is empty.
+    explicit ManagerWindow(const std::wstring& documentPath);
+    ~ManagerWindow() override;
+
+    // The 555 x 600 frame with the localized menu; null on failure.
+    HWND Create();
+
+    // Drops the current document, makes one for `path` and opens it.
+    void OpenPath(const std::wstring& path);
+
+    // What the tests look at.
+    HWND ListView() const { return list_; }
+    HWND ToolbarWindow() const { return toolbar_.Handle(); }
+    ReportPane& Pane() { return pane_; }
+    Splitter& SplitterWindow() { return splitter_; }
+    const CommandStateTable& Commands() const { return commands_; }
+    const std::wstring& DocumentFolder() const { return documentFolder_; }
+    std::shared_ptr<Document> CurrentDocument() const { return document_; }
+    SIZE MinTrackSize() const { return minTrackSize_; }
+    // The menu the right-click in the list shows: the Action popup of menu 128.
+    static HMENU LoadContextMenu();
+
+    // The folder browser; replaceable so that a test can answer it.
+    std::function<std::wstring(HWND owner)> chooseFolder;
+
+protected:
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    bool PreTranslateMessage(MSG& message) override;
+    void OnIdle() override;
+
+private:
+    void OnCreate();
+    void OnCommand(UINT id);
+    bool OnNotify(NMHDR& header, LRESULT& result);
+    void OnDropFiles(HDROP drop);
+    void OnClose();
+    void OnDocumentParsed(LPARAM generation);
+    void OnCertificateValidated(WPARAM result, LPARAM generation);
+    void Layout();
+
+    void OpenDocument();
+    void FillFileList();
+    void ClearFileList();
+    void EnableActions(bool view, bool extract, bool extractAll);
+    std::wstring SelectedEntryPath() const;
+    void ShowContextMenu();
+    void OnPicture();
+
+    void OnFileOpen();
+    void OnView();
+    void OnExtract(bool choose);
+    void OnExtractAll(bool choose);
+    void OnLanguage(WORD language);
+    void OnManual();
+    void OnAbout();
+
+    std::shared_ptr<Document> document_;
+    std::wstring documentFolder_;
+    LPARAM generation_ = 0;
+    bool parsePending_ = false;
+    bool filling_ = false;
+
+    Toolbar toolbar_;
+    Splitter splitter_;
+    ReportPane pane_;
+    HWND list_ = nullptr;
+    HIMAGELIST systemImages_ = nullptr;
+    CommandStateTable commands_;
+    SIZE minTrackSize_ = {0, 0};
+    MessageLoop* loop_ = nullptr;
+};
+
+// The folder browser of the shell: file-system folders only, from the desktop.
+std::wstring BrowseForFolder(HWND owner);
+
+} // namespace Manager
