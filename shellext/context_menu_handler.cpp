@@ -1,0 +1,331 @@
+#include "shellext/context_menu_handler.h"
+
+#include <shellapi.h>
+#include <strsafe.h>
+
+#include <new>
+
+#include "config/localization.h"
+#include "config/preferences.h"
+#include "foundation/handle.h"
+#include "foundation/io/path.h"
+#include "foundation/resource_string.h"
+#include "resources/shellext/resource.h"
+#include "shellext/menu_bitmaps.h"
+
+#if __has_include("document/document_creation_thread.h")
+#include "document/document_creation_thread.h"
+#define DOSSIQ_HAS_CREATION_THREAD 1
+#endif
+
+namespace {
+
+constexpr UINT kTextLength = 512;
+constexpr UINT kIconSize = 16;
+
+struct MenuItem {
+    UINT text;
+    bool named; // the text takes the base name
+    UINT icon;
+    CreateMode mode;
+};
+
+const MenuItem kItems[] = {
+    {IDS_MENU_SIGN_QUICK, true, IDI_MENU_SIGNED, CreateMode::SignQuick},
+    {IDS_MENU_SIGN, false, IDI_MENU_SIGNED, CreateMode::Sign},
+    {IDS_MENU_PROTECT_QUICK, true, IDI_MENU_PROTECTED, CreateMode::ProtectQuick},
+    {IDS_MENU_PROTECT, false, IDI_MENU_PROTECTED, CreateMode::Protect},
+};
+constexpr UINT kItemCount = 4;
+
+bool SystemDrawsBitmaps() {
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    return ::GetVersionExW(&version) && version.dwMajorVersion >= 6;
+}
+
+// The medium of one GetData call, released whatever happens.
+class StorageMedium {
+public:
+    STGMEDIUM medium = {};
+    ~StorageMedium() {
+        if (medium.tymed != TYMED_NULL)
+            ::ReleaseStgMedium(&medium);
+    }
+};
+
+class GlobalMemoryLock {
+public:
+    explicit GlobalMemoryLock(HGLOBAL memory) : memory_(memory), data_(::GlobalLock(memory)) {}
+    ~GlobalMemoryLock() {
+        if (data_)
+            ::GlobalUnlock(memory_);
+    }
+    void* Data() const { return data_; }
+
+private:
+    HGLOBAL memory_;
+    void* data_;
+};
+
+void StartCreation(const std::vector<std::wstring>& selection, const std::wstring& rootFolder,
+                   CreateMode mode) {
+#ifdef DOSSIQ_HAS_CREATION_THREAD
+    // The thread inherits the module's activation context, which its dialogs need.
+    ActivationScope scope;
+    auto* thread = new DocumentCreationThread(selection, rootFolder, std::wstring(), mode);
+    thread->Resume();
+#else
+    (void)selection;
+    (void)rootFolder;
+    (void)mode;
+#endif
+}
+
+} // namespace
+
+HRESULT ContextMenuHandler::CreateInstance(REFIID iid, void** result) {
+    *result = nullptr;
+    auto* handler = new (std::nothrow) ContextMenuHandler();
+    if (handler == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    const HRESULT hr = handler->QueryInterface(iid, result);
+    handler->Release();
+    return hr;
+}
+
+void ContextMenuHandler::ModuleEnding() noexcept {
+    ReleaseMenuBitmaps();
+}
+
+IFACEMETHODIMP ContextMenuHandler::QueryInterface(REFIID iid, void** result) {
+    if (result == nullptr) {
+        return E_POINTER;
+    }
+    *result = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IShellExtInit) {
+        *result = static_cast<IShellExtInit*>(this);
+    } else if (iid == IID_IContextMenu) {
+        *result = static_cast<IContextMenu*>(this);
+    } else if (iid == IID_IContextMenu2) {
+        *result = static_cast<IContextMenu2*>(this);
+    } else if (iid == IID_IContextMenu3) {
+        *result = static_cast<IContextMenu3*>(this);
+    } else {
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+IFACEMETHODIMP_(ULONG) ContextMenuHandler::AddRef() {
+    return ::InterlockedIncrement(&references_);
+}
+
+IFACEMETHODIMP_(ULONG) ContextMenuHandler::Release() {
+    const LONG count = ::InterlockedDecrement(&references_);
+    if (count == 0) {
+        delete this;
+    }
+    return count;
+}
+
+IFACEMETHODIMP ContextMenuHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
+    try {
+        return InitializeFrom(data);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_INVALIDARG;
+    }
+}
+
+HRESULT ContextMenuHandler::InitializeFrom(IDataObject* data) {
+    if (data == nullptr) {
+        return E_INVALIDARG;
+    }
+    if (!Preferences::Instance().Load()) {
+        return E_INVALIDARG;
+    }
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    StorageMedium medium;
+    if (FAILED(data->GetData(&format, &medium.medium))) {
+        return E_INVALIDARG;
+    }
+    GlobalMemoryLock lock(medium.medium.hGlobal);
+    if (lock.Data() == nullptr) {
+        return E_INVALIDARG;
+    }
+    const auto drop = static_cast<HDROP>(lock.Data());
+    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    if (count == 0) {
+        return E_INVALIDARG;
+    }
+    std::vector<std::wstring> selection;
+    for (UINT i = 0; i < count; ++i) {
+        wchar_t path[MAX_PATH] = {};
+        ::DragQueryFileW(drop, i, path, MAX_PATH);
+        selection.emplace_back(path);
+    }
+    rootFolder_ = MHFX::IO::Path::GetDirectoryName(selection.front());
+    selection_ = std::move(selection);
+    useBitmaps_ = SystemDrawsBitmaps();
+    return S_OK;
+}
+
+std::wstring ContextMenuHandler::BaseName(const std::vector<std::wstring>& selection,
+                                          const std::wstring& rootFolder) {
+    if (selection.size() == 1) {
+        const std::wstring name = MHFX::IO::Path::GetFileName(selection.front());
+        const std::size_t dot = name.find_last_of(L'.');
+        return dot == std::wstring::npos ? name : name.substr(0, dot);
+    }
+    std::wstring root = rootFolder;
+    while (!root.empty() && MHFX::IO::Path::IsDirectorySeparator(root.back())) {
+        root.pop_back();
+    }
+    return MHFX::IO::Path::GetFileName(root);
+}
+
+IFACEMETHODIMP ContextMenuHandler::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT,
+                                                    UINT flags) {
+    if (flags & CMF_DEFAULTONLY) {
+        return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 0);
+    }
+    try {
+        return BuildMenu(menu, index, firstId);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+HRESULT ContextMenuHandler::BuildMenu(HMENU menu, UINT index, UINT firstId) {
+    MHFX::MenuHandle popup(::CreatePopupMenu());
+    if (!popup) {
+        return HRESULT_FROM_WIN32(::GetLastError());
+    }
+    const std::wstring baseName = BaseName(selection_, rootFolder_);
+    for (UINT position = 0; position < kItemCount; ++position) {
+        const MenuItem& item = kItems[position];
+        const std::wstring format = LoadLocalizedString(item.text);
+        wchar_t text[kTextLength] = {};
+        if (item.named) {
+            ::StringCchPrintfW(text, kTextLength, format.c_str(), baseName.c_str());
+        } else {
+            ::StringCchCopyW(text, kTextLength, format.c_str());
+        }
+        MENUITEMINFOW info = {};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_ID | MIIM_BITMAP;
+        info.fType = MFT_STRING;
+        info.wID = firstId + position;
+        info.dwTypeData = text;
+        info.hbmpItem = useBitmaps_ ? MenuBitmap(item.icon) : HBMMENU_CALLBACK;
+        if (!::InsertMenuItemW(popup.get(), position, TRUE, &info)) {
+            return HRESULT_FROM_WIN32(::GetLastError());
+        }
+        iconMap_[info.wID] = item.icon;
+        commandMap_[position] = item.mode;
+    }
+
+    std::wstring product = MHFX::LoadNeutralString(IDS_PRODUCT_NAME);
+    MENUITEMINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_ID | MIIM_BITMAP | MIIM_SUBMENU;
+    info.fType = MFT_STRING;
+    info.wID = firstId + kItemCount;
+    info.hSubMenu = popup.get();
+    info.dwTypeData = product.data();
+    info.hbmpItem = useBitmaps_ ? MenuBitmap(IDI_MENU_PRODUCT) : HBMMENU_CALLBACK;
+    if (!::InsertMenuItemW(menu, index, TRUE, &info)) {
+        return HRESULT_FROM_WIN32(::GetLastError());
+    }
+    popup.release(); // Explorer's menu owns it now
+    iconMap_[info.wID] = IDI_MENU_PRODUCT;
+    return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, kItemCount + 1);
+}
+
+IFACEMETHODIMP ContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* info) {
+    try {
+        if (info == nullptr || !IS_INTRESOURCE(info->lpVerb)) {
+            return S_OK;
+        }
+        const UINT position = LOWORD(reinterpret_cast<UINT_PTR>(info->lpVerb));
+        const auto command = commandMap_.find(position);
+        if (command != commandMap_.end()) {
+            StartCreation(selection_, rootFolder_, command->second);
+        }
+    } catch (...) {
+        // A command that cannot even start has nothing more to report.
+    }
+    return S_OK;
+}
+
+IFACEMETHODIMP ContextMenuHandler::GetCommandString(UINT_PTR position, UINT type, UINT*, CHAR* name,
+                                                    UINT length) {
+    if (position != 0 && position != 1) {
+        return E_INVALIDARG;
+    }
+    try {
+        if (type != GCS_HELPTEXTW && type != GCS_HELPTEXTA) {
+            return S_OK;
+        }
+        if (name == nullptr || length == 0) {
+            return E_INVALIDARG;
+        }
+        const std::wstring help =
+            LoadLocalizedString(position == 0 ? IDS_HELP_SIGN_QUICK : IDS_HELP_SIGN);
+        if (type == GCS_HELPTEXTW) {
+            ::StringCchCopyW(reinterpret_cast<wchar_t*>(name), length, help.c_str());
+        } else {
+            const int size =
+                ::WideCharToMultiByte(CP_ACP, 0, help.c_str(), -1, nullptr, 0, nullptr, nullptr);
+            std::string ansi(size > 0 ? size : 1, '\0');
+            ::WideCharToMultiByte(CP_ACP, 0, help.c_str(), -1, ansi.data(), size, nullptr, nullptr);
+            ::StringCchCopyA(name, length, ansi.c_str());
+        }
+        return S_OK;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+IFACEMETHODIMP ContextMenuHandler::HandleMenuMsg(UINT message, WPARAM wParam, LPARAM lParam) {
+    return HandleMenuMsg2(message, wParam, lParam, nullptr);
+}
+
+IFACEMETHODIMP ContextMenuHandler::HandleMenuMsg2(UINT message, WPARAM, LPARAM lParam, LRESULT*) {
+    try {
+        if (message == WM_MEASUREITEM) {
+            auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+            if (measure && measure->CtlType == ODT_MENU) {
+                measure->itemWidth += 2;
+                if (measure->itemHeight < kIconSize) {
+                    measure->itemHeight = kIconSize;
+                }
+            }
+        } else if (message == WM_DRAWITEM) {
+            auto* draw = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+            if (draw && draw->CtlType == ODT_MENU) {
+                const auto icon = iconMap_.find(draw->itemID);
+                if (icon != iconMap_.end()) {
+                    MHFX::IconHandle picture(static_cast<HICON>(
+                        ::LoadImageW(Module().Handle(), MAKEINTRESOURCEW(icon->second), IMAGE_ICON,
+                                     kIconSize, kIconSize, LR_DEFAULTCOLOR)));
+                    const RECT& r = draw->rcItem;
+                    if (picture) {
+                        ::DrawIconEx(draw->hDC, r.left - static_cast<int>(kIconSize),
+                                     r.top + (r.bottom - r.top - static_cast<int>(kIconSize)) / 2,
+                                     picture.get(), kIconSize, kIconSize, 0, nullptr, DI_NORMAL);
+                    }
+                }
+            }
+        }
+    } catch (...) {
+        // Drawing an icon is never worth a failure.
+    }
+    return S_OK;
+}

@@ -1,0 +1,12 @@
+// Menu item pictures made from the module's icons: 32-bit bitmaps with alpha drawn through
+// buffered painting, one per icon for the module's whole life.
+#pragma once
+
+#include <windows.h>
+
+// The bitmap for icon `iconId`, made on first request; null when the icon cannot be loaded
+// or buffered painting is not at hand. The bitmap stays owned by the map.
+HBITMAP MenuBitmap(UINT iconId);
+
+// Deletes every bitmap made so far (the module ends).
+void ReleaseMenuBitmaps() noexcept;
