@@ -1,0 +1,235 @@
+; Installer of Dossiq: VantorManager.exe, dossiqshell.dll and the manual signer.pdf in one
+; program folder, either for all users (Program Files, machine-wide registration, needs
+; administrator rights) or for the current user only (the user's program folder, per-user
+; registration, no administrator rights).
+;
+; Built by the CMake target "installer":
+;   makensis -DVERSION=1.1.0 -DMANAGER_EXE=... -DSHELL_DLL=... -DMANUAL_PDF=... -DOUTFILE=...
+; Command line of the result: /S silent, /AllUsers or /CurrentUser, /D=folder (last).
+
+Unicode true
+Target amd64-unicode
+ManifestDPIAware true
+SetCompressor /SOLID lzma
+
+!ifndef VERSION | MANAGER_EXE | SHELL_DLL | MANUAL_PDF | OUTFILE
+    !error "VERSION, MANAGER_EXE, SHELL_DLL, MANUAL_PDF and OUTFILE must be defined"
+!endif
+
+!define PRODUCT "Dossiq"
+!define PUBLISHER "Korvane"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Dossiq"
+!define CLASSES "Software\Classes"
+!define SIGNED_PROGID "Dossiq.SignedDocument"
+!define PROTECTED_PROGID "Dossiq.ProtectedDocument"
+; Icon resources of VantorManager.exe for the two file types.
+!define SIGNED_ICON 211
+!define PROTECTED_ICON 212
+!define STARTMENU_FOLDER "Dossiq"
+
+Name "${PRODUCT}"
+Caption "${PRODUCT} ${VERSION} Setup"
+OutFile "${OUTFILE}"
+BrandingText "${PRODUCT} ${VERSION}"
+ShowInstDetails show
+ShowUninstDetails show
+
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} Setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+
+!define MULTIUSER_EXECUTIONLEVEL Highest
+!define MULTIUSER_MUI
+!define MULTIUSER_INSTALLMODE_COMMANDLINE
+!define MULTIUSER_USE_PROGRAMFILES64
+!define MULTIUSER_INSTALLMODE_INSTDIR "${PRODUCT}"
+; A repeated installation goes to the folder of the previous one of the same mode.
+!define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_KEY "${UNINSTALL_KEY}"
+!define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_VALUENAME "InstallLocation"
+; The uninstaller finds its mode itself (un.onInit).
+!define MULTIUSER_NOUNINSTALL
+!include MultiUser.nsh
+!include MUI2.nsh
+!include LogicLib.nsh
+!include FileFunc.nsh
+
+!define MUI_ICON "${NSISDIR}\Contrib\Graphics\Icons\modern-install.ico"
+!define MUI_UNICON "${NSISDIR}\Contrib\Graphics\Icons\modern-uninstall.ico"
+!define MUI_ABORTWARNING
+
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MULTIUSER_PAGE_INSTALLMODE
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_RUN "$INSTDIR\VantorManager.exe"
+!define MUI_FINISHPAGE_RUN_TEXT "Start Vantor Manager"
+!define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\signer.pdf"
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "Show the user manual"
+!define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "English"
+
+Var InstallMode  ; AllUsers or CurrentUser, in the installer and the uninstaller alike
+
+Function .onInit
+    ; MultiUser sets its default folder over one given with /D=; the user's choice wins.
+    StrCpy $0 $INSTDIR
+    !insertmacro MULTIUSER_INIT
+    ${If} $0 != ""
+        StrCpy $INSTDIR $0
+    ${EndIf}
+FunctionEnd
+
+; regsvr32 of the platform, in the mode's registration: machine-wide through
+; DllRegisterServer, per-user through DllInstall with "user". $0 = "" or "/u"; exit code in $1.
+!macro RunRegsvr32 UN
+Function ${UN}RunRegsvr32
+    ClearErrors
+    ${If} $InstallMode == "AllUsers"
+        ExecWait '"$SYSDIR\regsvr32.exe" /s $0 "$INSTDIR\dossiqshell.dll"' $1
+    ${Else}
+        ExecWait '"$SYSDIR\regsvr32.exe" /s $0 /n /i:user "$INSTDIR\dossiqshell.dll"' $1
+    ${EndIf}
+    ${If} ${Errors}
+        StrCpy $1 "not started"
+    ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro RunRegsvr32 ""
+!insertmacro RunRegsvr32 "un."
+
+; Associates an extension with its ProgId. A ProgId that owned the extension before is kept in
+; our ProgId's key and given back by the uninstaller.
+!macro AddFileType EXT PROGID DESCRIPTION ICON
+    ReadRegStr $0 SHCTX "${CLASSES}\${EXT}" ""
+    ${If} $0 != ""
+    ${AndIf} $0 != "${PROGID}"
+        WriteRegStr SHCTX "${CLASSES}\${PROGID}" "PreviousProgId" $0
+    ${EndIf}
+    WriteRegStr SHCTX "${CLASSES}\${EXT}" "" "${PROGID}"
+    WriteRegStr SHCTX "${CLASSES}\${EXT}\OpenWithProgids" "${PROGID}" ""
+    WriteRegStr SHCTX "${CLASSES}\${PROGID}" "" "${DESCRIPTION}"
+    WriteRegStr SHCTX "${CLASSES}\${PROGID}\DefaultIcon" "" "$INSTDIR\VantorManager.exe,-${ICON}"
+    WriteRegStr SHCTX "${CLASSES}\${PROGID}\shell" "" "open"
+    WriteRegStr SHCTX "${CLASSES}\${PROGID}\shell\open\command" "" '"$INSTDIR\VantorManager.exe" "%1"'
+!macroend
+
+!macro RemoveFileType EXT PROGID
+    ReadRegStr $0 SHCTX "${CLASSES}\${PROGID}" "PreviousProgId"
+    ReadRegStr $1 SHCTX "${CLASSES}\${EXT}" ""
+    ${If} $1 == "${PROGID}"
+        ${If} $0 != ""
+            WriteRegStr SHCTX "${CLASSES}\${EXT}" "" $0
+        ${Else}
+            DeleteRegValue SHCTX "${CLASSES}\${EXT}" ""
+        ${EndIf}
+    ${EndIf}
+    DeleteRegValue SHCTX "${CLASSES}\${EXT}\OpenWithProgids" "${PROGID}"
+    DeleteRegKey /ifempty SHCTX "${CLASSES}\${EXT}\OpenWithProgids"
+    ; The extension's key goes only when nothing but our values was in it.
+    EnumRegValue $1 SHCTX "${CLASSES}\${EXT}" 0
+    ${If} $1 == ""
+        DeleteRegKey /ifempty SHCTX "${CLASSES}\${EXT}"
+    ${EndIf}
+    DeleteRegKey SHCTX "${CLASSES}\${PROGID}"
+!macroend
+
+Section "Dossiq" SecMain
+    SectionIn RO
+    StrCpy $InstallMode $MultiUser.InstallMode
+    SetOutPath "$INSTDIR"
+
+    ; Explorer may hold an older dossiqshell.dll: move it aside, it goes at the next restart.
+    ${If} ${FileExists} "$INSTDIR\dossiqshell.dll"
+        Delete "$INSTDIR\dossiqshell.dll"
+        ${If} ${FileExists} "$INSTDIR\dossiqshell.dll"
+            Delete "$INSTDIR\dossiqshell.dll.old"
+            Rename "$INSTDIR\dossiqshell.dll" "$INSTDIR\dossiqshell.dll.old"
+            Delete /REBOOTOK "$INSTDIR\dossiqshell.dll.old"
+        ${EndIf}
+    ${EndIf}
+    File "/oname=VantorManager.exe" "${MANAGER_EXE}"
+    File "/oname=dossiqshell.dll" "${SHELL_DLL}"
+    File "/oname=signer.pdf" "${MANUAL_PDF}"
+    WriteUninstaller "$INSTDIR\Uninstall.exe"
+
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\VantorManager.exe,0"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
+    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+    WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $0
+
+    !insertmacro AddFileType ".snx" "${SIGNED_PROGID}" "Signed Document" ${SIGNED_ICON}
+    !insertmacro AddFileType ".pnx" "${PROTECTED_PROGID}" "Protected Document" ${PROTECTED_ICON}
+    ; SHCNE_ASSOCCHANGED: Explorer picks up the new types and icons.
+    System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
+
+    CreateDirectory "$SMPROGRAMS\${STARTMENU_FOLDER}"
+    CreateShortcut "$SMPROGRAMS\${STARTMENU_FOLDER}\Vantor Manager.lnk" "$INSTDIR\VantorManager.exe"
+    CreateShortcut "$SMPROGRAMS\${STARTMENU_FOLDER}\Dossiq Manual.lnk" "$INSTDIR\signer.pdf"
+
+    StrCpy $0 ""
+    Call RunRegsvr32
+    ${If} $1 != 0
+        ; The files and file types stay (the uninstaller removes them); the exit code tells.
+        DetailPrint "Registering dossiqshell.dll failed: $1"
+        MessageBox MB_OK|MB_ICONSTOP "The Explorer extension dossiqshell.dll could not be registered (regsvr32: $1)." /SD IDOK
+        SetErrorLevel 2
+    ${EndIf}
+SectionEnd
+
+Function un.onInit
+    ; Installed for all users when the machine-wide registration names this folder.
+    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $0 == $INSTDIR
+        StrCpy $InstallMode "AllUsers"
+        SetShellVarContext all
+    ${Else}
+        StrCpy $InstallMode "CurrentUser"
+        SetShellVarContext current
+    ${EndIf}
+FunctionEnd
+
+Section "Uninstall"
+    StrCpy $0 "/u"
+    Call un.RunRegsvr32
+    ${If} $1 != 0
+        DetailPrint "Unregistering dossiqshell.dll failed: $1"
+        SetErrorLevel 2
+    ${EndIf}
+
+    !insertmacro RemoveFileType ".snx" "${SIGNED_PROGID}"
+    !insertmacro RemoveFileType ".pnx" "${PROTECTED_PROGID}"
+    System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
+
+    Delete "$SMPROGRAMS\${STARTMENU_FOLDER}\Vantor Manager.lnk"
+    Delete "$SMPROGRAMS\${STARTMENU_FOLDER}\Dossiq Manual.lnk"
+    RMDir "$SMPROGRAMS\${STARTMENU_FOLDER}"
+
+    ; Only our own files: the folder may have been chosen by the user and hold others.
+    Delete "$INSTDIR\VantorManager.exe"
+    Delete /REBOOTOK "$INSTDIR\dossiqshell.dll"
+    Delete /REBOOTOK "$INSTDIR\dossiqshell.dll.old"
+    Delete "$INSTDIR\signer.pdf"
+    Delete "$INSTDIR\Uninstall.exe"
+    RMDir /REBOOTOK "$INSTDIR"
+
+    ; Only the registration that belongs to this folder.
+    ReadRegStr $0 SHCTX "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $0 == $INSTDIR
+        DeleteRegKey SHCTX "${UNINSTALL_KEY}"
+    ${EndIf}
+SectionEnd

@@ -1,0 +1,225 @@
+#!/bin/bash
+# Checks what ships: the manual signer.pdf (its sections, pages and fonts, beside the
+# manager), then the installer under Wine in a private prefix, once for all users and once
+# for the current user: the files, the shell extension's registration, the file types as the
+# shell itself answers for them, a container opened the way a double click opens it, and an
+# uninstallation that leaves no file and no registry entry behind.
+#
+#   installer_test.sh MANUAL_PDF MANAGER_EXE SHELL_DLL PROBE_EXE WORK_DIR [INSTALLER_EXE]
+#
+# Without INSTALLER_EXE (no makensis, or the deliverables are not built) only the manual is
+# checked.
+set -uo pipefail
+
+manual=$1
+manager_exe=$2
+shell_dll=$3
+probe=$4
+work=$5
+installer=${6:-}
+manager_dir=$(dirname "$manager_exe")
+here=$(cd "$(dirname "$0")" && pwd)
+
+passed=0
+failed=0
+ok() {
+    echo "ok: $*"
+    passed=$((passed + 1))
+}
+fail() {
+    echo "FAIL: $*"
+    failed=$((failed + 1))
+}
+expect() { # expect DESCRIPTION COMMAND...
+    local what=$1
+    shift
+    if "$@"; then ok "$what"; else fail "$what"; fi
+}
+finish() {
+    echo "$passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+    exit $?
+}
+
+# ---------------------------------------------------------------------------------------
+# The manual
+# ---------------------------------------------------------------------------------------
+expect "the manual exists" test -s "$manual"
+expect "the manual lies beside VantorManager.exe" \
+    test "$(cd "$(dirname "$manual")" && pwd)/signer.pdf" -ef "$manager_dir/signer.pdf"
+pages=$(pdfinfo "$manual" 2>/dev/null | awk '/^Pages:/ {print $2}')
+expect "the manual has at least 8 pages (has ${pages:-none})" test "${pages:-0}" -ge 8
+expect "the manual's title names Dossiq" \
+    bash -c "pdfinfo '$manual' | grep -q '^Title: *Dossiq'"
+text=$(pdftotext -layout "$manual" - 2>/dev/null)
+for section in "What Dossiq does" "Installing and removing" "Silent installation" \
+    "Creating documents in the Explorer" "Opening a document" "Reading the signature report" \
+    "The Document page in the Explorer" "Extracting and viewing files" "Languages" \
+    "Files and settings"; do
+    expect "the manual has the section \"$section\"" grep -qF "$section" <<<"$text"
+done
+# Every line the report can show is explained, in the program's own words.
+for line in "Document has not been tampered" "Document HAS BEEN TAMPERED" \
+    "Certificate validity check passed" "Certificate is not valid" \
+    "Certificate chain check passed" "Certificate chain check failed" \
+    "Up to date CRL exist" "CRL cannot be accessed" "Certificate has not been revoked" \
+    "Certificate has been revoked" "Certificate is qualified" "Certificate is not qualified" \
+    "It has not been checked whether certificate is qualified" \
+    "Signature verification in progress..." "Certificate validation in progress..."; do
+    expect "the manual explains \"$line\"" grep -qF -- "$line" <<<"$text"
+done
+expect "the manual prints the Cyrillic menu names" grep -qF "Српски (ћирилица)" <<<"$text"
+expect "the manual's fonts are all embedded" \
+    bash -c "pdffonts '$manual' | tail -n +3 | awk '{ if (\$(NF-4) != \"yes\") exit 1 }'"
+images=$(pdfimages -list "$manual" 2>/dev/null | tail -n +3 | wc -l)
+expect "the manual shows pictures ($images)" test "$images" -ge 8
+
+if [ -z "$installer" ]; then
+    echo "no installer was built: only the manual was checked"
+    finish
+fi
+
+# ---------------------------------------------------------------------------------------
+# The installer, in a Wine prefix of its own
+# ---------------------------------------------------------------------------------------
+expect "the installer exists" test -s "$installer"
+export WINEPREFIX=$work/prefix
+export WINEARCH=win64
+export WINEDEBUG=-all
+# No Mono or Gecko prompts, and no Linux menu entries or MIME types for the shortcuts.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+rm -rf "$work"
+mkdir -p "$work"
+wineboot -i >/dev/null 2>&1 </dev/null
+wineserver -p
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+
+# Runs a Windows program; its output goes through a file (helper processes of Wine would
+# hold a pipe open). Prints the output, returns the exit code.
+win() {
+    local out=$work/out.txt
+    wine "$@" >"$out" 2>&1 </dev/null
+    local rc=$?
+    tr -d '\r' <"$out"
+    return $rc
+}
+unix_path() { winepath -u "$1" 2>/dev/null; }
+env_path() { win cmd /c echo "%$1%" | tail -n 1; }
+reg_value() { # reg_value KEY [VALUE]: the data of a value, empty when missing
+    local out
+    if [ -n "${2:-}" ]; then out=$(win reg query "$1" /v "$2"); else out=$(win reg query "$1" /ve); fi || return 0
+    sed -n 's/^ *[^ ].*REG_[A-Z_]* *//p' <<<"$out" | head -n 1
+}
+snapshot() { # snapshot NAME: exports of the two software hives
+    win reg export 'HKEY_LOCAL_MACHINE\Software' "$(winepath -w "$work/$1.lm.reg")" /y >/dev/null
+    win reg export 'HKEY_CURRENT_USER\Software' "$(winepath -w "$work/$1.cu.reg")" /y >/dev/null
+}
+# Keys that Wine itself changes while programs run.
+noise=(--ignore '\\Software\\Wine(\\|$)' --ignore 'Explorer\\(RecentDocs|FileExts|MountPoints2|UserAssist)'
+       --ignore '\\Microsoft\\Windows\\CurrentVersion\\Explorer\\(ComDlg32|SessionInfo)'
+       --ignore '\\Microsoft\\Cryptography\\RNG' --ignore '\\SystemCertificates\\')
+reg_diff() { python3 "$here/reg_diff.py" "$@" "${noise[@]}"; }
+
+programs_dir_all=$(unix_path "$(env_path ProgramFiles)")
+local_app_data=$(unix_path "$(env_path LOCALAPPDATA)")
+start_all=$(unix_path "$(env_path ProgramData)")/Microsoft/Windows/Start\ Menu/Programs/Dossiq
+start_user=$(unix_path "$(env_path APPDATA)")/Microsoft/Windows/Start\ Menu/Programs/Dossiq
+documents=$(unix_path "$(env_path PUBLIC)")/Documents
+mkdir -p "$documents"
+# A container name with blanks: the open command must keep it one argument.
+container="$documents/quarterly report.snx"
+printf 'not a real container' >"$container"
+
+check_mode() { # check_mode AllUsers|CurrentUser
+    local mode=$1 root dir start other
+    if [ "$mode" = AllUsers ]; then
+        root=HKEY_LOCAL_MACHINE other=HKEY_CURRENT_USER dir="$programs_dir_all/Dossiq" start=$start_all
+    else
+        root=HKEY_CURRENT_USER other=HKEY_LOCAL_MACHINE dir="$local_app_data/Programs/Dossiq" start=$start_user
+    fi
+    local windir classes=$root'\Software\Classes'
+    windir=$(winepath -w "$dir")
+    echo "--- $mode: $windir"
+
+    snapshot before
+    win "$installer" /S "/$mode"
+    expect "$mode: the installer ends with exit code 0" test $? -eq 0
+
+    expect "$mode: VantorManager.exe is installed unchanged" cmp -s "$dir/VantorManager.exe" "$manager_exe"
+    expect "$mode: dossiqshell.dll is installed unchanged" cmp -s "$dir/dossiqshell.dll" "$shell_dll"
+    expect "$mode: signer.pdf is installed unchanged" cmp -s "$dir/signer.pdf" "$manual"
+    expect "$mode: the uninstaller is installed" test -s "$dir/Uninstall.exe"
+    expect "$mode: Start menu entry for Vantor Manager" test -s "$start/Vantor Manager.lnk"
+    expect "$mode: Start menu entry for the manual" test -s "$start/Dossiq Manual.lnk"
+
+    # The shell extension registered itself (regsvr32) for the mode's users.
+    for clsid in '{ACE88176-2E46-4D4C-849F-D4D8651B6B29}' '{1798D8B8-6825-4610-A1EF-02363EA2C34C}'; do
+        local server
+        server=$(reg_value "$classes\\CLSID\\$clsid\\InprocServer32")
+        expect "$mode: class $clsid is served by the installed dossiqshell.dll ($server)" \
+            test "${server,,}" = "${windir,,}\\dossiqshell.dll"
+    done
+
+    # The file types.
+    expect "$mode: .snx belongs to Dossiq.SignedDocument" \
+        test "$(reg_value "$classes\\.snx")" = Dossiq.SignedDocument
+    expect "$mode: .pnx belongs to Dossiq.ProtectedDocument" \
+        test "$(reg_value "$classes\\.pnx")" = Dossiq.ProtectedDocument
+    expect "$mode: the open command of a Signed Document starts the installed manager" \
+        test "$(reg_value "$classes\\Dossiq.SignedDocument\\shell\\open\\command")" = "\"$windir\\VantorManager.exe\" \"%1\""
+    expect "$mode: the Signed Document icon is the manager's icon 211" \
+        test "$(reg_value "$classes\\Dossiq.SignedDocument\\DefaultIcon")" = "$windir\\VantorManager.exe,-211"
+    expect "$mode: the Protected Document icon is the manager's icon 212" \
+        test "$(reg_value "$classes\\Dossiq.ProtectedDocument\\DefaultIcon")" = "$windir\\VantorManager.exe,-212"
+    expect "$mode: the uninstall entry names the folder" \
+        test "$(reg_value "$root\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Dossiq" InstallLocation)" = "$windir"
+
+    # Nothing lands in the other mode's hive: a current-user install needs no
+    # administrator, and an all-users install leaves the user's classes alone.
+    snapshot installed
+    local hive=lm leaked
+    [ "$other" = HKEY_CURRENT_USER ] && hive=cu
+    leaked=$(reg_diff "$work/before.$hive.reg" "$work/installed.$hive.reg" |
+             grep -i 'dossiq\|ACE88176\|1798D8B8\|F9B1EA8C\|\.snx\|\.pnx')
+    [ -n "$leaked" ] && echo "$leaked" | sed 's/^/    /'
+    expect "$mode: nothing of Dossiq is written to $other" test -z "$leaked"
+
+    # The shell's own answer for the two types, as Explorer asks it.
+    local answer
+    answer=$(win "$probe" query .snx)
+    echo "$answer" | sed 's/^/    /'
+    expect "$mode: the shell opens .snx with the installed manager" \
+        grep -qixF "executable=$windir\\VantorManager.exe" <<<"$answer"
+    expect "$mode: the shell passes the .snx file as one quoted argument" \
+        grep -qF "command=\"$windir\\VantorManager.exe\" \"%1\"" <<<"$answer"
+    answer=$(win "$probe" query .pnx)
+    expect "$mode: the shell opens .pnx with the installed manager" \
+        grep -qixF "executable=$windir\\VantorManager.exe" <<<"$answer"
+
+    # A double click: the shell starts the manager with the container.
+    answer=$(win "$probe" open "$(winepath -w "$container")" "$windir\\VantorManager.exe")
+    local rc=$?
+    echo "$answer" | sed 's/^/    /'
+    expect "$mode: opening a container starts the installed manager with it" test $rc -eq 0
+
+    # Uninstall the way Windows does: the uninstaller copies itself away and returns.
+    win "$dir/Uninstall.exe" /S
+    expect "$mode: the uninstaller starts" test $? -eq 0
+    for _ in $(seq 1 120); do
+        [ ! -e "$dir" ] && [ -z "$(reg_value "$root\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Dossiq" InstallLocation)" ] && break
+        sleep 1
+    done
+    expect "$mode: the program folder is gone" test ! -e "$dir"
+    expect "$mode: the Start menu folder is gone" test ! -e "$start"
+    snapshot after
+    local diff_lm diff_cu
+    diff_lm=$(reg_diff "$work/before.lm.reg" "$work/after.lm.reg")
+    diff_cu=$(reg_diff "$work/before.cu.reg" "$work/after.cu.reg")
+    [ -n "$diff_lm$diff_cu" ] && printf '%s\n%s\n' "$diff_lm" "$diff_cu" | sed 's/^/    /'
+    expect "$mode: HKEY_LOCAL_MACHINE\\Software is as before the installation" test -z "$diff_lm"
+    expect "$mode: HKEY_CURRENT_USER\\Software is as before the installation" test -z "$diff_cu"
+}
+
+check_mode AllUsers
+check_mode CurrentUser
+finish
