@@ -1,0 +1,59 @@
+// Helpers of the document tests: a tree of real files to pack, containers of each kind
+// made with the test PKI, and OpenSSL as the peer on the host.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/test_support.h"
+#include "document/document.h"
+#include "document/document_kind.h"
+#include "document/message_blob.h"
+#include "pki/test_pki.h"
+
+namespace DocTest {
+
+constexpr char kSha1Rsa[] = "1.2.840.113549.1.1.5";
+constexpr char kSigner[] = "qualified";
+constexpr char kRecipient[] = "recipient_ab";
+
+struct FileState {
+    std::string bytes;
+    DWORD attributes = 0; // read-only, hidden and system bits only
+    FILETIME written = {};
+
+    bool operator==(const FileState& other) const {
+        return bytes == other.bytes && attributes == other.attributes &&
+               ::CompareFileTime(&written, &other.written) == 0;
+    }
+};
+// Every file below a folder by its relative name (`\` separated).
+using Tree = std::map<std::wstring, FileState>;
+
+// Files and nested folders with contents, attributes and (even-second) times, plus an
+// empty folder "empty": a.txt, b.bin, sub\c.txt, sub\hidden.txt, sub\deeper\locked.txt.
+Tree MakeSampleTree(const std::wstring& dir);
+Tree ReadTree(const std::wstring& dir);
+// Extracts every entry of the archive bytes below `dir`; false when one fails.
+bool ExtractAll(const BYTE* data, DWORD length, const std::wstring& dir, int* entries = nullptr);
+
+std::string RandomBytes(size_t size, unsigned seed);
+std::string Bytes(const MessageBlob& blob);
+MessageBlob Blob(const std::string& bytes);
+
+// The container of `kind` over `archive`, signed by kSigner and/or for `recipient`.
+MessageBlob MakeContainer(DocumentKind kind, const MessageBlob& archive,
+                          const std::string& recipient = kRecipient);
+
+std::string ContentOf(const Document& document);
+
+// The PKI's files as Unix paths, quoted for the shell.
+std::string CertArg(const std::string& name);
+std::string KeyArg(const std::string& name);
+// Runs a shell command on the host inside the Unix folder of `dir`.
+TestSupport::HostResult RunIn(const std::wstring& dir, const std::string& command);
+
+} // namespace DocTest
