@@ -1,0 +1,202 @@
+// OpenSSL as the other PKCS#7 implementation: it reads what we write and we open what it
+// writes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "document/archive_builder.h"
+#include "document/container_writer.h"
+#include "document/document.h"
+#include "document/document_test_util.h"
+
+using namespace DocTest;
+using TestSupport::ReadFileBytes;
+using TestSupport::ShellQuote;
+
+namespace {
+
+// Wraps a bare SignedData (argv[1]) into its ContentInfo (argv[2]), strips one (argv[1]
+// "unwrap"), or turns the inner content type of an envelope into signedData ("retype").
+constexpr char kDerScript[] = R"(import sys
+def length(n):
+    if n < 128:
+        return bytes([n])
+    raw = n.to_bytes((n.bit_length() + 7) // 8, 'big')
+    return bytes([0x80 | len(raw)]) + raw
+def element(data, offset):
+    n = data[offset + 1]
+    start = offset + 2
+    if n & 0x80:
+        count = n & 0x7F
+        n = int.from_bytes(data[start:start + count], 'big')
+        start += count
+    return start, n
+SIGNED = bytes.fromhex('06092a864886f70d010702')
+DATA = bytes.fromhex('06092a864886f70d010701')
+mode, source, target = sys.argv[1:4]
+data = open(source, 'rb').read()
+if mode == 'wrap':
+    body = SIGNED + b'\xa0' + length(len(data)) + data
+    out = b'\x30' + length(len(body)) + body
+elif mode == 'unwrap':
+    start, n = element(data, 0)
+    assert data[start:start + len(SIGNED)] == SIGNED
+    start, n = element(data, start + len(SIGNED))
+    out = data[start:start + n]
+else:
+    assert data.count(DATA) == 1
+    out = data.replace(DATA, SIGNED)
+open(target, 'wb').write(out)
+)";
+
+class OpenSslPeer : public testing::Test {
+protected:
+    void SetUp() override {
+        pki = &TestPki::Pki::Get();
+        dir = TestSupport::MakeTempDir(L"ossl");
+        const std::wstring root = TestSupport::MakeTempDir(L"tree");
+        MakeSampleTree(root);
+        ASSERT_TRUE(
+            BuildArchive({root + L"\\a.txt", root + L"\\sub", root + L"\\b.bin"}, root, archive));
+        archiveBytes = Bytes(archive);
+        TestSupport::WriteFileBytes(dir + L"\\archive.zip", archiveBytes);
+        TestSupport::WriteFileBytes(dir + L"\\der.py", kDerScript);
+        TestSupport::RemoveTree(root);
+    }
+    void TearDown() override { TestSupport::RemoveTree(dir); }
+
+    void Write(DocumentKind kind, const std::wstring& name) {
+        MessageBlob message = MakeContainer(kind, archive);
+        ASSERT_TRUE(WriteContainer(message, dir + L"\\" + name));
+    }
+    void Run(const std::string& command) {
+        const TestSupport::HostResult result = RunIn(dir, command);
+        ASSERT_EQ(0, result.exitCode) << command << "\n" << result.output;
+    }
+    std::string Output(const std::string& command) {
+        const TestSupport::HostResult result = RunIn(dir, command);
+        EXPECT_EQ(0, result.exitCode) << command << "\n" << result.output;
+        return result.output;
+    }
+    std::string Chain() { return ShellQuote(pki->UnixTrustedChainPath()); }
+    std::string Decrypt(const std::string& in, const std::string& out) {
+        return "openssl cms -decrypt -inform DER -in " + in + " -recip " + CertArg(kRecipient) +
+               " -inkey " + KeyArg(kRecipient) + " -out " + out;
+    }
+
+    TestPki::Pki* pki = nullptr;
+    std::wstring dir;
+    MessageBlob archive;
+    std::string archiveBytes;
+};
+
+} // namespace
+
+TEST_F(OpenSslPeer, VerifiesOurSignedDocument) {
+    Write(DocumentKind::Signed, L"ours.snx");
+    Run("openssl cms -verify -inform DER -in ours.snx -CAfile " + Chain() + " -out content.bin");
+    EXPECT_EQ(archiveBytes, ReadFileBytes(dir + L"\\content.bin"));
+    // Exactly one certificate, the signer's, and SHA-1 digests.
+    const std::string certificates =
+        Output("openssl pkcs7 -inform DER -in ours.snx -print_certs -noout");
+    EXPECT_EQ(1u, std::count(certificates.begin(), certificates.end(), '\n') / 2) << certificates;
+    EXPECT_NE(std::string::npos, certificates.find("1234567")) << certificates;
+    const std::string printed = Output("openssl cms -cmsout -print -inform DER -in ours.snx");
+    EXPECT_NE(std::string::npos, printed.find("sha1")) << printed;
+    // No attributes: what follows "signedAttrs:" is "<ABSENT>".
+    const size_t attributes = printed.find("signedAttrs:");
+    ASSERT_NE(std::string::npos, attributes) << printed;
+    const size_t next = printed.find_first_not_of(" \n", attributes + 12);
+    EXPECT_EQ(0, printed.compare(next, 8, "<ABSENT>")) << printed;
+}
+
+TEST_F(OpenSslPeer, DecryptsOurEncryptedDocument) {
+    Write(DocumentKind::Encrypted, L"ours.enx");
+    Run(Decrypt("ours.enx", "content.bin"));
+    EXPECT_EQ(archiveBytes, ReadFileBytes(dir + L"\\content.bin"));
+    const std::string printed = Output("openssl cms -cmsout -print -inform DER -in ours.enx");
+    EXPECT_NE(std::string::npos, printed.find("des-ede3-cbc (1.2.840.113549.3.7)")) << printed;
+    EXPECT_NE(std::string::npos, printed.find("contentType: pkcs7-data")) << printed;
+    EXPECT_NE(std::string::npos, printed.find("d.issuerAndSerialNumber")) << printed;
+}
+
+TEST_F(OpenSslPeer, DecryptsOurProtectedDocumentAndVerifiesTheSignedDataInside) {
+    Write(DocumentKind::Protected, L"ours.pnx");
+    const std::string printed = Output("openssl cms -cmsout -print -inform DER -in ours.pnx");
+    EXPECT_NE(std::string::npos, printed.find("contentType: pkcs7-signedData")) << printed;
+    Run(Decrypt("ours.pnx", "inner.der"));
+    Run("python3 der.py wrap inner.der signed.der");
+    Run("openssl cms -verify -inform DER -in signed.der -CAfile " + Chain() + " -out content.bin");
+    EXPECT_EQ(archiveBytes, ReadFileBytes(dir + L"\\content.bin"));
+    // The signed data inside is the one our Signed Document carries.
+    Write(DocumentKind::Signed, L"ours.snx");
+    Run("python3 der.py unwrap ours.snx bare.der");
+    EXPECT_EQ(ReadFileBytes(dir + L"\\bare.der").size(),
+              ReadFileBytes(dir + L"\\inner.der").size());
+}
+
+TEST_F(OpenSslPeer, SignedDocumentsOfOpenSslOpen) {
+    const std::string sign = " -binary -nodetach -md sha1 -outform DER -in archive.zip -signer " +
+                             CertArg(kSigner) + " -inkey " + KeyArg(kSigner);
+    const struct {
+        const char* name;
+        std::string command;
+    } cases[] = {
+        {"cms with signed attributes", "openssl cms -sign" + sign + " -out theirs.snx"},
+        {"cms without attributes", "openssl cms -sign -noattr" + sign + " -out theirs.snx"},
+        {"smime (PKCS#7)", "openssl smime -sign" + sign + " -out theirs.snx"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Run(c.command);
+        Document document(dir + L"\\theirs.snx");
+        ASSERT_TRUE(document.Open(0));
+        EXPECT_TRUE(document.IsSignatureValid());
+        EXPECT_EQ(archiveBytes, ContentOf(document));
+        ASSERT_NE(nullptr, document.SignerCertificate());
+        auto signer = pki->Certificate(kSigner);
+        EXPECT_TRUE(::CertCompareCertificate(X509_ASN_ENCODING, signer.get()->pCertInfo,
+                                             document.SignerCertificate()->pCertInfo));
+    }
+}
+
+TEST_F(OpenSslPeer, EnvelopesOfOpenSslOpen) {
+    for (const char* cipher : {"-des3", "-aes256"}) {
+        SCOPED_TRACE(cipher);
+        Run(std::string("openssl cms -encrypt ") + cipher +
+            " -binary -outform DER -in archive.zip -recip " + CertArg(kRecipient) +
+            " -out theirs.enx");
+        Document document(dir + L"\\theirs.enx");
+        ASSERT_TRUE(document.Open(0));
+        EXPECT_FALSE(document.IsSignatureValid());
+        EXPECT_EQ(nullptr, document.SignerCertificate());
+        EXPECT_EQ(archiveBytes, ContentOf(document));
+    }
+}
+
+TEST_F(OpenSslPeer, SignedThenEnvelopedDocumentsOfOpenSslOpen) {
+    Run("openssl cms -sign -binary -nodetach -md sha1 -outform DER -in archive.zip -signer " +
+        CertArg(kSigner) + " -inkey " + KeyArg(kSigner) + " -out signed.der");
+    Run("python3 der.py unwrap signed.der bare.der");
+    Run("openssl cms -encrypt -des3 -binary -outform DER -in bare.der -recip " +
+        CertArg(kRecipient) + " -out data.pnx");
+    Run("python3 der.py retype data.pnx theirs.pnx");
+    const std::string printed = Output("openssl cms -cmsout -print -inform DER -in theirs.pnx");
+    ASSERT_NE(std::string::npos, printed.find("contentType: pkcs7-signedData")) << printed;
+
+    Document document(dir + L"\\theirs.pnx");
+    ASSERT_TRUE(document.Open(0));
+    EXPECT_TRUE(document.IsSignatureValid());
+    EXPECT_EQ(archiveBytes, ContentOf(document));
+    ASSERT_NE(nullptr, document.SignerCertificate());
+    auto signer = pki->Certificate(kSigner);
+    EXPECT_TRUE(::CertCompareCertificate(X509_ASN_ENCODING, signer.get()->pCertInfo,
+                                         document.SignerCertificate()->pCertInfo));
+
+    // The inner type is what the reader goes by: the same envelope announced as data opens
+    // as an unsigned document whose content is the signed data itself.
+    Document asData(dir + L"\\data.pnx");
+    ASSERT_TRUE(asData.Open(0));
+    EXPECT_FALSE(asData.IsSignatureValid());
+    EXPECT_EQ(ReadFileBytes(dir + L"\\bare.der"), ContentOf(asData));
+}
