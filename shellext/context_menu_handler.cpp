@@ -157,16 +157,18 @@ HRESULT ContextMenuHandler::InitializeFrom(IDataObject* data) {
     if (lock.Data() == nullptr) {
         return E_INVALIDARG;
     }
-    const auto drop = static_cast<HDROP>(lock.Data());
+    const auto drop = static_cast<HDROP>(medium.medium.hGlobal);
     const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    if (count == 0) {
-        return E_INVALIDARG;
-    }
     std::vector<std::wstring> selection;
     for (UINT i = 0; i < count; ++i) {
         wchar_t path[MAX_PATH] = {};
-        ::DragQueryFileW(drop, i, path, MAX_PATH);
-        selection.emplace_back(path);
+        // An empty list reads as one empty name on some systems; it names nothing.
+        if (::DragQueryFileW(drop, i, path, MAX_PATH) != 0 && path[0] != L'\0') {
+            selection.emplace_back(path);
+        }
+    }
+    if (selection.empty()) {
+        return E_INVALIDARG;
     }
     rootFolder_ = MHFX::IO::Path::GetDirectoryName(selection.front());
     selection_ = std::move(selection);

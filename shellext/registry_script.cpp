@@ -397,20 +397,27 @@ HRESULT RegistryScript::Run(std::wstring_view script, const Replacements& replac
         } catch (const SyntaxFailure&) {
             return SyntaxError;
         }
-        for (const Root& root : roots) {
-            MHFX::RegKeyHandle opened;
-            HKEY base = root.key;
+        for (Root& root : roots) {
             if (perUser && root.key == HKEY_CLASSES_ROOT) {
-                Check(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0,
-                                        KEY_READ | KEY_WRITE, nullptr, opened.put(), nullptr));
-                base = opened.get();
+                // The user's classes key is handled like any key the script names, so a
+                // user without one has none again after unregistering.
+                Node classes;
+                classes.name = L"Classes";
+                classes.children = std::move(root.children);
+                Node software;
+                software.flag = Flag::NoRemove;
+                software.name = L"Software";
+                software.children.push_back(std::move(classes));
+                root.children.clear();
+                root.children.push_back(std::move(software));
+                root.key = HKEY_CURRENT_USER;
             } else if (perUser && root.key == HKEY_LOCAL_MACHINE) {
-                base = HKEY_CURRENT_USER;
+                root.key = HKEY_CURRENT_USER;
             }
             if (registering) {
-                Register(base, root.children);
+                Register(root.key, root.children);
             } else {
-                Unregister(base, root.children);
+                Unregister(root.key, root.children);
             }
         }
         return S_OK;
