@@ -18,7 +18,8 @@ SetCompressor /SOLID lzma
 
 !define PRODUCT "Dossiq"
 !define PUBLISHER "Korvane"
-!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Dossiq"
+!define UNINSTALL_PARENT "Software\Microsoft\Windows\CurrentVersion\Uninstall"
+!define UNINSTALL_KEY "${UNINSTALL_PARENT}\Dossiq"
 !define CLASSES "Software\Classes"
 !define SIGNED_PROGID "Dossiq.SignedDocument"
 !define PROTECTED_PROGID "Dossiq.ProtectedDocument"
@@ -40,6 +41,7 @@ VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} Setup"
 VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright © ${PUBLISHER}"
 
 !define MULTIUSER_EXECUTIONLEVEL Highest
 !define MULTIUSER_MUI
@@ -105,6 +107,31 @@ FunctionEnd
 !insertmacro RunRegsvr32 ""
 !insertmacro RunRegsvr32 "un."
 
+; Deletes a key of SHCTX that holds neither subkeys nor values. EnumRegKey fails only for a
+; missing key; EnumRegValue fails when there is no value (the default value has an empty name).
+!macro DeleteEmptyKey KEY
+    ClearErrors
+    EnumRegKey $0 SHCTX "${KEY}" 0
+    ${IfNot} ${Errors}
+    ${AndIf} $0 == ""
+        EnumRegValue $0 SHCTX "${KEY}" 0
+        ${If} ${Errors}
+            DeleteRegKey /ifempty SHCTX "${KEY}"
+        ${EndIf}
+    ${EndIf}
+!macroend
+
+; RESULT := 1 when KEY of SHCTX does not exist, else 0.
+!macro KeyMissing KEY RESULT
+    ClearErrors
+    EnumRegKey ${RESULT} SHCTX "${KEY}" 0
+    ${If} ${Errors}
+        StrCpy ${RESULT} 1
+    ${Else}
+        StrCpy ${RESULT} 0
+    ${EndIf}
+!macroend
+
 ; Associates an extension with its ProgId. A ProgId that owned the extension before is kept in
 ; our ProgId's key and given back by the uninstaller.
 !macro AddFileType EXT PROGID DESCRIPTION ICON
@@ -132,12 +159,9 @@ FunctionEnd
         ${EndIf}
     ${EndIf}
     DeleteRegValue SHCTX "${CLASSES}\${EXT}\OpenWithProgids" "${PROGID}"
-    DeleteRegKey /ifempty SHCTX "${CLASSES}\${EXT}\OpenWithProgids"
-    ; The extension's key goes only when nothing but our values was in it.
-    EnumRegValue $1 SHCTX "${CLASSES}\${EXT}" 0
-    ${If} $1 == ""
-        DeleteRegKey /ifempty SHCTX "${CLASSES}\${EXT}"
-    ${EndIf}
+    ; The extension's keys go only when nothing but our values was in them.
+    !insertmacro DeleteEmptyKey "${CLASSES}\${EXT}\OpenWithProgids"
+    !insertmacro DeleteEmptyKey "${CLASSES}\${EXT}"
     DeleteRegKey SHCTX "${CLASSES}\${PROGID}"
 !macroend
 
@@ -145,6 +169,13 @@ Section "Dossiq" SecMain
     SectionIn RO
     StrCpy $InstallMode $MultiUser.InstallMode
     SetOutPath "$INSTDIR"
+
+    ; Parent keys that this installation (with the shell extension's registration) is the
+    ; first to create; the uninstaller removes them again when they are left empty.
+    !insertmacro KeyMissing "${UNINSTALL_PARENT}" $R1
+    !insertmacro KeyMissing "${CLASSES}" $R2
+    !insertmacro KeyMissing "${CLASSES}\CLSID" $R3
+    !insertmacro KeyMissing "${CLASSES}\AppID" $R4
 
     ; Explorer may hold an older dossiqshell.dll: move it aside, it goes at the next restart.
     ${If} ${FileExists} "$INSTDIR\dossiqshell.dll"
@@ -171,6 +202,18 @@ Section "Dossiq" SecMain
     WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $0
+    ${If} $R1 == 1
+        WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "CreatedUninstallParent" 1
+    ${EndIf}
+    ${If} $R2 == 1
+        WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "CreatedClasses" 1
+    ${EndIf}
+    ${If} $R3 == 1
+        WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "CreatedClassesCLSID" 1
+    ${EndIf}
+    ${If} $R4 == 1
+        WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "CreatedClassesAppID" 1
+    ${EndIf}
 
     !insertmacro AddFileType ".snx" "${SIGNED_PROGID}" "Signed Document" ${SIGNED_ICON}
     !insertmacro AddFileType ".pnx" "${PROTECTED_PROGID}" "Protected Document" ${PROTECTED_ICON}
@@ -204,6 +247,11 @@ Function un.onInit
 FunctionEnd
 
 Section "Uninstall"
+    ReadRegDWORD $R1 SHCTX "${UNINSTALL_KEY}" "CreatedUninstallParent"
+    ReadRegDWORD $R2 SHCTX "${UNINSTALL_KEY}" "CreatedClasses"
+    ReadRegDWORD $R3 SHCTX "${UNINSTALL_KEY}" "CreatedClassesCLSID"
+    ReadRegDWORD $R4 SHCTX "${UNINSTALL_KEY}" "CreatedClassesAppID"
+
     StrCpy $0 "/u"
     Call un.RunRegsvr32
     ${If} $1 != 0
@@ -231,5 +279,19 @@ Section "Uninstall"
     ReadRegStr $0 SHCTX "${UNINSTALL_KEY}" "InstallLocation"
     ${If} $0 == $INSTDIR
         DeleteRegKey SHCTX "${UNINSTALL_KEY}"
+    ${EndIf}
+
+    ; The parents that the installation created, when nothing else has come into them.
+    ${If} $R1 == 1
+        !insertmacro DeleteEmptyKey "${UNINSTALL_PARENT}"
+    ${EndIf}
+    ${If} $R3 == 1
+        !insertmacro DeleteEmptyKey "${CLASSES}\CLSID"
+    ${EndIf}
+    ${If} $R4 == 1
+        !insertmacro DeleteEmptyKey "${CLASSES}\AppID"
+    ${EndIf}
+    ${If} $R2 == 1
+        !insertmacro DeleteEmptyKey "${CLASSES}"
     ${EndIf}
 SectionEnd
