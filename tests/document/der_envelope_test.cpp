@@ -1,0 +1,151 @@
+// The DER reader and writer, and the envelope opened from hostile bytes.
+#include <gtest/gtest.h>
+
+#include "document/der.h"
+#include "document/document_test_util.h"
+#include "document/envelope.h"
+
+using namespace DocTest;
+
+namespace {
+
+std::vector<BYTE> Hex(const char* text) {
+    std::vector<BYTE> bytes;
+    for (const char* p = text; p[0] && p[1]; p += 2) {
+        while (*p == ' ') {
+            ++p;
+        }
+        bytes.push_back(static_cast<BYTE>(std::stoi(std::string(p, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+} // namespace
+
+TEST(Der, ReaderChecksEveryLengthAgainstItsEnclosure) {
+    const struct {
+        const char* bytes;
+        bool readable;
+        size_t length;
+    } cases[] = {
+        {"3003020100", true, 3},
+        {"30820003020100", true, 3},    // long form
+        {"3005020100", false, 0},       // longer than what is there
+        {"30", false, 0},               // no length
+        {"3081", false, 0},             // length bytes missing
+        {"3080020100 0000", false, 0},  // indefinite
+        {"3085010000000000", false, 0}, // more than four length bytes
+        {"3084ffffffff00", false, 0},
+        {"1f0100", false, 0}, // high tag number
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        const std::vector<BYTE> bytes = Hex(c.bytes);
+        Der::Reader reader(bytes.data(), bytes.size());
+        Der::Element element;
+        EXPECT_EQ(c.readable, reader.Next(element));
+        EXPECT_EQ(!c.readable, reader.Failed());
+        if (c.readable) {
+            EXPECT_EQ(c.length, element.length);
+            EXPECT_EQ(bytes.size(), element.size);
+            // The inner element lies within its parent.
+            Der::Reader inner(element);
+            Der::Element integer;
+            EXPECT_TRUE(inner.Expect(Der::kInteger, integer));
+            EXPECT_TRUE(inner.AtEnd());
+        }
+    }
+    // An inner length that passes the outer one.
+    const std::vector<BYTE> nested = Hex("30030205000000");
+    Der::Reader outer(nested.data(), nested.size());
+    Der::Element sequence, integer;
+    ASSERT_TRUE(outer.Next(sequence));
+    Der::Reader inner(sequence);
+    EXPECT_FALSE(inner.Next(integer));
+    EXPECT_TRUE(inner.Failed());
+    // A wrong tag where one is expected.
+    Der::Reader wrong(nested.data(), nested.size());
+    EXPECT_FALSE(wrong.Expect(Der::kSet, sequence));
+}
+
+TEST(Der, WriterEncodesLengthsAndIntegersMinimally) {
+    const struct {
+        size_t length;
+        const char* header;
+    } lengths[] = {{0, "0400"},
+                   {127, "047f"},
+                   {128, "048180"},
+                   {255, "0481ff"},
+                   {256, "04820100"},
+                   {65536, "0483010000"},
+                   {0xFFFFFFFF, "0484ffffffff"}};
+    for (const auto& c : lengths) {
+        std::vector<BYTE> out;
+        Der::AppendHeader(out, Der::kOctetString, c.length);
+        EXPECT_EQ(Hex(c.header), out) << c.length;
+        EXPECT_EQ(out.size(), Der::HeaderLength(c.length)) << c.length;
+    }
+    const struct {
+        const char* magnitude;
+        const char* encoded;
+    } integers[] = {{"00", "020100"},
+                    {"000001", "020101"},
+                    {"80", "02020080"},
+                    {"7f01", "02027f01"},
+                    {"0000ff00", "020300ff00"}};
+    for (const auto& c : integers) {
+        const std::vector<BYTE> magnitude = Hex(c.magnitude);
+        std::vector<BYTE> out;
+        Der::AppendUnsignedInteger(out, magnitude.data(), magnitude.size());
+        EXPECT_EQ(Hex(c.encoded), out) << c.magnitude;
+    }
+}
+
+TEST(Envelope, HostileBytesFailCleanly) {
+    auto& pki = TestPki::Pki::Get();
+    const std::string content = RandomBytes(2000, 5);
+    const MessageBlob archive = Blob(content);
+    const MessageBlob message = MakeContainer(DocumentKind::Encrypted, archive);
+    const std::string bytes = Bytes(message);
+    MHFX::CertStoreHandle my(
+        ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                        CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, L"My"));
+    ASSERT_TRUE(my);
+    const auto open = [&](const std::string& input, ContentSection& section) {
+        std::vector<BYTE> type;
+        return OpenEnvelope(reinterpret_cast<const BYTE*>(input.data()),
+                            static_cast<DWORD>(input.size()), my.get(), section, type);
+    };
+    ContentSection section;
+    ASSERT_EQ(EnvelopeResult::Opened, open(bytes, section));
+    ASSERT_EQ(content.size(), section.Length());
+    EXPECT_EQ(0, memcmp(content.data(), section.Data(), content.size()));
+    // The content sits in the section's first bytes; the rest is the padding's room.
+    EXPECT_GE(section.Capacity(), section.Length());
+
+    // Every truncation fails.
+    for (size_t length = 0; length < bytes.size(); length += length < 700 ? 1 : 61) {
+        ContentSection truncated;
+        EXPECT_NE(EnvelopeResult::Opened, open(bytes.substr(0, length), truncated)) << length;
+        EXPECT_FALSE(truncated.Valid());
+    }
+    // A changed byte anywhere in front of the ciphertext never crashes, and whatever still
+    // opens stays inside its section.
+    const size_t header = bytes.size() - (content.size() / 8 + 1) * 8;
+    int opened = 0;
+    for (size_t at = 0; at < header; ++at) {
+        for (BYTE mask : {BYTE(0x01), BYTE(0x80)}) {
+            std::string changed = bytes;
+            changed[at] = static_cast<char>(changed[at] ^ mask);
+            ContentSection result;
+            if (open(changed, result) == EnvelopeResult::Opened) {
+                ++opened;
+                EXPECT_LE(result.Length(), result.Capacity());
+            }
+        }
+    }
+    // Only bytes that carry no meaning for decryption (such as the version numbers' bits and
+    // the key algorithm's parameters) may change unnoticed; the IV's changes do too.
+    EXPECT_LT(opened, 64);
+    (void)pki;
+}
