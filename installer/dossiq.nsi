@@ -58,8 +58,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright © ${PUBLISHER}"
 !include LogicLib.nsh
 !include FileFunc.nsh
 
-!define MUI_ICON "${NSISDIR}\Contrib\Graphics\Icons\modern-install.ico"
-!define MUI_UNICON "${NSISDIR}\Contrib\Graphics\Icons\modern-uninstall.ico"
+!define MUI_ICON "${__FILEDIR__}/../resources/manager/icons/manager.ico"
+!define MUI_UNICON "${__FILEDIR__}/../resources/manager/icons/manager.ico"
 !define MUI_ABORTWARNING
 
 !insertmacro MUI_PAGE_WELCOME
