@@ -130,6 +130,14 @@ programs_dir_all=$(unix_path "$(env_path ProgramFiles)")
 local_app_data=$(unix_path "$(env_path LOCALAPPDATA)")
 start_all=$(unix_path "$(env_path ProgramData)")/Microsoft/Windows/Start\ Menu/Programs/Dossiq
 start_user=$(unix_path "$(env_path APPDATA)")/Microsoft/Windows/Start\ Menu/Programs/Dossiq
+# A stand-in PDF reader: opening a .pdf records the path it was given.
+record_win='C:\dossiq-test\opened.txt'
+record=$(unix_path "$record_win")
+mkdir -p "$(dirname "$record")"
+win reg add 'HKEY_LOCAL_MACHINE\Software\Classes\.pdf' /ve /d DossiqTest.Pdf /f >/dev/null
+win reg add 'HKEY_LOCAL_MACHINE\Software\Classes\DossiqTest.Pdf\shell\open\command' /ve \
+    /d "\"$(winepath -w "$probe")\" record \"$record_win\" \"%1\"" /f >/dev/null
+
 documents=$(unix_path "$(env_path PUBLIC)")/Documents
 mkdir -p "$documents"
 # A container name with blanks: the open command must keep it one argument.
@@ -215,6 +223,16 @@ check_mode() { # check_mode AllUsers|CurrentUser
              grep -i 'dossiq\|ACE88176\|1798D8B8\|F9B1EA8C\|\.snx\|\.pnx')
     [ -n "$leaked" ] && echo "$leaked" | sed 's/^/    /'
     expect "$mode: nothing of Dossiq is written to $other" test -z "$leaked"
+
+    # Help > Manual opens signer.pdf from the program's folder.
+    answer=$(win "$probe" command "$windir\\VantorManager.exe" 32785 "$record_win")
+    rc=$?
+    local opened
+    opened=$(tr -d '\r' <"$record" 2>/dev/null)
+    echo "$answer" | sed 's/^/    /'
+    echo "    manual opened: $opened"
+    expect "$mode: Help > Manual opens the signer.pdf beside the installed program" \
+        test $rc -eq 0 -a "${opened,,}" = "${windir,,}\\signer.pdf"
 
     # Windows shows the user's classes in HKEY_CLASSES_ROOT; Wine 8 shows only the machine's
     # there, so its shell cannot see a per-user file type.
