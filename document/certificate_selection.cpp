@@ -113,8 +113,8 @@ void CreateOrReuse(X509Store& store, const wchar_t* name) {
         }
     }
     for (const X509Certificate& stale : store.Certificates()) {
-        MHFX::ThrowLastErrorIf(!::CertDeleteCertificateFromStore(
-            ::CertDuplicateCertificateContext(stale.Handle())));
+        MHFX::ThrowLastErrorIf(
+            !::CertDeleteCertificateFromStore(::CertDuplicateCertificateContext(stale.Handle())));
     }
     if (!store.Certificates().Empty()) {
         throw MHFX::Win32Exception(ERROR_ALREADY_EXISTS);
@@ -187,7 +187,8 @@ X509Certificate SelectRecipientCertificate() {
     MHFX::SyncLock lock(SharedCertificateStores::Lock());
 
     X509CertificateCollection candidates;
-    for (auto index : {SharedCertificateStores::AddressBook, SharedCertificateStores::TrustedPeople}) {
+    for (auto index :
+         {SharedCertificateStores::AddressBook, SharedCertificateStores::TrustedPeople}) {
         X509Store* store = nullptr;
         try {
             store = &SharedCertificateStores::Open(index);

@@ -63,8 +63,7 @@ std::wstring OutputName::AskSaveAs(CreateMode mode, HWND owner) {
     // The filter is a list of zero-terminated texts ended by one more zero.
     std::vector<wchar_t> filter(kFilterLength, L'\0');
     const std::wstring filterText = FilterText({*kind});
-    std::copy_n(filterText.begin(), std::min(filterText.size(), kFilterLength - 2),
-                filter.begin());
+    std::copy_n(filterText.begin(), std::min(filterText.size(), kFilterLength - 2), filter.begin());
     std::vector<wchar_t> file(kFileLength, L'\0');
     std::vector<wchar_t> title(kTitleLength, L'\0');
     const std::wstring extension = KindExtension(*kind);
@@ -79,8 +78,8 @@ std::wstring OutputName::AskSaveAs(CreateMode mode, HWND owner) {
     dialog.lpstrFileTitle = title.data();
     dialog.nMaxFileTitle = static_cast<DWORD>(title.size());
     dialog.lpstrDefExt = extension.c_str();
-    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_EXPLORER |
-                   OFN_ENABLESIZING;
+    dialog.Flags =
+        OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_EXPLORER | OFN_ENABLESIZING;
     dialog.lpfnHook = SaveAsHook;
     if (!::GetSaveFileNameW(&dialog)) {
         return std::wstring();

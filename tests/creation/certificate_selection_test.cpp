@@ -109,10 +109,18 @@ X509Certificate ChooseSilently(X509Certificate (*choice)()) {
     return result;
 }
 
-const std::vector<std::string> kNotForSigning = {
-    "no_qc",          "qc_compliance_only",  "no_nonrepudiation",     "no_key_usage",
-    "name_single_word", "name_trailing_space", "name_leading_hyphen", "name_hyphenated_first",
-    "no_cn",          "qc_malformed",        "revoked!nokey",         "recipient_ab"};
+const std::vector<std::string> kNotForSigning = {"no_qc",
+                                                 "qc_compliance_only",
+                                                 "no_nonrepudiation",
+                                                 "no_key_usage",
+                                                 "name_single_word",
+                                                 "name_trailing_space",
+                                                 "name_leading_hyphen",
+                                                 "name_hyphenated_first",
+                                                 "no_cn",
+                                                 "qc_malformed",
+                                                 "revoked!nokey",
+                                                 "recipient_ab"};
 
 std::vector<std::string> With(std::vector<std::string> list, std::vector<std::string> more) {
     list.insert(list.end(), more.begin(), more.end());
@@ -129,8 +137,8 @@ TEST(SigningChoice, TheOnlyCandidateIsTakenWithoutAsking) {
 TEST(SigningChoice, TheDialogOffersExactlyTheCandidatesAndReturnsThePick) {
     // Expired still counts; a key-less, undecodable or badly named certificate never does.
     StoreScenario stores(
-        With(kNotForSigning, {"qualified", "expired", "name_hyphen_inside", "name_two_words"}),
-        {}, {});
+        With(kNotForSigning, {"qualified", "expired", "name_hyphen_inside", "name_two_words"}), {},
+        {});
     Listed listed;
     std::wstring displayText;
     const X509Certificate chosen = Choose(SelectSigningCertificate, [&] {
@@ -266,18 +274,21 @@ TEST(Choices, TwoChoicesAtOnceTakeTurns) {
     int mostDialogsAtOnce = 0;
     RunBeside([&] { first = SelectSigningCertificate(); },
               [&] {
-                  RunBeside([&] { second = SelectSigningCertificate(); }, [&] {
-                      for (int answered = 0; answered < 2; ++answered) {
-                          HWND dialog = WaitForWindow(kSelectTitle);
-                          ASSERT_NE(dialog, nullptr);
-                          ::Sleep(500); // time for a second dialog, were there no turns
-                          mostDialogsAtOnce = std::max(
-                              mostDialogsAtOnce, static_cast<int>(WindowsTitled(kSelectTitle).size()));
-                          SelectListViewRow(ChildByClass(dialog, L"SysListView32"), answered);
-                          PressButton(dialog, IDOK);
-                          EXPECT_TRUE(WaitUntilGone(dialog));
-                      }
-                  });
+                  RunBeside(
+                      [&] { second = SelectSigningCertificate(); },
+                      [&] {
+                          for (int answered = 0; answered < 2; ++answered) {
+                              HWND dialog = WaitForWindow(kSelectTitle);
+                              ASSERT_NE(dialog, nullptr);
+                              ::Sleep(500); // time for a second dialog, were there no turns
+                              mostDialogsAtOnce =
+                                  std::max(mostDialogsAtOnce,
+                                           static_cast<int>(WindowsTitled(kSelectTitle).size()));
+                              SelectListViewRow(ChildByClass(dialog, L"SysListView32"), answered);
+                              PressButton(dialog, IDOK);
+                              EXPECT_TRUE(WaitUntilGone(dialog));
+                          }
+                      });
               });
     EXPECT_EQ(mostDialogsAtOnce, 1);
     EXPECT_TRUE(first.IsInitialized());

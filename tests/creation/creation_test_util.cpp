@@ -69,11 +69,11 @@ void TakeSnapshot() {
             DWORD length = 0;
             ::CertSerializeCertificateStoreElement(context.get(), 0, nullptr, &length);
             std::string element(length, '\0');
-            ::CertSerializeCertificateStoreElement(context.get(), 0,
-                                                   reinterpret_cast<BYTE*>(element.data()), &length);
-            list.emplace_back(element, std::string(reinterpret_cast<const char*>(
-                                                       context.get()->pbCertEncoded),
-                                                   context.get()->cbCertEncoded));
+            ::CertSerializeCertificateStoreElement(
+                context.get(), 0, reinterpret_cast<BYTE*>(element.data()), &length);
+            list.emplace_back(
+                element, std::string(reinterpret_cast<const char*>(context.get()->pbCertEncoded),
+                                     context.get()->cbCertEncoded));
         }
     }
     snapshot.taken = true;
@@ -82,11 +82,10 @@ void TakeSnapshot() {
 MHFX::CertContextHandle AddSerialized(HCERTSTORE store, const std::string& element) {
     MHFX::CertContextHandle added;
     const void* context = nullptr;
-    if (!::CertAddSerializedElementToStore(store, reinterpret_cast<const BYTE*>(element.data()),
-                                           static_cast<DWORD>(element.size()),
-                                           CERT_STORE_ADD_REPLACE_EXISTING, 0,
-                                           CERT_STORE_CERTIFICATE_CONTEXT_FLAG, nullptr,
-                                           &context)) {
+    if (!::CertAddSerializedElementToStore(
+            store, reinterpret_cast<const BYTE*>(element.data()),
+            static_cast<DWORD>(element.size()), CERT_STORE_ADD_REPLACE_EXISTING, 0,
+            CERT_STORE_CERTIFICATE_CONTEXT_FLAG, nullptr, &context)) {
         throw std::runtime_error("cannot restore a certificate");
     }
     added.reset(static_cast<PCCERT_CONTEXT>(context));
@@ -107,10 +106,10 @@ void AddNamed(HCERTSTORE store, const std::wstring& storeName, const std::string
             break;
         }
     }
-    if (!added && !::CertAddEncodedCertificateToStore(
-                      store, kEncoding, reinterpret_cast<const BYTE*>(der.data()),
-                      static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING,
-                      added.put())) {
+    if (!added &&
+        !::CertAddEncodedCertificateToStore(
+            store, kEncoding, reinterpret_cast<const BYTE*>(der.data()),
+            static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, added.put())) {
         throw std::runtime_error("cannot add " + name);
     }
     if (variant == "nokey") {
@@ -295,9 +294,8 @@ void Screenshot(HWND window, const std::string& name) {
                std::to_string(rect.top) + " +repage";
     }
     ::Sleep(200); // let the window paint
-    TestSupport::RunHost("mkdir -p " + TestSupport::ShellQuote(folder) +
-                         " && import -window root" + crop + " " +
-                         TestSupport::ShellQuote(folder + "/" + name + ".png"));
+    TestSupport::RunHost("mkdir -p " + TestSupport::ShellQuote(folder) + " && import -window root" +
+                         crop + " " + TestSupport::ShellQuote(folder + "/" + name + ".png"));
 }
 
 StoreScenario::StoreScenario(const std::vector<std::string>& my,
