@@ -26,12 +26,16 @@ struct Opening {
 // The content of a decoded signed message, the signer's certificate from the message's own
 // certificates and the result of checking the signature against them. Throws when the
 // content or the certificate cannot be had; a signature that does not match is a result.
-void VerifySigned(HCRYPTMSG message, DWORD signerIndex, Opening& opening) {
-    DWORD length = 0;
-    ThrowLastErrorIf(!::CryptMsgGetParam(message, CMSG_CONTENT_PARAM, 0, nullptr, &length));
-    opening.content.Create(length);
+// The content is no longer than the encoded message (`encodedLength`), so the section is
+// made that large and filled by one call: each call decodes the content afresh.
+void VerifySigned(HCRYPTMSG message, DWORD signerIndex, DWORD encodedLength, Opening& opening) {
+    opening.content.Create(encodedLength);
+    DWORD length = encodedLength;
     ThrowLastErrorIf(
         !::CryptMsgGetParam(message, CMSG_CONTENT_PARAM, 0, opening.content.Data(), &length));
+    if (length == 0) {
+        throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_NOT_FOUND));
+    }
     opening.content.SetLength(length);
 
     DWORD infoLength = 0;
@@ -62,7 +66,7 @@ void OpenSigned(const BYTE* input, DWORD length, DWORD signerIndex, Opening& ope
     if (type != CMSG_SIGNED) {
         throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_INVALID_MSG_TYPE));
     }
-    VerifySigned(message.get(), signerIndex, opening);
+    VerifySigned(message.get(), signerIndex, length, opening);
 }
 
 // Decrypted with the current user's own keys. A signed inner content is a bare SignedData;
@@ -89,10 +93,11 @@ void OpenEnveloped(const BYTE* input, DWORD length, DWORD signerIndex, Opening& 
     MHFX::CryptMsgHandle message(
         ::CryptMsgOpenToDecode(kEncoding, 0, CMSG_SIGNED, 0, nullptr, nullptr));
     ThrowLastErrorIf(!message);
-    ThrowLastErrorIf(!::CryptMsgUpdate(message.get(), decrypted.Data(), decrypted.Length(), TRUE));
+    const DWORD signedLength = decrypted.Length();
+    ThrowLastErrorIf(!::CryptMsgUpdate(message.get(), decrypted.Data(), signedLength, TRUE));
     // The decoder holds what it needs; the signed data need not stay beside the content.
     decrypted.Reset();
-    VerifySigned(message.get(), signerIndex, opening);
+    VerifySigned(message.get(), signerIndex, signedLength, opening);
 }
 
 } // namespace

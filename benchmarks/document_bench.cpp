@@ -1,0 +1,353 @@
+// Creates and opens a container of each kind over about 60 MB of content (below the 64 MiB
+// that Wine's message decoder accepts) and sets each step beside one bare pass of the
+// platform over the same bytes: SHA-1 hashing, 3DES encryption, a plain decode of the
+// signed message. Every step runs in a process of its own, so that its peak memory is its
+// own: a step that copied the content into the heap once more would show it.
+//
+//   wine document_bench.exe [megabytes]
+//
+// A throw-away signing and recipient certificate (self-signed, key in its own container) is
+// put into the current user's "My" store for the run and removed afterwards.
+#include <windows.h>
+#include <wincrypt.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "document/container_writer.h"
+#include "document/document.h"
+#include "document/message_blob.h"
+#include "document/message_builder.h"
+#include "foundation/handle.h"
+
+namespace {
+
+constexpr char kSha1Rsa[] = "1.2.840.113549.1.1.5";
+constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+constexpr wchar_t kProvider[] = L"Microsoft Enhanced RSA and AES Cryptographic Provider";
+
+double Now() {
+    static const LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    ::QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Megabytes(SIZE_T bytes) {
+    return static_cast<double>(bytes) / (1024.0 * 1024.0);
+}
+
+PROCESS_MEMORY_COUNTERS Memory() {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
+    return counters;
+}
+
+[[noreturn]] void Fail(const char* what) {
+    std::printf("FAILED: %s (error 0x%08lX)\n", what, ::GetLastError());
+    std::exit(1);
+}
+
+MessageBlob Content(DWORD length) {
+    MessageBlob blob;
+    if (!blob.Allocate(length)) {
+        Fail("allocating the content");
+    }
+    // Incompressible and cheap to make.
+    uint64_t state = 0x9E3779B97F4A7C15ull;
+    for (DWORD i = 0; i + 8 <= length; i += 8) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        std::memcpy(blob.Data() + i, &state, 8);
+    }
+    return blob;
+}
+
+std::wstring Widen(const char* text) {
+    return std::wstring(text, text + std::strlen(text));
+}
+
+MHFX::CertContextHandle FindCertificate(const std::string& thumbprintHex) {
+    std::vector<BYTE> hash;
+    for (size_t i = 0; i + 1 < thumbprintHex.size(); i += 2) {
+        hash.push_back(static_cast<BYTE>(std::stoi(thumbprintHex.substr(i, 2), nullptr, 16)));
+    }
+    MHFX::CertStoreHandle my(
+        ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"My"));
+    CRYPT_HASH_BLOB blob = {static_cast<DWORD>(hash.size()), hash.data()};
+    MHFX::CertContextHandle found(
+        ::CertFindCertificateInStore(my.get(), kEncoding, 0, CERT_FIND_HASH, &blob, nullptr));
+    if (!found) {
+        Fail("finding the bench certificate");
+    }
+    return found;
+}
+
+// The peak working set: content, file views, sections and heap blocks all count in it once
+// touched. (Wine's private-bytes counter leaves out what its own DLLs allocate.)
+void Report(const char* step, double seconds, DWORD bytes, const PROCESS_MEMORY_COUNTERS& before) {
+    const PROCESS_MEMORY_COUNTERS after = Memory();
+    std::printf("%-34s %7.0f ms %7.1f MB/s   peak working set %6.1f MB (+%6.1f over the "
+                "step's start)\n",
+                step, seconds * 1000.0, Megabytes(bytes) / seconds,
+                Megabytes(after.PeakWorkingSetSize),
+                Megabytes(after.PeakWorkingSetSize) - Megabytes(before.WorkingSetSize));
+    std::fflush(stdout);
+}
+
+// One step, in this (child) process.
+int RunStep(const std::string& step, const std::string& thumbprint, const std::wstring& dir,
+            DWORD length) {
+    const std::wstring base = dir + L"\\bench";
+    if (step.rfind("open-", 0) == 0 || step == "platform-decode") {
+        const std::wstring path = base + L"." + Widen(step.substr(step.size() - 3).c_str());
+        if (step == "platform-decode") {
+            // The platform's own decode of the signed file, read into the heap first.
+            HANDLE file = ::CreateFileW((base + L".snx").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
+            DWORD size = ::GetFileSize(file, nullptr);
+            std::vector<BYTE> input(size);
+            DWORD read = 0;
+            ::ReadFile(file, input.data(), size, &read, nullptr);
+            ::CloseHandle(file);
+            const PROCESS_MEMORY_COUNTERS before = Memory();
+            const double start = Now();
+            MHFX::CryptMsgHandle message(
+                ::CryptMsgOpenToDecode(kEncoding, 0, 0, 0, nullptr, nullptr));
+            if (!::CryptMsgUpdate(message.get(), input.data(), size, TRUE)) {
+                Fail("platform decode");
+            }
+            Report("platform: decode signed (heap in)", Now() - start, size, before);
+            return 0;
+        }
+        const PROCESS_MEMORY_COUNTERS before = Memory();
+        const double start = Now();
+        Document document(path);
+        if (!document.Open(0)) {
+            Fail("Document::Open");
+        }
+        const double seconds = Now() - start;
+        const bool expectValid = step != "open-enx";
+        if (document.IsSignatureValid() != expectValid || document.Content().length != length) {
+            Fail("opened document differs");
+        }
+        Report(("Document::Open " + step.substr(5)).c_str(), seconds, length, before);
+        return 0;
+    }
+
+    MessageBlob content = Content(length);
+    const PROCESS_MEMORY_COUNTERS before = Memory();
+    if (step == "platform-sha1") {
+        MHFX::CryptProvHandle provider;
+        MHFX::CryptHashHandle hash;
+        const double start = Now();
+        if (!::CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_AES,
+                                    CRYPT_VERIFYCONTEXT) ||
+            !::CryptCreateHash(provider.get(), CALG_SHA1, 0, 0, hash.put()) ||
+            !::CryptHashData(hash.get(), content.Data(), content.Length(), 0)) {
+            Fail("hashing");
+        }
+        Report("platform: SHA-1 over the content", Now() - start, length, before);
+        return 0;
+    }
+    if (step == "platform-3des") {
+        MHFX::CryptProvHandle provider;
+        MHFX::CryptKeyHandle key;
+        const double start = Now();
+        if (!::CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_AES,
+                                    CRYPT_VERIFYCONTEXT) ||
+            !::CryptGenKey(provider.get(), CALG_3DES, 0, key.put())) {
+            Fail("3DES key");
+        }
+        // In place, without the final padding block: the bare cipher's pass.
+        for (DWORD done = 0; done < length; done += 1 << 20) {
+            DWORD count = length - done < (1u << 20) ? length - done : 1u << 20;
+            count &= ~7u;
+            if (!::CryptEncrypt(key.get(), 0, FALSE, 0, content.Data() + done, &count, count)) {
+                Fail("3DES encryption");
+            }
+        }
+        Report("platform: 3DES-CBC over the content", Now() - start, length, before);
+        return 0;
+    }
+
+    MHFX::CertContextHandle certificate = FindCertificate(thumbprint);
+    if (step == "platform-signmessage") {
+        // The convenience function, called as usual: length first, then the bytes.
+        CRYPT_SIGN_MESSAGE_PARA para = {};
+        para.cbSize = sizeof para;
+        para.dwMsgEncodingType = kEncoding;
+        para.pSigningCert = certificate.get();
+        para.HashAlgorithm.pszObjId = const_cast<char*>(kSha1Rsa);
+        PCCERT_CONTEXT certificates[] = {certificate.get()};
+        para.cMsgCert = 1;
+        para.rgpMsgCert = certificates;
+        const BYTE* data[] = {content.Data()};
+        DWORD sizes[] = {content.Length()};
+        const double start = Now();
+        DWORD size = 0;
+        if (!::CryptSignMessage(&para, FALSE, 1, data, sizes, nullptr, &size)) {
+            Fail("CryptSignMessage length");
+        }
+        MessageBlob signedMessage;
+        if (!signedMessage.Allocate(size) ||
+            !::CryptSignMessage(&para, FALSE, 1, data, sizes, signedMessage.Data(), &size)) {
+            Fail("CryptSignMessage");
+        }
+        Report("platform: CryptSignMessage twice", Now() - start, length, before);
+        return 0;
+    }
+    MessageBlob message;
+    const double start = Now();
+    const wchar_t* extension = nullptr;
+    bool made = false;
+    if (step == "sign") {
+        made = SignArchive(content, certificate.get(), kSha1Rsa, message);
+        extension = L".snx";
+    } else if (step == "encrypt") {
+        made = EncryptArchive(content, certificate.get(), message);
+        extension = L".enx";
+    } else if (step == "protect") {
+        made = ProtectArchive(content, certificate.get(), kSha1Rsa, certificate.get(), message);
+        extension = L".pnx";
+    } else {
+        Fail("unknown step");
+    }
+    if (!made) {
+        Fail(step.c_str());
+    }
+    const double made_at = Now();
+    Report((step + "Archive").c_str(), made_at - start, length, before);
+    if (!WriteContainer(message, base + extension)) {
+        Fail("WriteContainer");
+    }
+    Report("  WriteContainer", Now() - made_at, message.Length(), before);
+    return 0;
+}
+
+// The orchestrating process: a certificate for the run, then one child per step.
+struct BenchCertificate {
+    std::wstring container;
+    MHFX::CertContextHandle certificate;
+    std::string thumbprint;
+
+    explicit BenchCertificate(const std::wstring& name) : container(name) {
+        MHFX::CryptProvHandle provider;
+        MHFX::CryptKeyHandle key;
+        if (!::CryptAcquireContextW(provider.put(), container.c_str(), kProvider, PROV_RSA_AES,
+                                    CRYPT_NEWKEYSET) ||
+            !::CryptGenKey(provider.get(), AT_KEYEXCHANGE, (2048u << 16), key.put())) {
+            Fail("making the bench key");
+        }
+        CRYPT_KEY_PROV_INFO keyInfo = {};
+        keyInfo.pwszContainerName = const_cast<wchar_t*>(container.c_str());
+        keyInfo.pwszProvName = const_cast<wchar_t*>(kProvider);
+        keyInfo.dwProvType = PROV_RSA_AES;
+        keyInfo.dwKeySpec = AT_KEYEXCHANGE;
+        BYTE nameBuffer[256];
+        DWORD nameLength = sizeof nameBuffer;
+        if (!::CertStrToNameW(X509_ASN_ENCODING, L"CN=Dossiq Bench", CERT_X500_NAME_STR, nullptr,
+                              nameBuffer, &nameLength, nullptr)) {
+            Fail("encoding the bench name");
+        }
+        CERT_NAME_BLOB subject = {nameLength, nameBuffer};
+        MHFX::CertContextHandle made(::CertCreateSelfSignCertificate(
+            provider.get(), &subject, 0, &keyInfo, nullptr, nullptr, nullptr, nullptr));
+        if (!made) {
+            Fail("making the bench certificate");
+        }
+        MHFX::CertStoreHandle my(
+            ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"My"));
+        if (!::CertAddCertificateContextToStore(
+                my.get(), made.get(), CERT_STORE_ADD_REPLACE_EXISTING, certificate.put())) {
+            Fail("adding the bench certificate to My");
+        }
+        // Wine writes a system store back when it is closed; the child processes look now.
+        ::CertControlStore(my.get(), 0, CERT_STORE_CTRL_COMMIT, nullptr);
+        BYTE hash[20];
+        DWORD hashLength = sizeof hash;
+        ::CertGetCertificateContextProperty(certificate.get(), CERT_SHA1_HASH_PROP_ID, hash,
+                                            &hashLength);
+        char hex[3];
+        for (DWORD i = 0; i < hashLength; ++i) {
+            std::snprintf(hex, sizeof hex, "%02x", hash[i]);
+            thumbprint += hex;
+        }
+    }
+
+    ~BenchCertificate() {
+        if (certificate) {
+            ::CertDeleteCertificateFromStore(::CertDuplicateCertificateContext(certificate.get()));
+        }
+        HCRYPTPROV provider = 0;
+        ::CryptAcquireContextW(&provider, container.c_str(), kProvider, PROV_RSA_AES,
+                               CRYPT_DELETEKEYSET);
+    }
+};
+
+void RunChild(const std::wstring& self, const std::string& step, const std::string& thumbprint,
+              const std::wstring& dir, DWORD megabytes) {
+    std::wstring command = L"\"" + self + L"\" " + Widen(step.c_str()) + L" " +
+                           Widen(thumbprint.c_str()) + L" \"" + dir + L"\" " +
+                           std::to_wstring(megabytes);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                          &startup, &process)) {
+        Fail("starting a step");
+    }
+    MHFX::KernelHandle thread(process.hThread);
+    MHFX::KernelHandle child(process.hProcess);
+    ::WaitForSingleObject(child.get(), INFINITE);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc == 5) {
+        char step[64] = {};
+        char thumbprint[64] = {};
+        ::WideCharToMultiByte(CP_UTF8, 0, argv[1], -1, step, sizeof step - 1, nullptr, nullptr);
+        ::WideCharToMultiByte(CP_UTF8, 0, argv[2], -1, thumbprint, sizeof thumbprint - 1, nullptr,
+                              nullptr);
+        const DWORD length = static_cast<DWORD>(_wtoi(argv[4])) * 1024 * 1024;
+        return RunStep(step, thumbprint, argv[3], length);
+    }
+    const DWORD megabytes = argc > 1 ? static_cast<DWORD>(_wtoi(argv[1])) : 60;
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring dir =
+        std::wstring(temp) + L"dossiq-document-bench-" + std::to_wstring(::GetCurrentProcessId());
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+
+    std::printf("Content: %lu MB of incompressible bytes; each step in a process of its own.\n"
+                "Creating steps hold the content before they start; opening steps start with "
+                "nothing.\n\n",
+                megabytes);
+    {
+        BenchCertificate certificate(L"dossiq-bench-" + std::to_wstring(::GetCurrentProcessId()));
+        for (const char* step :
+             {"platform-sha1", "platform-3des", "platform-signmessage", "sign", "encrypt",
+              "protect", "platform-decode", "open-snx", "open-enx", "open-pnx"}) {
+            RunChild(self, step, certificate.thumbprint, dir, megabytes);
+        }
+    }
+    for (const wchar_t* extension : {L".snx", L".enx", L".pnx"}) {
+        ::DeleteFileW((dir + L"\\bench" + extension).c_str());
+    }
+    ::RemoveDirectoryW(dir.c_str());
+    return 0;
+}
