@@ -1,0 +1,558 @@
+// Creation commands run in-process as the context menu starts them, with everything they
+// show read and answered on screen, and every container checked by OpenSSL.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+
+#include "common/test_support.h"
+#include "creation/creation_test_util.h"
+#include "document/document_creation_thread.h"
+#include "foundation/handle.h"
+#include "foundation/resource_string.h"
+#include "foundation/win32_exception.h"
+#include "pki/test_pki.h"
+
+using namespace CreationTest;
+using TestSupport::Narrow;
+using TestSupport::RunHost;
+using TestSupport::ShellQuote;
+using TestSupport::UnixPath;
+
+namespace {
+
+const std::wstring kShellCaption = L"dossiqshell";
+const std::wstring kProductCaption = L"Dossiq";
+const std::wstring kSelectTitle = L"Select certificate";
+const std::wstring kSigningFailed =
+    L"An error occured during signing of the document(s).\r\n\r\nError info:\r\n";
+const std::wstring kProtectionFailed =
+    L"An error occurred during protection of the document(s).\r\n\r\nError info:\r\n";
+const std::wstring kEncryptionFailed =
+    L"An error occurred during encryption of the document(s).\r\n\r\nError info:\r\n";
+const std::wstring kTooLarge = L"It is not possible to process content larger than 100 MB.";
+const wchar_t* const kProgressTitles[] = {L"Compressing file(s)...", L"Signing...",
+                                          L"Encrypting...", L"Protecting..."};
+
+// What a command showed and how it ended.
+struct CommandRun {
+    DWORD exitCode = STILL_ACTIVE;
+    std::vector<MessageBoxContent> messages;
+    int selectionDialogs = 0;
+    std::vector<std::wstring> progressSeen;
+};
+
+// How the user answers the dialogs a command shows.
+struct Answers {
+    // Save As: the name typed (full path), or empty to cancel.
+    std::wstring saveAs;
+    // The certificate dialog: row to pick, or -1 to cancel.
+    int certificateRow = 0;
+    // Pictures of the progress dialogs, under this prefix when not empty.
+    std::string screenshots;
+};
+
+void AnswerSaveAs(HWND dialog, const std::wstring& name) {
+    HWND edit = ChildById(dialog, 0x480); // edt1
+    if (edit == nullptr) {
+        edit = ChildByClass(ChildById(dialog, 0x47c), L"Edit"); // cmb13
+    }
+    if (name.empty() || edit == nullptr) {
+        PressButton(dialog, IDCANCEL);
+        return;
+    }
+    ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    PressButton(dialog, IDOK);
+}
+
+// Answers what the commands show until every one of `threads` has ended.
+void Drive(const std::vector<HANDLE>& threads, const Answers& answers, CommandRun& run) {
+    const ULONGLONG end = ::GetTickCount64() + 300000;
+    std::vector<HWND> answered;
+    auto fresh = [&](HWND window) {
+        return std::find(answered.begin(), answered.end(), window) == answered.end();
+    };
+    while (::WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, 50) ==
+           WAIT_TIMEOUT) {
+        if (::GetTickCount64() > end) {
+            ADD_FAILURE() << "the command does not end";
+            return;
+        }
+        for (const std::wstring& caption : {kShellCaption, kProductCaption}) {
+            for (HWND box : WindowsTitled(caption)) {
+                if (!fresh(box)) {
+                    continue;
+                }
+                ::Sleep(200);
+                run.messages.push_back(ReadMessageBox(box));
+                if (!answers.screenshots.empty()) {
+                    Screenshot(box, answers.screenshots + "_message");
+                }
+                answered.push_back(box);
+                PressButton(box, IDOK);
+            }
+        }
+        for (HWND dialog : WindowsTitled(kSelectTitle)) {
+            if (!fresh(dialog)) {
+                continue;
+            }
+            ::Sleep(300);
+            ++run.selectionDialogs;
+            answered.push_back(dialog);
+            if (answers.certificateRow < 0) {
+                PressButton(dialog, IDCANCEL);
+            } else {
+                SelectListViewRow(ChildByClass(dialog, L"SysListView32"), answers.certificateRow);
+                PressButton(dialog, IDOK);
+            }
+        }
+        for (HWND dialog : WindowsTitled(L"Save As")) {
+            if (fresh(dialog)) {
+                ::Sleep(300);
+                answered.push_back(dialog);
+                AnswerSaveAs(dialog, answers.saveAs);
+            }
+        }
+        for (const wchar_t* title : kProgressTitles) {
+            for (HWND dialog : WindowsTitled(title)) {
+                if (std::find(run.progressSeen.begin(), run.progressSeen.end(), title) ==
+                    run.progressSeen.end()) {
+                    run.progressSeen.push_back(title);
+                    if (!answers.screenshots.empty()) {
+                        Screenshot(dialog, answers.screenshots + "_" +
+                                               std::to_string(run.progressSeen.size()));
+                    }
+                }
+            }
+        }
+    }
+}
+
+HANDLE Start(const std::vector<std::wstring>& selection, const std::wstring& root,
+             CreateMode mode) {
+    auto* thread = new DocumentCreationThread(selection, root, std::wstring(), mode);
+    HANDLE handle = nullptr;
+    ::DuplicateHandle(::GetCurrentProcess(), thread->GetHandle(), ::GetCurrentProcess(), &handle,
+                      SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, 0);
+    thread->Resume(); // from here on the thread owns itself
+    return handle;
+}
+
+CommandRun RunCommand(const std::vector<std::wstring>& selection, const std::wstring& root,
+                      CreateMode mode, const Answers& answers = {}) {
+    CommandRun run;
+    MHFX::KernelHandle thread(Start(selection, root, mode));
+    Drive({thread.get()}, answers, run);
+    ::GetExitCodeThread(thread.get(), &run.exitCode);
+    // Nothing the command showed outlives it.
+    for (const wchar_t* title : kProgressTitles) {
+        EXPECT_TRUE(WindowsTitled(title).empty()) << Narrow(title) << " left open";
+    }
+    return run;
+}
+
+bool Exists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring WriteFile(const std::wstring& folder, const std::wstring& name,
+                       const std::string& bytes) {
+    const std::wstring path = folder + L"\\" + name;
+    TestSupport::WriteFileBytes(path, bytes);
+    return path;
+}
+
+std::string DerLength(size_t length) {
+    if (length < 0x80) {
+        return std::string(1, static_cast<char>(length));
+    }
+    std::string bytes;
+    for (size_t rest = length; rest != 0; rest >>= 8) {
+        bytes.insert(bytes.begin(), static_cast<char>(rest & 0xFF));
+    }
+    return std::string(1, static_cast<char>(0x80 | bytes.size())) + bytes;
+}
+
+// A bare SignedData as the envelope carries it, wrapped in its ContentInfo for OpenSSL.
+std::string SignedContentInfo(const std::string& bareSignedData) {
+    const std::string oid("\x06\x09\x2A\x86\x48\x86\xF7\x0D\x01\x07\x02", 11);
+    const std::string content = "\xA0" + DerLength(bareSignedData.size()) + bareSignedData;
+    return "\x30" + DerLength(oid.size() + content.size()) + oid + content;
+}
+
+// What OpenSSL finds in a container: the archive's entry names (sorted, '/' separated) and
+// their contents, after verifying and/or decrypting it as its kind requires.
+struct Opened {
+    bool ok = false;
+    std::string log;
+    std::map<std::string, std::string> entries;
+};
+
+Opened OpenWithOpenSsl(const std::wstring& container, DocumentKind kind,
+                       const std::string& recipient = "recipient_ab") {
+    const TestPki::Pki& pki = TestPki::Pki::Get();
+    Opened opened;
+    const std::wstring work = TestSupport::MakeTempDir(L"openssl");
+    const std::string dir = UnixPath(work);
+    const std::string in = ShellQuote(UnixPath(container));
+    const std::string verify = "openssl cms -verify -binary -inform DER -CAfile " +
+                               ShellQuote(pki.UnixTrustedChainPath()) +
+                               " -purpose any -no_check_time -out " +
+                               ShellQuote(dir + "/archive.zip") + " -in ";
+    const std::string decrypt = "openssl cms -decrypt -binary -inform DER -recip " +
+                                ShellQuote(pki.UnixCertPath(recipient)) + " -inkey " +
+                                ShellQuote(pki.UnixKeyPath(recipient)) + " -in " + in + " -out ";
+    TestSupport::HostResult result;
+    if (kind == DocumentKind::Signed) {
+        result = RunHost(verify + in + " 2>&1");
+    } else if (kind == DocumentKind::Encrypted) {
+        result = RunHost(decrypt + ShellQuote(dir + "/archive.zip") + " 2>&1");
+    } else {
+        result = RunHost(decrypt + ShellQuote(dir + "/inner.der") + " 2>&1");
+        opened.log = result.output;
+        if (result.exitCode != 0) {
+            return opened;
+        }
+        TestSupport::WriteFileBytes(
+            work + L"\\signed.der",
+            SignedContentInfo(TestSupport::ReadFileBytes(work + L"\\inner.der")));
+        result = RunHost(verify + ShellQuote(dir + "/signed.der") + " 2>&1");
+    }
+    opened.log += result.output;
+    if (result.exitCode != 0) {
+        return opened;
+    }
+    const auto listing = RunHost(
+        "python3 -c 'import sys, zipfile\n"
+        "z = zipfile.ZipFile(sys.argv[1])\n"
+        "assert z.testzip() is None\n"
+        "for i in z.infolist():\n"
+        "    sys.stdout.write(i.filename.replace(chr(92), \"/\") + \"\\t\" + z.read(i).hex() + "
+        "\"\\n\")' " +
+        ShellQuote(dir + "/archive.zip") + " 2>&1");
+    opened.log += listing.output;
+    if (listing.exitCode != 0) {
+        return opened;
+    }
+    size_t start = 0;
+    while (start < listing.output.size()) {
+        const size_t end = listing.output.find('\n', start);
+        const std::string line = listing.output.substr(start, end - start);
+        const size_t tab = line.find('\t');
+        std::string bytes;
+        for (size_t i = tab + 1; i + 1 < line.size(); i += 2) {
+            bytes += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
+        }
+        opened.entries[line.substr(0, tab)] = bytes;
+        start = end == std::string::npos ? listing.output.size() : end + 1;
+    }
+    opened.ok = true;
+    return opened;
+}
+
+std::wstring FailureText(const std::wstring& prefix, DWORD error) {
+    return prefix + MHFX::Win32Exception::SystemText(error);
+}
+
+// A Wine drive letter for a scratch folder, removed again at the end of the test.
+class MappedDrive {
+public:
+    MappedDrive(wchar_t letter, const std::wstring& folder) {
+        // Drive C is seen through the prefix's own dosdevices folder.
+        const std::string driveC = UnixPath(L"C:\\");
+        link_ = driveC.substr(0, driveC.rfind("/dosdevices/")) + "/dosdevices/" +
+                static_cast<char>(letter) + ":";
+        RunHost("ln -sfn " + ShellQuote(UnixPath(folder)) + " " + ShellQuote(link_));
+    }
+    ~MappedDrive() { RunHost("rm -f " + ShellQuote(link_)); }
+
+private:
+    std::string link_;
+};
+
+const std::vector<std::string> kOneSigner = {"qualified"};
+const std::vector<std::string> kOneRecipient = {"recipient_ab"};
+
+} // namespace
+
+TEST(Creation, QuickCommandsWriteEachKindBesideTheFile) {
+    StoreScenario stores(kOneSigner, kOneRecipient, {});
+    const std::wstring folder = TestSupport::MakeTempDir(L"quick");
+    const std::string content = "quarterly figures\n";
+    const std::wstring file = WriteFile(folder, L"report.final.docx", content);
+    const struct {
+        CreateMode mode;
+        const wchar_t* name;
+        DocumentKind kind;
+    } cases[] = {{CreateMode::SignQuick, L"report.final.snx", DocumentKind::Signed},
+                 {CreateMode::EncryptQuick, L"report.final.enx", DocumentKind::Encrypted},
+                 {CreateMode::ProtectQuick, L"report.final.pnx", DocumentKind::Protected}};
+    for (const auto& c : cases) {
+        const CommandRun run = RunCommand({file}, folder, c.mode);
+        EXPECT_EQ(run.exitCode, DocumentCreationThread::Written) << Narrow(c.name);
+        EXPECT_TRUE(run.messages.empty()) << Narrow(run.messages.front().text);
+        EXPECT_EQ(run.selectionDialogs, 0);
+        const Opened opened = OpenWithOpenSsl(folder + L"\\" + c.name, c.kind);
+        ASSERT_TRUE(opened.ok) << opened.log;
+        EXPECT_EQ(opened.entries,
+                  (std::map<std::string, std::string>{{"report.final.docx", content}}));
+    }
+}
+
+TEST(Creation, SeveralItemsAreNamedAfterTheirFolder) {
+    StoreScenario stores(kOneSigner, kOneRecipient, {});
+    const std::wstring folder = TestSupport::MakeTempDir(L"multi") + L"\\Reports";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    ::CreateDirectoryW((folder + L"\\sub").c_str(), nullptr);
+    ::CreateDirectoryW((folder + L"\\empty").c_str(), nullptr);
+    WriteFile(folder, L"a.txt", "alpha");
+    WriteFile(folder + L"\\sub", L"b.bin", std::string("\0\1\2beta", 7));
+    const CommandRun run = RunCommand({folder + L"\\a.txt", folder + L"\\sub", folder + L"\\empty"},
+                                      folder, CreateMode::ProtectQuick);
+    EXPECT_EQ(run.exitCode, DocumentCreationThread::Written);
+    const Opened opened = OpenWithOpenSsl(folder + L"\\Reports.pnx", DocumentKind::Protected);
+    ASSERT_TRUE(opened.ok) << opened.log;
+    EXPECT_EQ(opened.entries,
+              (std::map<std::string, std::string>{{"a.txt", "alpha"},
+                                                  {"sub/b.bin", std::string("\0\1\2beta", 7)}}));
+}
+
+TEST(Creation, AtADriveRootTheNameIsOnlyTheExtension) {
+    StoreScenario stores(kOneSigner, kOneRecipient, {});
+    const std::wstring folder = TestSupport::MakeTempDir(L"drive");
+    MappedDrive drive(L'q', folder);
+    WriteFile(folder, L"one.txt", "1");
+    WriteFile(folder, L"two.txt", "2");
+    const CommandRun run =
+        RunCommand({L"Q:\\one.txt", L"Q:\\two.txt"}, L"Q:\\", CreateMode::SignQuick);
+    EXPECT_EQ(run.exitCode, DocumentCreationThread::Written)
+        << (run.messages.empty() ? "" : Narrow(run.messages[0].text));
+    EXPECT_TRUE(Exists(folder + L"\\.snx"));
+    const Opened opened = OpenWithOpenSsl(folder + L"\\.snx", DocumentKind::Signed);
+    ASSERT_TRUE(opened.ok) << opened.log;
+    EXPECT_EQ(opened.entries,
+              (std::map<std::string, std::string>{{"one.txt", "1"}, {"two.txt", "2"}}));
+}
+
+TEST(Creation, AQuickCommandReplacesAnExistingContainerWithoutAsking) {
+    StoreScenario stores(kOneSigner, kOneRecipient, {});
+    const std::wstring folder = TestSupport::MakeTempDir(L"replace");
+    const std::wstring file = WriteFile(folder, L"memo.txt", "new text");
+    WriteFile(folder, L"memo.snx", "an old container");
+    const CommandRun run = RunCommand({file}, folder, CreateMode::SignQuick);
+    EXPECT_EQ(run.exitCode, DocumentCreationThread::Written);
+    EXPECT_TRUE(run.messages.empty());
+    const Opened opened = OpenWithOpenSsl(folder + L"\\memo.snx", DocumentKind::Signed);
+    ASSERT_TRUE(opened.ok) << opened.log;
+    EXPECT_EQ(opened.entries, (std::map<std::string, std::string>{{"memo.txt", "new text"}}));
+}
+
+TEST(Creation, CommandsWithOptionsWriteWhereTheUserSays) {
+    StoreScenario stores(kOneSigner, kOneRecipient, {});
+    const std::wstring folder = TestSupport::MakeTempDir(L"options");
+    const std::wstring target = TestSupport::MakeTempDir(L"target");
+    const std::wstring file = WriteFile(folder, L"plan.txt", "the plan");
+    const struct {
+        CreateMode mode;
+        const wchar_t* typed;
+        const wchar_t* written;
+        DocumentKind kind;
+    } cases[] = {{CreateMode::Sign, L"signed copy", L"signed copy.snx", DocumentKind::Signed},
+                 {CreateMode::Encrypt, L"sealed", L"sealed.enx", DocumentKind::Encrypted},
+                 {CreateMode::Protect, L"guarded.pnx", L"guarded.pnx", DocumentKind::Protected}};
+    for (const auto& c : cases) {
+        Answers answers;
+        answers.saveAs = target + L"\\" + c.typed;
+        const CommandRun run = RunCommand({file}, folder, c.mode, answers);
+        EXPECT_EQ(run.exitCode, DocumentCreationThread::Written) << Narrow(c.typed);
+        const Opened opened = OpenWithOpenSsl(target + L"\\" + c.written, c.kind);
+        ASSERT_TRUE(opened.ok) << opened.log;
+        EXPECT_EQ(opened.entries, (std::map<std::string, std::string>{{"plan.txt", "the plan"}}));
+    }
+}
+
+TEST(Creation, CancellingSaveAsOrTheChoiceWritesNothing) {
+    StoreScenario stores({"qualified", "expired"}, kOneRecipient, {});
+    const std::wstring folder = TestSupport::MakeTempDir(L"cancel");
+    const std::wstring file = WriteFile(folder, L"draft.txt", "draft");
+
+    Answers cancelSaveAs;
+    CommandRun run = RunCommand({file}, folder, CreateMode::Sign, cancelSaveAs);
+    EXPECT_EQ(run.exitCode, DocumentCreationThread::NotCreated);
+    EXPECT_EQ(run.selectionDialogs, 0);
+    EXPECT_TRUE(run.messages.empty());
+
+    Answers cancelChoice;
+    cancelChoice.certificateRow = -1;
+    run = RunCommand({file}, folder, CreateMode::SignQuick, cancelChoice);
+    EXPECT_EQ(run.exitCode, DocumentCreationThread::NotCreated);
+    EXPECT_EQ(run.selectionDialogs, 1);
+    EXPECT_TRUE(run.messages.empty());
+
+    // With several signers the choice is asked and the pick signs.
+    run = RunCommand({file}, folder, CreateMode::ProtectQuick);
+    EXPECT_EQ(run.exitCode, DocumentCreationThread::Written);
+    EXPECT_EQ(run.selectionDialogs, 1);
+
+    for (const wchar_t* name : {L"draft.snx", L"draft.enx"}) {
+        EXPECT_FALSE(Exists(folder + L"\\" + name)) << Narrow(name);
+    }
+}
+
+TEST(Creation, MissingCertificatesEndTheCommandAfterTheirMessage) {
+    const std::wstring folder = TestSupport::MakeTempDir(L"nocert");
+    const std::wstring file = WriteFile(folder, L"x.txt", "x");
+    {
+        StoreScenario stores({"no_qc", "qualified!nokey"}, kOneRecipient, {});
+        const CommandRun run = RunCommand({file}, folder, CreateMode::ProtectQuick);
+        EXPECT_EQ(run.exitCode, DocumentCreationThread::NotCreated);
+        ASSERT_EQ(run.messages.size(), 1u);
+        EXPECT_EQ(run.messages[0].text.substr(0, 40), L"There is no suitable certificate that ca");
+    }
+    {
+        StoreScenario stores(kOneSigner, {"recipient_no_ke"}, {});
+        const CommandRun run = RunCommand({file}, folder, CreateMode::EncryptQuick);
+        EXPECT_EQ(run.exitCode, DocumentCreationThread::NotCreated);
+        ASSERT_EQ(run.messages.size(), 1u);
+        EXPECT_EQ(run.messages[0].text.substr(0, 43),
+                  L"There is no recipient certificate available");
+    }
+    EXPECT_FALSE(Exists(folder + L"\\x.pnx"));
+    EXPECT_FALSE(Exists(folder + L"\\x.enx"));
+}
+
+TEST(Creation, ContentOver100MegabytesIsRefusedWith510) {
+    StoreScenario stores(kOneSigner, kOneRecipient, {});
+    const std::wstring folder = TestSupport::MakeTempDir(L"large");
+    ASSERT_EQ(
+        RunHost("head -c 105000000 /dev/urandom > " + ShellQuote(UnixPath(folder) + "/noise.bin"))
+            .exitCode,
+        0);
+    Answers answers;
+    answers.screenshots = "too_large";
+    const CommandRun run =
+        RunCommand({folder + L"\\noise.bin"}, folder, CreateMode::SignQuick, answers);
+    EXPECT_EQ(run.exitCode, DocumentCreationThread::NotCreated);
+    ASSERT_EQ(run.messages.size(), 1u);
+    EXPECT_EQ(run.messages[0].caption, kProductCaption);
+    EXPECT_EQ(run.messages[0].text, kTooLarge);
+    EXPECT_EQ(run.messages[0].icon, ::LoadIconW(nullptr, IDI_WARNING));
+    EXPECT_FALSE(Exists(folder + L"\\noise.snx"));
+}
+
+TEST(Creation, AnUnusableSigningKeyGives208WithTheSystemText) {
+    StoreScenario stores({"qualified!badkey"}, kOneRecipient, {});
+    const std::wstring folder = TestSupport::MakeTempDir(L"badkey");
+    const std::wstring file = WriteFile(folder, L"y.txt", "y");
+    Answers answers;
+    answers.screenshots = "bad_key";
+    const CommandRun run = RunCommand({file}, folder, CreateMode::SignQuick, answers);
+    EXPECT_EQ(run.exitCode, DocumentCreationThread::Failed);
+    ASSERT_EQ(run.messages.size(), 1u);
+    const MessageBoxContent& box = run.messages[0];
+    EXPECT_EQ(box.caption, kShellCaption);
+    EXPECT_EQ(box.icon, ::LoadIconW(nullptr, IDI_ERROR));
+    ASSERT_EQ(box.text.substr(0, kSigningFailed.size()), kSigningFailed);
+    // The system's one-line text of a key-set error.
+    const std::wstring info = box.text.substr(kSigningFailed.size());
+    EXPECT_NE(info, L"");
+    EXPECT_EQ(info.find(L"\r\n"), std::wstring::npos);
+    EXPECT_TRUE(info == MHFX::Win32Exception::SystemText(static_cast<DWORD>(NTE_BAD_KEYSET)) ||
+                info == MHFX::Win32Exception::SystemText(static_cast<DWORD>(NTE_NO_KEY)) ||
+                info == MHFX::Win32Exception::SystemText(static_cast<DWORD>(NTE_KEYSET_NOT_DEF)))
+        << Narrow(info);
+    EXPECT_FALSE(Exists(folder + L"\\y.snx"));
+}
+
+TEST(Creation, FailuresOnTheWayEndWithTheModesMessage) {
+    StoreScenario stores(kOneSigner, kOneRecipient, {});
+    const std::wstring folder = TestSupport::MakeTempDir(L"failing");
+    const std::wstring file = WriteFile(folder, L"z.txt", "z");
+
+    // An item on another drive has no path relative to the root folder.
+    {
+        const std::wstring other = TestSupport::MakeTempDir(L"otherdrive");
+        MappedDrive drive(L'r', other);
+        WriteFile(other, L"far.txt", "far");
+        const CommandRun run = RunCommand({file, L"R:\\far.txt"}, folder, CreateMode::ProtectQuick);
+        EXPECT_EQ(run.exitCode, DocumentCreationThread::Failed);
+        ASSERT_EQ(run.messages.size(), 1u);
+        EXPECT_EQ(run.messages[0].caption, kShellCaption);
+        EXPECT_EQ(run.messages[0].icon, ::LoadIconW(nullptr, IDI_ERROR));
+        EXPECT_EQ(run.messages[0].text, FailureText(kProtectionFailed, ERROR_INVALID_PARAMETER));
+        EXPECT_FALSE(Exists(folder + L"\\z.pnx"));
+    }
+
+    // The container cannot take the place of a file that another program holds open.
+    {
+        const std::wstring busy = WriteFile(folder, L"z.snx", "held");
+        MHFX::FileHandle holder(
+            ::CreateFileW(busy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder.valid());
+        Answers answers;
+        answers.screenshots = "output_held";
+        const CommandRun run = RunCommand({file}, folder, CreateMode::SignQuick, answers);
+        holder.reset();
+        EXPECT_EQ(run.exitCode, DocumentCreationThread::Failed);
+        ASSERT_EQ(run.messages.size(), 1u);
+        EXPECT_TRUE(run.messages[0].text == FailureText(kSigningFailed, ERROR_SHARING_VIOLATION) ||
+                    run.messages[0].text == FailureText(kSigningFailed, ERROR_ACCESS_DENIED))
+            << Narrow(run.messages[0].text);
+        EXPECT_EQ(TestSupport::ReadFileBytes(busy), "held");
+    }
+
+    // The archive writer refuses a file of more than 4 GB (sparse: it is never read).
+    {
+        ASSERT_EQ(
+            RunHost("truncate -s 4400M " + ShellQuote(UnixPath(folder) + "/huge.bin")).exitCode, 0);
+        const CommandRun run =
+            RunCommand({folder + L"\\huge.bin"}, folder, CreateMode::EncryptQuick);
+        EXPECT_EQ(run.exitCode, DocumentCreationThread::Failed);
+        ASSERT_EQ(run.messages.size(), 1u);
+        EXPECT_EQ(run.messages[0].text.substr(0, kEncryptionFailed.size()), kEncryptionFailed);
+        EXPECT_GT(run.messages[0].text.size(), kEncryptionFailed.size());
+        EXPECT_FALSE(Exists(folder + L"\\huge.enx"));
+        ::DeleteFileW((folder + L"\\huge.bin").c_str());
+    }
+
+    // A folder whose files lie deeper than a path can reach.
+    {
+        std::string deep = UnixPath(folder) + "/deep";
+        for (int i = 0; i < 30; ++i) {
+            deep += "/level-" + std::to_string(i);
+        }
+        ASSERT_EQ(RunHost("mkdir -p " + ShellQuote(deep) + " && echo x > " +
+                          ShellQuote(deep + "/leaf.txt"))
+                      .exitCode,
+                  0);
+        const CommandRun run = RunCommand({folder + L"\\deep"}, folder, CreateMode::SignQuick);
+        EXPECT_EQ(run.exitCode, DocumentCreationThread::Failed);
+        ASSERT_EQ(run.messages.size(), 1u);
+        EXPECT_EQ(run.messages[0].text.substr(0, kSigningFailed.size()), kSigningFailed);
+        EXPECT_FALSE(Exists(folder + L"\\deep.snx"));
+    }
+}
+
+TEST(Creation, TwoCommandsAtOnceBothFinish) {
+    const std::wstring folder = TestSupport::MakeTempDir(L"together");
+    const std::wstring first = WriteFile(folder, L"first.txt", "1st");
+    const std::wstring second = WriteFile(folder, L"second.txt", "2nd");
+    for (const auto& signers : {kOneSigner, std::vector<std::string>{"qualified", "expired"}}) {
+        StoreScenario stores(signers, kOneRecipient, {});
+        ::DeleteFileW((folder + L"\\first.pnx").c_str());
+        ::DeleteFileW((folder + L"\\second.snx").c_str());
+        MHFX::KernelHandle a(Start({first}, folder, CreateMode::ProtectQuick));
+        MHFX::KernelHandle b(Start({second}, folder, CreateMode::SignQuick));
+        CommandRun run;
+        Drive({a.get(), b.get()}, Answers{}, run);
+        DWORD codeA = 0, codeB = 0;
+        ::GetExitCodeThread(a.get(), &codeA);
+        ::GetExitCodeThread(b.get(), &codeB);
+        EXPECT_EQ(codeA, DocumentCreationThread::Written);
+        EXPECT_EQ(codeB, DocumentCreationThread::Written);
+        EXPECT_EQ(run.selectionDialogs, signers.size() == 1 ? 0 : 2);
+        EXPECT_TRUE(OpenWithOpenSsl(folder + L"\\first.pnx", DocumentKind::Protected).ok);
+        EXPECT_TRUE(OpenWithOpenSsl(folder + L"\\second.snx", DocumentKind::Signed).ok);
+    }
+}
