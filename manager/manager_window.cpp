@@ -159,6 +159,7 @@ void ManagerWindow::OnCreate() {
                               LVS_SINGLESEL | LVS_NOSORTHEADER | LVS_SHOWSELALWAYS,
                           0, 0, 0, 0, splitter_.Handle(), nullptr, MHFX::CurrentModule(), nullptr);
     pane_.Create(splitter_.Handle());
+    ::ShowWindow(pane_.Handle(), SW_SHOW);
 
     ::SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                    LVS_EX_FULLROWSELECT | LVS_EX_SUBITEMIMAGES);
@@ -307,10 +308,11 @@ void ManagerWindow::FillFileList() {
         swprintf(size, 16, L"%d", static_cast<int>(entry.size));
 
         LVITEMW item = {};
-        item.mask = LVIF_TEXT | LVIF_PARAM | (entry.iconIndex != -1 ? LVIF_IMAGE : 0);
+        item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_IMAGE;
         item.iItem = static_cast<int>(::SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
         item.pszText = name.data();
-        item.iImage = entry.iconIndex;
+        // Without this the list would show the system list's first picture.
+        item.iImage = entry.iconIndex != -1 ? entry.iconIndex : I_IMAGENONE;
         auto* path = new std::wstring(entry.path);
         item.lParam = reinterpret_cast<LPARAM>(path);
         const int index = static_cast<int>(

@@ -1,0 +1,13 @@
+#!/usr/bin/env python3
+"""Writes a ZIP archive for the manager tests: make_zip.py OUT NAME=TEXT... ; a NAME ending
+in / is a folder entry, TEXT may hold \\n. Names are stored as given, hostile ones included."""
+import sys
+import zipfile
+
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as archive:
+    for spec in sys.argv[2:]:
+        name, _, text = spec.partition("=")
+        if name.endswith("/"):
+            archive.writestr(zipfile.ZipInfo(name), b"")
+        else:
+            archive.writestr(name, text.replace("\\n", "\n").encode("utf-8"))

@@ -1,0 +1,84 @@
+// Helpers of the manager tests: containers signed with the test PKI, a message pump that
+// runs the window layer's idle handlers, reading the report and the file list back from
+// their controls, answering dialogs from a watcher thread, and screenshots.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "manager/manager_window.h"
+#include "manager/message_loop.h"
+
+namespace ManagerTest {
+
+// A ZIP archive made by Python's zipfile from "name=text" entries (a name ending in "/" is
+// a folder entry).
+std::string MakeArchive(const std::vector<std::string>& entries);
+// A Signed Document at `path` over `archive`, signed by the kit's certificate `signer`.
+void WriteSignedContainer(const std::wstring& path, const std::string& archive,
+                          const std::string& signer);
+
+struct ReportLineRead {
+    std::wstring text;
+    COLORREF colour = 0;
+    bool bold = false;
+};
+std::vector<ReportLineRead> ReadReport(HWND richEdit);
+std::wstring LineText(UINT id); // the string in the preference language
+
+struct ListRow {
+    std::wstring name, location, size;
+    int image = -1;
+};
+std::vector<ListRow> ReadList(HWND list);
+void SelectRow(HWND list, int index); // -1 deselects all
+
+// Handles queued messages (each seen by `observer` first, if given) and runs the idle
+// handlers, for `milliseconds`.
+void Pump(DWORD milliseconds);
+// Pumps until `done` holds, one message at a time; false on timeout.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 60000,
+               const std::function<void(const MSG&)>& observer = {});
+
+// A window of this process (another thread) with this title and dialog class, answered by
+// `answer` on the watcher thread; every one seen is recorded.
+struct SeenDialog {
+    std::wstring title;
+    std::wstring text; // the static text of a message box
+};
+class DialogWatcher {
+public:
+    using Answer = std::function<void(HWND dialog)>;
+    // `titles`: the titles to answer; `answer` defaults to pressing OK.
+    DialogWatcher(std::vector<std::wstring> titles, Answer answer = {});
+    ~DialogWatcher();
+    std::vector<SeenDialog> Seen() const;
+
+    struct State;
+
+private:
+    std::shared_ptr<State> state_;
+    HANDLE thread_ = nullptr;
+};
+
+// The window's picture saved as tests/manager/screenshots/NAME.png in the build folder.
+void SaveScreenshot(HWND window, const std::wstring& name);
+
+// A ManagerWindow shown on the screen with its own message loop object.
+struct ShownWindow {
+    explicit ShownWindow(const std::wstring& path = {});
+    ~ShownWindow();
+    Manager::MessageLoop loop;
+    Manager::ManagerWindow window;
+    HWND Handle() const { return window.Handle(); }
+};
+
+// Waits until the report shows its final lines (the validation result or the tampered
+// report) for the open document.
+bool WaitForFinalReport(ShownWindow& shown, DWORD timeoutMs = 90000);
+
+} // namespace ManagerTest

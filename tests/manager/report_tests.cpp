@@ -1,0 +1,214 @@
+// The signature report in the main window for every outcome of the certificate checks, for
+// a tampered container and for one that does not open, read back from the rich-edit box
+// line by line with its colour and weight, and the state picture.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <map>
+
+#include "common/test_support.h"
+#include "document/document.h"
+#include "document/report_messages.h"
+#include "manager/manager_test_support.h"
+#include "pki/test_pki.h"
+#include "resources/manager/resource.h"
+
+namespace {
+
+using namespace ManagerTest;
+using R = MHFX::Security::Cryptography::X509::ValidationResult;
+
+constexpr COLORREF B = 0x00FF0000; // blue
+constexpr COLORREF X = 0x000000FF; // red
+constexpr COLORREF K = 0;          // black
+
+struct Expected {
+    UINT id;
+    COLORREF colour;
+    bool boldBlack = false; // a black line in bold (progress lines)
+};
+
+class ReportTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        folder_ = new std::wstring(TestSupport::MakeTempDir(L"report"));
+        archive_ = new std::string(MakeArchive({"readme.txt=hello", "docs/a.txt=inner"}));
+    }
+    static void TearDownTestSuite() {
+        delete folder_;
+        delete archive_;
+    }
+    static std::wstring Container(const std::string& signer) {
+        const std::wstring path = *folder_ + L"\\" + TestSupport::Widen(signer) + L".snx";
+        if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            WriteSignedContainer(path, *archive_, signer);
+        }
+        return path;
+    }
+    static void ExpectLines(HWND text, const std::vector<Expected>& expected) {
+        const auto lines = ReadReport(text);
+        ASSERT_EQ(expected.size(), lines.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(LineText(expected[i].id), lines[i].text);
+            EXPECT_EQ(expected[i].colour, lines[i].colour);
+            EXPECT_EQ(expected[i].colour != K || expected[i].boldBlack || i == 0, lines[i].bold);
+        }
+    }
+    static std::wstring* folder_;
+    static std::string* archive_;
+};
+
+std::wstring* ReportTest::folder_ = nullptr;
+std::string* ReportTest::archive_ = nullptr;
+
+TEST_F(ReportTest, EachValidationOutcome) {
+    struct Case {
+        const char* signer;
+        R result;
+        std::vector<Expected> lines;
+        ReportPicture picture;
+    };
+    const Case cases[] = {
+        {"qualified", R::ValidQualified,
+         {{230, B}, {512, B}, {515, B}, {518, B}, {521, B}, {524, B}}, ReportPicture::Qualified},
+        {"no_nonrepudiation", R::ValidNotQualified,
+         {{230, B}, {512, B}, {515, B}, {518, B}, {521, B}, {525, X}}, ReportPicture::Warning},
+        {"revoked", R::Revoked,
+         {{230, B}, {512, B}, {515, B}, {518, B}, {522, X}, {526, K}}, ReportPicture::Warning},
+        {"crl_dead", R::RevocationUnavailable,
+         {{230, B}, {512, B}, {515, B}, {519, X}, {523, K}, {526, K}}, ReportPicture::Warning},
+        {"expired", R::CertificateNotValid,
+         {{230, B}, {513, X}, {517, K}, {520, K}, {523, K}, {526, K}}, ReportPicture::Warning},
+        {"self_signed", R::ChainFailed,
+         {{230, B}, {512, B}, {516, X}, {520, K}, {523, K}, {526, K}}, ReportPicture::Warning},
+        // Refused for another reason (a critical extension nobody knows): never "qualified".
+        {"critical_unknown", R::ChainInvalidOther,
+         {{230, B}, {512, B}, {516, X}, {520, K}, {523, K}, {526, K}}, ReportPicture::Warning},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.signer);
+        const std::wstring path = Container(c.signer);
+        TestPki::Pki::ForgetRevocationStatus();
+        ShownWindow shown(path);
+        std::vector<WPARAM> results;
+        ASSERT_TRUE(PumpUntil(
+            [&] { return !results.empty(); }, 90000, [&](const MSG& message) {
+                if (message.message == ReportMessages::CertificateValidated()) {
+                    results.push_back(message.wParam);
+                }
+            }));
+        Pump(100);
+        EXPECT_EQ(static_cast<WPARAM>(c.result), results[0]);
+        auto& report = shown.window.Pane().Report();
+        ExpectLines(report.TextBox(), c.lines);
+        EXPECT_EQ(c.picture, report.PictureState());
+        const PictureButton& picture = report.Picture();
+        const int base = c.picture == ReportPicture::Qualified ? 0 : 2;
+        EXPECT_EQ(base, picture.Image(PictureButton::Normal));
+        EXPECT_EQ(base, picture.Image(PictureButton::Pushed));
+        EXPECT_EQ(base + 1, picture.Image(PictureButton::Hover));
+        EXPECT_EQ(base, picture.Image(PictureButton::Disabled));
+        EXPECT_EQ(static_cast<DWORD>(PictureButton::HoverTracking | PictureButton::Frame3D),
+                  picture.Effects());
+        RECT rect;
+        ::GetWindowRect(picture.Handle(), &rect);
+        EXPECT_EQ(48, rect.right - rect.left);
+        EXPECT_EQ(48, rect.bottom - rect.top);
+        EXPECT_TRUE(::IsWindowVisible(picture.Handle()));
+        SaveScreenshot(shown.Handle(), L"report_" + TestSupport::Widen(c.signer));
+    }
+}
+
+TEST_F(ReportTest, TamperedContainer) {
+    std::string bytes = TestSupport::ReadFileBytes(Container("qualified"));
+    // The entry's name in its local header, inside the signed content.
+    const size_t at = bytes.find("readme.txt");
+    ASSERT_NE(std::string::npos, at);
+    bytes[at + 5] = 'f';
+    const std::wstring path = *folder_ + L"\\tampered.snx";
+    TestSupport::WriteFileBytes(path, bytes);
+
+    ShownWindow shown(path);
+    int validated = 0;
+    auto& report = shown.window.Pane().Report();
+    ASSERT_TRUE(WaitForFinalReport(shown));
+    // No validation is started: nothing arrives later either.
+    PumpUntil([] { return false; }, 2000, [&](const MSG& message) {
+        validated += message.message == ReportMessages::CertificateValidated();
+    });
+    EXPECT_EQ(0, validated);
+    ExpectLines(report.TextBox(), {{231, X}, {514, K}, {517, K}, {520, K}, {523, K}});
+    EXPECT_EQ(ReportPicture::Tampered, report.PictureState());
+    for (auto slot : {PictureButton::Normal, PictureButton::Pushed, PictureButton::Hover,
+                      PictureButton::Disabled}) {
+        EXPECT_EQ(4, report.Picture().Image(slot));
+    }
+    EXPECT_EQ(0u, report.Picture().Effects());
+    // Hovering does not light it up.
+    const HWND button = report.Picture().Handle();
+    ::SendMessageW(button, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_FALSE(report.Picture().IsHot());
+    EXPECT_EQ(4, report.Picture().CurrentImage());
+    SaveScreenshot(shown.Handle(), L"report_tampered");
+}
+
+TEST_F(ReportTest, ContainerThatDoesNotOpen) {
+    const std::wstring path = *folder_ + L"\\not a container.snx";
+    TestSupport::WriteFileBytes(path, "this is plain text, not a PKCS#7 message\n");
+    ShownWindow shown(path);
+    ASSERT_TRUE(WaitForFinalReport(shown));
+    auto& report = shown.window.Pane().Report();
+    ExpectLines(report.TextBox(), {{231, X}, {514, K}, {517, K}, {520, K}, {523, K}});
+    EXPECT_EQ(ReportPicture::Tampered, report.PictureState());
+    EXPECT_TRUE(shown.window.CurrentDocument()->HasFailed());
+    EXPECT_EQ(0, ::SendMessageW(shown.window.ListView(), LVM_GETITEMCOUNT, 0, 0));
+    for (UINT id : {ID_ACTION_VIEW, ID_ACTION_EXTRACT, ID_ACTION_EXTRACT_TO, ID_ACTION_EXTRACT_ALL,
+                    ID_ACTION_EXTRACT_ALL_TO}) {
+        EXPECT_FALSE(shown.window.Commands().IsEnabled(id)) << id;
+        EXPECT_FALSE(::SendMessageW(shown.window.ToolbarWindow(), TB_ISBUTTONENABLED, id, 0)) << id;
+    }
+    // The picture has no certificate to show.
+    ::SendMessageW(shown.Handle(), WM_COMMAND, MAKEWPARAM(IDC_REPORT_PICTURE, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(report.Picture().Handle()));
+    SaveScreenshot(shown.Handle(), L"report_not_a_container");
+}
+
+TEST_F(ReportTest, ListIsFilledBeforeTheCertificateCheckEnds) {
+    const std::wstring path = Container("no_nonrepudiation");
+    ShownWindow shown(path);
+    auto& report = shown.window.Pane().Report();
+    // Phase 1 as the window comes up.
+    ExpectLines(report.TextBox(), {{240, K}});
+    EXPECT_EQ(ReportPicture::InProgress, report.PictureState());
+    EXPECT_EQ(5, report.Picture().Image(PictureButton::Normal));
+    EXPECT_EQ(0u, report.Picture().Effects());
+    SaveScreenshot(shown.Handle(), L"report_verifying");
+
+    bool validatedFirst = false;
+    ASSERT_TRUE(PumpUntil(
+        [&] { return ::SendMessageW(shown.window.ListView(), LVM_GETITEMCOUNT, 0, 0) > 0; },
+        60000, [&](const MSG& message) {
+            validatedFirst |= message.message == ReportMessages::CertificateValidated();
+        }));
+    EXPECT_FALSE(validatedFirst);
+    ExpectLines(report.TextBox(), {{230, B}, {0, K}, {241, K, true}});
+    EXPECT_EQ(ReportPicture::InProgress, report.PictureState());
+    EXPECT_EQ(2u, ReadList(shown.window.ListView()).size());
+    SaveScreenshot(shown.Handle(), L"report_validating");
+    ASSERT_TRUE(WaitForFinalReport(shown));
+}
+
+TEST_F(ReportTest, PictureShowsTheSignersCertificate) {
+    ShownWindow shown(Container("qualified"));
+    ASSERT_TRUE(WaitForFinalReport(shown));
+    DialogWatcher watcher({L"Certificate"}, [](HWND dialog) {
+        ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+    });
+    ::SendMessageW(shown.Handle(), WM_COMMAND, MAKEWPARAM(IDC_REPORT_PICTURE, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(shown.window.Pane().Report().Picture().Handle()));
+    EXPECT_EQ(1u, watcher.Seen().size());
+}
+
+} // namespace
