@@ -108,17 +108,4 @@ void AppendElement(std::vector<BYTE>& out, BYTE tag, const std::vector<BYTE>& co
     AppendElement(out, tag, content.data(), content.size());
 }
 
-void AppendUnsignedInteger(std::vector<BYTE>& out, const BYTE* bytes, size_t length) {
-    while (length > 1 && bytes[0] == 0) {
-        ++bytes;
-        --length;
-    }
-    std::vector<BYTE> value;
-    if (length == 0 || (bytes[0] & 0x80)) {
-        value.push_back(0);
-    }
-    value.insert(value.end(), bytes, bytes + length);
-    AppendElement(out, kInteger, value);
-}
-
 } // namespace Der

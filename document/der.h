@@ -65,8 +65,5 @@ void AppendHeader(std::vector<BYTE>& out, BYTE tag, size_t length);
 // Appends a whole element.
 void AppendElement(std::vector<BYTE>& out, BYTE tag, const void* content, size_t length);
 void AppendElement(std::vector<BYTE>& out, BYTE tag, const std::vector<BYTE>& content);
-// An INTEGER of the unsigned big-endian magnitude `bytes` (leading zeros dropped, a zero
-// added where the top bit is set).
-void AppendUnsignedInteger(std::vector<BYTE>& out, const BYTE* bytes, size_t length);
 
 } // namespace Der

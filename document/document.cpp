@@ -143,7 +143,7 @@ bool Document::Open(DWORD signerIndex) {
             result = true;
         }
     } catch (const MHFX::Exception&) {
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
     }
     if (result) {
         content_ = std::move(opening.content);
