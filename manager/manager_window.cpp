@@ -182,9 +182,9 @@ void ManagerWindow::OnCreate() {
     splitter_.SetPanes(list_, pane_.Handle());
     Layout();
     ::GetClientRect(Handle(), &client);
+    splitter_.SetSplitterPos(client.bottom - kReportPaneReserve);
     splitter_.SetMinPaneSize(kMinPaneSize);
     splitter_.SetDraggable(false);
-    splitter_.SetSplitterPos(client.bottom - kReportPaneReserve);
 
     RECT outer;
     ::GetWindowRect(Handle(), &outer);

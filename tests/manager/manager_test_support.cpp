@@ -128,12 +128,15 @@ void SelectRow(HWND list, int index) {
 
 namespace {
 
+int g_quitCode = -1;
+
 bool DispatchOne(const std::function<void(const MSG&)>& observer) {
     MSG message;
     if (!::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         return false;
     }
     if (message.message == WM_QUIT) {
+        g_quitCode = static_cast<int>(message.wParam);
         return true; // a closed ManagerWindow's; the tests' loop goes on
     }
     if (observer) {
@@ -151,6 +154,10 @@ void Idle() {
 }
 
 } // namespace
+
+int LastQuitCode() {
+    return g_quitCode;
+}
 
 void Pump(DWORD milliseconds) {
     const DWORD start = ::GetTickCount();

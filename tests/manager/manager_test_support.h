@@ -40,6 +40,8 @@ void SelectRow(HWND list, int index); // -1 deselects all
 // Handles queued messages (each seen by `observer` first, if given) and runs the idle
 // handlers, for `milliseconds`.
 void Pump(DWORD milliseconds);
+// The exit code of the last WM_QUIT the pumps took out of the queue, -1 for none.
+int LastQuitCode();
 // Pumps until `done` holds, one message at a time; false on timeout.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 60000,
                const std::function<void(const MSG&)>& observer = {});
