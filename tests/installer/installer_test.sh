@@ -180,7 +180,10 @@ check_mode() { # check_mode AllUsers|CurrentUser
         win reg add "$classes\\.pnx" /v "Content Type" /d application/x-other /f >/dev/null
     fi
     snapshot before
-    win "$installer" /S "/$mode"
+    # The switches are taken in any letter case.
+    local switch=/$mode
+    [ "$mode" = CurrentUser ] && switch=/CURRENTUSER
+    win "$installer" /S "$switch"
     expect "$mode: the installer ends with exit code 0" test $? -eq 0
 
     expect "$mode: VantorManager.exe is installed unchanged" cmp -s "$dir/VantorManager.exe" "$manager_exe"
