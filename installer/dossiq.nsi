@@ -240,6 +240,13 @@ Function un.onInit
     ${If} $0 == $INSTDIR
         StrCpy $InstallMode "AllUsers"
         SetShellVarContext all
+        UserInfo::GetAccountType
+        Pop $1
+        ${If} $1 != "Admin"
+            MessageBox MB_OK|MB_ICONSTOP "Dossiq was installed for all users: only an administrator can remove it." /SD IDOK
+            SetErrorLevel 740
+            Quit
+        ${EndIf}
     ${Else}
         StrCpy $InstallMode "CurrentUser"
         SetShellVarContext current
