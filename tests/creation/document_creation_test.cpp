@@ -582,3 +582,25 @@ TEST(Creation, TwoCommandsAtOnceBothFinish) {
         EXPECT_TRUE(OpenWithOpenSsl(folder + L"\\second.snx", DocumentKind::Signed).ok);
     }
 }
+
+TEST(Creation, AnEmptyCommandIsToldAndAnUnknownModeDoesNothing) {
+    StoreScenario stores(kOneSigner, kOneRecipient, {});
+    const std::wstring folder = TestSupport::MakeTempDir(L"empty");
+    CommandRun run = RunCommand({}, folder, CreateMode::ProtectQuick);
+    EXPECT_EQ(run.exitCode, DocumentCreationThread::Failed);
+    ASSERT_EQ(run.messages.size(), 1u);
+    EXPECT_EQ(run.messages[0].text, FailureText(kProtectionFailed, ERROR_INVALID_PARAMETER));
+
+    const std::wstring file = WriteFile(folder, L"a.txt", "a");
+    run = RunCommand({file}, L"", CreateMode::Encrypt);
+    EXPECT_EQ(run.exitCode, DocumentCreationThread::Failed);
+    ASSERT_EQ(run.messages.size(), 1u);
+    EXPECT_EQ(run.messages[0].text, FailureText(kEncryptionFailed, ERROR_INVALID_PARAMETER));
+
+    for (CreateMode mode : {static_cast<CreateMode>(0), static_cast<CreateMode>(7)}) {
+        run = RunCommand({file}, folder, mode);
+        EXPECT_EQ(run.exitCode, DocumentCreationThread::NotCreated);
+        EXPECT_TRUE(run.messages.empty());
+        EXPECT_EQ(run.selectionDialogs, 0);
+    }
+}
