@@ -1,0 +1,482 @@
+// The "Document" page shown in a real property sheet for containers that OpenSSL signs
+// with the test PKI's certificates, read back from its controls.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+#include <richedit.h>
+#include <shlobj.h>
+
+#include "common/test_support.h"
+#include "foundation/handle.h"
+#include "pki/test_pki.h"
+#include "shell_test_support.h"
+
+using namespace ShellTest;
+
+namespace {
+
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+
+struct Line {
+    std::wstring text;
+    COLORREF colour;
+    bool bold;
+    bool operator==(const Line& other) const {
+        return text == other.text && colour == other.colour && bold == other.bold;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const Line& line) {
+    return out << TestSupport::Narrow(line.text) << " [" << std::hex << line.colour << std::dec
+               << (line.bold ? ", bold]" : "]");
+}
+
+// Every line of a rich-edit box with the format of its first character.
+std::vector<Line> Lines(HWND box) {
+    std::vector<Line> lines;
+    const int count = static_cast<int>(::SendMessageW(box, EM_GETLINECOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        const LRESULT start = ::SendMessageW(box, EM_LINEINDEX, i, 0);
+        wchar_t text[512] = {};
+        *reinterpret_cast<WORD*>(text) = 510;
+        const LRESULT length = ::SendMessageW(box, EM_GETLINE, i, reinterpret_cast<LPARAM>(text));
+        std::wstring line(text, length);
+        while (!line.empty() && (line.back() == L'\r' || line.back() == L'\n'))
+            line.pop_back();
+        if (i == count - 1 && line.empty())
+            break; // after the last line break
+        CHARRANGE range = {static_cast<LONG>(start), static_cast<LONG>(start + 1)};
+        ::SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+        CHARFORMAT2W format = {};
+        format.cbSize = sizeof(format);
+        ::SendMessageW(box, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+        lines.push_back({line, format.crTextColor, (format.dwEffects & CFE_BOLD) != 0});
+    }
+    CHARRANGE none = {0, 0};
+    ::SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&none));
+    return lines;
+}
+
+std::string IconBits(HICON icon) {
+    ICONINFO info = {};
+    if (icon == nullptr || !::GetIconInfo(icon, &info))
+        return {};
+    MHFX::BitmapHandle color(info.hbmColor);
+    MHFX::BitmapHandle mask(info.hbmMask);
+    BITMAPINFO header = {};
+    header.bmiHeader.biSize = sizeof(header.bmiHeader);
+    header.bmiHeader.biWidth = 48;
+    header.bmiHeader.biHeight = 48;
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    std::string bits(48 * 48 * 4, '\0');
+    HDC dc = ::GetDC(nullptr);
+    ::GetDIBits(dc, color.get(), 0, 48, bits.data(), &header, DIB_RGB_COLORS);
+    ::ReleaseDC(nullptr, dc);
+    return bits;
+}
+
+// Which of the page's pictures 106 to 109 control 208 shows; 0 for none.
+UINT Picture(HWND page) {
+    const auto shown = reinterpret_cast<HICON>(::SendDlgItemMessageW(page, 208, STM_GETICON, 0, 0));
+    const std::string bits = IconBits(shown);
+    for (UINT id = 106; id <= 109; ++id) {
+        MHFX::IconHandle icon(static_cast<HICON>(
+            ::LoadImageW(Dll(), MAKEINTRESOURCEW(id), IMAGE_ICON, 48, 48, LR_DEFAULTCOLOR)));
+        if (!bits.empty() && IconBits(icon.get()) == bits)
+            return id;
+    }
+    return 0;
+}
+
+std::wstring Text(HWND page, int id) {
+    wchar_t text[256] = {};
+    ::GetDlgItemTextW(page, id, text, 256);
+    return text;
+}
+
+bool Enabled(HWND page, int id) {
+    return ::IsWindowEnabled(::GetDlgItem(page, id)) != FALSE;
+}
+
+BOOL CALLBACK CollectPage(HPROPSHEETPAGE page, LPARAM parameter) {
+    reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(parameter)->push_back(page);
+    return TRUE;
+}
+
+BOOL CALLBACK RefusePage(HPROPSHEETPAGE, LPARAM) {
+    return FALSE;
+}
+
+// A property sheet with the page the handler hands over, as the Explorer shows it.
+class Sheet {
+public:
+    explicit Sheet(const std::wstring& path) {
+        EXPECT_EQ(S_OK, Create(kPropertySheetClass, handler_));
+        MHFX::ComPtr<IShellExtInit> init;
+        EXPECT_EQ(S_OK, handler_.As(init));
+        EXPECT_EQ(S_OK, init->Initialize(nullptr, DropObject({path}).get(), nullptr));
+        std::vector<HPROPSHEETPAGE> pages;
+        EXPECT_EQ(S_OK, handler_->AddPages(&CollectPage, reinterpret_cast<LPARAM>(&pages)));
+        EXPECT_EQ(1u, pages.size());
+        PROPSHEETHEADERW header = {};
+        header.dwSize = sizeof(header);
+        header.dwFlags = PSH_MODELESS | PSH_NOAPPLYNOW;
+        header.pszCaption = L"Properties";
+        header.nPages = static_cast<UINT>(pages.size());
+        header.phpage = pages.data();
+        window_ = reinterpret_cast<HWND>(::PropertySheetW(&header));
+        EXPECT_NE(nullptr, window_);
+        ::SetWindowPos(window_, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+        page_ = PropSheet_GetCurrentPageHwnd(window_);
+        // The shell lets the extension go once the pages are added.
+        handler_.reset();
+    }
+    ~Sheet() { Close(); }
+    void Close() {
+        if (window_)
+            ::DestroyWindow(window_);
+        window_ = nullptr;
+    }
+
+    HWND Window() const { return window_; }
+    HWND Page() const { return page_; }
+    std::wstring Tab() const {
+        wchar_t text[64] = {};
+        TCITEMW item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = text;
+        item.cchTextMax = 64;
+        TabCtrl_GetItem(PropSheet_GetTabControl(window_), 0, &item);
+        return text;
+    }
+    bool WaitForPicture(UINT id) {
+        return PumpUntil([&] { return Picture(page_) == id; }, 120000);
+    }
+    // Until the page shows its final picture, whichever.
+    UINT WaitForEnd() {
+        PumpUntil([&] { return Picture(page_) != 109 && Picture(page_) != 0; }, 120000);
+        return Picture(page_);
+    }
+
+private:
+    MHFX::ComPtr<IShellPropSheetExt> handler_;
+    HWND window_ = nullptr;
+    HWND page_ = nullptr;
+};
+
+class PropertyPage : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        TestPki::Pki::Get();
+        ::LoadLibraryW(L"riched20.dll");
+        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
+        ::InitCommonControlsEx(&controls);
+        dir_ = new std::wstring(TestSupport::MakeTempDir(L"page"));
+        TestSupport::WriteFileBytes(*dir_ + L"\\content.zip",
+                                    "PK\x05\x06" + std::string(18, '\0') + "Dossiq test content");
+    }
+    static void TearDownTestSuite() { delete dir_; }
+    void SetUp() override { WritePreferences(1033); }
+
+    // A Signed Document of `signer` made by OpenSSL.
+    static std::wstring Signed(const std::string& signer, const std::wstring& name,
+                               const std::string& options = "") {
+        const TestPki::Pki& pki = TestPki::Pki::Get();
+        const std::wstring path = *dir_ + L"\\" + name;
+        const auto result = TestSupport::RunHost(
+            "openssl cms -sign -binary -nodetach -md sha256 -outform DER" + options + " -in " +
+            TestSupport::ShellQuote(TestSupport::UnixPath(*dir_ + L"\\content.zip")) + " -signer " +
+            TestSupport::ShellQuote(pki.UnixCertPath(signer)) + " -inkey " +
+            TestSupport::ShellQuote(pki.UnixKeyPath(signer)) + " -out " +
+            TestSupport::ShellQuote(TestSupport::UnixPath(path)));
+        EXPECT_EQ(0, result.exitCode) << result.output;
+        return path;
+    }
+
+    static std::wstring* dir_;
+};
+
+std::wstring* PropertyPage::dir_ = nullptr;
+
+const Line kNotTampered = {L"- Document has not been tampered", kBlue, true};
+const Line kValidityPassed = {L"- Certificate validity check passed", kBlue, true};
+const Line kChainPassed = {L"- Certificate chain check passed", kBlue, true};
+const Line kCrlPassed = {L"- Up to date CRL exist", kBlue, true};
+const Line kNotRevoked = {L"- Certificate has not been revoked", kBlue, true};
+const Line kValiditySkipped = {L"- Certificate validity check has been skipped", kBlack, false};
+const Line kChainSkipped = {L"- Certificate chain check has been skipped", kBlack, false};
+const Line kCrlSkipped = {L"- CRL check has been skipped", kBlack, false};
+const Line kRevocationSkipped = {L"- Certificate revocation check has been skipped", kBlack, false};
+const Line kQualifiedSkipped = {L"- It has not been checked whether certificate is qualified",
+                                kBlack, false};
+
+TEST_F(PropertyPage, ReportsEachValidationResultAsTheManagerDoes) {
+    const struct {
+        const char* signer;
+        int result;
+        UINT picture;
+        std::vector<Line> lines;
+    } cases[] = {
+        {"qualified",
+         6,
+         106,
+         {kNotTampered,
+          kValidityPassed,
+          kChainPassed,
+          kCrlPassed,
+          kNotRevoked,
+          {L"- Certificate is qualified", kBlue, true}}},
+        {"no_qc",
+         5,
+         108,
+         {kNotTampered,
+          kValidityPassed,
+          kChainPassed,
+          kCrlPassed,
+          kNotRevoked,
+          {L"- Certificate is not qualified", kRed, true}}},
+        {"revoked",
+         4,
+         108,
+         {kNotTampered,
+          kValidityPassed,
+          kChainPassed,
+          kCrlPassed,
+          {L"- Certificate has been revoked", kRed, true},
+          kQualifiedSkipped}},
+        {"crl_dead",
+         3,
+         108,
+         {kNotTampered,
+          kValidityPassed,
+          kChainPassed,
+          {L"- CRL cannot be accessed", kRed, true},
+          kRevocationSkipped,
+          kQualifiedSkipped}},
+        {"expired",
+         2,
+         108,
+         {kNotTampered,
+          {L"- Certificate is not valid", kRed, true},
+          kChainSkipped,
+          kCrlSkipped,
+          kRevocationSkipped,
+          kQualifiedSkipped}},
+        {"partial",
+         1,
+         108,
+         {kNotTampered,
+          kValidityPassed,
+          {L"- Certificate chain check failed", kRed, true},
+          kCrlSkipped,
+          kRevocationSkipped,
+          kQualifiedSkipped}},
+        // A chain refused for another reason reads as a failed chain, never as qualified.
+        {"critical_unknown",
+         0,
+         108,
+         {kNotTampered,
+          kValidityPassed,
+          {L"- Certificate chain check failed", kRed, true},
+          kCrlSkipped,
+          kRevocationSkipped,
+          kQualifiedSkipped}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.signer);
+        TestPki::Pki::ForgetRevocationStatus();
+        Sheet sheet(Signed(c.signer, TestSupport::Widen(c.signer) + L".snx"));
+        EXPECT_EQ(L"Signed Document", sheet.Tab());
+        EXPECT_EQ(L"Document Signature Information", Text(sheet.Page(), 209));
+        ASSERT_TRUE(sheet.WaitForPicture(c.picture)) << Picture(sheet.Page());
+        EXPECT_EQ(c.lines, Lines(::GetDlgItem(sheet.Page(), 215)));
+        EXPECT_TRUE(Enabled(sheet.Page(), 207));
+        EXPECT_TRUE(Enabled(sheet.Page(), 212));
+        EXPECT_TRUE(Enabled(sheet.Page(), 213));
+        if (std::string(c.signer) == "qualified") {
+            EXPECT_EQ(L"Marko Markovi\u0107 1234567", Text(sheet.Page(), 212));
+            EXPECT_EQ(L"qualified@dossiq.test", Text(sheet.Page(), 213));
+        }
+        SaveScreenshot(sheet.Window(), L"result_" + std::to_wstring(c.result) + L"_" +
+                                           TestSupport::Widen(c.signer));
+    }
+}
+
+TEST_F(PropertyPage, TamperedAndUnreadableContainersShowTheSkippedChecks) {
+    // Without signed attributes, as the creation pipeline signs (Wine 8 does not compare
+    // the message-digest attribute with the content).
+    std::string bytes =
+        TestSupport::ReadFileBytes(Signed("qualified", L"tampered.snx", " -noattr"));
+    const std::size_t content = bytes.find("Dossiq test content");
+    ASSERT_NE(std::string::npos, content);
+    bytes[content] = 'X';
+    TestSupport::WriteFileBytes(*dir_ + L"\\tampered.snx", bytes);
+    TestSupport::WriteFileBytes(*dir_ + L"\\text.pnx", "not a container");
+    const std::vector<Line> expected = {{L"- Document HAS BEEN TAMPERED", kRed, true},
+                                        kValiditySkipped,
+                                        kChainSkipped,
+                                        kCrlSkipped,
+                                        kRevocationSkipped,
+                                        kQualifiedSkipped};
+    for (const wchar_t* name : {L"tampered.snx", L"text.pnx", L"missing.enx"}) {
+        SCOPED_TRACE(TestSupport::Narrow(name));
+        Sheet sheet(*dir_ + L"\\" + name);
+        ASSERT_EQ(107u, sheet.WaitForEnd())
+            << testing::PrintToString(Lines(::GetDlgItem(sheet.Page(), 215)));
+        EXPECT_EQ(expected, Lines(::GetDlgItem(sheet.Page(), 215)));
+        EXPECT_FALSE(Enabled(sheet.Page(), 207)) << "View Certificate";
+        EXPECT_FALSE(Enabled(sheet.Page(), 212));
+        EXPECT_EQ(L"", Text(sheet.Page(), 212));
+        if (name[0] == L't' && name[1] == L'a') {
+            SaveScreenshot(sheet.Window(), L"tampered");
+        }
+    }
+}
+
+TEST_F(PropertyPage, TabCaptionFollowsTheExactExtension) {
+    const std::wstring source = Signed("qualified", L"caption.snx");
+    const struct {
+        const wchar_t* name;
+        const wchar_t* tab;
+    } cases[] = {{L"x.snx", L"Signed Document"},    {L"x.pnx", L"Protected Document"},
+                 {L"x.enx", L"Encrypted Document"}, {L"x.SNX", L"Document"},
+                 {L"x.Pnx", L"Document"},           {L"x.snx.txt", L"Document"}};
+    for (const auto& c : cases) {
+        const std::wstring path = *dir_ + L"\\caption\\" + c.name;
+        ::CreateDirectoryW((*dir_ + L"\\caption").c_str(), nullptr);
+        ::CopyFileW(source.c_str(), path.c_str(), FALSE);
+        Sheet sheet(path);
+        EXPECT_EQ(c.tab, sheet.Tab()) << TestSupport::Narrow(c.name);
+        EXPECT_EQ(106u, sheet.WaitForEnd());
+    }
+    WritePreferences(3098);
+    Sheet serbian(Signed("no_qc", L"serbian.snx"));
+    EXPECT_NE(L"Signed Document", serbian.Tab());
+    EXPECT_NE(L"Document Signature Information", Text(serbian.Page(), 209));
+    ASSERT_TRUE(serbian.WaitForPicture(108));
+    SaveScreenshot(serbian.Window(), L"serbian_cyrillic");
+}
+
+TEST_F(PropertyPage, NoPageForSeveralFilesOrWithoutPreferences) {
+    MHFX::ComPtr<IShellPropSheetExt> handler;
+    ASSERT_EQ(S_OK, Create(kPropertySheetClass, handler));
+    MHFX::ComPtr<IShellExtInit> init;
+    ASSERT_EQ(S_OK, handler.As(init));
+    std::vector<HPROPSHEETPAGE> pages;
+    EXPECT_EQ(E_INVALIDARG,
+              init->Initialize(nullptr, DropObject({*dir_ + L"\\a.snx", *dir_ + L"\\b.snx"}).get(),
+                               nullptr));
+    EXPECT_EQ(E_INVALIDARG, init->Initialize(nullptr, DropObject({}).get(), nullptr));
+    EXPECT_EQ(E_INVALIDARG, init->Initialize(nullptr, nullptr, nullptr));
+    EXPECT_EQ(E_INVALIDARG, handler->AddPages(&CollectPage, reinterpret_cast<LPARAM>(&pages)));
+    EXPECT_TRUE(pages.empty());
+    EXPECT_EQ(E_NOTIMPL, handler->ReplacePage(0, &CollectPage, 0));
+
+    const std::wstring korvane = AppData() + L"\\Korvane";
+    TestSupport::RemoveTree(korvane);
+    TestSupport::WriteFileBytes(korvane, "not a folder");
+    EXPECT_EQ(E_INVALIDARG,
+              init->Initialize(nullptr, DropObject({*dir_ + L"\\a.snx"}).get(), nullptr));
+    ::DeleteFileW(korvane.c_str());
+
+    // A page the sheet refuses is destroyed again and holds nothing.
+    ASSERT_EQ(S_OK, init->Initialize(nullptr, DropObject({*dir_ + L"\\a.snx"}).get(), nullptr));
+    EXPECT_EQ(E_INVALIDARG, handler->AddPages(&RefusePage, 0));
+    init.reset();
+    handler.reset();
+    EXPECT_EQ(S_OK, CanUnloadNow());
+}
+
+TEST_F(PropertyPage, ReportAndSignerBoxesIgnoreTheMouse) {
+    Sheet sheet(Signed("no_qc", L"mouse.snx"));
+    ASSERT_TRUE(sheet.WaitForPicture(108));
+    for (int id : {209, 215, 212, 213}) {
+        const HWND box = ::GetDlgItem(sheet.Page(), id);
+        ::SendMessageW(box, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, 5));
+        ::SendMessageW(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 5));
+        ::SendMessageW(box, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(120, 40));
+        ::SendMessageW(box, WM_LBUTTONUP, 0, MAKELPARAM(120, 40));
+        CHARRANGE range = {-1, -1};
+        ::SendMessageW(box, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
+        EXPECT_EQ(range.cpMin, range.cpMax) << id;
+        ::SetCursor(::LoadCursorW(nullptr, IDC_IBEAM));
+        EXPECT_EQ(TRUE, ::SendMessageW(box, WM_SETCURSOR, reinterpret_cast<WPARAM>(box),
+                                       MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+        EXPECT_EQ(::LoadCursorW(nullptr, IDC_ARROW), ::GetCursor()) << id;
+    }
+}
+
+// The certificate viewer comes up (Wine 8 shows it without owner) and is closed again from
+// outside.
+TEST_F(PropertyPage, ViewCertificateShowsTheSignersCertificate) {
+    Sheet sheet(Signed("qualified", L"view.snx"));
+    ASSERT_EQ(106u, sheet.WaitForEnd())
+        << testing::PrintToString(Lines(::GetDlgItem(sheet.Page(), 215)));
+    struct Watch {
+        DWORD thread;
+        HWND sheet;
+        HWND found = nullptr;
+        wchar_t title[128] = {};
+    } watch{::GetCurrentThreadId(), sheet.Window()};
+    HANDLE closer = ::CreateThread(
+        nullptr, 0,
+        [](void* parameter) -> DWORD {
+            auto* w = static_cast<Watch*>(parameter);
+            for (int i = 0; i < 300 && w->found == nullptr; ++i) {
+                ::Sleep(100);
+                ::EnumThreadWindows(
+                    w->thread,
+                    [](HWND window, LPARAM p) -> BOOL {
+                        auto* self = reinterpret_cast<Watch*>(p);
+                        if (window != self->sheet && ::IsWindowVisible(window)) {
+                            self->found = window;
+                            return FALSE;
+                        }
+                        return TRUE;
+                    },
+                    reinterpret_cast<LPARAM>(w));
+            }
+            if (w->found) {
+                ::GetWindowTextW(w->found, w->title, 128);
+                ::PostMessageW(w->found, WM_CLOSE, 0, 0);
+            }
+            return 0;
+        },
+        &watch, 0, nullptr);
+    ::SendMessageW(sheet.Page(), WM_COMMAND, MAKEWPARAM(207, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(sheet.Page(), 207)));
+    ::WaitForSingleObject(closer, 40000);
+    ::CloseHandle(closer);
+    ASSERT_NE(nullptr, watch.found) << "no certificate viewer";
+    EXPECT_NE(std::wstring::npos, std::wstring(watch.title).find(L"Certificate"))
+        << TestSupport::Narrow(watch.title);
+}
+
+TEST_F(PropertyPage, ClosingTheSheetUnderRunningWorkersIsSafe) {
+    ASSERT_TRUE(PumpUntil([] { return CanUnloadNow() == S_OK; }, 60000));
+    const std::wstring path = Signed("crl_dead", L"closing.snx");
+    {
+        Sheet sheet(path);
+        EXPECT_EQ(S_FALSE, CanUnloadNow()) << "the page keeps the module";
+        ASSERT_TRUE(sheet.WaitForPicture(108));
+    }
+    ASSERT_TRUE(PumpUntil([] { return CanUnloadNow() == S_OK; }, 60000));
+
+    // Closed before the workers could report: their late messages go nowhere, and the
+    // module stays until they are done.
+    for (int round = 0; round < 5; ++round) {
+        {
+            Sheet sheet(round % 2 ? path : Signed("qualified", L"closing2.snx"));
+            if (round > 2)
+                Pump(30 * round);
+        }
+        EXPECT_EQ(true, PumpUntil([] { return CanUnloadNow() == S_OK; }, 60000)) << round;
+    }
+}
+
+} // namespace
