@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <strsafe.h>
 
+#include <memory>
 #include <new>
 
 #include "config/localization.h"
@@ -13,10 +14,7 @@
 #include "resources/shellext/resource.h"
 #include "shellext/menu_bitmaps.h"
 
-#if __has_include("document/document_creation_thread.h")
 #include "document/document_creation_thread.h"
-#define DOSSIQ_HAS_CREATION_THREAD 1
-#endif
 
 namespace {
 
@@ -68,18 +66,23 @@ private:
     void* data_;
 };
 
+// A running command keeps the module loaded: the Explorer may let the handler go at once.
+class MenuCreationThread : public DocumentCreationThread {
+public:
+    using DocumentCreationThread::DocumentCreationThread;
+
+private:
+    ModuleLock lock_;
+};
+
 void StartCreation(const std::vector<std::wstring>& selection, const std::wstring& rootFolder,
                    CreateMode mode) {
-#ifdef DOSSIQ_HAS_CREATION_THREAD
     // The thread inherits the module's activation context, which its dialogs need.
     ActivationScope scope;
-    auto* thread = new DocumentCreationThread(selection, rootFolder, std::wstring(), mode);
+    std::unique_ptr<MenuCreationThread> thread(
+        new MenuCreationThread(selection, rootFolder, std::wstring(), mode));
     thread->Resume();
-#else
-    (void)selection;
-    (void)rootFolder;
-    (void)mode;
-#endif
+    thread.release(); // it deletes itself
 }
 
 } // namespace

@@ -5,7 +5,9 @@
 #include <shlobj.h>
 
 #include "common/test_support.h"
+#include "creation/creation_test_util.h"
 #include "foundation/handle.h"
+#include "pki/test_pki.h"
 #include "shell_test_support.h"
 
 using namespace ShellTest;
@@ -233,6 +235,51 @@ TEST_F(ContextMenu, OwnerDrawnIconsForOldSystems) {
     EXPECT_EQ(0, outside);
     ::SelectObject(dc, old);
     ::DeleteDC(dc);
+}
+
+} // namespace
+
+namespace {
+
+CMINVOKECOMMANDINFO Invocation(LPCSTR verb) {
+    CMINVOKECOMMANDINFO info = {};
+    info.cbSize = sizeof(info);
+    info.lpVerb = verb;
+    info.nShow = SW_SHOWNORMAL;
+    return info;
+}
+
+TEST_F(ContextMenu, TheQuickSignCommandWritesAContainerOpenSslVerifies) {
+    CreationTest::StoreScenario stores({"qualified"}, {}, {});
+    const std::string content = "budget figures\n";
+    const std::wstring file = dir_ + L"\\budget.xlsx";
+    TestSupport::WriteFileBytes(file, content);
+    {
+        auto handler = Handler({file});
+        MHFX::MenuHandle menu(::CreatePopupMenu());
+        ASSERT_EQ(5, HRESULT_CODE(handler->QueryContextMenu(menu.get(), 0, kFirst, kFirst + 9, 0)));
+        // A verb given as text and a position without a command start nothing.
+        CMINVOKECOMMANDINFO byName = Invocation("open");
+        EXPECT_EQ(S_OK, handler->InvokeCommand(&byName));
+        CMINVOKECOMMANDINFO unknown = Invocation(MAKEINTRESOURCEA(4));
+        EXPECT_EQ(S_OK, handler->InvokeCommand(&unknown));
+        CMINVOKECOMMANDINFO quick = Invocation(MAKEINTRESOURCEA(0));
+        EXPECT_EQ(S_OK, handler->InvokeCommand(&quick));
+    }
+    // The running command holds the module; once it lets go the container is written.
+    ASSERT_TRUE(PumpUntil([] { return CanUnloadNow() == S_OK; }, 120000));
+    const std::wstring container = dir_ + L"\\budget.snx";
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(container.c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((dir_ + L"\\budget.pnx").c_str()));
+
+    const std::string unixDir = TestSupport::UnixPath(dir_);
+    const auto verified =
+        TestSupport::RunHost("cd " + TestSupport::ShellQuote(unixDir) +
+                             " && openssl cms -verify -inform DER -in budget.snx -CAfile " +
+                             TestSupport::ShellQuote(TestPki::Pki::Get().UnixTrustedChainPath()) +
+                             " -out archive.zip && unzip -p archive.zip budget.xlsx");
+    ASSERT_EQ(0, verified.exitCode) << verified.output;
+    EXPECT_NE(std::string::npos, verified.output.find(content)) << verified.output;
 }
 
 } // namespace
