@@ -17,6 +17,15 @@ namespace {
 
 constexpr unsigned long kBufferSize = 65536;
 
+// Folder entries by their attributes or, whatever those say, by a trailing separator.
+bool IsFolderEntry(const CZipFileHeader& header) {
+    if (header.IsDirectory()) {
+        return true;
+    }
+    const std::wstring name = header.GetFileName();
+    return !name.empty() && (name.back() == L'\\' || name.back() == L'/');
+}
+
 bool HasContent(Document& document) {
     if (!document.IsOpened() && !document.HasFailed()) {
         document.Open(0);
@@ -76,7 +85,7 @@ std::vector<EntryInfo> GetEntries(Document& document) {
         archive.Open(file, CZipArchive::zipOpenReadOnly);
         for (ZipIndex i = 0; i < archive.GetCount(); ++i) {
             const CZipFileHeader* header = archive.GetFileHeader(i);
-            if (!header || header->IsDirectory()) {
+            if (!header || IsFolderEntry(*header)) {
                 continue;
             }
             EntryInfo entry;
@@ -145,7 +154,7 @@ bool ExtractAllEntries(Document& document, const std::wstring& folder) {
         ProgressScope progress(archive);
         for (ZipIndex i = 0; i < archive.GetCount() && !failed; ++i) {
             const CZipFileHeader* header = archive.GetFileHeader(i);
-            if (!header || header->IsDirectory()) {
+            if (!header || IsFolderEntry(*header)) {
                 continue;
             }
             bool raised = false;

@@ -64,8 +64,8 @@ std::vector<ReportLineRead> ReadReport(HWND richEdit) {
         if (length > 0) {
             std::wstring buffer(length + 8, L'\0');
             *reinterpret_cast<WORD*>(buffer.data()) = static_cast<WORD>(buffer.size());
-            const int got = static_cast<int>(::SendMessageW(
-                richEdit, EM_GETLINE, i, reinterpret_cast<LPARAM>(buffer.data())));
+            const int got = static_cast<int>(
+                ::SendMessageW(richEdit, EM_GETLINE, i, reinterpret_cast<LPARAM>(buffer.data())));
             buffer.resize(got);
             while (!buffer.empty() && (buffer.back() == L'\r' || buffer.back() == L'\n')) {
                 buffer.pop_back();
@@ -119,7 +119,8 @@ void SelectRow(HWND list, int index) {
     LVITEMW item = {};
     item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     item.state = 0;
-    ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+    ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                   reinterpret_cast<LPARAM>(&item));
     if (index >= 0) {
         item.state = LVIS_SELECTED | LVIS_FOCUSED;
         ::SendMessageW(list, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&item));
@@ -222,8 +223,8 @@ DWORD WINAPI WatchDialogs(void* parameter) {
         for (HWND dialog : context.found) {
             wchar_t title[256] = {};
             ::GetWindowTextW(dialog, title, 256);
-            const bool wanted = std::find(state->titles.begin(), state->titles.end(), title) !=
-                                state->titles.end();
+            const bool wanted =
+                std::find(state->titles.begin(), state->titles.end(), title) != state->titles.end();
             std::unique_lock<std::mutex> guard(state->lock);
             if (!wanted || state->handled.count(dialog)) {
                 continue;
@@ -251,8 +252,8 @@ DialogWatcher::DialogWatcher(std::vector<std::wstring> titles, Answer answer)
     : state_(std::make_shared<State>()) {
     state_->titles = std::move(titles);
     state_->answer = std::move(answer);
-    thread_ = ::CreateThread(nullptr, 0, &WatchDialogs, new std::shared_ptr<State>(state_), 0,
-                             nullptr);
+    thread_ =
+        ::CreateThread(nullptr, 0, &WatchDialogs, new std::shared_ptr<State>(state_), 0, nullptr);
 }
 
 DialogWatcher::~DialogWatcher() {
@@ -270,7 +271,8 @@ namespace {
 
 void AppendChunk(std::string& png, const char* type, const std::string& data) {
     auto be32 = [&png](uLong value) {
-        for (int shift = 24; shift >= 0; shift -= 8) png += static_cast<char>((value >> shift) & 0xFF);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            png += static_cast<char>((value >> shift) & 0xFF);
     };
     be32(static_cast<uLong>(data.size()));
     const std::string body = std::string(type, 4) + data;
@@ -330,7 +332,8 @@ void SaveScreenshot(HWND window, const std::wstring& name) {
     packed.resize(size);
     std::string header;
     for (int value : {width, height}) {
-        for (int shift = 24; shift >= 0; shift -= 8) header += static_cast<char>((value >> shift) & 0xFF);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            header += static_cast<char>((value >> shift) & 0xFF);
     }
     header += std::string("\x08\x02\x00\x00\x00", 5);
     std::string png("\x89PNG\r\n\x1a\n", 8);

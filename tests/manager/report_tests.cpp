@@ -71,21 +71,35 @@ TEST_F(ReportTest, EachValidationOutcome) {
         ReportPicture picture;
     };
     const Case cases[] = {
-        {"qualified", R::ValidQualified,
-         {{230, B}, {512, B}, {515, B}, {518, B}, {521, B}, {524, B}}, ReportPicture::Qualified},
-        {"no_nonrepudiation", R::ValidNotQualified,
-         {{230, B}, {512, B}, {515, B}, {518, B}, {521, B}, {525, X}}, ReportPicture::Warning},
-        {"revoked", R::Revoked,
-         {{230, B}, {512, B}, {515, B}, {518, B}, {522, X}, {526, K}}, ReportPicture::Warning},
-        {"crl_dead", R::RevocationUnavailable,
-         {{230, B}, {512, B}, {515, B}, {519, X}, {523, K}, {526, K}}, ReportPicture::Warning},
-        {"expired", R::CertificateNotValid,
-         {{230, B}, {513, X}, {517, K}, {520, K}, {523, K}, {526, K}}, ReportPicture::Warning},
-        {"self_signed", R::ChainFailed,
-         {{230, B}, {512, B}, {516, X}, {520, K}, {523, K}, {526, K}}, ReportPicture::Warning},
+        {"qualified",
+         R::ValidQualified,
+         {{230, B}, {512, B}, {515, B}, {518, B}, {521, B}, {524, B}},
+         ReportPicture::Qualified},
+        {"no_nonrepudiation",
+         R::ValidNotQualified,
+         {{230, B}, {512, B}, {515, B}, {518, B}, {521, B}, {525, X}},
+         ReportPicture::Warning},
+        {"revoked",
+         R::Revoked,
+         {{230, B}, {512, B}, {515, B}, {518, B}, {522, X}, {526, K}},
+         ReportPicture::Warning},
+        {"crl_dead",
+         R::RevocationUnavailable,
+         {{230, B}, {512, B}, {515, B}, {519, X}, {523, K}, {526, K}},
+         ReportPicture::Warning},
+        {"expired",
+         R::CertificateNotValid,
+         {{230, B}, {513, X}, {517, K}, {520, K}, {523, K}, {526, K}},
+         ReportPicture::Warning},
+        {"self_signed",
+         R::ChainFailed,
+         {{230, B}, {512, B}, {516, X}, {520, K}, {523, K}, {526, K}},
+         ReportPicture::Warning},
         // Refused for another reason (a critical extension nobody knows): never "qualified".
-        {"critical_unknown", R::ChainInvalidOther,
-         {{230, B}, {512, B}, {516, X}, {520, K}, {523, K}, {526, K}}, ReportPicture::Warning},
+        {"critical_unknown",
+         R::ChainInvalidOther,
+         {{230, B}, {512, B}, {516, X}, {520, K}, {523, K}, {526, K}},
+         ReportPicture::Warning},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.signer);
@@ -93,12 +107,12 @@ TEST_F(ReportTest, EachValidationOutcome) {
         TestPki::Pki::ForgetRevocationStatus();
         ShownWindow shown(path);
         std::vector<WPARAM> results;
-        ASSERT_TRUE(PumpUntil(
-            [&] { return !results.empty(); }, 90000, [&](const MSG& message) {
-                if (message.message == ReportMessages::CertificateValidated()) {
-                    results.push_back(message.wParam);
-                }
-            }));
+        ASSERT_TRUE(PumpUntil([&] { return !results.empty(); }, 90000,
+                              [&](const MSG& message) {
+                                  if (message.message == ReportMessages::CertificateValidated()) {
+                                      results.push_back(message.wParam);
+                                  }
+                              }));
         Pump(100);
         EXPECT_EQ(static_cast<WPARAM>(c.result), results[0]);
         auto& report = shown.window.Pane().Report();
@@ -135,9 +149,10 @@ TEST_F(ReportTest, TamperedContainer) {
     auto& report = shown.window.Pane().Report();
     ASSERT_TRUE(WaitForFinalReport(shown));
     // No validation is started: nothing arrives later either.
-    PumpUntil([] { return false; }, 2000, [&](const MSG& message) {
-        validated += message.message == ReportMessages::CertificateValidated();
-    });
+    PumpUntil([] { return false; }, 2000,
+              [&](const MSG& message) {
+                  validated += message.message == ReportMessages::CertificateValidated();
+              });
     EXPECT_EQ(0, validated);
     ExpectLines(report.TextBox(), {{231, X}, {514, K}, {517, K}, {520, K}, {523, K}});
     EXPECT_EQ(ReportPicture::Tampered, report.PictureState());
@@ -188,8 +203,8 @@ TEST_F(ReportTest, ListIsFilledBeforeTheCertificateCheckEnds) {
 
     bool validatedFirst = false;
     ASSERT_TRUE(PumpUntil(
-        [&] { return ::SendMessageW(shown.window.ListView(), LVM_GETITEMCOUNT, 0, 0) > 0; },
-        60000, [&](const MSG& message) {
+        [&] { return ::SendMessageW(shown.window.ListView(), LVM_GETITEMCOUNT, 0, 0) > 0; }, 60000,
+        [&](const MSG& message) {
             validatedFirst |= message.message == ReportMessages::CertificateValidated();
         }));
     EXPECT_FALSE(validatedFirst);
@@ -203,9 +218,8 @@ TEST_F(ReportTest, ListIsFilledBeforeTheCertificateCheckEnds) {
 TEST_F(ReportTest, PictureShowsTheSignersCertificate) {
     ShownWindow shown(Container("qualified"));
     ASSERT_TRUE(WaitForFinalReport(shown));
-    DialogWatcher watcher({L"Certificate"}, [](HWND dialog) {
-        ::PostMessageW(dialog, WM_CLOSE, 0, 0);
-    });
+    DialogWatcher watcher({L"Certificate"},
+                          [](HWND dialog) { ::PostMessageW(dialog, WM_CLOSE, 0, 0); });
     ::SendMessageW(shown.Handle(), WM_COMMAND, MAKEWPARAM(IDC_REPORT_PICTURE, BN_CLICKED),
                    reinterpret_cast<LPARAM>(shown.window.Pane().Report().Picture().Handle()));
     EXPECT_EQ(1u, watcher.Seen().size());

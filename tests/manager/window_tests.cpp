@@ -101,9 +101,19 @@ TEST_F(WindowTest, EmptyWindowLayout) {
 
     // Toolbar 128: a leading separator, then the buttons of the resource.
     const HWND toolbar = shown.window.ToolbarWindow();
-    const int expected[] = {0, ID_FILE_OPEN, 0, ID_ACTION_VIEW, ID_ACTION_EXTRACT,
-                            ID_ACTION_EXTRACT_TO, ID_ACTION_EXTRACT_ALL, ID_ACTION_EXTRACT_ALL_TO,
-                            0, ID_HELP_MANUAL, ID_APP_ABOUT, 0, ID_APP_EXIT};
+    const int expected[] = {0,
+                            ID_FILE_OPEN,
+                            0,
+                            ID_ACTION_VIEW,
+                            ID_ACTION_EXTRACT,
+                            ID_ACTION_EXTRACT_TO,
+                            ID_ACTION_EXTRACT_ALL,
+                            ID_ACTION_EXTRACT_ALL_TO,
+                            0,
+                            ID_HELP_MANUAL,
+                            ID_APP_ABOUT,
+                            0,
+                            ID_APP_EXIT};
     ASSERT_EQ(13, ::SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0));
     for (int i = 0; i < 13; ++i) {
         TBBUTTON button = {};
@@ -158,9 +168,10 @@ TEST_F(WindowTest, EmptyWindowLayout) {
     EXPECT_TRUE(extended & LVS_EX_FULLROWSELECT);
     EXPECT_TRUE(extended & LVS_EX_SUBITEMIMAGES);
     SHFILEINFOW info2 = {};
-    const auto system = reinterpret_cast<HIMAGELIST>(::SHGetFileInfoW(
-        L"C:\\", 0, &info2, sizeof(info2), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
-    EXPECT_EQ(system, reinterpret_cast<HIMAGELIST>(::SendMessageW(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0)));
+    const auto system = reinterpret_cast<HIMAGELIST>(
+        ::SHGetFileInfoW(L"C:\\", 0, &info2, sizeof(info2), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+    EXPECT_EQ(system,
+              reinterpret_cast<HIMAGELIST>(::SendMessageW(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0)));
 
     // Nothing open: the five actions are off; the report shows nothing yet.
     EXPECT_EQ(Expect(false, false, false), MenuStates(window, ::GetSubMenu(::GetMenu(window), 1)));
@@ -173,7 +184,8 @@ TEST_F(WindowTest, EmptyWindowLayout) {
     const WORD language = Preferences::Instance().Language();
     EXPECT_EQ(language == LanguageEnglish,
               (::GetMenuState(languages, ID_LANGUAGE_ENGLISH, MF_BYCOMMAND) & MF_CHECKED) != 0);
-    EXPECT_FALSE(::GetMenuState(languages, ID_LANGUAGE_SERBIAN_CYRILLIC, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_FALSE(::GetMenuState(languages, ID_LANGUAGE_SERBIAN_CYRILLIC, MF_BYCOMMAND) &
+                 MF_CHECKED);
     SaveScreenshot(window, L"window_empty");
 }
 
@@ -185,8 +197,7 @@ TEST_F(WindowTest, SplitterIsFixedAndKeepsItsProportion) {
     ::GetClientRect(splitter.Handle(), &client);
     const int before = splitter.GetSplitterPos();
     EXPECT_EQ(frame.bottom - 153, before);
-    const double proportion =
-        static_cast<double>(before) / (client.bottom - splitter.BarHeight());
+    const double proportion = static_cast<double>(before) / (client.bottom - splitter.BarHeight());
 
     // The bar does not move under the mouse.
     ::SendMessageW(splitter.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, before + 1));
@@ -213,8 +224,8 @@ TEST_F(WindowTest, ReportBoxIgnoresTheMouse) {
     ASSERT_TRUE(WaitForFinalReport(shown));
     const HWND text = shown.window.Pane().Report().TextBox();
     ::SendMessageW(text, EM_SETSEL, 0, 0);
-    for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_RBUTTONDOWN,
-                         WM_MBUTTONDOWN}) {
+    for (UINT message :
+         {WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_MBUTTONDOWN}) {
         ::SendMessageW(text, message, MK_LBUTTON, MAKELPARAM(30, 5));
     }
     CHARRANGE range = {-1, -1};
@@ -258,7 +269,8 @@ TEST_F(WindowTest, CommandStatesFollowTheListAndTheSelection) {
     HANDLE reader = ::CreateThread(
         nullptr, 0,
         [](void* parameter) -> DWORD {
-            auto* context = static_cast<std::pair<std::map<UINT, bool>*, std::atomic<bool>*>*>(parameter);
+            auto* context =
+                static_cast<std::pair<std::map<UINT, bool>*, std::atomic<bool>*>*>(parameter);
             for (int tries = 0; tries < 200; ++tries) {
                 HWND popup = ::FindWindowW(L"#32768", nullptr);
                 if (popup && ::IsWindowVisible(popup)) {
@@ -344,7 +356,8 @@ TEST_F(WindowTest, DroppingOneContainerOpensIt) {
     const std::wstring upper = *folder_ + L"\\UPPER.SNX";
     ::CopyFileW(first_->c_str(), upper.c_str(), FALSE);
 
-    ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({*first_, *second_})), 0);
+    ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({*first_, *second_})),
+                   0);
     ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({upper})), 0);
     const std::wstring text = *folder_ + L"\\notes.txt";
     TestSupport::WriteFileBytes(text, "text");
