@@ -1,5 +1,6 @@
 #include "document/document.h"
 
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -22,6 +23,63 @@ struct Opening {
     MHFX::CertContextHandle signer;
     bool signatureValid = false;
 };
+
+// With authenticated attributes the signature covers the attributes, and the content only
+// through their message digest. Some platform verifiers (Wine's) skip comparing that digest,
+// so it is compared here too; without the attribute there is nothing more to check.
+bool MessageDigestMatches(HCRYPTMSG message, DWORD signerIndex) {
+    DWORD length = 0;
+    if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, nullptr, &length)) {
+        return false;
+    }
+    std::vector<BYTE> buffer(length);
+    if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, buffer.data(),
+                            &length)) {
+        return false;
+    }
+    const CRYPT_ATTRIBUTES* attributes =
+        &reinterpret_cast<const CMSG_SIGNER_INFO*>(buffer.data())->AuthAttrs;
+    if (attributes->cAttr == 0) {
+        return true;
+    }
+    const CRYPT_ATTRIBUTE* digest = nullptr;
+    for (DWORD i = 0; i < attributes->cAttr; ++i) {
+        if (std::strcmp(attributes->rgAttr[i].pszObjId, szOID_RSA_messageDigest) == 0) {
+            if (digest != nullptr || attributes->rgAttr[i].cValue != 1) {
+                return false;
+            }
+            digest = &attributes->rgAttr[i];
+        }
+    }
+    if (digest == nullptr) {
+        return false; // attributes without a digest bind nothing to the content
+    }
+    DWORD decodedLength = 0;
+    const CRYPT_ATTR_BLOB& value = digest->rgValue[0];
+    if (!::CryptDecodeObject(kEncoding, X509_OCTET_STRING, value.pbData, value.cbData, 0, nullptr,
+                             &decodedLength)) {
+        return false;
+    }
+    std::vector<BYTE> decoded(decodedLength);
+    if (!::CryptDecodeObject(kEncoding, X509_OCTET_STRING, value.pbData, value.cbData, 0,
+                             decoded.data(), &decodedLength)) {
+        return false;
+    }
+    const auto* expected = reinterpret_cast<const CRYPT_DATA_BLOB*>(decoded.data());
+    DWORD hashLength = 0;
+    if (!::CryptMsgGetParam(message, CMSG_COMPUTED_HASH_PARAM, signerIndex, nullptr,
+                            &hashLength)) {
+        return false;
+    }
+    std::vector<BYTE> computed(hashLength);
+    if (!::CryptMsgGetParam(message, CMSG_COMPUTED_HASH_PARAM, signerIndex, computed.data(),
+                            &hashLength)) {
+        return false;
+    }
+    computed.resize(hashLength);
+    return expected->cbData == computed.size() &&
+           std::memcmp(expected->pbData, computed.data(), computed.size()) == 0;
+}
 
 // The content of a decoded signed message, the signer's certificate from the message's own
 // certificates and the result of checking the signature against them. Throws when the
@@ -51,7 +109,9 @@ void VerifySigned(HCRYPTMSG message, DWORD signerIndex, DWORD encodedLength, Ope
         certificates.get(), kEncoding, reinterpret_cast<PCERT_INFO>(info.data())));
     ThrowLastErrorIf(!signer);
     opening.signatureValid =
-        ::CryptMsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE, signer.get()->pCertInfo) != FALSE;
+        ::CryptMsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE, signer.get()->pCertInfo) !=
+            FALSE &&
+        MessageDigestMatches(message, signerIndex);
     opening.signer = std::move(signer);
 }
 

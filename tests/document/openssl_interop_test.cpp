@@ -160,6 +160,20 @@ TEST_F(OpenSslPeer, SignedDocumentsOfOpenSslOpen) {
     }
 }
 
+TEST_F(OpenSslPeer, ChangedContentUnderSignedAttributesIsNotValid) {
+    // The signature covers the attributes; only their message digest ties it to the content.
+    Run("openssl cms -sign -binary -nodetach -md sha1 -outform DER -in archive.zip -signer " +
+        CertArg(kSigner) + " -inkey " + KeyArg(kSigner) + " -out theirs.snx");
+    std::string bytes = ReadFileBytes(dir + L"\\theirs.snx");
+    const size_t at = bytes.find(archiveBytes);
+    ASSERT_NE(std::string::npos, at);
+    bytes[at + archiveBytes.size() / 2] ^= 0x01;
+    TestSupport::WriteFileBytes(dir + L"\\changed.snx", bytes);
+    Document document(dir + L"\\changed.snx");
+    ASSERT_TRUE(document.Open(0));
+    EXPECT_FALSE(document.IsSignatureValid());
+}
+
 TEST_F(OpenSslPeer, EnvelopesOfOpenSslOpen) {
     for (const char* cipher : {"-des3", "-aes256"}) {
         SCOPED_TRACE(cipher);
