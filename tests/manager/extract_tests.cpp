@@ -112,8 +112,13 @@ TEST(Extract, TheSystemFolderBrowserIsAnswered) {
     Opened box(kEntries);
     const std::wstring target = TestSupport::MakeTempDir(L"browsed");
     DialogWatcher browser({L"Browse for Folder"}, [&](HWND dialog) {
-        ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(target.c_str()));
-        ::Sleep(300);
+        // The tree fills itself in the background: select again once it has settled.
+        for (int i = 0; i < 3; ++i) {
+            ::Sleep(400);
+            ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE,
+                           reinterpret_cast<LPARAM>(target.c_str()));
+        }
+        ::Sleep(400);
         ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     });
     DialogWatcher errors({L"Vantor Manager"});
