@@ -22,6 +22,10 @@ std::string MakeArchive(const std::vector<std::string>& entries);
 void WriteSignedContainer(const std::wstring& path, const std::string& archive,
                           const std::string& signer);
 
+// Wine keeps every revocation check it did over the network as "not revoked" until the
+// list's next update: forgotten here before a revoked signer is checked again.
+void ForgetCachedRevocations();
+
 struct ReportLineRead {
     std::wstring text;
     COLORREF colour = 0;
