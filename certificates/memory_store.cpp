@@ -11,6 +11,9 @@ CertStoreHandle CreateMemoryStore(const X509CertificateCollection& certificates)
     ThrowLastErrorIf(!store);
     for (const X509Certificate& certificate : certificates) {
         // The handle closes the store before the exception leaves; closing keeps the error.
+        if (!certificate.IsInitialized()) {
+            throw Win32Exception(static_cast<DWORD>(E_INVALIDARG));
+        }
         ThrowLastErrorIf(!::CertAddCertificateLinkToStore(store.get(), certificate.Handle(),
                                                           CERT_STORE_ADD_ALWAYS, nullptr));
     }

@@ -19,12 +19,14 @@ std::wstring WidenIdentifier(const char* text) {
 }
 
 Oid Oid::FromText(const char* text) {
-    const CRYPT_OID_INFO* info =
-        ::CryptFindOIDInfo(CRYPT_OID_INFO_NAME_KEY, const_cast<char*>(text), 0);
+    // The name key is a wide string: handing the narrow text over as it is would make the
+    // table read past its end.
+    std::wstring wide = WidenIdentifier(text);
+    const CRYPT_OID_INFO* info = ::CryptFindOIDInfo(CRYPT_OID_INFO_NAME_KEY, wide.data(), 0);
     if (info != nullptr) {
         return Oid(WidenIdentifier(info->pszOID), info->pwszName ? info->pwszName : L"");
     }
-    return Oid(WidenIdentifier(text), L"");
+    return Oid(std::move(wide), L"");
 }
 
 } // namespace MHFX::Security::Cryptography::X509

@@ -44,7 +44,8 @@ VARIANTS="qualified_reversed qualified_others qc_compliance_only no_qc
      no_nonrepudiation no_key_usage ds_nr_ke key_cert_sign critical_unknown
      name_two_words name_trailing_space name_hyphen_inside name_leading_hyphen
      name_hyphenated_first name_single_word no_cn
-     expired expired_untrusted self_signed partial revoked crl_dead offline_ca_signer"
+     qc_malformed expired expired_untrusted self_signed partial revoked crl_dead
+     offline_ca_signer"
 running=0
 for name in $STRONG $VARIANTS; do
     bits=1024
@@ -235,6 +236,9 @@ signer name_hyphenated_first issuing "Ana-Marija Marković" "hyphenated first wo
     "$KU_SIGN" "$CDP"
 signer name_single_word issuing "Marković" "single word" "$QC_BOTH" "$KU_SIGN" "$CDP"
 signer no_cn issuing "" "no common name" "$QC_BOTH" "$KU_SIGN" "$CDP"
+# qcStatements holding a NULL instead of a sequence: nothing can decode it.
+signer qc_malformed issuing "$MARKO" "malformed statements" "1.3.6.1.5.5.7.1.3 = DER:0500" \
+    "$KU_SIGN" "$CDP"
 
 # Chain and revocation variants, all otherwise qualified.
 issue expired issuing "/C=RS/O=$ORG/OU=expired/CN=$MARKO" 20200101000000Z 20210101000000Z \
@@ -262,13 +266,13 @@ recipient() { # NAME CN STORES KEY-USAGE
     issue "$name" issuing "/C=RS/O=$ORG/OU=recipient/CN=$cn/emailAddress=$name@dossiq.test" \
         "$NOW_MINUS_DAY" "$TWO_YEARS" "subjectKeyIdentifier = hash" \
         "authorityKeyIdentifier = keyid" "subjectAltName = email:$name@dossiq.test" \
-        "keyUsage = critical, $ku" "$CDP"
+        "keyUsage = critical, $ku" "extendedKeyUsage = emailProtection" "$CDP"
     manifest "$name" "$stores"
 }
 recipient recipient_ab "Petar Petrović" AddressBook,My "digitalSignature, keyEncipherment"
 recipient recipient_tp "Jelena Jovanović" TrustedPeople,My "keyEncipherment"
 recipient recipient_both "Đorđe Đurić" AddressBook,TrustedPeople,My \
-    "digitalSignature, keyEncipherment, dataEncipherment"
+    "digitalSignature, keyEncipherment, dataEncipherment, keyAgreement, decipherOnly"
 recipient recipient_no_ke "Milica Nikolić" AddressBook,My "digitalSignature, nonRepudiation"
 
 openssl ca -batch -config work/issuing/ca.cnf -revoke revoked.cert.pem -crl_reason keyCompromise \

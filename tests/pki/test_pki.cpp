@@ -1,6 +1,7 @@
 #include "pki/test_pki.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <ctime>
@@ -63,18 +64,6 @@ void DeleteContainer(const std::wstring& container) {
                            CRYPT_DELETEKEYSET);
 }
 
-// The mark of a kit certificate, empty for any other.
-std::string MarkOf(PCCERT_CONTEXT context) {
-    DWORD length = 0;
-    if (!::CertGetCertificateContextProperty(context, kMarkPropertyId, nullptr, &length)) {
-        return {};
-    }
-    std::string mark(length, '\0');
-    ::CertGetCertificateContextProperty(context, kMarkPropertyId, mark.data(), &length);
-    mark.resize(length);
-    return mark;
-}
-
 std::wstring ContainerOf(PCCERT_CONTEXT context) {
     DWORD length = 0;
     if (!::CertGetCertificateContextProperty(context, CERT_KEY_PROV_INFO_PROP_ID, nullptr,
@@ -97,6 +86,29 @@ public:
     ::testing::AddGlobalTestEnvironment(new PkiEnvironment);
 
 } // namespace
+
+std::string MarkOf(PCCERT_CONTEXT context) {
+    DWORD length = 0;
+    if (!::CertGetCertificateContextProperty(context, CERT_DESCRIPTION_PROP_ID, nullptr, &length)) {
+        return {};
+    }
+    std::wstring text(length / sizeof(wchar_t) + 1, L'\0');
+    ::CertGetCertificateContextProperty(context, CERT_DESCRIPTION_PROP_ID, text.data(), &length);
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    const std::wstring prefix = kMarkPrefix;
+    if (text.compare(0, prefix.size(), prefix) != 0) {
+        return {};
+    }
+    return Narrow(text.substr(prefix.size()));
+}
+
+bool SetMark(PCCERT_CONTEXT context, const std::string& runAndTime) {
+    const std::wstring text = kMarkPrefix + Widen(runAndTime);
+    CRYPT_DATA_BLOB blob = {static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)),
+                            reinterpret_cast<BYTE*>(const_cast<wchar_t*>(text.c_str()))};
+    return ::CertSetCertificateContextProperty(context, CERT_DESCRIPTION_PROP_ID, 0, &blob) !=
+           FALSE;
+}
 
 Pki& Pki::Get() {
     if (g_pki) {
@@ -164,7 +176,7 @@ void Pki::Create() {
 
     // Every certificate, installed or not, is listed by its files; the manifest names the
     // installed ones and their stores.
-    std::map<std::string, std::vector<std::wstring>> stores;
+    std::map<std::string, std::vector<std::wstring>> storesOf;
     std::istringstream manifest(TestSupport::ReadFileBytes(dir_ + L"\\manifest.txt"));
     std::string name, storeList;
     while (manifest >> name >> storeList) {
@@ -172,7 +184,7 @@ void Pki::Create() {
         std::istringstream list(storeList);
         for (std::string store; std::getline(list, store, ',');) {
             if (store != "-") {
-                stores[name].push_back(Widen(store));
+                storesOf[name].push_back(Widen(store));
             }
         }
     }
@@ -180,19 +192,30 @@ void Pki::Create() {
     for (const std::string& n : order_) {
         Entry entry;
         entry.name = n;
-        entry.stores = stores[n];
+        entry.stores = storesOf[n];
         entry.der = Der(TestSupport::ReadFileBytes(CertPath(n)));
         if (entry.der.empty()) {
             throw std::runtime_error("test PKI: no certificate " + n);
         }
         entries_[n] = std::move(entry);
     }
+    for (const wchar_t* name : kStores) {
+        stores_[name] = OpenStore(name);
+        if (!stores_[name]) {
+            throw std::runtime_error("test PKI: cannot open store " + Narrow(name));
+        }
+    }
     for (const std::string& n : order_) {
-        Install(entries_[n]);
+        Install(entries_[n], stores_);
+    }
+    // Lookups go through fresh handles: under Wine a system store handle does not find what
+    // was added through it.
+    for (const wchar_t* name : kStores) {
+        stores_[name] = OpenStore(name);
     }
 }
 
-void Pki::Install(Entry& entry) {
+void Pki::Install(Entry& entry, std::map<std::wstring, MHFX::CertStoreHandle>& stores) {
     const bool wantsKey =
         std::find(entry.stores.begin(), entry.stores.end(), L"My") != entry.stores.end();
     CRYPT_KEY_PROV_INFO keyInfo = {};
@@ -224,19 +247,16 @@ void Pki::Install(Entry& entry) {
         keyInfo.dwKeySpec = AT_KEYEXCHANGE;
     }
     const std::string mark = run_ + " " + std::to_string(static_cast<long long>(time(nullptr)));
-    CRYPT_DATA_BLOB markBlob = {static_cast<DWORD>(mark.size()),
-                                reinterpret_cast<BYTE*>(const_cast<char*>(mark.data()))};
     for (const std::wstring& storeName : entry.stores) {
-        MHFX::CertStoreHandle store = OpenStore(storeName);
         MHFX::CertContextHandle added;
-        if (!store || !::CertAddEncodedCertificateToStore(
-                          store.get(), kEncoding, reinterpret_cast<const BYTE*>(entry.der.data()),
-                          static_cast<DWORD>(entry.der.size()), CERT_STORE_ADD_REPLACE_EXISTING,
-                          added.put())) {
+        if (!::CertAddEncodedCertificateToStore(stores.at(storeName).get(), kEncoding,
+                                                reinterpret_cast<const BYTE*>(entry.der.data()),
+                                                static_cast<DWORD>(entry.der.size()),
+                                                CERT_STORE_ADD_REPLACE_EXISTING, added.put())) {
             throw std::runtime_error("test PKI: cannot add " + entry.name + " to " +
                                      Narrow(storeName) + ": " + std::to_string(::GetLastError()));
         }
-        ::CertSetCertificateContextProperty(added.get(), kMarkPropertyId, 0, &markBlob);
+        SetMark(added.get(), mark);
         if (wantsKey && storeName == L"My") {
             if (!::CertSetCertificateContextProperty(added.get(), CERT_KEY_PROV_INFO_PROP_ID, 0,
                                                      &keyInfo)) {
@@ -247,6 +267,7 @@ void Pki::Install(Entry& entry) {
 }
 
 void Pki::Uninstall() {
+    stores_.clear();
     for (const wchar_t* storeName : kStores) {
         MHFX::CertStoreHandle store = OpenStore(storeName);
         if (!store) {
@@ -264,6 +285,8 @@ void Pki::Uninstall() {
                 ::CertDeleteCertificateFromStore(found);
             }
         }
+        // Wine writes deletions to the registry only on an explicit commit.
+        ::CertControlStore(store.get(), 0, CERT_STORE_CTRL_COMMIT, nullptr);
     }
     for (const auto& [name, entry] : entries_) {
         if (!entry.container.empty()) {
@@ -347,6 +370,34 @@ bool Pki::Owns(PCCERT_CONTEXT context) const {
     return mark.compare(0, run_.size() + 1, run_ + " ") == 0;
 }
 
+void Pki::ForgetRevocationStatus() {
+    // FOLDERID_LocalAppDataLow
+    static const GUID localLow = {
+        0xA520A1A4, 0x1780, 0x4FF6, {0xBD, 0x18, 0x16, 0x73, 0x43, 0xC5, 0xAF, 0x16}};
+    wchar_t* root = nullptr;
+    if (FAILED(::SHGetKnownFolderPath(localLow, 0, nullptr, &root))) {
+        return;
+    }
+    const std::wstring folder = std::wstring(root) + L"\\Microsoft\\CryptnetUrlCache\\Content\\";
+    ::CoTaskMemFree(root);
+    static const char signature[] = "Wine cached revocation";
+    WIN32_FIND_DATAW data;
+    MHFX::FindHandle find(::FindFirstFileW((folder + L"*").c_str(), &data));
+    if (!find) {
+        return;
+    }
+    do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            continue;
+        }
+        const std::wstring path = folder + data.cFileName;
+        if (TestSupport::ReadFileBytes(path).compare(0, sizeof signature, signature,
+                                                     sizeof signature) == 0) {
+            ::DeleteFileW(path.c_str());
+        }
+    } while (::FindNextFileW(find.get(), &data));
+}
+
 int RemoveStaleInstallations(unsigned minAgeSeconds) {
     const long long now = static_cast<long long>(time(nullptr));
     int removed = 0;
@@ -376,6 +427,9 @@ int RemoveStaleInstallations(unsigned minAgeSeconds) {
             if (::CertDeleteCertificateFromStore(old.release())) {
                 ++removed;
             }
+        }
+        if (!stale.empty()) {
+            ::CertControlStore(store.get(), 0, CERT_STORE_CTRL_COMMIT, nullptr);
         }
     }
     return removed;

@@ -30,6 +30,7 @@
 //   name_hyphenated_first    My+key  CN "Ana-Marija Marković"
 //   name_single_word         My+key  CN "Marković"
 //   no_cn                    My+key  a subject without common name
+//   qc_malformed             My+key  a qcStatements value that does not decode
 //   expired                  My+key  valid in 2020 only, under the trusted hierarchy
 //   expired_untrusted        My+key  valid in 2020 only, issued by orphan_ca
 //   self_signed              My+key  self-signed, not in Root
@@ -37,10 +38,14 @@
 //   revoked                  My+key  listed in issuing's CRL
 //   crl_dead                 My+key  its CRL address is served by nothing
 //   offline_ca_signer        My+key  issued by offline_ca
-//   recipient_ab             AddressBook, My+key      keyEncipherment
-//   recipient_tp             TrustedPeople, My+key    keyEncipherment
-//   recipient_both           AddressBook, TrustedPeople, My+key  keyEncipherment
-//   recipient_no_ke          AddressBook, My+key      no keyEncipherment
+//   recipient_ab             AddressBook, My+key      "Petar Petrović", digitalSignature and
+//                                                     keyEncipherment
+//   recipient_tp             TrustedPeople, My+key    "Jelena Jovanović", keyEncipherment
+//   recipient_both           AddressBook, TrustedPeople, My+key  "Đorđe Đurić",
+//                                    digitalSignature, keyEncipherment, dataEncipherment,
+//                                    keyAgreement, decipherOnly (key usage 0x80B8)
+//   recipient_no_ke          AddressBook, My+key      "Milica Nikolić", no keyEncipherment
+// The recipients have extended key usage emailProtection and e-mail NAME@dossiq.test.
 // Everything except the named variants is otherwise a qualified signer issued by "issuing".
 // Keys sit in their own containers of the "Microsoft Enhanced RSA and AES Cryptographic
 // Provider" as AT_KEYEXCHANGE keys, named in CERT_KEY_PROV_INFO_PROP_ID.
@@ -108,10 +113,15 @@ public:
     // a new kit.
     static void Shutdown();
 
+    // Wine 8 remembers every revocation check it did over the network as "not revoked",
+    // revoked certificates included, until the CRL's next update. A test that checks a
+    // revoked certificate more than once in a prefix calls this before each check.
+    static void ForgetRevocationStatus();
+
 private:
     Pki() = default;
     void Create();
-    void Install(Entry& entry);
+    void Install(Entry& entry, std::map<std::wstring, MHFX::CertStoreHandle>& stores);
     void Uninstall();
 
     std::wstring dir_;
@@ -121,11 +131,17 @@ private:
     std::string deadUrl_;
     long serverPid_ = 0;
     std::map<std::string, Entry> entries_;
+    // Kept open for lookups: Wine reads a whole system store on every open.
+    std::map<std::wstring, MHFX::CertStoreHandle> stores_;
     std::vector<std::string> order_;
 };
 
-// The mark property every kit certificate carries: "<run> <seconds since 1970>".
-constexpr DWORD kMarkPropertyId = CERT_FIRST_USER_PROP_ID + 0x4D1;
+// Every kit certificate carries the description property "DossiqTestPki <run> <seconds since
+// 1970>" (Wine keeps no user-defined properties). MarkOf gives "<run> <seconds>", empty for
+// a certificate without the mark.
+constexpr wchar_t kMarkPrefix[] = L"DossiqTestPki ";
+std::string MarkOf(PCCERT_CONTEXT context);
+bool SetMark(PCCERT_CONTEXT context, const std::string& runAndTime);
 
 // Removes kit certificates (and their key containers) that earlier runs left behind, older
 // than `minAgeSeconds`. Returns how many certificates were removed.
