@@ -54,6 +54,15 @@ private:
     std::vector<LPSTR> pointers_;
 };
 
+// A negative limit counts as none; one beyond the field's range is cut to its maximum.
+DWORD Milliseconds(const TimeSpan& timeout) {
+    const long long milliseconds = timeout.Ticks() / TimeSpan::TicksPerMillisecond;
+    if (milliseconds <= 0) {
+        return 0;
+    }
+    return milliseconds > 0xFFFFFFFFLL ? 0xFFFFFFFFu : static_cast<DWORD>(milliseconds);
+}
+
 } // namespace
 
 void X509Chain::Build(const X509Certificate& certificate) {
@@ -69,13 +78,14 @@ void X509Chain::Build(const X509Certificate& certificate) {
     IdentifierArray certificatePolicy(ChainPolicy.CertificatePolicy);
     applicationPolicy.FillUsage(parameters.RequestedUsage);
     certificatePolicy.FillUsage(parameters.RequestedIssuancePolicy);
-    parameters.dwUrlRetrievalTimeout = ToMilliseconds(ChainPolicy.UrlRetrievalTimeout);
+    parameters.dwUrlRetrievalTimeout = Milliseconds(ChainPolicy.UrlRetrievalTimeout);
 
     CertStoreHandle extraStore;
     if (!ChainPolicy.ExtraStore.Empty()) {
         extraStore = CreateMemoryStore(ChainPolicy.ExtraStore);
     }
-    FILETIME time = ToUtcFileTime(ChainPolicy.VerificationTime);
+    const long long utc = ChainPolicy.VerificationTime.ToFileTimeUtc();
+    FILETIME time = {static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};
 
     DWORD flags = 0;
     if (ChainPolicy.RevocationMode != X509RevocationMode::NoCheck) {

@@ -2,6 +2,6 @@
 
 namespace MHFX::Security::Cryptography::X509 {
 
-X509ChainPolicy::X509ChainPolicy() : VerificationTime(CurrentChainTime()) {}
+X509ChainPolicy::X509ChainPolicy() : VerificationTime(DateTime::Now()) {}
 
 } // namespace MHFX::Security::Cryptography::X509

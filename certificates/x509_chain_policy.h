@@ -3,9 +3,10 @@
 #include <windows.h>
 #include <wincrypt.h>
 
-#include "certificates/chain_time.h"
 #include "certificates/oid_collection.h"
 #include "certificates/x509_certificate_collection.h"
+#include "foundation/date_time.h"
+#include "foundation/time_span.h"
 
 namespace MHFX::Security::Cryptography::X509 {
 
@@ -22,8 +23,8 @@ public:
     X509RevocationMode RevocationMode = X509RevocationMode::Online;
     DWORD RevocationFlag = CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT;
     DWORD VerificationFlags = 0;
-    ChainTimeout UrlRetrievalTimeout;
-    ChainTime VerificationTime;
+    TimeSpan UrlRetrievalTimeout; // zero: the engine's own limit
+    DateTime VerificationTime;
 };
 
 } // namespace MHFX::Security::Cryptography::X509

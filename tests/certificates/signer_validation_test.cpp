@@ -118,3 +118,10 @@ TEST(Validation, FailuresOfTheProcedureAreThrown) {
         EXPECT_EQ(e.Message(), L"Certificate handle is not valid");
     }
 }
+
+TEST(Validation, RevocationUnavailableOnceTheServerStops) {
+    TestPki::Pki::Get().StopCrlServer();
+    EXPECT_EQ(ValidateSignerCertificate(Kit("crl_late")), R::RevocationUnavailable);
+    // Later tests get a kit with a running server again.
+    TestPki::Pki::Shutdown();
+}

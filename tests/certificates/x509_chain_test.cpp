@@ -22,16 +22,6 @@ bool SameCertificate(const X509Certificate& a, const std::string& kitName) {
            memcmp(a.Handle()->pbCertEncoded, der.data(), der.size()) == 0;
 }
 
-FILETIME Utc(WORD year, WORD month, WORD day) {
-    SYSTEMTIME time = {};
-    time.wYear = year;
-    time.wMonth = month;
-    time.wDay = day;
-    FILETIME file;
-    ::SystemTimeToFileTime(&time, &file);
-    return file;
-}
-
 // The system's text of a code on one line, found here without the library's help; Wine 8
 // has no texts for the certificate errors, so there this is the neutral "unrecognized" text.
 std::wstring SystemTextOf(HRESULT code) {
@@ -67,20 +57,18 @@ std::vector<DWORD> Bits(const std::vector<X509ChainStatus>& statuses) {
 } // namespace
 
 TEST(ChainPolicy, Defaults) {
-    FILETIME before;
-    ::GetSystemTimeAsFileTime(&before);
+    const MHFX::DateTime before = MHFX::DateTime::Now();
     const X509ChainPolicy policy;
-    FILETIME after;
-    ::GetSystemTimeAsFileTime(&after);
+    const MHFX::DateTime after = MHFX::DateTime::Now();
     EXPECT_TRUE(policy.ApplicationPolicy.Empty());
     EXPECT_TRUE(policy.CertificatePolicy.Empty());
     EXPECT_TRUE(policy.ExtraStore.Empty());
     EXPECT_EQ(policy.RevocationMode, X509RevocationMode::Online);
     EXPECT_EQ(policy.RevocationFlag, 0x40000000u);
     EXPECT_EQ(policy.VerificationFlags, 0u);
-    EXPECT_TRUE(policy.UrlRetrievalTimeout.IsZero());
-    EXPECT_GE(::CompareFileTime(&policy.VerificationTime, &before), 0);
-    EXPECT_LE(::CompareFileTime(&policy.VerificationTime, &after), 0);
+    EXPECT_EQ(policy.UrlRetrievalTimeout.Ticks(), 0);
+    EXPECT_TRUE(policy.VerificationTime >= before && policy.VerificationTime <= after);
+    EXPECT_EQ(policy.VerificationTime.Kind(), MHFX::DateTimeKind::Local);
 }
 
 TEST(Chain, BuildsATrustedChainAndFillsItsElements) {
@@ -246,15 +234,37 @@ TEST(Chain, RevocationModeDecidesWhetherRevocationIsChecked) {
 TEST(Chain, VerificationTimeIsTheMomentJudged) {
     X509Chain past;
     past.ChainPolicy.RevocationMode = X509RevocationMode::NoCheck;
-    past.ChainPolicy.VerificationTime = Utc(2020, 6, 1);
+    past.ChainPolicy.VerificationTime =
+        MHFX::DateTime(2020, 6, 1, 0, 0, 0, MHFX::DateTimeKind::Utc);
     past.Build(Kit("expired"));
     EXPECT_EQ(past.ErrorStatus(), 0u) << "valid during 2020";
 
     X509Chain early;
     early.ChainPolicy.RevocationMode = X509RevocationMode::NoCheck;
-    early.ChainPolicy.VerificationTime = Utc(2015, 1, 1);
+    early.ChainPolicy.VerificationTime = MHFX::DateTime(2015, 1, 1);
     early.Build(Kit("qualified"));
     EXPECT_NE(early.ErrorStatus() & Flags::NotTimeValid, 0u);
+
+    // A local time is handed over in UTC: an hour after "now" in local time is still now.
+    X509Chain local;
+    local.ChainPolicy.RevocationMode = X509RevocationMode::NoCheck;
+    local.ChainPolicy.VerificationTime = MHFX::DateTime::Now().AddHours(1);
+    local.Build(Kit("qualified"));
+    EXPECT_EQ(local.ErrorStatus(), 0u);
+
+    // Before 1601 there is no file time to hand over.
+    X509Chain ancient;
+    ancient.ChainPolicy.VerificationTime =
+        MHFX::DateTime(1500, 1, 1, 0, 0, 0, MHFX::DateTimeKind::Utc);
+    EXPECT_THROW(ancient.Build(Kit("qualified")), MHFX::Exception);
+}
+
+TEST(Chain, UrlRetrievalTimeoutStillBuilds) {
+    // The limit only bounds the fetching; with the dead address the answer stays the same.
+    X509Chain chain;
+    chain.ChainPolicy.UrlRetrievalTimeout = MHFX::TimeSpan::FromMilliseconds(1500);
+    chain.Build(Kit("crl_dead"));
+    EXPECT_EQ(chain.ErrorStatus(), static_cast<DWORD>(Flags::OfflineRevocation));
 }
 
 TEST(Chain, ApplicationPolicyRequiresEveryUsage) {
@@ -271,4 +281,17 @@ TEST(Chain, ApplicationPolicyRequiresEveryUsage) {
     both.Build(Kit("recipient_ab"));
     EXPECT_EQ(both.ErrorStatus(), static_cast<DWORD>(Flags::NotValidForUsage));
     EXPECT_FALSE(both.Verify());
+}
+
+TEST(Chain, MachineEngineDoesNotTrustTheUsersRoots) {
+    X509Chain user;
+    user.ChainPolicy.RevocationMode = X509RevocationMode::NoCheck;
+    user.Build(Kit("qualified"));
+    EXPECT_EQ(user.ErrorStatus(), 0u);
+
+    X509Chain machine;
+    machine.UseMachineContext = true;
+    machine.ChainPolicy.RevocationMode = X509RevocationMode::NoCheck;
+    machine.Build(Kit("qualified"));
+    EXPECT_NE(machine.ErrorStatus() & (Flags::UntrustedRoot | Flags::PartialChain), 0u);
 }

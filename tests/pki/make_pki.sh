@@ -45,7 +45,7 @@ VARIANTS="qualified_reversed qualified_others qc_compliance_only no_qc
      name_two_words name_trailing_space name_hyphen_inside name_leading_hyphen
      name_hyphenated_first name_single_word no_cn
      qc_malformed expired expired_untrusted self_signed partial revoked crl_dead
-     offline_ca_signer"
+     offline_ca_signer crl_late"
 running=0
 for name in $STRONG $VARIANTS; do
     bits=1024
@@ -257,6 +257,10 @@ signer partial orphan_ca "$MARKO" "partial chain" "$QC_BOTH" "$KU_SIGN" \
 signer revoked issuing "$MARKO" "revoked" "$QC_BOTH" "$KU_SIGN" "$CDP"
 signer crl_dead issuing "$MARKO" "unreachable CRL" "$QC_BOTH" "$KU_SIGN" \
     "crlDistributionPoints = URI:$DEAD_URL/issuing.crl"
+# Its CRL is served under an address of its own that nothing else fetches, so that a test
+# can stop the server before the first fetch.
+signer crl_late issuing "$MARKO" "CRL fetched late" "$QC_BOTH" "$KU_SIGN" \
+    "crlDistributionPoints = URI:$BASE_URL/late/issuing.crl"
 signer offline_ca_signer offline_ca "$MARKO" "unreachable CA CRL" "$QC_BOTH" "$KU_SIGN" \
     "crlDistributionPoints = URI:$BASE_URL/offline_ca.crl"
 
@@ -283,6 +287,8 @@ for ca in root issuing offline_ca orphan_ca; do
     openssl crl -in "$ca.crl.pem" -outform DER -out "$ca.crl"
     cp "$ca.crl" "www/$RUN/$ca.crl"
 done
+mkdir -p "www/$RUN/late"
+cp issuing.crl "www/$RUN/late/issuing.crl"
 
 cat root.cert.pem issuing.cert.pem offline_ca.cert.pem >trusted-chain.pem
 echo "made $(wc -l <manifest.txt) certificates in $DIR"

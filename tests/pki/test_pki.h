@@ -38,6 +38,9 @@
 //   revoked                  My+key  listed in issuing's CRL
 //   crl_dead                 My+key  its CRL address is served by nothing
 //   offline_ca_signer        My+key  issued by offline_ca
+//   crl_late                 My+key  its CRL is served under an address nothing else uses:
+//                                    valid while the server runs, "CRL unavailable" after
+//                                    StopCrlServer() if it was not checked before
 //   recipient_ab             AddressBook, My+key      "Petar Petrović", digitalSignature and
 //                                                     keyEncipherment
 //   recipient_tp             TrustedPeople, My+key    "Jelena Jovanović", keyEncipherment
