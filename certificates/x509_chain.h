@@ -36,13 +36,11 @@ public:
     PCCERT_CHAIN_CONTEXT ChainContext() const noexcept { return chainContext_.get(); }
 
     bool UseMachineContext = false;
+    X509ChainElementCollection ChainElements;
+    X509ChainPolicy ChainPolicy;
 
 private:
     ChainContextHandle chainContext_;
-
-public:
-    X509ChainElementCollection ChainElements;
-    X509ChainPolicy ChainPolicy;
 };
 
 } // namespace MHFX::Security::Cryptography::X509
