@@ -100,17 +100,4 @@ int MessageLoop::Run() {
     }
 }
 
-bool MessageLoop::PumpPending() {
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            ::PostQuitMessage(static_cast<int>(message.wParam));
-            return false;
-        }
-        Dispatch(message);
-    }
-    RunIdleHandlers();
-    return true;
-}
-
 } // namespace Manager

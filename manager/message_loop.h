@@ -38,9 +38,6 @@ public:
 
     // Runs until WM_QUIT and returns its exit code.
     int Run();
-    // Handles every message already queued, then runs the idle handlers once; false when
-    // WM_QUIT was seen (it is put back for the caller's loop).
-    bool PumpPending();
     void RunIdleHandlers();
 
 private:

@@ -251,8 +251,9 @@ DWORD WINAPI WatchDialogs(void* parameter) {
         for (HWND dialog : context.found) {
             wchar_t title[256] = {};
             ::GetWindowTextW(dialog, title, 256);
-            const bool wanted =
-                std::find(state->titles.begin(), state->titles.end(), title) != state->titles.end();
+            const auto& titles = state->titles;
+            const bool wanted = std::find(titles.begin(), titles.end(), title) != titles.end() ||
+                                std::find(titles.begin(), titles.end(), L"*") != titles.end();
             std::unique_lock<std::mutex> guard(state->lock);
             if (!wanted || state->handled.count(dialog)) {
                 continue;

@@ -59,7 +59,7 @@ struct SeenDialog {
 class DialogWatcher {
 public:
     using Answer = std::function<void(HWND dialog)>;
-    // `titles`: the titles to answer; `answer` defaults to pressing OK.
+    // `titles`: the titles to answer ("*" for any); `answer` defaults to pressing OK.
     DialogWatcher(std::vector<std::wstring> titles, Answer answer = {});
     ~DialogWatcher();
     std::vector<SeenDialog> Seen() const;

@@ -416,6 +416,35 @@ TEST_F(WindowTest, SecondContainerWhileTheFirstIsStillBeingChecked) {
     SaveScreenshot(window, L"window_second_container");
 }
 
+TEST_F(WindowTest, OpenDialogOffersTheTwoKindsAndOpensTheChoice) {
+    ShownWindow shown;
+    std::vector<std::wstring> filters;
+    DialogWatcher open({L"*"}, [&](HWND dialog) {
+        ::Sleep(300);
+        const HWND types = ::GetDlgItem(dialog, 0x470); // cmb1, the file types
+        const int count = static_cast<int>(::SendMessageW(types, CB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            wchar_t text[128] = {};
+            ::SendMessageW(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+            filters.push_back(text);
+        }
+        filters.push_back(std::to_wstring(::SendMessageW(types, CB_GETCURSEL, 0, 0)));
+        // The file name: cmb13 in the explorer-style dialog, edt1 in the older one.
+        ::SetDlgItemTextW(dialog, 0x47C, second_->c_str());
+        ::SetDlgItemTextW(dialog, 0x480, second_->c_str());
+        ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
+    ::SendMessageW(shown.Handle(), WM_COMMAND, ID_FILE_OPEN, 0);
+    ASSERT_EQ(1u, open.Seen().size());
+    const std::vector<std::wstring> expected = {L"Signed Document (*.snx)",
+                                                L"Protected Document (*.pnx)", L"0"};
+    EXPECT_EQ(expected, filters);
+    ASSERT_NE(nullptr, shown.window.CurrentDocument());
+    EXPECT_EQ(*second_, shown.window.CurrentDocument()->Path());
+    EXPECT_EQ(L"Vantor Manager - second.snx", Title(shown.Handle()));
+    ASSERT_TRUE(WaitForFinalReport(shown));
+}
+
 TEST_F(WindowTest, AboutBoxAndTheCurrentLanguage) {
     ShownWindow shown;
     {
