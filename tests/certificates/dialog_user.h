@@ -10,6 +10,20 @@
 #include <functional>
 #include <thread>
 
+// A plain visible top-level window. Right after a Wine prefix was made, the first windows of
+// the first program can fail to appear while the desktop process starts: try for a while.
+inline HWND CreateTestWindow(const wchar_t* title) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        HWND window = ::CreateWindowExW(0, L"STATIC", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                        200, 100, nullptr, nullptr, nullptr, nullptr);
+        if (window != nullptr) {
+            return window;
+        }
+        ::Sleep(100);
+    }
+    return nullptr;
+}
+
 class DialogUser {
 public:
     DialogUser(std::function<void(HWND)> act, HWND ignore = nullptr)

@@ -198,9 +198,8 @@ BOOL CALLBACK CollectText(HWND window, LPARAM param) {
 
 TEST(Certificate, ShowCertificateShowsThisCertificateUntilClosed) {
     const X509Certificate certificate = Kit("qualified");
-    HWND parent = ::CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                                    200, 100, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(parent, nullptr);
+    HWND parent = CreateTestWindow(L"owner");
+    ASSERT_NE(parent, nullptr) << ::GetLastError();
     std::wstring title;
     std::wstring shown;
     DialogUser user(
