@@ -247,16 +247,31 @@ TEST(Extract, ViewErrorsAreShownNotThrown) {
     Opened box({"locked.dqlock=data"});
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
-    // A folder with the copy's name: its attributes can be set, but the copy cannot be made.
-    const std::wstring blocker = std::wstring(temp) + L"locked.dqlock";
-    ::CreateDirectoryW(blocker.c_str(), nullptr);
+    const std::wstring copy = std::wstring(temp) + L"locked.dqlock";
     DialogWatcher errors({L"Vantor Manager"});
     box.Select(0);
+
+    // A folder with the copy's name: the reader cannot write the copy (message 502).
+    ::CreateDirectoryW(copy.c_str(), nullptr);
     box.Command(ID_ACTION_VIEW);
     Pump(300);
-    EXPECT_EQ(1u, errors.Seen().size());
+    ::RemoveDirectoryW(copy.c_str());
+    ASSERT_EQ(1u, errors.Seen().size());
+    EXPECT_EQ(ErrorText(L"locked.dqlock"), errors.Seen()[0].text);
+
+    // A temporary folder that no path may name: View's own path handling raises, and the
+    // error is shown in a message box instead of ending the program.
+    wchar_t saved[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+    ::SetEnvironmentVariableW(L"TMP", L"C:\\bad|folder");
+    box.Command(ID_ACTION_VIEW);
+    Pump(300);
+    ::SetEnvironmentVariableW(L"TMP", saved[0] ? saved : nullptr);
+    const auto seen = errors.Seen();
+    ASSERT_EQ(2u, seen.size());
+    EXPECT_NE(ErrorText(L"locked.dqlock"), seen[1].text);
+    EXPECT_FALSE(seen[1].text.empty());
     EXPECT_TRUE(::IsWindow(box.shown->Handle()));
-    ::RemoveDirectoryW(blocker.c_str());
 }
 
 TEST(Entries, IconsAndSizes) {
