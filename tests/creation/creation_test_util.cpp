@@ -92,10 +92,10 @@ MHFX::CertContextHandle AddSerialized(HCERTSTORE store, const std::string& eleme
     return added;
 }
 
-void AddNamed(HCERTSTORE store, const std::wstring& storeName, const std::string& spec) {
-    const size_t bang = spec.find('!');
-    const std::string name = spec.substr(0, bang);
-    const std::string variant = bang == std::string::npos ? "" : spec.substr(bang + 1);
+void AddNamed(HCERTSTORE store, const std::wstring& storeName, const std::string& entry) {
+    const size_t bang = entry.find('!');
+    const std::string name = entry.substr(0, bang);
+    const std::string variant = bang == std::string::npos ? "" : entry.substr(bang + 1);
     const std::string& der = TestPki::Pki::Get().Find(name).der;
 
     MHFX::CertContextHandle added;
@@ -307,8 +307,8 @@ StoreScenario::StoreScenario(const std::vector<std::string>& my,
     for (int i = 0; i < 3; ++i) {
         MHFX::CertStoreHandle store = OpenSystemStore(kScenarioStores[i]);
         Clear(store.get());
-        for (const std::string& spec : *wanted[i]) {
-            AddNamed(store.get(), kScenarioStores[i], spec);
+        for (const std::string& entry : *wanted[i]) {
+            AddNamed(store.get(), kScenarioStores[i], entry);
         }
     }
 }

@@ -5,8 +5,8 @@ import sys
 import zipfile
 
 with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as archive:
-    for spec in sys.argv[2:]:
-        name, _, text = spec.partition("=")
+    for entry in sys.argv[2:]:
+        name, _, text = entry.partition("=")
         if name.endswith("/"):
             archive.writestr(zipfile.ZipInfo(name), b"")
         else:
