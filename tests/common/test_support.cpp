@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -161,6 +162,8 @@ std::wstring BuildDir() { return WindowsPath(DOSSIQ_BINARY_DIR); }
 
 int main(int argc, char** argv) {
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    // Every line reaches the log as it is written, also when the run is killed.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
     TestSupport::RemoveTree(TestSupport::ScratchRoot());
