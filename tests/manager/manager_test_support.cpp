@@ -50,33 +50,6 @@ void WriteSignedContainer(const std::wstring& path, const std::string& archive,
     ASSERT_TRUE(WriteContainer(message, path));
 }
 
-void ForgetCachedRevocations() {
-    // FOLDERID_LocalAppDataLow
-    static const GUID localLow = {
-        0xA520A1A4, 0x1780, 0x4FF6, {0xBD, 0x18, 0x16, 0x73, 0x43, 0xC5, 0xAF, 0x16}};
-    wchar_t* root = nullptr;
-    if (FAILED(::SHGetKnownFolderPath(localLow, 0, nullptr, &root))) {
-        return;
-    }
-    const std::wstring folder = std::wstring(root) + L"\\Microsoft\\CryptnetUrlCache\\Content\\";
-    ::CoTaskMemFree(root);
-    static const char signature[] = "Wine cached revocation";
-    WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((folder + L"*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    do {
-        const std::wstring path = folder + data.cFileName;
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            TestSupport::ReadFileBytes(path).compare(0, sizeof signature, signature,
-                                                     sizeof signature) == 0) {
-            ::DeleteFileW(path.c_str());
-        }
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-}
-
 std::wstring LineText(UINT id) {
     return LoadLocalizedString(id);
 }

@@ -26,9 +26,6 @@ std::string MakeArchive(const std::vector<std::string>& entries);
 void WriteSignedContainer(const std::wstring& path, const std::string& archive,
                           const std::string& signer);
 
-// Wine keeps every revocation check it did over the network as "not revoked" until the
-// list's next update: forgotten here before a revoked signer is checked again.
-void ForgetCachedRevocations();
 
 using ReportLineRead = TestSupport::StyledLine;
 inline std::vector<ReportLineRead> ReadReport(HWND richEdit) {
