@@ -115,7 +115,10 @@ void SaveScreenshot(HWND window, const std::wstring& name) {
         ::DispatchMessageW(&message);
     }
     ::GdiFlush();
-    ::Sleep(100);
+    // A window of another thread paints when that thread gets to it.
+    const bool own = window == nullptr || ::GetWindowThreadProcessId(window, nullptr) ==
+                                              ::GetCurrentThreadId();
+    ::Sleep(own ? 100 : 400);
     SavePng(Capture(window), ScreenshotFolder() + L"\\" + name + L".png");
 }
 
