@@ -22,6 +22,7 @@
 #include "foundation/win32_exception.h"
 #include "manager/about_dialog.h"
 #include "resources/manager/resource.h"
+#include "ui/drop_list.h"
 
 using MHFX::IO::Path;
 using MHFX::Security::Cryptography::X509::ValidationResult;
@@ -47,7 +48,7 @@ constexpr LanguageCommand kLanguages[] = {{ID_LANGUAGE_ENGLISH, LanguageEnglish}
                                           {ID_LANGUAGE_SERBIAN_CYRILLIC, LanguageSerbianCyrillic}};
 
 const std::initializer_list<DocumentKind> kOpenableKinds = {DocumentKind::Signed,
-                                                           DocumentKind::Protected};
+                                                            DocumentKind::Protected};
 
 std::wstring Caption() {
     return LoadLocalizedString(IDS_MANAGER_CAPTION);

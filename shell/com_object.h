@@ -48,7 +48,8 @@ private:
 
 // The result of `body`, or the HRESULT for the exception it threw: E_OUTOFMEMORY for a
 // failed allocation, `otherwise` for anything else.
-template <typename Body> HRESULT ComBoundary(Body&& body, HRESULT otherwise = E_UNEXPECTED) noexcept {
+template <typename Body>
+HRESULT ComBoundary(Body&& body, HRESULT otherwise = E_UNEXPECTED) noexcept {
     try {
         return body();
     } catch (const std::bad_alloc&) {

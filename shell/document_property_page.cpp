@@ -96,8 +96,8 @@ HPROPSHEETPAGE DocumentPropertyPage::Create(std::shared_ptr<Document> document,
     return page;
 }
 
-bool DocumentPropertyPage::AddTo(std::shared_ptr<Document> document,
-                                 LPFNSVADDPROPSHEETPAGE addPage, LPARAM parameter) {
+bool DocumentPropertyPage::AddTo(std::shared_ptr<Document> document, LPFNSVADDPROPSHEETPAGE addPage,
+                                 LPARAM parameter) {
     const std::wstring title = Title(document->Path());
     const HPROPSHEETPAGE page = Create(std::move(document), title);
     if (page == nullptr) {
@@ -138,8 +138,7 @@ UINT CALLBACK DocumentPropertyPage::PageCallback(HWND, UINT message, PROPSHEETPA
     return 1;
 }
 
-bool DocumentPropertyPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam,
-                                     INT_PTR& result) {
+bool DocumentPropertyPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
     result = TRUE;
     if (message == WM_INITDIALOG) {
         window_ = Handle();

@@ -4,6 +4,7 @@
 
 #include "foundation/resource_string.h"
 #include "resources/shellext/resource.h"
+#include "shell/com_object.h"
 #include "shell/registry_script.h"
 
 const wchar_t kApplicationId[] = L"{F9B1EA8C-3544-47DC-9AD6-8F1C9DE274B8}";
@@ -54,7 +55,7 @@ HRESULT ShellModule::CanUnloadNow() const noexcept {
 }
 
 HRESULT ShellModule::RunScript(UINT id, bool registering) noexcept {
-    try {
+    return ComBoundary([&] {
         const HMODULE module = Handle();
         HRSRC info = ::FindResourceW(module, MAKEINTRESOURCEW(id), L"REGISTRY");
         HGLOBAL loaded = info ? ::LoadResource(module, info) : nullptr;
@@ -74,11 +75,7 @@ HRESULT ShellModule::RunScript(UINT id, bool registering) noexcept {
         };
         return RegistryScript::Run(RegistryScript::Decode(data, ::SizeofResource(module, info)),
                                    replacements, registering, perUser_);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    });
 }
 
 HANDLE ShellModule::ActivationContext() noexcept {

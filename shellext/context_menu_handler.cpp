@@ -6,16 +6,14 @@
 #include <algorithm>
 
 #include "config/localization.h"
-#include "config/preferences.h"
+#include "document/creation/output_name.h"
 #include "foundation/handle.h"
 #include "foundation/io/path.h"
-#include "document/creation/output_name.h"
 #include "foundation/resource_string.h"
 #include "foundation/threading/thread.h"
 #include "resources/shellext/resource.h"
 #include "shell/document_creation_thread.h"
 #include "shell/menu_bitmaps.h"
-#include "ui/drop_list.h"
 
 namespace {
 
@@ -80,29 +78,14 @@ IFACEMETHODIMP ContextMenuHandler::QueryInterface(REFIID iid, void** result) {
     return ::QISearch(this, interfaces, iid, result);
 }
 
-IFACEMETHODIMP ContextMenuHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
-    return ComBoundary([&] { return InitializeFrom(data); }, E_INVALIDARG);
-}
-
-HRESULT ContextMenuHandler::InitializeFrom(IDataObject* data) {
-    if (data == nullptr) {
-        return E_INVALIDARG;
-    }
-    if (!Preferences::Instance().Load()) {
-        return E_INVALIDARG;
-    }
-    std::vector<std::wstring> selection;
-    if (FAILED(Ui::ReadDropList(data, selection))) {
-        return E_INVALIDARG;
-    }
+HRESULT ContextMenuHandler::OnSelection(std::vector<std::wstring> names) {
     // An empty list reads as one empty name on some systems; it names nothing.
-    selection.erase(std::remove(selection.begin(), selection.end(), std::wstring()),
-                    selection.end());
-    if (selection.empty()) {
+    names.erase(std::remove(names.begin(), names.end(), std::wstring()), names.end());
+    if (names.empty()) {
         return E_INVALIDARG;
     }
-    rootFolder_ = MHFX::IO::Path::GetDirectoryName(selection.front());
-    selection_ = std::move(selection);
+    rootFolder_ = MHFX::IO::Path::GetDirectoryName(names.front());
+    selection_ = std::move(names);
     useBitmaps_ = SystemDrawsBitmaps();
     return S_OK;
 }
@@ -182,7 +165,7 @@ IFACEMETHODIMP ContextMenuHandler::GetCommandString(UINT_PTR position, UINT type
     if (position != 0 && position != 1) {
         return E_INVALIDARG;
     }
-    try {
+    return ComBoundary([&] {
         if (type != GCS_HELPTEXTW && type != GCS_HELPTEXTA) {
             return S_OK;
         }
@@ -201,9 +184,7 @@ IFACEMETHODIMP ContextMenuHandler::GetCommandString(UINT_PTR position, UINT type
             ::StringCchCopyA(name, length, ansi.c_str());
         }
         return S_OK;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    });
 }
 
 IFACEMETHODIMP ContextMenuHandler::HandleMenuMsg(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -10,18 +10,15 @@
 #include <vector>
 
 #include "document/creation/create_mode.h"
-#include "shell/com_object.h"
+#include "shell/shell_extension.h"
 
-class ContextMenuHandler : public ComObject<IShellExtInit, IContextMenu3> {
+class ContextMenuHandler : public ShellExtension<IContextMenu3> {
 public:
     static HRESULT CreateInstance(REFIID iid, void** result);
     static void ModuleEnding() noexcept;
 
     // IUnknown
     IFACEMETHODIMP QueryInterface(REFIID iid, void** result) override;
-
-    // IShellExtInit
-    IFACEMETHODIMP Initialize(PCIDLIST_ABSOLUTE folder, IDataObject* data, HKEY key) override;
 
     // IContextMenu
     IFACEMETHODIMP QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT lastId,
@@ -40,7 +37,7 @@ private:
     ContextMenuHandler() = default;
     ~ContextMenuHandler() override = default;
 
-    HRESULT InitializeFrom(IDataObject* data);
+    HRESULT OnSelection(std::vector<std::wstring> names) override;
     HRESULT BuildMenu(HMENU menu, UINT index, UINT firstId);
 
     bool useBitmaps_ = false;

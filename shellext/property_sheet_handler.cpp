@@ -1,11 +1,9 @@
 #include "shellext/property_sheet_handler.h"
 
-#include "config/preferences.h"
 #include "document/container/document.h"
-#include "ui/drop_list.h"
 
 PropertySheetHandler::PropertySheetHandler() noexcept
-    : richEdit_(::LoadLibraryW(L"RICHED20.DLL")), page_(*this) {}
+    : richEdit_(::LoadLibraryW(L"RICHED20.DLL")), page_(*static_cast<IShellExtInit*>(this)) {}
 
 HRESULT PropertySheetHandler::CreateInstance(REFIID iid, void** result) {
     return Create<PropertySheetHandler>(iid, result);
@@ -20,19 +18,9 @@ IFACEMETHODIMP PropertySheetHandler::QueryInterface(REFIID iid, void** result) {
     return ::QISearch(this, interfaces, iid, result);
 }
 
-IFACEMETHODIMP PropertySheetHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
-    return ComBoundary([&] { return InitializeFrom(data); }, E_INVALIDARG);
-}
-
-HRESULT PropertySheetHandler::InitializeFrom(IDataObject* data) {
-    if (data == nullptr) {
-        return E_INVALIDARG;
-    }
-    if (!Preferences::Instance().Load()) {
-        return E_INVALIDARG;
-    }
-    std::vector<std::wstring> names;
-    if (FAILED(Ui::ReadDropList(data, names)) || names.size() != 1 || names.front().empty()) {
+// One container only.
+HRESULT PropertySheetHandler::OnSelection(std::vector<std::wstring> names) {
+    if (names.size() != 1 || names.front().empty()) {
         return E_INVALIDARG;
     }
     document_ = std::make_shared<Document>(names.front());

@@ -7,20 +7,17 @@
 #include <memory>
 
 #include "foundation/handle.h"
-#include "shell/com_object.h"
 #include "shell/document_property_page.h"
+#include "shell/shell_extension.h"
 
 class Document;
 
-class PropertySheetHandler : public ComObject<IShellExtInit, IShellPropSheetExt> {
+class PropertySheetHandler : public ShellExtension<IShellPropSheetExt> {
 public:
     static HRESULT CreateInstance(REFIID iid, void** result);
 
     // IUnknown
     IFACEMETHODIMP QueryInterface(REFIID iid, void** result) override;
-
-    // IShellExtInit
-    IFACEMETHODIMP Initialize(PCIDLIST_ABSOLUTE folder, IDataObject* data, HKEY key) override;
 
     // IShellPropSheetExt
     IFACEMETHODIMP AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM parameter) override;
@@ -32,7 +29,7 @@ private:
     PropertySheetHandler() noexcept;
     ~PropertySheetHandler() override = default;
 
-    HRESULT InitializeFrom(IDataObject* data);
+    HRESULT OnSelection(std::vector<std::wstring> names) override;
 
     // Shared with the parse worker, which may outlive this object.
     std::shared_ptr<Document> document_;

@@ -44,13 +44,13 @@ protected:
 
 TEST_F(Registrar, ScriptsThatDoNotParseChangeNothing) {
     const wchar_t* scripts[] = {
-        L"HKCU { Software { DossiqRegistrarTest { A } }",           // unclosed block
-        L"HKXX { Software { DossiqRegistrarTest } }",               // unknown root
-        L"HKCU { Software { DossiqRegistrarTest = x 'v' } }",       // unknown type
-        L"HKCU { Software { DossiqRegistrarTest = s 'open } }",     // unclosed quote
+        L"HKCU { Software { DossiqRegistrarTest { A } }",             // unclosed block
+        L"HKXX { Software { DossiqRegistrarTest } }",                 // unknown root
+        L"HKCU { Software { DossiqRegistrarTest = x 'v' } }",         // unknown type
+        L"HKCU { Software { DossiqRegistrarTest = s 'open } }",       // unclosed quote
         L"HKCU { Software { DossiqRegistrarTest = s '%UNKNOWN%' } }", // unknown replacement
         L"HKCU { Software { DossiqRegistrarTest { val = s 'v' } } }", // value without a name
-        L"HKCU { Software { DossiqRegistrarTest = d 'twelve' } }",  // number that is none
+        L"HKCU { Software { DossiqRegistrarTest = d 'twelve' } }",    // number that is none
     };
     for (const wchar_t* script : scripts) {
         EXPECT_EQ(RegistryScript::SyntaxError, Run(script, true)) << std::wstring(script);
