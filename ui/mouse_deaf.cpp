@@ -34,8 +34,8 @@ LRESULT CALLBACK MouseDeafProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 } // namespace
 
 void MakeMouseDeaf(HWND control) {
-    DWORD_PTR data = 0;
-    if (control != nullptr && !::GetWindowSubclass(control, &MouseDeafProc, 0, &data)) {
+    // A second subclass with the same procedure and id replaces the first.
+    if (control != nullptr) {
         ::SetWindowSubclass(control, &MouseDeafProc, 0, 0);
     }
 }

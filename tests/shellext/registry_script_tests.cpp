@@ -31,7 +31,7 @@ std::wstring StringValue(HKEY root, const std::wstring& path, const wchar_t* nam
     return data;
 }
 
-HRESULT Run(const std::wstring& script, bool registering, bool perUser = false) {
+HRESULT RunScript(const std::wstring& script, bool registering, bool perUser = false) {
     return RegistryScript::Run(script, {{L"NAME", RegistryScript::Quote(L"it's")}}, registering,
                                perUser);
 }
@@ -53,7 +53,7 @@ TEST_F(Registrar, ScriptsThatDoNotParseChangeNothing) {
         L"HKCU { Software { DossiqRegistrarTest = d 'twelve' } }",    // number that is none
     };
     for (const wchar_t* script : scripts) {
-        EXPECT_EQ(RegistryScript::SyntaxError, Run(script, true)) << std::wstring(script);
+        EXPECT_EQ(RegistryScript::SyntaxError, RunScript(script, true)) << std::wstring(script);
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kTestKey));
     }
 }
@@ -61,7 +61,7 @@ TEST_F(Registrar, ScriptsThatDoNotParseChangeNothing) {
 TEST_F(Registrar, ValuesReplacementsAndQuotesAreWrittenAsScripted) {
     const wchar_t script[] = L"HKCU { NoRemove Software { DossiqRegistrarTest = s '%NAME% 100%%' "
                              L"{ val 'Quoted ''name''' = s 'x' val Number = d '42' } } }";
-    ASSERT_EQ(S_OK, Run(script, true));
+    ASSERT_EQ(S_OK, RunScript(script, true));
     const std::wstring key = kTestKey;
     EXPECT_EQ(L"it's 100%", StringValue(HKEY_CURRENT_USER, key, nullptr));
     EXPECT_EQ(L"x", StringValue(HKEY_CURRENT_USER, key, L"Quoted 'name'"));
@@ -70,7 +70,7 @@ TEST_F(Registrar, ValuesReplacementsAndQuotesAreWrittenAsScripted) {
     EXPECT_EQ(ERROR_SUCCESS, ::RegGetValueW(HKEY_CURRENT_USER, kTestKey, L"Number",
                                             RRF_RT_REG_DWORD, nullptr, &number, &size));
     EXPECT_EQ(42u, number);
-    ASSERT_EQ(S_OK, Run(script, false));
+    ASSERT_EQ(S_OK, RunScript(script, false));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kTestKey));
 }
 
@@ -83,7 +83,7 @@ TEST_F(Registrar, ForceRemoveReplacesAndRemovesTheWholeKey) {
     const wchar_t script[] =
         L"HKCU { NoRemove Software { NoRemove DossiqRegistrarTest { ForceRemove Forced "
         L"{ Fresh } } } }";
-    ASSERT_EQ(S_OK, Run(script, true));
+    ASSERT_EQ(S_OK, RunScript(script, true));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, stale));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, std::wstring(kTestKey) + L"\\Forced\\Fresh"));
 
@@ -91,7 +91,7 @@ TEST_F(Registrar, ForceRemoveReplacesAndRemovesTheWholeKey) {
     ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, stale.c_str(), 0, nullptr, 0,
                                                KEY_WRITE, nullptr, &key, nullptr));
     ::RegCloseKey(key);
-    ASSERT_EQ(S_OK, Run(script, false));
+    ASSERT_EQ(S_OK, RunScript(script, false));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::wstring(kTestKey) + L"\\Forced"));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kTestKey)); // NoRemove
 }
@@ -107,8 +107,8 @@ TEST_F(Registrar, NoRemoveAndKeysInUseSurviveUnregistering) {
     };
     for (const auto& c : cases) {
         ::RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
-        ASSERT_EQ(S_OK, Run(c.script, true));
-        ASSERT_EQ(S_OK, Run(c.script, false));
+        ASSERT_EQ(S_OK, RunScript(c.script, true));
+        ASSERT_EQ(S_OK, RunScript(c.script, false));
         if (c.survivor == nullptr) {
             EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kTestKey));
         } else {
@@ -118,13 +118,15 @@ TEST_F(Registrar, NoRemoveAndKeysInUseSurviveUnregistering) {
     }
 
     // A plain key that holds something the script did not write stays, with that content.
-    ASSERT_EQ(S_OK, Run(L"HKCU { NoRemove Software { DossiqRegistrarTest { Plain } } }", true));
+    ASSERT_EQ(S_OK,
+              RunScript(L"HKCU { NoRemove Software { DossiqRegistrarTest { Plain } } }", true));
     const std::wstring other = std::wstring(kTestKey) + L"\\Plain\\Other";
     HKEY key = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, other.c_str(), 0, nullptr, 0,
                                                KEY_WRITE, nullptr, &key, nullptr));
     ::RegCloseKey(key);
-    ASSERT_EQ(S_OK, Run(L"HKCU { NoRemove Software { DossiqRegistrarTest { Plain } } }", false));
+    ASSERT_EQ(S_OK,
+              RunScript(L"HKCU { NoRemove Software { DossiqRegistrarTest { Plain } } }", false));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, other));
 }
 
@@ -139,9 +141,9 @@ TEST_F(Registrar, PerUserMapsClassesAndMachineToTheCurrentUser) {
         {L"HKCU { NoRemove Software { DossiqRegistrarTest = s 'c' } }", kTestKey},
     };
     for (const auto& c : cases) {
-        ASSERT_EQ(S_OK, Run(c.script, true, true));
+        ASSERT_EQ(S_OK, RunScript(c.script, true, true));
         EXPECT_EQ(L"c", StringValue(HKEY_CURRENT_USER, c.userPath, nullptr));
-        ASSERT_EQ(S_OK, Run(c.script, false, true));
+        ASSERT_EQ(S_OK, RunScript(c.script, false, true));
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, c.userPath));
     }
 }
