@@ -9,8 +9,8 @@
 #include "common/language_scope.h"
 #include "config/localization.h"
 #include "config/preferences.h"
-#include "document/create_mode.h"
-#include "document/document_kind.h"
+#include "document/creation/create_mode.h"
+#include "document/container/document_kind.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "common/window_pump.h"
 #include "config/localization.h"
 #include "config/preferences.h"
-#include "document/document_kind.h"
+#include "document/container/document_kind.h"
 #include "foundation/handle.h"
 #include "foundation/resource_string.h"
 #include "resources/manager/resource.h"

@@ -12,9 +12,9 @@
 
 #include "common/test_support.h"
 #include "config/localization.h"
-#include "document/container_writer.h"
-#include "document/message_blob.h"
-#include "document/message_builder.h"
+#include "document/container/container_writer.h"
+#include "document/container/message_blob.h"
+#include "document/container/message_builder.h"
 #include "manager/about_dialog.h"
 #include "pki/test_pki.h"
 

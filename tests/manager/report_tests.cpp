@@ -8,8 +8,8 @@
 #include <map>
 
 #include "common/test_support.h"
-#include "document/document.h"
-#include "document/report_messages.h"
+#include "document/container/document.h"
+#include "document/report/report_messages.h"
 #include "manager/manager_test_support.h"
 #include "pki/test_pki.h"
 #include "resources/manager/resource.h"
