@@ -518,6 +518,11 @@ int64_t _filelengthi64(int fd) {
 
 int _wmkdir(const wchar_t* path) {
     const std::string native = NativePath(path);
+    struct stat status {};
+    if (::stat(native.c_str(), &status) == 0) {
+        errno = EEXIST; // nothing changes: callers try every folder above their target
+        return -1;
+    }
     CheckWrite(native, "folder made");
     return ::mkdir(native.c_str(), 0755);
 }

@@ -52,7 +52,9 @@ struct Scratch {
 int ZipExtract(const uint8_t* data, size_t size) {
     static Scratch scratch;
     std::error_code error;
-    fs::remove_all(scratch.out, error);
+    if (!fs::is_empty(scratch.out, error)) {
+        fs::remove_all(scratch.out, error);
+    }
     fs::create_directory(scratch.out, error);
     ConfineWrites(scratch.out.string());
 
