@@ -104,4 +104,32 @@ TEST(FuzzReplay, SignedMessageMutationLoop) {
     EXPECT_GT(outcomes[0], 0u); // mutations do break messages
 }
 
+// The same loop over extraction, with the platform's own path rules deciding where each
+// entry lands (the native build only imitates them).
+TEST(FuzzReplay, ExtractionMutationLoop) {
+    const char* secondsText = std::getenv("DOSSIQ_FUZZ_SECONDS");
+    const double seconds = secondsText != nullptr ? std::atof(secondsText) : 3.0;
+    const char* inputPath = std::getenv("DOSSIQ_FUZZ_INPUT");
+    const std::vector<std::string> seeds = KeptInputs("zip_extract", true, true);
+    ASSERT_FALSE(seeds.empty());
+    uint64_t state = 0xD1B54A32D192ED03ULL ^
+                     static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    uint64_t executions = 0;
+    const auto start = std::chrono::steady_clock::now();
+    double elapsed = 0;
+    do {
+        std::string input = seeds[executions % seeds.size()];
+        DossiqFuzz::Mutate(input, seeds[(executions * 7 + 3) % seeds.size()], state);
+        if (inputPath != nullptr) {
+            TestSupport::WriteFileBytes(TestSupport::WindowsPath(std::string(inputPath) + ".zip"),
+                                        input);
+        }
+        EXPECT_EQ(0, DossiqFuzz::ZipExtract(Bytes(input), input.size()));
+        ++executions;
+        elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    } while (elapsed < seconds);
+    std::printf("zip_extract_wine executions=%llu exec/s=%.0f\n",
+                static_cast<unsigned long long>(executions), executions / elapsed);
+}
+
 } // namespace
