@@ -127,8 +127,8 @@ BOOL CryptGetUserKey(HCRYPTPROV provider, DWORD, HCRYPTKEY* key) {
     return TRUE;
 }
 
-BOOL CryptImportKey(HCRYPTPROV provider, const BYTE* data, DWORD length, HCRYPTKEY publicKey,
-                    DWORD, HCRYPTKEY* key) {
+BOOL CryptImportKey(HCRYPTPROV provider, const BYTE* data, DWORD length, HCRYPTKEY publicKey, DWORD,
+                    HCRYPTKEY* key) {
     constexpr DWORD header = sizeof(BLOBHEADER) + sizeof(ALG_ID);
     if (provider != 1 || publicKey == 0 || length <= header) {
         return Fail(static_cast<DWORD>(NTE_BAD_DATA));

@@ -29,8 +29,8 @@ void WriteWhole(const std::wstring& path, const uint8_t* data, size_t size) {
         Violation("cannot write the input file");
     }
     DWORD written = 0;
-    const BOOL ok = size == 0 || ::WriteFile(file, data, static_cast<DWORD>(size), &written,
-                                             nullptr);
+    const BOOL ok =
+        size == 0 || ::WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
     ::CloseHandle(file);
     if (!ok || written != size) {
         Violation("cannot write the input file");
@@ -79,7 +79,8 @@ void Mutate(std::string& input, const std::string& other, uint64_t& state) {
             for (size_t j = at; j + 1 < input.size(); ++j) {
                 const unsigned char tag = static_cast<unsigned char>(input[j]);
                 if (tag == 0x30 || tag == 0x31 || tag == 0x04 || tag == 0xA0 || tag == 0x02) {
-                    input[j + 1] = static_cast<char>(input[j + 1] + static_cast<int>(Below(state, 5)) - 2);
+                    input[j + 1] =
+                        static_cast<char>(input[j + 1] + static_cast<int>(Below(state, 5)) - 2);
                     break;
                 }
             }

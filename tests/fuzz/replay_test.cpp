@@ -83,8 +83,9 @@ TEST(FuzzReplay, SignedMessageMutationLoop) {
                                   : TestSupport::MakeTempDir(L"mutate") + L"\\input.snx";
     const std::vector<std::string> seeds = KeptInputs("signed_message", true, true);
     ASSERT_FALSE(seeds.empty());
-    uint64_t state = 0x9E3779B97F4A7C15ULL ^
-                     static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    uint64_t state =
+        0x9E3779B97F4A7C15ULL ^
+        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     std::map<int, uint64_t> outcomes;
     uint64_t executions = 0;
     const auto start = std::chrono::steady_clock::now();
@@ -112,8 +113,9 @@ TEST(FuzzReplay, ExtractionMutationLoop) {
     const char* inputPath = std::getenv("DOSSIQ_FUZZ_INPUT");
     const std::vector<std::string> seeds = KeptInputs("zip_extract", true, true);
     ASSERT_FALSE(seeds.empty());
-    uint64_t state = 0xD1B54A32D192ED03ULL ^
-                     static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    uint64_t state =
+        0xD1B54A32D192ED03ULL ^
+        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     uint64_t executions = 0;
     const auto start = std::chrono::steady_clock::now();
     double elapsed = 0;

@@ -100,8 +100,8 @@ BOOL CryptReleaseContext(HCRYPTPROV provider, DWORD flags);
 BOOL CryptDestroyKey(HCRYPTKEY key);
 BOOL CryptDestroyHash(HCRYPTHASH hash);
 
-BOOL CryptAcquireContextW(HCRYPTPROV* provider, LPCWSTR container, LPCWSTR providerName,
-                          DWORD type, DWORD flags);
+BOOL CryptAcquireContextW(HCRYPTPROV* provider, LPCWSTR container, LPCWSTR providerName, DWORD type,
+                          DWORD flags);
 BOOL CryptImportPublicKeyInfo(HCRYPTPROV provider, DWORD encoding, CERT_PUBLIC_KEY_INFO* info,
                               HCRYPTKEY* key);
 BOOL CryptGenKey(HCRYPTPROV provider, ALG_ID algorithm, DWORD flags, HCRYPTKEY* key);

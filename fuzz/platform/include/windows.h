@@ -31,10 +31,10 @@ using LPCCH = const char*;
 using LPBOOL = BOOL*;
 using HANDLE = void*;
 
-#define DOSSIQ_DECLARE_HANDLE(name) \
-    struct name##__ {               \
-        int unused;                 \
-    };                              \
+#define DOSSIQ_DECLARE_HANDLE(name)                                                                \
+    struct name##__ {                                                                              \
+        int unused;                                                                                \
+    };                                                                                             \
     using name = name##__*
 DOSSIQ_DECLARE_HANDLE(HINSTANCE);
 DOSSIQ_DECLARE_HANDLE(HKEY);
@@ -124,8 +124,7 @@ DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPWS
 
 HANDLE CreateFileMappingW(HANDLE file, SECURITY_ATTRIBUTES* attributes, DWORD protect,
                           DWORD sizeHigh, DWORD sizeLow, LPCWSTR name);
-LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
-                     SIZE_T size);
+LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, SIZE_T size);
 BOOL UnmapViewOfFile(LPCVOID view);
 
 UINT GetACP();
