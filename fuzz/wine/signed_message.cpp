@@ -1,5 +1,6 @@
 #include "wine/signed_message.h"
 
+#include "certificates/qualified_certificate.h"
 #include "document/document.h"
 #include "targets/targets.h"
 
@@ -54,6 +55,15 @@ int SignedMessage(const std::wstring& path, const uint8_t* data, size_t size) {
     }
     if (document.IsSignatureValid() && document.SignerCertificate() == nullptr) {
         Violation("valid signature without a signer");
+    }
+    if (document.SignerCertificate() != nullptr) {
+        // What the report then reads from the stranger's certificate.
+        using MHFX::Security::Cryptography::X509::X509Certificate;
+        try {
+            static_cast<void>(MHFX::Security::Cryptography::X509::IsQualified(
+                X509Certificate(document.SignerCertificate())));
+        } catch (const MHFX::Exception&) {
+        }
     }
     return document.IsSignatureValid() ? 2 : 1;
 }
