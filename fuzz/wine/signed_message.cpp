@@ -2,6 +2,7 @@
 
 #include "certificates/qualified_certificate.h"
 #include "document/document.h"
+#include "foundation/exception.h"
 #include "targets/targets.h"
 
 #include <windows.h>
