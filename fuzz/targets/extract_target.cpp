@@ -22,6 +22,16 @@ namespace {
 constexpr uint32_t kMaxEntrySize = 1 << 20;
 constexpr uint64_t kMaxTotalSize = 8 << 20;
 
+// Entries may have been extracted read-only, which Windows will not delete.
+void RemoveTree(const fs::path& path) {
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(path, error);
+         it != fs::recursive_directory_iterator(); it.increment(error)) {
+        fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, error);
+    }
+    fs::remove_all(path, error);
+}
+
 struct Scratch {
     fs::path root; // holds only `out`
     fs::path out;
@@ -41,10 +51,7 @@ struct Scratch {
         }
         out = root / "out";
     }
-    ~Scratch() {
-        std::error_code error;
-        fs::remove_all(root, error);
-    }
+    ~Scratch() { RemoveTree(root); }
 };
 
 } // namespace
@@ -53,9 +60,12 @@ int ZipExtract(const uint8_t* data, size_t size) {
     static Scratch scratch;
     std::error_code error;
     if (!fs::is_empty(scratch.out, error)) {
-        fs::remove_all(scratch.out, error);
+        RemoveTree(scratch.out);
     }
     fs::create_directory(scratch.out, error);
+    if (!fs::is_empty(scratch.out, error)) {
+        Violation("scratch folder cannot be emptied");
+    }
     ConfineWrites(scratch.out.string());
 
     CZipMemFile storage(data, size);
