@@ -60,7 +60,8 @@ std::vector<ReportLine> ParsedReportLines(bool verified, const ReportTexts& text
     return lines;
 }
 
-std::vector<ReportLine> ValidatedReportLines(ValidationResult result, const ReportTexts& texts) {
+std::vector<ReportLine> ValidatedReportLines(ValidationResult result, const ReportTexts& texts,
+                                             bool outdatedAlgorithm) {
     const ReportLine passed[] = {{IDS_VALIDITY_PASSED, ReportBlue, true},
                                  {IDS_CHAIN_PASSED, ReportBlue, true},
                                  {IDS_CRL_PASSED, ReportBlue, true},
@@ -104,6 +105,9 @@ std::vector<ReportLine> ValidatedReportLines(ValidationResult result, const Repo
         lines.push_back(check < failedCheck    ? passed[check]
                         : check == failedCheck ? failed[check]
                                                : skipped[check]);
+    }
+    if (outdatedAlgorithm) {
+        lines.push_back({IDS_OUTDATED_SIGNATURE, ReportBlack, false});
     }
     return lines;
 }
@@ -215,6 +219,7 @@ bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM ta
         document.Open(0);
     }
     const bool verified = document.IsSignatureValid();
+    outdatedAlgorithm_ = document.IsSignatureAlgorithmOutdated();
     ShowParsed(verified);
     if (verified) {
         const X509Certificate signer(document.SignerCertificate());
@@ -226,7 +231,7 @@ bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM ta
 }
 
 void SignatureReport::ShowValidated(ValidationResult result) {
-    WriteReportLines(text_, ValidatedReportLines(result, texts_));
+    WriteReportLines(text_, ValidatedReportLines(result, texts_, outdatedAlgorithm_));
     picture_.SetEffects(PictureButton::HoverTracking | PictureButton::Frame3D);
     SetPicture(ValidatedReportPicture(result));
     RedrawPane();

@@ -42,10 +42,11 @@ enum class ReportPicture { None, InProgress, Tampered, Qualified, Warning };
 // bold), the others appended.
 std::vector<ReportLine> VerifyingReportLines(const ReportTexts& texts);
 std::vector<ReportLine> ParsedReportLines(bool verified, const ReportTexts& texts);
-// Result 0 (a chain the policy refused for another reason) reads like a failed chain.
+// Result 0 (a chain the policy refused for another reason) reads like a failed chain. A
+// signature made with an outdated hash adds one note after the six lines; the verdict stays.
 std::vector<ReportLine>
 ValidatedReportLines(MHFX::Security::Cryptography::X509::ValidationResult result,
-                     const ReportTexts& texts);
+                     const ReportTexts& texts, bool outdatedAlgorithm = false);
 ReportPicture ValidatedReportPicture(MHFX::Security::Cryptography::X509::ValidationResult result);
 
 // The box's default format becomes bold in `colour`; the whole content is replaced by the
@@ -98,6 +99,7 @@ private:
     HIMAGELIST images_ = nullptr;
     PictureButton picture_;
     ReportPicture state_ = ReportPicture::None;
+    bool outdatedAlgorithm_ = false;
 };
 
 // Shows the signer's certificate of `document` (opening it first if nobody has) in the

@@ -65,7 +65,7 @@ std::set<UINT> Union(std::initializer_list<std::set<UINT>> parts) {
 }
 
 const std::set<UINT> kSharedIds =
-    Union({{502, 504, 505, 507, 508, 509, 510}, Range(512, 526), Range(601, 606), Range(611, 613)});
+    Union({{502, 504, 505, 507, 508, 509, 510}, Range(512, 528), Range(601, 606), Range(611, 613)});
 const std::set<UINT> kManagerIds = Union(
     {kSharedIds, {230, 231}, Range(235, 242), Range(32776, 32780), {32785, 57601, 57664, 57665}});
 const std::set<UINT> kShellIds = Union({kSharedIds,
@@ -121,12 +121,19 @@ bool IsAsciiLetter(wchar_t c) {
 
 // Names and codes that stay in Latin letters in every language.
 std::wstring WithoutLatinTerms(std::wstring text) {
-    static const wchar_t* const terms[] = {L"VantorManager", L"Vantor Manager",
-                                           L"Dossiq",        L"Korvane",
-                                           L"AddressBook",   L"TrustedPeople",
-                                           L"CRL",           L"MB",
-                                           L"snx",           L"pnx",
-                                           L"enx",           L"%s"};
+    static const wchar_t* const terms[] = {L"VantorManager",
+                                           L"Vantor Manager",
+                                           L"Dossiq",
+                                           L"Korvane",
+                                           L"AddressBook",
+                                           L"TrustedPeople",
+                                           L"CRL",
+                                           L"MB",
+                                           L"SHA",
+                                           L"snx",
+                                           L"pnx",
+                                           L"enx",
+                                           L"%s"};
     for (const wchar_t* term : terms) {
         for (size_t at; (at = text.find(term)) != std::wstring::npos;) {
             text.erase(at, wcslen(term));
