@@ -100,12 +100,24 @@ MHFX::CertContextHandle FindCertificate(const std::string& thumbprintHex) {
 // touched. (Wine's private-bytes counter leaves out what its own DLLs allocate.)
 void Report(const char* step, double seconds, DWORD bytes, const PROCESS_MEMORY_COUNTERS& before) {
     const PROCESS_MEMORY_COUNTERS after = Memory();
-    std::printf("%-34s %7.0f ms %7.1f MB/s   peak working set %6.1f MB (+%6.1f over the "
+    std::printf("%-38s %7.0f ms %7.1f MB/s   peak working set %6.1f MB (+%6.1f over the "
                 "step's start)\n",
                 step, seconds * 1000.0, Megabytes(bytes) / seconds,
                 Megabytes(after.PeakWorkingSetSize),
                 Megabytes(after.PeakWorkingSetSize) - Megabytes(before.WorkingSetSize));
     std::fflush(stdout);
+}
+
+// The algorithms a container of `kind` ("s"igned, "e"ncrypted, "p"rotected) was made with.
+std::string Algorithms(char kind, bool old) {
+    switch (kind) {
+    case 's':
+        return old ? " SHA-1" : " SHA-256";
+    case 'e':
+        return old ? " 3DES" : " AES-256";
+    default:
+        return old ? " SHA-1+3DES" : " SHA-256+AES-256";
+    }
 }
 
 // One step, in this (child) process.
@@ -147,9 +159,8 @@ int RunStep(const std::string& step, const std::string& thumbprint, const std::w
             document.IsSignatureAlgorithmOutdated() != (old && expectValid)) {
             Fail("opened document differs");
         }
-        Report(("Document::Open " + step.substr(5, 3) + (old ? " (SHA-1/3DES)" : " (SHA-256/AES)"))
-                   .c_str(),
-               seconds, length, before);
+        Report(("Document::Open " + step.substr(5, 3) + Algorithms(step[5], old)).c_str(), seconds,
+               length, before);
         return 0;
     }
 
@@ -242,8 +253,7 @@ int RunStep(const std::string& step, const std::string& thumbprint, const std::w
     }
     const double made_at = Now();
     const std::string name = step.substr(0, step.find('-'));
-    Report((name + "Archive" + (old ? " SHA-1/3DES" : " SHA-256/AES")).c_str(), made_at - start,
-           length, before);
+    Report((name + "Archive" + Algorithms(name[0], old)).c_str(), made_at - start, length, before);
     if (!WriteContainer(message, base + extension)) {
         Fail("WriteContainer");
     }

@@ -92,6 +92,14 @@ MHFX::CertContextHandle AddSerialized(HCERTSTORE store, const std::string& eleme
     return added;
 }
 
+} // namespace
+
+std::wstring DssKeyContainer(const std::string& name) {
+    return L"DossiqDssKey-" + TestSupport::Widen(name);
+}
+
+namespace {
+
 void AddNamed(HCERTSTORE store, const std::wstring& storeName, const std::string& entry) {
     const size_t bang = entry.find('!');
     const std::string name = entry.substr(0, bang);
@@ -121,6 +129,14 @@ void AddNamed(HCERTSTORE store, const std::wstring& storeName, const std::string
         info.pwszProvName = const_cast<wchar_t*>(MS_ENH_RSA_AES_PROV_W);
         info.dwProvType = PROV_RSA_AES;
         info.dwKeySpec = AT_KEYEXCHANGE;
+        ::CertSetCertificateContextProperty(added.get(), CERT_KEY_PROV_INFO_PROP_ID, 0, &info);
+    } else if (variant == "dsskey") {
+        CRYPT_KEY_PROV_INFO info = {};
+        std::wstring container = DssKeyContainer(name);
+        info.pwszContainerName = container.data();
+        info.pwszProvName = const_cast<wchar_t*>(MS_DEF_DSS_PROV_W);
+        info.dwProvType = PROV_DSS;
+        info.dwKeySpec = AT_SIGNATURE;
         ::CertSetCertificateContextProperty(added.get(), CERT_KEY_PROV_INFO_PROP_ID, 0, &info);
     }
 }

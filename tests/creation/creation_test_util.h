@@ -49,8 +49,11 @@ void Screenshot(HWND window, const std::string& name);
 
 // Sets "My", "AddressBook" and "TrustedPeople" of the current user to exactly the named
 // certificates of the test PKI, and puts back what they held when it goes. A name in "My"
-// may end in "!nokey" (no private key property) or "!badkey" (its key property names a key
-// container that does not exist).
+// may end in "!nokey" (no private key property), "!badkey" (its key property names a key
+// container that does not exist) or "!dsskey" (its key property names the DSS container
+// DssKeyContainer(name), which the test makes).
+std::wstring DssKeyContainer(const std::string& name);
+
 class StoreScenario {
 public:
     StoreScenario(const std::vector<std::string>& my, const std::vector<std::string>& addressBook,

@@ -491,6 +491,43 @@ TEST(Creation, AnUnusableSigningKeyGives208WithTheSystemText) {
     EXPECT_FALSE(Exists(folder + L"\\y.snx"));
 }
 
+TEST(Creation, AKeyThatCannotSignWithSha256IsToldSoAndNothingIsWritten) {
+    // A DSS key: none of its providers hashes SHA-256, and it sits in no RSA container.
+    const std::wstring container = DssKeyContainer("qualified");
+    {
+        MHFX::CryptProvHandle provider;
+        MHFX::CryptKeyHandle key;
+        ::CryptAcquireContextW(provider.put(), container.c_str(), MS_DEF_DSS_PROV_W, PROV_DSS,
+                               CRYPT_DELETEKEYSET);
+        ASSERT_TRUE(::CryptAcquireContextW(provider.put(), container.c_str(), MS_DEF_DSS_PROV_W,
+                                           PROV_DSS, CRYPT_NEWKEYSET));
+        ASSERT_TRUE(::CryptGenKey(provider.get(), AT_SIGNATURE, 1024u << 16, key.put()));
+    }
+    StoreScenario stores({"qualified!dsskey"}, kOneRecipient, {});
+    const std::wstring folder = TestSupport::MakeTempDir(L"dsskey");
+    const std::wstring file = WriteFile(folder, L"z.txt", "z");
+    const std::wstring cause =
+        L"The key of the chosen certificate cannot sign with SHA-256, and documents are no "
+        L"longer signed with older algorithms. Choose a certificate whose key can.";
+    const struct {
+        CreateMode mode;
+        const std::wstring& failed;
+        const wchar_t* written;
+    } cases[] = {{CreateMode::SignQuick, kSigningFailed, L"\\z.snx"},
+                 {CreateMode::ProtectQuick, kProtectionFailed, L"\\z.pnx"}};
+    for (const auto& c : cases) {
+        Answers answers;
+        const CommandRun run = RunCommand({file}, folder, c.mode, answers);
+        EXPECT_EQ(run.exitCode, DocumentCreationThread::Failed);
+        ASSERT_EQ(run.messages.size(), 1u);
+        EXPECT_EQ(run.messages[0].text, c.failed + cause);
+        EXPECT_FALSE(Exists(folder + c.written));
+    }
+    HCRYPTPROV gone = 0;
+    ::CryptAcquireContextW(&gone, container.c_str(), MS_DEF_DSS_PROV_W, PROV_DSS,
+                           CRYPT_DELETEKEYSET);
+}
+
 TEST(Creation, FailuresOnTheWayEndWithTheModesMessage) {
     StoreScenario stores(kOneSigner, kOneRecipient, {});
     const std::wstring folder = TestSupport::MakeTempDir(L"failing");
