@@ -63,7 +63,8 @@ bool MessageDigestMatches(HCRYPTMSG message, DWORD signerIndex) {
         return false;
     }
     std::vector<BYTE> buffer(length);
-    if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, buffer.data(), &length)) {
+    if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, buffer.data(),
+                            &length)) {
         return false;
     }
     const CRYPT_ATTRIBUTES* attributes =
@@ -96,7 +97,8 @@ bool MessageDigestMatches(HCRYPTMSG message, DWORD signerIndex) {
     }
     const auto* expected = reinterpret_cast<const CRYPT_DATA_BLOB*>(decoded.data());
     DWORD hashLength = 0;
-    if (!::CryptMsgGetParam(message, CMSG_COMPUTED_HASH_PARAM, signerIndex, nullptr, &hashLength)) {
+    if (!::CryptMsgGetParam(message, CMSG_COMPUTED_HASH_PARAM, signerIndex, nullptr,
+                            &hashLength)) {
         return false;
     }
     std::vector<BYTE> computed(hashLength);
@@ -136,9 +138,10 @@ void VerifySigned(HCRYPTMSG message, DWORD signerIndex, DWORD encodedLength, Ope
     MHFX::CertContextHandle signer(::CertGetSubjectCertificateFromStore(
         certificates.get(), kEncoding, reinterpret_cast<PCERT_INFO>(info.data())));
     ThrowLastErrorIf(!signer);
-    opening.signatureValid = ::CryptMsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE,
-                                               signer.get()->pCertInfo) != FALSE &&
-                             MessageDigestMatches(message, signerIndex);
+    opening.signatureValid =
+        ::CryptMsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE, signer.get()->pCertInfo) !=
+            FALSE &&
+        MessageDigestMatches(message, signerIndex);
     opening.algorithmOutdated = IsHashOutdated(message, signerIndex);
     opening.signer = std::move(signer);
 }

@@ -55,6 +55,7 @@ private:
     Type value_ = Traits::Invalid();
 };
 
+
 struct KernelHandleTraits {
     using Type = HANDLE;
     static Type Invalid() { return nullptr; }

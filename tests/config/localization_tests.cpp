@@ -121,19 +121,13 @@ bool IsAsciiLetter(wchar_t c) {
 
 // Names and codes that stay in Latin letters in every language.
 std::wstring WithoutLatinTerms(std::wstring text) {
-    static const wchar_t* const terms[] = {L"VantorManager",
-                                           L"Vantor Manager",
-                                           L"Dossiq",
-                                           L"Korvane",
-                                           L"AddressBook",
-                                           L"TrustedPeople",
-                                           L"CRL",
-                                           L"MB",
-                                           L"SHA",
-                                           L"snx",
-                                           L"pnx",
-                                           L"enx",
-                                           L"%s"};
+    static const wchar_t* const terms[] = {L"VantorManager", L"Vantor Manager",
+                                           L"Dossiq",        L"Korvane",
+                                           L"AddressBook",   L"TrustedPeople",
+                                           L"CRL",           L"MB",
+                                           L"snx",           L"pnx",
+                                           L"enx",           L"%s",
+                                           L"SHA"};
     for (const wchar_t* term : terms) {
         for (size_t at; (at = text.find(term)) != std::wstring::npos;) {
             text.erase(at, wcslen(term));
