@@ -223,6 +223,19 @@ Opened OpenWithOpenSsl(const std::wstring& container, DocumentKind kind,
     if (result.exitCode != 0) {
         return opened;
     }
+    // What the commands write carries the algorithms of today.
+    const auto printed = [&](const std::string& file) {
+        return RunHost("openssl cms -cmsout -print -inform DER -in " + file + " 2>&1").output;
+    };
+    const std::string signedData =
+        kind == DocumentKind::Signed ? in : ShellQuote(dir + "/signed.der");
+    if ((kind != DocumentKind::Encrypted &&
+         printed(signedData).find("sha256 (2.16.840.1.101.3.4.2.1)") == std::string::npos) ||
+        (kind != DocumentKind::Signed &&
+         printed(in).find("aes-256-cbc (2.16.840.1.101.3.4.1.42)") == std::string::npos)) {
+        opened.log += "not made with SHA-256 and AES-256-CBC\n";
+        return opened;
+    }
     const auto listing = RunHost(
         "python3 -c 'import sys, zipfile\n"
         "z = zipfile.ZipFile(sys.argv[1])\n"
