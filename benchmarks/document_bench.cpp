@@ -1,8 +1,10 @@
 // Creates and opens a container of each kind over about 60 MB of content (below the 64 MiB
-// that Wine's message decoder accepts) and sets each step beside one bare pass of the
-// platform over the same bytes: SHA-1 hashing, 3DES encryption, a plain decode of the
-// signed message. Every step runs in a process of its own, so that its peak memory is its
-// own: a step that copied the content into the heap once more would show it.
+// that Wine's message decoder accepts), once with the algorithms of today (SHA-256, AES-256)
+// and once with the old ones (SHA-1, 3DES), and sets each step beside one bare pass of the
+// platform over the same bytes: SHA-1 and SHA-256 hashing, 3DES and AES-256 encryption, a
+// plain decode of the signed message. Every step runs in a process of its own, so that its
+// peak memory is its own: a step that copied the content into the heap once more would show
+// it.
 //
 //   wine document_bench.exe [megabytes]
 //
@@ -27,6 +29,7 @@
 namespace {
 
 constexpr char kSha1Rsa[] = "1.2.840.113549.1.1.5";
+constexpr char kSha256[] = "2.16.840.1.101.3.4.2.1";
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 constexpr wchar_t kProvider[] = L"Microsoft Enhanced RSA and AES Cryptographic Provider";
 
@@ -97,7 +100,7 @@ MHFX::CertContextHandle FindCertificate(const std::string& thumbprintHex) {
 // touched. (Wine's private-bytes counter leaves out what its own DLLs allocate.)
 void Report(const char* step, double seconds, DWORD bytes, const PROCESS_MEMORY_COUNTERS& before) {
     const PROCESS_MEMORY_COUNTERS after = Memory();
-    std::printf("%-34s %7.0f ms %7.1f MB/s   peak working set %6.1f MB (+%6.1f over the "
+    std::printf("%-38s %7.0f ms %7.1f MB/s   peak working set %6.1f MB (+%6.1f over the "
                 "step's start)\n",
                 step, seconds * 1000.0, Megabytes(bytes) / seconds,
                 Megabytes(after.PeakWorkingSetSize),
@@ -105,12 +108,26 @@ void Report(const char* step, double seconds, DWORD bytes, const PROCESS_MEMORY_
     std::fflush(stdout);
 }
 
+// The algorithms a container of `kind` ("s"igned, "e"ncrypted, "p"rotected) was made with.
+std::string Algorithms(char kind, bool old) {
+    switch (kind) {
+    case 's':
+        return old ? " SHA-1" : " SHA-256";
+    case 'e':
+        return old ? " 3DES" : " AES-256";
+    default:
+        return old ? " SHA-1+3DES" : " SHA-256+AES-256";
+    }
+}
+
 // One step, in this (child) process.
 int RunStep(const std::string& step, const std::string& thumbprint, const std::wstring& dir,
             DWORD length) {
-    const std::wstring base = dir + L"\\bench";
+    // Old-style containers ("-old" steps) sit beside the new ones.
+    const bool old = step.find("-old") != std::string::npos;
+    const std::wstring base = dir + (old ? L"\\bench-old" : L"\\bench");
     if (step.rfind("open-", 0) == 0 || step == "platform-decode") {
-        const std::wstring path = base + L"." + Widen(step.substr(step.size() - 3).c_str());
+        const std::wstring path = base + L"." + Widen(step.substr(5, 3).c_str());
         if (step == "platform-decode") {
             // The platform's own decode of the signed file, read into the heap first.
             HANDLE file = ::CreateFileW((base + L".snx").c_str(), GENERIC_READ, FILE_SHARE_READ,
@@ -137,47 +154,53 @@ int RunStep(const std::string& step, const std::string& thumbprint, const std::w
             Fail("Document::Open");
         }
         const double seconds = Now() - start;
-        const bool expectValid = step != "open-enx";
-        if (document.IsSignatureValid() != expectValid || document.Content().length != length) {
+        const bool expectValid = step.rfind("open-enx", 0) != 0;
+        if (document.IsSignatureValid() != expectValid || document.Content().length != length ||
+            document.IsSignatureAlgorithmOutdated() != (old && expectValid)) {
             Fail("opened document differs");
         }
-        Report(("Document::Open " + step.substr(5)).c_str(), seconds, length, before);
+        Report(("Document::Open " + step.substr(5, 3) + Algorithms(step[5], old)).c_str(), seconds,
+               length, before);
         return 0;
     }
 
     MessageBlob content = Content(length);
     const PROCESS_MEMORY_COUNTERS before = Memory();
-    if (step == "platform-sha1") {
+    if (step == "platform-sha1" || step == "platform-sha256") {
+        const bool sha1 = step == "platform-sha1";
         MHFX::CryptProvHandle provider;
         MHFX::CryptHashHandle hash;
         const double start = Now();
         if (!::CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_AES,
                                     CRYPT_VERIFYCONTEXT) ||
-            !::CryptCreateHash(provider.get(), CALG_SHA1, 0, 0, hash.put()) ||
+            !::CryptCreateHash(provider.get(), sha1 ? CALG_SHA1 : CALG_SHA_256, 0, 0, hash.put()) ||
             !::CryptHashData(hash.get(), content.Data(), content.Length(), 0)) {
             Fail("hashing");
         }
-        Report("platform: SHA-1 over the content", Now() - start, length, before);
+        Report(sha1 ? "platform: SHA-1 over the content" : "platform: SHA-256 over the content",
+               Now() - start, length, before);
         return 0;
     }
-    if (step == "platform-3des") {
+    if (step == "platform-3des" || step == "platform-aes256") {
+        const bool des = step == "platform-3des";
         MHFX::CryptProvHandle provider;
         MHFX::CryptKeyHandle key;
         const double start = Now();
         if (!::CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_AES,
                                     CRYPT_VERIFYCONTEXT) ||
-            !::CryptGenKey(provider.get(), CALG_3DES, 0, key.put())) {
-            Fail("3DES key");
+            !::CryptGenKey(provider.get(), des ? CALG_3DES : CALG_AES_256, 0, key.put())) {
+            Fail("cipher key");
         }
         // In place, without the final padding block: the bare cipher's pass.
         for (DWORD done = 0; done < length; done += 1 << 20) {
             DWORD count = length - done < (1u << 20) ? length - done : 1u << 20;
-            count &= ~7u;
+            count &= ~15u;
             if (!::CryptEncrypt(key.get(), 0, FALSE, 0, content.Data() + done, &count, count)) {
-                Fail("3DES encryption");
+                Fail("encryption");
             }
         }
-        Report("platform: 3DES-CBC over the content", Now() - start, length, before);
+        Report(des ? "platform: 3DES-CBC over the content" : "platform: AES-256-CBC over it",
+               Now() - start, length, before);
         return 0;
     }
 
@@ -188,7 +211,7 @@ int RunStep(const std::string& step, const std::string& thumbprint, const std::w
         para.cbSize = sizeof para;
         para.dwMsgEncodingType = kEncoding;
         para.pSigningCert = certificate.get();
-        para.HashAlgorithm.pszObjId = const_cast<char*>(kSha1Rsa);
+        para.HashAlgorithm.pszObjId = const_cast<char*>(kSha256);
         PCCERT_CONTEXT certificates[] = {certificate.get()};
         para.cMsgCert = 1;
         para.rgpMsgCert = certificates;
@@ -204,21 +227,23 @@ int RunStep(const std::string& step, const std::string& thumbprint, const std::w
             !::CryptSignMessage(&para, FALSE, 1, data, sizes, signedMessage.Data(), &size)) {
             Fail("CryptSignMessage");
         }
-        Report("platform: CryptSignMessage twice", Now() - start, length, before);
+        Report("platform: CryptSignMessage SHA-256 x2", Now() - start, length, before);
         return 0;
     }
     MessageBlob message;
     const double start = Now();
     const wchar_t* extension = nullptr;
     bool made = false;
-    if (step == "sign") {
-        made = SignArchive(content, certificate.get(), kSha1Rsa, message);
+    const ContentCipher cipher = old ? ContentCipher::DesEde3Cbc : kContentCipher;
+    const char* const hash = old ? kSha1Rsa : kSignatureHashOid;
+    if (step.rfind("sign", 0) == 0) {
+        made = SignArchive(content, certificate.get(), hash, message);
         extension = L".snx";
-    } else if (step == "encrypt") {
-        made = EncryptArchive(content, certificate.get(), message);
+    } else if (step.rfind("encrypt", 0) == 0) {
+        made = EncryptArchive(content, certificate.get(), message, cipher);
         extension = L".enx";
-    } else if (step == "protect") {
-        made = ProtectArchive(content, certificate.get(), kSha1Rsa, certificate.get(), message);
+    } else if (step.rfind("protect", 0) == 0) {
+        made = ProtectArchive(content, certificate.get(), hash, certificate.get(), message, cipher);
         extension = L".pnx";
     } else {
         Fail("unknown step");
@@ -227,7 +252,8 @@ int RunStep(const std::string& step, const std::string& thumbprint, const std::w
         Fail(step.c_str());
     }
     const double made_at = Now();
-    Report((step + "Archive").c_str(), made_at - start, length, before);
+    const std::string name = step.substr(0, step.find('-'));
+    Report((name + "Archive" + Algorithms(name[0], old)).c_str(), made_at - start, length, before);
     if (!WriteContainer(message, base + extension)) {
         Fail("WriteContainer");
     }
@@ -340,13 +366,17 @@ int wmain(int argc, wchar_t** argv) {
     {
         BenchCertificate certificate(L"dossiq-bench-" + std::to_wstring(::GetCurrentProcessId()));
         for (const char* step :
-             {"platform-sha1", "platform-3des", "platform-signmessage", "sign", "encrypt",
-              "protect", "platform-decode", "open-snx", "open-enx", "open-pnx"}) {
+             {"platform-sha1", "platform-sha256", "platform-3des", "platform-aes256",
+              "platform-signmessage", "sign", "sign-old", "encrypt", "encrypt-old", "protect",
+              "protect-old", "platform-decode", "open-snx", "open-snx-old", "open-enx",
+              "open-enx-old", "open-pnx", "open-pnx-old"}) {
             RunChild(self, step, certificate.thumbprint, dir, megabytes);
         }
     }
-    for (const wchar_t* extension : {L".snx", L".enx", L".pnx"}) {
-        ::DeleteFileW((dir + L"\\bench" + extension).c_str());
+    for (const wchar_t* name : {L"bench", L"bench-old"}) {
+        for (const wchar_t* extension : {L".snx", L".enx", L".pnx"}) {
+            ::DeleteFileW((dir + L"\\" + name + extension).c_str());
+        }
     }
     ::RemoveDirectoryW(dir.c_str());
     return 0;

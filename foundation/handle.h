@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <wincrypt.h>
+#include <ncrypt.h>
 
 #include <utility>
 
@@ -121,6 +122,12 @@ struct CryptHashTraits {
     static void Close(Type value) { ::CryptDestroyHash(value); }
 };
 
+struct NCryptKeyTraits {
+    using Type = NCRYPT_KEY_HANDLE;
+    static Type Invalid() { return 0; }
+    static void Close(Type value) { ::NCryptFreeObject(value); }
+};
+
 struct RegKeyTraits {
     using Type = HKEY;
     static Type Invalid() { return nullptr; }
@@ -170,6 +177,7 @@ using CryptMsgHandle = UniqueHandle<CryptMsgTraits>;
 using CryptProvHandle = UniqueHandle<CryptProvTraits>;
 using CryptKeyHandle = UniqueHandle<CryptKeyTraits>;
 using CryptHashHandle = UniqueHandle<CryptHashTraits>;
+using NCryptKeyHandle = UniqueHandle<NCryptKeyTraits>;
 using RegKeyHandle = UniqueHandle<RegKeyTraits>;
 using BitmapHandle = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 using FontHandle = UniqueHandle<GdiObjectTraits<HFONT>>;

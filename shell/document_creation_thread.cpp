@@ -15,6 +15,7 @@
 #include "foundation/io/path_too_long_exception.h"
 #include "foundation/resource_string.h"
 #include "foundation/win32_exception.h"
+#include "resources/common/localized_ids.h"
 #include "resources/shellext/resource.h"
 #include "zip/zip_exception.h"
 
@@ -155,7 +156,7 @@ bool DocumentCreationThread::Sign(const X509Certificate& signer) {
     }
     return PackAndWrite(IDS_SIGNING_TITLE, IDS_SIGNING_DESCRIPTION,
                         [&](const MessageBlob& archive, MessageBlob& message) {
-                            return SignArchive(archive, signer.Handle(), kHashOid, message);
+                            return SignArchive(archive, signer.Handle(), message);
                         });
 }
 
@@ -170,8 +171,8 @@ bool DocumentCreationThread::Protect(const X509Certificate& signer,
                                      const X509Certificate& recipient) {
     return PackAndWrite(IDS_PROTECTING_TITLE, IDS_PROTECTING_DESCRIPTION,
                         [&](const MessageBlob& archive, MessageBlob& message) {
-                            return ProtectArchive(archive, signer.Handle(), kHashOid,
-                                                  recipient.Handle(), message);
+                            return ProtectArchive(archive, signer.Handle(), recipient.Handle(),
+                                                  message);
                         });
 }
 
@@ -221,8 +222,12 @@ UINT DocumentCreationThread::FailureTextId() const {
 }
 
 void DocumentCreationThread::ReportFailure(DWORD errorCode) const {
-    const std::wstring text = MHFX::FormatString(
-        LoadLocalizedString(FailureTextId()), MHFX::Win32Exception::SystemText(errorCode).c_str());
+    // A key that cannot sign with the hash of today has no system text that says so.
+    const std::wstring cause = errorCode == kErrorSigningKeyHashUnsupported
+                                   ? LoadLocalizedString(IDS_SIGNING_KEY_HASH_UNSUPPORTED)
+                                   : MHFX::Win32Exception::SystemText(errorCode);
+    const std::wstring text =
+        MHFX::FormatString(LoadLocalizedString(FailureTextId()), cause.c_str());
     ::MessageBoxW(nullptr, text.c_str(), MHFX::LoadNeutralString(IDS_SHELL_NAME).c_str(),
                   MB_OK | MB_ICONERROR);
 }

@@ -27,9 +27,6 @@ public:
     DocumentCreationThread(std::vector<std::wstring> selection, std::wstring rootFolder,
                            std::wstring outputPath, CreateMode mode);
 
-    // The hash algorithm every signature is made with (SHA-1 with RSA).
-    static constexpr char kHashOid[] = "1.2.840.113549.1.1.5";
-
 protected:
     DWORD Run() override;
 

@@ -228,7 +228,8 @@ void DocumentPropertyPage::OnDocumentParsed() {
 
 void DocumentPropertyPage::OnCertificateValidated(ValidationResult result) {
     WriteReportLines(::GetDlgItem(window_, IDC_PAGE_REPORT),
-                     ValidatedReportLines(result, kPageTexts));
+                     ValidatedReportLines(result, kPageTexts,
+                                          document_ && document_->IsSignatureAlgorithmOutdated()));
     ShowPicture(ValidatedReportPicture(result) == ReportPicture::Qualified ? IDI_PAGE_PASSED
                                                                            : IDI_PAGE_WARNING);
     Repaint();

@@ -22,7 +22,37 @@ struct Opening {
     ContentSection content;
     MHFX::CertContextHandle signer;
     bool signatureValid = false;
+    bool algorithmOutdated = false;
 };
+
+// The signer's digest algorithm (or, as some writers put it there, the signature algorithm
+// that names it) is SHA-1 or an older hash.
+bool IsHashOutdated(HCRYPTMSG message, DWORD signerIndex) {
+    DWORD length = 0;
+    if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, nullptr, &length)) {
+        return false;
+    }
+    std::vector<BYTE> buffer(length);
+    if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, buffer.data(), &length)) {
+        return false;
+    }
+    const auto* info = reinterpret_cast<const CMSG_SIGNER_INFO*>(buffer.data());
+    for (const char* oid : {info->HashAlgorithm.pszObjId, info->HashEncryptionAlgorithm.pszObjId}) {
+        if (oid == nullptr) {
+            continue;
+        }
+        switch (::CertOIDToAlgId(oid)) {
+        case CALG_SHA1:
+        case CALG_MD5:
+        case CALG_MD4:
+        case CALG_MD2:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
 
 // With authenticated attributes the signature covers the attributes, and the content only
 // through their message digest. Some platform verifiers (Wine's) skip comparing that digest,
@@ -112,6 +142,7 @@ void VerifySigned(HCRYPTMSG message, DWORD signerIndex, DWORD encodedLength, Ope
         ::CryptMsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE, signer.get()->pCertInfo) !=
             FALSE &&
         MessageDigestMatches(message, signerIndex);
+    opening.algorithmOutdated = IsHashOutdated(message, signerIndex);
     opening.signer = std::move(signer);
 }
 
@@ -216,6 +247,7 @@ bool Document::Open(DWORD signerIndex) {
         content_ = std::move(opening.content);
         signer_ = std::move(opening.signer);
         isSignatureValid_ = opening.signatureValid;
+        isSignatureAlgorithmOutdated_ = opening.algorithmOutdated;
         isOpened_ = true;
     }
     hasFailed_ = !result;

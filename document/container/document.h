@@ -41,6 +41,9 @@ public:
     bool IsOpened() const noexcept { return isOpened_; }
     bool HasFailed() const noexcept { return hasFailed_; }
     bool IsSignatureValid() const noexcept { return isSignatureValid_; }
+    // Whether the signature's hash is one no longer fit for signatures (SHA-1, MD5 and
+    // older); such a document still opens and verifies as before.
+    bool IsSignatureAlgorithmOutdated() const noexcept { return isSignatureAlgorithmOutdated_; }
     // The signer's certificate as the message carries it, still owned by the document; null
     // for an unsigned (Encrypted) document and before a successful opening.
     PCCERT_CONTEXT SignerCertificate() const noexcept { return signer_.get(); }
@@ -51,6 +54,7 @@ private:
     bool isOpened_ = false;
     bool hasFailed_ = false;
     bool isSignatureValid_ = false;
+    bool isSignatureAlgorithmOutdated_ = false;
     MHFX::CertContextHandle signer_;
     ContentSection content_;
 };

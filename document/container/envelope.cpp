@@ -21,7 +21,7 @@ using MHFX::Win32Exception;
     throw Win32Exception(static_cast<DWORD>(CRYPT_E_ASN1_CORRUPT));
 }
 
-// The content-encryption algorithms a recipient can open; the writer uses the first.
+// The content-encryption algorithms a recipient can open.
 struct CipherInfo {
     const std::vector<BYTE>* oid;
     ALG_ID algorithm;
@@ -33,11 +33,15 @@ const std::vector<BYTE> kOidAes192Cbc = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x0
 const std::vector<BYTE> kOidAes256Cbc = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x01, 0x2A};
 
 const CipherInfo kCiphers[] = {
+    {&kOidAes256Cbc, CALG_AES_256, 16},
     {&Der::kOidDesEde3Cbc, CALG_3DES, 8},
     {&kOidAes128Cbc, CALG_AES_128, 16},
     {&kOidAes192Cbc, CALG_AES_192, 16},
-    {&kOidAes256Cbc, CALG_AES_256, 16},
 };
+
+const CipherInfo& SealingCipher(ContentCipher cipher) {
+    return cipher == ContentCipher::DesEde3Cbc ? kCiphers[1] : kCiphers[0];
+}
 
 // The issuer Name and serial-number INTEGER exactly as the certificate encodes them.
 void AppendIssuerAndSerial(std::vector<BYTE>& out, PCCERT_CONTEXT certificate) {
@@ -93,14 +97,14 @@ DWORD Transform(HCRYPTKEY key, BYTE* data, DWORD length, DWORD capacity, bool en
 } // namespace
 
 EnvelopeSealer::EnvelopeSealer(PCCERT_CONTEXT recipient, const std::vector<BYTE>& innerContentType,
-                               DWORD contentLength)
+                               DWORD contentLength, ContentCipher contentCipher)
     : contentLength_(contentLength) {
     if (recipient == nullptr ||
         std::strcmp(recipient->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId, szOID_RSA_RSA) !=
             0) {
         throw Win32Exception(static_cast<DWORD>(CRYPT_E_UNKNOWN_ALGO));
     }
-    const CipherInfo& cipher = kCiphers[0];
+    const CipherInfo& cipher = SealingCipher(contentCipher);
 
     ThrowLastErrorIf(!::CryptAcquireContextW(provider_.put(), nullptr, nullptr, PROV_RSA_AES,
                                              CRYPT_VERIFYCONTEXT | CRYPT_SILENT));

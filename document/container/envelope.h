@@ -1,7 +1,8 @@
 // PKCS#7 envelopedData made and opened with the platform's cryptographic primitives: one
 // key-transport recipient (RSA, PKCS#1 v1.5, identified by issuer and serial number) and
-// des-ede3-cbc content encryption with a fresh key and a random IV carried as the
-// algorithm's parameter, as other PKCS#7 implementations expect.
+// content encryption with a fresh key and a random IV carried as the algorithm's parameter,
+// as other PKCS#7 implementations expect. New envelopes use aes256-CBC; des-ede3-cbc and the
+// other AES sizes are still opened.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +13,12 @@
 #include "document/container/content_section.h"
 #include "foundation/handle.h"
 
+// The content-encryption algorithms an envelope can be sealed with.
+enum class ContentCipher {
+    Aes256Cbc,  // what new containers use
+    DesEde3Cbc, // what earlier versions wrote
+};
+
 // Seals content that the caller places into the message buffer itself, so that large
 // content is copied at most once: ask for MessageLength(), allocate, put the plain content
 // at ContentOffset(), then Seal() writes the header in front and encrypts in place.
@@ -20,7 +27,7 @@ public:
     // Generates the content key and IV and transports the key to `recipient`.
     // `innerContentType` is Der::kOidData or Der::kOidSignedData. Throws Win32Exception.
     EnvelopeSealer(PCCERT_CONTEXT recipient, const std::vector<BYTE>& innerContentType,
-                   DWORD contentLength);
+                   DWORD contentLength, ContentCipher cipher = ContentCipher::Aes256Cbc);
 
     DWORD MessageLength() const noexcept { return messageLength_; }
     DWORD ContentOffset() const noexcept { return static_cast<DWORD>(header_.size()); }

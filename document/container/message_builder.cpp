@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "document/container/der.h"
 #include "document/container/envelope.h"
@@ -15,25 +16,137 @@ constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 using MHFX::ThrowLastErrorIf;
 using MHFX::Win32Exception;
 
+// The signer's private key, able to sign with `hashAlgorithm`. The certificate's own
+// provider comes first; the older Microsoft RSA providers know no SHA-2, and their key
+// containers open as well through the enhanced RSA and AES provider; a key only CNG reaches
+// is taken from CNG. Anything else ends in kErrorSigningKeyHashUnsupported, never in a
+// signature with another hash.
+class SigningKey {
+public:
+    SigningKey(PCCERT_CONTEXT signer, ALG_ID hashAlgorithm) {
+        HCRYPTPROV handle = 0;
+        DWORD keySpec = 0;
+        BOOL callerFrees = FALSE;
+        DWORD acquireError = ERROR_SUCCESS;
+        if (::CryptAcquireCertificatePrivateKey(signer, 0, nullptr, &handle, &keySpec,
+                                                &callerFrees)) {
+            MHFX::CryptProvHandle owned(callerFrees ? handle : 0);
+            if (CanHash(handle, hashAlgorithm)) {
+                Take(std::move(owned), handle, keySpec);
+                return;
+            }
+            if (OpenEnhanced(signer, keySpec, hashAlgorithm)) {
+                return;
+            }
+        } else {
+            acquireError = ::GetLastError();
+        }
+        if (OpenCng(signer)) {
+            return;
+        }
+        // No key at all is the ordinary failure; a key that cannot hash is this one.
+        throw Win32Exception(acquireError != ERROR_SUCCESS ? acquireError
+                                                           : kErrorSigningKeyHashUnsupported);
+    }
+
+    HCRYPTPROV_OR_NCRYPT_KEY_HANDLE Handle() const noexcept { return handle_; }
+    DWORD KeySpec() const noexcept { return keySpec_; }
+
+private:
+    static bool CanHash(HCRYPTPROV provider, ALG_ID hashAlgorithm) {
+        MHFX::CryptHashHandle hash;
+        return ::CryptCreateHash(provider, hashAlgorithm, 0, 0, hash.put()) != FALSE;
+    }
+
+    void Take(MHFX::CryptProvHandle owned, HCRYPTPROV handle, DWORD keySpec) {
+        provider_ = std::move(owned);
+        handle_ = handle;
+        keySpec_ = keySpec;
+    }
+
+    // The certificate's key container through PROV_RSA_AES, if it holds the certificate's
+    // key there.
+    bool OpenEnhanced(PCCERT_CONTEXT signer, DWORD keySpec, ALG_ID hashAlgorithm) {
+        DWORD length = 0;
+        if (!::CertGetCertificateContextProperty(signer, CERT_KEY_PROV_INFO_PROP_ID, nullptr,
+                                                 &length)) {
+            return false;
+        }
+        std::vector<BYTE> buffer(length);
+        if (!::CertGetCertificateContextProperty(signer, CERT_KEY_PROV_INFO_PROP_ID, buffer.data(),
+                                                 &length)) {
+            return false;
+        }
+        const auto* info = reinterpret_cast<const CRYPT_KEY_PROV_INFO*>(buffer.data());
+        if (info->dwProvType == 0 || info->pwszContainerName == nullptr) {
+            return false; // a CNG key
+        }
+        MHFX::CryptProvHandle provider;
+        if (!::CryptAcquireContextW(provider.put(), info->pwszContainerName, MS_ENH_RSA_AES_PROV_W,
+                                    PROV_RSA_AES, info->dwFlags & CRYPT_MACHINE_KEYSET) ||
+            !CanHash(provider.get(), hashAlgorithm)) {
+            return false;
+        }
+        // A container of the same name need not hold the same key.
+        DWORD publicLength = 0;
+        if (!::CryptExportPublicKeyInfo(provider.get(), keySpec, X509_ASN_ENCODING, nullptr,
+                                        &publicLength)) {
+            return false;
+        }
+        std::vector<BYTE> publicKey(publicLength);
+        if (!::CryptExportPublicKeyInfo(provider.get(), keySpec, X509_ASN_ENCODING,
+                                        reinterpret_cast<CERT_PUBLIC_KEY_INFO*>(publicKey.data()),
+                                        &publicLength) ||
+            !::CertComparePublicKeyInfo(
+                X509_ASN_ENCODING, &signer->pCertInfo->SubjectPublicKeyInfo,
+                reinterpret_cast<CERT_PUBLIC_KEY_INFO*>(publicKey.data()))) {
+            return false;
+        }
+        const HCRYPTPROV handle = provider.get();
+        Take(std::move(provider), handle, keySpec);
+        return true;
+    }
+
+    // CNG signs with every SHA-2 hash.
+    bool OpenCng(PCCERT_CONTEXT signer) {
+        HCRYPTPROV_OR_NCRYPT_KEY_HANDLE handle = 0;
+        DWORD keySpec = 0;
+        BOOL callerFrees = FALSE;
+        if (!::CryptAcquireCertificatePrivateKey(signer, CRYPT_ACQUIRE_ONLY_NCRYPT_KEY_FLAG,
+                                                 nullptr, &handle, &keySpec, &callerFrees)) {
+            return false;
+        }
+        if (keySpec != CERT_NCRYPT_KEY_SPEC) {
+            // Not what was asked for: let it go the way it came.
+            if (callerFrees) {
+                ::CryptReleaseContext(handle, 0);
+            }
+            return false;
+        }
+        key_.reset(callerFrees ? handle : 0);
+        handle_ = handle;
+        keySpec_ = CERT_NCRYPT_KEY_SPEC;
+        return true;
+    }
+
+    MHFX::CryptProvHandle provider_;
+    MHFX::NCryptKeyHandle key_;
+    HCRYPTPROV_OR_NCRYPT_KEY_HANDLE handle_ = 0;
+    DWORD keySpec_ = 0;
+};
+
 // A SignedData over the archive, encoded once by the platform: the signature is computed
 // while the content is fed in, and the bare encoding (without its ContentInfo) is then
 // written straight into the caller's buffer.
 class SignedDataEncoder {
 public:
-    SignedDataEncoder(const MessageBlob& archive, PCCERT_CONTEXT signer,
-                      const std::string& hashOid) {
-        HCRYPTPROV provider = 0;
-        DWORD keySpec = 0;
-        BOOL callerFrees = FALSE;
-        ThrowLastErrorIf(!::CryptAcquireCertificatePrivateKey(signer, 0, nullptr, &provider,
-                                                              &keySpec, &callerFrees));
-        provider_.reset(callerFrees ? provider : 0);
-
+    SignedDataEncoder(const MessageBlob& archive, PCCERT_CONTEXT signer, const std::string& hashOid)
+        : key_(signer, HashAlgorithm(hashOid)) {
         CMSG_SIGNER_ENCODE_INFO signerInfo = {};
         signerInfo.cbSize = sizeof signerInfo;
         signerInfo.pCertInfo = signer->pCertInfo;
-        signerInfo.hCryptProv = provider;
-        signerInfo.dwKeySpec = keySpec;
+        signerInfo.hCryptProv = key_.Handle();
+        signerInfo.dwKeySpec = key_.KeySpec();
         signerInfo.HashAlgorithm.pszObjId = const_cast<char*>(hashOid.c_str());
         CERT_BLOB certificate = {signer->cbCertEncoded, signer->pbCertEncoded};
         CMSG_SIGNED_ENCODE_INFO info = {};
@@ -62,8 +175,16 @@ public:
     }
 
 private:
-    // The message is closed before the provider it signs with.
-    MHFX::CryptProvHandle provider_;
+    static ALG_ID HashAlgorithm(const std::string& hashOid) {
+        const ALG_ID algorithm = ::CertOIDToAlgId(hashOid.c_str());
+        if (algorithm == 0 || GET_ALG_CLASS(algorithm) != ALG_CLASS_HASH) {
+            throw Win32Exception(static_cast<DWORD>(NTE_BAD_ALGID));
+        }
+        return algorithm;
+    }
+
+    // The message is closed before the key it signs with.
+    SigningKey key_;
     MHFX::CryptMsgHandle message_;
     DWORD length_ = 0;
 };
@@ -119,11 +240,16 @@ bool SignArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
     });
 }
 
+bool SignArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
+                 MessageBlob& message) {
+    return SignArchive(archive, signingCertificate, kSignatureHashOid, message);
+}
+
 bool EncryptArchive(const MessageBlob& archive, PCCERT_CONTEXT recipientCertificate,
-                    MessageBlob& message) {
+                    MessageBlob& message, ContentCipher cipher) {
     return Reported(message, [&] {
         CheckArguments(archive, recipientCertificate);
-        EnvelopeSealer sealer(recipientCertificate, Der::kOidData, archive.Length());
+        EnvelopeSealer sealer(recipientCertificate, Der::kOidData, archive.Length(), cipher);
         Allocate(message, sealer.MessageLength());
         std::memcpy(message.Data() + sealer.ContentOffset(), archive.Data(), archive.Length());
         sealer.Seal(message.Data());
@@ -132,15 +258,21 @@ bool EncryptArchive(const MessageBlob& archive, PCCERT_CONTEXT recipientCertific
 
 bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
                     const std::string& hashOid, PCCERT_CONTEXT recipientCertificate,
-                    MessageBlob& message) {
+                    MessageBlob& message, ContentCipher cipher) {
     return Reported(message, [&] {
         CheckArguments(archive, signingCertificate);
         CheckArguments(archive, recipientCertificate);
         SignedDataEncoder encoder(archive, signingCertificate, hashOid);
-        EnvelopeSealer sealer(recipientCertificate, Der::kOidSignedData, encoder.Length());
+        EnvelopeSealer sealer(recipientCertificate, Der::kOidSignedData, encoder.Length(), cipher);
         Allocate(message, sealer.MessageLength());
         // The signed data is encoded where it is then encrypted in place.
         encoder.Write(message.Data() + sealer.ContentOffset());
         sealer.Seal(message.Data());
     });
+}
+
+bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
+                    PCCERT_CONTEXT recipientCertificate, MessageBlob& message) {
+    return ProtectArchive(archive, signingCertificate, kSignatureHashOid, recipientCertificate,
+                          message);
 }

@@ -8,19 +8,35 @@
 
 #include <string>
 
+#include "document/container/envelope.h"
 #include "document/container/message_blob.h"
 
-// signedData over the archive: one signer, `hashOid` (e.g. "1.2.840.113549.1.1.5"), the
-// signer's certificate embedded, the archive embedded.
+// The algorithms new containers are made with, whoever makes them: signatures with SHA-256
+// and RSA, envelopes with aes256-CBC. SHA-1 and des-ede3-cbc are only read.
+constexpr char kSignatureHashOid[] = "2.16.840.1.101.3.4.2.1";
+constexpr ContentCipher kContentCipher = ContentCipher::Aes256Cbc;
+
+// The error a signing command ends with when the signer's key cannot sign with the hash
+// asked for, not even through the enhanced RSA and AES provider or CNG (a customer code).
+constexpr DWORD kErrorSigningKeyHashUnsupported = 0x20000101;
+
+// signedData over the archive: one signer, `hashOid` (by default kSignatureHashOid), the
+// signer's certificate embedded, the archive embedded. A key whose provider cannot hash with
+// `hashOid` is opened again through one that can; failing that, the last error is
+// kErrorSigningKeyHashUnsupported and nothing is signed with another hash.
 bool SignArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
                  const std::string& hashOid, MessageBlob& message);
+bool SignArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
+                 MessageBlob& message);
 
-// envelopedData around the archive for one recipient (des-ede3-cbc, key transported with the
-// recipient's RSA key).
+// envelopedData around the archive for one recipient (`cipher`, by default kContentCipher;
+// the key transported with the recipient's RSA key).
 bool EncryptArchive(const MessageBlob& archive, PCCERT_CONTEXT recipientCertificate,
-                    MessageBlob& message);
+                    MessageBlob& message, ContentCipher cipher = kContentCipher);
 
 // envelopedData whose encrypted content is the bare SignedData that SignArchive would wrap.
 bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
                     const std::string& hashOid, PCCERT_CONTEXT recipientCertificate,
-                    MessageBlob& message);
+                    MessageBlob& message, ContentCipher cipher = kContentCipher);
+bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
+                    PCCERT_CONTEXT recipientCertificate, MessageBlob& message);

@@ -25,7 +25,8 @@ std::vector<ReportLine> ParsedReportLines(bool verified, const ReportTexts& text
     return lines;
 }
 
-std::vector<ReportLine> ValidatedReportLines(ValidationResult result, const ReportTexts& texts) {
+std::vector<ReportLine> ValidatedReportLines(ValidationResult result, const ReportTexts& texts,
+                                             bool outdatedAlgorithm) {
     const ReportLine passed[] = {{IDS_VALIDITY_PASSED, ReportBlue, true},
                                  {IDS_CHAIN_PASSED, ReportBlue, true},
                                  {IDS_CRL_PASSED, ReportBlue, true},
@@ -69,6 +70,9 @@ std::vector<ReportLine> ValidatedReportLines(ValidationResult result, const Repo
         lines.push_back(check < failedCheck    ? passed[check]
                         : check == failedCheck ? failed[check]
                                                : skipped[check]);
+    }
+    if (outdatedAlgorithm) {
+        lines.push_back({IDS_OUTDATED_SIGNATURE, ReportBlack, false});
     }
     return lines;
 }

@@ -35,8 +35,9 @@ enum class ReportPicture { None, InProgress, Tampered, Qualified, Warning };
 // bold), the others appended.
 std::vector<ReportLine> VerifyingReportLines(const ReportTexts& texts);
 std::vector<ReportLine> ParsedReportLines(bool verified, const ReportTexts& texts);
-// Result 0 (a chain the policy refused for another reason) reads like a failed chain.
+// Result 0 (a chain the policy refused for another reason) reads like a failed chain. A
+// signature made with an outdated hash adds one note after the six lines; the verdict stays.
 std::vector<ReportLine>
 ValidatedReportLines(MHFX::Security::Cryptography::X509::ValidationResult result,
-                     const ReportTexts& texts);
+                     const ReportTexts& texts, bool outdatedAlgorithm = false);
 ReportPicture ValidatedReportPicture(MHFX::Security::Cryptography::X509::ValidationResult result);

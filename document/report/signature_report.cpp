@@ -139,6 +139,7 @@ void SignatureReport::ShowParsed(bool verified) {
 bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM tag) {
     document.OpenOnce();
     const bool verified = document.IsSignatureValid();
+    outdatedAlgorithm_ = document.IsSignatureAlgorithmOutdated();
     ShowParsed(verified);
     if (verified) {
         const X509Certificate signer(document.SignerCertificate());
@@ -150,7 +151,7 @@ bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM ta
 }
 
 void SignatureReport::ShowValidated(ValidationResult result) {
-    WriteReportLines(text_, ValidatedReportLines(result, texts_));
+    WriteReportLines(text_, ValidatedReportLines(result, texts_, outdatedAlgorithm_));
     picture_.SetEffects(PictureButton::HoverTracking | PictureButton::Frame3D);
     SetPicture(ValidatedReportPicture(result));
     RedrawPane();

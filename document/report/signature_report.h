@@ -67,6 +67,7 @@ private:
     HIMAGELIST images_ = nullptr;
     PictureButton picture_;
     ReportPicture state_ = ReportPicture::None;
+    bool outdatedAlgorithm_ = false;
 };
 
 // Shows the signer's certificate of `document` (opening it first if nobody has) in the

@@ -56,7 +56,7 @@ std::set<UINT> Union(std::initializer_list<std::set<UINT>> parts) {
 }
 
 const std::set<UINT> kSharedIds =
-    Union({{502, 504, 505, 507, 508, 509, 510}, Range(512, 526), Range(601, 606), Range(611, 613)});
+    Union({{502, 504, 505, 507, 508, 509, 510}, Range(512, 528), Range(601, 606), Range(611, 613)});
 const std::set<UINT> kManagerIds = Union(
     {kSharedIds, {230, 231}, Range(235, 242), Range(32776, 32780), {32785, 57601, 57664, 57665}});
 const std::set<UINT> kShellIds = Union({kSharedIds,
@@ -117,7 +117,8 @@ std::wstring WithoutLatinTerms(std::wstring text) {
                                            L"AddressBook",   L"TrustedPeople",
                                            L"CRL",           L"MB",
                                            L"snx",           L"pnx",
-                                           L"enx",           L"%s"};
+                                           L"enx",           L"%s",
+                                           L"SHA"};
     for (const wchar_t* term : terms) {
         for (size_t at; (at = text.find(term)) != std::wstring::npos;) {
             text.erase(at, wcslen(term));

@@ -13,6 +13,7 @@
 namespace CreationTest {
 
 using namespace TestSupport;
+using TestPki::DssKeyContainer;
 using TestPki::KitNameOf;
 using TestPki::StoreScenario;
 using TestPki::SystemStoreExists;

@@ -223,6 +223,19 @@ Opened OpenWithOpenSsl(const std::wstring& container, DocumentKind kind,
     if (result.exitCode != 0) {
         return opened;
     }
+    // What the commands write carries the algorithms of today.
+    const auto printed = [&](const std::string& file) {
+        return RunHost("openssl cms -cmsout -print -inform DER -in " + file + " 2>&1").output;
+    };
+    const std::string signedData =
+        kind == DocumentKind::Signed ? in : ShellQuote(dir + "/signed.der");
+    if ((kind != DocumentKind::Encrypted &&
+         printed(signedData).find("sha256 (2.16.840.1.101.3.4.2.1)") == std::string::npos) ||
+        (kind != DocumentKind::Signed &&
+         printed(in).find("aes-256-cbc (2.16.840.1.101.3.4.1.42)") == std::string::npos)) {
+        opened.log += "not made with SHA-256 and AES-256-CBC\n";
+        return opened;
+    }
     const auto listing = RunHost(
         "python3 -c 'import sys, zipfile\n"
         "z = zipfile.ZipFile(sys.argv[1])\n"
@@ -489,6 +502,43 @@ TEST(Creation, AnUnusableSigningKeyGives208WithTheSystemText) {
     EXPECT_EQ(info, MHFX::Win32Exception::SystemText(::GetLastError()));
     EXPECT_EQ(info.find(L"\r\n"), std::wstring::npos);
     EXPECT_FALSE(Exists(folder + L"\\y.snx"));
+}
+
+TEST(Creation, AKeyThatCannotSignWithSha256IsToldSoAndNothingIsWritten) {
+    // A DSS key: none of its providers hashes SHA-256, and it sits in no RSA container.
+    const std::wstring container = DssKeyContainer("qualified");
+    {
+        MHFX::CryptProvHandle provider;
+        MHFX::CryptKeyHandle key;
+        ::CryptAcquireContextW(provider.put(), container.c_str(), MS_DEF_DSS_PROV_W, PROV_DSS,
+                               CRYPT_DELETEKEYSET);
+        ASSERT_TRUE(::CryptAcquireContextW(provider.put(), container.c_str(), MS_DEF_DSS_PROV_W,
+                                           PROV_DSS, CRYPT_NEWKEYSET));
+        ASSERT_TRUE(::CryptGenKey(provider.get(), AT_SIGNATURE, 1024u << 16, key.put()));
+    }
+    StoreScenario stores({"qualified!dsskey"}, kOneRecipient, {});
+    const std::wstring folder = TestSupport::MakeTempDir(L"dsskey");
+    const std::wstring file = WriteFile(folder, L"z.txt", "z");
+    const std::wstring cause =
+        L"The key of the chosen certificate cannot sign with SHA-256, and documents are no "
+        L"longer signed with older algorithms. Choose a certificate whose key can.";
+    const struct {
+        CreateMode mode;
+        const std::wstring& failed;
+        const wchar_t* written;
+    } cases[] = {{CreateMode::SignQuick, kSigningFailed, L"\\z.snx"},
+                 {CreateMode::ProtectQuick, kProtectionFailed, L"\\z.pnx"}};
+    for (const auto& c : cases) {
+        Answers answers;
+        const CommandRun run = RunCommand({file}, folder, c.mode, answers);
+        EXPECT_EQ(run.exitCode, DocumentCreationThread::Failed);
+        ASSERT_EQ(run.messages.size(), 1u);
+        EXPECT_EQ(run.messages[0].text, c.failed + cause);
+        EXPECT_FALSE(Exists(folder + c.written));
+    }
+    HCRYPTPROV gone = 0;
+    ::CryptAcquireContextW(&gone, container.c_str(), MS_DEF_DSS_PROV_W, PROV_DSS,
+                           CRYPT_DELETEKEYSET);
 }
 
 TEST(Creation, FailuresOnTheWayEndWithTheModesMessage) {

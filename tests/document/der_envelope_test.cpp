@@ -116,7 +116,7 @@ TEST(Envelope, HostileBytesFailCleanly) {
     }
     // A changed byte anywhere in front of the ciphertext never crashes, and whatever still
     // opens stays inside its section.
-    const size_t header = bytes.size() - (content.size() / 8 + 1) * 8;
+    const size_t header = bytes.size() - (content.size() / 16 + 1) * 16; // AES blocks
     int opened = 0;
     for (size_t at = 0; at < header; ++at) {
         for (BYTE mask : {BYTE(0x01), BYTE(0x80)}) {

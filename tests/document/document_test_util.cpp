@@ -129,14 +129,36 @@ MessageBlob MakeContainer(DocumentKind kind, const MessageBlob& archive,
     bool made = false;
     switch (kind) {
     case DocumentKind::Signed:
-        made = SignArchive(archive, pki.Certificate(kSigner).get(), kSha1Rsa, message);
+        made = SignArchive(archive, pki.Certificate(kSigner).get(), message);
         break;
     case DocumentKind::Encrypted:
         made = EncryptArchive(archive, pki.LoadCertificate(recipient).get(), message);
         break;
     case DocumentKind::Protected:
-        made = ProtectArchive(archive, pki.Certificate(kSigner).get(), kSha1Rsa,
+        made = ProtectArchive(archive, pki.Certificate(kSigner).get(),
                               pki.LoadCertificate(recipient).get(), message);
+        break;
+    }
+    EXPECT_TRUE(made) << std::hex << ::GetLastError();
+    return message;
+}
+
+MessageBlob MakeOldStyleContainer(DocumentKind kind, const MessageBlob& archive) {
+    auto& pki = TestPki::Pki::Get();
+    MessageBlob message;
+    bool made = false;
+    switch (kind) {
+    case DocumentKind::Signed:
+        made = SignArchive(archive, pki.Certificate(kSigner).get(), kSha1Rsa, message);
+        break;
+    case DocumentKind::Encrypted:
+        made = EncryptArchive(archive, pki.LoadCertificate(kRecipient).get(), message,
+                              ContentCipher::DesEde3Cbc);
+        break;
+    case DocumentKind::Protected:
+        made = ProtectArchive(archive, pki.Certificate(kSigner).get(), kSha1Rsa,
+                              pki.LoadCertificate(kRecipient).get(), message,
+                              ContentCipher::DesEde3Cbc);
         break;
     }
     EXPECT_TRUE(made) << std::hex << ::GetLastError();

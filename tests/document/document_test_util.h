@@ -44,9 +44,12 @@ std::string RandomBytes(size_t size, unsigned seed);
 std::string Bytes(const MessageBlob& blob);
 MessageBlob Blob(const std::string& bytes);
 
-// The container of `kind` over `archive`, signed by kSigner and/or for `recipient`.
+// The container of `kind` over `archive`, signed by kSigner and/or for `recipient`, with the
+// algorithms of today.
 MessageBlob MakeContainer(DocumentKind kind, const MessageBlob& archive,
                           const std::string& recipient = kRecipient);
+// The same as earlier versions made it: SHA-1 with RSA, des-ede3-cbc, for kRecipient.
+MessageBlob MakeOldStyleContainer(DocumentKind kind, const MessageBlob& archive);
 
 std::string ContentOf(const Document& document);
 

@@ -96,13 +96,15 @@ TEST_F(OpenSslPeer, VerifiesOurSignedDocument) {
     Write(DocumentKind::Signed, L"ours.snx");
     Run("openssl cms -verify -inform DER -in ours.snx -CAfile " + Chain() + " -out content.bin");
     EXPECT_EQ(archiveBytes, ReadFileBytes(dir + L"\\content.bin"));
-    // Exactly one certificate, the signer's, and SHA-1 digests.
+    // Exactly one certificate, the signer's, and SHA-256 digests.
     const std::string certificates =
         Output("openssl pkcs7 -inform DER -in ours.snx -print_certs -noout");
     EXPECT_EQ(1u, std::count(certificates.begin(), certificates.end(), '\n') / 2) << certificates;
     EXPECT_NE(std::string::npos, certificates.find("1234567")) << certificates;
     const std::string printed = Output("openssl cms -cmsout -print -inform DER -in ours.snx");
-    EXPECT_NE(std::string::npos, printed.find("sha1")) << printed;
+    EXPECT_NE(std::string::npos, printed.find("algorithm: sha256 (2.16.840.1.101.3.4.2.1)"))
+        << printed;
+    EXPECT_EQ(std::string::npos, printed.find("sha1")) << printed;
     // No attributes: what follows "signedAttrs:" is "<ABSENT>".
     const size_t attributes = printed.find("signedAttrs:");
     ASSERT_NE(std::string::npos, attributes) << printed;
@@ -115,19 +117,31 @@ TEST_F(OpenSslPeer, DecryptsOurEncryptedDocument) {
     Run(Decrypt("ours.enx", "content.bin"));
     EXPECT_EQ(archiveBytes, ReadFileBytes(dir + L"\\content.bin"));
     const std::string printed = Output("openssl cms -cmsout -print -inform DER -in ours.enx");
-    EXPECT_NE(std::string::npos, printed.find("des-ede3-cbc (1.2.840.113549.3.7)")) << printed;
+    EXPECT_NE(std::string::npos, printed.find("aes-256-cbc (2.16.840.1.101.3.4.1.42)")) << printed;
     EXPECT_NE(std::string::npos, printed.find("contentType: pkcs7-data")) << printed;
     EXPECT_NE(std::string::npos, printed.find("d.issuerAndSerialNumber")) << printed;
+    // The IV is the algorithm's parameter: 16 bytes, fresh for every container.
+    const std::string ivPrefix("\x06\x09\x60\x86\x48\x01\x65\x03\x04\x01\x2A\x04\x10", 13);
+    const std::string first = ReadFileBytes(dir + L"\\ours.enx");
+    Write(DocumentKind::Encrypted, L"again.enx");
+    const std::string second = ReadFileBytes(dir + L"\\again.enx");
+    const size_t at = first.find(ivPrefix);
+    ASSERT_NE(std::string::npos, at);
+    ASSERT_NE(std::string::npos, second.find(ivPrefix));
+    EXPECT_NE(first.substr(at, 29), second.substr(second.find(ivPrefix), 29));
 }
 
 TEST_F(OpenSslPeer, DecryptsOurProtectedDocumentAndVerifiesTheSignedDataInside) {
     Write(DocumentKind::Protected, L"ours.pnx");
     const std::string printed = Output("openssl cms -cmsout -print -inform DER -in ours.pnx");
     EXPECT_NE(std::string::npos, printed.find("contentType: pkcs7-signedData")) << printed;
+    EXPECT_NE(std::string::npos, printed.find("aes-256-cbc (2.16.840.1.101.3.4.1.42)")) << printed;
     Run(Decrypt("ours.pnx", "inner.der"));
     Run("python3 der.py wrap inner.der signed.der");
     Run("openssl cms -verify -inform DER -in signed.der -CAfile " + Chain() + " -out content.bin");
     EXPECT_EQ(archiveBytes, ReadFileBytes(dir + L"\\content.bin"));
+    const std::string inner = Output("openssl cms -cmsout -print -inform DER -in signed.der");
+    EXPECT_NE(std::string::npos, inner.find("algorithm: sha256 (2.16.840.1.101.3.4.2.1)")) << inner;
     // The signed data inside is the one our Signed Document carries.
     Write(DocumentKind::Signed, L"ours.snx");
     Run("python3 der.py unwrap ours.snx bare.der");
@@ -136,15 +150,21 @@ TEST_F(OpenSslPeer, DecryptsOurProtectedDocumentAndVerifiesTheSignedDataInside) 
 }
 
 TEST_F(OpenSslPeer, SignedDocumentsOfOpenSslOpen) {
-    const std::string sign = " -binary -nodetach -md sha1 -outform DER -in archive.zip -signer " +
+    const std::string sign = " -binary -nodetach -outform DER -in archive.zip -signer " +
                              CertArg(kSigner) + " -inkey " + KeyArg(kSigner);
     const struct {
         const char* name;
         std::string command;
+        bool outdated;
     } cases[] = {
-        {"cms with signed attributes", "openssl cms -sign" + sign + " -out theirs.snx"},
-        {"cms without attributes", "openssl cms -sign -noattr" + sign + " -out theirs.snx"},
-        {"smime (PKCS#7)", "openssl smime -sign" + sign + " -out theirs.snx"},
+        {"cms with signed attributes", "openssl cms -sign -md sha1" + sign + " -out theirs.snx",
+         true},
+        {"cms without attributes", "openssl cms -sign -noattr -md sha1" + sign + " -out theirs.snx",
+         true},
+        {"smime (PKCS#7)", "openssl smime -sign -md sha1" + sign + " -out theirs.snx", true},
+        {"cms sha256", "openssl cms -sign -md sha256" + sign + " -out theirs.snx", false},
+        {"cms sha512 without attributes",
+         "openssl cms -sign -noattr -md sha512" + sign + " -out theirs.snx", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -152,6 +172,7 @@ TEST_F(OpenSslPeer, SignedDocumentsOfOpenSslOpen) {
         Document document(dir + L"\\theirs.snx");
         ASSERT_TRUE(document.Open(0));
         EXPECT_TRUE(document.IsSignatureValid());
+        EXPECT_EQ(c.outdated, document.IsSignatureAlgorithmOutdated());
         EXPECT_EQ(archiveBytes, ContentOf(document));
         ASSERT_NE(nullptr, document.SignerCertificate());
         auto signer = pki->Certificate(kSigner);
@@ -162,16 +183,20 @@ TEST_F(OpenSslPeer, SignedDocumentsOfOpenSslOpen) {
 
 TEST_F(OpenSslPeer, ChangedContentUnderSignedAttributesIsNotValid) {
     // The signature covers the attributes; only their message digest ties it to the content.
-    Run("openssl cms -sign -binary -nodetach -md sha1 -outform DER -in archive.zip -signer " +
-        CertArg(kSigner) + " -inkey " + KeyArg(kSigner) + " -out theirs.snx");
-    std::string bytes = ReadFileBytes(dir + L"\\theirs.snx");
-    const size_t at = bytes.find(archiveBytes);
-    ASSERT_NE(std::string::npos, at);
-    bytes[at + archiveBytes.size() / 2] ^= 0x01;
-    TestSupport::WriteFileBytes(dir + L"\\changed.snx", bytes);
-    Document document(dir + L"\\changed.snx");
-    ASSERT_TRUE(document.Open(0));
-    EXPECT_FALSE(document.IsSignatureValid());
+    for (const char* digest : {"sha1", "sha256"}) {
+        SCOPED_TRACE(digest);
+        Run(std::string("openssl cms -sign -binary -nodetach -md ") + digest +
+            " -outform DER -in archive.zip -signer " + CertArg(kSigner) + " -inkey " +
+            KeyArg(kSigner) + " -out theirs.snx");
+        std::string bytes = ReadFileBytes(dir + L"\\theirs.snx");
+        const size_t at = bytes.find(archiveBytes);
+        ASSERT_NE(std::string::npos, at);
+        bytes[at + archiveBytes.size() / 2] ^= 0x01;
+        TestSupport::WriteFileBytes(dir + L"\\changed.snx", bytes);
+        Document document(dir + L"\\changed.snx");
+        ASSERT_TRUE(document.Open(0));
+        EXPECT_FALSE(document.IsSignatureValid());
+    }
 }
 
 TEST_F(OpenSslPeer, EnvelopesOfOpenSslOpen) {

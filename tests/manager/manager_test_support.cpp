@@ -38,14 +38,15 @@ std::string MakeArchive(const std::vector<std::string>& entries) {
 }
 
 void WriteSignedContainer(const std::wstring& path, const std::string& archive,
-                          const std::string& signer) {
+                          const std::string& signer, const std::string& hashOid) {
     MessageBlob archiveBlob;
     ASSERT_TRUE(archiveBlob.Allocate(static_cast<DWORD>(archive.size())));
     std::copy(archive.begin(), archive.end(), archiveBlob.Data());
     MHFX::CertContextHandle certificate = TestPki::Pki::Get().Certificate(signer);
     ASSERT_TRUE(certificate.valid()) << signer;
     MessageBlob message;
-    ASSERT_TRUE(SignArchive(archiveBlob, certificate.get(), "1.2.840.113549.1.1.5", message))
+    ASSERT_TRUE(hashOid.empty() ? SignArchive(archiveBlob, certificate.get(), message)
+                                : SignArchive(archiveBlob, certificate.get(), hashOid, message))
         << ::GetLastError();
     ASSERT_TRUE(WriteContainer(message, path));
 }

@@ -22,9 +22,10 @@ namespace ManagerTest {
 // A ZIP archive made by Python's zipfile from "name=text" entries (a name ending in "/" is
 // a folder entry).
 std::string MakeArchive(const std::vector<std::string>& entries);
-// A Signed Document at `path` over `archive`, signed by the kit's certificate `signer`.
+// A Signed Document at `path` over `archive`, signed by the kit's certificate `signer` with
+// the library's hash, or with `hashOid` when one is given.
 void WriteSignedContainer(const std::wstring& path, const std::string& archive,
-                          const std::string& signer);
+                          const std::string& signer, const std::string& hashOid = "");
 
 
 using ReportLineRead = TestSupport::StyledLine;

@@ -135,6 +135,27 @@ TEST_F(ReportTest, EachValidationOutcome) {
     }
 }
 
+TEST_F(ReportTest, Sha1SignatureGetsANoteAfterTheSixLines) {
+    const std::wstring path = *folder_ + L"\\sha1.snx";
+    WriteSignedContainer(path, *archive_, "qualified", "1.2.840.113549.1.1.5");
+    ForgetCachedRevocations();
+    ShownWindow shown(path);
+    std::vector<WPARAM> results;
+    ASSERT_TRUE(PumpUntil([&] { return !results.empty(); }, 90000,
+                          [&](const MSG& message) {
+                              if (message.message == ReportMessages::CertificateValidated()) {
+                                  results.push_back(message.wParam);
+                              }
+                          }));
+    Pump(100);
+    auto& report = shown.window.Pane().Report();
+    // The verdict is the one the certificate earns; the note only follows it.
+    ExpectLines(report.TextBox(),
+                {{230, B}, {512, B}, {515, B}, {518, B}, {521, B}, {524, B}, {527, K}});
+    EXPECT_EQ(ReportPicture::Qualified, report.PictureState());
+    SaveScreenshot(shown.Handle(), L"report_sha1");
+}
+
 TEST_F(ReportTest, TamperedContainer) {
     std::string bytes = TestSupport::ReadFileBytes(Container("qualified"));
     // The entry's name in its local header, inside the signed content.

@@ -122,10 +122,22 @@ void AddNamed(HCERTSTORE store, const std::wstring& storeName, const std::string
         info.dwProvType = PROV_RSA_AES;
         info.dwKeySpec = AT_KEYEXCHANGE;
         ::CertSetCertificateContextProperty(added.get(), CERT_KEY_PROV_INFO_PROP_ID, 0, &info);
+    } else if (variant == "dsskey") {
+        CRYPT_KEY_PROV_INFO info = {};
+        std::wstring container = DssKeyContainer(name);
+        info.pwszContainerName = container.data();
+        info.pwszProvName = const_cast<wchar_t*>(MS_DEF_DSS_PROV_W);
+        info.dwProvType = PROV_DSS;
+        info.dwKeySpec = AT_SIGNATURE;
+        ::CertSetCertificateContextProperty(added.get(), CERT_KEY_PROV_INFO_PROP_ID, 0, &info);
     }
 }
 
 } // namespace
+
+std::wstring DssKeyContainer(const std::string& name) {
+    return L"DossiqDssKey-" + TestSupport::Widen(name);
+}
 
 StoreScenario::StoreScenario(const std::vector<std::string>& my,
                              const std::vector<std::string>& addressBook,

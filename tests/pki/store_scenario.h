@@ -11,8 +11,9 @@ namespace TestPki {
 
 // Sets "My", "AddressBook" and "TrustedPeople" of the current user to exactly the named
 // certificates of the test PKI, and puts back what they held when it goes. A name in "My"
-// may end in "!nokey" (no private key property) or "!badkey" (its key property names a key
-// container that does not exist).
+// may end in "!nokey" (no private key property), "!badkey" (its key property names a key
+// container that does not exist) or "!dsskey" (its key property names the DSS container
+// DssKeyContainer(name), which the test makes).
 class StoreScenario {
 public:
     StoreScenario(const std::vector<std::string>& my, const std::vector<std::string>& addressBook,
@@ -21,6 +22,8 @@ public:
     StoreScenario(const StoreScenario&) = delete;
     StoreScenario& operator=(const StoreScenario&) = delete;
 };
+
+std::wstring DssKeyContainer(const std::string& name);
 
 // The kit names of the certificates in a list of contexts' encodings.
 std::string KitNameOf(const std::string& der);

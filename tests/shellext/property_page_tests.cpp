@@ -299,6 +299,22 @@ TEST_F(PropertyPage, ReportsEachValidationResultAsTheManagerDoes) {
     }
 }
 
+TEST_F(PropertyPage, Sha1SignatureGetsANoteAfterTheSixLines) {
+    TestPki::Pki::ForgetRevocationStatus();
+    Sheet sheet(Signed("qualified", L"sha1.snx", " -md sha1"));
+    ASSERT_TRUE(sheet.WaitForPicture(106)) << Picture(sheet.Page());
+    const std::vector<Line> expected = {
+        kNotTampered,
+        kValidityPassed,
+        kChainPassed,
+        kCrlPassed,
+        kNotRevoked,
+        {L"- Certificate is qualified", kBlue, true},
+        {L"- The document was signed with an outdated algorithm", kBlack, false}};
+    EXPECT_EQ(expected, Lines(::GetDlgItem(sheet.Page(), 215)));
+    SaveScreenshot(sheet.Window(), L"result_sha1");
+}
+
 TEST_F(PropertyPage, TamperedAndUnreadableContainersShowTheSkippedChecks) {
     // Without signed attributes, as the creation pipeline signs (Wine 8 does not compare
     // the message-digest attribute with the content).
