@@ -41,6 +41,9 @@ public:
     bool IsOpened() const noexcept { return isOpened_; }
     bool HasFailed() const noexcept { return hasFailed_; }
     bool IsSignatureValid() const noexcept { return isSignatureValid_; }
+    // The platform's code of a failed opening (no key for any recipient, a corrupt message
+    // ...), 0 when it failed otherwise or has not failed.
+    DWORD FailureCode() const noexcept { return failureCode_; }
     // The signer's certificate as the message carries it, still owned by the document; null
     // for an unsigned (Encrypted) document and before a successful opening.
     PCCERT_CONTEXT SignerCertificate() const noexcept { return signer_.get(); }
@@ -51,6 +54,7 @@ private:
     bool isOpened_ = false;
     bool hasFailed_ = false;
     bool isSignatureValid_ = false;
+    DWORD failureCode_ = 0;
     MHFX::CertContextHandle signer_;
     ContentSection content_;
 };
