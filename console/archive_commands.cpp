@@ -127,7 +127,15 @@ int ExtractCommand(const std::vector<std::wstring>& args) {
             }
         } else {
             for (const std::wstring& name : wanted) {
-                const ZipIndex index = archive.FindFile(name);
+                // Either separator names the same entry.
+                std::wstring other = name;
+                for (wchar_t& c : other) {
+                    c = c == L'/' ? L'\\' : c == L'\\' ? L'/' : c;
+                }
+                ZipIndex index = archive.FindFile(name);
+                if (index == ZIP_FILE_INDEX_NOT_FOUND) {
+                    index = archive.FindFile(other);
+                }
                 if (index == ZIP_FILE_INDEX_NOT_FOUND) {
                     archive.Close(true);
                     return Fail(kExitUsage, L"no entry " + name + L" in " + document.Path());

@@ -1,12 +1,12 @@
 #include "document/report/validation_report.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "certificates/qualified_certificate.h"
 #include "certificates/signer_validation.h"
 #include "certificates/x509_certificate.h"
 #include "document/container/document.h"
-#include "document/container/envelope.h"
 #include "foundation/exception.h"
 #include "foundation/handle.h"
 #include "foundation/io/file_stream.h"
@@ -178,7 +178,12 @@ bool IsEnvelopedFile(const std::wstring& path) {
         MHFX::IO::FileStream input(path);
         BYTE head[64] = {};
         const DWORD read = input.Read(MHFX::IO::ByteArray{head, sizeof(head)});
-        return read > 0 && IsEnvelopedData(head, read);
+        // The content type right after the outer header; the parser wants the whole file.
+        static const BYTE envelopedOid[] = {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
+                                            0xF7, 0x0D, 0x01, 0x07, 0x03};
+        const BYTE* end = head + std::min<DWORD>(read, 16);
+        const BYTE* start = head;
+        return std::search(start, end, std::begin(envelopedOid), std::end(envelopedOid)) != end;
     } catch (const MHFX::Exception&) {
         return false;
     }
@@ -260,9 +265,8 @@ void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
     const auto statuses = CheckStatusesOf(report.result);
     for (int check = 0; check < kReportCheckCount; ++check) {
         report.checks[check].status = statuses[check];
-        if (statuses[check] == CheckStatus::Skipped) {
-            report.checks[check].reason = L"an earlier check failed";
-        }
+        report.checks[check].reason =
+            statuses[check] == CheckStatus::Skipped ? L"an earlier check failed" : L"";
     }
     DescribeRevocation(context, report.checks[CrlCheck], report.checks[RevocationCheck]);
 
