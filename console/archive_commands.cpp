@@ -19,8 +19,7 @@ constexpr unsigned long kBufferSize = 65536;
 
 bool IsFolderEntry(const CZipFileHeader& header) {
     const std::wstring name = header.GetFileName();
-    return header.IsDirectory() ||
-           (!name.empty() && (name.back() == L'\\' || name.back() == L'/'));
+    return header.IsDirectory() || (!name.empty() && (name.back() == L'\\' || name.back() == L'/'));
 }
 
 std::wstring FullPath(const std::wstring& path) {
@@ -163,8 +162,7 @@ int ExtractCommand(const std::vector<std::wstring>& args) {
             const std::wstring name = archive.GetFileHeader(index)->GetFileName();
             try {
                 archive.ExtractFile(index, folder, true, {}, kBufferSize);
-                ConsoleOutput::Out().Write(ZipPathGuard::TargetPath(folder, name, true) +
-                                           L"\r\n");
+                ConsoleOutput::Out().Write(ZipPathGuard::TargetPath(folder, name, true) + L"\r\n");
             } catch (const CZipException&) {
                 Fail(kExitFailed, L"refused or failed: " + name);
                 result = kExitFailed;

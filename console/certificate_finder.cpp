@@ -3,16 +3,11 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "certificates/qualified_certificate.h"
 #include "certificates/store_name.h"
 #include "certificates/x509_store.h"
 #include "foundation/exception.h"
 #include "shell/certificate_selection.h"
 
-using MHFX::Security::Cryptography::X509::HasKeyUsage;
-using MHFX::Security::Cryptography::X509::HasQcComplianceAndSscd;
-using MHFX::Security::Cryptography::X509::HasQualifiedNameForm;
-using MHFX::Security::Cryptography::X509::kQualifiedKeyUsage;
 using MHFX::Security::Cryptography::X509::StoreName;
 using MHFX::Security::Cryptography::X509::X509Certificate;
 using MHFX::Security::Cryptography::X509::X509Store;
@@ -78,7 +73,8 @@ std::vector<Candidate> RecipientCandidates() {
 
 std::vector<Candidate> PersonalCertificates() {
     std::vector<Candidate> certificates;
-    AddFromStore(StoreName::My, [](const X509Certificate&) { return true; }, certificates);
+    AddFromStore(
+        StoreName::My, [](const X509Certificate&) { return true; }, certificates);
     return certificates;
 }
 
@@ -119,16 +115,7 @@ std::wstring CandidateLine(const Candidate& candidate) {
 }
 
 std::vector<std::wstring> SigningCriteriaFailed(const X509Certificate& certificate) {
-    std::vector<std::wstring> failed;
-    if (!Passes([&] { return HasQcComplianceAndSscd(certificate); })) {
-        failed.push_back(L"qcStatements");
-    }
-    if (!Passes([&] { return HasQualifiedNameForm(certificate); })) {
-        failed.push_back(L"nameForm");
-    }
-    if (!Passes([&] { return HasKeyUsage(certificate, kQualifiedKeyUsage); })) {
-        failed.push_back(L"keyUsage");
-    }
+    std::vector<std::wstring> failed = QualifiedCriteriaFailed(certificate);
     if (!Passes([&] { return certificate.HasPrivateKey(); })) {
         failed.push_back(L"privateKey");
     }

@@ -29,5 +29,5 @@ const Candidate* FindCandidate(const std::vector<Candidate>& candidates, const s
 // "THUMBPRINT  subject  <e-mail>".
 std::wstring CandidateLine(const Candidate& candidate);
 // Which tests for signing a certificate fails: qcStatements, nameForm, keyUsage, privateKey.
-std::vector<std::wstring> SigningCriteriaFailed(
-    const MHFX::Security::Cryptography::X509::X509Certificate& certificate);
+std::vector<std::wstring>
+SigningCriteriaFailed(const MHFX::Security::Cryptography::X509::X509Certificate& certificate);

@@ -1,5 +1,6 @@
 #include "console/console_output.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -52,8 +53,8 @@ bool ConsoleOutput::Write(const std::wstring& text) {
         while (written && offset < text.size()) {
             DWORD done = 0;
             const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - offset, 8192));
-            written = ::WriteConsoleW(handle_, text.data() + offset, chunk, &done, nullptr) &&
-                      done > 0;
+            written =
+                ::WriteConsoleW(handle_, text.data() + offset, chunk, &done, nullptr) && done > 0;
             offset += done;
         }
     } else {
@@ -62,7 +63,8 @@ bool ConsoleOutput::Write(const std::wstring& text) {
         while (written && offset < bytes.size()) {
             DWORD done = 0;
             const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - offset, 65536));
-            written = ::WriteFile(handle_, bytes.data() + offset, chunk, &done, nullptr) && done > 0;
+            written =
+                ::WriteFile(handle_, bytes.data() + offset, chunk, &done, nullptr) && done > 0;
             offset += done;
         }
     }

@@ -126,8 +126,8 @@ int CreateCommand(const std::vector<std::wstring>& args) {
     const std::vector<Candidate> signers = sign ? SigningCandidates() : std::vector<Candidate>();
     const std::vector<Candidate> recipients =
         encrypt ? RecipientCandidates() : std::vector<Candidate>();
-    const Candidate* signer = sign ? Choose(signers, arguments.Value(L"--sign"), L"signing")
-                                   : nullptr;
+    const Candidate* signer =
+        sign ? Choose(signers, arguments.Value(L"--sign"), L"signing") : nullptr;
     if (sign && !signer) {
         return kExitUsage;
     }
@@ -166,20 +166,18 @@ int CreateCommand(const std::vector<std::wstring>& args) {
     MessageBlob message;
     const std::string& hashOid = DocumentCreationThread::kHashOid;
     const bool made =
-        sign && encrypt
-            ? ProtectArchive(archiveBytes, signer->certificate.Handle(), hashOid,
-                             recipient->certificate.Handle(), message)
-        : sign ? SignArchive(archiveBytes, signer->certificate.Handle(), hashOid, message)
-               : EncryptArchive(archiveBytes, recipient->certificate.Handle(), message);
+        sign && encrypt ? ProtectArchive(archiveBytes, signer->certificate.Handle(), hashOid,
+                                         recipient->certificate.Handle(), message)
+        : sign          ? SignArchive(archiveBytes, signer->certificate.Handle(), hashOid, message)
+                        : EncryptArchive(archiveBytes, recipient->certificate.Handle(), message);
     if (!made) {
         const DWORD code = ::GetLastError();
-        return Fail(kExitFailed, L"the container could not be made (error 0x" +
-                                     [&] {
-                                         wchar_t hex[16];
-                                         swprintf(hex, 16, L"%08X", static_cast<unsigned>(code));
-                                         return std::wstring(hex);
-                                     }() +
-                                     L")");
+        return Fail(
+            kExitFailed, L"the container could not be made (error 0x" + [&] {
+                wchar_t hex[16];
+                swprintf(hex, 16, L"%08X", static_cast<unsigned>(code));
+                return std::wstring(hex);
+            }() + L")");
     }
     try {
         if (!WriteContainer(message, outputPath)) {

@@ -1,8 +1,8 @@
 #include "console/help_texts.h"
 
 #define EXIT_CODES                                                                                 \
-    L"\r\nExit codes: 0 success (verify: every container untouched and passed all five\r\n"       \
-    L"checks); 1 a container did not pass, or the work could not be done; 2 wrong arguments\r\n"  \
+    L"\r\nExit codes: 0 success (verify: every container untouched and passed all five\r\n"        \
+    L"checks); 1 a container did not pass, or the work could not be done; 2 wrong arguments\r\n"   \
     L"or a file or folder that cannot be read or written.\r\n"
 
 const wchar_t kMainHelp[] =
@@ -32,9 +32,10 @@ const wchar_t kVerifyHelp[] =
     L"Text: one line per container, its verdict (passed, failed, tampered, unreadable,\r\n"
     L"locked, unsigned), path and signer, then each check that did not pass.\r\n" EXIT_CODES;
 
-const wchar_t kListHelp[] = L"Usage: dossiq list FILE\r\n"
-                            L"\r\n"
-                            L"Prints the size and name of each file in the container.\r\n" EXIT_CODES;
+const wchar_t kListHelp[] =
+    L"Usage: dossiq list FILE\r\n"
+    L"\r\n"
+    L"Prints the size and name of each file in the container.\r\n" EXIT_CODES;
 
 const wchar_t kExtractHelp[] =
     L"Usage: dossiq extract FILE [--to DIR] [--entry NAME]... [--overwrite]\r\n"

@@ -70,9 +70,9 @@ constexpr DWORD kCheckBits[] = {
 };
 
 const wchar_t* const kRevocationReasons[] = {
-    L"unspecified",          L"keyCompromise",   L"cACompromise", L"affiliationChanged",
-    L"superseded",           L"cessationOfOperation", L"certificateHold", L"unused",
-    L"removeFromCRL",        L"privilegeWithdrawn",   L"aACompromise",
+    L"unspecified",   L"keyCompromise",        L"cACompromise",    L"affiliationChanged",
+    L"superseded",    L"cessationOfOperation", L"certificateHold", L"unused",
+    L"removeFromCRL", L"privilegeWithdrawn",   L"aACompromise",
 };
 
 std::vector<std::wstring> FlagNames(DWORD bits) {
@@ -104,8 +104,8 @@ std::wstring Hex(const BYTE* bytes, DWORD length, bool reversed) {
 }
 
 std::wstring NameOf(PCCERT_CONTEXT context, DWORD type, DWORD flags, const void* para = nullptr) {
-    const DWORD length = ::CertGetNameStringW(context, type, flags, const_cast<void*>(para),
-                                              nullptr, 0);
+    const DWORD length =
+        ::CertGetNameStringW(context, type, flags, const_cast<void*>(para), nullptr, 0);
     std::wstring text(length, L'\0');
     ::CertGetNameStringW(context, type, flags, const_cast<void*>(para), text.data(), length);
     text.resize(length ? length - 1 : 0);
@@ -142,8 +142,7 @@ namespace {
 std::wstring DosTime(uint16_t date, uint16_t time) {
     wchar_t text[32];
     std::swprintf(text, 32, L"%04u-%02u-%02uT%02u:%02u:%02u", 1980u + (date >> 9),
-                  (date >> 5) & 15u, date & 31u, time >> 11, (time >> 5) & 63u,
-                  (time & 31u) * 2);
+                  (date >> 5) & 15u, date & 31u, time >> 11, (time >> 5) & 63u, (time & 31u) * 2);
     return text;
 }
 
@@ -226,8 +225,8 @@ void DescribeRevocation(PCCERT_CONTEXT signer, CheckReport& crl, CheckReport& re
     if (::CertFindCertificateInCRL(signer, list, 0, nullptr, &entry) && entry) {
         revocation.revocationDate = IsoUtc(entry->RevocationDate);
         revocation.revocationReason = kRevocationReasons[0];
-        PCERT_EXTENSION extension = ::CertFindExtension(
-            szOID_CRL_REASON_CODE, entry->cExtension, entry->rgExtension);
+        PCERT_EXTENSION extension =
+            ::CertFindExtension(szOID_CRL_REASON_CODE, entry->cExtension, entry->rgExtension);
         int reason = 0;
         DWORD size = sizeof(reason);
         if (extension &&
@@ -270,8 +269,8 @@ void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
     }
     DescribeRevocation(context, report.checks[CrlCheck], report.checks[RevocationCheck]);
 
-    const std::wstring period = L"valid from " + report.signer.notBefore + L" to " +
-                                report.signer.notAfter;
+    const std::wstring period =
+        L"valid from " + report.signer.notBefore + L" to " + report.signer.notAfter;
     for (int check = ValidityCheck; check <= RevocationCheck; ++check) {
         CheckReport& item = report.checks[check];
         if (item.status != CheckStatus::Failed) {
@@ -288,15 +287,15 @@ void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
         }
     }
     CheckReport& validity = report.checks[ValidityCheck];
-    validity.reason = validity.status == CheckStatus::Failed ? validity.reason + L"; " + period
-                                                              : period;
+    validity.reason =
+        validity.status == CheckStatus::Failed ? validity.reason + L"; " + period : period;
     CheckReport& crl = report.checks[CrlCheck];
     if (crl.status != CheckStatus::Skipped && !crl.crlUrl.empty()) {
-        const std::wstring where = L"CRL " + crl.crlUrl +
-                                   (crl.crlThisUpdate.empty()
-                                        ? L" (not retrieved)"
-                                        : L" (this update " + crl.crlThisUpdate +
-                                              L", next update " + crl.crlNextUpdate + L")");
+        const std::wstring where =
+            L"CRL " + crl.crlUrl +
+            (crl.crlThisUpdate.empty() ? L" (not retrieved)"
+                                       : L" (this update " + crl.crlThisUpdate + L", next update " +
+                                             crl.crlNextUpdate + L")");
         crl.reason = crl.reason.empty() ? where : crl.reason + L"; " + where;
     }
     CheckReport& revocation = report.checks[RevocationCheck];
@@ -310,20 +309,26 @@ void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
     }
     CheckReport& qualified = report.checks[QualifiedCheck];
     if (qualified.status == CheckStatus::Failed) {
-        if (!Passes([&] { return HasQcComplianceAndSscd(signer); })) {
-            qualified.failedCriteria.push_back(L"qcStatements");
-        }
-        if (!Passes([&] { return HasQualifiedNameForm(signer); })) {
-            qualified.failedCriteria.push_back(L"nameForm");
-        }
-        if (!Passes([&] { return HasKeyUsage(signer, kQualifiedKeyUsage); })) {
-            qualified.failedCriteria.push_back(L"keyUsage");
-        }
+        qualified.failedCriteria = QualifiedCriteriaFailed(signer);
         qualified.reason = L"not met: " + Join(qualified.failedCriteria);
     }
 }
 
 } // namespace
+
+std::vector<std::wstring> QualifiedCriteriaFailed(const X509Certificate& certificate) {
+    std::vector<std::wstring> failed;
+    if (!Passes([&] { return HasQcComplianceAndSscd(certificate); })) {
+        failed.push_back(L"qcStatements");
+    }
+    if (!Passes([&] { return HasQualifiedNameForm(certificate); })) {
+        failed.push_back(L"nameForm");
+    }
+    if (!Passes([&] { return HasKeyUsage(certificate, kQualifiedKeyUsage); })) {
+        failed.push_back(L"keyUsage");
+    }
+    return failed;
+}
 
 std::wstring IsoUtc(const FILETIME& time) {
     SYSTEMTIME parts = {};

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "certificates/validation_result.h"
+#include "certificates/x509_certificate.h"
 #include "document/report/report_lines.h"
 
 enum class DecodingOutcome { NotTampered, Tampered, Unreadable, NotForThisUser };
@@ -81,5 +82,8 @@ const wchar_t* CheckStatusName(CheckStatus status);
 // Subject and issuer (distinguished names), serial and SHA-1 thumbprint (hex, upper case),
 // validity period and e-mail address of a certificate.
 SignerReport DescribeCertificate(PCCERT_CONTEXT context);
+// The qualified tests a certificate does not meet: qcStatements, nameForm, keyUsage.
+std::vector<std::wstring>
+QualifiedCriteriaFailed(const MHFX::Security::Cryptography::X509::X509Certificate& certificate);
 // An instant of the platform as "2026-12-07T17:08:34Z".
 std::wstring IsoUtc(const FILETIME& time);

@@ -38,9 +38,9 @@ Outcome Dossiq(const std::wstring& arguments, const std::wstring& dir) {
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process = {};
-    const BOOL started = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr,
-                                          TRUE, CREATE_NO_WINDOW, nullptr, dir.c_str(), &startup,
-                                          &process);
+    const BOOL started =
+        ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                         CREATE_NO_WINDOW, nullptr, dir.c_str(), &startup, &process);
     ::CloseHandle(out);
     ::CloseHandle(err);
     EXPECT_TRUE(started) << ::GetLastError();
@@ -59,9 +59,9 @@ Outcome Dossiq(const std::wstring& arguments, const std::wstring& dir) {
 std::map<std::string, std::string> Flatten(const std::wstring& jsonPath) {
     const std::string script =
         TestSupport::UnixPath(TestSupport::SourceDir() + L"\\tests\\console\\flatten_json.py");
-    const TestSupport::HostResult result = TestSupport::RunHost(
-        "python3 " + TestSupport::ShellQuote(script) + " " +
-        TestSupport::ShellQuote(TestSupport::UnixPath(jsonPath)));
+    const TestSupport::HostResult result =
+        TestSupport::RunHost("python3 " + TestSupport::ShellQuote(script) + " " +
+                             TestSupport::ShellQuote(TestSupport::UnixPath(jsonPath)));
     EXPECT_EQ(0, result.exitCode) << result.output;
     std::map<std::string, std::string> values;
     std::istringstream lines(result.output);

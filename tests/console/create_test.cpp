@@ -33,9 +33,10 @@ TEST_F(CreateTest, ThreeKindsRoundTripThroughOpenSslAndVerify) {
     const std::string chain = Q(pki.UnixTrustedChainPath());
     const std::string recipient = " -recip " + Q(pki.UnixCertPath("recipient_ab")) + " -inkey " +
                                   Q(pki.UnixKeyPath("recipient_ab"));
-    const std::string names = "python3 -c 'import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); "
-                              "print(sorted(z.namelist()), z.read(\"in/deep/two.txt\") if "
-                              "\"in/deep/two.txt\" in z.namelist() else z.read(\"in\\\\deep\\\\two.txt\"))' ";
+    const std::string names =
+        "python3 -c 'import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); "
+        "print(sorted(z.namelist()), z.read(\"in/deep/two.txt\") if "
+        "\"in/deep/two.txt\" in z.namelist() else z.read(\"in\\\\deep\\\\two.txt\"))' ";
 
     // Signed, by thumbprint.
     Outcome run = Dossiq(L"create --sign " + Thumbprint("qualified") + L" -o s.snx in", dir_);
@@ -60,8 +61,8 @@ TEST_F(CreateTest, ThreeKindsRoundTripThroughOpenSslAndVerify) {
     host = Host("openssl cms -decrypt -inform DER -in p.pnx" + recipient +
                 " -out p.der && python3 " + Q(TestSupport::UnixPath(TestSupport::SourceDir())) +
                 "/tests/console/wrap_signed.py p.der p7.der && "
-                "openssl cms -verify -inform DER -in p7.der -CAfile " + chain +
-                " -out p.zip && " + names + "p.zip");
+                "openssl cms -verify -inform DER -in p7.der -CAfile " +
+                chain + " -out p.zip && " + names + "p.zip");
     EXPECT_EQ(0, host.exitCode) << host.output;
     EXPECT_NE(std::string::npos, host.output.find("second file")) << host.output;
 
@@ -126,8 +127,8 @@ TEST_F(CreateTest, AmbiguousAndUnknownCertificatesListTheCandidates) {
     EXPECT_GT(run.out.find(TestSupport::Narrow(Thumbprint("recipient_tp"))), recipients);
     const size_t noQc = run.out.find(TestSupport::Narrow(Thumbprint("no_qc")), others);
     ASSERT_NE(std::string::npos, noQc);
-    EXPECT_EQ(run.out.find("fails: qcStatements\r\n", noQc),
-              run.out.find("fails:", noQc)) << run.out.substr(noQc, 200);
+    EXPECT_EQ(run.out.find("fails: qcStatements\r\n", noQc), run.out.find("fails:", noQc))
+        << run.out.substr(noQc, 200);
 }
 
 } // namespace

@@ -31,8 +31,7 @@ void SignedZip(const std::wstring& dir, const std::string& entries, const std::w
     archive.Attach(static_cast<BYTE*>(std::malloc(zip.size())), static_cast<DWORD>(zip.size()));
     std::memcpy(archive.Data(), zip.data(), zip.size());
     MessageBlob message;
-    ASSERT_TRUE(SignArchive(archive, Kit().Certificate("qualified").get(), kSha1Rsa,
-                            message));
+    ASSERT_TRUE(SignArchive(archive, Kit().Certificate("qualified").get(), kSha1Rsa, message));
     ASSERT_TRUE(WriteContainer(message, out));
 }
 

@@ -25,9 +25,8 @@ protected:
         TestSupport::WriteFileBytes(*dir_ + L"\\tree\\sub\\b.txt", "beta");
         for (const char* signer : kSigners) {
             const std::wstring name = TestSupport::Widen(signer);
-            const Outcome run = Dossiq(L"create --sign " + Thumbprint(signer) + L" -o " + name +
-                                       L".snx tree",
-                                   *dir_);
+            const Outcome run = Dossiq(
+                L"create --sign " + Thumbprint(signer) + L" -o " + name + L".snx tree", *dir_);
             ASSERT_EQ(0u, run.exitCode) << run.err;
         }
         // Another entry name inside the signed content: decodable, no longer what was signed.
@@ -82,8 +81,8 @@ std::vector<ReportLine> LinesFromJson(const std::map<std::string, std::string>& 
 TEST_F(VerifyTest, JsonReportOfEachOutcomeAndTheManagersLinesAgree) {
     TestPki::Pki::ForgetRevocationStatus();
     const Outcome run = Dossiq(L"verify --json qualified.snx expired.snx revoked.snx "
-                           L"self_signed.snx tampered.snx",
-                           *dir_);
+                               L"self_signed.snx tampered.snx",
+                               *dir_);
     EXPECT_EQ(1u, run.exitCode) << run.err;
     EXPECT_EQ("", run.err);
     const auto json = Flatten(run.outPath);
@@ -114,7 +113,9 @@ TEST_F(VerifyTest, JsonReportOfEachOutcomeAndTheManagersLinesAgree) {
             const std::string status =
                 Value(json, c + ".checks[" + std::to_string(check) + "].status");
             const char want = expected[i].statuses[check];
-            EXPECT_EQ(want == 'P' ? "\"passed\"" : want == 'F' ? "\"failed\"" : "\"skipped\"",
+            EXPECT_EQ(want == 'P'   ? "\"passed\""
+                      : want == 'F' ? "\"failed\""
+                                    : "\"skipped\"",
                       status)
                 << "check " << check;
         }
@@ -140,8 +141,7 @@ TEST_F(VerifyTest, JsonReportOfEachOutcomeAndTheManagersLinesAgree) {
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
         TestPki::Pki::ForgetRevocationStatus();
-        const ValidationReport report =
-            BuildValidationReport(*dir_ + L"\\" + files[i] + L".snx");
+        const ValidationReport report = BuildValidationReport(*dir_ + L"\\" + files[i] + L".snx");
         const auto lines = ReportLinesOf(report, ReportTexts{});
         const auto fromJson = LinesFromJson(json, "containers[" + std::to_string(i) + "]");
         ASSERT_EQ(fromJson.size(), lines.size());
@@ -220,7 +220,8 @@ TEST_F(VerifyTest, DISABLED_Throughput) {
     for (const wchar_t* jobs : {L"1", L"4", L"1", L"4"}) {
         TestPki::Pki::ForgetRevocationStatus();
         const DWORD start = ::GetTickCount();
-        const Outcome run = Dossiq(L"verify --json --jobs " + std::wstring(jobs) + L" bench", *dir_);
+        const Outcome run =
+            Dossiq(L"verify --json --jobs " + std::wstring(jobs) + L" bench", *dir_);
         const DWORD elapsed = ::GetTickCount() - start;
         EXPECT_EQ(0u, run.exitCode);
         std::printf("--jobs %ls: 200 containers in %lu ms, %.1f containers/s\n", jobs, elapsed,
