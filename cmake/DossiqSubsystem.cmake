@@ -11,30 +11,27 @@ function(dossiq_library target dir)
     target_link_libraries(${target} PUBLIC ${L_USES} PRIVATE dossiq_warnings)
 endfunction()
 
-# dossiq_add_test(<name> SOURCES ... [LIBS library...] [RC file.rc] [PARALLEL_SAFE])
-# A GoogleTest program linking the given libraries, with the test resources,
-# run by ctest under Wine as one entry. Programs touch the prefix's certificate stores and
-# preferences file, so they run one at a time unless marked PARALLEL_SAFE.
+# dossiq_add_test(<name> SOURCES ... [LIBS library...] [RC file.rc])
+# A GoogleTest program linking the given libraries, the shared test support and the
+# test resources, run by ctest under Wine as one entry in a fresh prefix of its own (see
+# scripts/wine-run), so programs may run side by side.
 function(dossiq_add_test name)
-    cmake_parse_arguments(T "PARALLEL_SAFE" "RC" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "" "RC" "SOURCES;LIBS" ${ARGN})
     if(NOT T_RC)
         set(T_RC ${CMAKE_SOURCE_DIR}/resources/test/test.rc)
     endif()
-    add_executable(${name} ${T_SOURCES} ${T_RC} ${CMAKE_SOURCE_DIR}/tests/common/test_support.cpp)
+    add_executable(${name} ${T_SOURCES} ${T_RC})
     dossiq_resource_depends(${T_RC})
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests
                                                ${CMAKE_SOURCE_DIR}/resources)
-    target_link_libraries(${name} PRIVATE dossiq_warnings gtest ${T_LIBS})
+    target_link_libraries(${name} PRIVATE dossiq_testsupport dossiq_warnings gtest ${T_LIBS})
     target_compile_definitions(${name} PRIVATE
         DOSSIQ_SOURCE_DIR="${CMAKE_SOURCE_DIR}" DOSSIQ_BINARY_DIR="${CMAKE_BINARY_DIR}")
     add_test(NAME ${name}
              COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:${name}>
                      --gtest_color=no)
-    set_tests_properties(${name} PROPERTIES TIMEOUT 900
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300
         ENVIRONMENT "DOSSIQ_BUILD_DIR=${CMAKE_BINARY_DIR}")
-    if(NOT T_PARALLEL_SAFE)
-        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine_user_state)
-    endif()
 endfunction()
 
 # windres leaves no dependency information: the resource scripts named are rebuilt whenever

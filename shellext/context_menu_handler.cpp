@@ -79,6 +79,12 @@ IFACEMETHODIMP ContextMenuHandler::QueryInterface(REFIID iid, void** result) {
 }
 
 HRESULT ContextMenuHandler::OnSelection(std::vector<std::wstring> names) {
+    // The menu has always read names into a MAX_PATH buffer, which cuts longer ones.
+    for (std::wstring& name : names) {
+        if (name.size() >= MAX_PATH) {
+            name.resize(MAX_PATH - 1);
+        }
+    }
     // An empty list reads as one empty name on some systems; it names nothing.
     names.erase(std::remove(names.begin(), names.end(), std::wstring()), names.end());
     if (names.empty()) {

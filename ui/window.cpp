@@ -13,7 +13,7 @@ void BindObject(HWND hwnd, void* object) {
     if (object) {
         ::SetPropW(hwnd, kThisProperty, object);
     } else {
-        BindObject(hwnd, nullptr);
+        ::RemovePropW(hwnd, kThisProperty);
     }
 }
 

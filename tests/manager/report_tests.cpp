@@ -104,7 +104,7 @@ TEST_F(ReportTest, EachValidationOutcome) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.signer);
         const std::wstring path = Container(c.signer);
-        ForgetCachedRevocations();
+        TestPki::Pki::ForgetRevocationStatus();
         ShownWindow shown(path);
         std::vector<WPARAM> results;
         ASSERT_TRUE(PumpUntil([&] { return !results.empty(); }, 90000,
