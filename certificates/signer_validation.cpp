@@ -36,7 +36,8 @@ ValidationResult ResultOfFailedChain(const std::vector<X509ChainStatus>& statuse
     return ValidationResult::ChainInvalidOther;
 }
 
-ValidationResult ValidateSignerCertificate(const X509Certificate& certificate) {
+ValidationResult ValidateSignerCertificate(const X509Certificate& certificate,
+                                           ChainFindings* findings) {
     X509Chain chain;
     chain.UseMachineContext = false;
     chain.ChainPolicy.RevocationMode = X509RevocationMode::Online;
@@ -48,6 +49,13 @@ ValidationResult ValidateSignerCertificate(const X509Certificate& certificate) {
     // Some engines' base policy passes revoked chains and chains whose revocation data is
     // out of reach; the status word still tells.
     const bool passed = chain.Verify() && (chain.ErrorStatus() & kDecidingChainStatus) == 0;
+    if (findings) {
+        findings->errorStatus = chain.ErrorStatus();
+        findings->statuses = chain.ChainStatus();
+        if (chain.ChainContext()) {
+            findings->chain.reset(::CertDuplicateCertificateChain(chain.ChainContext()));
+        }
+    }
     if (!passed) {
         return ResultOfFailedChain(chain.ChainStatus());
     }

@@ -8,12 +8,21 @@
 #include "certificates/validation_result.h"
 #include "certificates/x509_certificate.h"
 #include "certificates/x509_chain_status.h"
+#include "foundation/handle.h"
 
 namespace MHFX::Security::Cryptography::X509 {
 
+// What the chain build behind a result showed, for reports that name the reasons.
+struct ChainFindings {
+    DWORD errorStatus = 0;
+    std::vector<X509ChainStatus> statuses;
+    ChainContextHandle chain; // the built chain, null when none was built
+};
+
 // May block while revocation data is fetched. Throws what chain building, the policy check
-// or the qualified test throw.
-ValidationResult ValidateSignerCertificate(const X509Certificate& certificate);
+// or the qualified test throw. `findings`, when given, receives what the chain showed.
+ValidationResult ValidateSignerCertificate(const X509Certificate& certificate,
+                                           ChainFindings* findings = nullptr);
 
 // The status bits that decide a failed chain's result. A chain showing any of them never
 // counts as passed, whatever a permissive base policy says.

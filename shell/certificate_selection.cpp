@@ -77,19 +77,6 @@ template <typename Test> bool Passes(Test test) {
     }
 }
 
-bool IsSigningCandidate(const X509Certificate& certificate) {
-    // Every test runs for every certificate, as the qualified check does.
-    const bool statements = Passes([&] { return HasQcComplianceAndSscd(certificate); });
-    const bool name = Passes([&] { return HasQualifiedNameForm(certificate); });
-    const bool usage = Passes([&] { return HasKeyUsage(certificate, kQualifiedKeyUsage); });
-    const bool key = Passes([&] { return certificate.HasPrivateKey(); });
-    return statements && name && usage && key;
-}
-
-bool IsRecipientCandidate(const X509Certificate& certificate) {
-    return Passes([&] { return HasKeyUsage(certificate, CERT_KEY_ENCIPHERMENT_KEY_USAGE); });
-}
-
 void TellNoCandidate(UINT textId) {
     ::MessageBoxW(nullptr, LoadLocalizedString(textId).c_str(),
                   MHFX::LoadNeutralString(IDS_SHELL_NAME).c_str(), MB_OK | MB_ICONWARNING);
@@ -139,6 +126,19 @@ X509Certificate ChooseAmong(const X509CertificateCollection& candidates, const w
 }
 
 } // namespace
+
+bool IsSigningCandidate(const X509Certificate& certificate) {
+    // Every test runs for every certificate, as the qualified check does.
+    const bool statements = Passes([&] { return HasQcComplianceAndSscd(certificate); });
+    const bool name = Passes([&] { return HasQualifiedNameForm(certificate); });
+    const bool usage = Passes([&] { return HasKeyUsage(certificate, kQualifiedKeyUsage); });
+    const bool key = Passes([&] { return certificate.HasPrivateKey(); });
+    return statements && name && usage && key;
+}
+
+bool IsRecipientCandidate(const X509Certificate& certificate) {
+    return Passes([&] { return HasKeyUsage(certificate, CERT_KEY_ENCIPHERMENT_KEY_USAGE); });
+}
 
 X509Store& SharedCertificateStores::Open(Index index) {
     static std::array<std::unique_ptr<X509Store>, 3> stores = {

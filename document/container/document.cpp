@@ -240,6 +240,8 @@ bool Document::Open(DWORD signerIndex) {
             }
             result = true;
         }
+    } catch (const MHFX::Win32Exception& e) {
+        failureCode_ = e.ErrorCode();
     } catch (const MHFX::Exception&) {
     } catch (const std::exception&) {
     }

@@ -44,6 +44,9 @@ public:
     // Whether the signature's hash is one no longer fit for signatures (SHA-1, MD5 and
     // older); such a document still opens and verifies as before.
     bool IsSignatureAlgorithmOutdated() const noexcept { return isSignatureAlgorithmOutdated_; }
+    // The platform's code of a failed opening (no key for any recipient, a corrupt message
+    // ...), 0 when it failed otherwise or has not failed.
+    DWORD FailureCode() const noexcept { return failureCode_; }
     // The signer's certificate as the message carries it, still owned by the document; null
     // for an unsigned (Encrypted) document and before a successful opening.
     PCCERT_CONTEXT SignerCertificate() const noexcept { return signer_.get(); }
@@ -55,6 +58,7 @@ private:
     bool hasFailed_ = false;
     bool isSignatureValid_ = false;
     bool isSignatureAlgorithmOutdated_ = false;
+    DWORD failureCode_ = 0;
     MHFX::CertContextHandle signer_;
     ContentSection content_;
 };

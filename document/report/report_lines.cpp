@@ -1,5 +1,6 @@
 #include "document/report/report_lines.h"
 
+#include "document/report/validation_report.h"
 #include "resources/common/localized_ids.h"
 
 using MHFX::Security::Cryptography::X509::ValidationResult;
@@ -42,34 +43,13 @@ std::vector<ReportLine> ValidatedReportLines(ValidationResult result, const Repo
                                   {IDS_CRL_SKIPPED, ReportBlack, false},
                                   {IDS_REVOCATION_SKIPPED, ReportBlack, false},
                                   {IDS_QUALIFIED_SKIPPED, ReportBlack, false}};
-    // The check that failed, 5 when none did; a value outside the table never reads as passed.
-    int failedCheck = 1;
-    switch (result) {
-    case ValidationResult::CertificateNotValid:
-        failedCheck = 0;
-        break;
-    case ValidationResult::ChainInvalidOther:
-    case ValidationResult::ChainFailed:
-        failedCheck = 1;
-        break;
-    case ValidationResult::RevocationUnavailable:
-        failedCheck = 2;
-        break;
-    case ValidationResult::Revoked:
-        failedCheck = 3;
-        break;
-    case ValidationResult::ValidNotQualified:
-        failedCheck = 4;
-        break;
-    case ValidationResult::ValidQualified:
-        failedCheck = 5;
-        break;
-    }
+    // The lines follow the statuses every other reader of a report sees.
+    const auto statuses = CheckStatusesOf(result);
     std::vector<ReportLine> lines = {{texts.notTampered, ReportBlue, true}};
-    for (int check = 0; check < 5; ++check) {
-        lines.push_back(check < failedCheck    ? passed[check]
-                        : check == failedCheck ? failed[check]
-                                               : skipped[check]);
+    for (int check = 0; check < kReportCheckCount; ++check) {
+        lines.push_back(statuses[check] == CheckStatus::Passed   ? passed[check]
+                        : statuses[check] == CheckStatus::Failed ? failed[check]
+                                                                 : skipped[check]);
     }
     if (outdatedAlgorithm) {
         lines.push_back({IDS_OUTDATED_SIGNATURE, ReportBlack, false});

@@ -1,0 +1,123 @@
+#include "console/certificate_finder.h"
+
+#include <algorithm>
+#include <cwctype>
+
+#include "certificates/store_name.h"
+#include "certificates/x509_store.h"
+#include "foundation/exception.h"
+#include "shell/certificate_selection.h"
+
+using MHFX::Security::Cryptography::X509::StoreName;
+using MHFX::Security::Cryptography::X509::X509Certificate;
+using MHFX::Security::Cryptography::X509::X509Store;
+
+namespace {
+
+template <typename Keep>
+void AddFromStore(const std::wstring& name, Keep keep, std::vector<Candidate>& candidates) {
+    X509Store store(name, CERT_SYSTEM_STORE_CURRENT_USER);
+    try {
+        store.Open(CERT_STORE_READONLY_FLAG);
+    } catch (const MHFX::Exception&) {
+        return; // a store the user does not have offers nothing
+    }
+    for (const X509Certificate& certificate : store.Certificates()) {
+        if (!keep(certificate)) {
+            continue;
+        }
+        Candidate candidate{certificate, DescribeCertificate(certificate.Handle())};
+        const bool seen = std::any_of(candidates.begin(), candidates.end(), [&](const auto& c) {
+            return c.description.thumbprint == candidate.description.thumbprint;
+        });
+        if (!seen) {
+            candidates.push_back(std::move(candidate));
+        }
+    }
+    store.Close();
+}
+
+std::wstring Folded(const std::wstring& text, bool dropSeparators) {
+    std::wstring folded;
+    for (wchar_t c : text) {
+        if (dropSeparators && (c == L' ' || c == L':')) {
+            continue;
+        }
+        folded += static_cast<wchar_t>(std::towlower(c));
+    }
+    return folded;
+}
+
+template <typename Test> bool Passes(Test test) {
+    try {
+        return test();
+    } catch (const MHFX::Exception&) {
+        return false;
+    }
+}
+
+} // namespace
+
+std::vector<Candidate> SigningCandidates() {
+    std::vector<Candidate> candidates;
+    AddFromStore(StoreName::My, IsSigningCandidate, candidates);
+    return candidates;
+}
+
+std::vector<Candidate> RecipientCandidates() {
+    std::vector<Candidate> candidates;
+    AddFromStore(StoreName::AddressBook, IsRecipientCandidate, candidates);
+    AddFromStore(StoreName::TrustedPeople, IsRecipientCandidate, candidates);
+    return candidates;
+}
+
+std::vector<Candidate> PersonalCertificates() {
+    std::vector<Candidate> certificates;
+    AddFromStore(
+        StoreName::My, [](const X509Certificate&) { return true; }, certificates);
+    return certificates;
+}
+
+const Candidate* FindCandidate(const std::vector<Candidate>& candidates, const std::wstring& text,
+                               std::vector<const Candidate*>& matches) {
+    matches.clear();
+    const std::wstring thumbprint = Folded(text, true);
+    const std::wstring wanted = Folded(text, false);
+    if (wanted.empty()) {
+        return nullptr;
+    }
+    // The strongest kind of match that finds anything decides.
+    const auto field = [](int kind, const Candidate& c) {
+        return kind == 0   ? Folded(c.description.thumbprint, true)
+               : kind == 1 ? Folded(c.description.email, false)
+                           : Folded(c.description.subject, false);
+    };
+    for (int kind = 0; kind < 3 && matches.empty(); ++kind) {
+        for (const Candidate& candidate : candidates) {
+            const std::wstring value = field(kind, candidate);
+            const bool hit = kind == 0   ? value == thumbprint
+                             : kind == 1 ? value == wanted
+                                         : value.find(wanted) != std::wstring::npos;
+            if (hit) {
+                matches.push_back(&candidate);
+            }
+        }
+    }
+    return matches.size() == 1 ? matches[0] : nullptr;
+}
+
+std::wstring CandidateLine(const Candidate& candidate) {
+    std::wstring line = candidate.description.thumbprint + L"  " + candidate.description.subject;
+    if (!candidate.description.email.empty()) {
+        line += L"  <" + candidate.description.email + L">";
+    }
+    return line;
+}
+
+std::vector<std::wstring> SigningCriteriaFailed(const X509Certificate& certificate) {
+    std::vector<std::wstring> failed = QualifiedCriteriaFailed(certificate);
+    if (!Passes([&] { return certificate.HasPrivateKey(); })) {
+        failed.push_back(L"privateKey");
+    }
+    return failed;
+}

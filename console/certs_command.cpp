@@ -1,0 +1,46 @@
+// certs: what create may sign with and encrypt to, and why the other personal certificates
+// are not offered for signing.
+#include "console/arguments.h"
+#include "console/certificate_finder.h"
+#include "console/commands.h"
+#include "console/console_output.h"
+#include "console/help_texts.h"
+
+int CertsCommand(const std::vector<std::wstring>& args) {
+    const Arguments arguments(args, {}, {});
+    if (arguments.WantsHelp()) {
+        ConsoleOutput::Out().Write(kCertsHelp);
+        return kExitOk;
+    }
+    if (!arguments.Error().empty()) {
+        return Fail(kExitUsage, arguments.Error());
+    }
+    if (!arguments.Operands().empty()) {
+        return Fail(kExitUsage, L"certs takes no operands");
+    }
+    const std::vector<Candidate> signers = SigningCandidates();
+    std::wstring text = L"Signing (--sign):\r\n";
+    for (const Candidate& candidate : signers) {
+        text += L"    " + CandidateLine(candidate) + L"\r\n";
+    }
+    text += L"Recipients (--encrypt-to):\r\n";
+    for (const Candidate& candidate : RecipientCandidates()) {
+        text += L"    " + CandidateLine(candidate) + L"\r\n";
+    }
+    text += L"Not offered for signing:\r\n";
+    for (const Candidate& candidate : PersonalCertificates()) {
+        bool offered = false;
+        for (const Candidate& signer : signers) {
+            offered = offered || signer.description.thumbprint == candidate.description.thumbprint;
+        }
+        if (offered) {
+            continue;
+        }
+        std::wstring failed;
+        for (const std::wstring& criterion : SigningCriteriaFailed(candidate.certificate)) {
+            failed += (failed.empty() ? L"" : L", ") + criterion;
+        }
+        text += L"    " + CandidateLine(candidate) + L"\r\n        fails: " + failed + L"\r\n";
+    }
+    return ConsoleOutput::Out().Write(text) ? kExitOk : kExitUsage;
+}

@@ -1,0 +1,48 @@
+#include "console/console_program.h"
+
+#include <exception>
+
+#include "console/arguments.h"
+#include "console/commands.h"
+#include "console/console_output.h"
+#include "console/help_texts.h"
+
+int Fail(int code, const std::wstring& message) {
+    ConsoleOutput::Err().Write(L"dossiq: " + message + L"\r\n");
+    return code;
+}
+
+bool ShowsProgress() {
+    return ConsoleOutput::Err().IsConsole();
+}
+
+int RunConsole(int argc, wchar_t** argv) {
+    try {
+        if (argc < 2) {
+            ConsoleOutput::Err().Write(kMainHelp);
+            return kExitUsage;
+        }
+        const std::wstring command = argv[1];
+        const std::vector<std::wstring> args(argv + 2, argv + argc);
+        if (Arguments::IsHelp(command) || command == L"help") {
+            ConsoleOutput::Out().Write(kMainHelp);
+            return kExitOk;
+        }
+        const struct {
+            const wchar_t* name;
+            int (*run)(const std::vector<std::wstring>&);
+        } commands[] = {{L"verify", VerifyCommand},
+                        {L"list", ListCommand},
+                        {L"extract", ExtractCommand},
+                        {L"create", CreateCommand},
+                        {L"certs", CertsCommand}};
+        for (const auto& entry : commands) {
+            if (command == entry.name) {
+                return entry.run(args);
+            }
+        }
+        return Fail(kExitUsage, L"unknown command " + command + L" (dossiq --help)");
+    } catch (const std::exception&) {
+        return Fail(kExitUsage, L"out of memory or an internal error");
+    }
+}

@@ -1,0 +1,190 @@
+// create: a container from files and folders without any dialog, the certificates named on
+// the command line.
+#include "console/arguments.h"
+#include "console/certificate_finder.h"
+#include "console/commands.h"
+#include "console/console_output.h"
+#include "console/help_texts.h"
+#include "document/container/container_writer.h"
+#include "document/container/message_builder.h"
+#include "document/creation/archive_builder.h"
+#include "foundation/exception.h"
+#include "foundation/io/path.h"
+#include "shell/document_creation_thread.h"
+#include "zip/zip_archive.h"
+#include "zip/zip_exception.h"
+#include "zip/zip_mem_file.h"
+
+namespace {
+
+constexpr uint64_t kGrowStep = 1024;
+constexpr int kAddOptions = 7;
+constexpr unsigned long kTransferBuffer = 65536;
+
+std::wstring FullPath(const std::wstring& path) {
+    wchar_t full[MAX_PATH * 4];
+    const DWORD length = ::GetFullPathNameW(path.c_str(), MAX_PATH * 4, full, nullptr);
+    std::wstring result = length && length < MAX_PATH * 4 ? std::wstring(full) : path;
+    while (result.size() > 3 && (result.back() == L'\\' || result.back() == L'/')) {
+        result.pop_back();
+    }
+    return result;
+}
+
+// A folder contributes its files, never an entry of its own; false at the first file that
+// cannot be added, named in `failed`.
+bool AddItem(CZipArchive& archive, const std::wstring& rootFolder, const std::wstring& path,
+             std::wstring& failed) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        WIN32_FIND_DATAW data;
+        const HANDLE find = ::FindFirstFileW((path + L"\\*").c_str(), &data);
+        if (find == INVALID_HANDLE_VALUE) {
+            return true; // an empty folder
+        }
+        bool ok = true;
+        do {
+            const std::wstring name = data.cFileName;
+            if (name != L"." && name != L"..") {
+                ok = AddItem(archive, rootFolder, path + L"\\" + name, failed);
+            }
+        } while (ok && ::FindNextFileW(find, &data));
+        ::FindClose(find);
+        return ok;
+    }
+    if (!archive.AddNewFile(path, ArchiveEntryName(rootFolder, path), -1, kAddOptions,
+                            kTransferBuffer)) {
+        failed = path;
+        return false;
+    }
+    return true;
+}
+
+// The candidate `text` names, or null after listing what it could have meant.
+const Candidate* Choose(const std::vector<Candidate>& candidates, const std::wstring& text,
+                        const wchar_t* purpose) {
+    std::vector<const Candidate*> matches;
+    const Candidate* found = FindCandidate(candidates, text, matches);
+    if (found) {
+        return found;
+    }
+    std::wstring list;
+    for (const Candidate* match : matches) {
+        list += L"\r\n    " + CandidateLine(*match);
+    }
+    if (matches.empty()) {
+        for (const Candidate& candidate : candidates) {
+            list += L"\r\n    " + CandidateLine(candidate);
+        }
+        Fail(kExitUsage, std::wstring(L"no ") + purpose + L" certificate matches \"" + text +
+                             L"\"; the candidates are:" +
+                             (candidates.empty() ? std::wstring(L"\r\n    (none)") : list));
+    } else {
+        Fail(kExitUsage, L"\"" + text + L"\" matches several " + purpose +
+                             L" certificates; give a thumbprint:" + list);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+int CreateCommand(const std::vector<std::wstring>& args) {
+    const Arguments arguments(args, {L"--overwrite"},
+                              {L"--sign", L"--encrypt-to", L"-o", L"--output"});
+    if (arguments.WantsHelp()) {
+        ConsoleOutput::Out().Write(kCreateHelp);
+        return kExitOk;
+    }
+    if (!arguments.Error().empty()) {
+        return Fail(kExitUsage, arguments.Error());
+    }
+    const bool sign = arguments.Has(L"--sign");
+    const bool encrypt = arguments.Has(L"--encrypt-to");
+    const std::wstring output = arguments.Value(L"-o", arguments.Value(L"--output"));
+    if (!sign && !encrypt) {
+        return Fail(kExitUsage, L"create needs --sign, --encrypt-to or both");
+    }
+    if (output.empty()) {
+        return Fail(kExitUsage, L"create needs -o OUTPUT");
+    }
+    if (arguments.Operands().empty()) {
+        return Fail(kExitUsage, L"create needs the files or folders to pack");
+    }
+    std::vector<std::wstring> selection;
+    for (const std::wstring& operand : arguments.Operands()) {
+        selection.push_back(FullPath(operand));
+        if (::GetFileAttributesW(selection.back().c_str()) == INVALID_FILE_ATTRIBUTES) {
+            return Fail(kExitUsage, L"cannot find " + operand);
+        }
+    }
+    const std::wstring outputPath = FullPath(output);
+    if (::GetFileAttributesW(outputPath.c_str()) != INVALID_FILE_ATTRIBUTES &&
+        !arguments.Has(L"--overwrite")) {
+        return Fail(kExitFailed, outputPath + L" exists (use --overwrite)");
+    }
+
+    const std::vector<Candidate> signers = sign ? SigningCandidates() : std::vector<Candidate>();
+    const std::vector<Candidate> recipients =
+        encrypt ? RecipientCandidates() : std::vector<Candidate>();
+    const Candidate* signer =
+        sign ? Choose(signers, arguments.Value(L"--sign"), L"signing") : nullptr;
+    if (sign && !signer) {
+        return kExitUsage;
+    }
+    const Candidate* recipient =
+        encrypt ? Choose(recipients, arguments.Value(L"--encrypt-to"), L"recipient") : nullptr;
+    if (encrypt && !recipient) {
+        return kExitUsage;
+    }
+
+    // Entry names are relative to the folder of the first item, as in the context menu.
+    const std::wstring rootFolder = MHFX::IO::Path::GetDirectoryName(selection.front());
+    MessageBlob archiveBytes;
+    {
+        CZipMemFile file(kGrowStep);
+        CZipArchive zip;
+        std::wstring failed;
+        try {
+            zip.Open(file, CZipArchive::zipCreate);
+            bool ok = true;
+            for (const std::wstring& path : selection) {
+                ok = ok && AddItem(zip, rootFolder, path, failed);
+            }
+            zip.Close(false, false);
+            if (!ok) {
+                return Fail(kExitUsage, L"cannot read " + failed);
+            }
+        } catch (const CZipException&) {
+            zip.Close(true);
+            return Fail(kExitFailed, L"the archive could not be made");
+        }
+        if (!TakeArchive(file, archiveBytes)) {
+            return Fail(kExitFailed, L"the content is 100 MB or more, more than a container holds");
+        }
+    }
+
+    MessageBlob message;
+    const std::string& hashOid = DocumentCreationThread::kHashOid;
+    const bool made =
+        sign && encrypt ? ProtectArchive(archiveBytes, signer->certificate.Handle(), hashOid,
+                                         recipient->certificate.Handle(), message)
+        : sign          ? SignArchive(archiveBytes, signer->certificate.Handle(), hashOid, message)
+                        : EncryptArchive(archiveBytes, recipient->certificate.Handle(), message);
+    if (!made) {
+        const DWORD code = ::GetLastError();
+        return Fail(
+            kExitFailed, L"the container could not be made (error 0x" + [&] {
+                wchar_t hex[16];
+                swprintf(hex, 16, L"%08X", static_cast<unsigned>(code));
+                return std::wstring(hex);
+            }() + L")");
+    }
+    try {
+        if (!WriteContainer(message, outputPath)) {
+            return Fail(kExitUsage, L"cannot write " + outputPath);
+        }
+    } catch (const MHFX::Exception& e) {
+        return Fail(kExitUsage, L"cannot write " + outputPath + L": " + e.Message());
+    }
+    return ConsoleOutput::Out().Write(outputPath + L"\r\n") ? kExitOk : kExitUsage;
+}

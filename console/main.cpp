@@ -1,0 +1,6 @@
+// dossiq.exe's entry point.
+#include "console/console_program.h"
+
+int wmain(int argc, wchar_t** argv) {
+    return RunConsole(argc, argv);
+}

@@ -1,0 +1,103 @@
+#include "console/report_format.h"
+
+#include <cwchar>
+
+void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
+    json.BeginObject();
+    json.String(L"path", report.path);
+    json.String(L"kind", report.kind);
+    json.String(L"verdict", VerdictOf(report));
+    json.String(L"decoding", DecodingName(report.decoding));
+    if (report.decodingError) {
+        wchar_t code[16];
+        std::swprintf(code, 16, L"0x%08X", static_cast<unsigned>(report.decodingError));
+        json.String(L"decodingError", code);
+    } else {
+        json.Null(L"decodingError");
+    }
+    if (report.signer.present) {
+        const SignerReport& signer = report.signer;
+        json.BeginObject(L"signer");
+        json.String(L"subject", signer.subject);
+        json.String(L"issuer", signer.issuer);
+        json.String(L"serial", signer.serial);
+        json.String(L"thumbprint", signer.thumbprint);
+        json.String(L"notBefore", signer.notBefore);
+        json.String(L"notAfter", signer.notAfter);
+        json.StringOrNull(L"email", signer.email);
+        json.EndObject();
+    } else {
+        json.Null(L"signer");
+    }
+    json.BeginArray(L"checks");
+    for (int i = 0; i < kReportCheckCount; ++i) {
+        const CheckReport& check = report.checks[i];
+        json.BeginObject();
+        json.String(L"name", CheckName(i));
+        json.String(L"status", CheckStatusName(check.status));
+        json.String(L"reason", check.reason);
+        json.Strings(L"chainStatus", check.chainStatus);
+        if (i == CrlCheck) {
+            if (check.crlUrl.empty()) {
+                json.Null(L"crl");
+            } else {
+                json.BeginObject(L"crl");
+                json.String(L"url", check.crlUrl);
+                json.StringOrNull(L"thisUpdate", check.crlThisUpdate);
+                json.StringOrNull(L"nextUpdate", check.crlNextUpdate);
+                json.EndObject();
+            }
+        }
+        if (i == RevocationCheck) {
+            if (check.revocationDate.empty()) {
+                json.Null(L"revocation");
+            } else {
+                json.BeginObject(L"revocation");
+                json.String(L"date", check.revocationDate);
+                json.String(L"reason", check.revocationReason);
+                json.EndObject();
+            }
+        }
+        if (i == QualifiedCheck) {
+            json.Strings(L"failedCriteria", check.failedCriteria);
+        }
+        json.EndObject();
+    }
+    json.EndArray();
+    json.BeginArray(L"entries");
+    for (const EntryReport& entry : report.entries) {
+        json.BeginObject();
+        json.String(L"name", entry.name);
+        json.Number(L"size", entry.size);
+        json.Number(L"compressedSize", entry.compressedSize);
+        wchar_t crc[16];
+        std::swprintf(crc, 16, L"%08x", static_cast<unsigned>(entry.crc32));
+        json.String(L"crc32", crc);
+        json.String(L"time", entry.time);
+        json.EndObject();
+    }
+    json.EndArray();
+    json.String(L"checkedAt", report.checkedAt);
+    json.EndObject();
+}
+
+std::wstring ReportText(const ValidationReport& report) {
+    std::wstring verdict = VerdictOf(report);
+    verdict.resize(std::max<size_t>(verdict.size(), 10), L' ');
+    std::wstring text = verdict + L" " + report.path;
+    if (report.signer.present) {
+        text += L"  [" + report.signer.subject + L"]";
+    }
+    text += L"\r\n";
+    if (report.decoding != DecodingOutcome::NotTampered || !report.signer.present) {
+        return text + L"    " + report.checks[0].reason + L"\r\n";
+    }
+    for (int i = 0; i < kReportCheckCount; ++i) {
+        const CheckReport& check = report.checks[i];
+        if (check.status != CheckStatus::Passed) {
+            text += std::wstring(L"    ") + CheckName(i) + L": " + CheckStatusName(check.status) +
+                    L": " + check.reason + L"\r\n";
+        }
+    }
+    return text;
+}

@@ -1,0 +1,179 @@
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "console/arguments.h"
+#include "console/commands.h"
+#include "console/console_output.h"
+#include "console/help_texts.h"
+#include "console/json_writer.h"
+#include "console/report_format.h"
+#include "document/report/validation_report.h"
+
+namespace {
+
+bool IsContainerName(const std::wstring& name) {
+    const size_t dot = name.rfind(L'.');
+    if (dot == std::wstring::npos) {
+        return false;
+    }
+    std::wstring extension = name.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(), ::towlower);
+    return extension == L"snx" || extension == L"pnx" || extension == L"enx";
+}
+
+// The containers of a folder, sorted by name, folders below it too when `recursive`.
+bool CollectFolder(const std::wstring& folder, bool recursive, std::vector<std::wstring>& found) {
+    WIN32_FIND_DATAW data;
+    const HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+    }
+    std::vector<std::wstring> files, folders;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            // A link to a folder could lead back up; only real folders are walked.
+            if (recursive && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                folders.push_back(folder + L"\\" + name);
+            }
+        } else if (IsContainerName(name)) {
+            files.push_back(folder + L"\\" + name);
+        }
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    std::sort(files.begin(), files.end());
+    std::sort(folders.begin(), folders.end());
+    found.insert(found.end(), files.begin(), files.end());
+    bool ok = true;
+    for (const std::wstring& sub : folders) {
+        ok = CollectFolder(sub, recursive, found) && ok;
+    }
+    return ok;
+}
+
+unsigned long long FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+        return 0;
+    }
+    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+ValidationReport CheckOne(const std::wstring& path) {
+    const unsigned long long size = FileSize(path);
+    const bool progress = size >= kProgressThreshold && ShowsProgress();
+    if (progress) {
+        ConsoleOutput::Err().Write(L"checking " + path + L" (" +
+                                   std::to_wstring(size / (1024 * 1024)) + L" MB)...\r\n");
+    }
+    ValidationReport report = BuildValidationReport(path);
+    if (progress) {
+        ConsoleOutput::Err().Write(L"checked " + path + L"\r\n");
+    }
+    return report;
+}
+
+} // namespace
+
+int VerifyCommand(const std::vector<std::wstring>& args) {
+    const Arguments arguments(args, {L"--recursive", L"--json"}, {L"--jobs"});
+    if (arguments.WantsHelp()) {
+        ConsoleOutput::Out().Write(kVerifyHelp);
+        return kExitOk;
+    }
+    if (!arguments.Error().empty()) {
+        return Fail(kExitUsage, arguments.Error());
+    }
+    if (arguments.Operands().empty()) {
+        return Fail(kExitUsage, L"verify needs a file or folder (dossiq verify --help)");
+    }
+    int jobs = 1;
+    if (arguments.Has(L"--jobs")) {
+        const std::wstring value = arguments.Value(L"--jobs");
+        wchar_t* end = nullptr;
+        const long parsed = std::wcstol(value.c_str(), &end, 10);
+        if (value.empty() || *end != L'\0' || parsed < 1 || parsed > 64) {
+            return Fail(kExitUsage, L"--jobs takes a number from 1 to 64");
+        }
+        jobs = static_cast<int>(parsed);
+    }
+
+    bool ioError = false;
+    std::vector<std::wstring> paths;
+    for (const std::wstring& operand : arguments.Operands()) {
+        wchar_t full[MAX_PATH * 4];
+        const DWORD length = ::GetFullPathNameW(operand.c_str(), MAX_PATH * 4, full, nullptr);
+        std::wstring path = length && length < MAX_PATH * 4 ? full : operand;
+        while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) {
+            path.pop_back();
+        }
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            Fail(kExitUsage, L"cannot find " + operand);
+            ioError = true;
+        } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (!CollectFolder(path, arguments.Has(L"--recursive"), paths)) {
+                Fail(kExitUsage, L"cannot list the folder " + operand);
+                ioError = true;
+            }
+        } else {
+            paths.push_back(path);
+        }
+    }
+    if (paths.empty() && !ioError) {
+        return Fail(kExitUsage, L"no containers (.snx, .pnx, .enx) found");
+    }
+
+    std::vector<ValidationReport> reports(paths.size());
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        // No exception may leave a worker thread; BuildValidationReport throws none, but a
+        // failed allocation still could.
+        try {
+            for (size_t i = next++; i < paths.size(); i = next++) {
+                reports[i] = CheckOne(paths[i]);
+            }
+        } catch (...) {
+        }
+    };
+    std::vector<std::thread> workers;
+    const int extra = std::min<int>(jobs, static_cast<int>(paths.size())) - 1;
+    for (int i = 0; i < extra; ++i) {
+        workers.emplace_back(work);
+    }
+    work();
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+
+    bool allPassed = true;
+    for (const ValidationReport& report : reports) {
+        allPassed = allPassed && HasPassed(report);
+    }
+    bool written = true;
+    if (arguments.Has(L"--json")) {
+        JsonWriter json;
+        json.BeginObject();
+        json.String(L"format", L"dossiq-verify-1");
+        json.Bool(L"passed", allPassed && !ioError);
+        json.BeginArray(L"containers");
+        for (const ValidationReport& report : reports) {
+            WriteReportJson(json, report);
+        }
+        json.EndArray();
+        json.EndObject();
+        written = ConsoleOutput::Out().Write(json.Text());
+    } else {
+        for (const ValidationReport& report : reports) {
+            written = ConsoleOutput::Out().Write(ReportText(report)) && written;
+        }
+    }
+    if (!written || ioError) {
+        return kExitUsage;
+    }
+    return allPassed ? kExitOk : kExitFailed;
+}

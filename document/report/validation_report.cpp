@@ -1,0 +1,492 @@
+#include "document/report/validation_report.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "certificates/qualified_certificate.h"
+#include "certificates/signer_validation.h"
+#include "certificates/x509_certificate.h"
+#include "document/container/document.h"
+#include "foundation/exception.h"
+#include "foundation/handle.h"
+#include "foundation/io/file_stream.h"
+#include "foundation/win32_exception.h"
+#include "zip/zip_archive.h"
+#include "zip/zip_exception.h"
+#include "zip/zip_mem_file.h"
+
+using MHFX::Security::Cryptography::X509::ChainFindings;
+using MHFX::Security::Cryptography::X509::HasKeyUsage;
+using MHFX::Security::Cryptography::X509::HasQcComplianceAndSscd;
+using MHFX::Security::Cryptography::X509::HasQualifiedNameForm;
+using MHFX::Security::Cryptography::X509::kQualifiedKeyUsage;
+using MHFX::Security::Cryptography::X509::ValidateSignerCertificate;
+using MHFX::Security::Cryptography::X509::ValidationResult;
+using MHFX::Security::Cryptography::X509::X509Certificate;
+
+namespace {
+
+constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+constexpr DWORD kCrlTimeoutMs = 15000;
+
+struct FlagName {
+    DWORD bit;
+    const wchar_t* name;
+};
+
+// The engine's trust-error bits under stable names.
+constexpr FlagName kFlagNames[] = {
+    {CERT_TRUST_IS_NOT_TIME_VALID, L"NotTimeValid"},
+    {CERT_TRUST_IS_NOT_TIME_NESTED, L"NotTimeNested"},
+    {CERT_TRUST_IS_REVOKED, L"Revoked"},
+    {CERT_TRUST_IS_NOT_SIGNATURE_VALID, L"NotSignatureValid"},
+    {CERT_TRUST_IS_NOT_VALID_FOR_USAGE, L"NotValidForUsage"},
+    {CERT_TRUST_IS_UNTRUSTED_ROOT, L"UntrustedRoot"},
+    {CERT_TRUST_REVOCATION_STATUS_UNKNOWN, L"RevocationStatusUnknown"},
+    {CERT_TRUST_IS_CYCLIC, L"Cyclic"},
+    {CERT_TRUST_INVALID_EXTENSION, L"InvalidExtension"},
+    {CERT_TRUST_INVALID_POLICY_CONSTRAINTS, L"InvalidPolicyConstraints"},
+    {CERT_TRUST_INVALID_BASIC_CONSTRAINTS, L"InvalidBasicConstraints"},
+    {CERT_TRUST_INVALID_NAME_CONSTRAINTS, L"InvalidNameConstraints"},
+    {CERT_TRUST_HAS_NOT_SUPPORTED_NAME_CONSTRAINT, L"HasNotSupportedNameConstraint"},
+    {CERT_TRUST_HAS_NOT_DEFINED_NAME_CONSTRAINT, L"HasNotDefinedNameConstraint"},
+    {CERT_TRUST_HAS_NOT_PERMITTED_NAME_CONSTRAINT, L"HasNotPermittedNameConstraint"},
+    {CERT_TRUST_HAS_EXCLUDED_NAME_CONSTRAINT, L"HasExcludedNameConstraint"},
+    {CERT_TRUST_IS_PARTIAL_CHAIN, L"PartialChain"},
+    {CERT_TRUST_CTL_IS_NOT_TIME_VALID, L"CtlNotTimeValid"},
+    {CERT_TRUST_CTL_IS_NOT_SIGNATURE_VALID, L"CtlNotSignatureValid"},
+    {CERT_TRUST_CTL_IS_NOT_VALID_FOR_USAGE, L"CtlNotValidForUsage"},
+    {CERT_TRUST_IS_OFFLINE_REVOCATION, L"OfflineRevocation"},
+    {CERT_TRUST_NO_ISSUANCE_CHAIN_POLICY, L"NoIssuanceChainPolicy"},
+};
+
+// The bits each failing check is about.
+constexpr DWORD kCheckBits[] = {
+    CERT_TRUST_IS_NOT_TIME_VALID | CERT_TRUST_IS_NOT_TIME_NESTED |
+        CERT_TRUST_IS_NOT_SIGNATURE_VALID,
+    CERT_TRUST_IS_PARTIAL_CHAIN | CERT_TRUST_IS_UNTRUSTED_ROOT,
+    CERT_TRUST_IS_OFFLINE_REVOCATION | CERT_TRUST_REVOCATION_STATUS_UNKNOWN,
+    CERT_TRUST_IS_REVOKED,
+};
+
+const wchar_t* const kRevocationReasons[] = {
+    L"unspecified",   L"keyCompromise",        L"cACompromise",    L"affiliationChanged",
+    L"superseded",    L"cessationOfOperation", L"certificateHold", L"unused",
+    L"removeFromCRL", L"privilegeWithdrawn",   L"aACompromise",
+};
+
+std::vector<std::wstring> FlagNames(DWORD bits) {
+    std::vector<std::wstring> names;
+    for (const FlagName& flag : kFlagNames) {
+        if (bits & flag.bit) {
+            names.push_back(flag.name);
+        }
+    }
+    return names;
+}
+
+std::wstring Join(const std::vector<std::wstring>& parts) {
+    std::wstring text;
+    for (const std::wstring& part : parts) {
+        text += (text.empty() ? L"" : L", ") + part;
+    }
+    return text;
+}
+
+std::wstring Hex(const BYTE* bytes, DWORD length, bool reversed) {
+    std::wstring text;
+    wchar_t pair[3];
+    for (DWORD i = 0; i < length; ++i) {
+        std::swprintf(pair, 3, L"%02X", bytes[reversed ? length - 1 - i : i]);
+        text += pair;
+    }
+    return text;
+}
+
+std::wstring NameOf(PCCERT_CONTEXT context, DWORD type, DWORD flags, const void* para = nullptr) {
+    const DWORD length =
+        ::CertGetNameStringW(context, type, flags, const_cast<void*>(para), nullptr, 0);
+    std::wstring text(length, L'\0');
+    ::CertGetNameStringW(context, type, flags, const_cast<void*>(para), text.data(), length);
+    text.resize(length ? length - 1 : 0);
+    return text;
+}
+
+std::wstring DistinguishedName(PCCERT_CONTEXT context, DWORD flags) {
+    DWORD type = CERT_X500_NAME_STR | CERT_NAME_STR_REVERSE_FLAG;
+    return NameOf(context, CERT_NAME_RDN_TYPE, flags, &type);
+}
+
+} // namespace
+
+SignerReport DescribeCertificate(PCCERT_CONTEXT context) {
+    SignerReport signer;
+    signer.present = true;
+    signer.subject = DistinguishedName(context, 0);
+    signer.issuer = DistinguishedName(context, CERT_NAME_ISSUER_FLAG);
+    const CRYPT_INTEGER_BLOB& serial = context->pCertInfo->SerialNumber;
+    signer.serial = Hex(serial.pbData, serial.cbData, true);
+    BYTE hash[20];
+    DWORD hashLength = sizeof(hash);
+    if (::CertGetCertificateContextProperty(context, CERT_SHA1_HASH_PROP_ID, hash, &hashLength)) {
+        signer.thumbprint = Hex(hash, hashLength, false);
+    }
+    signer.notBefore = IsoUtc(context->pCertInfo->NotBefore);
+    signer.notAfter = IsoUtc(context->pCertInfo->NotAfter);
+    signer.email = NameOf(context, CERT_NAME_EMAIL_TYPE, 0);
+    return signer;
+}
+
+namespace {
+
+std::wstring DosTime(uint16_t date, uint16_t time) {
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%04u-%02u-%02uT%02u:%02u:%02u", 1980u + (date >> 9),
+                  (date >> 5) & 15u, date & 31u, time >> 11, (time >> 5) & 63u, (time & 31u) * 2);
+    return text;
+}
+
+std::vector<EntryReport> ListEntries(const DocumentContent& content) {
+    std::vector<EntryReport> entries;
+    CZipMemFile file(content.data, content.length);
+    CZipArchive archive;
+    try {
+        archive.Open(file, CZipArchive::zipOpenReadOnly);
+        for (ZipIndex i = 0; i < archive.GetCount(); ++i) {
+            const CZipFileHeader* header = archive.GetFileHeader(i);
+            if (!header) {
+                continue;
+            }
+            EntryReport entry;
+            entry.name = header->GetFileName();
+            entry.size = header->m_uncomprSize;
+            entry.compressedSize = header->m_comprSize;
+            entry.crc32 = header->m_crc32;
+            entry.time = DosTime(header->m_modDate, header->m_modTime);
+            entries.push_back(std::move(entry));
+        }
+    } catch (const CZipException&) {
+    } catch (const MHFX::Exception&) {
+    }
+    archive.Close(true);
+    return entries;
+}
+
+bool IsEnvelopedFile(const std::wstring& path) {
+    try {
+        MHFX::IO::FileStream input(path);
+        BYTE head[64] = {};
+        const DWORD read = input.Read(MHFX::IO::ByteArray{head, sizeof(head)});
+        // The content type right after the outer header; the parser wants the whole file.
+        static const BYTE envelopedOid[] = {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
+                                            0xF7, 0x0D, 0x01, 0x07, 0x03};
+        const BYTE* end = head + std::min<DWORD>(read, 16);
+        const BYTE* start = head;
+        return std::search(start, end, std::begin(envelopedOid), std::end(envelopedOid)) != end;
+    } catch (const MHFX::Exception&) {
+        return false;
+    }
+}
+
+bool IsNotForThisUser(DWORD code) {
+    return code == static_cast<DWORD>(CRYPT_E_RECIPIENT_NOT_FOUND) ||
+           code == static_cast<DWORD>(NTE_BAD_KEYSET) || code == static_cast<DWORD>(NTE_NO_KEY) ||
+           code == static_cast<DWORD>(CRYPT_E_NO_DECRYPT_CERT);
+}
+
+// The signer's CRL from its distribution point, fetched the way the chain engine fetches it.
+void DescribeRevocation(PCCERT_CONTEXT signer, CheckReport& crl, CheckReport& revocation) {
+    DWORD length = 0;
+    if (!::CryptGetObjectUrl(URL_OID_CERTIFICATE_CRL_DIST_POINT, const_cast<CERT_CONTEXT*>(signer),
+                             0, nullptr, &length, nullptr, nullptr, nullptr) ||
+        length == 0) {
+        return;
+    }
+    std::vector<BYTE> buffer(length);
+    auto* urls = reinterpret_cast<PCRYPT_URL_ARRAY>(buffer.data());
+    if (!::CryptGetObjectUrl(URL_OID_CERTIFICATE_CRL_DIST_POINT, const_cast<CERT_CONTEXT*>(signer),
+                             0, urls, &length, nullptr, nullptr, nullptr) ||
+        urls->cUrl == 0) {
+        return;
+    }
+    crl.crlUrl = urls->rgwszUrl[0];
+    void* object = nullptr;
+    if (!::CryptRetrieveObjectByUrlW(urls->rgwszUrl[0], CONTEXT_OID_CRL, 0, kCrlTimeoutMs, &object,
+                                     nullptr, nullptr, nullptr, nullptr)) {
+        return;
+    }
+    PCCRL_CONTEXT list = static_cast<PCCRL_CONTEXT>(object);
+    crl.crlThisUpdate = IsoUtc(list->pCrlInfo->ThisUpdate);
+    const FILETIME& next = list->pCrlInfo->NextUpdate;
+    if (next.dwHighDateTime || next.dwLowDateTime) {
+        crl.crlNextUpdate = IsoUtc(next);
+    }
+    PCRL_ENTRY entry = nullptr;
+    if (::CertFindCertificateInCRL(signer, list, 0, nullptr, &entry) && entry) {
+        revocation.revocationDate = IsoUtc(entry->RevocationDate);
+        revocation.revocationReason = kRevocationReasons[0];
+        PCERT_EXTENSION extension =
+            ::CertFindExtension(szOID_CRL_REASON_CODE, entry->cExtension, entry->rgExtension);
+        int reason = 0;
+        DWORD size = sizeof(reason);
+        if (extension &&
+            ::CryptDecodeObject(kEncoding, X509_CRL_REASON_CODE, extension->Value.pbData,
+                                extension->Value.cbData, 0, &reason, &size) &&
+            reason >= 0 && reason < static_cast<int>(std::size(kRevocationReasons))) {
+            revocation.revocationReason = kRevocationReasons[reason];
+        }
+    }
+    ::CertFreeCRLContext(list);
+}
+
+template <typename Test> bool Passes(Test test) {
+    try {
+        return test();
+    } catch (const MHFX::Exception&) {
+        return false;
+    }
+}
+
+void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
+    const X509Certificate signer(context);
+    ChainFindings findings;
+    try {
+        report.result = ValidateSignerCertificate(signer, &findings);
+    } catch (const MHFX::Exception& e) {
+        report.checks[ValidityCheck].status = CheckStatus::Failed;
+        report.checks[ValidityCheck].reason = L"the checks could not run: " + e.Message();
+        for (int check = ChainCheck; check < kReportCheckCount; ++check) {
+            report.checks[check].reason = L"an earlier check failed";
+        }
+        return;
+    }
+    report.validated = true;
+    const auto statuses = CheckStatusesOf(report.result);
+    for (int check = 0; check < kReportCheckCount; ++check) {
+        report.checks[check].status = statuses[check];
+        report.checks[check].reason =
+            statuses[check] == CheckStatus::Skipped ? L"an earlier check failed" : L"";
+    }
+    DescribeRevocation(context, report.checks[CrlCheck], report.checks[RevocationCheck]);
+
+    const std::wstring period =
+        L"valid from " + report.signer.notBefore + L" to " + report.signer.notAfter;
+    for (int check = ValidityCheck; check <= RevocationCheck; ++check) {
+        CheckReport& item = report.checks[check];
+        if (item.status != CheckStatus::Failed) {
+            continue;
+        }
+        // A chain refused for another reason shows every flag it has under the chain check.
+        const DWORD bits = report.result == ValidationResult::ChainInvalidOther
+                               ? findings.errorStatus
+                               : findings.errorStatus & kCheckBits[check];
+        item.chainStatus = FlagNames(bits);
+        item.reason = Join(item.chainStatus);
+        if (item.reason.empty()) {
+            item.reason = L"the chain policy refused the chain";
+        }
+    }
+    CheckReport& validity = report.checks[ValidityCheck];
+    validity.reason =
+        validity.status == CheckStatus::Failed ? validity.reason + L"; " + period : period;
+    CheckReport& crl = report.checks[CrlCheck];
+    if (crl.status != CheckStatus::Skipped && !crl.crlUrl.empty()) {
+        const std::wstring where =
+            L"CRL " + crl.crlUrl +
+            (crl.crlThisUpdate.empty() ? L" (not retrieved)"
+                                       : L" (this update " + crl.crlThisUpdate + L", next update " +
+                                             crl.crlNextUpdate + L")");
+        crl.reason = crl.reason.empty() ? where : crl.reason + L"; " + where;
+    }
+    CheckReport& revocation = report.checks[RevocationCheck];
+    if (revocation.status == CheckStatus::Failed && !revocation.revocationDate.empty()) {
+        revocation.reason += L"; revoked on " + revocation.revocationDate + L", reason " +
+                             revocation.revocationReason;
+    }
+    if (revocation.status != CheckStatus::Failed) {
+        revocation.revocationDate.clear();
+        revocation.revocationReason.clear();
+    }
+    CheckReport& qualified = report.checks[QualifiedCheck];
+    if (qualified.status == CheckStatus::Failed) {
+        qualified.failedCriteria = QualifiedCriteriaFailed(signer);
+        qualified.reason = L"not met: " + Join(qualified.failedCriteria);
+    }
+}
+
+} // namespace
+
+std::vector<std::wstring> QualifiedCriteriaFailed(const X509Certificate& certificate) {
+    std::vector<std::wstring> failed;
+    if (!Passes([&] { return HasQcComplianceAndSscd(certificate); })) {
+        failed.push_back(L"qcStatements");
+    }
+    if (!Passes([&] { return HasQualifiedNameForm(certificate); })) {
+        failed.push_back(L"nameForm");
+    }
+    if (!Passes([&] { return HasKeyUsage(certificate, kQualifiedKeyUsage); })) {
+        failed.push_back(L"keyUsage");
+    }
+    return failed;
+}
+
+std::wstring IsoUtc(const FILETIME& time) {
+    SYSTEMTIME parts = {};
+    if (!::FileTimeToSystemTime(&time, &parts)) {
+        return {};
+    }
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%04u-%02u-%02uT%02u:%02u:%02uZ", parts.wYear, parts.wMonth,
+                  parts.wDay, parts.wHour, parts.wMinute, parts.wSecond);
+    return text;
+}
+
+std::array<CheckStatus, kReportCheckCount> CheckStatusesOf(ValidationResult result) {
+    // The check that failed, 5 when none did; a value outside the table never reads as passed.
+    int failedCheck = ChainCheck;
+    switch (result) {
+    case ValidationResult::CertificateNotValid:
+        failedCheck = ValidityCheck;
+        break;
+    case ValidationResult::ChainInvalidOther:
+    case ValidationResult::ChainFailed:
+        failedCheck = ChainCheck;
+        break;
+    case ValidationResult::RevocationUnavailable:
+        failedCheck = CrlCheck;
+        break;
+    case ValidationResult::Revoked:
+        failedCheck = RevocationCheck;
+        break;
+    case ValidationResult::ValidNotQualified:
+        failedCheck = QualifiedCheck;
+        break;
+    case ValidationResult::ValidQualified:
+        failedCheck = kReportCheckCount;
+        break;
+    }
+    std::array<CheckStatus, kReportCheckCount> statuses;
+    for (int check = 0; check < kReportCheckCount; ++check) {
+        statuses[check] = check < failedCheck    ? CheckStatus::Passed
+                          : check == failedCheck ? CheckStatus::Failed
+                                                 : CheckStatus::Skipped;
+    }
+    return statuses;
+}
+
+ValidationReport BuildValidationReport(const std::wstring& path) {
+    ValidationReport report;
+    report.path = path;
+    FILETIME now = {};
+    ::GetSystemTimeAsFileTime(&now);
+    report.checkedAt = IsoUtc(now);
+    for (CheckReport& check : report.checks) {
+        check.reason = L"the container could not be decoded";
+    }
+
+    const bool enveloped = IsEnvelopedFile(path);
+    Document document(path);
+    if (!document.OpenOnce()) {
+        report.decodingError = document.FailureCode();
+        report.decoding = IsNotForThisUser(report.decodingError) ? DecodingOutcome::NotForThisUser
+                                                                 : DecodingOutcome::Unreadable;
+        report.kind = L"unknown";
+        return report;
+    }
+    const PCCERT_CONTEXT signer = document.SignerCertificate();
+    report.kind = !signer ? L"encrypted" : enveloped ? L"protected" : L"signed";
+    report.entries = ListEntries(document.Content());
+    if (!signer) {
+        report.decoding = DecodingOutcome::NotTampered;
+        for (CheckReport& check : report.checks) {
+            check.reason = L"the container is not signed";
+        }
+        return report;
+    }
+    report.signer = DescribeCertificate(signer);
+    if (!document.IsSignatureValid()) {
+        report.decoding = DecodingOutcome::Tampered;
+        for (CheckReport& check : report.checks) {
+            check.reason = L"the content does not match its signature";
+        }
+        return report;
+    }
+    report.decoding = DecodingOutcome::NotTampered;
+    Validate(signer, report);
+    return report;
+}
+
+std::vector<ReportLine> ReportLinesOf(const ValidationReport& report, const ReportTexts& texts) {
+    if (report.decoding == DecodingOutcome::Tampered) {
+        return ParsedReportLines(false, texts);
+    }
+    if (report.decoding != DecodingOutcome::NotTampered || !report.signer.present) {
+        return {};
+    }
+    if (!report.validated) {
+        return ParsedReportLines(true, texts);
+    }
+    return ValidatedReportLines(report.result, texts);
+}
+
+bool HasPassed(const ValidationReport& report) {
+    if (report.decoding != DecodingOutcome::NotTampered || !report.signer.present ||
+        !report.validated) {
+        return false;
+    }
+    for (const CheckReport& check : report.checks) {
+        if (check.status != CheckStatus::Passed) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::wstring VerdictOf(const ValidationReport& report) {
+    switch (report.decoding) {
+    case DecodingOutcome::Tampered:
+        return L"tampered";
+    case DecodingOutcome::Unreadable:
+        return L"unreadable";
+    case DecodingOutcome::NotForThisUser:
+        return L"locked";
+    case DecodingOutcome::NotTampered:
+        break;
+    }
+    if (!report.signer.present) {
+        return L"unsigned";
+    }
+    return HasPassed(report) ? L"passed" : L"failed";
+}
+
+const wchar_t* DecodingName(DecodingOutcome outcome) {
+    switch (outcome) {
+    case DecodingOutcome::NotTampered:
+        return L"notTampered";
+    case DecodingOutcome::Tampered:
+        return L"tampered";
+    case DecodingOutcome::NotForThisUser:
+        return L"notForThisUser";
+    case DecodingOutcome::Unreadable:
+        break;
+    }
+    return L"unreadable";
+}
+
+const wchar_t* CheckName(int check) {
+    static const wchar_t* const names[] = {L"validity", L"chain", L"crl", L"revocation",
+                                           L"qualified"};
+    return check >= 0 && check < kReportCheckCount ? names[check] : L"";
+}
+
+const wchar_t* CheckStatusName(CheckStatus status) {
+    switch (status) {
+    case CheckStatus::Passed:
+        return L"passed";
+    case CheckStatus::Failed:
+        return L"failed";
+    case CheckStatus::Skipped:
+        break;
+    }
+    return L"skipped";
+}

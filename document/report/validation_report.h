@@ -1,0 +1,89 @@
+// The validation report of one container as data: how it decoded, who signed it, each of the
+// five checks with its status and the facts behind it, the archive's entries and when it was
+// checked. The manager's and the property page's report lines, and the console program's
+// text and JSON, are all read from it.
+#pragma once
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "certificates/validation_result.h"
+#include "certificates/x509_certificate.h"
+#include "document/report/report_lines.h"
+
+enum class DecodingOutcome { NotTampered, Tampered, Unreadable, NotForThisUser };
+enum class CheckStatus { Passed, Failed, Skipped };
+
+// The five checks in the order they run.
+enum ReportCheck { ValidityCheck, ChainCheck, CrlCheck, RevocationCheck, QualifiedCheck };
+constexpr int kReportCheckCount = 5;
+
+struct CheckReport {
+    CheckStatus status = CheckStatus::Skipped;
+    std::wstring reason;                   // one line, English, for people
+    std::vector<std::wstring> chainStatus; // the chain's problem flags by name
+    std::wstring crlUrl;                   // the revocation list consulted, when known
+    std::wstring crlThisUpdate, crlNextUpdate;
+    std::wstring revocationDate, revocationReason;
+    std::vector<std::wstring> failedCriteria; // qcStatements, nameForm, keyUsage
+};
+
+struct SignerReport {
+    bool present = false;
+    std::wstring subject, issuer, serial, thumbprint, notBefore, notAfter, email;
+};
+
+struct EntryReport {
+    std::wstring name;
+    std::uint32_t size = 0, compressedSize = 0, crc32 = 0;
+    std::wstring time; // as the archive records it: local time, no zone
+};
+
+struct ValidationReport {
+    std::wstring path;
+    std::wstring kind; // "signed", "protected", "encrypted" or "unknown"
+    DecodingOutcome decoding = DecodingOutcome::Unreadable;
+    DWORD decodingError = 0;
+    SignerReport signer;
+    std::array<CheckReport, kReportCheckCount> checks;
+    std::vector<EntryReport> entries;
+    std::wstring checkedAt; // UTC, ISO 8601
+    // Filled only when the checks ran.
+    bool validated = false;
+    MHFX::Security::Cryptography::X509::ValidationResult result =
+        MHFX::Security::Cryptography::X509::ValidationResult::ChainInvalidOther;
+};
+
+// Opens the container at `path` as the current user and runs the checks the manager runs.
+// Never throws; a check that cannot be run reads as failed with the platform's text.
+ValidationReport BuildValidationReport(const std::wstring& path);
+
+// The status of each check that a result implies: the checks before the deciding one passed,
+// the deciding one failed, the rest skipped.
+std::array<CheckStatus, kReportCheckCount>
+CheckStatusesOf(MHFX::Security::Cryptography::X509::ValidationResult result);
+
+// The six lines the manager shows for the finished report.
+std::vector<ReportLine> ReportLinesOf(const ValidationReport& report, const ReportTexts& texts);
+
+// True when the container decoded untouched and its signer passed all five checks.
+bool HasPassed(const ValidationReport& report);
+// "passed", "failed", "tampered", "unreadable", "locked" (not for this user), "unsigned".
+std::wstring VerdictOf(const ValidationReport& report);
+
+const wchar_t* DecodingName(DecodingOutcome outcome);
+const wchar_t* CheckName(int check);
+const wchar_t* CheckStatusName(CheckStatus status);
+// Subject and issuer (distinguished names), serial and SHA-1 thumbprint (hex, upper case),
+// validity period and e-mail address of a certificate.
+SignerReport DescribeCertificate(PCCERT_CONTEXT context);
+// The qualified tests a certificate does not meet: qcStatements, nameForm, keyUsage.
+std::vector<std::wstring>
+QualifiedCriteriaFailed(const MHFX::Security::Cryptography::X509::X509Certificate& certificate);
+// An instant of the platform as "2026-12-07T17:08:34Z".
+std::wstring IsoUtc(const FILETIME& time);

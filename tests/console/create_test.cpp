@@ -1,0 +1,134 @@
+// create without a dialog: the three kinds checked by OpenSSL and read back by verify, the
+// certificate named by thumbprint, e-mail or subject, ambiguity and no match; certs.
+#include <gtest/gtest.h>
+
+#include "console/console_test_util.h"
+
+using namespace ConsoleTest;
+
+namespace {
+
+class CreateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = TestSupport::MakeTempDir(L"create");
+        ::CreateDirectoryW((dir_ + L"\\in").c_str(), nullptr);
+        ::CreateDirectoryW((dir_ + L"\\in\\deep").c_str(), nullptr);
+        TestSupport::WriteFileBytes(dir_ + L"\\in\\one.txt", "first file");
+        TestSupport::WriteFileBytes(dir_ + L"\\in\\deep\\two.txt", "second file");
+    }
+    TestSupport::HostResult Host(const std::string& command) {
+        return TestSupport::RunHost("cd " + TestSupport::ShellQuote(TestSupport::UnixPath(dir_)) +
+                                    " && " + command);
+    }
+    std::wstring dir_;
+};
+
+std::string Q(const std::string& path) {
+    return TestSupport::ShellQuote(path);
+}
+
+TEST_F(CreateTest, ThreeKindsRoundTripThroughOpenSslAndVerify) {
+    auto& pki = Kit();
+    const std::string chain = Q(pki.UnixTrustedChainPath());
+    const std::string recipient = " -recip " + Q(pki.UnixCertPath("recipient_ab")) + " -inkey " +
+                                  Q(pki.UnixKeyPath("recipient_ab"));
+    const std::string names =
+        "python3 -c 'import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); "
+        "print(sorted(z.namelist()), z.read(\"in/deep/two.txt\") if "
+        "\"in/deep/two.txt\" in z.namelist() else z.read(\"in\\\\deep\\\\two.txt\"))' ";
+
+    // Signed, by thumbprint.
+    Outcome run = Dossiq(L"create --sign " + Thumbprint("qualified") + L" -o s.snx in", dir_);
+    ASSERT_EQ(0u, run.exitCode) << run.err;
+    auto host = Host("openssl cms -verify -inform DER -in s.snx -CAfile " + chain +
+                     " -out s.zip && " + names + "s.zip");
+    EXPECT_EQ(0, host.exitCode) << host.output;
+    EXPECT_NE(std::string::npos, host.output.find("second file")) << host.output;
+
+    // Encrypted, by the recipient's e-mail address.
+    run = Dossiq(L"create --encrypt-to recipient_ab@dossiq.test -o e.enx in", dir_);
+    ASSERT_EQ(0u, run.exitCode) << run.err;
+    host = Host("openssl cms -decrypt -inform DER -in e.enx" + recipient + " -out e.zip && " +
+                names + "e.zip");
+    EXPECT_EQ(0, host.exitCode) << host.output;
+    EXPECT_NE(std::string::npos, host.output.find("second file")) << host.output;
+
+    // Protected, the signer by e-mail, the recipient by a part of its subject.
+    run = Dossiq(L"create --sign qualified@dossiq.test --encrypt-to \"Petar Petrovi\" -o p.pnx in",
+                 dir_);
+    ASSERT_EQ(0u, run.exitCode) << run.err;
+    host = Host("openssl cms -decrypt -inform DER -in p.pnx" + recipient +
+                " -out p.der && python3 " + Q(TestSupport::UnixPath(TestSupport::SourceDir())) +
+                "/tests/console/wrap_signed.py p.der p7.der && "
+                "openssl cms -verify -inform DER -in p7.der -CAfile " +
+                chain + " -out p.zip && " + names + "p.zip");
+    EXPECT_EQ(0, host.exitCode) << host.output;
+    EXPECT_NE(std::string::npos, host.output.find("second file")) << host.output;
+
+    // And verify reads back each kind; an Encrypted Document has no signer to pass.
+    TestPki::Pki::ForgetRevocationStatus();
+    run = Dossiq(L"verify --json s.snx p.pnx e.enx", dir_);
+    EXPECT_EQ(1u, run.exitCode) << run.err;
+    const auto json = Flatten(run.outPath);
+    EXPECT_EQ("\"signed\"", json.at("containers[0].kind"));
+    EXPECT_EQ("\"passed\"", json.at("containers[0].verdict"));
+    EXPECT_EQ("\"protected\"", json.at("containers[1].kind"));
+    EXPECT_EQ("\"passed\"", json.at("containers[1].verdict"));
+    EXPECT_EQ("\"encrypted\"", json.at("containers[2].kind"));
+    EXPECT_EQ("\"unsigned\"", json.at("containers[2].verdict"));
+    EXPECT_EQ("null", json.at("containers[2].signer"));
+    EXPECT_EQ("2", json.at("containers[2].entries.length"));
+    EXPECT_EQ(0u, Dossiq(L"verify s.snx p.pnx", dir_).exitCode);
+
+    // An existing output is kept unless asked.
+    const std::string before = TestSupport::ReadFileBytes(dir_ + L"\\s.snx");
+    run = Dossiq(L"create --sign " + Thumbprint("qualified") + L" -o s.snx in\\one.txt", dir_);
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ(before, TestSupport::ReadFileBytes(dir_ + L"\\s.snx"));
+    run = Dossiq(L"create --overwrite --sign " + Thumbprint("qualified") + L" -o s.snx in\\one.txt",
+                 dir_);
+    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_NE(before, TestSupport::ReadFileBytes(dir_ + L"\\s.snx"));
+}
+
+TEST_F(CreateTest, AmbiguousAndUnknownCertificatesListTheCandidates) {
+    Kit();
+    // Several qualified signers carry this name.
+    Outcome run = Dossiq(L"create --sign \"Marko Markovi\" -o x.snx in", dir_);
+    EXPECT_EQ(2u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.err.find("matches several")) << run.err;
+    EXPECT_NE(std::string::npos, run.err.find(TestSupport::Narrow(Thumbprint("qualified"))));
+    EXPECT_NE(std::string::npos,
+              run.err.find(TestSupport::Narrow(Thumbprint("qualified_reversed"))));
+
+    run = Dossiq(L"create --sign nobody@nowhere.test -o x.snx in", dir_);
+    EXPECT_EQ(2u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.err.find("no signing certificate matches")) << run.err;
+    EXPECT_NE(std::string::npos, run.err.find(TestSupport::Narrow(Thumbprint("qualified"))));
+    // Not a signing candidate, even by its exact thumbprint.
+    run = Dossiq(L"create --sign " + Thumbprint("no_qc") + L" -o x.snx in", dir_);
+    EXPECT_EQ(2u, run.exitCode);
+    // Lacks key encipherment: not a recipient.
+    run = Dossiq(L"create --encrypt-to recipient_no_ke@dossiq.test -o x.enx in", dir_);
+    EXPECT_EQ(2u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.err.find("no recipient certificate matches")) << run.err;
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((dir_ + L"\\x.snx").c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((dir_ + L"\\x.enx").c_str()));
+
+    // certs names the candidates and why the others are not offered.
+    run = Dossiq(L"certs", dir_);
+    EXPECT_EQ(0u, run.exitCode) << run.err;
+    const size_t recipients = run.out.find("Recipients");
+    const size_t others = run.out.find("Not offered");
+    ASSERT_NE(std::string::npos, others);
+    const std::string q = TestSupport::Narrow(Thumbprint("qualified"));
+    EXPECT_LT(run.out.find(q), recipients);
+    EXPECT_GT(run.out.find(TestSupport::Narrow(Thumbprint("recipient_tp"))), recipients);
+    const size_t noQc = run.out.find(TestSupport::Narrow(Thumbprint("no_qc")), others);
+    ASSERT_NE(std::string::npos, noQc);
+    EXPECT_EQ(run.out.find("fails: qcStatements\r\n", noQc), run.out.find("fails:", noQc))
+        << run.out.substr(noQc, 200);
+}
+
+} // namespace
