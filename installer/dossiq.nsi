@@ -5,6 +5,9 @@
 ;
 ; Built by the CMake target "installer":
 ;   makensis -DVERSION=1.1.0 -DMANAGER_EXE=... -DSHELL_DLL=... -DMANUAL_PDF=... -DOUTFILE=...
+;            [-DSIGN_SCRIPT=...]
+; SIGN_SCRIPT signs the file given as its argument in place (Authenticode): the uninstaller
+; before it is packed, the installer when it is written.
 ; Command line of the result: /S silent, /AllUsers or /CurrentUser, /D=folder (last).
 
 Unicode true
@@ -14,6 +17,10 @@ SetCompressor /SOLID lzma
 
 !ifndef VERSION | MANAGER_EXE | SHELL_DLL | MANUAL_PDF | OUTFILE
     !error "VERSION, MANAGER_EXE, SHELL_DLL, MANUAL_PDF and OUTFILE must be defined"
+!endif
+!ifdef SIGN_SCRIPT
+    !uninstfinalize 'bash "${SIGN_SCRIPT}" "%1"' = 0
+    !finalize 'bash "${SIGN_SCRIPT}" "%1"' = 0
 !endif
 
 !define PRODUCT "Dossiq"
