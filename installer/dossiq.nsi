@@ -4,7 +4,8 @@
 ; registration, no administrator rights).
 ;
 ; Built by the CMake target "installer":
-;   makensis -DVERSION=1.1.0 -DMANAGER_EXE=... -DSHELL_DLL=... -DMANUAL_PDF=... -DOUTFILE=...
+;   makensis -DVERSION=1.1.0 -DMANAGER_EXE=... -DSHELL_DLL=... -DSHELL_RUN_EXE=...
+;            -DMANUAL_PDF=... -DOUTFILE=...
 ;            [-DSIGN_SCRIPT=...]
 ; SIGN_SCRIPT signs the file given as its argument in place (Authenticode): the uninstaller
 ; before it is packed, the installer when it is written.
@@ -15,8 +16,8 @@ Target amd64-unicode
 ManifestDPIAware true
 SetCompressor /SOLID lzma
 
-!ifndef VERSION | MANAGER_EXE | SHELL_DLL | MANUAL_PDF | OUTFILE
-    !error "VERSION, MANAGER_EXE, SHELL_DLL, MANUAL_PDF and OUTFILE must be defined"
+!ifndef VERSION | MANAGER_EXE | SHELL_DLL | SHELL_RUN_EXE | MANUAL_PDF | OUTFILE
+    !error "VERSION, MANAGER_EXE, SHELL_DLL, SHELL_RUN_EXE, MANUAL_PDF and OUTFILE must be defined"
 !endif
 !ifdef SIGN_SCRIPT
     !uninstfinalize 'bash "${SIGN_SCRIPT}" "%1"' = 0
@@ -73,8 +74,9 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright © ${PUBLISHER}"
 !insertmacro MULTIUSER_PAGE_INSTALLMODE
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_RUN "$INSTDIR\VantorManager.exe"
+!define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start Vantor Manager"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartManager
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\signer.pdf"
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Show the user manual"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
@@ -84,6 +86,18 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright © ${PUBLISHER}"
 !insertmacro MUI_UNPAGE_INSTFILES
 
 !insertmacro MUI_LANGUAGE "English"
+
+; The installer runs elevated; a manager started from it directly would too, and would then
+; refuse files dragged from the Explorer. The desktop's Explorer starts it with the user's
+; normal rights instead (shell_run.exe).
+Function StartManager
+    InitPluginsDir
+    File "/oname=$PLUGINSDIR\shell_run.exe" "${SHELL_RUN_EXE}"
+    ExecWait '"$PLUGINSDIR\shell_run.exe" "$INSTDIR\VantorManager.exe" "$INSTDIR"' $0
+    ${If} $0 != 0
+        MessageBox MB_OK|MB_ICONINFORMATION "Vantor Manager could not be started from the installer. Start it from the Start menu." /SD IDOK
+    ${EndIf}
+FunctionEnd
 
 Var InstallMode  ; AllUsers or CurrentUser, in the installer and the uninstaller alike
 

@@ -219,6 +219,33 @@ check_mode() { # check_mode AllUsers|CurrentUser
     fi
 }
 
+check_finish_page() {
+    # "Start Vantor Manager" on the finish page: the desktop's Explorer starts the manager,
+    # so it runs with the user's normal rights, not with the installer's elevation.
+    local answer rc dir="$programs_dir_all/Dossiq"
+    answer=$(win "$probe" finish "$(winepath -w "$installer")" /AllUsers VantorManager.exe)
+    rc=$?
+    echo "$answer" | sed 's/^/    /'
+    expect "finish page: the installer goes through its pages and starts the manager" test $rc -eq 0
+    expect "finish page: the desktop's Explorer starts the manager, not the installer" \
+        grep -qi '^parent=explorer\.exe' <<<"$answer"
+    if grep -q '^parent=explorer\.exe full' <<<"$answer"; then
+        skip "finish page: the manager's own elevation (Wine gives every process the full administrator token)"
+    else
+        local elevation
+        elevation=$(sed -n 's/^program=//p' <<<"$answer")
+        expect "finish page: the manager runs without the installer's elevation ($elevation)" \
+            test -n "$elevation" -a "$elevation" != full
+    fi
+    win "$dir/Uninstall.exe" /S
+    for _ in $(seq 1 120); do
+        [ ! -e "$dir" ] && break
+        sleep 1
+    done
+    expect "finish page: the installation is removed again" test ! -e "$dir"
+}
+
 check_mode AllUsers
 check_mode CurrentUser
+check_finish_page
 finish
