@@ -68,8 +68,9 @@ ComPtr<IShellDispatch2> DesktopShell() {
         FAILED(provider->QueryService(SID_STopLevelBrowser, IID_PPV_ARGS(browser.put()))) ||
         FAILED(browser->QueryActiveShellView(view.put())) || !view ||
         FAILED(view->GetItemObject(SVGIO_BACKGROUND, IID_PPV_ARGS(background.put()))) ||
-        FAILED(background.As(folderView)) || FAILED(folderView->get_Application(application.put())) ||
-        !application || FAILED(application.As(shell))) {
+        FAILED(background.As(folderView)) ||
+        FAILED(folderView->get_Application(application.put())) || !application ||
+        FAILED(application.As(shell))) {
         return {};
     }
     return shell;
@@ -77,9 +78,9 @@ ComPtr<IShellDispatch2> DesktopShell() {
 
 int Run(const wchar_t* program, const wchar_t* folder) {
     const ComPtr<IShellDispatch2> shell = DesktopShell();
-    if (!shell) return 1;
-    BSTR file = SysAllocString(program);
-    if (!file) return 1;
+    if (!shell)
+        return 1;
+    BstrVariant file(program);
     BstrVariant arguments(L"");
     BstrVariant directory(folder);
     BstrVariant operation(L"open");
@@ -88,18 +89,20 @@ int Run(const wchar_t* program, const wchar_t* folder) {
     show.vt = VT_I4;
     show.lVal = SW_SHOWNORMAL;
     HRESULT hr = E_OUTOFMEMORY;
-    if (arguments.valid() && directory.valid() && operation.valid()) {
-        hr = shell->ShellExecute(file, arguments.get(), directory.get(), operation.get(), show);
+    if (file.valid() && arguments.valid() && directory.valid() && operation.valid()) {
+        hr = shell->ShellExecute(file.get().bstrVal, arguments.get(), directory.get(),
+                                 operation.get(), show);
     }
-    SysFreeString(file);
     return SUCCEEDED(hr) ? 0 : 1;
 }
 
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 2 || argc > 3) return 2;
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    if (argc < 2 || argc > 3)
+        return 2;
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+        return 1;
     int result = 1;
     try {
         result = Run(argv[1], argc == 3 ? argv[2] : L"");

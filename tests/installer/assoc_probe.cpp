@@ -203,7 +203,8 @@ int Record(const wchar_t* record, const wchar_t* argument) {
 // "full" for an elevated token, "limited" for an administrator's filtered one, else "default".
 std::wstring Elevation(HANDLE process) {
     HANDLE raw = nullptr;
-    if (!OpenProcessToken(process, TOKEN_QUERY, &raw)) return L"unknown";
+    if (!OpenProcessToken(process, TOKEN_QUERY, &raw))
+        return L"unknown";
     MHFX::KernelHandle token(raw);
     TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
     DWORD size = 0;
@@ -219,17 +220,21 @@ std::wstring ImageName(DWORD processId) {
     MHFX::KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
     wchar_t image[MAX_PATH] = {};
     DWORD length = ARRAYSIZE(image);
-    if (!process || !QueryFullProcessImageNameW(process.get(), 0, image, &length)) return L"";
+    if (!process || !QueryFullProcessImageNameW(process.get(), 0, image, &length))
+        return L"";
     return image;
 }
 
 DWORD ParentOf(DWORD processId) {
-    MHFX::KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    // Fails with INVALID_HANDLE_VALUE, as CreateFileW does.
+    MHFX::FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof(entry);
-    if (snapshot.get() == INVALID_HANDLE_VALUE || !Process32FirstW(snapshot.get(), &entry)) return 0;
+    if (!snapshot || !Process32FirstW(snapshot.get(), &entry))
+        return 0;
     do {
-        if (entry.th32ProcessID == processId) return entry.th32ParentProcessID;
+        if (entry.th32ProcessID == processId)
+            return entry.th32ParentProcessID;
     } while (Process32NextW(snapshot.get(), &entry));
     return 0;
 }
@@ -244,7 +249,8 @@ BOOL CALLBACK FindImageWindow(HWND window, LPARAM parameter) {
     auto* search = reinterpret_cast<ImageSearch*>(parameter);
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    if (!IsWindowVisible(window) || GetWindow(window, GW_OWNER)) return TRUE;
+    if (!IsWindowVisible(window) || GetWindow(window, GW_OWNER))
+        return TRUE;
     const std::wstring image = ImageName(processId);
     if (image.empty() || lstrcmpiW(PathFindFileNameW(image.c_str()), search->image.c_str()) != 0) {
         return TRUE;
@@ -283,7 +289,8 @@ int Finish(const wchar_t* installer, const wchar_t* arguments, const wchar_t* im
     GetExitCodeProcess(process.get(), &exitCode);
     Print(L"pages=" + std::to_wstring(clicks) + L" exit=" + std::to_wstring(exitCode));
     if (exitCode != 0) {
-        if (exitCode == STILL_ACTIVE) TerminateProcess(process.get(), 3);
+        if (exitCode == STILL_ACTIVE)
+            TerminateProcess(process.get(), 3);
         Print(L"error=the installer did not end well");
         return 1;
     }
