@@ -34,6 +34,14 @@ other='{0D0C0A0B-0000-4000-8000-000000000001}'
 win reg add "$classes\\*\\shellex\\ContextMenuHandlers\\OtherTool" /ve /d "$other" /f >/dev/null
 win reg add "$classes\\Directory\\shellex\\ContextMenuHandlers\\OtherTool" /ve /d "$other" /f >/dev/null
 win reg add "$approved" /v "$other" /d "Other tool" /f >/dev/null
+# An installation by the setup program for all users: the package refuses to go over it.
+setup_key='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Dossiq'
+win reg add "$setup_key" /v InstallLocation /d "$windir" /f >/dev/null
+win msiexec /i "$msi_win" /qn
+rc=$?
+expect "the package refuses to install over the setup program's installation (exit code $rc)" \
+    test $rc -ne 0 -a ! -e "$dir/VantorManager.exe"
+win reg delete "$setup_key" /f >/dev/null
 snapshot before
 
 win msiexec /i "$msi_win" /qn
