@@ -35,6 +35,9 @@ SetCompressor /SOLID lzma
 !define SIGNED_ICON 211
 !define PROTECTED_ICON 212
 !define STARTMENU_FOLDER "Dossiq"
+; Registered by Windows Installer while the package dossiq-<version>.msi is installed (its
+; upgrade code {BA4F4577-0496-4EB0-9153-448B0B515AB8}, packed).
+!define MSI_UPGRADE_KEY "Software\Classes\Installer\UpgradeCodes\7754F4AB69400BE4193544B8B015A58B"
 
 Name "${PRODUCT}"
 Caption "${PRODUCT} ${VERSION} Setup"
@@ -189,6 +192,16 @@ FunctionEnd
 Section "Dossiq" SecMain
     SectionIn RO
     StrCpy $InstallMode $MultiUser.InstallMode
+    ; The MSI package installs into the same folder for all users.
+    ${If} $InstallMode == "AllUsers"
+        ClearErrors
+        EnumRegKey $0 HKLM "${MSI_UPGRADE_KEY}" 0
+        ${IfNot} ${Errors}
+            MessageBox MB_OK|MB_ICONSTOP "Dossiq is already installed for all users by its Windows Installer package. Remove it first (Apps & features), or install just for you." /SD IDOK
+            SetErrorLevel 3
+            Quit
+        ${EndIf}
+    ${EndIf}
     SetOutPath "$INSTDIR"
 
     ; Parent keys that this installation (with the shell extension's registration) is the

@@ -245,7 +245,19 @@ check_finish_page() {
     expect "finish page: the installation is removed again" test ! -e "$dir"
 }
 
+check_msi_present() {
+    # While the MSI package is installed, the setup program does not install for all users.
+    local key='HKEY_LOCAL_MACHINE\Software\Classes\Installer\UpgradeCodes\7754F4AB69400BE4193544B8B015A58B'
+    win reg add "$key" /v 7E8A36DD8D34A72419A27ED03A80BE76 /d "" /f >/dev/null
+    win "$installer" /S /AllUsers
+    local rc=$?
+    expect "with the MSI package installed, an all-users installation is refused (exit code $rc)" \
+        test $rc -eq 3 -a ! -e "$programs_dir_all/Dossiq"
+    win reg delete "$key" /f >/dev/null
+}
+
 check_mode AllUsers
 check_mode CurrentUser
+check_msi_present
 check_finish_page
 finish
