@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "document/container_writer.h"
-#include "document/document.h"
-#include "document/message_blob.h"
-#include "document/message_builder.h"
+#include "document/container/container_writer.h"
+#include "document/container/document.h"
+#include "document/container/message_blob.h"
+#include "document/container/message_builder.h"
 #include "foundation/handle.h"
 
 namespace {

@@ -1,11 +1,12 @@
 // The About box (dialog 100 in the preference language), modal, centred on its owner.
 #pragma once
 
-#include "manager/dialog.h"
+#include "ui/dialog.h"
+#include "ui/window.h"
 
 namespace Manager {
 
-class AboutDialog : public Dialog {
+class AboutDialog : public Ui::Dialog {
 public:
     // Runs the dialog; -1 when the template is missing.
     INT_PTR Show(HWND owner);
@@ -14,7 +15,6 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 };
 
-// Centres `window` on `parent` (the screen's work area when there is none).
-void CenterWindow(HWND window, HWND parent);
+using Ui::CenterWindow;
 
 } // namespace Manager

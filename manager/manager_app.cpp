@@ -5,8 +5,8 @@
 
 #include "config/localization.h"
 #include "config/preferences.h"
-#include "document/end_modal_message.h"
-#include "document/report_messages.h"
+#include "ui/end_modal_message.h"
+#include "document/report/report_messages.h"
 #include "foundation/handle.h"
 #include "foundation/resource_string.h"
 #include "foundation/threading/thread.h"

@@ -8,11 +8,11 @@
 #include "certificates/validation_result.h"
 #include "config/localization.h"
 #include "config/preferences.h"
-#include "document/document.h"
-#include "document/document_entries.h"
-#include "document/document_kind.h"
-#include "document/document_parse_thread.h"
-#include "document/report_messages.h"
+#include "document/container/document.h"
+#include "document/container/document_entries.h"
+#include "document/container/document_kind.h"
+#include "document/report/document_parse_thread.h"
+#include "document/report/report_messages.h"
 #include "foundation/environment.h"
 #include "foundation/exception.h"
 #include "foundation/handle.h"
@@ -22,6 +22,7 @@
 #include "foundation/win32_exception.h"
 #include "manager/about_dialog.h"
 #include "resources/manager/resource.h"
+#include "ui/drop_list.h"
 
 using MHFX::IO::Path;
 using MHFX::Security::Cryptography::X509::ValidationResult;
@@ -46,7 +47,8 @@ constexpr LanguageCommand kLanguages[] = {{ID_LANGUAGE_ENGLISH, LanguageEnglish}
                                           {ID_LANGUAGE_SERBIAN_LATIN, LanguageSerbianLatin},
                                           {ID_LANGUAGE_SERBIAN_CYRILLIC, LanguageSerbianCyrillic}};
 
-const DocumentKind kOpenableKinds[] = {DocumentKind::Signed, DocumentKind::Protected};
+const std::initializer_list<DocumentKind> kOpenableKinds = {DocumentKind::Signed,
+                                                            DocumentKind::Protected};
 
 std::wstring Caption() {
     return LoadLocalizedString(IDS_MANAGER_CAPTION);
@@ -514,13 +516,8 @@ void ManagerWindow::OnPicture() {
 }
 
 void ManagerWindow::OnDropFiles(HDROP drop) {
-    std::wstring path;
-    if (::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
-        const UINT length = ::DragQueryFileW(drop, 0, nullptr, 0);
-        path.resize(length + 1);
-        ::DragQueryFileW(drop, 0, path.data(), length + 1);
-        path.resize(length);
-    }
+    const std::vector<std::wstring> names = Ui::ReadDropList(drop);
+    const std::wstring path = names.size() == 1 ? names.front() : std::wstring();
     ::DragFinish(drop);
     if (path.empty()) {
         return;
@@ -543,17 +540,7 @@ void ManagerWindow::OnDropFiles(HDROP drop) {
 }
 
 void ManagerWindow::OnFileOpen() {
-    std::wstring filter;
-    for (DocumentKind kind : kOpenableKinds) {
-        const std::wstring extension = KindExtension(kind);
-        filter += MHFX::FormatString(LoadLocalizedString(IDS_FILTER_LABEL_FORMAT),
-                                     KindDisplayName(kind).c_str(), extension.c_str());
-        filter += L'\0';
-        filter +=
-            MHFX::FormatString(LoadLocalizedString(IDS_FILTER_PATTERN_FORMAT), extension.c_str());
-        filter += L'\0';
-    }
-    filter += L'\0';
+    std::wstring filter = FilterText(kOpenableKinds);
     filter.resize(std::min<size_t>(filter.size(), 1024));
 
     wchar_t file[260] = {};

@@ -20,7 +20,7 @@
 #include "manager/report_pane.h"
 #include "manager/splitter.h"
 #include "manager/toolbar.h"
-#include "manager/window.h"
+#include "ui/window.h"
 
 class Document;
 
@@ -32,7 +32,7 @@ constexpr wchar_t kManagerWindowClass[] = L"Dossiq.VantorManager";
 // surrounding white space and without every leading and trailing double quote.
 std::wstring DocumentPathFromCommandLine(const wchar_t* commandLine);
 
-class ManagerWindow : public Window, public MessageFilter, public IdleHandler {
+class ManagerWindow : public Ui::Window, public MessageFilter, public IdleHandler {
 public:
     // A document is made for `documentPath` unless it is empty.
     explicit ManagerWindow(const std::wstring& documentPath);

@@ -3,12 +3,12 @@
 // cannot be selected. Commands and notifications of the controls go to the parent.
 #pragma once
 
-#include "document/signature_report.h"
-#include "manager/dialog.h"
+#include "document/report/signature_report.h"
+#include "ui/dialog.h"
 
 namespace Manager {
 
-class ReportPane : public Dialog {
+class ReportPane : public Ui::Dialog {
 public:
     HWND Create(HWND parent);
     SignatureReport& Report() { return report_; }
@@ -17,9 +17,6 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:
-    static LRESULT CALLBACK MouseDeafProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                          UINT_PTR id, DWORD_PTR data);
-
     SignatureReport report_;
 };
 

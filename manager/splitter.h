@@ -3,11 +3,11 @@
 // forwards its children's commands and notifications to its parent.
 #pragma once
 
-#include "manager/window.h"
+#include "ui/window.h"
 
 namespace Manager {
 
-class Splitter : public Window {
+class Splitter : public Ui::Window {
 public:
     HWND Create(HWND parent, const RECT& rect);
 

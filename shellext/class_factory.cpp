@@ -1,5 +1,7 @@
 #include "shellext/class_factory.h"
 
+#include "shell/shell_module.h"
+
 IFACEMETHODIMP ClassFactory::QueryInterface(REFIID iid, void** result) {
     if (result == nullptr) {
         return E_POINTER;

@@ -6,7 +6,8 @@
 #include <windows.h>
 #include <unknwn.h>
 
-#include "shellext/shell_module.h"
+// Creates one object of a class and returns its interface `iid`.
+using CreateInstanceFunction = HRESULT (*)(REFIID iid, void** result);
 
 class ClassFactory : public IClassFactory {
 public:

@@ -3,18 +3,17 @@
 #include <shellapi.h>
 #include <strsafe.h>
 
-#include <memory>
-#include <new>
+#include <algorithm>
 
 #include "config/localization.h"
-#include "config/preferences.h"
+#include "document/creation/output_name.h"
 #include "foundation/handle.h"
 #include "foundation/io/path.h"
 #include "foundation/resource_string.h"
+#include "foundation/threading/thread.h"
 #include "resources/shellext/resource.h"
-#include "shellext/menu_bitmaps.h"
-
-#include "document/document_creation_thread.h"
+#include "shell/document_creation_thread.h"
+#include "shell/menu_bitmaps.h"
 
 namespace {
 
@@ -42,30 +41,6 @@ bool SystemDrawsBitmaps() {
     return ::GetVersionExW(&version) && version.dwMajorVersion >= 6;
 }
 
-// The medium of one GetData call, released whatever happens.
-class StorageMedium {
-public:
-    STGMEDIUM medium = {};
-    ~StorageMedium() {
-        if (medium.tymed != TYMED_NULL)
-            ::ReleaseStgMedium(&medium);
-    }
-};
-
-class GlobalMemoryLock {
-public:
-    explicit GlobalMemoryLock(HGLOBAL memory) : memory_(memory), data_(::GlobalLock(memory)) {}
-    ~GlobalMemoryLock() {
-        if (data_)
-            ::GlobalUnlock(memory_);
-    }
-    void* Data() const { return data_; }
-
-private:
-    HGLOBAL memory_;
-    void* data_;
-};
-
 // A running command keeps the module loaded: the Explorer may let the handler go at once.
 class MenuCreationThread : public DocumentCreationThread {
 public:
@@ -79,23 +54,13 @@ void StartCreation(const std::vector<std::wstring>& selection, const std::wstrin
                    CreateMode mode) {
     // The thread inherits the module's activation context, which its dialogs need.
     ActivationScope scope;
-    std::unique_ptr<MenuCreationThread> thread(
-        new MenuCreationThread(selection, rootFolder, std::wstring(), mode));
-    thread->Resume();
-    thread.release(); // it deletes itself
+    MHFX::StartWorker<MenuCreationThread>(selection, rootFolder, std::wstring(), mode);
 }
 
 } // namespace
 
 HRESULT ContextMenuHandler::CreateInstance(REFIID iid, void** result) {
-    *result = nullptr;
-    auto* handler = new (std::nothrow) ContextMenuHandler();
-    if (handler == nullptr) {
-        return E_OUTOFMEMORY;
-    }
-    const HRESULT hr = handler->QueryInterface(iid, result);
-    handler->Release();
-    return hr;
+    return Create<ContextMenuHandler>(iid, result);
 }
 
 void ContextMenuHandler::ModuleEnding() noexcept {
@@ -103,94 +68,32 @@ void ContextMenuHandler::ModuleEnding() noexcept {
 }
 
 IFACEMETHODIMP ContextMenuHandler::QueryInterface(REFIID iid, void** result) {
-    if (result == nullptr) {
-        return E_POINTER;
-    }
-    *result = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IShellExtInit) {
-        *result = static_cast<IShellExtInit*>(this);
-    } else if (iid == IID_IContextMenu) {
-        *result = static_cast<IContextMenu*>(this);
-    } else if (iid == IID_IContextMenu2) {
-        *result = static_cast<IContextMenu2*>(this);
-    } else if (iid == IID_IContextMenu3) {
-        *result = static_cast<IContextMenu3*>(this);
-    } else {
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
+    static const QITAB interfaces[] = {
+        QITABENT(ContextMenuHandler, IShellExtInit),
+        QITABENT(ContextMenuHandler, IContextMenu),
+        QITABENT(ContextMenuHandler, IContextMenu2),
+        QITABENT(ContextMenuHandler, IContextMenu3),
+        {nullptr, 0},
+    };
+    return ::QISearch(this, interfaces, iid, result);
 }
 
-IFACEMETHODIMP_(ULONG) ContextMenuHandler::AddRef() {
-    return ::InterlockedIncrement(&references_);
-}
-
-IFACEMETHODIMP_(ULONG) ContextMenuHandler::Release() {
-    const LONG count = ::InterlockedDecrement(&references_);
-    if (count == 0) {
-        delete this;
-    }
-    return count;
-}
-
-IFACEMETHODIMP ContextMenuHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
-    try {
-        return InitializeFrom(data);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_INVALIDARG;
-    }
-}
-
-HRESULT ContextMenuHandler::InitializeFrom(IDataObject* data) {
-    if (data == nullptr) {
-        return E_INVALIDARG;
-    }
-    if (!Preferences::Instance().Load()) {
-        return E_INVALIDARG;
-    }
-    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    StorageMedium medium;
-    if (FAILED(data->GetData(&format, &medium.medium))) {
-        return E_INVALIDARG;
-    }
-    GlobalMemoryLock lock(medium.medium.hGlobal);
-    if (lock.Data() == nullptr) {
-        return E_INVALIDARG;
-    }
-    const auto drop = static_cast<HDROP>(medium.medium.hGlobal);
-    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    std::vector<std::wstring> selection;
-    for (UINT i = 0; i < count; ++i) {
-        wchar_t path[MAX_PATH] = {};
-        // An empty list reads as one empty name on some systems; it names nothing.
-        if (::DragQueryFileW(drop, i, path, MAX_PATH) != 0 && path[0] != L'\0') {
-            selection.emplace_back(path);
+HRESULT ContextMenuHandler::OnSelection(std::vector<std::wstring> names) {
+    // The menu has always read names into a MAX_PATH buffer, which cuts longer ones.
+    for (std::wstring& name : names) {
+        if (name.size() >= MAX_PATH) {
+            name.resize(MAX_PATH - 1);
         }
     }
-    if (selection.empty()) {
+    // An empty list reads as one empty name on some systems; it names nothing.
+    names.erase(std::remove(names.begin(), names.end(), std::wstring()), names.end());
+    if (names.empty()) {
         return E_INVALIDARG;
     }
-    rootFolder_ = MHFX::IO::Path::GetDirectoryName(selection.front());
-    selection_ = std::move(selection);
+    rootFolder_ = MHFX::IO::Path::GetDirectoryName(names.front());
+    selection_ = std::move(names);
     useBitmaps_ = SystemDrawsBitmaps();
     return S_OK;
-}
-
-std::wstring ContextMenuHandler::BaseName(const std::vector<std::wstring>& selection,
-                                          const std::wstring& rootFolder) {
-    if (selection.size() == 1) {
-        const std::wstring name = MHFX::IO::Path::GetFileName(selection.front());
-        const std::size_t dot = name.find_last_of(L'.');
-        return dot == std::wstring::npos ? name : name.substr(0, dot);
-    }
-    std::wstring root = rootFolder;
-    while (!root.empty() && MHFX::IO::Path::IsDirectorySeparator(root.back())) {
-        root.pop_back();
-    }
-    return MHFX::IO::Path::GetFileName(root);
 }
 
 IFACEMETHODIMP ContextMenuHandler::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT,
@@ -198,13 +101,7 @@ IFACEMETHODIMP ContextMenuHandler::QueryContextMenu(HMENU menu, UINT index, UINT
     if (flags & CMF_DEFAULTONLY) {
         return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 0);
     }
-    try {
-        return BuildMenu(menu, index, firstId);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    return ComBoundary([&] { return BuildMenu(menu, index, firstId); });
 }
 
 HRESULT ContextMenuHandler::BuildMenu(HMENU menu, UINT index, UINT firstId) {
@@ -212,7 +109,7 @@ HRESULT ContextMenuHandler::BuildMenu(HMENU menu, UINT index, UINT firstId) {
     if (!popup) {
         return HRESULT_FROM_WIN32(::GetLastError());
     }
-    const std::wstring baseName = BaseName(selection_, rootFolder_);
+    const std::wstring baseName = OutputName::BaseName(selection_, rootFolder_);
     for (UINT position = 0; position < kItemCount; ++position) {
         const MenuItem& item = kItems[position];
         const std::wstring format = LoadLocalizedString(item.text);
@@ -274,7 +171,7 @@ IFACEMETHODIMP ContextMenuHandler::GetCommandString(UINT_PTR position, UINT type
     if (position != 0 && position != 1) {
         return E_INVALIDARG;
     }
-    try {
+    return ComBoundary([&] {
         if (type != GCS_HELPTEXTW && type != GCS_HELPTEXTA) {
             return S_OK;
         }
@@ -293,9 +190,7 @@ IFACEMETHODIMP ContextMenuHandler::GetCommandString(UINT_PTR position, UINT type
             ::StringCchCopyA(name, length, ansi.c_str());
         }
         return S_OK;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    });
 }
 
 IFACEMETHODIMP ContextMenuHandler::HandleMenuMsg(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -9,21 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "document/create_mode.h"
-#include "shellext/shell_module.h"
+#include "document/creation/create_mode.h"
+#include "shell/shell_extension.h"
 
-class ContextMenuHandler : public IShellExtInit, public IContextMenu3 {
+class ContextMenuHandler : public ShellExtension<IContextMenu3> {
 public:
     static HRESULT CreateInstance(REFIID iid, void** result);
     static void ModuleEnding() noexcept;
 
     // IUnknown
     IFACEMETHODIMP QueryInterface(REFIID iid, void** result) override;
-    IFACEMETHODIMP_(ULONG) AddRef() override;
-    IFACEMETHODIMP_(ULONG) Release() override;
-
-    // IShellExtInit
-    IFACEMETHODIMP Initialize(PCIDLIST_ABSOLUTE folder, IDataObject* data, HKEY key) override;
 
     // IContextMenu
     IFACEMETHODIMP QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT lastId,
@@ -37,20 +32,14 @@ public:
     IFACEMETHODIMP HandleMenuMsg2(UINT message, WPARAM wParam, LPARAM lParam,
                                   LRESULT* result) override;
 
-    // The name the quick commands give the output: the one item's name without its
-    // extension, or the root folder's name for several items (empty at a drive root).
-    static std::wstring BaseName(const std::vector<std::wstring>& selection,
-                                 const std::wstring& rootFolder);
-
 private:
+    friend class ComObject;
     ContextMenuHandler() = default;
-    virtual ~ContextMenuHandler() = default;
+    ~ContextMenuHandler() override = default;
 
-    HRESULT InitializeFrom(IDataObject* data);
+    HRESULT OnSelection(std::vector<std::wstring> names) override;
     HRESULT BuildMenu(HMENU menu, UINT index, UINT firstId);
 
-    ModuleLock moduleLock_;
-    volatile LONG references_ = 1;
     bool useBitmaps_ = false;
     std::wstring rootFolder_;
     std::vector<std::wstring> selection_;

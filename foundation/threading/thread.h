@@ -5,6 +5,10 @@
 // creator must not touch it after Resume.
 #pragma once
 
+#include <memory>
+#include <utility>
+
+#include "foundation/exception.h"
 #include "foundation/threading/event.h"
 #include "foundation/threading/handle_holder.h"
 #include "foundation/threading/sync_object.h"
@@ -52,5 +56,18 @@ private:
     Event go_{true, false};
     DWORD threadId_ = 0;
 };
+
+// Makes a worker that sets autoDelete_ and lets it run; from then on it is its own. False
+// when its thread cannot be made.
+template <typename Worker, typename... Arguments> bool StartWorker(Arguments&&... arguments) {
+    try {
+        std::unique_ptr<Worker> worker(new Worker(std::forward<Arguments>(arguments)...));
+        worker->Resume();
+        worker.release(); // it deletes itself
+        return true;
+    } catch (const Exception&) {
+        return false;
+    }
+}
 
 } // namespace MHFX

@@ -2,11 +2,14 @@
 
 #include "certificates/oid.h"
 #include "common/test_support.h"
-#include "dialog_user.h"
+#include "common/dialog_driver.h"
 #include "certificates/x509_certificate.h"
 #include "certificates/x509_exception.h"
 #include "foundation/win32_exception.h"
 #include "pki/test_pki.h"
+
+using TestSupport::CreateTestWindow;
+using TestSupport::DialogUser;
 
 using namespace MHFX::Security::Cryptography::X509;
 using MHFX::Win32Exception;

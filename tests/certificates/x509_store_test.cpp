@@ -9,10 +9,15 @@
 #include "certificates/store_name.h"
 #include "certificates/x509_exception.h"
 #include "certificates/x509_store.h"
-#include "dialog_user.h"
+#include "common/control_readers.h"
+#include "common/dialog_driver.h"
 #include "foundation/argument_exception.h"
 #include "foundation/win32_exception.h"
 #include "pki/test_pki.h"
+
+using TestSupport::CreateTestWindow;
+using TestSupport::DialogUser;
+using TestSupport::ListViewTexts;
 
 using namespace MHFX::Security::Cryptography::X509;
 using MHFX::ArgumentException;
@@ -303,21 +308,6 @@ HWND FindChildOfClass(HWND parent, const wchar_t* className) {
     return ::FindWindowExW(parent, nullptr, className, nullptr);
 }
 
-std::vector<std::wstring> ListTexts(HWND list) {
-    std::vector<std::wstring> texts;
-    const int count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        wchar_t text[256] = {};
-        LVITEMW item = {};
-        item.iSubItem = 0;
-        item.pszText = text;
-        item.cchTextMax = 256;
-        ::SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
-        texts.push_back(text);
-    }
-    return texts;
-}
-
 } // namespace
 
 TEST(Store, SelectCertificateAsksTheVirtualsAndReturnsTheChoice) {
@@ -335,7 +325,7 @@ TEST(Store, SelectCertificateAsksTheVirtualsAndReturnsTheChoice) {
         ::GetWindowTextW(dialog, text, 256);
         shownTitle = text;
         HWND list = FindChildOfClass(dialog, WC_LISTVIEWW);
-        listed = ListTexts(list);
+        listed = ListViewTexts(list);
         selectedIndex = static_cast<int>(::SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
         // Choose the address-book recipient, ask to see it, then take it.
         for (size_t i = 0; i < listed.size(); ++i) {

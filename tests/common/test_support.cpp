@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -105,8 +106,14 @@ HostResult RunHost(const std::string& command, DWORD timeoutMs) {
         result.output = "CreateProcess failed: " + std::to_string(::GetLastError());
         return result;
     }
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
+    // Wine starts a Unix program without a process or thread object: it returns a null
+    // process handle and leaves garbage in hThread. Closing that garbage closed whatever
+    // handle of this process happened to have its value (once the cached registry key
+    // behind HKEY_CLASSES_ROOT, so COM found no class from then on).
+    if (pi.hProcess != nullptr) {
+        ::CloseHandle(pi.hThread);
+        ::CloseHandle(pi.hProcess);
+    }
     const std::wstring rcFile = dir + L"\\rc";
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     DWORD pause = 2;
@@ -161,6 +168,8 @@ std::wstring BuildDir() { return WindowsPath(DOSSIQ_BINARY_DIR); }
 
 int main(int argc, char** argv) {
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    // Every line reaches the log as it is written, also when the run is killed.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
     TestSupport::RemoveTree(TestSupport::ScratchRoot());

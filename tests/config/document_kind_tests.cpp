@@ -6,23 +6,17 @@
 #include <cstdint>
 #include <string>
 
+#include "common/language_scope.h"
 #include "config/localization.h"
 #include "config/preferences.h"
-#include "document/create_mode.h"
-#include "document/document_kind.h"
+#include "document/creation/create_mode.h"
+#include "document/container/document_kind.h"
 
 namespace {
 
-class EnglishScope {
+class EnglishScope : public TestSupport::LanguageScope {
 public:
-    explicit EnglishScope(WORD language = LanguageEnglish)
-        : saved_(Preferences::Instance().Language()) {
-        Preferences::Instance().SetLanguage(language);
-    }
-    ~EnglishScope() { Preferences::Instance().SetLanguage(saved_); }
-
-private:
-    WORD saved_;
+    explicit EnglishScope(WORD language = LanguageEnglish) : LanguageScope(language) {}
 };
 
 TEST(CreateMode, EveryModeMapsToItsKindAndNames) {

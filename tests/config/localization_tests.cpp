@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/language_scope.h"
 #include "common/test_support.h"
 #include "config/localization.h"
 #include "config/preferences.h"
@@ -22,16 +23,6 @@
 namespace {
 
 const WORD kLanguages[] = {LanguageEnglish, LanguageSerbianLatin, LanguageSerbianCyrillic};
-
-// Restores the process-wide language after a test changed it.
-class LanguageScope {
-public:
-    LanguageScope() : saved_(Preferences::Instance().Language()) {}
-    ~LanguageScope() { Preferences::Instance().SetLanguage(saved_); }
-
-private:
-    WORD saved_;
-};
 
 // The resource modules under test: this program (linked with the test resources) and the
 // two deliverables' resources, compiled on their own next to the test.
@@ -209,11 +200,10 @@ TEST(Localization, StringsComeInThePreferenceLanguageOrNeutral) {
     }
 
     // The one-argument form follows the process-wide preference.
-    LanguageScope restore;
-    Preferences::Instance().SetLanguage(LanguageSerbianLatin);
+    TestSupport::LanguageScope language(LanguageSerbianLatin);
     EXPECT_EQ(L"Zaštićeni dokument", LoadLocalizedString(IDS_KIND_PROTECTED));
     EXPECT_EQ(L"pnx", LoadLocalizedString(IDS_EXT_PROTECTED));
-    Preferences::Instance().SetLanguage(LanguageEnglish);
+    language.Set(LanguageEnglish);
     EXPECT_EQ(L"Protected Document", LoadLocalizedString(IDS_KIND_PROTECTED));
 }
 

@@ -5,32 +5,24 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <memory>
 #include <string>
 
 #include "common/test_support.h"
+#include "common/user_state.h"
 #include "config/preferences.h"
-#include "foundation/handle.h"
 
 namespace {
 
 using TestSupport::ReadFileBytes;
 using TestSupport::WriteFileBytes;
 
-const wchar_t kShellFolders[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-
 // Points CSIDL_APPDATA at a fresh scratch folder and puts the old value back afterwards.
 class PreferencesTest : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolders, 0,
-                                                 KEY_QUERY_VALUE | KEY_SET_VALUE, key_.put()));
-        DWORD size = sizeof(old_);
-        hadOld_ = ::RegQueryValueExW(key_.get(), L"AppData", nullptr, &oldType_,
-                                     reinterpret_cast<BYTE*>(old_), &size) == ERROR_SUCCESS;
-        oldSize_ = size;
         appData_ = TestSupport::MakeTempDir(L"appdata");
-        SetAppData(appData_);
+        redirect_ = std::make_unique<TestSupport::AppDataRedirect>(appData_);
         wchar_t resolved[MAX_PATH] = {};
         ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, resolved, CSIDL_APPDATA, FALSE));
         ASSERT_EQ(appData_, resolved);
@@ -38,20 +30,11 @@ protected:
         file_ = folder_ + L"\\Config.xml";
     }
 
-    void TearDown() override {
-        if (hadOld_) {
-            ::RegSetValueExW(key_.get(), L"AppData", 0, oldType_, reinterpret_cast<BYTE*>(old_),
-                             oldSize_);
-        } else {
-            ::RegDeleteValueW(key_.get(), L"AppData");
-        }
-    }
+    void TearDown() override { redirect_.reset(); }
 
     void SetAppData(const std::wstring& folder) {
-        ASSERT_EQ(ERROR_SUCCESS,
-                  ::RegSetValueExW(key_.get(), L"AppData", 0, REG_SZ,
-                                   reinterpret_cast<const BYTE*>(folder.c_str()),
-                                   static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t))));
+        redirect_->Set(folder);
+        ASSERT_EQ(folder, TestSupport::AppDataRedirect::Current());
     }
 
     void WriteConfig(const std::string& text) {
@@ -76,11 +59,7 @@ protected:
 
     static std::string DefaultURL() { return TestSupport::Narrow(Preferences::DefaultURL); }
 
-    MHFX::RegKeyHandle key_;
-    wchar_t old_[1024] = {};
-    DWORD oldType_ = REG_EXPAND_SZ;
-    DWORD oldSize_ = 0;
-    bool hadOld_ = false;
+    std::unique_ptr<TestSupport::AppDataRedirect> redirect_;
     std::wstring appData_;
     std::wstring folder_;
     std::wstring file_;

@@ -8,7 +8,7 @@
 #include "certificates/x509_store.h"
 #include "common/test_support.h"
 #include "creation/creation_test_util.h"
-#include "document/certificate_selection.h"
+#include "shell/certificate_selection.h"
 #include "foundation/handle.h"
 #include "pki/test_pki.h"
 

@@ -8,7 +8,7 @@
 
 #include "common/test_support.h"
 #include "creation/creation_test_util.h"
-#include "document/document_creation_thread.h"
+#include "shell/document_creation_thread.h"
 #include "foundation/handle.h"
 #include "foundation/resource_string.h"
 #include "foundation/win32_exception.h"

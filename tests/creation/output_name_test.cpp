@@ -7,7 +7,7 @@
 
 #include "common/test_support.h"
 #include "creation/creation_test_util.h"
-#include "document/output_name.h"
+#include "document/creation/output_name.h"
 
 using namespace CreationTest;
 

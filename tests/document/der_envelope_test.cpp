@@ -1,9 +1,9 @@
 // The DER reader and writer, and the envelope opened from hostile bytes.
 #include <gtest/gtest.h>
 
-#include "document/der.h"
+#include "document/container/der.h"
 #include "document/document_test_util.h"
-#include "document/envelope.h"
+#include "document/container/envelope.h"
 
 using namespace DocTest;
 

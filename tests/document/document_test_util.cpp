@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "document/message_builder.h"
+#include "document/container/message_builder.h"
 #include "zip/zip_archive.h"
 #include "zip/zip_mem_file.h"
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "common/test_support.h"
-#include "document/document.h"
-#include "document/document_kind.h"
-#include "document/message_blob.h"
+#include "document/container/document.h"
+#include "document/container/document_kind.h"
+#include "document/container/message_blob.h"
 #include "pki/test_pki.h"
 
 namespace DocTest {

@@ -2,9 +2,9 @@
 // container that fails.
 #include <gtest/gtest.h>
 
-#include "document/archive_builder.h"
-#include "document/container_writer.h"
-#include "document/document.h"
+#include "document/creation/archive_builder.h"
+#include "document/container/container_writer.h"
+#include "document/container/document.h"
 #include "document/document_test_util.h"
 #include "foundation/win32_exception.h"
 

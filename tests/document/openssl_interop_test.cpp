@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "document/archive_builder.h"
-#include "document/container_writer.h"
-#include "document/document.h"
+#include "document/creation/archive_builder.h"
+#include "document/container/container_writer.h"
+#include "document/container/document.h"
 #include "document/document_test_util.h"
 
 using namespace DocTest;

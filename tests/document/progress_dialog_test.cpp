@@ -6,9 +6,9 @@
 #include <commctrl.h>
 
 #include "config/localization.h"
-#include "document/archive_progress_dialog.h"
-#include "document/busy_dialog.h"
-#include "document/end_modal_message.h"
+#include "document/dialogs/archive_progress_dialog.h"
+#include "document/dialogs/busy_dialog.h"
+#include "ui/end_modal_message.h"
 #include "resources/common/localized_ids.h"
 
 namespace {

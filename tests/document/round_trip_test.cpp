@@ -1,9 +1,9 @@
 // Containers of each kind written and opened again: the same files come out.
 #include <gtest/gtest.h>
 
-#include "document/archive_builder.h"
-#include "document/container_writer.h"
-#include "document/document.h"
+#include "document/creation/archive_builder.h"
+#include "document/container/container_writer.h"
+#include "document/container/document.h"
 #include "document/document_test_util.h"
 #include "zip/zip_mem_file.h"
 

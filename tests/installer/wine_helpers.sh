@@ -1,6 +1,7 @@
 # Sourced by the installer tests: counting checks, and a Wine prefix of the test's own with
 # helpers to run programs, read the registry and compare registry exports.
-#   source wine_helpers.sh WORK_DIR   (the prefix is WORK_DIR/prefix, made anew)
+#   source wine_helpers.sh, then start_prefix WORK_DIR (run by hand, the prefix is
+#   WORK_DIR/prefix, made anew; under scripts/wine-run, the one it prepared)
 passed=0
 failed=0
 skipped=0
@@ -29,14 +30,18 @@ finish() {
 
 start_prefix() { # start_prefix WORK_DIR
     work=$1
-    export WINEPREFIX=$work/prefix
     export WINEARCH=win64
     export WINEDEBUG=-all
     # No Mono or Gecko prompts, and no Linux menu entries or MIME types for the shortcuts.
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     rm -rf "$work"
     mkdir -p "$work"
-    wineboot -i >/dev/null 2>&1 </dev/null
+    # Under scripts/wine-run the prefix is a fresh copy of the build's template; run by
+    # hand, the test boots one of its own.
+    if [ -z "${DOSSIQ_RUN_TAG:-}" ]; then
+        export WINEPREFIX=$work/prefix
+        wineboot -i >/dev/null 2>&1 </dev/null
+    fi
     wineserver -p
     trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 }

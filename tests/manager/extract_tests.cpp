@@ -8,8 +8,8 @@
 
 #include "common/test_support.h"
 #include "config/localization.h"
-#include "document/document.h"
-#include "document/document_entries.h"
+#include "document/container/document.h"
+#include "document/container/document_entries.h"
 #include "foundation/resource_string.h"
 #include "manager/manager_test_support.h"
 #include "resources/manager/resource.h"

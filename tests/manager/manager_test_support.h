@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "common/control_readers.h"
+#include "common/dialog_driver.h"
+#include "common/screenshot.h"
+#include "common/window_pump.h"
 #include "manager/manager_window.h"
 #include "manager/message_loop.h"
 
@@ -22,16 +26,11 @@ std::string MakeArchive(const std::vector<std::string>& entries);
 void WriteSignedContainer(const std::wstring& path, const std::string& archive,
                           const std::string& signer);
 
-// Wine keeps every revocation check it did over the network as "not revoked" until the
-// list's next update: forgotten here before a revoked signer is checked again.
-void ForgetCachedRevocations();
 
-struct ReportLineRead {
-    std::wstring text;
-    COLORREF colour = 0;
-    bool bold = false;
-};
-std::vector<ReportLineRead> ReadReport(HWND richEdit);
+using ReportLineRead = TestSupport::StyledLine;
+inline std::vector<ReportLineRead> ReadReport(HWND richEdit) {
+    return TestSupport::StyledLines(richEdit);
+}
 std::wstring LineText(UINT id); // the string in the preference language
 
 struct ListRow {
@@ -39,7 +38,9 @@ struct ListRow {
     int image = -1;
 };
 std::vector<ListRow> ReadList(HWND list);
-void SelectRow(HWND list, int index); // -1 deselects all
+inline void SelectRow(HWND list, int index) { // -1 deselects all
+    TestSupport::SelectListViewRow(list, index);
+}
 
 // Handles queued messages (each seen by `observer` first, if given) and runs the idle
 // handlers, for `milliseconds`.
@@ -50,29 +51,10 @@ int LastQuitCode();
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 60000,
                const std::function<void(const MSG&)>& observer = {});
 
-// A window of this process (another thread) with this title and dialog class, answered by
-// `answer` on the watcher thread; every one seen is recorded.
-struct SeenDialog {
-    std::wstring title;
-    std::wstring text; // the static text of a message box
-};
-class DialogWatcher {
-public:
-    using Answer = std::function<void(HWND dialog)>;
-    // `titles`: the titles to answer ("*" for any); `answer` defaults to pressing OK.
-    DialogWatcher(std::vector<std::wstring> titles, Answer answer = {});
-    ~DialogWatcher();
-    std::vector<SeenDialog> Seen() const;
+using TestSupport::DialogWatcher;
+using TestSupport::SeenDialog;
 
-    struct State;
-
-private:
-    std::shared_ptr<State> state_;
-    HANDLE thread_ = nullptr;
-};
-
-// The window's picture saved as tests/manager/screenshots/NAME.png in the build folder.
-void SaveScreenshot(HWND window, const std::wstring& name);
+using TestSupport::SaveScreenshot;
 
 // A ManagerWindow shown on the screen with its own message loop object.
 struct ShownWindow {

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "common/language_scope.h"
 #include "common/test_support.h"
 #include "config/localization.h"
 #include "config/preferences.h"
@@ -152,9 +153,8 @@ TEST(Program, PreferencesThatCannotBeLoadedAreNamedInOneMessage) {
 TEST(Program, LanguageChangeRestartsWithTheSameContainer) {
     Preferences& preferences = Preferences::Instance();
     ASSERT_TRUE(preferences.Load());
-    const WORD original = preferences.Language();
-    preferences.SetLanguage(LanguageEnglish);
-    ASSERT_TRUE(preferences.Write());
+    TestSupport::LanguageScope language(LanguageEnglish, true);
+    ASSERT_FALSE(preferences.IsModified());
 
     const std::wstring folder = TestSupport::MakeTempDir(L"lang") + L"\\with blanks";
     ::CreateDirectoryW(folder.c_str(), nullptr);
@@ -199,8 +199,6 @@ TEST(Program, LanguageChangeRestartsWithTheSameContainer) {
     }
 
     ASSERT_TRUE(preferences.Load());
-    preferences.SetLanguage(original);
-    preferences.Write();
 }
 
 } // namespace

@@ -8,8 +8,8 @@
 #include <map>
 
 #include "common/test_support.h"
-#include "document/document.h"
-#include "document/report_messages.h"
+#include "document/container/document.h"
+#include "document/report/report_messages.h"
 #include "manager/manager_test_support.h"
 #include "pki/test_pki.h"
 #include "resources/manager/resource.h"
@@ -104,7 +104,7 @@ TEST_F(ReportTest, EachValidationOutcome) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.signer);
         const std::wstring path = Container(c.signer);
-        ForgetCachedRevocations();
+        TestPki::Pki::ForgetRevocationStatus();
         ShownWindow shown(path);
         std::vector<WPARAM> results;
         ASSERT_TRUE(PumpUntil([&] { return !results.empty(); }, 90000,

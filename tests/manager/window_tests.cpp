@@ -11,11 +11,12 @@
 #include <atomic>
 #include <map>
 
+#include "common/drop_list.h"
 #include "common/test_support.h"
 #include "config/localization.h"
 #include "config/preferences.h"
-#include "document/document.h"
-#include "document/report_messages.h"
+#include "document/container/document.h"
+#include "document/report/report_messages.h"
 #include "manager/manager_test_support.h"
 #include "manager/toolbar.h"
 #include "resources/manager/resource.h"
@@ -332,41 +333,23 @@ TEST_F(WindowTest, CommandLinePathWithSpacesOpens) {
     EXPECT_EQ(2u, ReadList(shown.window.ListView()).size());
 }
 
-HGLOBAL MakeDrop(const std::vector<std::wstring>& paths) {
-    std::wstring list;
-    for (const auto& path : paths) {
-        list += path;
-        list += L'\0';
-    }
-    list += L'\0';
-    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
-                                   sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
-    auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    memcpy(reinterpret_cast<BYTE*>(drop) + sizeof(DROPFILES), list.data(),
-           list.size() * sizeof(wchar_t));
-    ::GlobalUnlock(memory);
-    return memory;
-}
-
 TEST_F(WindowTest, DroppingOneContainerOpensIt) {
     ShownWindow shown;
     const HWND window = shown.Handle();
     const std::wstring upper = *folder_ + L"\\UPPER.SNX";
     ::CopyFileW(first_->c_str(), upper.c_str(), FALSE);
 
-    ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({*first_, *second_})),
+    ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(TestSupport::DropFilesGlobal({*first_, *second_})),
                    0);
-    ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({upper})), 0);
+    ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(TestSupport::DropFilesGlobal({upper})), 0);
     const std::wstring text = *folder_ + L"\\notes.txt";
     TestSupport::WriteFileBytes(text, "text");
-    ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({text})), 0);
+    ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(TestSupport::DropFilesGlobal({text})), 0);
     Pump(200);
     EXPECT_EQ(nullptr, shown.window.CurrentDocument());
     EXPECT_EQ(L"Vantor Manager", Title(window));
 
-    ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({*second_})), 0);
+    ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(TestSupport::DropFilesGlobal({*second_})), 0);
     ASSERT_NE(nullptr, shown.window.CurrentDocument());
     EXPECT_EQ(*second_, shown.window.CurrentDocument()->Path());
     EXPECT_EQ(*folder_, shown.window.DocumentFolder());

@@ -66,17 +66,19 @@ ca_config() { # CA
     touch "work/$ca/index.txt"
     openssl rand -hex 8 | sed 's/^./4/' >"work/$ca/serial"
     echo 1000 >"work/$ca/crlnumber"
+    # Relative to the kit's folder (the current one): openssl ca refuses database file
+    # names over 255 characters, which a prefix in a deep build folder reaches.
     cat >"work/$ca/ca.cnf" <<EOF
 [ ca ]
 default_ca = this_ca
 [ this_ca ]
-dir = $DIR/work/$ca
+dir = work/$ca
 database = \$dir/index.txt
 new_certs_dir = \$dir/newcerts
 serial = \$dir/serial
 crlnumber = \$dir/crlnumber
-certificate = $DIR/$ca.cert.pem
-private_key = $DIR/$ca.key.pem
+certificate = $ca.cert.pem
+private_key = $ca.key.pem
 default_md = sha256
 default_crl_days = 30
 policy = any_name

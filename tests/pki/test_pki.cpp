@@ -169,7 +169,7 @@ void Pki::Create() {
     auto made = TestSupport::RunHost("bash " + ShellQuote(Script("make_pki.sh")) + " " +
                                          ShellQuote(unixDir_) + " " + ShellQuote(baseUrl_) + " " +
                                          ShellQuote(deadUrl_) + " " + ShellQuote(run_),
-                                     300000);
+                                     120000);
     if (made.exitCode != 0) {
         throw std::runtime_error("test PKI: make_pki.sh failed: " + made.output);
     }

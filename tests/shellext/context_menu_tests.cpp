@@ -5,8 +5,8 @@
 #include <shlobj.h>
 
 #include "common/test_support.h"
-#include "creation/creation_test_util.h"
 #include "foundation/handle.h"
+#include "pki/store_scenario.h"
 #include "pki/test_pki.h"
 #include "shell_test_support.h"
 
@@ -250,7 +250,7 @@ CMINVOKECOMMANDINFO Invocation(LPCSTR verb) {
 }
 
 TEST_F(ContextMenu, TheQuickSignCommandWritesAContainerOpenSslVerifies) {
-    CreationTest::StoreScenario stores({"qualified"}, {}, {});
+    TestPki::StoreScenario stores({"qualified"}, {}, {});
     const std::string content = "budget figures\n";
     const std::wstring file = dir_ + L"\\budget.xlsx";
     TestSupport::WriteFileBytes(file, content);

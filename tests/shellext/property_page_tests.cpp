@@ -8,6 +8,10 @@
 #include <richedit.h>
 #include <shlobj.h>
 
+#include <cstdio>
+#include <stdexcept>
+
+#include "common/control_readers.h"
 #include "common/test_support.h"
 #include "foundation/handle.h"
 #include "pki/test_pki.h"
@@ -21,44 +25,10 @@ constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 
-struct Line {
-    std::wstring text;
-    COLORREF colour;
-    bool bold;
-    bool operator==(const Line& other) const {
-        return text == other.text && colour == other.colour && bold == other.bold;
-    }
-};
+using Line = TestSupport::StyledLine;
 
-std::ostream& operator<<(std::ostream& out, const Line& line) {
-    return out << TestSupport::Narrow(line.text) << " [" << std::hex << line.colour << std::dec
-               << (line.bold ? ", bold]" : "]");
-}
-
-// Every line of a rich-edit box with the format of its first character.
 std::vector<Line> Lines(HWND box) {
-    std::vector<Line> lines;
-    const int count = static_cast<int>(::SendMessageW(box, EM_GETLINECOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        const LRESULT start = ::SendMessageW(box, EM_LINEINDEX, i, 0);
-        wchar_t text[512] = {};
-        *reinterpret_cast<WORD*>(text) = 510;
-        const LRESULT length = ::SendMessageW(box, EM_GETLINE, i, reinterpret_cast<LPARAM>(text));
-        std::wstring line(text, length);
-        while (!line.empty() && (line.back() == L'\r' || line.back() == L'\n'))
-            line.pop_back();
-        if (i == count - 1 && line.empty())
-            break; // after the last line break
-        CHARRANGE range = {static_cast<LONG>(start), static_cast<LONG>(start + 1)};
-        ::SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
-        CHARFORMAT2W format = {};
-        format.cbSize = sizeof(format);
-        ::SendMessageW(box, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
-        lines.push_back({line, format.crTextColor, (format.dwEffects & CFE_BOLD) != 0});
-    }
-    CHARRANGE none = {0, 0};
-    ::SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&none));
-    return lines;
+    return TestSupport::StyledLines(box);
 }
 
 std::string IconBits(HICON icon) {
@@ -115,14 +85,21 @@ BOOL CALLBACK RefusePage(HPROPSHEETPAGE, LPARAM) {
 // A property sheet with the page the handler hands over, as the Explorer shows it.
 class Sheet {
 public:
+    // A handler or sheet that does not come up stops the test at once (gtest reports the
+    // exception), rather than every wait below running into its timeout.
     explicit Sheet(const std::wstring& path) {
-        EXPECT_EQ(S_OK, Create(kPropertySheetClass, handler_));
+        Require(Create(kPropertySheetClass, handler_), "the handler's class object");
         MHFX::ComPtr<IShellExtInit> init;
-        EXPECT_EQ(S_OK, handler_.As(init));
-        EXPECT_EQ(S_OK, init->Initialize(nullptr, DropObject({path}).get(), nullptr));
+        Require(handler_.As(init), "IShellExtInit");
+        Require(init->Initialize(nullptr, DropObject({path}).get(), nullptr),
+                "IShellExtInit::Initialize");
         std::vector<HPROPSHEETPAGE> pages;
-        EXPECT_EQ(S_OK, handler_->AddPages(&CollectPage, reinterpret_cast<LPARAM>(&pages)));
-        EXPECT_EQ(1u, pages.size());
+        Require(handler_->AddPages(&CollectPage, reinterpret_cast<LPARAM>(&pages)),
+                "IShellPropSheetExt::AddPages");
+        if (pages.size() != 1u) {
+            throw std::runtime_error("AddPages handed over " + std::to_string(pages.size()) +
+                                     " pages");
+        }
         PROPSHEETHEADERW header = {};
         header.dwSize = sizeof(header);
         header.dwFlags = PSH_MODELESS | PSH_NOAPPLYNOW;
@@ -130,9 +107,15 @@ public:
         header.nPages = static_cast<UINT>(pages.size());
         header.phpage = pages.data();
         window_ = reinterpret_cast<HWND>(::PropertySheetW(&header));
-        EXPECT_NE(nullptr, window_);
+        if (window_ == nullptr) {
+            throw std::runtime_error("PropertySheetW showed no sheet");
+        }
         ::SetWindowPos(window_, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
         page_ = PropSheet_GetCurrentPageHwnd(window_);
+        if (page_ == nullptr) {
+            Close();
+            throw std::runtime_error("the sheet shows no page");
+        }
         // The shell lets the extension go once the pages are added.
         handler_.reset();
     }
@@ -164,6 +147,15 @@ public:
     }
 
 private:
+    static void Require(HRESULT hr, const char* what) {
+        if (hr != S_OK) {
+            char text[160];
+            std::snprintf(text, sizeof(text), "%s returned 0x%08lX", what,
+                          static_cast<unsigned long>(hr));
+            throw std::runtime_error(text);
+        }
+    }
+
     MHFX::ComPtr<IShellPropSheetExt> handler_;
     HWND window_ = nullptr;
     HWND page_ = nullptr;

@@ -216,6 +216,10 @@ TEST(Registration, OnlyTheWholeWordUserSwitchesToPerUser) {
     const auto install = reinterpret_cast<Install>(ShellTest::Export("DllInstall"));
     ASSERT_NE(nullptr, install);
     const LCID locale = MAKELCID(MAKELANGID(LANG_SERBIAN, 0x07), SORT_DEFAULT);
+    // The thread's own locale comes back even when a check below stops the test.
+    struct LocaleScope {
+        ~LocaleScope() { ::SetThreadLocale(LOCALE_USER_DEFAULT); }
+    } localeScope;
     ASSERT_TRUE(::SetThreadLocale(locale));
     // "user " and "users" are not "user": registration stays machine-wide.
     for (const wchar_t* text : {L"user ", L"users", L""}) {
@@ -227,7 +231,6 @@ TEST(Registration, OnlyTheWholeWordUserSwitchesToPerUser) {
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kMenuKey));
     }
     EXPECT_EQ(locale, ::GetThreadLocale()) << "the thread's locale is put back";
-    ::SetThreadLocale(LOCALE_USER_DEFAULT);
 }
 
 } // namespace

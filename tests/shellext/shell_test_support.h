@@ -1,6 +1,6 @@
 // Helpers of the shell extension's tests: the real dossiqshell.dll loaded as the Explorer
-// loads it, a data object holding a file-drop list, the preferences folder pointed at a
-// scratch folder for the whole program, message pumping and screenshots.
+// loads it, a data object holding a file-drop list, and the preferences folder pointed at a
+// scratch folder for the whole program.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "common/drop_list.h"
+#include "common/screenshot.h"
+#include "common/window_pump.h"
 #include "foundation/com_ptr.h"
 
 namespace ShellTest {
@@ -33,21 +36,21 @@ template <typename T> HRESULT Create(REFCLSID clsid, MHFX::ComPtr<T>& object) {
     return hr;
 }
 
-// A data object offering exactly one format, CF_HDROP in global memory, listing `paths`.
-MHFX::ComPtr<IDataObject> DropObject(const std::vector<std::wstring>& paths);
-// A data object that offers nothing.
-MHFX::ComPtr<IDataObject> EmptyObject();
+inline MHFX::ComPtr<IDataObject> DropObject(const std::vector<std::wstring>& paths) {
+    return TestSupport::DropDataObject(paths);
+}
+inline MHFX::ComPtr<IDataObject> EmptyObject() {
+    return TestSupport::EmptyDataObject();
+}
 
 // The scratch application-data folder in force while the tests run, and the preferences
 // file in it (written with the given language).
 std::wstring AppData();
 void WritePreferences(WORD language);
 
-void Pump(DWORD milliseconds);
-// Pumps messages until `done` holds or `timeoutMs` passed; the final value of `done`.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+using TestSupport::Pump;
+using TestSupport::PumpUntil;
 
-// Saves what the window shows as screenshots\<name>.png in the test's build folder.
-void SaveScreenshot(HWND window, const std::wstring& name);
+using TestSupport::SaveScreenshot;
 
 } // namespace ShellTest

@@ -27,12 +27,26 @@ bool MenuHolds(HMENU menu, const std::wstring& text, int depth = 0) {
     return false;
 }
 
+// The server registered for the length of a test, and unregistered even when it fails.
+struct Registration {
+    using Function = HRESULT(WINAPI*)();
+    Registration() : done(Call("DllRegisterServer") == S_OK) {}
+    ~Registration() {
+        if (done) {
+            EXPECT_EQ(S_OK, Call("DllUnregisterServer"));
+        }
+    }
+    static HRESULT Call(const char* name) {
+        const auto function = reinterpret_cast<Function>(Export(name));
+        return function ? function() : E_FAIL;
+    }
+    const bool done;
+};
+
 TEST(WineShell, OffersTheRegisteredContextMenu) {
     WritePreferences(1033);
-    using Function = HRESULT(WINAPI*)();
-    const auto registerServer = reinterpret_cast<Function>(Export("DllRegisterServer"));
-    const auto unregisterServer = reinterpret_cast<Function>(Export("DllUnregisterServer"));
-    ASSERT_EQ(S_OK, registerServer());
+    Registration registration;
+    ASSERT_TRUE(registration.done);
     const std::wstring file = TestSupport::MakeTempDir(L"shell") + L"\\budget.xlsx";
     TestSupport::WriteFileBytes(file, "figures");
 
@@ -54,7 +68,6 @@ TEST(WineShell, OffersTheRegisteredContextMenu) {
         }
     }
     ::CoTaskMemFree(item);
-    EXPECT_EQ(S_OK, unregisterServer());
     if (!offered) {
         GTEST_SKIP() << "the shell's context menu for a file does not load registered "
                         "context-menu handlers (Wine)";

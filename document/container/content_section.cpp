@@ -1,0 +1,26 @@
+#include "document/container/content_section.h"
+
+#include "foundation/win32_exception.h"
+
+void ContentSection::Create(DWORD capacity) {
+    Reset();
+    if (capacity == 0) {
+        // A section cannot be empty; the platform would say the same.
+        throw MHFX::Win32Exception(ERROR_INVALID_PARAMETER);
+    }
+    MHFX::FileMappingHandle mapping(
+        ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, capacity, nullptr));
+    MHFX::ThrowLastErrorIf(!mapping);
+    MHFX::MappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, capacity));
+    MHFX::ThrowLastErrorIf(!view);
+    mapping_ = std::move(mapping);
+    view_ = std::move(view);
+    capacity_ = capacity;
+    length_ = 0;
+}
+
+void ContentSection::Reset() noexcept {
+    view_.reset();
+    mapping_.reset();
+    capacity_ = length_ = 0;
+}

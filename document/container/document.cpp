@@ -1,0 +1,223 @@
+#include "document/container/document.h"
+
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "certificates/x509_store.h"
+#include "document/container/der.h"
+#include "document/container/envelope.h"
+#include "foundation/exception.h"
+#include "foundation/io/file_stream.h"
+#include "foundation/win32_exception.h"
+
+namespace {
+
+constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+
+using MHFX::ThrowLastErrorIf;
+
+// What one opening found, handed to the Document only when it succeeded.
+struct Opening {
+    ContentSection content;
+    MHFX::CertContextHandle signer;
+    bool signatureValid = false;
+};
+
+// With authenticated attributes the signature covers the attributes, and the content only
+// through their message digest. Some platform verifiers (Wine's) skip comparing that digest,
+// so it is compared here too; without the attribute there is nothing more to check.
+bool MessageDigestMatches(HCRYPTMSG message, DWORD signerIndex) {
+    DWORD length = 0;
+    if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, nullptr, &length)) {
+        return false;
+    }
+    std::vector<BYTE> buffer(length);
+    if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, buffer.data(),
+                            &length)) {
+        return false;
+    }
+    const CRYPT_ATTRIBUTES* attributes =
+        &reinterpret_cast<const CMSG_SIGNER_INFO*>(buffer.data())->AuthAttrs;
+    if (attributes->cAttr == 0) {
+        return true;
+    }
+    const CRYPT_ATTRIBUTE* digest = nullptr;
+    for (DWORD i = 0; i < attributes->cAttr; ++i) {
+        if (std::strcmp(attributes->rgAttr[i].pszObjId, szOID_RSA_messageDigest) == 0) {
+            if (digest != nullptr || attributes->rgAttr[i].cValue != 1) {
+                return false;
+            }
+            digest = &attributes->rgAttr[i];
+        }
+    }
+    if (digest == nullptr) {
+        return false; // attributes without a digest bind nothing to the content
+    }
+    DWORD decodedLength = 0;
+    const CRYPT_ATTR_BLOB& value = digest->rgValue[0];
+    if (!::CryptDecodeObject(kEncoding, X509_OCTET_STRING, value.pbData, value.cbData, 0, nullptr,
+                             &decodedLength)) {
+        return false;
+    }
+    std::vector<BYTE> decoded(decodedLength);
+    if (!::CryptDecodeObject(kEncoding, X509_OCTET_STRING, value.pbData, value.cbData, 0,
+                             decoded.data(), &decodedLength)) {
+        return false;
+    }
+    const auto* expected = reinterpret_cast<const CRYPT_DATA_BLOB*>(decoded.data());
+    DWORD hashLength = 0;
+    if (!::CryptMsgGetParam(message, CMSG_COMPUTED_HASH_PARAM, signerIndex, nullptr,
+                            &hashLength)) {
+        return false;
+    }
+    std::vector<BYTE> computed(hashLength);
+    if (!::CryptMsgGetParam(message, CMSG_COMPUTED_HASH_PARAM, signerIndex, computed.data(),
+                            &hashLength)) {
+        return false;
+    }
+    computed.resize(hashLength);
+    return expected->cbData == computed.size() &&
+           std::memcmp(expected->pbData, computed.data(), computed.size()) == 0;
+}
+
+// The content of a decoded signed message, the signer's certificate from the message's own
+// certificates and the result of checking the signature against them. Throws when the
+// content or the certificate cannot be had; a signature that does not match is a result.
+// The content is no longer than the encoded message (`encodedLength`), so the section is
+// made that large and filled by one call: each call decodes the content afresh.
+void VerifySigned(HCRYPTMSG message, DWORD signerIndex, DWORD encodedLength, Opening& opening) {
+    opening.content.Create(encodedLength);
+    DWORD length = encodedLength;
+    ThrowLastErrorIf(
+        !::CryptMsgGetParam(message, CMSG_CONTENT_PARAM, 0, opening.content.Data(), &length));
+    if (length == 0) {
+        throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_NOT_FOUND));
+    }
+    opening.content.SetLength(length);
+
+    DWORD infoLength = 0;
+    ThrowLastErrorIf(!::CryptMsgGetParam(message, CMSG_SIGNER_CERT_INFO_PARAM, signerIndex, nullptr,
+                                         &infoLength));
+    std::vector<BYTE> info(infoLength);
+    ThrowLastErrorIf(!::CryptMsgGetParam(message, CMSG_SIGNER_CERT_INFO_PARAM, signerIndex,
+                                         info.data(), &infoLength));
+    MHFX::CertStoreHandle certificates(
+        ::CertOpenStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, message));
+    ThrowLastErrorIf(!certificates);
+    MHFX::CertContextHandle signer(::CertGetSubjectCertificateFromStore(
+        certificates.get(), kEncoding, reinterpret_cast<PCERT_INFO>(info.data())));
+    ThrowLastErrorIf(!signer);
+    opening.signatureValid =
+        ::CryptMsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE, signer.get()->pCertInfo) !=
+            FALSE &&
+        MessageDigestMatches(message, signerIndex);
+    opening.signer = std::move(signer);
+}
+
+// Decoded once by the platform; only a signed message is a document.
+void OpenSigned(const BYTE* input, DWORD length, DWORD signerIndex, Opening& opening) {
+    MHFX::CryptMsgHandle message(::CryptMsgOpenToDecode(kEncoding, 0, 0, 0, nullptr, nullptr));
+    ThrowLastErrorIf(!message);
+    ThrowLastErrorIf(!::CryptMsgUpdate(message.get(), input, length, TRUE));
+    DWORD type = 0;
+    DWORD size = sizeof type;
+    ThrowLastErrorIf(!::CryptMsgGetParam(message.get(), CMSG_TYPE_PARAM, 0, &type, &size));
+    if (type != CMSG_SIGNED) {
+        throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_INVALID_MSG_TYPE));
+    }
+    VerifySigned(message.get(), signerIndex, length, opening);
+}
+
+// Decrypted with the current user's own keys. A signed inner content is a bare SignedData;
+// a plain one (the Encrypted kind) has no signature that could be valid.
+void OpenEnveloped(const BYTE* input, DWORD length, DWORD signerIndex, Opening& opening) {
+    using MHFX::Security::Cryptography::X509::X509Store;
+    X509Store store(L"My", CERT_SYSTEM_STORE_CURRENT_USER);
+    store.Open(CERT_STORE_READONLY_FLAG);
+    ContentSection decrypted;
+    std::vector<BYTE> innerType;
+    if (OpenEnvelope(input, length, store.Handle(), decrypted, innerType) !=
+        EnvelopeResult::Opened) {
+        throw MHFX::Win32Exception();
+    }
+    store.Close();
+    if (innerType == Der::kOidData) {
+        opening.content = std::move(decrypted);
+        opening.signatureValid = false;
+        return;
+    }
+    if (innerType != Der::kOidSignedData) {
+        throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_INVALID_MSG_TYPE));
+    }
+    MHFX::CryptMsgHandle message(
+        ::CryptMsgOpenToDecode(kEncoding, 0, CMSG_SIGNED, 0, nullptr, nullptr));
+    ThrowLastErrorIf(!message);
+    const DWORD signedLength = decrypted.Length();
+    ThrowLastErrorIf(!::CryptMsgUpdate(message.get(), decrypted.Data(), signedLength, TRUE));
+    // The decoder holds what it needs; the signed data need not stay beside the content.
+    decrypted.Reset();
+    VerifySigned(message.get(), signerIndex, signedLength, opening);
+}
+
+} // namespace
+
+Document::Document(std::wstring path) : path_(std::move(path)) {}
+
+Document::~Document() = default;
+
+bool Document::OpenOnce(DWORD signerIndex) {
+    if (!isOpened_ && !hasFailed_) {
+        Open(signerIndex);
+    }
+    return isOpened_;
+}
+
+bool Document::Open(DWORD signerIndex) {
+    // A document is opened once: neither success nor failure is revisited.
+    if (isOpened_) {
+        return true;
+    }
+    if (hasFailed_) {
+        return false;
+    }
+    bool result = false;
+    Opening opening;
+    try {
+        MHFX::FileMappingHandle mapping;
+        MHFX::MappedView view;
+        DWORD length = 0;
+        {
+            MHFX::IO::FileStream input(path_);
+            const std::int64_t size = input.Length();
+            // Lengths are 32-bit throughout the message layer.
+            if (size > 0 && size <= static_cast<std::int64_t>(MAXDWORD)) {
+                length = static_cast<DWORD>(size);
+                mapping.reset(
+                    ::CreateFileMappingW(input.GetHandle(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+                if (mapping) {
+                    view.reset(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+                }
+            }
+        }
+        if (view) {
+            const BYTE* input = static_cast<const BYTE*>(view.get());
+            if (IsEnvelopedData(input, length)) {
+                OpenEnveloped(input, length, signerIndex, opening);
+            } else {
+                OpenSigned(input, length, signerIndex, opening);
+            }
+            result = true;
+        }
+    } catch (const MHFX::Exception&) {
+    } catch (const std::exception&) {
+    }
+    if (result) {
+        content_ = std::move(opening.content);
+        signer_ = std::move(opening.signer);
+        isSignatureValid_ = opening.signatureValid;
+        isOpened_ = true;
+    }
+    hasFailed_ = !result;
+    return result;
+}

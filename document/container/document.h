@@ -1,0 +1,56 @@
+// One container file as the system sees it after opening: whether the opening succeeded,
+// whether the signature is valid, who signed it, and the decoded content (the ZIP archive)
+// in a page-file-backed section owned by the document.
+//
+// Users open lazily through OpenOnce, so that a document is opened at most once and a
+// failed opening is never retried.
+// One thread at a time uses a Document.
+#pragma once
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <string>
+
+#include "document/container/content_section.h"
+#include "foundation/handle.h"
+
+// The decoded archive bytes, valid while the Document lives.
+struct DocumentContent {
+    const BYTE* data = nullptr;
+    DWORD length = 0;
+
+    explicit operator bool() const noexcept { return data != nullptr && length != 0; }
+};
+
+class Document {
+public:
+    explicit Document(std::wstring path);
+    ~Document();
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    // Reads the file, decrypts it with the current user's keys where it is enveloped and
+    // verifies the signature of signer `signerIndex` (callers pass 0). True when the content
+    // could be recovered, whether or not the signature matches; never throws.
+    bool Open(DWORD signerIndex);
+    // Open, unless the document has been opened or has failed before; true when it is open.
+    bool OpenOnce(DWORD signerIndex = 0);
+
+    const std::wstring& Path() const noexcept { return path_; }
+    bool IsOpened() const noexcept { return isOpened_; }
+    bool HasFailed() const noexcept { return hasFailed_; }
+    bool IsSignatureValid() const noexcept { return isSignatureValid_; }
+    // The signer's certificate as the message carries it, still owned by the document; null
+    // for an unsigned (Encrypted) document and before a successful opening.
+    PCCERT_CONTEXT SignerCertificate() const noexcept { return signer_.get(); }
+    DocumentContent Content() const noexcept { return {content_.Data(), content_.Length()}; }
+
+private:
+    std::wstring path_;
+    bool isOpened_ = false;
+    bool hasFailed_ = false;
+    bool isSignatureValid_ = false;
+    MHFX::CertContextHandle signer_;
+    ContentSection content_;
+};

@@ -1,0 +1,447 @@
+#include "document/container/envelope.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "document/container/der.h"
+#include "foundation/win32_exception.h"
+
+namespace {
+
+constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+// Encrypted and decrypted in slices of this size (a multiple of every block size), so that
+// the platform never needs a second buffer for the whole content.
+constexpr DWORD kSlice = 1024 * 1024;
+
+using MHFX::ThrowLastErrorIf;
+using MHFX::Win32Exception;
+
+[[noreturn]] void ThrowCorrupt() {
+    throw Win32Exception(static_cast<DWORD>(CRYPT_E_ASN1_CORRUPT));
+}
+
+// The content-encryption algorithms a recipient can open; the writer uses the first.
+struct CipherInfo {
+    const std::vector<BYTE>* oid;
+    ALG_ID algorithm;
+    DWORD blockSize;
+};
+
+const std::vector<BYTE> kOidAes128Cbc = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x01, 0x02};
+const std::vector<BYTE> kOidAes192Cbc = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x01, 0x16};
+const std::vector<BYTE> kOidAes256Cbc = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x01, 0x2A};
+
+const CipherInfo kCiphers[] = {
+    {&Der::kOidDesEde3Cbc, CALG_3DES, 8},
+    {&kOidAes128Cbc, CALG_AES_128, 16},
+    {&kOidAes192Cbc, CALG_AES_192, 16},
+    {&kOidAes256Cbc, CALG_AES_256, 16},
+};
+
+// The issuer Name and serial-number INTEGER exactly as the certificate encodes them.
+void AppendIssuerAndSerial(std::vector<BYTE>& out, PCCERT_CONTEXT certificate) {
+    Der::Reader top(certificate->pbCertEncoded, certificate->cbCertEncoded);
+    Der::Element cert, tbs, element, serial, issuer;
+    if (!top.Expect(Der::kSequence, cert)) {
+        ThrowCorrupt();
+    }
+    Der::Reader certReader(cert);
+    if (!certReader.Expect(Der::kSequence, tbs)) {
+        ThrowCorrupt();
+    }
+    Der::Reader tbsReader(tbs);
+    if (!tbsReader.Next(element)) {
+        ThrowCorrupt();
+    }
+    if (element.Is(Der::kContext0)) { // version
+        if (!tbsReader.Next(element)) {
+            ThrowCorrupt();
+        }
+    }
+    serial = element;
+    if (!serial.Is(Der::kInteger) || !tbsReader.Expect(Der::kSequence, element) ||
+        !tbsReader.Expect(Der::kSequence, issuer)) {
+        ThrowCorrupt();
+    }
+    Der::AppendHeader(out, Der::kSequence, issuer.size + serial.size);
+    out.insert(out.end(), issuer.begin, issuer.begin + issuer.size);
+    out.insert(out.end(), serial.begin, serial.begin + serial.size);
+}
+
+// `length` bytes at `data`, encrypted (or decrypted) in place by slices; returns the
+// length of the result.
+DWORD Transform(HCRYPTKEY key, BYTE* data, DWORD length, DWORD capacity, bool encrypt) {
+    DWORD done = 0;
+    for (;;) {
+        const DWORD left = length - done;
+        const bool final = left <= kSlice;
+        DWORD count = final ? left : kSlice;
+        if (encrypt) {
+            ThrowLastErrorIf(!::CryptEncrypt(key, 0, final, 0, data + done, &count,
+                                             final ? capacity - done : kSlice));
+        } else {
+            ThrowLastErrorIf(!::CryptDecrypt(key, 0, final, 0, data + done, &count));
+        }
+        done += count;
+        if (final) {
+            return done;
+        }
+    }
+}
+
+} // namespace
+
+EnvelopeSealer::EnvelopeSealer(PCCERT_CONTEXT recipient, const std::vector<BYTE>& innerContentType,
+                               DWORD contentLength)
+    : contentLength_(contentLength) {
+    if (recipient == nullptr ||
+        std::strcmp(recipient->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId, szOID_RSA_RSA) !=
+            0) {
+        throw Win32Exception(static_cast<DWORD>(CRYPT_E_UNKNOWN_ALGO));
+    }
+    const CipherInfo& cipher = kCiphers[0];
+
+    ThrowLastErrorIf(!::CryptAcquireContextW(provider_.put(), nullptr, nullptr, PROV_RSA_AES,
+                                             CRYPT_VERIFYCONTEXT | CRYPT_SILENT));
+    MHFX::CryptKeyHandle publicKey;
+    ThrowLastErrorIf(!::CryptImportPublicKeyInfo(
+        provider_.get(), kEncoding, &recipient->pCertInfo->SubjectPublicKeyInfo, publicKey.put()));
+    ThrowLastErrorIf(
+        !::CryptGenKey(provider_.get(), cipher.algorithm, CRYPT_EXPORTABLE, key_.put()));
+    std::vector<BYTE> iv(cipher.blockSize);
+    ThrowLastErrorIf(!::CryptGenRandom(provider_.get(), static_cast<DWORD>(iv.size()), iv.data()));
+    ThrowLastErrorIf(!::CryptSetKeyParam(key_.get(), KP_IV, iv.data(), 0));
+
+    // The key encrypted under the recipient's public key (PKCS#1 v1.5), little-endian
+    // behind the blob's headers; PKCS#7 wants it big-endian.
+    DWORD blobLength = 0;
+    ThrowLastErrorIf(
+        !::CryptExportKey(key_.get(), publicKey.get(), SIMPLEBLOB, 0, nullptr, &blobLength));
+    std::vector<BYTE> blob(blobLength);
+    ThrowLastErrorIf(
+        !::CryptExportKey(key_.get(), publicKey.get(), SIMPLEBLOB, 0, blob.data(), &blobLength));
+    constexpr size_t kBlobHeader = sizeof(BLOBHEADER) + sizeof(ALG_ID);
+    if (blobLength <= kBlobHeader) {
+        throw Win32Exception(static_cast<DWORD>(NTE_BAD_KEY));
+    }
+    std::vector<BYTE> encryptedKey(blob.begin() + kBlobHeader, blob.begin() + blobLength);
+    std::reverse(encryptedKey.begin(), encryptedKey.end());
+
+    std::vector<BYTE> recipientInfo;
+    {
+        std::vector<BYTE> body;
+        Der::AppendElement(body, Der::kInteger, std::vector<BYTE>{0});
+        AppendIssuerAndSerial(body, recipient);
+        std::vector<BYTE> algorithm;
+        Der::AppendElement(algorithm, Der::kOid, Der::kOidRsaEncryption);
+        Der::AppendElement(algorithm, Der::kNull, nullptr, 0);
+        Der::AppendElement(body, Der::kSequence, algorithm);
+        Der::AppendElement(body, Der::kOctetString, encryptedKey);
+        Der::AppendElement(recipientInfo, Der::kSequence, body);
+    }
+
+    const uint64_t cipherLength =
+        (static_cast<uint64_t>(contentLength) / cipher.blockSize + 1) * cipher.blockSize;
+    std::vector<BYTE> contentInfoStart; // encryptedContentInfo up to the encrypted bytes
+    Der::AppendElement(contentInfoStart, Der::kOid, innerContentType);
+    {
+        std::vector<BYTE> algorithm;
+        Der::AppendElement(algorithm, Der::kOid, *cipher.oid);
+        Der::AppendElement(algorithm, Der::kOctetString, iv);
+        Der::AppendElement(contentInfoStart, Der::kSequence, algorithm);
+    }
+    Der::AppendHeader(contentInfoStart, Der::kContext0Primitive, cipherLength);
+    const uint64_t contentInfoLength = contentInfoStart.size() + cipherLength;
+
+    std::vector<BYTE> recipients;
+    Der::AppendElement(recipients, Der::kSet, recipientInfo);
+    const uint64_t envelopedLength = 3 /* version */ + recipients.size() +
+                                     Der::HeaderLength(contentInfoLength) + contentInfoLength;
+    const uint64_t explicitLength = Der::HeaderLength(envelopedLength) + envelopedLength;
+    const uint64_t outerLength = Der::HeaderLength(Der::kOidEnvelopedData.size()) +
+                                 Der::kOidEnvelopedData.size() + Der::HeaderLength(explicitLength) +
+                                 explicitLength;
+    const uint64_t total = Der::HeaderLength(outerLength) + outerLength;
+    if (total > std::numeric_limits<DWORD>::max()) {
+        throw Win32Exception(ERROR_ARITHMETIC_OVERFLOW);
+    }
+
+    Der::AppendHeader(header_, Der::kSequence, outerLength);
+    Der::AppendElement(header_, Der::kOid, Der::kOidEnvelopedData);
+    Der::AppendHeader(header_, Der::kContext0, explicitLength);
+    Der::AppendHeader(header_, Der::kSequence, envelopedLength);
+    Der::AppendElement(header_, Der::kInteger, std::vector<BYTE>{0});
+    header_.insert(header_.end(), recipients.begin(), recipients.end());
+    Der::AppendHeader(header_, Der::kSequence, contentInfoLength);
+    header_.insert(header_.end(), contentInfoStart.begin(), contentInfoStart.end());
+    messageLength_ = static_cast<DWORD>(total);
+}
+
+void EnvelopeSealer::Seal(BYTE* message) {
+    std::memcpy(message, header_.data(), header_.size());
+    const DWORD capacity = messageLength_ - ContentOffset();
+    const DWORD produced =
+        Transform(key_.get(), message + ContentOffset(), contentLength_, capacity, true);
+    if (produced != capacity) {
+        throw Win32Exception(static_cast<DWORD>(NTE_BAD_LEN));
+    }
+}
+
+namespace {
+
+struct Recipient {
+    Der::Element issuer;
+    Der::Element serial; // for issuer-and-serial recipients
+    Der::Element keyId;  // for subject-key-identifier recipients
+    Der::Element encryptedKey;
+};
+
+// One key-transport RecipientInfo; false for other kinds of recipient.
+bool ReadRecipient(const Der::Element& info, Recipient& recipient) {
+    if (!info.Is(Der::kSequence)) {
+        return false;
+    }
+    Der::Reader reader(info);
+    Der::Element version, id, algorithm, oid;
+    if (!reader.Expect(Der::kInteger, version) || !reader.Next(id)) {
+        ThrowCorrupt();
+    }
+    if (id.Is(Der::kSequence)) {
+        Der::Reader idReader(id);
+        if (!idReader.Expect(Der::kSequence, recipient.issuer) ||
+            !idReader.Expect(Der::kInteger, recipient.serial) || recipient.serial.length == 0) {
+            ThrowCorrupt();
+        }
+    } else if (id.Is(Der::kContext0Primitive)) {
+        recipient.keyId = id;
+    } else {
+        return false;
+    }
+    if (!reader.Expect(Der::kSequence, algorithm) ||
+        !reader.Expect(Der::kOctetString, recipient.encryptedKey)) {
+        ThrowCorrupt();
+    }
+    Der::Reader algorithmReader(algorithm);
+    if (!algorithmReader.Expect(Der::kOid, oid)) {
+        ThrowCorrupt();
+    }
+    return oid.IsOid(Der::kOidRsaEncryption) && recipient.encryptedKey.length != 0;
+}
+
+// The next certificate of `store` that the recipient names, after `previous` (freed).
+PCCERT_CONTEXT FindRecipientCertificate(HCERTSTORE store, const Recipient& recipient,
+                                        PCCERT_CONTEXT previous) {
+    if (recipient.keyId.content != nullptr) {
+        CRYPT_HASH_BLOB id = {static_cast<DWORD>(recipient.keyId.length),
+                              const_cast<BYTE*>(recipient.keyId.content)};
+        return ::CertFindCertificateInStore(store, kEncoding, 0, CERT_FIND_KEY_IDENTIFIER, &id,
+                                            previous);
+    }
+    std::vector<BYTE> serial(recipient.serial.content,
+                             recipient.serial.content + recipient.serial.length);
+    std::reverse(serial.begin(), serial.end());
+    CERT_INFO info = {};
+    info.Issuer = {static_cast<DWORD>(recipient.issuer.size),
+                   const_cast<BYTE*>(recipient.issuer.begin)};
+    info.SerialNumber = {static_cast<DWORD>(serial.size()), serial.data()};
+    return ::CertFindCertificateInStore(store, kEncoding, 0, CERT_FIND_SUBJECT_CERT, &info,
+                                        previous);
+}
+
+// The content key unwrapped with the private key of `certificate`, in that key's provider.
+// False (last error set) when the key is not at hand or does not open the transported key.
+bool UnwrapKey(PCCERT_CONTEXT certificate, const Recipient& recipient, ALG_ID algorithm,
+               MHFX::CryptProvHandle& provider, MHFX::CryptKeyHandle& key) {
+    HCRYPTPROV handle = 0;
+    DWORD keySpec = 0;
+    BOOL callerFrees = FALSE;
+    if (!::CryptAcquireCertificatePrivateKey(certificate, 0, nullptr, &handle, &keySpec,
+                                             &callerFrees)) {
+        return false;
+    }
+    MHFX::CryptProvHandle owned(callerFrees ? handle : 0);
+    if (keySpec != AT_KEYEXCHANGE && keySpec != AT_SIGNATURE) {
+        ::SetLastError(static_cast<DWORD>(NTE_BAD_KEYSET));
+        return false;
+    }
+    MHFX::CryptKeyHandle privateKey;
+    if (!::CryptGetUserKey(handle, keySpec, privateKey.put())) {
+        return false;
+    }
+    std::vector<BYTE> blob(sizeof(BLOBHEADER) + sizeof(ALG_ID));
+    auto* header = reinterpret_cast<BLOBHEADER*>(blob.data());
+    header->bType = SIMPLEBLOB;
+    header->bVersion = CUR_BLOB_VERSION;
+    header->reserved = 0;
+    header->aiKeyAlg = algorithm;
+    const ALG_ID wrapping = CALG_RSA_KEYX;
+    std::memcpy(blob.data() + sizeof(BLOBHEADER), &wrapping, sizeof wrapping);
+    blob.insert(blob.end(), recipient.encryptedKey.content,
+                recipient.encryptedKey.content + recipient.encryptedKey.length);
+    std::reverse(blob.begin() + sizeof(BLOBHEADER) + sizeof(ALG_ID), blob.end());
+    MHFX::CryptKeyHandle contentKey;
+    if (!::CryptImportKey(handle, blob.data(), static_cast<DWORD>(blob.size()), privateKey.get(), 0,
+                          contentKey.put())) {
+        return false;
+    }
+    // The key handle needs its provider alive: keep our reference, if we got one.
+    provider = std::move(owned);
+    key = std::move(contentKey);
+    return true;
+}
+
+EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, ContentSection& content,
+                    std::vector<BYTE>& innerContentType) {
+    Der::Reader top(message, length);
+    Der::Element contentInfo, type, explicitContent, enveloped;
+    if (!top.Expect(Der::kSequence, contentInfo)) {
+        return EnvelopeResult::NotEnvelope;
+    }
+    Der::Reader infoReader(contentInfo);
+    if (!infoReader.Expect(Der::kOid, type) || !type.IsOid(Der::kOidEnvelopedData)) {
+        return EnvelopeResult::NotEnvelope;
+    }
+    // From here on it is an envelope: whatever is wrong with it is a failure.
+    if (!top.AtEnd() || !infoReader.Expect(Der::kContext0, explicitContent) ||
+        !infoReader.AtEnd()) {
+        ThrowCorrupt();
+    }
+    Der::Reader explicitReader(explicitContent);
+    if (!explicitReader.Expect(Der::kSequence, enveloped) || !explicitReader.AtEnd()) {
+        ThrowCorrupt();
+    }
+    Der::Reader reader(enveloped);
+    Der::Element version, element, recipients, encryptedInfo;
+    if (!reader.Expect(Der::kInteger, version) || !reader.Next(element)) {
+        ThrowCorrupt();
+    }
+    if (element.Is(Der::kContext0)) { // originatorInfo
+        if (!reader.Next(element)) {
+            ThrowCorrupt();
+        }
+    }
+    recipients = element;
+    if (!recipients.Is(Der::kSet) || !reader.Expect(Der::kSequence, encryptedInfo)) {
+        ThrowCorrupt();
+    }
+
+    // encryptedContentInfo: type, algorithm and IV, encrypted bytes (one primitive string or
+    // a constructed one of definite-length pieces).
+    Der::Reader encryptedReader(encryptedInfo);
+    Der::Element innerType, algorithm, algorithmOid, iv, encrypted;
+    if (!encryptedReader.Expect(Der::kOid, innerType) ||
+        !encryptedReader.Expect(Der::kSequence, algorithm) || !encryptedReader.Next(encrypted)) {
+        ThrowCorrupt();
+    }
+    Der::Reader algorithmReader(algorithm);
+    if (!algorithmReader.Expect(Der::kOid, algorithmOid) ||
+        !algorithmReader.Expect(Der::kOctetString, iv)) {
+        ThrowCorrupt();
+    }
+    const CipherInfo* cipher = nullptr;
+    for (const CipherInfo& candidate : kCiphers) {
+        if (algorithmOid.IsOid(*candidate.oid)) {
+            cipher = &candidate;
+        }
+    }
+    if (cipher == nullptr) {
+        throw Win32Exception(static_cast<DWORD>(CRYPT_E_UNKNOWN_ALGO));
+    }
+    if (iv.length != cipher->blockSize) {
+        ThrowCorrupt();
+    }
+    std::vector<Der::Element> pieces;
+    if (encrypted.Is(Der::kContext0Primitive)) {
+        pieces.push_back(encrypted);
+    } else if (encrypted.Is(Der::kContext0)) {
+        Der::Reader pieceReader(encrypted);
+        Der::Element piece;
+        while (pieceReader.Next(piece)) {
+            if (!piece.Is(Der::kOctetString)) {
+                ThrowCorrupt();
+            }
+            pieces.push_back(piece);
+        }
+        if (pieceReader.Failed()) {
+            ThrowCorrupt();
+        }
+    } else {
+        ThrowCorrupt();
+    }
+    uint64_t cipherLength = 0;
+    for (const Der::Element& piece : pieces) {
+        cipherLength += piece.length;
+    }
+    if (cipherLength == 0 || cipherLength % cipher->blockSize != 0) {
+        ThrowCorrupt();
+    }
+
+    // The first recipient whose certificate and private key the store has. The certificate
+    // is kept until the end: a provider that it caches must outlive the key.
+    MHFX::CertContextHandle certificate;
+    MHFX::CryptProvHandle provider;
+    MHFX::CryptKeyHandle key;
+    DWORD lastError = static_cast<DWORD>(CRYPT_E_RECIPIENT_NOT_FOUND);
+    Der::Reader recipientReader(recipients);
+    Der::Element info;
+    while (!key && recipientReader.Next(info)) {
+        Recipient recipient;
+        if (!ReadRecipient(info, recipient)) {
+            continue;
+        }
+        PCCERT_CONTEXT found = nullptr;
+        while (!key && (found = FindRecipientCertificate(store, recipient, found)) != nullptr) {
+            if (!UnwrapKey(found, recipient, cipher->algorithm, provider, key)) {
+                lastError = ::GetLastError();
+            }
+        }
+        certificate.reset(found);
+    }
+    if (recipientReader.Failed()) {
+        ThrowCorrupt();
+    }
+    if (!key) {
+        throw Win32Exception(lastError);
+    }
+    ThrowLastErrorIf(!::CryptSetKeyParam(key.get(), KP_IV, iv.content, 0));
+
+    content.Create(static_cast<DWORD>(cipherLength));
+    BYTE* out = content.Data();
+    for (const Der::Element& piece : pieces) {
+        std::memcpy(out, piece.content, piece.length);
+        out += piece.length;
+    }
+    const DWORD plainLength = Transform(key.get(), content.Data(), static_cast<DWORD>(cipherLength),
+                                        static_cast<DWORD>(cipherLength), false);
+    content.SetLength(plainLength);
+    innerContentType.assign(innerType.content, innerType.content + innerType.length);
+    return EnvelopeResult::Opened;
+}
+
+} // namespace
+
+bool IsEnvelopedData(const BYTE* message, DWORD length) noexcept {
+    Der::Reader top(message, length);
+    Der::Element contentInfo, type;
+    if (!top.Expect(Der::kSequence, contentInfo)) {
+        return false;
+    }
+    Der::Reader infoReader(contentInfo);
+    return infoReader.Expect(Der::kOid, type) && type.IsOid(Der::kOidEnvelopedData);
+}
+
+EnvelopeResult OpenEnvelope(const BYTE* message, DWORD length, HCERTSTORE store,
+                            ContentSection& content, std::vector<BYTE>& innerContentType) {
+    try {
+        return Open(message, length, store, content, innerContentType);
+    } catch (const Win32Exception& e) {
+        content.Reset();
+        ::SetLastError(e.ErrorCode());
+        return EnvelopeResult::Failed;
+    } catch (const std::bad_alloc&) {
+        content.Reset();
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return EnvelopeResult::Failed;
+    }
+}

@@ -1,0 +1,55 @@
+// PKCS#7 envelopedData made and opened with the platform's cryptographic primitives: one
+// key-transport recipient (RSA, PKCS#1 v1.5, identified by issuer and serial number) and
+// des-ede3-cbc content encryption with a fresh key and a random IV carried as the
+// algorithm's parameter, as other PKCS#7 implementations expect.
+#pragma once
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <vector>
+
+#include "document/container/content_section.h"
+#include "foundation/handle.h"
+
+// Seals content that the caller places into the message buffer itself, so that large
+// content is copied at most once: ask for MessageLength(), allocate, put the plain content
+// at ContentOffset(), then Seal() writes the header in front and encrypts in place.
+class EnvelopeSealer {
+public:
+    // Generates the content key and IV and transports the key to `recipient`.
+    // `innerContentType` is Der::kOidData or Der::kOidSignedData. Throws Win32Exception.
+    EnvelopeSealer(PCCERT_CONTEXT recipient, const std::vector<BYTE>& innerContentType,
+                   DWORD contentLength);
+
+    DWORD MessageLength() const noexcept { return messageLength_; }
+    DWORD ContentOffset() const noexcept { return static_cast<DWORD>(header_.size()); }
+
+    // `message` holds MessageLength() bytes with the content at ContentOffset(). Throws
+    // Win32Exception.
+    void Seal(BYTE* message);
+
+private:
+    MHFX::CryptProvHandle provider_;
+    MHFX::CryptKeyHandle key_;
+    std::vector<BYTE> header_;
+    DWORD contentLength_;
+    DWORD messageLength_ = 0;
+};
+
+// The outcome of opening an enveloped message.
+enum class EnvelopeResult {
+    Opened,      // content decrypted
+    NotEnvelope, // not an envelopedData ContentInfo (or one this module cannot read)
+    Failed,      // an envelope, but malformed, for nobody in the store, or not decryptable
+};
+
+// Whether `message` starts as a ContentInfo of type envelopedData.
+bool IsEnvelopedData(const BYTE* message, DWORD length) noexcept;
+
+// Opens an envelopedData ContentInfo: finds a recipient among the certificates of `store`
+// whose private key is at hand, unwraps the content key with it and decrypts the content
+// straight into `content`. `innerContentType` receives the encoded type of the content.
+// Never throws; on Failed the last error tells why.
+EnvelopeResult OpenEnvelope(const BYTE* message, DWORD length, HCERTSTORE store,
+                            ContentSection& content, std::vector<BYTE>& innerContentType);

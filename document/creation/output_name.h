@@ -1,0 +1,28 @@
+// Where a creation command writes its container: beside the selection under a name made
+// from it (quick commands, the name their menu item shows), or wherever the user says in
+// the Save As dialog (commands with options).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "document/creation/create_mode.h"
+
+class OutputName {
+public:
+    // One item: its last path component up to the last dot (all of it without a dot).
+    // Several: the root folder's last component, empty at a drive root.
+    static std::wstring BaseName(const std::vector<std::wstring>& selection,
+                                 const std::wstring& rootFolder);
+
+    // The root folder, a separator unless it already ends with one (or a colon), the base
+    // name, a dot and the mode's extension. Empty for a mode outside 1 to 6.
+    static std::wstring QuickPath(const std::vector<std::wstring>& selection,
+                                  const std::wstring& rootFolder, CreateMode mode);
+
+    // The Save As dialog for the mode's kind: one filter, the kind's extension added to a
+    // name typed without one, a prompt before replacing a file. Empty when cancelled.
+    static std::wstring AskSaveAs(CreateMode mode, HWND owner);
+};

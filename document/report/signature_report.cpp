@@ -1,0 +1,175 @@
+#include "document/report/signature_report.h"
+
+#include <richedit.h>
+
+#include <climits>
+
+#include "certificates/x509_certificate.h"
+#include "config/localization.h"
+#include "document/report/certificate_validation_thread.h"
+#include "document/container/document.h"
+#include "foundation/resource_string.h"
+#include "resources/common/localized_ids.h"
+
+using MHFX::Security::Cryptography::X509::ValidationResult;
+using MHFX::Security::Cryptography::X509::X509Certificate;
+
+namespace {
+
+constexpr int kPictureSize = 48;
+
+// Image-list indexes of the pictures.
+enum Image {
+    QualifiedImage,
+    QualifiedHotImage,
+    WarningImage,
+    WarningHotImage,
+    TamperedImage,
+    ProgressImage
+};
+
+CHARFORMAT2W Format(COLORREF colour, bool bold) {
+    CHARFORMAT2W format = {};
+    format.cbSize = sizeof(format);
+    format.dwMask = CFM_COLOR | CFM_BOLD;
+    format.dwEffects = bold ? CFE_BOLD : 0;
+    format.crTextColor = colour;
+    return format;
+}
+
+} // namespace
+
+void SetFirstLine(HWND richEdit, const std::wstring& text, COLORREF colour) {
+    CHARFORMAT2W format = Format(colour, true);
+    ::SendMessageW(richEdit, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+    ::SetWindowTextW(richEdit, (text + L"\r\n").c_str());
+}
+
+void AppendLine(HWND richEdit, const std::wstring& text, COLORREF colour, bool bold) {
+    // Past the end is taken as the end.
+    ::SendMessageW(richEdit, EM_SETSEL, INT_MAX, INT_MAX);
+    CHARFORMAT2W format = Format(colour, bold);
+    ::SendMessageW(richEdit, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    ::SendMessageW(richEdit, EM_REPLACESEL, FALSE,
+                   reinterpret_cast<LPARAM>((text + L"\r\n").c_str()));
+}
+
+void WriteReportLines(HWND richEdit, const std::vector<ReportLine>& lines) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const ReportLine& line = lines[i];
+        const std::wstring text = line.textId ? LoadLocalizedString(line.textId) : std::wstring();
+        if (i == 0) {
+            SetFirstLine(richEdit, text, line.colour);
+        } else {
+            AppendLine(richEdit, text, line.colour, line.bold);
+        }
+    }
+}
+
+SignatureReport::SignatureReport(const ReportTexts& texts) : texts_(texts) {}
+
+SignatureReport::~SignatureReport() {
+    if (images_) {
+        ::ImageList_Destroy(images_);
+    }
+}
+
+void SignatureReport::Attach(HWND textBox, HWND pictureButton, const IconIds& icons) {
+    text_ = textBox;
+    if (!images_) {
+        images_ = ::ImageList_Create(kPictureSize, kPictureSize, ILC_COLOR32 | ILC_MASK, 6, 0);
+        for (UINT id : icons) {
+            HICON icon =
+                static_cast<HICON>(::LoadImageW(MHFX::CurrentModule(), MAKEINTRESOURCEW(id),
+                                                IMAGE_ICON, kPictureSize, kPictureSize, 0));
+            ::ImageList_AddIcon(images_, icon);
+            if (icon) {
+                ::DestroyIcon(icon);
+            }
+        }
+    }
+    picture_.Attach(pictureButton, images_);
+    ::ShowWindow(pictureButton, SW_HIDE);
+    state_ = ReportPicture::None;
+}
+
+void SignatureReport::SetPicture(ReportPicture picture) {
+    state_ = picture;
+    switch (picture) {
+    case ReportPicture::InProgress:
+        picture_.SetImages(ProgressImage, ProgressImage, ProgressImage, ProgressImage);
+        break;
+    case ReportPicture::Tampered:
+        picture_.SetImages(TamperedImage, TamperedImage, TamperedImage, TamperedImage);
+        break;
+    case ReportPicture::Qualified:
+        picture_.SetImages(QualifiedImage, QualifiedImage, QualifiedHotImage, QualifiedImage);
+        break;
+    case ReportPicture::Warning:
+        picture_.SetImages(WarningImage, WarningImage, WarningHotImage, WarningImage);
+        break;
+    case ReportPicture::None:
+        break;
+    }
+    ::ShowWindow(picture_.Handle(), SW_SHOW);
+    picture_.SizeToImage();
+}
+
+void SignatureReport::RedrawPane() const {
+    const HWND pane = ::GetParent(text_);
+    ::RedrawWindow(pane ? pane : text_, nullptr, nullptr,
+                   RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+void SignatureReport::ShowVerifying() {
+    WriteReportLines(text_, VerifyingReportLines(texts_));
+    picture_.SetEffects(0);
+    SetPicture(ReportPicture::InProgress);
+    RedrawPane();
+}
+
+void SignatureReport::ShowParsed(bool verified) {
+    WriteReportLines(text_, ParsedReportLines(verified, texts_));
+    if (!verified) {
+        SetPicture(ReportPicture::Tampered);
+    }
+    RedrawPane();
+}
+
+bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM tag) {
+    document.OpenOnce();
+    const bool verified = document.IsSignatureValid();
+    ShowParsed(verified);
+    if (verified) {
+        const X509Certificate signer(document.SignerCertificate());
+        if (signer.IsInitialized()) {
+            CertificateValidationThread::Start(owner, signer, tag);
+        }
+    }
+    return verified;
+}
+
+void SignatureReport::ShowValidated(ValidationResult result) {
+    WriteReportLines(text_, ValidatedReportLines(result, texts_));
+    picture_.SetEffects(PictureButton::HoverTracking | PictureButton::Frame3D);
+    SetPicture(ValidatedReportPicture(result));
+    RedrawPane();
+}
+
+bool SignatureReport::DrawItem(const DRAWITEMSTRUCT& item) const {
+    if (item.hwndItem != picture_.Handle()) {
+        return false;
+    }
+    picture_.Draw(item);
+    return true;
+}
+
+bool ShowSignerCertificate(Document& document, HWND owner) {
+    document.OpenOnce();
+    const X509Certificate signer(document.SignerCertificate());
+    if (!signer.IsInitialized()) {
+        return false;
+    }
+    signer.ShowCertificate(owner);
+    return true;
+}

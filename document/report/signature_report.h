@@ -1,0 +1,74 @@
+// The signature report: coloured result lines in a rich-edit box and a state picture,
+// filled in three phases (verifying the signature, the document parsed, the certificate
+// validated). The line tables (report_lines.h) are kept apart from the controls so that
+// every window that shows a report of this kind writes the same lines.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "certificates/validation_result.h"
+#include "document/report/report_lines.h"
+#include "ui/picture_button.h"
+
+class Document;
+
+// The box's default format becomes bold in `colour`; the whole content is replaced by the
+// text and a line break.
+void SetFirstLine(HWND richEdit, const std::wstring& text, COLORREF colour);
+// The text and a line break appended in `colour`, bold or not.
+void AppendLine(HWND richEdit, const std::wstring& text, COLORREF colour, bool bold);
+// The lines, texts loaded in the preference language.
+void WriteReportLines(HWND richEdit, const std::vector<ReportLine>& lines);
+
+class SignatureReport {
+public:
+    // Image-list order of the state pictures: qualified, qualified hot, warning, warning hot,
+    // tampered, in progress.
+    using IconIds = UINT[6];
+
+    explicit SignatureReport(const ReportTexts& texts = {});
+    ~SignatureReport();
+    SignatureReport(const SignatureReport&) = delete;
+    SignatureReport& operator=(const SignatureReport&) = delete;
+
+    // Binds the report to its text box and picture button (hidden until the first phase);
+    // the icons are loaded at 48 x 48 from the running module.
+    void Attach(HWND textBox, HWND pictureButton, const IconIds& icons);
+
+    HWND TextBox() const { return text_; }
+    PictureButton& Picture() { return picture_; }
+    const PictureButton& Picture() const { return picture_; }
+    ReportPicture PictureState() const { return state_; }
+
+    // Phase 1: the signature is being verified.
+    void ShowVerifying();
+    // Phase 2 for a document whose parse worker has posted: opens it first if nobody has,
+    // shows whether it was tampered with and, when it was not, starts the validation worker
+    // for `owner` with `tag`. False when the document is reported tampered.
+    bool OnDocumentParsed(Document& document, HWND owner, LPARAM tag);
+    void ShowParsed(bool verified);
+    // Phase 3.
+    void ShowValidated(MHFX::Security::Cryptography::X509::ValidationResult result);
+
+    // For the parent's WM_DRAWITEM; true when the item was the picture button.
+    bool DrawItem(const DRAWITEMSTRUCT& item) const;
+
+private:
+    void SetPicture(ReportPicture picture);
+    void RedrawPane() const;
+
+    ReportTexts texts_;
+    HWND text_ = nullptr;
+    HIMAGELIST images_ = nullptr;
+    PictureButton picture_;
+    ReportPicture state_ = ReportPicture::None;
+};
+
+// Shows the signer's certificate of `document` (opening it first if nobody has) in the
+// system's viewer owned by `owner`; false when the document has no signer.
+bool ShowSignerCertificate(Document& document, HWND owner);

@@ -1,0 +1,228 @@
+#include "shell/document_creation_thread.h"
+
+#include <new>
+
+#include "certificates/x509_exception.h"
+#include "config/localization.h"
+#include "document/creation/archive_builder.h"
+#include "document/dialogs/busy_dialog.h"
+#include "shell/certificate_selection.h"
+#include "document/container/container_writer.h"
+#include "document/container/message_blob.h"
+#include "document/container/message_builder.h"
+#include "document/creation/output_name.h"
+#include "foundation/argument_exception.h"
+#include "foundation/io/path_too_long_exception.h"
+#include "foundation/resource_string.h"
+#include "foundation/win32_exception.h"
+#include "resources/shellext/resource.h"
+#include "zip/zip_exception.h"
+
+namespace {
+
+// The system error closest to what the archive writer reports in its own terms.
+DWORD ZipErrorCode(const CZipException& e) {
+    switch (e.GetCode()) {
+    case CZipException::memError:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    case CZipException::tooManyFiles:
+    case CZipException::tooLongData:
+    case CZipException::tooBigSize:
+        return ERROR_FILE_TOO_LARGE;
+    case CZipException::abortedAction:
+    case CZipException::abortedSafely:
+        return ERROR_CANCELLED;
+    case 2: // ENOENT
+        return ERROR_FILE_NOT_FOUND;
+    case 13: // EACCES
+        return ERROR_ACCESS_DENIED;
+    case 28: // ENOSPC
+        return ERROR_DISK_FULL;
+    default:
+        return ERROR_INVALID_DATA;
+    }
+}
+
+// Keeps the last error of the step before across the cleanup that follows it.
+class LastErrorKeeper {
+public:
+    LastErrorKeeper() : error_(::GetLastError()) {}
+    ~LastErrorKeeper() { ::SetLastError(error_); }
+    LastErrorKeeper(const LastErrorKeeper&) = delete;
+    LastErrorKeeper& operator=(const LastErrorKeeper&) = delete;
+
+private:
+    DWORD error_;
+};
+
+} // namespace
+
+DocumentCreationThread::DocumentCreationThread(std::vector<std::wstring> selection,
+                                               std::wstring rootFolder, std::wstring outputPath,
+                                               CreateMode mode)
+    : selection_(std::move(selection)), rootFolder_(std::move(rootFolder)),
+      outputPath_(std::move(outputPath)), mode_(mode) {
+    autoDelete_ = true;
+}
+
+DWORD DocumentCreationThread::Run() {
+    if (!ModeKind(mode_)) {
+        return NotCreated;
+    }
+    // Whatever ends the command early, its dialogs and buffers are gone by the time the
+    // handlers run; the user is told in the words of the command, never left guessing.
+    DWORD error = ERROR_INTERNAL_ERROR;
+    try {
+        return Create();
+    } catch (const MHFX::Win32Exception& e) {
+        error = e.ErrorCode();
+    } catch (const MHFX::IO::PathTooLongException&) {
+        error = ERROR_FILENAME_EXCED_RANGE;
+    } catch (const MHFX::ArgumentException&) {
+        error = ERROR_INVALID_PARAMETER;
+    } catch (const MHFX::Security::Cryptography::X509::X509Exception&) {
+        error = ERROR_INVALID_HANDLE;
+    } catch (const MHFX::Exception&) {
+        error = ERROR_INTERNAL_ERROR;
+    } catch (const CZipException& e) {
+        error = ZipErrorCode(e);
+    } catch (const std::bad_alloc&) {
+        error = ERROR_NOT_ENOUGH_MEMORY;
+    } catch (const std::exception&) {
+        error = ERROR_INTERNAL_ERROR;
+    }
+    try {
+        ReportFailure(error);
+    } catch (...) {
+    }
+    return Failed;
+}
+
+DocumentCreationThread::Outcome DocumentCreationThread::Create() {
+    // Nothing to pack, or nowhere to put it: no certificate is asked for in vain.
+    if (selection_.empty() || rootFolder_.empty()) {
+        ReportFailure(ERROR_INVALID_PARAMETER);
+        return Failed;
+    }
+    if (outputPath_.empty() && !ChooseOutputPath()) {
+        return NotCreated;
+    }
+
+    X509Certificate signer;
+    if (NeedsSigningCertificate(mode_)) {
+        signer = SelectSigningCertificate();
+        if (!signer.IsInitialized()) {
+            return NotCreated;
+        }
+    }
+    X509Certificate recipient;
+    if (NeedsRecipientCertificate(mode_)) {
+        recipient = SelectRecipientCertificate();
+        if (!recipient.IsInitialized()) {
+            return NotCreated;
+        }
+    }
+
+    bool succeeded = false;
+    switch (*ModeKind(mode_)) {
+    case DocumentKind::Signed:
+        succeeded = Sign(signer);
+        break;
+    case DocumentKind::Encrypted:
+        succeeded = Encrypt(recipient);
+        break;
+    case DocumentKind::Protected:
+        succeeded = Protect(signer, recipient);
+        break;
+    }
+    if (!succeeded) {
+        ReportFailure(::GetLastError());
+        return Failed;
+    }
+    return archiveRefused_ ? NotCreated : Written;
+}
+
+bool DocumentCreationThread::ChooseOutputPath() {
+    outputPath_ = IsQuickMode(mode_) ? OutputName::QuickPath(selection_, rootFolder_, mode_)
+                                     : OutputName::AskSaveAs(mode_, ::GetActiveWindow());
+    return !outputPath_.empty();
+}
+
+bool DocumentCreationThread::Sign(const X509Certificate& signer) {
+    if (outputPath_.empty() || !signer.IsInitialized()) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    return PackAndWrite(IDS_SIGNING_TITLE, IDS_SIGNING_DESCRIPTION,
+                        [&](const MessageBlob& archive, MessageBlob& message) {
+                            return SignArchive(archive, signer.Handle(), kHashOid, message);
+                        });
+}
+
+bool DocumentCreationThread::Encrypt(const X509Certificate& recipient) {
+    return PackAndWrite(IDS_ENCRYPTING_TITLE, IDS_ENCRYPTING_DESCRIPTION,
+                        [&](const MessageBlob& archive, MessageBlob& message) {
+                            return EncryptArchive(archive, recipient.Handle(), message);
+                        });
+}
+
+bool DocumentCreationThread::Protect(const X509Certificate& signer,
+                                     const X509Certificate& recipient) {
+    return PackAndWrite(IDS_PROTECTING_TITLE, IDS_PROTECTING_DESCRIPTION,
+                        [&](const MessageBlob& archive, MessageBlob& message) {
+                            return ProtectArchive(archive, signer.Handle(), kHashOid,
+                                                  recipient.Handle(), message);
+                        });
+}
+
+template <typename MakeMessage>
+bool DocumentCreationThread::PackAndWrite(UINT titleId, UINT descriptionId,
+                                          MakeMessage makeMessage) {
+    MessageBlob archive;
+    if (!BuildArchive(selection_, rootFolder_, archive)) {
+        // Too large: the archive step has told the user, and that is the whole story.
+        if (::GetLastError() == ERROR_FILE_TOO_LARGE) {
+            archiveRefused_ = true;
+            return true;
+        }
+        return false;
+    }
+
+    MessageBlob message;
+    BusyDialog busy(titleId, descriptionId);
+    busy.Start();
+    const bool made = makeMessage(archive, message);
+    {
+        LastErrorKeeper keeper;
+        archive.Release();
+    }
+    if (!made) {
+        LastErrorKeeper keeper;
+        busy.Close();
+        return false;
+    }
+    const bool written = WriteContainer(message, outputPath_);
+    LastErrorKeeper keeper;
+    message.Release();
+    busy.Close();
+    return written;
+}
+
+UINT DocumentCreationThread::FailureTextId() const {
+    switch (*ModeKind(mode_)) {
+    case DocumentKind::Signed:
+        return IDS_SIGNING_FAILED;
+    case DocumentKind::Encrypted:
+        return IDS_ENCRYPTION_FAILED;
+    case DocumentKind::Protected:
+        return IDS_PROTECTION_FAILED;
+    }
+    return IDS_SIGNING_FAILED;
+}
+
+void DocumentCreationThread::ReportFailure(DWORD errorCode) const {
+    const std::wstring text = MHFX::FormatString(
+        LoadLocalizedString(FailureTextId()), MHFX::Win32Exception::SystemText(errorCode).c_str());
+    ::MessageBoxW(nullptr, text.c_str(), MHFX::LoadNeutralString(IDS_SHELL_NAME).c_str(),
+                  MB_OK | MB_ICONERROR);
+}

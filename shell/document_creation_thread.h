@@ -1,0 +1,57 @@
+// One creation command of the context menu, from the output name to the container file, on
+// a worker of its own that deletes itself when done. Every way it can end without a
+// container is either the user's own choice (Save As or a certificate choice cancelled,
+// no certificate to choose, an archive too large: each already told) or a message box
+// with the system's text of what went wrong.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "certificates/x509_certificate.h"
+#include "document/creation/create_mode.h"
+#include "foundation/threading/thread.h"
+
+class DocumentCreationThread : public MHFX::Thread {
+public:
+    // Exit codes of the thread.
+    enum Outcome : DWORD {
+        Written = 0,    // the container is on disk
+        NotCreated = 1, // the user cancelled or has been told why not
+        Failed = 2,     // the failure message has been shown
+    };
+
+    // `outputPath` is normally empty: the name step fills it.
+    DocumentCreationThread(std::vector<std::wstring> selection, std::wstring rootFolder,
+                           std::wstring outputPath, CreateMode mode);
+
+    // The hash algorithm every signature is made with (SHA-1 with RSA).
+    static constexpr char kHashOid[] = "1.2.840.113549.1.1.5";
+
+protected:
+    DWORD Run() override;
+
+private:
+    using X509Certificate = MHFX::Security::Cryptography::X509::X509Certificate;
+
+    Outcome Create();
+    bool ChooseOutputPath();
+    // The three sequences; false (last error set) for a failure the user has not been
+    // told about yet.
+    bool Sign(const X509Certificate& signer);
+    bool Encrypt(const X509Certificate& recipient);
+    bool Protect(const X509Certificate& signer, const X509Certificate& recipient);
+    template <typename MakeMessage>
+    bool PackAndWrite(UINT titleId, UINT descriptionId, MakeMessage makeMessage);
+
+    UINT FailureTextId() const;
+    void ReportFailure(DWORD errorCode) const;
+
+    std::vector<std::wstring> selection_;
+    std::wstring rootFolder_;
+    std::wstring outputPath_;
+    CreateMode mode_;
+    bool archiveRefused_ = false;
+};

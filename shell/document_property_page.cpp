@@ -1,0 +1,256 @@
+#include "shell/document_property_page.h"
+
+#include <richedit.h>
+
+#include <memory>
+
+#include "certificates/x509_certificate.h"
+#include "config/localization.h"
+#include "document/container/document.h"
+#include "document/container/document_kind.h"
+#include "document/report/certificate_validation_thread.h"
+#include "document/report/document_parse_thread.h"
+#include "document/report/report_messages.h"
+#include "document/report/signature_report.h"
+#include "foundation/io/path.h"
+#include "foundation/threading/thread.h"
+#include "resources/shellext/resource.h"
+#include "shell/shell_module.h"
+#include "ui/mouse_deaf.h"
+
+using MHFX::Security::Cryptography::X509::ValidationResult;
+using MHFX::Security::Cryptography::X509::X509Certificate;
+
+namespace {
+
+const ReportTexts kPageTexts = {IDS_PAGE_NOT_TAMPERED, IDS_PAGE_TAMPERED,
+                                IDS_PAGE_VERIFYING_SIGNATURE, IDS_PAGE_VALIDATING_CERTIFICATE,
+                                true};
+constexpr int kPictureSize = 48;
+
+// The workers keep the module loaded while they run: the sheet may close under them.
+class PageParseThread : public DocumentParseThread {
+public:
+    using DocumentParseThread::DocumentParseThread;
+
+private:
+    ModuleLock lock_;
+};
+
+class PageValidationThread : public CertificateValidationThread {
+public:
+    using CertificateValidationThread::CertificateValidationThread;
+
+private:
+    ModuleLock lock_;
+};
+
+LPARAM NextTag() {
+    static volatile LONG counter = 0;
+    return ::InterlockedIncrement(&counter);
+}
+
+} // namespace
+
+HPROPSHEETPAGE DocumentPropertyPage::Create(std::shared_ptr<Document> document,
+                                            const std::wstring& title) {
+    const LocalizedResource dialog = FindLocalizedResource(RT_DIALOG, IDD_DOCUMENT_PAGE);
+    if (!dialog) {
+        return nullptr;
+    }
+    document_ = std::move(document);
+    title_ = title;
+
+    PROPSHEETPAGEW description = {};
+    description.dwSize = sizeof(description);
+    description.dwFlags = PSP_DLGINDIRECT | PSP_USECALLBACK | PSP_USEREFPARENT;
+    description.hInstance = Module().Handle();
+    description.pResource = static_cast<LPCDLGTEMPLATEW>(dialog.data);
+    PreparePage(description);
+    description.pfnCallback = &DocumentPropertyPage::PageCallback;
+    description.pcRefParent = Module().LockCountAddress();
+    if (!title_.empty()) {
+        description.dwFlags |= PSP_USETITLE;
+        description.pszTitle = title_.c_str();
+    }
+    if (const HANDLE context = Module().ActivationContext()) {
+        description.dwFlags |= PSP_USEFUSIONCONTEXT;
+        description.hActCtx = context;
+    }
+
+    using CreateFunction = HPROPSHEETPAGE(WINAPI*)(LPCPROPSHEETPAGEW);
+    const auto create = reinterpret_cast<CreateFunction>(reinterpret_cast<void*>(
+        Module().FindCommonFunction(L"comctl32.dll", "CreatePropertySheetPageW")));
+    if (create == nullptr) {
+        return nullptr;
+    }
+    owner_.AddRef();
+    HPROPSHEETPAGE page = nullptr;
+    {
+        ActivationScope scope;
+        page = create(&description);
+    }
+    if (page == nullptr) {
+        owner_.Release();
+    }
+    return page;
+}
+
+bool DocumentPropertyPage::AddTo(std::shared_ptr<Document> document, LPFNSVADDPROPSHEETPAGE addPage,
+                                 LPARAM parameter) {
+    const std::wstring title = Title(document->Path());
+    const HPROPSHEETPAGE page = Create(std::move(document), title);
+    if (page == nullptr) {
+        return false;
+    }
+    // The page's reference on the owner is taken with the page; destroying a page the sheet
+    // refused gives it back through the page's release notification.
+    if (!addPage(page, parameter)) {
+        using DestroyFunction = BOOL(WINAPI*)(HPROPSHEETPAGE);
+        const auto destroy = reinterpret_cast<DestroyFunction>(reinterpret_cast<void*>(
+            Module().FindCommonFunction(L"comctl32.dll", "DestroyPropertySheetPage")));
+        if (destroy) {
+            destroy(page);
+        }
+        return false;
+    }
+    return true;
+}
+
+std::wstring DocumentPropertyPage::Title(const std::wstring& path) {
+    std::wstring extension = MHFX::IO::Path::GetExtension(path);
+    if (!extension.empty()) {
+        extension.erase(0, 1);
+    }
+    if (extension == L"snx")
+        return KindDisplayName(DocumentKind::Signed);
+    if (extension == L"enx")
+        return KindDisplayName(DocumentKind::Encrypted);
+    if (extension == L"pnx")
+        return KindDisplayName(DocumentKind::Protected);
+    return std::wstring();
+}
+
+UINT CALLBACK DocumentPropertyPage::PageCallback(HWND, UINT message, PROPSHEETPAGEW* page) {
+    if (message == PSPCB_RELEASE && page != nullptr) {
+        reinterpret_cast<DocumentPropertyPage*>(page->lParam)->owner_.Release();
+    }
+    return 1;
+}
+
+bool DocumentPropertyPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+    result = TRUE;
+    if (message == WM_INITDIALOG) {
+        window_ = Handle();
+        OnInitialize();
+        return true;
+    }
+    if (message == ReportMessages::DocumentParsed()) {
+        if (lParam == tag_) {
+            OnDocumentParsed();
+        }
+        return true;
+    }
+    if (message == ReportMessages::CertificateValidated()) {
+        if (lParam == tag_) {
+            OnCertificateValidated(static_cast<ValidationResult>(wParam));
+        }
+        return true;
+    }
+    switch (message) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_PAGE_VIEW_CERTIFICATE && HIWORD(wParam) == BN_CLICKED) {
+            OnViewCertificate();
+            return true;
+        }
+        break;
+    case WM_DESTROY: {
+        const auto icon = reinterpret_cast<HICON>(
+            ::SendDlgItemMessageW(window_, IDC_PAGE_PICTURE, STM_SETICON, 0, 0));
+        if (icon) {
+            ::DestroyIcon(icon);
+        }
+        window_ = nullptr;
+        tag_ = 0;
+        break;
+    }
+    default:
+        break;
+    }
+    return false;
+}
+
+void DocumentPropertyPage::OnInitialize() {
+    for (int id :
+         {IDC_PAGE_HEADING, IDC_PAGE_REPORT, IDC_PAGE_SIGNER_NAME, IDC_PAGE_SIGNER_EMAIL}) {
+        Ui::MakeMouseDeaf(::GetDlgItem(window_, id));
+    }
+    const HWND heading = ::GetDlgItem(window_, IDC_PAGE_HEADING);
+    CHARFORMAT2W bold = {};
+    bold.cbSize = sizeof(bold);
+    bold.dwMask = CFM_BOLD;
+    bold.dwEffects = CFE_BOLD;
+    ::SendMessageW(heading, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&bold));
+    ::SetWindowTextW(heading, LoadLocalizedString(IDS_PAGE_HEADING).c_str());
+
+    WriteReportLines(::GetDlgItem(window_, IDC_PAGE_REPORT), VerifyingReportLines(kPageTexts));
+    ShowPicture(IDI_PAGE_PROGRESS);
+
+    tag_ = NextTag();
+    MHFX::StartWorker<PageParseThread>(window_, document_, tag_);
+}
+
+void DocumentPropertyPage::OnDocumentParsed() {
+    Document& document = *document_;
+    document.OpenOnce();
+    const X509Certificate signer(document.SignerCertificate());
+    const bool verified = document.IsSignatureValid() && signer.IsInitialized();
+    WriteReportLines(::GetDlgItem(window_, IDC_PAGE_REPORT),
+                     ParsedReportLines(verified, kPageTexts));
+    if (verified) {
+        const struct {
+            int control;
+            DWORD nameType;
+        } fields[] = {{IDC_PAGE_SIGNER_NAME, CERT_NAME_FRIENDLY_DISPLAY_TYPE},
+                      {IDC_PAGE_SIGNER_EMAIL, CERT_NAME_EMAIL_TYPE}};
+        for (const auto& field : fields) {
+            const HWND control = ::GetDlgItem(window_, field.control);
+            ::EnableWindow(control, TRUE);
+            ::SetWindowTextW(control, signer.GetNameInfo(field.nameType, nullptr).c_str());
+        }
+        ::EnableWindow(::GetDlgItem(window_, IDC_PAGE_VIEW_CERTIFICATE), TRUE);
+        MHFX::StartWorker<PageValidationThread>(window_, signer, tag_);
+    } else {
+        ShowPicture(IDI_PAGE_TAMPERED);
+    }
+    Repaint();
+}
+
+void DocumentPropertyPage::OnCertificateValidated(ValidationResult result) {
+    WriteReportLines(::GetDlgItem(window_, IDC_PAGE_REPORT),
+                     ValidatedReportLines(result, kPageTexts));
+    ShowPicture(ValidatedReportPicture(result) == ReportPicture::Qualified ? IDI_PAGE_PASSED
+                                                                           : IDI_PAGE_WARNING);
+    Repaint();
+}
+
+void DocumentPropertyPage::OnViewCertificate() {
+    ActivationScope scope;
+    ShowSignerCertificate(*document_, window_);
+}
+
+void DocumentPropertyPage::ShowPicture(UINT iconId) {
+    const auto icon =
+        static_cast<HICON>(::LoadImageW(Module().Handle(), MAKEINTRESOURCEW(iconId), IMAGE_ICON,
+                                        kPictureSize, kPictureSize, LR_DEFAULTCOLOR));
+    const auto old = reinterpret_cast<HICON>(::SendDlgItemMessageW(
+        window_, IDC_PAGE_PICTURE, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0));
+    if (old && old != icon) {
+        ::DestroyIcon(old);
+    }
+}
+
+void DocumentPropertyPage::Repaint() {
+    ::RedrawWindow(window_, nullptr, nullptr,
+                   RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}

@@ -1,0 +1,12 @@
+#include "shell/shell_extension.h"
+
+#include "config/preferences.h"
+#include "ui/drop_list.h"
+
+HRESULT ReadShellSelection(IDataObject* data, std::vector<std::wstring>& names) {
+    names.clear();
+    if (data == nullptr || !Preferences::Instance().Load()) {
+        return E_INVALIDARG;
+    }
+    return FAILED(Ui::ReadDropList(data, names)) ? E_INVALIDARG : S_OK;
+}
