@@ -4,7 +4,11 @@
 ; registration, no administrator rights).
 ;
 ; Built by the CMake target "installer":
-;   makensis -DVERSION=1.1.0 -DMANAGER_EXE=... -DSHELL_DLL=... -DMANUAL_PDF=... -DOUTFILE=...
+;   makensis -DVERSION=1.1.0 -DMANAGER_EXE=... -DSHELL_DLL=... -DSHELL_RUN_EXE=...
+;            -DMANUAL_PDF=... -DOUTFILE=...
+;            [-DSIGN_SCRIPT=...]
+; SIGN_SCRIPT signs the file given as its argument in place (Authenticode): the uninstaller
+; before it is packed, the installer when it is written.
 ; Command line of the result: /S silent, /AllUsers or /CurrentUser, /D=folder (last).
 
 Unicode true
@@ -12,8 +16,12 @@ Target amd64-unicode
 ManifestDPIAware true
 SetCompressor /SOLID lzma
 
-!ifndef VERSION | MANAGER_EXE | SHELL_DLL | MANUAL_PDF | OUTFILE
-    !error "VERSION, MANAGER_EXE, SHELL_DLL, MANUAL_PDF and OUTFILE must be defined"
+!ifndef VERSION | MANAGER_EXE | SHELL_DLL | SHELL_RUN_EXE | MANUAL_PDF | OUTFILE
+    !error "VERSION, MANAGER_EXE, SHELL_DLL, SHELL_RUN_EXE, MANUAL_PDF and OUTFILE must be defined"
+!endif
+!ifdef SIGN_SCRIPT
+    !uninstfinalize 'bash "${SIGN_SCRIPT}" "%1"' = 0
+    !finalize 'bash "${SIGN_SCRIPT}" "%1"' = 0
 !endif
 
 !define PRODUCT "Dossiq"
@@ -27,6 +35,9 @@ SetCompressor /SOLID lzma
 !define SIGNED_ICON 211
 !define PROTECTED_ICON 212
 !define STARTMENU_FOLDER "Dossiq"
+; Registered by Windows Installer while the package dossiq-<version>.msi is installed (its
+; upgrade code {BA4F4577-0496-4EB0-9153-448B0B515AB8}, packed).
+!define MSI_UPGRADE_KEY "Software\Classes\Installer\UpgradeCodes\7754F4AB69400BE4193544B8B015A58B"
 
 Name "${PRODUCT}"
 Caption "${PRODUCT} ${VERSION} Setup"
@@ -66,8 +77,9 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright © ${PUBLISHER}"
 !insertmacro MULTIUSER_PAGE_INSTALLMODE
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_RUN "$INSTDIR\VantorManager.exe"
+!define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start Vantor Manager"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartManager
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\signer.pdf"
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Show the user manual"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
@@ -77,6 +89,18 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright © ${PUBLISHER}"
 !insertmacro MUI_UNPAGE_INSTFILES
 
 !insertmacro MUI_LANGUAGE "English"
+
+; The installer runs elevated; a manager started from it directly would too, and would then
+; refuse files dragged from the Explorer. The desktop's Explorer starts it with the user's
+; normal rights instead (shell_run.exe).
+Function StartManager
+    InitPluginsDir
+    File "/oname=$PLUGINSDIR\shell_run.exe" "${SHELL_RUN_EXE}"
+    ExecWait '"$PLUGINSDIR\shell_run.exe" "$INSTDIR\VantorManager.exe" "$INSTDIR"' $0
+    ${If} $0 != 0
+        MessageBox MB_OK|MB_ICONINFORMATION "Vantor Manager could not be started from the installer. Start it from the Start menu." /SD IDOK
+    ${EndIf}
+FunctionEnd
 
 Var InstallMode  ; AllUsers or CurrentUser, in the installer and the uninstaller alike
 
@@ -168,6 +192,16 @@ FunctionEnd
 Section "Dossiq" SecMain
     SectionIn RO
     StrCpy $InstallMode $MultiUser.InstallMode
+    ; The MSI package installs into the same folder for all users.
+    ${If} $InstallMode == "AllUsers"
+        ClearErrors
+        EnumRegKey $0 HKLM "${MSI_UPGRADE_KEY}" 0
+        ${IfNot} ${Errors}
+            MessageBox MB_OK|MB_ICONSTOP "Dossiq is already installed for all users by its Windows Installer package. Remove it first (Apps & features), or install just for you." /SD IDOK
+            SetErrorLevel 3
+            Quit
+        ${EndIf}
+    ${EndIf}
     SetOutPath "$INSTDIR"
 
     ; Parent keys that this installation (with the shell extension's registration) is the

@@ -7,10 +7,16 @@
 //                                     until <record> has been written (by "record")
 //   assoc_probe record <record> <arg> writes <arg> into the file <record>; registered as the
 //                                     open command of a file type, it tells what was opened
+//   assoc_probe finish <installer> <args> <image>
+//                                     runs the installer with its pages, pressing Next until
+//                                     it ends (the finish page's run box is ticked), then
+//                                     finds the window of the program <image> it started and
+//                                     prints the elevation of both and the program's parent
 // Lines go to standard output; the exit code is 0 when every step held.
 #include <windows.h>
 #include <shellapi.h>
 #include <shlwapi.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <string>
@@ -194,6 +200,121 @@ int Record(const wchar_t* record, const wchar_t* argument) {
                : 1;
 }
 
+// "full" for an elevated token, "limited" for an administrator's filtered one, else "default".
+std::wstring Elevation(HANDLE process) {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &raw))
+        return L"unknown";
+    MHFX::KernelHandle token(raw);
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenElevationType, &type, sizeof(type), &size)) {
+        return L"unknown";
+    }
+    return type == TokenElevationTypeFull      ? L"full"
+           : type == TokenElevationTypeLimited ? L"limited"
+                                               : L"default";
+}
+
+std::wstring ImageName(DWORD processId) {
+    MHFX::KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    wchar_t image[MAX_PATH] = {};
+    DWORD length = ARRAYSIZE(image);
+    if (!process || !QueryFullProcessImageNameW(process.get(), 0, image, &length))
+        return L"";
+    return image;
+}
+
+DWORD ParentOf(DWORD processId) {
+    // Fails with INVALID_HANDLE_VALUE, as CreateFileW does.
+    MHFX::FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    if (!snapshot || !Process32FirstW(snapshot.get(), &entry))
+        return 0;
+    do {
+        if (entry.th32ProcessID == processId)
+            return entry.th32ParentProcessID;
+    } while (Process32NextW(snapshot.get(), &entry));
+    return 0;
+}
+
+struct ImageSearch {
+    std::wstring image;
+    HWND window;
+    DWORD processId;
+};
+
+BOOL CALLBACK FindImageWindow(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<ImageSearch*>(parameter);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (!IsWindowVisible(window) || GetWindow(window, GW_OWNER))
+        return TRUE;
+    const std::wstring image = ImageName(processId);
+    if (image.empty() || lstrcmpiW(PathFindFileNameW(image.c_str()), search->image.c_str()) != 0) {
+        return TRUE;
+    }
+    search->window = window;
+    search->processId = processId;
+    return FALSE;
+}
+
+int Finish(const wchar_t* installer, const wchar_t* arguments, const wchar_t* image) {
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.lpFile = installer;
+    info.lpParameters = arguments;
+    info.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExW(&info) || !info.hProcess) {
+        Print(L"error=the installer does not start (" + std::to_wstring(GetLastError()) + L")");
+        return 1;
+    }
+    MHFX::KernelHandle process(info.hProcess);
+    Print(L"self=" + Elevation(GetCurrentProcess()) + L" installer=" + Elevation(process.get()));
+
+    // Next on every page; on the last it reads Finish.
+    int clicks = 0;
+    for (int i = 0; i < 1800 && WaitForSingleObject(process.get(), 100) == WAIT_TIMEOUT; ++i) {
+        WindowSearch search = {GetProcessId(process.get()), nullptr, L""};
+        EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&search));
+        const HWND next = search.window ? GetDlgItem(search.window, IDOK) : nullptr;
+        if (next && IsWindowVisible(next) && IsWindowEnabled(next) && i % 5 == 0) {
+            PostMessageW(next, BM_CLICK, 0, 0);
+            ++clicks;
+        }
+    }
+    DWORD exitCode = STILL_ACTIVE;
+    GetExitCodeProcess(process.get(), &exitCode);
+    Print(L"pages=" + std::to_wstring(clicks) + L" exit=" + std::to_wstring(exitCode));
+    if (exitCode != 0) {
+        if (exitCode == STILL_ACTIVE)
+            TerminateProcess(process.get(), 3);
+        Print(L"error=the installer did not end well");
+        return 1;
+    }
+
+    ImageSearch search = {image, nullptr, 0};
+    for (int i = 0; i < 300 && !search.window; ++i) {
+        Sleep(100);
+        EnumWindows(FindImageWindow, reinterpret_cast<LPARAM>(&search));
+    }
+    if (!search.window) {
+        Print(L"error=no window of the started program");
+        return 1;
+    }
+    MHFX::KernelHandle program(
+        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE | PROCESS_TERMINATE, FALSE,
+                    search.processId));
+    Print(L"program=" + Elevation(program.get()));
+    const DWORD parentId = ParentOf(search.processId);
+    MHFX::KernelHandle parent(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parentId));
+    Print(L"parent=" + std::wstring(PathFindFileNameW(ImageName(parentId).c_str())) + L" " +
+          (parent ? Elevation(parent.get()) : std::wstring(L"unknown")));
+    return CloseAndWait(program.get(), search.window) ? 0 : 1;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -209,7 +330,11 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 4 && lstrcmpW(argv[1], L"record") == 0) {
         return Record(argv[2], argv[3]);
     }
+    if (argc == 5 && lstrcmpW(argv[1], L"finish") == 0) {
+        return Finish(argv[2], argv[3], argv[4]);
+    }
     Print(L"usage: assoc_probe query <extension> | open <file> <executable> |"
-          L" command <executable> <id> <record> | record <record> <argument>");
+          L" command <executable> <id> <record> | record <record> <argument> |"
+          L" finish <installer> <arguments> <image>");
     return 2;
 }

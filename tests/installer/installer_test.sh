@@ -7,6 +7,9 @@
 #
 #   installer_test.sh MANUAL_PDF MANAGER_EXE SHELL_DLL PROBE_EXE WORK_DIR [INSTALLER_EXE]
 #
+# MANAGER_EXE and SHELL_DLL are the signed copies the installer packs. With SIGN_CAFILE in
+# the environment (the root of the test signing certificate, "-" for a real one) the
+# installed uninstaller's signature is checked too.
 # Without INSTALLER_EXE (no makensis, or the deliverables are not built) only the manual is
 # checked.
 set -uo pipefail
@@ -17,41 +20,16 @@ shell_dll=$3
 probe=$4
 work=$5
 installer=${6:-}
-manager_dir=$(dirname "$manager_exe")
 here=$(cd "$(dirname "$0")" && pwd)
 
-passed=0
-failed=0
-skipped=0
-ok() {
-    echo "ok: $*"
-    passed=$((passed + 1))
-}
-fail() {
-    echo "FAIL: $*"
-    failed=$((failed + 1))
-}
-skip() {
-    echo "skipped: $*"
-    skipped=$((skipped + 1))
-}
-expect() { # expect DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then ok "$what"; else fail "$what"; fi
-}
-finish() {
-    echo "$passed passed, $failed failed, $skipped skipped"
-    [ "$failed" -eq 0 ]
-    exit $?
-}
+source "$here/wine_helpers.sh"
 
 # ---------------------------------------------------------------------------------------
 # The manual
 # ---------------------------------------------------------------------------------------
 expect "the manual exists" test -s "$manual"
-expect "the manual lies beside VantorManager.exe" \
-    test "$(cd "$(dirname "$manual")" && pwd)/signer.pdf" -ef "$manager_dir/signer.pdf"
+expect "the manual lies beside the built VantorManager.exe" \
+    test -f "$(dirname "$manual")/VantorManager.exe"
 pages=$(pdfinfo "$manual" 2>/dev/null | awk '/^Pages:/ {print $2}')
 expect "the manual has at least 8 pages (has ${pages:-none})" test "${pages:-0}" -ge 8
 expect "the manual's title names Dossiq" \
@@ -88,47 +66,7 @@ fi
 # The installer, in a Wine prefix of its own
 # ---------------------------------------------------------------------------------------
 expect "the installer exists" test -s "$installer"
-export WINEARCH=win64
-export WINEDEBUG=-all
-# No Mono or Gecko prompts, and no Linux menu entries or MIME types for the shortcuts.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-rm -rf "$work"
-mkdir -p "$work"
-# Under scripts/wine-run the prefix is a fresh copy of the build's template; run by hand,
-# the test boots one of its own.
-if [ -z "${DOSSIQ_RUN_TAG:-}" ]; then
-    export WINEPREFIX=$work/prefix
-    wineboot -i >/dev/null 2>&1 </dev/null
-fi
-wineserver -p
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-
-# Runs a Windows program; its output goes through a file (helper processes of Wine would
-# hold a pipe open). Prints the output, returns the exit code.
-win() {
-    local out=$work/out.txt
-    wine "$@" >"$out" 2>&1 </dev/null
-    local rc=$?
-    tr -d '\r' <"$out"
-    return $rc
-}
-unix_path() { winepath -u "$1" 2>/dev/null; }
-env_path() { win cmd /c echo "%$1%" | tail -n 1; }
-reg_value() { # reg_value KEY [VALUE]: the data of a value, empty when missing
-    local out
-    if [ -n "${2:-}" ]; then out=$(win reg query "$1" /v "$2"); else out=$(win reg query "$1" /ve); fi || return 0
-    sed -n 's/^ *[^ ].*REG_[A-Z_]* *//p' <<<"$out" | head -n 1
-}
-snapshot() { # snapshot NAME: exports of the two software hives
-    win reg export 'HKEY_LOCAL_MACHINE\Software' "$(winepath -w "$work/$1.lm.reg")" /y >/dev/null
-    win reg export 'HKEY_CURRENT_USER\Software' "$(winepath -w "$work/$1.cu.reg")" /y >/dev/null
-}
-# Keys that Wine itself changes while programs run.
-noise=(--ignore '\\Software\\Wine(\\|$)' --ignore 'Explorer\\(RecentDocs|FileExts|MountPoints2|UserAssist)'
-       --ignore '\\Microsoft\\Windows\\CurrentVersion\\Explorer\\(ComDlg32|SessionInfo)'
-       --ignore '\\Microsoft\\Cryptography\\RNG' --ignore '\\SystemCertificates\\'
-       --ignore '\\Windows NT\\CurrentVersion\\NetworkCards\\')
-reg_diff() { python3 "$here/reg_diff.py" "$@" "${noise[@]}"; }
+start_prefix "$work"
 
 programs_dir_all=$(unix_path "$(env_path ProgramFiles)")
 local_app_data=$(unix_path "$(env_path LOCALAPPDATA)")
@@ -147,6 +85,12 @@ mkdir -p "$documents"
 # A container name with blanks: the open command must keep it one argument.
 container="$documents/quarterly report.snx"
 printf 'not a real container' >"$container"
+
+signature_ok() { # signature_ok FILE
+    local ca=()
+    [ "$SIGN_CAFILE" != - ] && ca=(-CAfile "$SIGN_CAFILE")
+    osslsigncode verify -in "$1" "${ca[@]}" >/dev/null 2>&1
+}
 
 check_shell() { # check_shell MODE WINDOWS_DIR: the shell's own answer, as Explorer asks it
     local mode=$1 windir=$2 answer rc
@@ -194,6 +138,9 @@ check_mode() { # check_mode AllUsers|CurrentUser
     expect "$mode: dossiqshell.dll is installed unchanged" cmp -s "$dir/dossiqshell.dll" "$shell_dll"
     expect "$mode: signer.pdf is installed unchanged" cmp -s "$dir/signer.pdf" "$manual"
     expect "$mode: the uninstaller is installed" test -s "$dir/Uninstall.exe"
+    if [ -n "${SIGN_CAFILE:-}" ]; then
+        expect "$mode: the uninstaller carries a valid signature" signature_ok "$dir/Uninstall.exe"
+    fi
     expect "$mode: Start menu entry for Vantor Manager" test -s "$start/Vantor Manager.lnk"
     expect "$mode: Start menu entry for the manual" test -s "$start/Dossiq Manual.lnk"
 
@@ -272,6 +219,45 @@ check_mode() { # check_mode AllUsers|CurrentUser
     fi
 }
 
+check_finish_page() {
+    # "Start Vantor Manager" on the finish page: the desktop's Explorer starts the manager,
+    # so it runs with the user's normal rights, not with the installer's elevation.
+    local answer rc dir="$programs_dir_all/Dossiq"
+    answer=$(win "$probe" finish "$(winepath -w "$installer")" /AllUsers VantorManager.exe)
+    rc=$?
+    echo "$answer" | sed 's/^/    /'
+    expect "finish page: the installer goes through its pages and starts the manager" test $rc -eq 0
+    expect "finish page: the desktop's Explorer starts the manager, not the installer" \
+        grep -qi '^parent=explorer\.exe' <<<"$answer"
+    if grep -q '^parent=explorer\.exe full' <<<"$answer"; then
+        skip "finish page: the manager's own elevation (Wine gives every process the full administrator token)"
+    else
+        local elevation
+        elevation=$(sed -n 's/^program=//p' <<<"$answer")
+        expect "finish page: the manager runs without the installer's elevation ($elevation)" \
+            test -n "$elevation" -a "$elevation" != full
+    fi
+    win "$dir/Uninstall.exe" /S
+    for _ in $(seq 1 120); do
+        [ ! -e "$dir" ] && break
+        sleep 1
+    done
+    expect "finish page: the installation is removed again" test ! -e "$dir"
+}
+
+check_msi_present() {
+    # While the MSI package is installed, the setup program does not install for all users.
+    local key='HKEY_LOCAL_MACHINE\Software\Classes\Installer\UpgradeCodes\7754F4AB69400BE4193544B8B015A58B'
+    win reg add "$key" /v 7E8A36DD8D34A72419A27ED03A80BE76 /d "" /f >/dev/null
+    win "$installer" /S /AllUsers
+    local rc=$?
+    expect "with the MSI package installed, an all-users installation is refused (exit code $rc)" \
+        test $rc -eq 3 -a ! -e "$programs_dir_all/Dossiq"
+    win reg delete "$key" /f >/dev/null
+}
+
 check_mode AllUsers
 check_mode CurrentUser
+check_msi_present
+check_finish_page
 finish

@@ -1,0 +1,101 @@
+#!/bin/bash
+# Checks the Windows Installer package under Wine in a private prefix, the way a deployment
+# tool pushes it: a silent per-machine installation (msiexec /i ... /qn), the files, the
+# shell extension's registration (the same values that dossiqshell.dll writes itself), the
+# file types as the shell answers for them, the Start-menu entries, and a silent removal
+# that leaves the registry as it was.
+#
+#   msi_test.sh MSI MANAGER_EXE SHELL_DLL MANUAL_PDF PROBE_EXE WORK_DIR
+set -uo pipefail
+msi=$1
+manager_exe=$2
+shell_dll=$3
+manual=$4
+probe=$5
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/wine_helpers.sh"
+
+expect "the package asks for a per-machine installation" \
+    grep -qx $'ALLUSERS\t1' <(msiinfo export "$msi" Property | tr -d '\r')
+expect "the package is for 64-bit Windows" \
+    grep -q '^Template: x64;' <(msiinfo suminfo "$msi")
+
+start_prefix "$6"
+msi_win=$(winepath -w "$msi")
+dir=$(unix_path "$(env_path ProgramFiles)")/Dossiq
+windir=$(winepath -w "$dir")
+programs_all=$(unix_path "$(env_path ProgramData)")/Microsoft/Windows/Start\ Menu/Programs
+programs_user=$(unix_path "$(env_path APPDATA)")/Microsoft/Windows/Start\ Menu/Programs
+classes='HKEY_LOCAL_MACHINE\Software\Classes'
+approved='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved'
+
+# Another program's Explorer extension, as on any Windows: its entries must survive.
+other='{0D0C0A0B-0000-4000-8000-000000000001}'
+win reg add "$classes\\*\\shellex\\ContextMenuHandlers\\OtherTool" /ve /d "$other" /f >/dev/null
+win reg add "$classes\\Directory\\shellex\\ContextMenuHandlers\\OtherTool" /ve /d "$other" /f >/dev/null
+win reg add "$approved" /v "$other" /d "Other tool" /f >/dev/null
+# An installation by the setup program for all users: the package refuses to go over it.
+setup_key='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Dossiq'
+win reg add "$setup_key" /v InstallLocation /d "$windir" /f >/dev/null
+win msiexec /i "$msi_win" /qn
+rc=$?
+expect "the package refuses to install over the setup program's installation (exit code $rc)" \
+    test $rc -ne 0 -a ! -e "$dir/VantorManager.exe"
+win reg delete "$setup_key" /f >/dev/null
+snapshot before
+
+win msiexec /i "$msi_win" /qn
+expect "msiexec /i /qn ends with exit code 0" test $? -eq 0
+expect "VantorManager.exe is installed unchanged" cmp -s "$dir/VantorManager.exe" "$manager_exe"
+expect "dossiqshell.dll is installed unchanged" cmp -s "$dir/dossiqshell.dll" "$shell_dll"
+expect "signer.pdf is installed unchanged" cmp -s "$dir/signer.pdf" "$manual"
+# Windows puts a per-machine package's shortcuts into the common Start menu; Wine's msi
+# puts them into the installing user's.
+start=$programs_all/Dossiq
+[ -d "$start" ] || start=$programs_user/Dossiq
+expect "Start menu entry for Vantor Manager" test -s "$start/Vantor Manager.lnk"
+expect "Start menu entry for the manual" test -s "$start/Dossiq Manual.lnk"
+
+for clsid in '{ACE88176-2E46-4D4C-849F-D4D8651B6B29}' '{1798D8B8-6825-4610-A1EF-02363EA2C34C}'; do
+    server=$(reg_value "$classes\\CLSID\\$clsid\\InprocServer32")
+    expect "class $clsid is served by the installed dossiqshell.dll ($server)" \
+        test "${server,,}" = "${windir,,}\\dossiqshell.dll"
+done
+expect ".snx belongs to Dossiq.SignedDocument" test "$(reg_value "$classes\\.snx")" = Dossiq.SignedDocument
+expect ".pnx belongs to Dossiq.ProtectedDocument" \
+    test "$(reg_value "$classes\\.pnx")" = Dossiq.ProtectedDocument
+answer=$(win "$probe" query .snx)
+echo "$answer" | sed 's/^/    /'
+expect "the shell opens .snx with the installed manager, the file one quoted argument" \
+    grep -qF "command=\"$windir\\VantorManager.exe\" \"%1\"" <<<"$answer"
+answer=$(win "$probe" query .pnx)
+expect "the shell opens .pnx with the installed manager" \
+    grep -qixF "executable=$windir\\VantorManager.exe" <<<"$answer"
+snapshot installed
+expect "Programs and Features lists Dossiq" \
+    grep -q '^"DisplayName"="Dossiq"' <(iconv -f UTF-16 -t UTF-8 "$work/installed.lm.reg" | tr -d '\r')
+
+# The package's registration is exactly the one the extension makes itself: registering
+# the installed DLL again changes nothing.
+win regsvr32 /s "$windir\\dossiqshell.dll"
+expect "regsvr32 of the installed dossiqshell.dll ends with exit code 0" test $? -eq 0
+snapshot registered
+changed=$(reg_diff "$work/installed.lm.reg" "$work/registered.lm.reg")
+[ -n "$changed" ] && echo "$changed" | sed 's/^/    /'
+expect "the package registers the extension as dossiqshell.dll does itself" test -z "$changed"
+
+win msiexec /x "$msi_win" /qn
+expect "msiexec /x /qn ends with exit code 0" test $? -eq 0
+expect "the program folder is gone" test ! -e "$dir"
+expect "the Start menu folder is gone" test ! -e "$start"
+expect "no cached package is left in the Installer folder" \
+    test -z "$(find "$(unix_path 'C:\windows\Installer')" -iname '*.msi' 2>/dev/null)"
+snapshot after
+# Windows Installer keeps its own (then empty) registration folders, which every Windows has.
+own='^\+ \[[^]]*\\Installer(\\[^]]*)?\]$'
+diff_lm=$(reg_diff "$work/before.lm.reg" "$work/after.lm.reg" | grep -Ev "$own")
+diff_cu=$(reg_diff "$work/before.cu.reg" "$work/after.cu.reg" | grep -Ev "$own")
+[ -n "$diff_lm$diff_cu" ] && printf '%s\n%s\n' "$diff_lm" "$diff_cu" | sed 's/^/    /'
+expect "HKEY_LOCAL_MACHINE\\Software is as before the installation" test -z "$diff_lm"
+expect "HKEY_CURRENT_USER\\Software is as before the installation" test -z "$diff_cu"
+finish
