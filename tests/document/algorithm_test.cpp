@@ -2,9 +2,9 @@
 // signer's key (or a clear refusal), and old containers (SHA-1, des-ede3-cbc) still opening.
 #include <gtest/gtest.h>
 
-#include "document/document.h"
+#include "document/container/document.h"
 #include "document/document_test_util.h"
-#include "document/message_builder.h"
+#include "document/container/message_builder.h"
 
 using namespace DocTest;
 using TestSupport::ReadFileBytes;

@@ -138,7 +138,7 @@ TEST_F(ReportTest, EachValidationOutcome) {
 TEST_F(ReportTest, Sha1SignatureGetsANoteAfterTheSixLines) {
     const std::wstring path = *folder_ + L"\\sha1.snx";
     WriteSignedContainer(path, *archive_, "qualified", "1.2.840.113549.1.1.5");
-    ForgetCachedRevocations();
+    TestPki::Pki::ForgetRevocationStatus();
     ShownWindow shown(path);
     std::vector<WPARAM> results;
     ASSERT_TRUE(PumpUntil([&] { return !results.empty(); }, 90000,
