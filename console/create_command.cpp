@@ -10,7 +10,6 @@
 #include "document/creation/archive_builder.h"
 #include "foundation/exception.h"
 #include "foundation/io/path.h"
-#include "shell/document_creation_thread.h"
 #include "zip/zip_archive.h"
 #include "zip/zip_exception.h"
 #include "zip/zip_mem_file.h"
@@ -164,11 +163,11 @@ int CreateCommand(const std::vector<std::wstring>& args) {
     }
 
     MessageBlob message;
-    const std::string& hashOid = DocumentCreationThread::kHashOid;
+    // The library's algorithms for new containers, the same as the context menu's.
     const bool made =
-        sign && encrypt ? ProtectArchive(archiveBytes, signer->certificate.Handle(), hashOid,
+        sign && encrypt ? ProtectArchive(archiveBytes, signer->certificate.Handle(),
                                          recipient->certificate.Handle(), message)
-        : sign          ? SignArchive(archiveBytes, signer->certificate.Handle(), hashOid, message)
+        : sign          ? SignArchive(archiveBytes, signer->certificate.Handle(), message)
                         : EncryptArchive(archiveBytes, recipient->certificate.Handle(), message);
     if (!made) {
         const DWORD code = ::GetLastError();

@@ -45,10 +45,14 @@ TEST_F(CreateTest, ThreeKindsRoundTripThroughOpenSslAndVerify) {
                      " -out s.zip && " + names + "s.zip");
     EXPECT_EQ(0, host.exitCode) << host.output;
     EXPECT_NE(std::string::npos, host.output.find("second file")) << host.output;
+    host = Host("openssl cms -cmsout -print -inform DER -in s.snx");
+    EXPECT_NE(std::string::npos, host.output.find("sha256")) << host.output;
 
     // Encrypted, by the recipient's e-mail address.
     run = Dossiq(L"create --encrypt-to recipient_ab@dossiq.test -o e.enx in", dir_);
     ASSERT_EQ(0u, run.exitCode) << run.err;
+    host = Host("openssl cms -cmsout -print -inform DER -in e.enx");
+    EXPECT_NE(std::string::npos, host.output.find("aes-256-cbc")) << host.output;
     host = Host("openssl cms -decrypt -inform DER -in e.enx" + recipient + " -out e.zip && " +
                 names + "e.zip");
     EXPECT_EQ(0, host.exitCode) << host.output;
