@@ -119,6 +119,16 @@ diff_cu=$(reg_diff "$work/before.cu.reg" "$work/after.cu.reg" | grep -Ev "$own")
 [ -n "$diff_lm$diff_cu" ] && printf '%s\n%s\n' "$diff_lm" "$diff_cu" | sed 's/^/    /'
 expect "HKEY_LOCAL_MACHINE\\Software is as before the installation" test -z "$diff_lm"
 expect "HKEY_CURRENT_USER\\Software is as before the installation" test -z "$diff_cu"
+path_after=$(reg_value "$sys_env" Path)
+expect "the program folder is gone from the system PATH, every other entry as it was" \
+    test "${path_after%;}" = "$path_before"
+if [ "$path_after" = "$path_before;" ]; then
+    # Wine's msi takes the appended entry out but leaves the separator before it; Windows
+    # takes both. The rest of the environment is compared with PATH as Windows leaves it.
+    skip "the separator of the removed PATH entry goes too (Wine's msi leaves it)"
+    win reg add "$sys_env" /v Path /t REG_EXPAND_SZ /d "$path_before" /f >/dev/null
+    snapshot after
+fi
 diff_env=$(reg_diff "$work/before.envlm.reg" "$work/after.envlm.reg")
 [ -n "$diff_env" ] && echo "$diff_env" | sed 's/^/    /'
 expect "the system environment, PATH with it, is as before the installation" \
