@@ -1,11 +1,11 @@
-; Installer of Dossiq: VantorManager.exe, dossiqshell.dll and the manual signer.pdf in one
-; program folder, either for all users (Program Files, machine-wide registration, needs
+; Installer of Dossiq: VantorManager.exe, dossiqshell.dll, the console program dossiq.exe and
+; the manual signer.pdf in one program folder (put on the mode's PATH), either for all users (Program Files, machine-wide registration, needs
 ; administrator rights) or for the current user only (the user's program folder, per-user
 ; registration, no administrator rights).
 ;
 ; Built by the CMake target "installer":
-;   makensis -DVERSION=1.1.0 -DMANAGER_EXE=... -DSHELL_DLL=... -DSHELL_RUN_EXE=...
-;            -DMANUAL_PDF=... -DOUTFILE=...
+;   makensis -DVERSION=1.1.0 -DMANAGER_EXE=... -DSHELL_DLL=... -DCONSOLE_EXE=...
+;            -DSHELL_RUN_EXE=... -DMANUAL_PDF=... -DOUTFILE=...
 ;            [-DSIGN_SCRIPT=...]
 ; SIGN_SCRIPT signs the file given as its argument in place (Authenticode): the uninstaller
 ; before it is packed, the installer when it is written.
@@ -16,8 +16,8 @@ Target amd64-unicode
 ManifestDPIAware true
 SetCompressor /SOLID lzma
 
-!ifndef VERSION | MANAGER_EXE | SHELL_DLL | SHELL_RUN_EXE | MANUAL_PDF | OUTFILE
-    !error "VERSION, MANAGER_EXE, SHELL_DLL, SHELL_RUN_EXE, MANUAL_PDF and OUTFILE must be defined"
+!ifndef VERSION | MANAGER_EXE | SHELL_DLL | CONSOLE_EXE | SHELL_RUN_EXE | MANUAL_PDF | OUTFILE
+    !error "VERSION, MANAGER_EXE, SHELL_DLL, CONSOLE_EXE, SHELL_RUN_EXE, MANUAL_PDF and OUTFILE must be defined"
 !endif
 !ifdef SIGN_SCRIPT
     !uninstfinalize 'bash "${SIGN_SCRIPT}" "%1"' = 0
@@ -35,6 +35,9 @@ SetCompressor /SOLID lzma
 !define SIGNED_ICON 211
 !define PROTECTED_ICON 212
 !define STARTMENU_FOLDER "Dossiq"
+; Where the PATH of each mode lives.
+!define USER_ENVIRONMENT "Environment"
+!define SYSTEM_ENVIRONMENT "SYSTEM\CurrentControlSet\Control\Session Manager\Environment"
 ; Registered by Windows Installer while the package dossiq-<version>.msi is installed (its
 ; upgrade code {BA4F4577-0496-4EB0-9153-448B0B515AB8}, packed).
 !define MSI_UPGRADE_KEY "Software\Classes\Installer\UpgradeCodes\7754F4AB69400BE4193544B8B015A58B"
@@ -68,6 +71,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright © ${PUBLISHER}"
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include WinMessages.nsh
 
 !define MUI_ICON "${__FILEDIR__}/../resources/manager/icons/manager.ico"
 !define MUI_UNICON "${__FILEDIR__}/../resources/manager/icons/manager.ico"
@@ -189,6 +193,78 @@ FunctionEnd
     DeleteRegKey SHCTX "${CLASSES}\${PROGID}"
 !macroend
 
+; Reads the PATH of the installation's mode into $0; $1 := 1 when it can be changed without
+; losing anything (it fits the installer's strings with the folder added), else 0.
+!macro ReadPath UN
+Function ${UN}ReadPath
+    ${If} $InstallMode == "AllUsers"
+        ReadRegStr $0 HKLM "${SYSTEM_ENVIRONMENT}" "Path"
+    ${Else}
+        ReadRegStr $0 HKCU "${USER_ENVIRONMENT}" "Path"
+    ${EndIf}
+    StrLen $1 $0
+    StrLen $2 $INSTDIR
+    IntOp $1 $1 + $2
+    ${If} $1 < ${NSIS_MAX_STRLEN}
+        StrCpy $1 1
+    ${Else}
+        StrCpy $1 0
+    ${EndIf}
+FunctionEnd
+
+; Writes $0 as the mode's PATH (an emptied per-user PATH goes) and tells running programs.
+Function ${UN}WritePath
+    ${If} $InstallMode == "AllUsers"
+        WriteRegExpandStr HKLM "${SYSTEM_ENVIRONMENT}" "Path" $0
+    ${ElseIf} $0 == ""
+        DeleteRegValue HKCU "${USER_ENVIRONMENT}" "Path"
+    ${Else}
+        WriteRegExpandStr HKCU "${USER_ENVIRONMENT}" "Path" $0
+    ${EndIf}
+    SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=5000
+FunctionEnd
+
+; $0 := PATH $0 without its first entry that names $INSTDIR (with or without a closing
+; backslash, in any letter case); $3 := 1 when there was one, else 0. Every other entry,
+; empty ones too, stays as it was.
+Function ${UN}RemovePathEntry
+    StrCpy $3 0
+    StrCpy $4 ""   ; the result
+    StrCpy $5 ""   ; the entry being read
+    StrCpy $6 0    ; position
+    StrCpy $8 0    ; entries in the result
+    ${Do}
+        StrCpy $7 $0 1 $6
+        ${If} $7 == ";"
+        ${OrIf} $7 == ""
+            ${If} $3 == 0
+            ${AndIf} $5 == $INSTDIR
+                StrCpy $3 1
+            ${ElseIf} $3 == 0
+            ${AndIf} $5 == "$INSTDIR\"
+                StrCpy $3 1
+            ${ElseIf} $8 == 0
+                StrCpy $4 $5
+                IntOp $8 $8 + 1
+            ${Else}
+                StrCpy $4 "$4;$5"
+                IntOp $8 $8 + 1
+            ${EndIf}
+            StrCpy $5 ""
+            ${IfThen} $7 == "" ${|} ${ExitDo} ${|}
+        ${Else}
+            StrCpy $5 "$5$7"
+        ${EndIf}
+        IntOp $6 $6 + 1
+    ${Loop}
+    ${If} $3 == 1
+        StrCpy $0 $4
+    ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro ReadPath ""
+!insertmacro ReadPath "un."
+
 Section "Dossiq" SecMain
     SectionIn RO
     StrCpy $InstallMode $MultiUser.InstallMode
@@ -222,6 +298,7 @@ Section "Dossiq" SecMain
     ${EndIf}
     File "/oname=VantorManager.exe" "${MANAGER_EXE}"
     File "/oname=dossiqshell.dll" "${SHELL_DLL}"
+    File "/oname=dossiq.exe" "${CONSOLE_EXE}"
     File "/oname=signer.pdf" "${MANUAL_PDF}"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
 
@@ -258,6 +335,29 @@ Section "Dossiq" SecMain
     CreateShortcut "$SMPROGRAMS\${STARTMENU_FOLDER}\Vantor Manager.lnk" "$INSTDIR\VantorManager.exe"
     CreateShortcut "$SMPROGRAMS\${STARTMENU_FOLDER}\Dossiq Manual.lnk" "$INSTDIR\signer.pdf"
 
+    ; The console program on PATH, once; the uninstaller takes out only what was added here.
+    Call ReadPath
+    ${If} $1 == 1
+        Call RemovePathEntry
+        ${If} $3 == 0
+            ${If} $0 == ""
+                StrCpy $0 $INSTDIR
+            ${Else}
+                StrCpy $1 $0 1 -1
+                ${If} $1 == ";"
+                    StrCpy $0 "$0$INSTDIR"
+                ${Else}
+                    StrCpy $0 "$0;$INSTDIR"
+                ${EndIf}
+            ${EndIf}
+            Call WritePath
+            WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "AddedToPath" 1
+        ${EndIf}
+    ${Else}
+        DetailPrint "PATH is too long to be changed safely: $INSTDIR was not added"
+        MessageBox MB_OK|MB_ICONEXCLAMATION "PATH is too long to add the program folder safely. dossiq.exe is in $INSTDIR." /SD IDOK
+    ${EndIf}
+
     StrCpy $0 ""
     Call RunRegsvr32
     ${If} $1 != 0
@@ -292,6 +392,19 @@ Section "Uninstall"
     ReadRegDWORD $R2 SHCTX "${UNINSTALL_KEY}" "CreatedClasses"
     ReadRegDWORD $R3 SHCTX "${UNINSTALL_KEY}" "CreatedClassesCLSID"
     ReadRegDWORD $R4 SHCTX "${UNINSTALL_KEY}" "CreatedClassesAppID"
+    ReadRegDWORD $R5 SHCTX "${UNINSTALL_KEY}" "AddedToPath"
+
+    ${If} $R5 == 1
+        Call un.ReadPath
+        ${If} $1 == 1
+            Call un.RemovePathEntry
+            ${If} $3 == 1
+                Call un.WritePath
+            ${EndIf}
+        ${Else}
+            DetailPrint "PATH is too long to be changed safely: remove $INSTDIR from it by hand"
+        ${EndIf}
+    ${EndIf}
 
     StrCpy $0 "/u"
     Call un.RunRegsvr32
@@ -310,6 +423,7 @@ Section "Uninstall"
 
     ; Only our own files: the folder may have been chosen by the user and hold others.
     Delete "$INSTDIR\VantorManager.exe"
+    Delete "$INSTDIR\dossiq.exe"
     Delete /REBOOTOK "$INSTDIR\dossiqshell.dll"
     Delete /REBOOTOK "$INSTDIR\dossiqshell.dll.old"
     Delete "$INSTDIR\signer.pdf"

@@ -2,14 +2,16 @@
 # Checks what ships: the manual signer.pdf (its sections, pages and fonts, beside the
 # manager), then the installer under Wine in a private prefix, once for all users and once
 # for the current user: the files, the shell extension's registration, the file types as the
-# shell itself answers for them, a container opened the way a double click opens it, and an
-# uninstallation that leaves no file and no registry entry behind.
+# shell itself answers for them, a container opened the way a double click opens it, the
+# console program on the mode's PATH, and an uninstallation that leaves no file and no
+# registry entry behind.
 #
-#   installer_test.sh MANUAL_PDF MANAGER_EXE SHELL_DLL PROBE_EXE WORK_DIR [INSTALLER_EXE]
+#   installer_test.sh MANUAL_PDF MANAGER_EXE SHELL_DLL CONSOLE_EXE PROBE_EXE WORK_DIR
+#                     [INSTALLER_EXE]
 #
-# MANAGER_EXE and SHELL_DLL are the signed copies the installer packs. With SIGN_CAFILE in
-# the environment (the root of the test signing certificate, "-" for a real one) the
-# installed uninstaller's signature is checked too.
+# MANAGER_EXE, SHELL_DLL and CONSOLE_EXE are the signed copies the installer packs. With
+# SIGN_CAFILE in the environment (the root of the test signing certificate, "-" for a real
+# one) the installed uninstaller's signature is checked too.
 # Without INSTALLER_EXE (no makensis, or the deliverables are not built) only the manual is
 # checked.
 set -uo pipefail
@@ -17,9 +19,10 @@ set -uo pipefail
 manual=$1
 manager_exe=$2
 shell_dll=$3
-probe=$4
-work=$5
-installer=${6:-}
+console_exe=$4
+probe=$5
+work=$6
+installer=${7:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
 source "$here/wine_helpers.sh"
@@ -127,12 +130,38 @@ check_mode() { # check_mode AllUsers|CurrentUser
         win reg add "$classes\\.pnx" /ve /d Other.Document /f >/dev/null
         win reg add "$classes\\.pnx" /v "Content Type" /d application/x-other /f >/dev/null
     fi
+    # An unrelated entry on the mode's PATH, with a variable in it: it must survive as it is.
+    local env_key=$user_env env_hive=envcu env_other=envlm path_before path_now answer rc
+    [ "$mode" = AllUsers ] && env_key=$sys_env env_hive=envlm env_other=envcu
+    path_before=$(reg_value "$env_key" Path)
+    win reg add "$env_key" /v Path /t REG_EXPAND_SZ \
+        /d "${path_before:+$path_before;}%USERPROFILE%\\other tool\\bin" /f >/dev/null
+    path_before=$(reg_value "$env_key" Path)
     snapshot before
     # The switches are taken in any letter case.
     local switch=/$mode
     [ "$mode" = CurrentUser ] && switch=/CURRENTUSER
     win "$installer" /S "$switch"
     expect "$mode: the installer ends with exit code 0" test $? -eq 0
+
+    expect "$mode: dossiq.exe is installed unchanged" cmp -s "$dir/dossiq.exe" "$console_exe"
+    path_now=$(reg_value "$env_key" Path)
+    echo "    PATH: $path_now"
+    expect "$mode: the program folder is added once to the end of PATH, the rest unchanged" \
+        test "$path_now" = "$path_before;$windir" -a "$(path_count "$path_now" "$windir")" -eq 1
+    expect "$mode: PATH stays REG_EXPAND_SZ" test "$(reg_type "$env_key" Path)" = REG_EXPAND_SZ
+    answer=$(win "$dir/dossiq.exe" --help)
+    rc=$?
+    expect "$mode: the installed dossiq.exe --help ends with exit code 0 ($rc)" \
+        test $rc -eq 0 -a -n "$answer"
+    # A new console finds the program by its name alone.
+    answer=$(win cmd /c dossiq --help)
+    rc=$?
+    expect "$mode: \"dossiq --help\" runs from PATH ($rc)" test $rc -eq 0 -a -n "$answer"
+    win "$installer" /S "$switch"
+    expect "$mode: a second installation ends with exit code 0" test $? -eq 0
+    expect "$mode: a second installation leaves PATH as the first left it" \
+        test "$(reg_value "$env_key" Path)" = "$path_now"
 
     expect "$mode: VantorManager.exe is installed unchanged" cmp -s "$dir/VantorManager.exe" "$manager_exe"
     expect "$mode: dossiqshell.dll is installed unchanged" cmp -s "$dir/dossiqshell.dll" "$shell_dll"
@@ -177,6 +206,9 @@ check_mode() { # check_mode AllUsers|CurrentUser
              grep -i 'dossiq\|ACE88176\|1798D8B8\|F9B1EA8C\|\.snx\|\.pnx')
     [ -n "$leaked" ] && echo "$leaked" | sed 's/^/    /'
     expect "$mode: nothing of Dossiq is written to $other" test -z "$leaked"
+    leaked=$(reg_diff "$work/before.$env_other.reg" "$work/installed.$env_other.reg")
+    [ -n "$leaked" ] && echo "$leaked" | sed 's/^/    /'
+    expect "$mode: the other mode's environment is left alone" test -z "$leaked"
 
     # Help > Manual opens signer.pdf from the program's folder.
     answer=$(win "$probe" command "$windir\\VantorManager.exe" 32785 "$record_win")
@@ -212,6 +244,11 @@ check_mode() { # check_mode AllUsers|CurrentUser
     [ -n "$diff_lm$diff_cu" ] && printf '%s\n%s\n' "$diff_lm" "$diff_cu" | sed 's/^/    /'
     expect "$mode: HKEY_LOCAL_MACHINE\\Software is as before the installation" test -z "$diff_lm"
     expect "$mode: HKEY_CURRENT_USER\\Software is as before the installation" test -z "$diff_cu"
+    local diff_env
+    diff_env=$(reg_diff "$work/before.$env_hive.reg" "$work/after.$env_hive.reg")
+    [ -n "$diff_env" ] && echo "$diff_env" | sed 's/^/    /'
+    expect "$mode: the environment, PATH with it, is as before the installation" \
+        test -z "$diff_env" -a "$(reg_value "$env_key" Path)" = "$path_before"
     if [ "$mode" = AllUsers ]; then
         expect "$mode: .pnx belongs to its previous owner again" \
             test "$(reg_value "$classes\\.pnx")" = Other.Document

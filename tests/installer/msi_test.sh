@@ -2,16 +2,17 @@
 # Checks the Windows Installer package under Wine in a private prefix, the way a deployment
 # tool pushes it: a silent per-machine installation (msiexec /i ... /qn), the files, the
 # shell extension's registration (the same values that dossiqshell.dll writes itself), the
-# file types as the shell answers for them, the Start-menu entries, and a silent removal
-# that leaves the registry as it was.
+# file types as the shell answers for them, the Start-menu entries, the console program on
+# the system PATH, and a silent removal that leaves the registry as it was.
 #
-#   msi_test.sh MSI MANAGER_EXE SHELL_DLL MANUAL_PDF PROBE_EXE WORK_DIR
+#   msi_test.sh MSI MANAGER_EXE SHELL_DLL CONSOLE_EXE MANUAL_PDF PROBE_EXE WORK_DIR
 set -uo pipefail
 msi=$1
 manager_exe=$2
 shell_dll=$3
-manual=$4
-probe=$5
+console_exe=$4
+manual=$5
+probe=$6
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine_helpers.sh"
 
@@ -20,7 +21,7 @@ expect "the package asks for a per-machine installation" \
 expect "the package is for 64-bit Windows" \
     grep -q '^Template: x64;' <(msiinfo suminfo "$msi")
 
-start_prefix "$6"
+start_prefix "$7"
 msi_win=$(winepath -w "$msi")
 dir=$(unix_path "$(env_path ProgramFiles)")/Dossiq
 windir=$(winepath -w "$dir")
@@ -42,6 +43,10 @@ rc=$?
 expect "the package refuses to install over the setup program's installation (exit code $rc)" \
     test $rc -ne 0 -a ! -e "$dir/VantorManager.exe"
 win reg delete "$setup_key" /f >/dev/null
+# Another program's folder on PATH: it must survive.
+path_before=$(reg_value "$sys_env" Path)
+win reg add "$sys_env" /v Path /t REG_EXPAND_SZ /d "$path_before;C:\\Other Tool\\bin" /f >/dev/null
+path_before=$(reg_value "$sys_env" Path)
 snapshot before
 
 win msiexec /i "$msi_win" /qn
@@ -49,6 +54,22 @@ expect "msiexec /i /qn ends with exit code 0" test $? -eq 0
 expect "VantorManager.exe is installed unchanged" cmp -s "$dir/VantorManager.exe" "$manager_exe"
 expect "dossiqshell.dll is installed unchanged" cmp -s "$dir/dossiqshell.dll" "$shell_dll"
 expect "signer.pdf is installed unchanged" cmp -s "$dir/signer.pdf" "$manual"
+expect "dossiq.exe is installed unchanged" cmp -s "$dir/dossiq.exe" "$console_exe"
+path_now=$(reg_value "$sys_env" Path)
+echo "    PATH: $path_now"
+expect "the program folder is added once to the end of the system PATH, the rest unchanged" \
+    test "$path_now" = "$path_before;$windir\\" -o "$path_now" = "$path_before;$windir"
+expect "the system PATH stays REG_EXPAND_SZ" test "$(reg_type "$sys_env" Path)" = REG_EXPAND_SZ
+answer=$(win "$dir/dossiq.exe" --help)
+rc=$?
+expect "the installed dossiq.exe --help ends with exit code 0 ($rc)" test $rc -eq 0 -a -n "$answer"
+answer=$(win cmd /c dossiq --help)
+rc=$?
+expect "\"dossiq --help\" runs from PATH ($rc)" test $rc -eq 0 -a -n "$answer"
+win msiexec /i "$msi_win" REINSTALL=ALL REINSTALLMODE=amus /qn
+expect "a reinstallation ends with exit code 0" test $? -eq 0
+expect "a reinstallation leaves PATH as the installation left it" \
+    test "$(reg_value "$sys_env" Path)" = "$path_now"
 # Windows puts a per-machine package's shortcuts into the common Start menu; Wine's msi
 # puts them into the installing user's.
 start=$programs_all/Dossiq
@@ -98,4 +119,18 @@ diff_cu=$(reg_diff "$work/before.cu.reg" "$work/after.cu.reg" | grep -Ev "$own")
 [ -n "$diff_lm$diff_cu" ] && printf '%s\n%s\n' "$diff_lm" "$diff_cu" | sed 's/^/    /'
 expect "HKEY_LOCAL_MACHINE\\Software is as before the installation" test -z "$diff_lm"
 expect "HKEY_CURRENT_USER\\Software is as before the installation" test -z "$diff_cu"
+path_after=$(reg_value "$sys_env" Path)
+expect "the program folder is gone from the system PATH, every other entry as it was" \
+    test "${path_after%;}" = "$path_before"
+if [ "$path_after" = "$path_before;" ]; then
+    # Wine's msi takes the appended entry out but leaves the separator before it; Windows
+    # takes both. The rest of the environment is compared with PATH as Windows leaves it.
+    skip "the separator of the removed PATH entry goes too (Wine's msi leaves it)"
+    win reg add "$sys_env" /v Path /t REG_EXPAND_SZ /d "$path_before" /f >/dev/null
+    snapshot after
+fi
+diff_env=$(reg_diff "$work/before.envlm.reg" "$work/after.envlm.reg")
+[ -n "$diff_env" ] && echo "$diff_env" | sed 's/^/    /'
+expect "the system environment, PATH with it, is as before the installation" \
+    test -z "$diff_env" -a "$(reg_value "$sys_env" Path)" = "$path_before"
 finish

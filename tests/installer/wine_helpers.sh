@@ -62,9 +62,26 @@ reg_value() { # reg_value KEY [VALUE]: the data of a value, empty when missing
     if [ -n "${2:-}" ]; then out=$(win reg query "$1" /v "$2"); else out=$(win reg query "$1" /ve); fi || return 0
     sed -n 's/^ *[^ ].*REG_[A-Z_]* *//p' <<<"$out" | head -n 1
 }
-snapshot() { # snapshot NAME: exports of the two software hives
+# Where the system's and the user's environment, PATH with it, live.
+sys_env='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Session Manager\Environment'
+user_env='HKEY_CURRENT_USER\Environment'
+snapshot() { # snapshot NAME: exports of the two software hives and of the two environments
     win reg export 'HKEY_LOCAL_MACHINE\Software' "$(winepath -w "$work/$1.lm.reg")" /y >/dev/null
     win reg export 'HKEY_CURRENT_USER\Software' "$(winepath -w "$work/$1.cu.reg")" /y >/dev/null
+    win reg export "$sys_env" "$(winepath -w "$work/$1.envlm.reg")" /y >/dev/null
+    win reg export "$user_env" "$(winepath -w "$work/$1.envcu.reg")" /y >/dev/null
+}
+reg_type() { # reg_type KEY VALUE: REG_SZ, REG_EXPAND_SZ ..., empty when missing
+    win reg query "$1" /v "$2" | grep -o 'REG_[A-Z_]*' | head -n 1
+}
+path_count() { # path_count PATH DIR: how many entries of PATH name DIR (any case, closing \ or not)
+    local entry n=0 parts
+    IFS=';' read -ra parts <<<"$1"
+    for entry in "${parts[@]}"; do
+        entry=${entry%\\}
+        [ "${entry,,}" = "${2,,}" ] && n=$((n + 1))
+    done
+    echo $n
 }
 # Keys that Wine itself changes while programs run.
 noise=(--ignore '\\Software\\Wine(\\|$)' --ignore 'Explorer\\(RecentDocs|FileExts|MountPoints2|UserAssist)'
