@@ -12,6 +12,7 @@
 #include "zip/zip_exception.h"
 #include "zip/zip_mem_file.h"
 #include "zip/zip_path_guard.h"
+#include "resources/console/resource.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ int OpenContainer(Document& document) {
 int ListCommand(const std::vector<std::wstring>& args) {
     const Arguments arguments(args, {}, {});
     if (arguments.WantsHelp()) {
-        ConsoleOutput::Out().Write(kListHelp);
+        ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_LIST_HELP));
         return kExitOk;
     }
     if (!arguments.Error().empty()) {
@@ -90,7 +91,7 @@ int ListCommand(const std::vector<std::wstring>& args) {
 int ExtractCommand(const std::vector<std::wstring>& args) {
     const Arguments arguments(args, {L"--overwrite"}, {L"--to", L"--entry"});
     if (arguments.WantsHelp()) {
-        ConsoleOutput::Out().Write(kExtractHelp);
+        ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_EXTRACT_HELP));
         return kExitOk;
     }
     if (!arguments.Error().empty()) {

@@ -5,11 +5,12 @@
 #include "console/commands.h"
 #include "console/console_output.h"
 #include "console/help_texts.h"
+#include "resources/console/resource.h"
 
 int CertsCommand(const std::vector<std::wstring>& args) {
     const Arguments arguments(args, {}, {});
     if (arguments.WantsHelp()) {
-        ConsoleOutput::Out().Write(kCertsHelp);
+        ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_CERTS_HELP));
         return kExitOk;
     }
     if (!arguments.Error().empty()) {

@@ -13,6 +13,7 @@
 #include "zip/zip_archive.h"
 #include "zip/zip_exception.h"
 #include "zip/zip_mem_file.h"
+#include "resources/console/resource.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ int CreateCommand(const std::vector<std::wstring>& args) {
     const Arguments arguments(args, {L"--overwrite"},
                               {L"--sign", L"--encrypt-to", L"-o", L"--output"});
     if (arguments.WantsHelp()) {
-        ConsoleOutput::Out().Write(kCreateHelp);
+        ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_CREATE_HELP));
         return kExitOk;
     }
     if (!arguments.Error().empty()) {

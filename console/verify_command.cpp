@@ -9,6 +9,7 @@
 #include "console/json_writer.h"
 #include "console/report_format.h"
 #include "document/report/validation_report.h"
+#include "resources/console/resource.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ ValidationReport CheckOne(const std::wstring& path) {
 int VerifyCommand(const std::vector<std::wstring>& args) {
     const Arguments arguments(args, {L"--recursive", L"--json"}, {L"--jobs"});
     if (arguments.WantsHelp()) {
-        ConsoleOutput::Out().Write(kVerifyHelp);
+        ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_VERIFY_HELP));
         return kExitOk;
     }
     if (!arguments.Error().empty()) {

@@ -1,0 +1,77 @@
+// The texts of dossiq.exe follow the language of the preferences file, in the script of
+// that language, while verdict words, option names and JSON stay as they are.
+#include <gtest/gtest.h>
+
+#include "common/language_scope.h"
+#include "config/localization.h"
+#include "config/preferences.h"
+#include "console/console_test_util.h"
+
+using namespace ConsoleTest;
+
+namespace {
+
+struct Expected {
+    WORD language;
+    const char* help;    // a phrase of the main help (UTF-8)
+    const char* verify;  // one of `verify --help`
+    const char* unknown; // the message for an unknown command
+};
+
+const Expected kExpected[] = {
+    {LanguageEnglish, "Usage: dossiq COMMAND [OPTIONS]", "runs the five checks", "unknown command"},
+    {LanguageSerbianLatin, "Upotreba: dossiq KOMANDA [OPCIJE]", "sprovodi pet provera",
+     "nepoznata komanda"},
+    {LanguageSerbianCyrillic,
+     "\xD0\xA3\xD0\xBF\xD0\xBE\xD1\x82\xD1\x80\xD0\xB5\xD0\xB1\xD0\xB0: dossiq "
+     "\xD0\x9A\xD0\x9E\xD0\x9C\xD0\x90\xD0\x9D\xD0\x94\xD0\x90",
+     "\xD1\x81\xD0\xBF\xD1\x80\xD0\xBE\xD0\xB2\xD0\xBE\xD0\xB4\xD0\xB8 \xD0\xBF\xD0\xB5\xD1\x82",
+     "\xD0\xBD\xD0\xB5\xD0\xBF\xD0\xBE\xD0\xB7\xD0\xBD\xD0\xB0\xD1\x82\xD0\xB0"},
+};
+
+bool Has(const std::string& text, const char* phrase) {
+    return text.find(phrase) != std::string::npos;
+}
+
+TEST(LanguageTest, EachPreferenceLanguagePrintsItsOwnTexts) {
+    ASSERT_TRUE(Preferences::Instance().Load());
+    const std::wstring dir = TestSupport::MakeTempDir(L"language");
+    TestSupport::LanguageScope scope(LanguageEnglish, true);
+    for (const Expected& expected : kExpected) {
+        SCOPED_TRACE(expected.language);
+        scope.Set(expected.language);
+
+        const Outcome help = Dossiq(L"--help", dir);
+        EXPECT_EQ(0u, help.exitCode);
+        EXPECT_TRUE(Has(help.out, expected.help)) << help.out;
+        const Outcome verify = Dossiq(L"verify /?", dir);
+        EXPECT_EQ(0u, verify.exitCode);
+        EXPECT_TRUE(Has(verify.out, expected.verify)) << verify.out;
+        // The verdict words stay English in every language's help.
+        EXPECT_TRUE(Has(verify.out, "(passed, failed, tampered,")) << verify.out;
+        // Only the chosen language: no other language's phrase leaks in.
+        for (const Expected& other : kExpected) {
+            if (other.language != expected.language) {
+                EXPECT_FALSE(Has(help.out, other.help)) << help.out;
+            }
+        }
+
+        const Outcome unknown = Dossiq(L"frobnicate", dir);
+        EXPECT_EQ(2u, unknown.exitCode);
+        EXPECT_TRUE(Has(unknown.err, expected.unknown)) << unknown.err;
+        EXPECT_TRUE(Has(unknown.err, "frobnicate")) << unknown.err;
+    }
+}
+
+// A language the program has no texts in falls back like the manager: still a readable help.
+TEST(LanguageTest, UnknownLanguageStillPrintsHelp) {
+    ASSERT_TRUE(Preferences::Instance().Load());
+    const std::wstring dir = TestSupport::MakeTempDir(L"language");
+    TestSupport::LanguageScope scope(1031, true);
+    const Outcome help = Dossiq(L"--help", dir);
+    EXPECT_EQ(0u, help.exitCode);
+    EXPECT_TRUE(Has(help.out, "dossiq") && Has(help.out, "verify")) << help.out;
+    EXPECT_GT(help.out.size(), 200u);
+}
+
+} // namespace
