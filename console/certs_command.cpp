@@ -17,18 +17,18 @@ int CertsCommand(const std::vector<std::wstring>& args) {
         return Fail(kExitUsage, arguments.Error());
     }
     if (!arguments.Operands().empty()) {
-        return Fail(kExitUsage, L"certs takes no operands");
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CERTS_NO_OPERANDS));
     }
     const std::vector<Candidate> signers = SigningCandidates();
-    std::wstring text = L"Signing (--sign):\r\n";
+    std::wstring text = ConsoleText(IDS_CONSOLE_SIGNING_HEADING) + L"\r\n";
     for (const Candidate& candidate : signers) {
         text += L"    " + CandidateLine(candidate) + L"\r\n";
     }
-    text += L"Recipients (--encrypt-to):\r\n";
+    text += ConsoleText(IDS_CONSOLE_RECIPIENTS_HEADING) + L"\r\n";
     for (const Candidate& candidate : RecipientCandidates()) {
         text += L"    " + CandidateLine(candidate) + L"\r\n";
     }
-    text += L"Not offered for signing:\r\n";
+    text += ConsoleText(IDS_CONSOLE_NOT_OFFERED_HEADING) + L"\r\n";
     for (const Candidate& candidate : PersonalCertificates()) {
         bool offered = false;
         for (const Candidate& signer : signers) {
@@ -41,7 +41,8 @@ int CertsCommand(const std::vector<std::wstring>& args) {
         for (const std::wstring& criterion : SigningCriteriaFailed(candidate.certificate)) {
             failed += (failed.empty() ? L"" : L", ") + criterion;
         }
-        text += L"    " + CandidateLine(candidate) + L"\r\n        fails: " + failed + L"\r\n";
+        text += L"    " + CandidateLine(candidate) + L"\r\n        " +
+                ConsoleText(IDS_CONSOLE_FAILS, {failed}) + L"\r\n";
     }
     return ConsoleOutput::Out().Write(text) ? kExitOk : kExitUsage;
 }

@@ -45,7 +45,7 @@ int RunConsole(int argc, wchar_t** argv) {
                 return entry.run(args);
             }
         }
-        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_UNKNOWN_COMMAND, command));
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_UNKNOWN_COMMAND, {command}));
     } catch (const std::exception&) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_INTERNAL_ERROR));
     }

@@ -3,10 +3,11 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 
 // Usage text `id` (IDS_CONSOLE_*_HELP) followed by the exit codes.
 std::wstring HelpText(UINT id);
 
-// Message `id` with its %s replaced by `argument`.
-std::wstring ConsoleText(UINT id, const std::wstring& argument = {});
+// Message `id` with each %s replaced by the next of `arguments`.
+std::wstring ConsoleText(UINT id, std::initializer_list<std::wstring> arguments = {});

@@ -65,7 +65,7 @@ const std::set<UINT> kShellIds = Union({kSharedIds,
                                         Range(312, 317),
                                         {321, 322, 323, 328, 329, 330, 331}});
 // dossiq.exe carries the shell extension's tables and its own texts.
-const std::set<UINT> kConsoleIds = Union({kShellIds, Range(901, 909)});
+const std::set<UINT> kConsoleIds = Union({kShellIds, Range(901, 948)});
 const std::set<UINT> kNeutralIds = {100, 101, 128, 129, 130, 131, 701, 702, 703, 711, 712};
 
 // Ids of the non-empty entries of every string table of `module`, by language.
@@ -114,22 +114,27 @@ bool IsAsciiLetter(wchar_t c) {
 
 // Names and codes that stay in Latin letters in every language.
 std::wstring WithoutLatinTerms(std::wstring text) {
-    static const wchar_t* const terms[] = {L"VantorManager", L"Vantor Manager",
-                                           L"Dossiq",        L"Korvane",
-                                           L"AddressBook",   L"TrustedPeople",
-                                           L"CRL",           L"MB",
-                                           L"snx",           L"pnx",
-                                           L"enx",           L"%s",
+    static const wchar_t* const terms[] = {L"VantorManager",
+                                           L"Vantor Manager",
+                                           L"Dossiq",
+                                           L"Korvane",
+                                           L"AddressBook",
+                                           L"TrustedPeople",
+                                           L"CRL",
+                                           L"MB",
+                                           L"snx",
+                                           L"pnx",
+                                           L"enx",
+                                           L"%s",
                                            L"SHA"};
     // What the console program's users type or parse: commands, options, verdicts, names
     // of certificate stores and extensions (longer before shorter, "--to" before "-o").
     static const wchar_t* const console[] = {
-        L"dossiq",       L"verify",      L"extract",      L"create",    L"certs",
-        L"list",         L"--help",      L"--json",       L"--jobs",    L"--recursive",
-        L"--entry",      L"--overwrite", L"--sign",       L"--encrypt-to", L"--to",
-        L"-o",           L"My",          L"qcStatements", L"nameForm",  L"keyUsage",
-        L"privateKey",   L"passed",      L"failed",       L"tampered",  L"unreadable",
-        L"locked",       L"unsigned",    L"JSON",         L"UTF-8"};
+        L"dossiq",     L"verify",       L"extract",    L"create",      L"certs",   L"list",
+        L"--help",     L"--json",       L"--jobs",     L"--recursive", L"--entry", L"--overwrite",
+        L"--sign",     L"--encrypt-to", L"--to",       L"-o",          L"My",      L"qcStatements",
+        L"nameForm",   L"keyUsage",     L"privateKey", L"passed",      L"failed",  L"tampered",
+        L"unreadable", L"locked",       L"unsigned",   L"JSON",        L"UTF-8",   L"0x"};
     for (const auto& list : {std::vector<const wchar_t*>(std::begin(terms), std::end(terms)),
                              std::vector<const wchar_t*>(std::begin(console), std::end(console))}) {
         for (const wchar_t* term : list) {

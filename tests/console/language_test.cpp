@@ -16,17 +16,23 @@ struct Expected {
     const char* help;    // a phrase of the main help (UTF-8)
     const char* verify;  // one of `verify --help`
     const char* unknown; // the message for an unknown command
+    const char* missing; // the one for a container that is not there
 };
 
 const Expected kExpected[] = {
-    {LanguageEnglish, "Usage: dossiq COMMAND [OPTIONS]", "runs the five checks", "unknown command"},
+    {LanguageEnglish, "Usage: dossiq COMMAND [OPTIONS]", "runs the five checks", "unknown command",
+     "cannot find"},
     {LanguageSerbianLatin, "Upotreba: dossiq KOMANDA [OPCIJE]", "sprovodi pet provera",
-     "nepoznata komanda"},
+     "nepoznata komanda",
+     "nije prona\xC4\x91"
+     "eno"},
     {LanguageSerbianCyrillic,
      "\xD0\xA3\xD0\xBF\xD0\xBE\xD1\x82\xD1\x80\xD0\xB5\xD0\xB1\xD0\xB0: dossiq "
      "\xD0\x9A\xD0\x9E\xD0\x9C\xD0\x90\xD0\x9D\xD0\x94\xD0\x90",
      "\xD1\x81\xD0\xBF\xD1\x80\xD0\xBE\xD0\xB2\xD0\xBE\xD0\xB4\xD0\xB8 \xD0\xBF\xD0\xB5\xD1\x82",
-     "\xD0\xBD\xD0\xB5\xD0\xBF\xD0\xBE\xD0\xB7\xD0\xBD\xD0\xB0\xD1\x82\xD0\xB0"},
+     "\xD0\xBD\xD0\xB5\xD0\xBF\xD0\xBE\xD0\xB7\xD0\xBD\xD0\xB0\xD1\x82\xD0\xB0",
+     "\xD0\xBD\xD0\xB8\xD1\x98\xD0\xB5\x20\xD0\xBF\xD1\x80\xD0\xBE\xD0\xBD\xD0\xB0\xD1\x92\xD0\xB5"
+     "\xD0\xBD\xD0\xBE"},
 };
 
 bool Has(const std::string& text, const char* phrase) {
@@ -60,6 +66,10 @@ TEST(LanguageTest, EachPreferenceLanguagePrintsItsOwnTexts) {
         EXPECT_EQ(2u, unknown.exitCode);
         EXPECT_TRUE(Has(unknown.err, expected.unknown)) << unknown.err;
         EXPECT_TRUE(Has(unknown.err, "frobnicate")) << unknown.err;
+
+        const Outcome missing = Dossiq(L"list missing.snx", dir);
+        EXPECT_EQ(2u, missing.exitCode);
+        EXPECT_TRUE(Has(missing.err, expected.missing)) << missing.err;
     }
 }
 
