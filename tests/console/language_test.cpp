@@ -17,22 +17,26 @@ struct Expected {
     const char* verify;  // one of `verify --help`
     const char* unknown; // the message for an unknown command
     const char* missing; // the one for a container that is not there
+    const char* garbage; // the reason verify gives for a container that does not decode
 };
 
 const Expected kExpected[] = {
     {LanguageEnglish, "Usage: dossiq COMMAND [OPTIONS]", "runs the five checks", "unknown command",
-     "cannot find"},
+     "cannot find", "the container could not be decoded"},
     {LanguageSerbianLatin, "Upotreba: dossiq KOMANDA [OPCIJE]", "sprovodi pet provera",
-     "nepoznata komanda",
-     "nije prona\xC4\x91"
-     "eno"},
+     "nepoznata komanda", "\x6E\x69\x6A\x65\x20\x70\x72\x6F\x6E\x61\xC4\x91\x65\x6E\x6F",
+     "\x6B\x6F\x6E\x74\x65\x6A\x6E\x65\x72\x20\x6E\x65\x20\x6D\x6F\xC5\xBE\x65\x20\x64\x61\x20\x73"
+     "\x65\x20\x64\x65\x6B\x6F\x64\x69\x72\x61"},
     {LanguageSerbianCyrillic,
-     "\xD0\xA3\xD0\xBF\xD0\xBE\xD1\x82\xD1\x80\xD0\xB5\xD0\xB1\xD0\xB0: dossiq "
-     "\xD0\x9A\xD0\x9E\xD0\x9C\xD0\x90\xD0\x9D\xD0\x94\xD0\x90",
-     "\xD1\x81\xD0\xBF\xD1\x80\xD0\xBE\xD0\xB2\xD0\xBE\xD0\xB4\xD0\xB8 \xD0\xBF\xD0\xB5\xD1\x82",
+     "\xD0\xA3\xD0\xBF\xD0\xBE\xD1\x82\xD1\x80\xD0\xB5\xD0\xB1\xD0\xB0\x3A\x20\x64\x6F\x73\x73\x69"
+     "\x71\x20\xD0\x9A\xD0\x9E\xD0\x9C\xD0\x90\xD0\x9D\xD0\x94\xD0\x90",
+     "\xD1\x81\xD0\xBF\xD1\x80\xD0\xBE\xD0\xB2\xD0\xBE\xD0\xB4\xD0\xB8\x20\xD0\xBF\xD0\xB5\xD1\x82",
      "\xD0\xBD\xD0\xB5\xD0\xBF\xD0\xBE\xD0\xB7\xD0\xBD\xD0\xB0\xD1\x82\xD0\xB0",
      "\xD0\xBD\xD0\xB8\xD1\x98\xD0\xB5\x20\xD0\xBF\xD1\x80\xD0\xBE\xD0\xBD\xD0\xB0\xD1\x92\xD0\xB5"
-     "\xD0\xBD\xD0\xBE"},
+     "\xD0\xBD\xD0\xBE",
+     "\xD0\xBA\xD0\xBE\xD0\xBD\xD1\x82\xD0\xB5\xD1\x98\xD0\xBD\xD0\xB5\xD1\x80\x20\xD0\xBD\xD0\xB5"
+     "\x20\xD0\xBC\xD0\xBE\xD0\xB6\xD0\xB5\x20\xD0\xB4\xD0\xB0\x20\xD1\x81\xD0\xB5\x20\xD0\xB4\xD0"
+     "\xB5\xD0\xBA\xD0\xBE\xD0\xB4\xD0\xB8\xD1\x80\xD0\xB0"},
 };
 
 bool Has(const std::string& text, const char* phrase) {
@@ -42,6 +46,7 @@ bool Has(const std::string& text, const char* phrase) {
 TEST(LanguageTest, EachPreferenceLanguagePrintsItsOwnTexts) {
     ASSERT_TRUE(Preferences::Instance().Load());
     const std::wstring dir = TestSupport::MakeTempDir(L"language");
+    TestSupport::WriteFileBytes(dir + L"\\garbage.snx", "not a container");
     TestSupport::LanguageScope scope(LanguageEnglish, true);
     for (const Expected& expected : kExpected) {
         SCOPED_TRACE(expected.language);
@@ -70,6 +75,14 @@ TEST(LanguageTest, EachPreferenceLanguagePrintsItsOwnTexts) {
         const Outcome missing = Dossiq(L"list missing.snx", dir);
         EXPECT_EQ(2u, missing.exitCode);
         EXPECT_TRUE(Has(missing.err, expected.missing)) << missing.err;
+
+        // The verdict word stays, its reason is translated; JSON keeps the English reason.
+        const Outcome garbage = Dossiq(L"verify garbage.snx", dir);
+        EXPECT_EQ(1u, garbage.exitCode);
+        EXPECT_EQ(0u, garbage.out.find("unreadable")) << garbage.out;
+        EXPECT_TRUE(Has(garbage.out, expected.garbage)) << garbage.out;
+        const Outcome json = Dossiq(L"verify --json garbage.snx", dir);
+        EXPECT_TRUE(Has(json.out, "\"the container could not be decoded\"")) << json.out;
     }
 }
 
