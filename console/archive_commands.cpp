@@ -12,6 +12,7 @@
 #include "zip/zip_exception.h"
 #include "zip/zip_mem_file.h"
 #include "zip/zip_path_guard.h"
+#include "resources/console/resource.h"
 
 namespace {
 
@@ -31,17 +32,18 @@ std::wstring FullPath(const std::wstring& path) {
 // Opens the container; 0 when it is open, otherwise the exit code after telling why.
 int OpenContainer(Document& document) {
     if (::GetFileAttributesW(document.Path().c_str()) == INVALID_FILE_ATTRIBUTES) {
-        return Fail(kExitUsage, L"cannot find " + document.Path());
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_FIND, {document.Path()}));
     }
     if (!document.OpenOnce()) {
-        return Fail(kExitFailed, document.Path() + L" cannot be decoded" +
-                                     (document.FailureCode() ? L" (it is not meant for you, or "
-                                                               L"damaged)"
-                                                             : L""));
+        return Fail(kExitFailed,
+                    ConsoleText(document.FailureCode() ? IDS_CONSOLE_CANNOT_DECODE_NOT_YOURS
+                                                       : IDS_CONSOLE_CANNOT_DECODE,
+                                {document.Path()}));
     }
     if (document.SignerCertificate() && !document.IsSignatureValid()) {
-        ConsoleOutput::Err().Write(L"dossiq: warning: " + document.Path() +
-                                   L" has been changed since it was signed\r\n");
+        ConsoleOutput::Err().Write(
+            L"dossiq: " + ConsoleText(IDS_CONSOLE_CHANGED_SINCE_SIGNED, {document.Path()}) +
+            L"\r\n");
     }
     return kExitOk;
 }
@@ -51,14 +53,14 @@ int OpenContainer(Document& document) {
 int ListCommand(const std::vector<std::wstring>& args) {
     const Arguments arguments(args, {}, {});
     if (arguments.WantsHelp()) {
-        ConsoleOutput::Out().Write(kListHelp);
+        ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_LIST_HELP));
         return kExitOk;
     }
     if (!arguments.Error().empty()) {
         return Fail(kExitUsage, arguments.Error());
     }
     if (arguments.Operands().size() != 1) {
-        return Fail(kExitUsage, L"list takes one container (dossiq list --help)");
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_LIST_ONE));
     }
     Document document(FullPath(arguments.Operands()[0]));
     if (const int code = OpenContainer(document)) {
@@ -82,7 +84,7 @@ int ListCommand(const std::vector<std::wstring>& args) {
         archive.Close(true);
     } catch (const CZipException&) {
         archive.Close(true);
-        return Fail(kExitFailed, L"the archive inside " + document.Path() + L" cannot be read");
+        return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_ARCHIVE_UNREADABLE, {document.Path()}));
     }
     return ConsoleOutput::Out().Write(text) ? kExitOk : kExitUsage;
 }
@@ -90,19 +92,19 @@ int ListCommand(const std::vector<std::wstring>& args) {
 int ExtractCommand(const std::vector<std::wstring>& args) {
     const Arguments arguments(args, {L"--overwrite"}, {L"--to", L"--entry"});
     if (arguments.WantsHelp()) {
-        ConsoleOutput::Out().Write(kExtractHelp);
+        ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_EXTRACT_HELP));
         return kExitOk;
     }
     if (!arguments.Error().empty()) {
         return Fail(kExitUsage, arguments.Error());
     }
     if (arguments.Operands().size() != 1) {
-        return Fail(kExitUsage, L"extract takes one container (dossiq extract --help)");
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_EXTRACT_ONE));
     }
     const std::wstring folder = FullPath(arguments.Value(L"--to", L"."));
     const DWORD attributes = ::GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return Fail(kExitUsage, L"the folder " + folder + L" does not exist");
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_NO_FOLDER, {folder}));
     }
     Document document(FullPath(arguments.Operands()[0]));
     if (const int code = OpenContainer(document)) {
@@ -137,7 +139,8 @@ int ExtractCommand(const std::vector<std::wstring>& args) {
                 }
                 if (index == ZIP_FILE_INDEX_NOT_FOUND) {
                     archive.Close(true);
-                    return Fail(kExitUsage, L"no entry " + name + L" in " + document.Path());
+                    return Fail(kExitUsage,
+                                ConsoleText(IDS_CONSOLE_NO_ENTRY, {name, document.Path()}));
                 }
                 chosen.push_back(index);
             }
@@ -155,8 +158,7 @@ int ExtractCommand(const std::vector<std::wstring>& args) {
         }
         if (!existing.empty() && !arguments.Has(L"--overwrite")) {
             archive.Close(true);
-            return Fail(kExitFailed,
-                        L"nothing extracted: these files exist (use --overwrite)" + existing);
+            return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_FILES_EXIST) + existing);
         }
         for (ZipIndex index : chosen) {
             const std::wstring name = archive.GetFileHeader(index)->GetFileName();
@@ -164,17 +166,17 @@ int ExtractCommand(const std::vector<std::wstring>& args) {
                 archive.ExtractFile(index, folder, true, {}, kBufferSize);
                 ConsoleOutput::Out().Write(ZipPathGuard::TargetPath(folder, name, true) + L"\r\n");
             } catch (const CZipException&) {
-                Fail(kExitFailed, L"refused or failed: " + name);
+                Fail(kExitFailed, ConsoleText(IDS_CONSOLE_ENTRY_REFUSED, {name}));
                 result = kExitFailed;
             } catch (const MHFX::Exception&) {
-                Fail(kExitFailed, L"refused or failed: " + name);
+                Fail(kExitFailed, ConsoleText(IDS_CONSOLE_ENTRY_REFUSED, {name}));
                 result = kExitFailed;
             }
         }
         archive.Close(true);
     } catch (const CZipException&) {
         archive.Close(true);
-        return Fail(kExitFailed, L"the archive inside " + document.Path() + L" cannot be read");
+        return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_ARCHIVE_UNREADABLE, {document.Path()}));
     } catch (const MHFX::Exception& e) {
         archive.Close(true);
         return Fail(kExitFailed, e.Message());

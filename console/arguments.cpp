@@ -1,5 +1,8 @@
 #include "console/arguments.h"
 
+#include "console/help_texts.h"
+#include "resources/console/resource.h"
+
 bool Arguments::IsHelp(const std::wstring& arg) {
     return arg == L"--help" || arg == L"-h" || arg == L"/?" || arg == L"-?";
 }
@@ -39,14 +42,14 @@ Arguments::Arguments(const std::vector<std::wstring>& args, const std::set<std::
         } else if (valued.count(name)) {
             if (!hasValue) {
                 if (i + 1 >= args.size()) {
-                    error_ = L"option " + name + L" needs a value";
+                    error_ = ConsoleText(IDS_CONSOLE_OPTION_NEEDS_VALUE, {name});
                     return;
                 }
                 value = args[++i];
             }
             options_[name].push_back(value);
         } else {
-            error_ = L"unknown option " + arg;
+            error_ = ConsoleText(IDS_CONSOLE_UNKNOWN_OPTION, {arg});
             return;
         }
     }

@@ -5,29 +5,30 @@
 #include "console/commands.h"
 #include "console/console_output.h"
 #include "console/help_texts.h"
+#include "resources/console/resource.h"
 
 int CertsCommand(const std::vector<std::wstring>& args) {
     const Arguments arguments(args, {}, {});
     if (arguments.WantsHelp()) {
-        ConsoleOutput::Out().Write(kCertsHelp);
+        ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_CERTS_HELP));
         return kExitOk;
     }
     if (!arguments.Error().empty()) {
         return Fail(kExitUsage, arguments.Error());
     }
     if (!arguments.Operands().empty()) {
-        return Fail(kExitUsage, L"certs takes no operands");
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CERTS_NO_OPERANDS));
     }
     const std::vector<Candidate> signers = SigningCandidates();
-    std::wstring text = L"Signing (--sign):\r\n";
+    std::wstring text = ConsoleText(IDS_CONSOLE_SIGNING_HEADING) + L"\r\n";
     for (const Candidate& candidate : signers) {
         text += L"    " + CandidateLine(candidate) + L"\r\n";
     }
-    text += L"Recipients (--encrypt-to):\r\n";
+    text += ConsoleText(IDS_CONSOLE_RECIPIENTS_HEADING) + L"\r\n";
     for (const Candidate& candidate : RecipientCandidates()) {
         text += L"    " + CandidateLine(candidate) + L"\r\n";
     }
-    text += L"Not offered for signing:\r\n";
+    text += ConsoleText(IDS_CONSOLE_NOT_OFFERED_HEADING) + L"\r\n";
     for (const Candidate& candidate : PersonalCertificates()) {
         bool offered = false;
         for (const Candidate& signer : signers) {
@@ -40,7 +41,8 @@ int CertsCommand(const std::vector<std::wstring>& args) {
         for (const std::wstring& criterion : SigningCriteriaFailed(candidate.certificate)) {
             failed += (failed.empty() ? L"" : L", ") + criterion;
         }
-        text += L"    " + CandidateLine(candidate) + L"\r\n        fails: " + failed + L"\r\n";
+        text += L"    " + CandidateLine(candidate) + L"\r\n        " +
+                ConsoleText(IDS_CONSOLE_FAILS, {failed}) + L"\r\n";
     }
     return ConsoleOutput::Out().Write(text) ? kExitOk : kExitUsage;
 }

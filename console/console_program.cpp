@@ -2,10 +2,12 @@
 
 #include <exception>
 
+#include "config/preferences.h"
 #include "console/arguments.h"
 #include "console/commands.h"
 #include "console/console_output.h"
 #include "console/help_texts.h"
+#include "resources/console/resource.h"
 
 int Fail(int code, const std::wstring& message) {
     ConsoleOutput::Err().Write(L"dossiq: " + message + L"\r\n");
@@ -18,14 +20,16 @@ bool ShowsProgress() {
 
 int RunConsole(int argc, wchar_t** argv) {
     try {
+        // The language of the manager's preferences; without them the English texts serve.
+        Preferences::Instance().Load();
         if (argc < 2) {
-            ConsoleOutput::Err().Write(kMainHelp);
+            ConsoleOutput::Err().Write(HelpText(IDS_CONSOLE_MAIN_HELP));
             return kExitUsage;
         }
         const std::wstring command = argv[1];
         const std::vector<std::wstring> args(argv + 2, argv + argc);
         if (Arguments::IsHelp(command) || command == L"help") {
-            ConsoleOutput::Out().Write(kMainHelp);
+            ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_MAIN_HELP));
             return kExitOk;
         }
         const struct {
@@ -41,8 +45,8 @@ int RunConsole(int argc, wchar_t** argv) {
                 return entry.run(args);
             }
         }
-        return Fail(kExitUsage, L"unknown command " + command + L" (dossiq --help)");
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_UNKNOWN_COMMAND, {command}));
     } catch (const std::exception&) {
-        return Fail(kExitUsage, L"out of memory or an internal error");
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_INTERNAL_ERROR));
     }
 }

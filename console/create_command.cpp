@@ -13,6 +13,7 @@
 #include "zip/zip_archive.h"
 #include "zip/zip_exception.h"
 #include "zip/zip_mem_file.h"
+#include "resources/console/resource.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ bool AddItem(CZipArchive& archive, const std::wstring& rootFolder, const std::ws
 
 // The candidate `text` names, or null after listing what it could have meant.
 const Candidate* Choose(const std::vector<Candidate>& candidates, const std::wstring& text,
-                        const wchar_t* purpose) {
+                        bool signing) {
     std::vector<const Candidate*> matches;
     const Candidate* found = FindCandidate(candidates, text, matches);
     if (found) {
@@ -75,12 +76,16 @@ const Candidate* Choose(const std::vector<Candidate>& candidates, const std::wst
         for (const Candidate& candidate : candidates) {
             list += L"\r\n    " + CandidateLine(candidate);
         }
-        Fail(kExitUsage, std::wstring(L"no ") + purpose + L" certificate matches \"" + text +
-                             L"\"; the candidates are:" +
-                             (candidates.empty() ? std::wstring(L"\r\n    (none)") : list));
+        Fail(
+            kExitUsage,
+            ConsoleText(signing ? IDS_CONSOLE_NO_SIGNER_MATCHES : IDS_CONSOLE_NO_RECIPIENT_MATCHES,
+                        {text}) +
+                (candidates.empty() ? L"\r\n    " + ConsoleText(IDS_CONSOLE_NO_CANDIDATES) : list));
     } else {
-        Fail(kExitUsage, L"\"" + text + L"\" matches several " + purpose +
-                             L" certificates; give a thumbprint:" + list);
+        Fail(kExitUsage,
+             ConsoleText(signing ? IDS_CONSOLE_SEVERAL_SIGNERS : IDS_CONSOLE_SEVERAL_RECIPIENTS,
+                         {text}) +
+                 list);
     }
     return nullptr;
 }
@@ -91,7 +96,7 @@ int CreateCommand(const std::vector<std::wstring>& args) {
     const Arguments arguments(args, {L"--overwrite"},
                               {L"--sign", L"--encrypt-to", L"-o", L"--output"});
     if (arguments.WantsHelp()) {
-        ConsoleOutput::Out().Write(kCreateHelp);
+        ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_CREATE_HELP));
         return kExitOk;
     }
     if (!arguments.Error().empty()) {
@@ -101,37 +106,36 @@ int CreateCommand(const std::vector<std::wstring>& args) {
     const bool encrypt = arguments.Has(L"--encrypt-to");
     const std::wstring output = arguments.Value(L"-o", arguments.Value(L"--output"));
     if (!sign && !encrypt) {
-        return Fail(kExitUsage, L"create needs --sign, --encrypt-to or both");
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CREATE_NEEDS_KIND));
     }
     if (output.empty()) {
-        return Fail(kExitUsage, L"create needs -o OUTPUT");
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CREATE_NEEDS_OUTPUT));
     }
     if (arguments.Operands().empty()) {
-        return Fail(kExitUsage, L"create needs the files or folders to pack");
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CREATE_NEEDS_INPUT));
     }
     std::vector<std::wstring> selection;
     for (const std::wstring& operand : arguments.Operands()) {
         selection.push_back(FullPath(operand));
         if (::GetFileAttributesW(selection.back().c_str()) == INVALID_FILE_ATTRIBUTES) {
-            return Fail(kExitUsage, L"cannot find " + operand);
+            return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_FIND, {operand}));
         }
     }
     const std::wstring outputPath = FullPath(output);
     if (::GetFileAttributesW(outputPath.c_str()) != INVALID_FILE_ATTRIBUTES &&
         !arguments.Has(L"--overwrite")) {
-        return Fail(kExitFailed, outputPath + L" exists (use --overwrite)");
+        return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_OUTPUT_EXISTS, {outputPath}));
     }
 
     const std::vector<Candidate> signers = sign ? SigningCandidates() : std::vector<Candidate>();
     const std::vector<Candidate> recipients =
         encrypt ? RecipientCandidates() : std::vector<Candidate>();
-    const Candidate* signer =
-        sign ? Choose(signers, arguments.Value(L"--sign"), L"signing") : nullptr;
+    const Candidate* signer = sign ? Choose(signers, arguments.Value(L"--sign"), true) : nullptr;
     if (sign && !signer) {
         return kExitUsage;
     }
     const Candidate* recipient =
-        encrypt ? Choose(recipients, arguments.Value(L"--encrypt-to"), L"recipient") : nullptr;
+        encrypt ? Choose(recipients, arguments.Value(L"--encrypt-to"), false) : nullptr;
     if (encrypt && !recipient) {
         return kExitUsage;
     }
@@ -151,39 +155,37 @@ int CreateCommand(const std::vector<std::wstring>& args) {
             }
             zip.Close(false, false);
             if (!ok) {
-                return Fail(kExitUsage, L"cannot read " + failed);
+                return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_READ, {failed}));
             }
         } catch (const CZipException&) {
             zip.Close(true);
-            return Fail(kExitFailed, L"the archive could not be made");
+            return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_ARCHIVE_NOT_MADE));
         }
         if (!TakeArchive(file, archiveBytes)) {
-            return Fail(kExitFailed, L"the content is 100 MB or more, more than a container holds");
+            return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_CONTENT_TOO_LARGE));
         }
     }
 
     MessageBlob message;
     // The library's algorithms for new containers, the same as the context menu's.
-    const bool made =
-        sign && encrypt ? ProtectArchive(archiveBytes, signer->certificate.Handle(),
-                                         recipient->certificate.Handle(), message)
-        : sign          ? SignArchive(archiveBytes, signer->certificate.Handle(), message)
-                        : EncryptArchive(archiveBytes, recipient->certificate.Handle(), message);
+    const bool made = sign && encrypt ? ProtectArchive(archiveBytes, signer->certificate.Handle(),
+                                                       recipient->certificate.Handle(), message)
+                      : sign
+                          ? SignArchive(archiveBytes, signer->certificate.Handle(), message)
+                          : EncryptArchive(archiveBytes, recipient->certificate.Handle(), message);
     if (!made) {
         const DWORD code = ::GetLastError();
-        return Fail(
-            kExitFailed, L"the container could not be made (error 0x" + [&] {
-                wchar_t hex[16];
-                swprintf(hex, 16, L"%08X", static_cast<unsigned>(code));
-                return std::wstring(hex);
-            }() + L")");
+        wchar_t hex[16];
+        swprintf(hex, 16, L"%08X", static_cast<unsigned>(code));
+        return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_CONTAINER_NOT_MADE, {hex}));
     }
     try {
         if (!WriteContainer(message, outputPath)) {
-            return Fail(kExitUsage, L"cannot write " + outputPath);
+            return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_WRITE, {outputPath}));
         }
     } catch (const MHFX::Exception& e) {
-        return Fail(kExitUsage, L"cannot write " + outputPath + L": " + e.Message());
+        return Fail(kExitUsage,
+                    ConsoleText(IDS_CONSOLE_CANNOT_WRITE_BECAUSE, {outputPath, e.Message()}));
     }
     return ConsoleOutput::Out().Write(outputPath + L"\r\n") ? kExitOk : kExitUsage;
 }

@@ -1,9 +1,13 @@
-// The usage texts of dossiq.exe and its subcommands.
+// The usage texts of dossiq.exe and its subcommands, in the user's language.
 #pragma once
 
-extern const wchar_t kMainHelp[];
-extern const wchar_t kVerifyHelp[];
-extern const wchar_t kListHelp[];
-extern const wchar_t kExtractHelp[];
-extern const wchar_t kCreateHelp[];
-extern const wchar_t kCertsHelp[];
+#include <windows.h>
+
+#include <initializer_list>
+#include <string>
+
+// Usage text `id` (IDS_CONSOLE_*_HELP) followed by the exit codes.
+std::wstring HelpText(UINT id);
+
+// Message `id` with each %s replaced by the next of `arguments`.
+std::wstring ConsoleText(UINT id, std::initializer_list<std::wstring> arguments = {});

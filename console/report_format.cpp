@@ -2,6 +2,9 @@
 
 #include <cwchar>
 
+#include "console/help_texts.h"
+#include "resources/console/resource.h"
+
 void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
     json.BeginObject();
     json.String(L"path", report.path);
@@ -81,6 +84,76 @@ void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
     json.EndObject();
 }
 
+namespace {
+
+std::wstring Join(const std::vector<std::wstring>& parts) {
+    std::wstring text;
+    for (const std::wstring& part : parts) {
+        text += (text.empty() ? L"" : L", ") + part;
+    }
+    return text;
+}
+
+std::wstring Append(const std::wstring& text, const std::wstring& more) {
+    return text.empty() ? more : text + L"; " + more;
+}
+
+// The reason of a check in the user's language, from the report's facts; the English
+// `reason` stays for the JSON. Flag, criterion and revocation reason names stay as named.
+std::wstring LocalizedReason(const ValidationReport& report, int index) {
+    const CheckReport& check = report.checks[index];
+    if (report.decoding == DecodingOutcome::Unreadable ||
+        report.decoding == DecodingOutcome::NotForThisUser) {
+        return ConsoleText(IDS_CONSOLE_REASON_UNDECODED);
+    }
+    if (!report.signer.present) {
+        return ConsoleText(IDS_CONSOLE_REASON_UNSIGNED);
+    }
+    if (report.decoding == DecodingOutcome::Tampered) {
+        return ConsoleText(IDS_CONSOLE_REASON_TAMPERED);
+    }
+    if (!report.validated) {
+        if (index != ValidityCheck) {
+            return ConsoleText(IDS_CONSOLE_REASON_EARLIER_FAILED);
+        }
+        // The platform's own text follows the English prefix.
+        const size_t colon = check.reason.find(L": ");
+        return ConsoleText(
+            IDS_CONSOLE_REASON_NOT_RUN,
+            {colon == std::wstring::npos ? check.reason : check.reason.substr(colon + 2)});
+    }
+    if (check.status == CheckStatus::Skipped) {
+        return ConsoleText(IDS_CONSOLE_REASON_EARLIER_FAILED);
+    }
+    std::wstring text;
+    if (check.status == CheckStatus::Failed && index <= RevocationCheck) {
+        text = check.chainStatus.empty() ? ConsoleText(IDS_CONSOLE_REASON_POLICY)
+                                         : Join(check.chainStatus);
+    }
+    if (index == ValidityCheck) {
+        text = Append(text, ConsoleText(IDS_CONSOLE_REASON_PERIOD,
+                                        {report.signer.notBefore, report.signer.notAfter}));
+    }
+    if (index == CrlCheck && !check.crlUrl.empty()) {
+        text = Append(text,
+                      check.crlThisUpdate.empty()
+                          ? ConsoleText(IDS_CONSOLE_REASON_CRL_NOT_RETRIEVED, {check.crlUrl})
+                          : ConsoleText(IDS_CONSOLE_REASON_CRL,
+                                        {check.crlUrl, check.crlThisUpdate, check.crlNextUpdate}));
+    }
+    if (index == RevocationCheck && check.status == CheckStatus::Failed &&
+        !check.revocationDate.empty()) {
+        text = Append(text, ConsoleText(IDS_CONSOLE_REASON_REVOKED,
+                                        {check.revocationDate, check.revocationReason}));
+    }
+    if (index == QualifiedCheck && check.status == CheckStatus::Failed) {
+        text = ConsoleText(IDS_CONSOLE_REASON_NOT_MET, {Join(check.failedCriteria)});
+    }
+    return text;
+}
+
+} // namespace
+
 std::wstring ReportText(const ValidationReport& report) {
     std::wstring verdict = VerdictOf(report);
     verdict.resize(std::max<size_t>(verdict.size(), 10), L' ');
@@ -90,13 +163,13 @@ std::wstring ReportText(const ValidationReport& report) {
     }
     text += L"\r\n";
     if (report.decoding != DecodingOutcome::NotTampered || !report.signer.present) {
-        return text + L"    " + report.checks[0].reason + L"\r\n";
+        return text + L"    " + LocalizedReason(report, 0) + L"\r\n";
     }
     for (int i = 0; i < kReportCheckCount; ++i) {
         const CheckReport& check = report.checks[i];
         if (check.status != CheckStatus::Passed) {
             text += std::wstring(L"    ") + CheckName(i) + L": " + CheckStatusName(check.status) +
-                    L": " + check.reason + L"\r\n";
+                    L": " + LocalizedReason(report, i) + L"\r\n";
         }
     }
     return text;

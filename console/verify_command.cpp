@@ -9,6 +9,7 @@
 #include "console/json_writer.h"
 #include "console/report_format.h"
 #include "document/report/validation_report.h"
+#include "resources/console/resource.h"
 
 namespace {
 
@@ -67,12 +68,13 @@ ValidationReport CheckOne(const std::wstring& path) {
     const unsigned long long size = FileSize(path);
     const bool progress = size >= kProgressThreshold && ShowsProgress();
     if (progress) {
-        ConsoleOutput::Err().Write(L"checking " + path + L" (" +
-                                   std::to_wstring(size / (1024 * 1024)) + L" MB)...\r\n");
+        ConsoleOutput::Err().Write(
+            ConsoleText(IDS_CONSOLE_CHECKING, {path, std::to_wstring(size / (1024 * 1024))}) +
+            L"\r\n");
     }
     ValidationReport report = BuildValidationReport(path);
     if (progress) {
-        ConsoleOutput::Err().Write(L"checked " + path + L"\r\n");
+        ConsoleOutput::Err().Write(ConsoleText(IDS_CONSOLE_CHECKED, {path}) + L"\r\n");
     }
     return report;
 }
@@ -82,14 +84,14 @@ ValidationReport CheckOne(const std::wstring& path) {
 int VerifyCommand(const std::vector<std::wstring>& args) {
     const Arguments arguments(args, {L"--recursive", L"--json"}, {L"--jobs"});
     if (arguments.WantsHelp()) {
-        ConsoleOutput::Out().Write(kVerifyHelp);
+        ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_VERIFY_HELP));
         return kExitOk;
     }
     if (!arguments.Error().empty()) {
         return Fail(kExitUsage, arguments.Error());
     }
     if (arguments.Operands().empty()) {
-        return Fail(kExitUsage, L"verify needs a file or folder (dossiq verify --help)");
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_VERIFY_NEEDS_INPUT));
     }
     int jobs = 1;
     if (arguments.Has(L"--jobs")) {
@@ -97,7 +99,7 @@ int VerifyCommand(const std::vector<std::wstring>& args) {
         wchar_t* end = nullptr;
         const long parsed = std::wcstol(value.c_str(), &end, 10);
         if (value.empty() || *end != L'\0' || parsed < 1 || parsed > 64) {
-            return Fail(kExitUsage, L"--jobs takes a number from 1 to 64");
+            return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_JOBS_RANGE));
         }
         jobs = static_cast<int>(parsed);
     }
@@ -113,11 +115,11 @@ int VerifyCommand(const std::vector<std::wstring>& args) {
         }
         const DWORD attributes = ::GetFileAttributesW(path.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
-            Fail(kExitUsage, L"cannot find " + operand);
+            Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_FIND, {operand}));
             ioError = true;
         } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (!CollectFolder(path, arguments.Has(L"--recursive"), paths)) {
-                Fail(kExitUsage, L"cannot list the folder " + operand);
+                Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_LIST_FOLDER, {operand}));
                 ioError = true;
             }
         } else {
@@ -125,7 +127,7 @@ int VerifyCommand(const std::vector<std::wstring>& args) {
         }
     }
     if (paths.empty() && !ioError) {
-        return Fail(kExitUsage, L"no containers (.snx, .pnx, .enx) found");
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_NO_CONTAINERS));
     }
 
     std::vector<ValidationReport> reports(paths.size());

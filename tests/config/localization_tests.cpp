@@ -64,6 +64,8 @@ const std::set<UINT> kShellIds = Union({kSharedIds,
                                         Range(302, 307),
                                         Range(312, 317),
                                         {321, 322, 323, 328, 329, 330, 331}});
+// dossiq.exe carries the shell extension's tables and its own texts.
+const std::set<UINT> kConsoleIds = Union({kShellIds, Range(901, 948), Range(950, 960)});
 const std::set<UINT> kNeutralIds = {100, 101, 128, 129, 130, 131, 701, 702, 703, 711, 712};
 
 // Ids of the non-empty entries of every string table of `module`, by language.
@@ -112,16 +114,33 @@ bool IsAsciiLetter(wchar_t c) {
 
 // Names and codes that stay in Latin letters in every language.
 std::wstring WithoutLatinTerms(std::wstring text) {
-    static const wchar_t* const terms[] = {L"VantorManager", L"Vantor Manager",
-                                           L"Dossiq",        L"Korvane",
-                                           L"AddressBook",   L"TrustedPeople",
-                                           L"CRL",           L"MB",
-                                           L"snx",           L"pnx",
-                                           L"enx",           L"%s",
+    static const wchar_t* const terms[] = {L"VantorManager",
+                                           L"Vantor Manager",
+                                           L"Dossiq",
+                                           L"Korvane",
+                                           L"AddressBook",
+                                           L"TrustedPeople",
+                                           L"CRL",
+                                           L"MB",
+                                           L"snx",
+                                           L"pnx",
+                                           L"enx",
+                                           L"%s",
                                            L"SHA"};
-    for (const wchar_t* term : terms) {
-        for (size_t at; (at = text.find(term)) != std::wstring::npos;) {
-            text.erase(at, wcslen(term));
+    // What the console program's users type or parse: commands, options, verdicts, names
+    // of certificate stores and extensions (longer before shorter, "--to" before "-o").
+    static const wchar_t* const console[] = {
+        L"dossiq",     L"verify",       L"extract",    L"create",      L"certs",   L"list",
+        L"--help",     L"--json",       L"--jobs",     L"--recursive", L"--entry", L"--overwrite",
+        L"--sign",     L"--encrypt-to", L"--to",       L"-o",          L"My",      L"qcStatements",
+        L"nameForm",   L"keyUsage",     L"privateKey", L"passed",      L"failed",  L"tampered",
+        L"unreadable", L"locked",       L"unsigned",   L"JSON",        L"UTF-8",   L"0x"};
+    for (const auto& list : {std::vector<const wchar_t*>(std::begin(terms), std::end(terms)),
+                             std::vector<const wchar_t*>(std::begin(console), std::end(console))}) {
+        for (const wchar_t* term : list) {
+            for (size_t at; (at = text.find(term)) != std::wstring::npos;) {
+                text.erase(at, wcslen(term));
+            }
         }
     }
     return text;
@@ -453,15 +472,27 @@ TEST(Resources, EveryLanguageHoldsTheSameStringIds) {
         CheckStringTables(shell.get(), kShellIds);
     }
     {
+        SCOPED_TRACE("console program");
+        const MHFX::ModuleHandle console = LoadDataModule(ResourceModulePath(L"console"));
+        ASSERT_TRUE(console);
+        CheckStringTables(console.get(), kConsoleIds);
+    }
+    {
         SCOPED_TRACE("test resources");
         CheckStringTables(MHFX::CurrentModule(), Union({kManagerIds, kShellIds}));
     }
     // The deliverables themselves, when they have been built.
-    for (const wchar_t* built : {L"\\manager\\VantorManager.exe", L"\\shellext\\dossiqshell.dll"}) {
-        const MHFX::ModuleHandle module = LoadDataModule(TestSupport::BuildDir() + built);
+    const struct {
+        const wchar_t* path;
+        const std::set<UINT>& ids;
+    } deliverables[] = {{L"\\manager\\VantorManager.exe", kManagerIds},
+                        {L"\\shellext\\dossiqshell.dll", kShellIds},
+                        {L"\\console\\dossiq.exe", kConsoleIds}};
+    for (const auto& built : deliverables) {
+        const MHFX::ModuleHandle module = LoadDataModule(TestSupport::BuildDir() + built.path);
         if (module) {
-            SCOPED_TRACE(TestSupport::Narrow(built));
-            CheckStringTables(module.get(), wcsstr(built, L"Manager") ? kManagerIds : kShellIds);
+            SCOPED_TRACE(TestSupport::Narrow(built.path));
+            CheckStringTables(module.get(), built.ids);
         }
     }
 }
