@@ -38,12 +38,21 @@ Outcome Dossiq(const std::wstring& arguments, const std::wstring& dir) {
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process = {};
-    const BOOL started =
-        ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                         CREATE_NO_WINDOW, nullptr, dir.c_str(), &startup, &process);
+    // Wine now and then refuses a start right after another process ended (error 1359);
+    // a second try a moment later starts it.
+    BOOL started = FALSE;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        if (attempt > 0) {
+            ::Sleep(500);
+        }
+        started = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                   CREATE_NO_WINDOW, nullptr, dir.c_str(), &startup, &process);
+        error = started ? 0 : ::GetLastError();
+    }
     ::CloseHandle(out);
     ::CloseHandle(err);
-    EXPECT_TRUE(started) << ::GetLastError();
+    EXPECT_TRUE(started) << error;
     if (!started) {
         return run;
     }
