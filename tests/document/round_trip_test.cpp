@@ -28,8 +28,9 @@ TEST_P(RoundTrip, FilesAndFoldersComeBackUnchanged) {
     ASSERT_EQ(5u, source.size());
 
     MessageBlob archive;
-    ASSERT_TRUE(BuildArchive(
-        {root + L"\\a.txt", root + L"\\sub", root + L"\\empty", root + L"\\b.bin"}, root, archive));
+    ASSERT_EQ(ArchiveOutcome::Built, BuildArchive({root + L"\\a.txt", root + L"\\sub",
+                                                   root + L"\\empty", root + L"\\b.bin"},
+                                                  root, archive));
     const std::string archiveBytes = Bytes(archive);
     MessageBlob message = MakeContainer(kind, archive);
     const std::wstring path = TestSupport::MakeTempDir(L"out") + L"\\Report" + Extension(kind);
@@ -86,7 +87,8 @@ TEST(Archive, EmptyFoldersOnlyGiveAnArchiveWithoutEntries) {
     ::CreateDirectoryW((root + L"\\two").c_str(), nullptr);
     ::CreateDirectoryW((root + L"\\two\\nested").c_str(), nullptr);
     MessageBlob archive;
-    ASSERT_TRUE(BuildArchive({root + L"\\one", root + L"\\two"}, root, archive));
+    ASSERT_EQ(ArchiveOutcome::Built,
+              BuildArchive({root + L"\\one", root + L"\\two"}, root, archive));
     int entries = -1;
     ASSERT_TRUE(ExtractAll(archive.Data(), archive.Length(), root, &entries));
     EXPECT_EQ(0, entries);
