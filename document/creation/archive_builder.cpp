@@ -62,6 +62,16 @@ void Add(std::vector<PackItem>& items, std::wstring path, std::wstring name) {
     items.push_back({std::move(path), std::move(name)});
 }
 
+// A junction or symbolic link (a name surrogate), or a reparse point whose tag is not given
+// (Wine's links). Other reparse points, such as a cloud drive's folders kept online, are
+// ordinary folders to the user.
+bool IsLinkToFolder(const WIN32_FIND_DATAW& data) {
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return false;
+    }
+    return data.dwReserved0 == 0 || IsReparseTagNameSurrogate(data.dwReserved0);
+}
+
 // The files below `folder`, whose entries are named below `name`. Folders that are links
 // (junctions, symbolic links) lead elsewhere: a profile's hidden ones deny listing, and a
 // loop would repeat the same files until the path limit.
@@ -85,10 +95,9 @@ void CollectFolder(const std::wstring& folder, const std::wstring& name,
         if (path.size() >= Path::MaxPath) {
             throw PackingException(path, ERROR_FILENAME_EXCED_RANGE);
         }
-        const DWORD attributes = data.dwFileAttributes;
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
             Add(items, path, Join(name, child));
-        } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        } else if (!IsLinkToFolder(data)) {
             CollectFolder(path, Join(name, child), items);
         }
     } while (::FindNextFileW(find.get(), &data));
