@@ -125,6 +125,7 @@ std::wstring WithoutLatinTerms(std::wstring text) {
                                            L"TrustedPeople",
                                            L"CRL",
                                            L"MB",
+                                           L"GB",
                                            L"snx",
                                            L"pnx",
                                            L"enx",
