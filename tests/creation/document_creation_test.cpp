@@ -454,22 +454,27 @@ TEST(Creation, MissingCertificatesEndTheCommandAfterTheirMessage) {
 TEST(Creation, ContentOver100MegabytesIsRefusedWith510) {
     StoreScenario stores(kOneSigner, kOneRecipient, {});
     const std::wstring folder = TestSupport::MakeTempDir(L"large");
-    // 120 MB that do not compress, in three files: the limit is met inside the third.
+    // 120 MB that do not compress, then a file held open without sharing: the limit is met
+    // while the third file is written, so the held one is never reached.
     ASSERT_EQ(RunHost("cd " + ShellQuote(UnixPath(folder)) +
                       " && for n in 1 2 3; do head -c 40000000 /dev/urandom > noise$n.bin; done")
                   .exitCode,
               0);
+    const std::wstring held = WriteFile(folder, L"held.bin", "held");
+    MHFX::FileHandle holder(
+        ::CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder.valid());
     Answers answers;
     answers.screenshots = "too_large";
-    const CommandRun run =
-        RunCommand({folder + L"\\noise1.bin", folder + L"\\noise2.bin", folder + L"\\noise3.bin"},
-                   folder, CreateMode::SignQuick, answers);
+    const CommandRun run = RunCommand(
+        {folder + L"\\noise1.bin", folder + L"\\noise2.bin", folder + L"\\noise3.bin", held},
+        folder, CreateMode::SignQuick, answers);
     EXPECT_EQ(run.exitCode, DocumentCreationThread::NotCreated);
     ASSERT_EQ(run.messages.size(), 1u);
     EXPECT_EQ(run.messages[0].caption, kProductCaption);
     EXPECT_EQ(run.messages[0].text, kTooLarge);
     EXPECT_EQ(run.messages[0].icon, ::LoadIconW(nullptr, IDI_WARNING));
-    EXPECT_EQ(FileCount(folder), 3u);
+    EXPECT_EQ(FileCount(folder), 4u);
 }
 
 TEST(Creation, ProgressDialogsShowWhileTheCommandWorks) {
