@@ -137,6 +137,10 @@ TEST(Archive, EntryNamesAreRelativeToTheRootAndStayInside) {
         // Items outside the root folder (a search-results selection) lose the steps up.
         {L"C:\\Work\\Reports", L"C:\\Work\\Other\\c.txt", L"Other\\c.txt"},
         {L"C:\\Work\\Reports", L"C:\\d.txt", L"d.txt"},
+        // Items on another drive are named after their own folder.
+        {L"C:\\Work\\Reports", L"R:\\Far\\e.txt", L"e.txt"},
+        {L"c:\\Work", L"C:/Work/f.txt", L"f.txt"},
+        {L"C:\\Work", L"\\\\server\\share\\Sub\\", L"Sub"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(std::wstring(c.name), ArchiveEntryName(c.root, c.path))
