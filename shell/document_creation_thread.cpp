@@ -7,6 +7,7 @@
 #include "document/creation/archive_builder.h"
 #include "document/dialogs/busy_dialog.h"
 #include "shell/certificate_selection.h"
+#include "shell/recipient_confirmation.h"
 #include "document/container/container_writer.h"
 #include "document/container/message_blob.h"
 #include "document/container/message_builder.h"
@@ -119,7 +120,7 @@ DocumentCreationThread::Outcome DocumentCreationThread::Create() {
     X509Certificate recipient;
     if (NeedsRecipientCertificate(mode_)) {
         recipient = SelectRecipientCertificate();
-        if (!recipient.IsInitialized()) {
+        if (!recipient.IsInitialized() || !ConfirmRecipient(recipient)) {
             return NotCreated;
         }
     }
