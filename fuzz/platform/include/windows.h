@@ -131,6 +131,13 @@ BOOL UnmapViewOfFile(LPCVOID view);
 
 UINT GetACP();
 UINT GetOEMCP();
+inline void* SecureZeroMemory(void* data, size_t length) {
+    volatile unsigned char* p = static_cast<volatile unsigned char*>(data);
+    while (length-- != 0) {
+        *p++ = 0;
+    }
+    return data;
+}
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH bytes, int length, LPWSTR wide,
                         int wideLength);
 int WideCharToMultiByte(UINT codePage, DWORD flags, const wchar_t* wide, int wideLength,
