@@ -21,6 +21,5 @@ bool ConfirmRecipient(const X509Certificate& recipient) {
         return false;
     }
     return ::MessageBoxW(nullptr, RecipientTexts::Warning(recipient, verdict).c_str(),
-                         caption.c_str(),
-                         MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING) == IDYES;
+                         caption.c_str(), MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING) == IDYES;
 }

@@ -145,8 +145,8 @@ bool EncodeNameExactly(const std::wstring& name, unsigned codePage, std::string&
         return false;
     }
     std::string out(static_cast<size_t>(n), '\0');
-    if (::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, source.data(), wideLength,
-                              out.data(), n, nullptr, &usedDefault) != n ||
+    if (::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, source.data(), wideLength, out.data(),
+                              n, nullptr, &usedDefault) != n ||
         usedDefault) {
         return false;
     }

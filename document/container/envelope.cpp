@@ -261,9 +261,9 @@ bool UnwrapWithNCrypt(NCRYPT_KEY_HANDLE privateKey, const Recipient& recipient, 
     // CNG takes the transported key as it is encoded, most significant byte first.
     const DWORD encryptedLength = static_cast<DWORD>(recipient.encryptedKey.length);
     DWORD plainLength = 0;
-    SECURITY_STATUS status = ::NCryptDecrypt(
-        privateKey, const_cast<BYTE*>(recipient.encryptedKey.content), encryptedLength, nullptr,
-        nullptr, 0, &plainLength, NCRYPT_PAD_PKCS1_FLAG);
+    SECURITY_STATUS status =
+        ::NCryptDecrypt(privateKey, const_cast<BYTE*>(recipient.encryptedKey.content),
+                        encryptedLength, nullptr, nullptr, 0, &plainLength, NCRYPT_PAD_PKCS1_FLAG);
     std::vector<BYTE> blob(sizeof(BLOBHEADER) + sizeof(DWORD) + plainLength);
     if (status == ERROR_SUCCESS) {
         status = ::NCryptDecrypt(privateKey, const_cast<BYTE*>(recipient.encryptedKey.content),
@@ -284,11 +284,10 @@ bool UnwrapWithNCrypt(NCRYPT_KEY_HANDLE privateKey, const Recipient& recipient, 
     std::memcpy(blob.data() + sizeof(BLOBHEADER), &plainLength, sizeof plainLength);
     MHFX::CryptProvHandle aes;
     MHFX::CryptKeyHandle contentKey;
-    const bool imported =
-        ::CryptAcquireContextW(aes.put(), nullptr, nullptr, PROV_RSA_AES,
-                               CRYPT_VERIFYCONTEXT | CRYPT_SILENT) &&
-        ::CryptImportKey(aes.get(), blob.data(), static_cast<DWORD>(blob.size()), 0, 0,
-                         contentKey.put());
+    const bool imported = ::CryptAcquireContextW(aes.put(), nullptr, nullptr, PROV_RSA_AES,
+                                                 CRYPT_VERIFYCONTEXT | CRYPT_SILENT) &&
+                          ::CryptImportKey(aes.get(), blob.data(), static_cast<DWORD>(blob.size()),
+                                           0, 0, contentKey.put());
     ::SecureZeroMemory(blob.data(), blob.size());
     if (!imported) {
         return false;

@@ -159,8 +159,9 @@ TEST_F(CreateTest, RecipientWarningsStopUnlessAccepted) {
         EXPECT_NE(std::string::npos, run.err.find(name + "@dossiq.test>\" " + reasons[i]))
             << run.err;
         EXPECT_NE(std::string::npos, run.err.find("--accept-recipient-warnings")) << run.err;
-        EXPECT_EQ(INVALID_FILE_ATTRIBUTES,
-                  ::GetFileAttributesW((dir_ + L"\\" + TestSupport::Widen(name) + L".enx").c_str()));
+        EXPECT_EQ(
+            INVALID_FILE_ATTRIBUTES,
+            ::GetFileAttributesW((dir_ + L"\\" + TestSupport::Widen(name) + L".enx").c_str()));
 
         TestPki::Pki::ForgetRevocationStatus();
         run = Dossiq(L"create --accept-recipient-warnings " + command.substr(7), dir_);
@@ -168,8 +169,8 @@ TEST_F(CreateTest, RecipientWarningsStopUnlessAccepted) {
         EXPECT_EQ(0u, run.err.find("warning: ")) << run.err;
         EXPECT_NE(std::string::npos, run.err.find(reasons[i])) << run.err;
         const auto host = Host("openssl cms -decrypt -inform DER -in " + name + ".enx -recip " +
-                               Q(pki.UnixCertPath(name)) + " -inkey " +
-                               Q(pki.UnixKeyPath(name)) + " -out " + name + ".zip");
+                               Q(pki.UnixCertPath(name)) + " -inkey " + Q(pki.UnixKeyPath(name)) +
+                               " -out " + name + ".zip");
         EXPECT_EQ(0, host.exitCode) << host.output;
     }
 }

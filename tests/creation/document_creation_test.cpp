@@ -496,8 +496,8 @@ TEST(Creation, AnUnfitRecipientIsWarnedAboutBeforeEncrypting) {
                 EXPECT_FALSE(Exists(folder + L"\\" + c.output)) << c.recipient;
             } else {
                 EXPECT_EQ(run.exitCode, DocumentCreationThread::Written) << c.recipient;
-                const Opened opened = OpenWithOpenSsl(folder + L"\\" + c.output, c.kind,
-                                                      c.recipient);
+                const Opened opened =
+                    OpenWithOpenSsl(folder + L"\\" + c.output, c.kind, c.recipient);
                 EXPECT_TRUE(opened.ok) << c.recipient << opened.log;
             }
         }

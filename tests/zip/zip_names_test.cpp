@@ -67,9 +67,8 @@ std::string Utf8(const std::wstring& text) {
 } // namespace
 
 TEST(ZipNames, AsciiArchiveKeepsItsBytes) {
-    const std::string zip = MakeArchive({{L"docs\\report.txt", TextBytes(5000, 3)},
-                                         {L"my file.txt", "abc"},
-                                         {L"empty.txt", ""}});
+    const std::string zip = MakeArchive(
+        {{L"docs\\report.txt", TextBytes(5000, 3)}, {L"my file.txt", "abc"}, {L"empty.txt", ""}});
     // Length and CRC of the same archive made by the writer before names in other scripts
     // were written as UTF-8.
     EXPECT_EQ(1178u, zip.size());
@@ -85,12 +84,12 @@ TEST(ZipNames, NamesInAnyScriptRoundTrip) {
     // Python reads unmarked names as code page 437: the prefix's OEM code page must be it.
     ASSERT_EQ(437u, ::GetOEMCP());
     const std::vector<Item> items = {
-        {L"Ra\u010Dun.txt", "latin"},                                  // Račun
-        {L"\u0420\u0430\u0447\u0443\u043D.txt", "cyrillic"},           // Рачун
+        {L"Ra\u010Dun.txt", "latin"},                                       // Račun
+        {L"\u0420\u0430\u0447\u0443\u043D.txt", "cyrillic"},                // Рачун
         {L"\u040B\u0438\u0440\u0438\u043B\u0438\u0446\u0430.docx", "docx"}, // Ћирилица
-        {L"Ra\u010Dun\\\u0420\u0430\u0447\u0443\u043D.txt", "mixed"},    // Račun\Рачун
-        {L"\u0106evapi.txt", "best fit would be C"},                       // Ćevapi
-        {L"caf\u00E9.txt", "in 437"},                                     // café
+        {L"Ra\u010Dun\\\u0420\u0430\u0447\u0443\u043D.txt", "mixed"},       // Račun\Рачун
+        {L"\u0106evapi.txt", "best fit would be C"},                        // Ćevapi
+        {L"caf\u00E9.txt", "in 437"},                                       // café
         {L"plain.txt", "ascii"},
     };
     const std::vector<bool> utf8 = {true, true, true, true, true, false, false};
