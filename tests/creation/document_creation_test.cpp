@@ -483,6 +483,7 @@ TEST(Creation, AnUnfitRecipientIsWarnedAboutBeforeEncrypting) {
             TestPki::Pki::ForgetRevocationStatus();
             Answers answers;
             answers.question = answer;
+            answers.screenshots = std::string("creation_") + c.recipient;
             const CommandRun run = RunCommand({file}, folder, c.mode, answers);
             ASSERT_EQ(run.messages.size(), 1u) << c.recipient;
             EXPECT_EQ(run.questionDefaults, std::vector<int>{IDNO});
