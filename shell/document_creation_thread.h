@@ -1,9 +1,8 @@
 // One creation command of the context menu, from the output name to the container file, on
 // a worker of its own that deletes itself when done. Every way it can end without a
-// container is either the user's own choice (Save As or a certificate choice cancelled, a
-// recipient warning not accepted), something already told (no certificate to choose, a
-// refused recipient, an archive too large) or a message box with the system's text of
-// what went wrong.
+// container is either the user's own choice (Save As or a certificate choice cancelled,
+// no certificate to choose, an archive too large: each already told) or a message box
+// with the system's text of what went wrong.
 #pragma once
 
 #include <windows.h>
