@@ -133,10 +133,15 @@ bool EncodeNameExactly(const std::wstring& name, unsigned codePage, std::string&
     if (name.empty()) {
         return true;
     }
-    if (codePage == CP_UTF8) {
-        return false; // takes no check, and is marked differently
-    }
     const std::wstring source = WithForwardSlashes(name);
+    if (codePage == CP_UTF8) {
+        // Takes no such check, and is marked differently; plain ASCII reads alike anywhere.
+        if (std::any_of(source.begin(), source.end(), [](wchar_t c) { return c >= 0x80; })) {
+            return false;
+        }
+        bytes.assign(source.begin(), source.end());
+        return true;
+    }
     const int wideLength = WideLength(source);
     BOOL usedDefault = FALSE;
     const int n = ::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, source.data(), wideLength,

@@ -41,7 +41,8 @@ unsigned DefaultCommentCodePage(int system);
 // become the code page's default character).
 std::string EncodeName(const std::wstring& name, unsigned codePage);
 // The same, but only when the code page holds every character exactly (no default
-// character, no look-alike); false otherwise, and for code pages that take no such check.
+// character, no look-alike); false otherwise. For UTF-8, which needs its own mark, only
+// names in plain ASCII.
 bool EncodeNameExactly(const std::wstring& name, unsigned codePage, std::string& bytes);
 // Stored bytes to text; false when the code page cannot convert them. The precomposed form
 // is asked for where the code page accepts the request (UTF-8 and some others refuse it).

@@ -125,6 +125,17 @@ TEST(ExtractTest, ListsNamesWhereTheCodePagesAreUtf8) {
     EXPECT_EQ(0, utf8.exitCode) << utf8.output << TestSupport::ReadFileBytes(dir + L"\\utf8.err");
     EXPECT_NE(std::string::npos, listed.find("\u0420\u0430\u0447\u0443\u043D.txt")) << listed;
     EXPECT_NE(std::string::npos, listed.find("plain.txt")) << listed;
+
+    // Written there: only the Cyrillic name needs the UTF-8 mark.
+    const auto made = TestSupport::RunHost(
+        cd + "LC_ALL=hi_IN.UTF-8 LANG=hi_IN.UTF-8 wine " + TestSupport::ShellQuote(program) +
+        " create --sign qualified@dossiq.test -o made.snx in >made.out 2>&1 && "
+        "openssl cms -verify -noverify -binary -inform DER -in made.snx -out made.zip && "
+        "python3 -c 'import zipfile; [print(i.filename, i.flag_bits >> 11 & 1) for i in sorted("
+        "zipfile.ZipFile(\"made.zip\").infolist(), key=lambda i: i.filename)]' >flags.txt");
+    EXPECT_EQ(0, made.exitCode) << made.output << TestSupport::ReadFileBytes(dir + L"\\made.out");
+    EXPECT_EQ("in/plain.txt 0\nin/\u0420\u0430\u0447\u0443\u043D.txt 1\n",
+              TestSupport::ReadFileBytes(dir + L"\\flags.txt"));
 }
 
 } // namespace
