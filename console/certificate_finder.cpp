@@ -71,6 +71,14 @@ std::vector<Candidate> RecipientCandidates() {
     return candidates;
 }
 
+std::vector<Candidate> RecipientStoreCertificates() {
+    std::vector<Candidate> certificates;
+    const auto all = [](const X509Certificate&) { return true; };
+    AddFromStore(StoreName::AddressBook, all, certificates);
+    AddFromStore(StoreName::TrustedPeople, all, certificates);
+    return certificates;
+}
+
 std::vector<Candidate> PersonalCertificates() {
     std::vector<Candidate> certificates;
     AddFromStore(

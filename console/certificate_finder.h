@@ -17,6 +17,9 @@ struct Candidate {
 std::vector<Candidate> SigningCandidates();
 // The key-encipherment certificates of "AddressBook" and "TrustedPeople", each once.
 std::vector<Candidate> RecipientCandidates();
+// Every certificate of "AddressBook" and "TrustedPeople", each once, for telling why one is
+// not offered.
+std::vector<Candidate> RecipientStoreCertificates();
 // Every certificate of "My", for telling why one is not offered.
 std::vector<Candidate> PersonalCertificates();
 

@@ -5,6 +5,9 @@
 #include "console/commands.h"
 #include "console/console_output.h"
 #include "console/help_texts.h"
+#include "certificates/recipient_check.h"
+#include "document/creation/recipient_texts.h"
+#include "shell/certificate_selection.h"
 #include "document/container/container_writer.h"
 #include "document/container/message_builder.h"
 #include "document/creation/archive_builder.h"
@@ -56,10 +59,30 @@ const Candidate* Choose(const std::vector<Candidate>& candidates, const std::wst
     return nullptr;
 }
 
+// The chosen recipient checked before anything is packed; kExitOk when the command may go on.
+int CheckRecipient(const MHFX::Security::Cryptography::X509::X509Certificate& recipient,
+                   bool acceptWarnings) {
+    using MHFX::Security::Cryptography::X509::RecipientVerdict;
+    const RecipientVerdict verdict =
+        MHFX::Security::Cryptography::X509::CheckRecipientCertificate(recipient);
+    if (verdict == RecipientVerdict::Fit) {
+        return kExitOk;
+    }
+    if (verdict == RecipientVerdict::NoKeyEncipherment) {
+        return Fail(kExitUsage, RecipientTexts::Refusal(recipient));
+    }
+    const std::wstring problem = RecipientTexts::Problem(recipient, verdict);
+    if (!acceptWarnings) {
+        return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_RECIPIENT_NOT_ACCEPTED, {problem}));
+    }
+    ConsoleOutput::Err().Write(ConsoleText(IDS_CONSOLE_RECIPIENT_ACCEPTED, {problem}) + L"\r\n");
+    return kExitOk;
+}
+
 } // namespace
 
 int CreateCommand(const std::vector<std::wstring>& args) {
-    const Arguments arguments(args, {L"--overwrite"},
+    const Arguments arguments(args, {L"--overwrite", L"--accept-recipient-warnings"},
                               {L"--sign", L"--encrypt-to", L"-o", L"--output"});
     if (arguments.WantsHelp()) {
         ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_CREATE_HELP));
@@ -100,10 +123,29 @@ int CreateCommand(const std::vector<std::wstring>& args) {
     if (sign && !signer) {
         return kExitUsage;
     }
+    if (encrypt) {
+        // Refused before the lists of candidates: a certificate named exactly says more.
+        const std::wstring text = arguments.Value(L"--encrypt-to");
+        std::vector<const Candidate*> matches;
+        if (!FindCandidate(recipients, text, matches) && matches.empty()) {
+            const std::vector<Candidate> stored = RecipientStoreCertificates();
+            const Candidate* named = FindCandidate(stored, text, matches);
+            if (named && !IsRecipientCandidate(named->certificate)) {
+                return Fail(kExitUsage, RecipientTexts::Refusal(named->certificate));
+            }
+        }
+    }
     const Candidate* recipient =
         encrypt ? Choose(recipients, arguments.Value(L"--encrypt-to"), false) : nullptr;
     if (encrypt && !recipient) {
         return kExitUsage;
+    }
+    if (encrypt) {
+        const int checked =
+            CheckRecipient(recipient->certificate, arguments.Has(L"--accept-recipient-warnings"));
+        if (checked != kExitOk) {
+            return checked;
+        }
     }
 
     // Entry names are relative to the folder of the first item, as in the context menu.

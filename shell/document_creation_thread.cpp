@@ -8,6 +8,7 @@
 #include "document/creation/packing_exception.h"
 #include "document/dialogs/busy_dialog.h"
 #include "shell/certificate_selection.h"
+#include "shell/recipient_confirmation.h"
 #include "document/container/container_writer.h"
 #include "document/container/message_blob.h"
 #include "document/container/message_builder.h"
@@ -126,7 +127,7 @@ DocumentCreationThread::Outcome DocumentCreationThread::Create() {
     X509Certificate recipient;
     if (NeedsRecipientCertificate(mode_)) {
         recipient = SelectRecipientCertificate();
-        if (!recipient.IsInitialized()) {
+        if (!recipient.IsInitialized() || !ConfirmRecipient(recipient)) {
             return NotCreated;
         }
     }

@@ -97,13 +97,26 @@ unsigned DefaultCommentCodePage(int /*system*/) {
     return ::GetACP();
 }
 
+namespace {
+
+std::wstring WithForwardSlashes(const std::wstring& name) {
+    std::wstring source(name);
+    std::replace(source.begin(), source.end(), L'\\', L'/');
+    return source;
+}
+
+int WideLength(const std::wstring& text) {
+    return static_cast<int>(std::min<size_t>(text.size(), 0x7FFFFFFF));
+}
+
+} // namespace
+
 std::string EncodeName(const std::wstring& name, unsigned codePage) {
     if (name.empty()) {
         return {};
     }
-    std::wstring source(name);
-    std::replace(source.begin(), source.end(), L'\\', L'/');
-    const int wideLength = static_cast<int>(std::min<size_t>(source.size(), 0x7FFFFFFF));
+    const std::wstring source = WithForwardSlashes(name);
+    const int wideLength = WideLength(source);
     const int n =
         ::WideCharToMultiByte(codePage, 0, source.data(), wideLength, nullptr, 0, nullptr, nullptr);
     if (n <= 0) {
@@ -115,18 +128,66 @@ std::string EncodeName(const std::wstring& name, unsigned codePage) {
     return bytes;
 }
 
-std::wstring DecodeName(const std::string& bytes, unsigned codePage) {
-    if (bytes.empty()) {
-        return {};
+bool EncodeNameExactly(const std::wstring& name, unsigned codePage, std::string& bytes) {
+    bytes.clear();
+    if (name.empty()) {
+        return true;
     }
-    const DWORD flags = (codePage == ::GetACP() || codePage == ::GetOEMCP()) ? MB_PRECOMPOSED : 0;
-    const int length = static_cast<int>(bytes.size()); // names are at most 65,535 bytes
-    const int n = ::MultiByteToWideChar(codePage, flags, bytes.data(), length, nullptr, 0);
+    const std::wstring source = WithForwardSlashes(name);
+    if (codePage == CP_UTF8) {
+        // Takes no such check, and is marked differently; plain ASCII reads alike anywhere.
+        if (std::any_of(source.begin(), source.end(), [](wchar_t c) { return c >= 0x80; })) {
+            return false;
+        }
+        bytes.assign(source.begin(), source.end());
+        return true;
+    }
+    const int wideLength = WideLength(source);
+    BOOL usedDefault = FALSE;
+    const int n = ::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, source.data(), wideLength,
+                                        nullptr, 0, nullptr, &usedDefault);
+    if (n <= 0 || usedDefault) {
+        return false;
+    }
+    std::string out(static_cast<size_t>(n), '\0');
+    if (::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, source.data(), wideLength, out.data(),
+                              n, nullptr, &usedDefault) != n ||
+        usedDefault) {
+        return false;
+    }
+    bytes = std::move(out);
+    return true;
+}
+
+bool DecodeText(const std::string& bytes, unsigned codePage, std::wstring& text) {
+    text.clear();
+    if (bytes.empty()) {
+        return true;
+    }
+    const int length = static_cast<int>(std::min<size_t>(bytes.size(), 0x7FFFFFFF));
+    DWORD flags = (codePage == ::GetACP() || codePage == ::GetOEMCP()) ? MB_PRECOMPOSED : 0;
+    int n = ::MultiByteToWideChar(codePage, flags, bytes.data(), length, nullptr, 0);
+    if (n <= 0 && flags != 0 && ::GetLastError() == ERROR_INVALID_FLAGS) {
+        // A system whose ANSI or OEM code page is UTF-8 refuses the request.
+        flags = 0;
+        n = ::MultiByteToWideChar(codePage, flags, bytes.data(), length, nullptr, 0);
+    }
     if (n <= 0) {
+        return false;
+    }
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    if (::MultiByteToWideChar(codePage, flags, bytes.data(), length, out.data(), n) != n) {
+        return false;
+    }
+    text = std::move(out);
+    return true;
+}
+
+std::wstring DecodeName(const std::string& bytes, unsigned codePage) {
+    std::wstring name;
+    if (!DecodeText(bytes, codePage, name)) {
         throw CZipException(CZipException::badZipFile);
     }
-    std::wstring name(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(codePage, flags, bytes.data(), length, name.data(), n);
     std::replace(name.begin(), name.end(), L'/', L'\\');
     return name;
 }

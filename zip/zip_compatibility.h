@@ -40,6 +40,13 @@ unsigned DefaultCommentCodePage(int system);
 // Wide name to stored bytes: `\` becomes `/`, then the code page (unmappable characters
 // become the code page's default character).
 std::string EncodeName(const std::wstring& name, unsigned codePage);
+// The same, but only when the code page holds every character exactly (no default
+// character, no look-alike); false otherwise. For UTF-8, which needs its own mark, only
+// names in plain ASCII.
+bool EncodeNameExactly(const std::wstring& name, unsigned codePage, std::string& bytes);
+// Stored bytes to text; false when the code page cannot convert them. The precomposed form
+// is asked for where the code page accepts the request (UTF-8 and some others refuse it).
+bool DecodeText(const std::string& bytes, unsigned codePage, std::wstring& text);
 // Stored bytes to a wide name with `\` separators; CZipException 101 when the bytes cannot
 // be converted at all.
 std::wstring DecodeName(const std::string& bytes, unsigned codePage);

@@ -21,17 +21,9 @@ void CheckLength(const std::string& bytes) {
 }
 
 std::wstring DecodeComment(const std::string& bytes, unsigned codePage) {
-    if (bytes.empty()) {
-        return {};
-    }
-    const DWORD flags = (codePage == ::GetACP() || codePage == ::GetOEMCP()) ? MB_PRECOMPOSED : 0;
-    const int length = static_cast<int>(bytes.size());
-    const int n = ::MultiByteToWideChar(codePage, flags, bytes.data(), length, nullptr, 0);
-    if (n <= 0) {
-        return {}; // an unreadable comment does not keep the entry from being read
-    }
-    std::wstring text(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(codePage, flags, bytes.data(), length, text.data(), n);
+    std::wstring text;
+    // An unreadable comment does not keep the entry from being read.
+    ZipCompatibility::DecodeText(bytes, codePage, text);
     return text;
 }
 
@@ -98,7 +90,20 @@ void CZipFileHeader::SetTime(int64_t seconds) {
 }
 
 void CZipFileHeader::EncodeName() {
-    m_nameBytes = ZipCompatibility::EncodeName(m_fileName, m_nameCodePage);
+    // A name its code page cannot hold whole is written as UTF-8 and marked so, as current
+    // tools read it; a name that fits keeps the bytes archives always had.
+    if (ZipCompatibility::EncodeNameExactly(m_fileName, m_nameCodePage, m_nameBytes)) {
+        m_flags = static_cast<uint16_t>(m_flags & ~flagUtf8);
+    } else {
+        m_nameBytes = ZipCompatibility::EncodeName(m_fileName, CP_UTF8);
+        m_nameCodePage = CP_UTF8;
+        m_flags |= flagUtf8;
+        // Info-ZIP as Debian ships it converts every name of an MS-DOS entry from code page
+        // 437, marked or not; an NTFS entry keeps the same attribute word and its name.
+        if (GetSystemCompatibility() == ZipCompatibility::zcDosFat) {
+            SetSystemCompatibility(ZipCompatibility::zcNtfs);
+        }
+    }
     CheckLength(m_nameBytes);
 }
 
@@ -125,9 +130,15 @@ std::string CZipFileHeader::EncodeLocal() const {
 
 std::string CZipFileHeader::EncodeCentral() const {
     std::string extra = m_centralExtra;
+    // What a reader assumes without the field: UTF-8 under the flag, else the system's pages.
     const int system = GetSystemCompatibility();
-    const bool otherName = m_nameCodePage != ZipCompatibility::DefaultNameCodePage(system);
-    const bool otherComment = m_commentCodePage != ZipCompatibility::DefaultCommentCodePage(system);
+    const bool utf8 = (m_flags & flagUtf8) != 0;
+    const bool otherName =
+        m_nameCodePage != (utf8 ? CP_UTF8 : ZipCompatibility::DefaultNameCodePage(system));
+    // No comment is written in a code page of its own: an absent one needs no field.
+    const bool otherComment =
+        utf8 ? !m_commentBytes.empty() && m_commentCodePage != CP_UTF8
+             : m_commentCodePage != ZipCompatibility::DefaultCommentCodePage(system);
     if (otherName || otherComment) {
         CodePageField field;
         field.hasNameCodePage = otherName;

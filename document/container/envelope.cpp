@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "document/container/der.h"
+#include "foundation/handle.h"
 #include "foundation/win32_exception.h"
 
 namespace {
@@ -253,16 +254,64 @@ PCCERT_CONTEXT FindRecipientCertificate(HCERTSTORE store, const Recipient& recip
                                         previous);
 }
 
-// The content key unwrapped with the private key of `certificate`, in that key's provider.
-// False (last error set) when the key is not at hand or does not open the transported key.
+// The content key, unwrapped by a key storage provider's key, in a provider of its own: CNG
+// hands back the plain key, which goes into a fresh AES provider as a plain-text blob.
+bool UnwrapWithNCrypt(NCRYPT_KEY_HANDLE privateKey, const Recipient& recipient, ALG_ID algorithm,
+                      MHFX::CryptProvHandle& provider, MHFX::CryptKeyHandle& key) {
+    // CNG takes the transported key as it is encoded, most significant byte first.
+    const DWORD encryptedLength = static_cast<DWORD>(recipient.encryptedKey.length);
+    DWORD plainLength = 0;
+    SECURITY_STATUS status =
+        ::NCryptDecrypt(privateKey, const_cast<BYTE*>(recipient.encryptedKey.content),
+                        encryptedLength, nullptr, nullptr, 0, &plainLength, NCRYPT_PAD_PKCS1_FLAG);
+    std::vector<BYTE> blob(sizeof(BLOBHEADER) + sizeof(DWORD) + plainLength);
+    if (status == ERROR_SUCCESS) {
+        status = ::NCryptDecrypt(privateKey, const_cast<BYTE*>(recipient.encryptedKey.content),
+                                 encryptedLength, nullptr,
+                                 blob.data() + sizeof(BLOBHEADER) + sizeof(DWORD), plainLength,
+                                 &plainLength, NCRYPT_PAD_PKCS1_FLAG);
+    }
+    if (status != ERROR_SUCCESS) {
+        ::SetLastError(static_cast<DWORD>(status));
+        return false;
+    }
+    blob.resize(sizeof(BLOBHEADER) + sizeof(DWORD) + plainLength);
+    auto* header = reinterpret_cast<BLOBHEADER*>(blob.data());
+    header->bType = PLAINTEXTKEYBLOB;
+    header->bVersion = CUR_BLOB_VERSION;
+    header->reserved = 0;
+    header->aiKeyAlg = algorithm;
+    std::memcpy(blob.data() + sizeof(BLOBHEADER), &plainLength, sizeof plainLength);
+    MHFX::CryptProvHandle aes;
+    MHFX::CryptKeyHandle contentKey;
+    const bool imported = ::CryptAcquireContextW(aes.put(), nullptr, nullptr, PROV_RSA_AES,
+                                                 CRYPT_VERIFYCONTEXT | CRYPT_SILENT) &&
+                          ::CryptImportKey(aes.get(), blob.data(), static_cast<DWORD>(blob.size()),
+                                           0, 0, contentKey.put());
+    ::SecureZeroMemory(blob.data(), blob.size());
+    if (!imported) {
+        return false;
+    }
+    provider = std::move(aes);
+    key = std::move(contentKey);
+    return true;
+}
+
+// The content key unwrapped with the private key of `certificate`, whichever kind of key
+// store holds it. False (last error set) when the key is not at hand or does not open the
+// transported key.
 bool UnwrapKey(PCCERT_CONTEXT certificate, const Recipient& recipient, ALG_ID algorithm,
                MHFX::CryptProvHandle& provider, MHFX::CryptKeyHandle& key) {
-    HCRYPTPROV handle = 0;
+    HCRYPTPROV_OR_NCRYPT_KEY_HANDLE handle = 0;
     DWORD keySpec = 0;
     BOOL callerFrees = FALSE;
-    if (!::CryptAcquireCertificatePrivateKey(certificate, 0, nullptr, &handle, &keySpec,
-                                             &callerFrees)) {
+    if (!::CryptAcquireCertificatePrivateKey(certificate, CRYPT_ACQUIRE_ALLOW_NCRYPT_KEY_FLAG,
+                                             nullptr, &handle, &keySpec, &callerFrees)) {
         return false;
+    }
+    if (keySpec == CERT_NCRYPT_KEY_SPEC) {
+        MHFX::NCryptKeyHandle owned(callerFrees ? handle : 0);
+        return UnwrapWithNCrypt(handle, recipient, algorithm, provider, key);
     }
     MHFX::CryptProvHandle owned(callerFrees ? handle : 0);
     if (keySpec != AT_KEYEXCHANGE && keySpec != AT_SIGNATURE) {

@@ -17,19 +17,23 @@ using MHFX::ThrowLastErrorIf;
 using MHFX::Win32Exception;
 
 // The signer's private key, able to sign with `hashAlgorithm`. The certificate's own
-// provider comes first; the older Microsoft RSA providers know no SHA-2, and their key
-// containers open as well through the enhanced RSA and AES provider; a key only CNG reaches
-// is taken from CNG. Anything else ends in kErrorSigningKeyHashUnsupported, never in a
-// signature with another hash.
+// provider comes first, a key storage provider (CNG) as well as a CryptoAPI one. The older
+// Microsoft RSA providers know no SHA-2, and their key containers open as well through the
+// enhanced RSA and AES provider; a key only CNG reaches is taken from CNG. Anything else
+// ends in kErrorSigningKeyHashUnsupported, never in a signature with another hash.
 class SigningKey {
 public:
     SigningKey(PCCERT_CONTEXT signer, ALG_ID hashAlgorithm) {
-        HCRYPTPROV handle = 0;
+        HCRYPTPROV_OR_NCRYPT_KEY_HANDLE handle = 0;
         DWORD keySpec = 0;
         BOOL callerFrees = FALSE;
         DWORD acquireError = ERROR_SUCCESS;
-        if (::CryptAcquireCertificatePrivateKey(signer, 0, nullptr, &handle, &keySpec,
-                                                &callerFrees)) {
+        if (::CryptAcquireCertificatePrivateKey(signer, CRYPT_ACQUIRE_ALLOW_NCRYPT_KEY_FLAG,
+                                                nullptr, &handle, &keySpec, &callerFrees)) {
+            if (keySpec == CERT_NCRYPT_KEY_SPEC) {
+                TakeCng(handle, callerFrees);
+                return;
+            }
             MHFX::CryptProvHandle owned(callerFrees ? handle : 0);
             if (CanHash(handle, hashAlgorithm)) {
                 Take(std::move(owned), handle, keySpec);
@@ -123,10 +127,15 @@ private:
             }
             return false;
         }
+        TakeCng(handle, callerFrees);
+        return true;
+    }
+
+    // A key storage provider's key: the encoder signs through it with dwKeySpec telling so.
+    void TakeCng(HCRYPTPROV_OR_NCRYPT_KEY_HANDLE handle, BOOL callerFrees) {
         key_.reset(callerFrees ? handle : 0);
         handle_ = handle;
         keySpec_ = CERT_NCRYPT_KEY_SPEC;
-        return true;
     }
 
     MHFX::CryptProvHandle provider_;

@@ -307,7 +307,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH bytes, int length, LPW
     std::vector<uint32_t> chars;
     if (codePage == CP_UTF8) {
         if (flags & ~MB_ERR_INVALID_CHARS) {
-            return Fail(1004); // ERROR_INVALID_FLAGS
+            return Fail(ERROR_INVALID_FLAGS);
         }
         if (!DecodeUtf8(p, n, (flags & MB_ERR_INVALID_CHARS) != 0, chars)) {
             return Fail(ERROR_NO_UNICODE_TRANSLATION);

@@ -58,6 +58,7 @@ std::set<UINT> Union(std::initializer_list<std::set<UINT>> parts) {
 const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
                                          Range(512, 528),
                                          Range(540, 543),
+                                         Range(560, 565),
                                          Range(601, 606),
                                          Range(611, 613)});
 const std::set<UINT> kManagerIds = Union(
@@ -68,7 +69,8 @@ const std::set<UINT> kShellIds = Union({kSharedIds,
                                         Range(312, 317),
                                         {321, 322, 323, 328, 329, 330, 331}});
 // dossiq.exe carries the shell extension's tables and its own texts.
-const std::set<UINT> kConsoleIds = Union({kShellIds, Range(901, 948), Range(950, 960)});
+const std::set<UINT> kConsoleIds =
+    Union({kShellIds, Range(901, 948), Range(950, 960), Range(970, 971)});
 const std::set<UINT> kNeutralIds = {100, 101, 128, 129, 130, 131, 701, 702, 703, 711, 712};
 
 // Ids of the non-empty entries of every string table of `module`, by language.
@@ -130,7 +132,8 @@ std::wstring WithoutLatinTerms(std::wstring text) {
                                            L"pnx",
                                            L"enx",
                                            L"%s",
-                                           L"SHA"};
+                                           L"SHA",
+                                           L"--accept-recipient-warnings"};
     // What the console program's users type or parse: commands, options, verdicts, names
     // of certificate stores and extensions (longer before shorter, "--to" before "-o").
     static const wchar_t* const console[] = {

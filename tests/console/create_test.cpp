@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "console/console_test_util.h"
+#include "pki/store_scenario.h"
 
 using namespace ConsoleTest;
 
@@ -127,10 +128,12 @@ TEST_F(CreateTest, AmbiguousAndUnknownCertificatesListTheCandidates) {
     // Not a signing candidate, even by its exact thumbprint.
     run = Dossiq(L"create --sign " + Thumbprint("no_qc") + L" -o x.snx in", dir_);
     EXPECT_EQ(2u, run.exitCode);
-    // Lacks key encipherment: not a recipient.
+    // Lacks key encipherment: refused by name.
     run = Dossiq(L"create --encrypt-to recipient_no_ke@dossiq.test -o x.enx in", dir_);
     EXPECT_EQ(2u, run.exitCode);
-    EXPECT_NE(std::string::npos, run.err.find("no recipient certificate matches")) << run.err;
+    EXPECT_NE(std::string::npos,
+              run.err.find("<recipient_no_ke@dossiq.test>\" is not meant for key encipherment"))
+        << run.err;
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((dir_ + L"\\x.snx").c_str()));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((dir_ + L"\\x.enx").c_str()));
 
@@ -147,6 +150,43 @@ TEST_F(CreateTest, AmbiguousAndUnknownCertificatesListTheCandidates) {
     ASSERT_NE(std::string::npos, noQc);
     EXPECT_EQ(run.out.find("fails: qcStatements\r\n", noQc), run.out.find("fails:", noQc))
         << run.out.substr(noQc, 200);
+}
+
+// An expired, a revoked and an untrusted recipient: nothing is written unless the warning is
+// accepted on the command line; then the warning is still printed and the recipient's key
+// opens the container.
+TEST_F(CreateTest, RecipientWarningsStopUnlessAccepted) {
+    auto& pki = Kit();
+    const char* const recipients[] = {"recipient_expired", "recipient_revoked",
+                                      "recipient_untrusted"};
+    const char* const reasons[] = {"has expired or is not valid yet",
+                                   "has been revoked by its issuer",
+                                   "does not lead to a trusted root"};
+    TestPki::StoreScenario stores({}, {recipients[0], recipients[1], recipients[2]}, {});
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = recipients[i];
+        const std::wstring command = L"create --encrypt-to " + TestSupport::Widen(name) +
+                                     L"@dossiq.test -o " + TestSupport::Widen(name) + L".enx in";
+        TestPki::Pki::ForgetRevocationStatus();
+        Outcome run = Dossiq(command, dir_);
+        EXPECT_EQ(1u, run.exitCode) << name;
+        EXPECT_NE(std::string::npos, run.err.find(name + "@dossiq.test>\" " + reasons[i]))
+            << run.err;
+        EXPECT_NE(std::string::npos, run.err.find("--accept-recipient-warnings")) << run.err;
+        EXPECT_EQ(
+            INVALID_FILE_ATTRIBUTES,
+            ::GetFileAttributesW((dir_ + L"\\" + TestSupport::Widen(name) + L".enx").c_str()));
+
+        TestPki::Pki::ForgetRevocationStatus();
+        run = Dossiq(L"create --accept-recipient-warnings " + command.substr(7), dir_);
+        EXPECT_EQ(0u, run.exitCode) << run.err;
+        EXPECT_EQ(0u, run.err.find("warning: ")) << run.err;
+        EXPECT_NE(std::string::npos, run.err.find(reasons[i])) << run.err;
+        const auto host = Host("openssl cms -decrypt -inform DER -in " + name + ".enx -recip " +
+                               Q(pki.UnixCertPath(name)) + " -inkey " + Q(pki.UnixKeyPath(name)) +
+                               " -out " + name + ".zip");
+        EXPECT_EQ(0, host.exitCode) << host.output;
+    }
 }
 
 } // namespace

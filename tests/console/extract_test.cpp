@@ -18,6 +18,17 @@ bool Exists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// A Signed Document over the ZIP file `zipPath`.
+void SignZipFile(const std::wstring& zipPath, const std::wstring& out) {
+    const std::string zip = TestSupport::ReadFileBytes(zipPath);
+    MessageBlob archive;
+    archive.Attach(static_cast<BYTE*>(std::malloc(zip.size())), static_cast<DWORD>(zip.size()));
+    std::memcpy(archive.Data(), zip.data(), zip.size());
+    MessageBlob message;
+    ASSERT_TRUE(SignArchive(archive, Kit().Certificate("qualified").get(), kSha1Rsa, message));
+    ASSERT_TRUE(WriteContainer(message, out));
+}
+
 // A Signed Document over a ZIP that Python writes with the names given.
 void SignedZip(const std::wstring& dir, const std::string& entries, const std::wstring& out) {
     const auto made = TestSupport::RunHost(
@@ -26,13 +37,7 @@ void SignedZip(const std::wstring& dir, const std::string& entries, const std::w
         "for n in sys.argv[1:]: z.writestr(n, \"content of \"+n)\nz.close()' " +
         entries);
     ASSERT_EQ(0, made.exitCode) << made.output;
-    const std::string zip = TestSupport::ReadFileBytes(dir + L"\\in.zip");
-    MessageBlob archive;
-    archive.Attach(static_cast<BYTE*>(std::malloc(zip.size())), static_cast<DWORD>(zip.size()));
-    std::memcpy(archive.Data(), zip.data(), zip.size());
-    MessageBlob message;
-    ASSERT_TRUE(SignArchive(archive, Kit().Certificate("qualified").get(), kSha1Rsa, message));
-    ASSERT_TRUE(WriteContainer(message, out));
+    SignZipFile(dir + L"\\in.zip", out);
 }
 
 TEST(ExtractTest, NeverOverwritesWithoutBeingAsked) {
@@ -88,6 +93,49 @@ TEST(ExtractTest, HostileNamesStayInsideTheFolder) {
     for (const char* line : {"./escaped", "./C:"}) {
         EXPECT_EQ(std::string::npos, listing.output.find(line)) << listing.output;
     }
+}
+
+// Info-ZIP on a UTF-8 host stores names as UTF-8 without marking them, as the names of the
+// system they came from. With the ANSI and OEM code pages UTF-8 (Wine takes them from a
+// Unicode-only locale) they read as they were written, instead of an empty list.
+TEST(ExtractTest, ListsNamesWhereTheCodePagesAreUtf8) {
+    const std::wstring dir = TestSupport::MakeTempDir(L"utf8cp");
+    const std::string cd = "cd " + TestSupport::ShellQuote(TestSupport::UnixPath(dir)) + " && ";
+    const auto zipped = TestSupport::RunHost(
+        cd + "mkdir in && cd in && printf x >\"$(printf '\\320\\240\\320\\260\\321\\207\\321\\203"
+             "\\320\\275.txt')\" && printf y >plain.txt && "
+             "LC_ALL=C.UTF-8 zip -q ../in.zip * && cd .. && "
+             "python3 -c 'import zipfile; assert not any(i.flag_bits & 0x800 for i in "
+             "zipfile.ZipFile(\"in.zip\").infolist())'");
+    ASSERT_EQ(0, zipped.exitCode) << zipped.output;
+    SignZipFile(dir + L"\\in.zip", dir + L"\\doc.snx");
+
+    // In the prefix's own code pages (1252) the bytes read as other characters.
+    const Outcome ansi = Dossiq(L"list doc.snx", dir);
+    EXPECT_EQ(0u, ansi.exitCode) << ansi.err;
+    EXPECT_EQ(std::string::npos, ansi.out.find("\u0420\u0430\u0447\u0443\u043D.txt")) << ansi.out;
+    EXPECT_NE(std::string::npos, ansi.out.find("plain.txt")) << ansi.out;
+
+    const std::string program =
+        TestSupport::UnixPath(TestSupport::BuildDir() + L"\\console\\dossiq.exe");
+    const auto utf8 = TestSupport::RunHost(cd + "LC_ALL=hi_IN.UTF-8 LANG=hi_IN.UTF-8 wine " +
+                                           TestSupport::ShellQuote(program) +
+                                           " list doc.snx >utf8.out 2>utf8.err");
+    const std::string listed = TestSupport::ReadFileBytes(dir + L"\\utf8.out");
+    EXPECT_EQ(0, utf8.exitCode) << utf8.output << TestSupport::ReadFileBytes(dir + L"\\utf8.err");
+    EXPECT_NE(std::string::npos, listed.find("\u0420\u0430\u0447\u0443\u043D.txt")) << listed;
+    EXPECT_NE(std::string::npos, listed.find("plain.txt")) << listed;
+
+    // Written there: only the Cyrillic name needs the UTF-8 mark.
+    const auto made = TestSupport::RunHost(
+        cd + "LC_ALL=hi_IN.UTF-8 LANG=hi_IN.UTF-8 wine " + TestSupport::ShellQuote(program) +
+        " create --sign qualified@dossiq.test -o made.snx in >made.out 2>&1 && "
+        "openssl cms -verify -noverify -binary -inform DER -in made.snx -out made.zip && "
+        "python3 -c 'import zipfile; [print(i.filename, i.flag_bits >> 11 & 1) for i in sorted("
+        "zipfile.ZipFile(\"made.zip\").infolist(), key=lambda i: i.filename)]' >flags.txt");
+    EXPECT_EQ(0, made.exitCode) << made.output << TestSupport::ReadFileBytes(dir + L"\\made.out");
+    EXPECT_EQ("in/plain.txt 0\nin/\u0420\u0430\u0447\u0443\u043D.txt 1\n",
+              TestSupport::ReadFileBytes(dir + L"\\flags.txt"));
 }
 
 } // namespace

@@ -47,6 +47,7 @@ struct CommandRun {
     DWORD exitCode = STILL_ACTIVE;
     std::vector<MessageBoxContent> messages;
     int selectionDialogs = 0;
+    std::vector<int> questionDefaults; // the default button of each Yes/No question
     std::vector<std::wstring> progressSeen;
 };
 
@@ -58,6 +59,8 @@ struct Answers {
     int certificateRow = 0;
     // Pictures of the progress dialogs, under this prefix when not empty.
     std::string screenshots;
+    // A question with Yes and No (the recipient warning): the button pressed.
+    int question = IDNO;
 };
 
 void AnswerSaveAs(HWND dialog, const std::wstring& name) {
@@ -97,7 +100,19 @@ void Drive(const std::vector<HANDLE>& threads, const Answers& answers, CommandRu
                     Screenshot(box, answers.screenshots + "_message");
                 }
                 answered.push_back(box);
-                PressButton(box, IDOK);
+                if (ChildById(box, IDYES)) {
+                    // Wine's boxes answer DM_GETDEFID with IDOK; the button's style tells.
+                    const auto isDefault = [&](int id) {
+                        return (::GetWindowLongW(ChildById(box, id), GWL_STYLE) & 0xF) ==
+                               BS_DEFPUSHBUTTON;
+                    };
+                    run.questionDefaults.push_back(isDefault(IDNO)    ? IDNO
+                                                   : isDefault(IDYES) ? IDYES
+                                                                      : 0);
+                    PressButton(box, answers.question);
+                } else {
+                    PressButton(box, IDOK);
+                }
             }
         }
         for (HWND dialog : WindowsTitled(kSelectTitle)) {
@@ -449,6 +464,61 @@ TEST(Creation, MissingCertificatesEndTheCommandAfterTheirMessage) {
     }
     EXPECT_FALSE(Exists(folder + L"\\x.pnx"));
     EXPECT_FALSE(Exists(folder + L"\\x.enx"));
+}
+
+// The recipient is checked before encrypting: an expired, a revoked and an untrusted one
+// are warned about by name and reason, No (the default) writes nothing, Yes encrypts.
+TEST(Creation, AnUnfitRecipientIsWarnedAboutBeforeEncrypting) {
+    const std::wstring folder = TestSupport::MakeTempDir(L"recipient");
+    const std::wstring file = WriteFile(folder, L"x.txt", "for the recipient");
+    const struct {
+        const char* recipient;
+        const wchar_t* problem;
+        CreateMode mode;
+        const wchar_t* output;
+        DocumentKind kind;
+    } cases[] = {
+        {"recipient_expired",
+         L"The certificate of the recipient \"Ivana Ili\u0107 <recipient_expired@dossiq.test>\" "
+         L"has expired or is not valid yet.",
+         CreateMode::EncryptQuick, L"x.enx", DocumentKind::Encrypted},
+        {"recipient_revoked",
+         L"The certificate of the recipient \"Stefan Stani\u0107 "
+         L"<recipient_revoked@dossiq.test>\" has been revoked by its issuer.",
+         CreateMode::ProtectQuick, L"x.pnx", DocumentKind::Protected},
+        {"recipient_untrusted",
+         L"The certificate of the recipient \"Nikola Nedi\u0107 "
+         L"<recipient_untrusted@dossiq.test>\" does not lead to a trusted root certification "
+         L"authority.",
+         CreateMode::EncryptQuick, L"x.enx", DocumentKind::Encrypted},
+    };
+    for (const auto& c : cases) {
+        StoreScenario stores(kOneSigner, {c.recipient}, {});
+        for (const int answer : {IDNO, IDYES}) {
+            ::DeleteFileW((folder + L"\\" + c.output).c_str());
+            TestPki::Pki::ForgetRevocationStatus();
+            Answers answers;
+            answers.question = answer;
+            answers.screenshots = std::string("creation_") + c.recipient;
+            const CommandRun run = RunCommand({file}, folder, c.mode, answers);
+            ASSERT_EQ(run.messages.size(), 1u) << c.recipient;
+            EXPECT_EQ(run.questionDefaults, std::vector<int>{IDNO});
+            EXPECT_EQ(run.messages[0].text,
+                      std::wstring(c.problem) +
+                          L"\r\n\r\nThe recipient may be unable to open the document, or the "
+                          L"certificate may no longer be theirs. Encrypt for this certificate "
+                          L"anyway?");
+            if (answer == IDNO) {
+                EXPECT_EQ(run.exitCode, DocumentCreationThread::NotCreated) << c.recipient;
+                EXPECT_FALSE(Exists(folder + L"\\" + c.output)) << c.recipient;
+            } else {
+                EXPECT_EQ(run.exitCode, DocumentCreationThread::Written) << c.recipient;
+                const Opened opened =
+                    OpenWithOpenSsl(folder + L"\\" + c.output, c.kind, c.recipient);
+                EXPECT_TRUE(opened.ok) << c.recipient << opened.log;
+            }
+        }
+    }
 }
 
 TEST(Creation, ContentOver100MegabytesIsRefusedWith510) {

@@ -45,7 +45,7 @@ VARIANTS="qualified_reversed qualified_others qc_compliance_only no_qc
      name_two_words name_trailing_space name_hyphen_inside name_leading_hyphen
      name_hyphenated_first name_single_word no_cn
      qc_malformed expired expired_untrusted self_signed partial revoked crl_dead
-     offline_ca_signer crl_late"
+     offline_ca_signer crl_late recipient_expired recipient_revoked recipient_untrusted"
 running=0
 for name in $STRONG $VARIANTS; do
     bits=1024
@@ -267,12 +267,13 @@ signer offline_ca_signer offline_ca "$MARKO" "unreachable CA CRL" "$QC_BOTH" "$K
     "crlDistributionPoints = URI:$BASE_URL/offline_ca.crl"
 
 # Recipients: address-book stores, and "My" too so that the private key is at hand.
-recipient() { # NAME CN STORES KEY-USAGE
-    local name=$1 cn=$2 stores=$3 ku=$4
-    issue "$name" issuing "/C=RS/O=$ORG/OU=recipient/CN=$cn/emailAddress=$name@dossiq.test" \
-        "$NOW_MINUS_DAY" "$TWO_YEARS" "subjectKeyIdentifier = hash" \
+recipient() { # NAME CN STORES KEY-USAGE [ISSUER START END CDP]
+    local name=$1 cn=$2 stores=$3 ku=$4 issuer=${5:-issuing} start=${6:-$NOW_MINUS_DAY}
+    local end=${7:-$TWO_YEARS} cdp=${8:-$CDP}
+    issue "$name" "$issuer" "/C=RS/O=$ORG/OU=recipient/CN=$cn/emailAddress=$name@dossiq.test" \
+        "$start" "$end" "subjectKeyIdentifier = hash" \
         "authorityKeyIdentifier = keyid" "subjectAltName = email:$name@dossiq.test" \
-        "keyUsage = critical, $ku" "extendedKeyUsage = emailProtection" "$CDP"
+        "keyUsage = critical, $ku" "extendedKeyUsage = emailProtection" "$cdp"
     manifest "$name" "$stores"
 }
 recipient recipient_ab "Petar Petrović" AddressBook,My "digitalSignature, keyEncipherment"
@@ -280,9 +281,17 @@ recipient recipient_tp "Jelena Jovanović" TrustedPeople,My "keyEncipherment"
 recipient recipient_both "Đorđe Đurić" AddressBook,TrustedPeople,My \
     "digitalSignature, keyEncipherment, dataEncipherment, keyAgreement, decipherOnly"
 recipient recipient_no_ke "Milica Nikolić" AddressBook,My "digitalSignature, nonRepudiation"
+# Recipients a warning is due for, installed nowhere: tests put them where they need them.
+recipient recipient_expired "Ivana Ilić" - "keyEncipherment" issuing 20200101000000Z \
+    20210101000000Z
+recipient recipient_revoked "Stefan Stanić" - "keyEncipherment"
+recipient recipient_untrusted "Nikola Nedić" - "keyEncipherment" orphan_ca "$NOW_MINUS_DAY" \
+    "$TWO_YEARS" "crlDistributionPoints = URI:$BASE_URL/orphan_ca.crl"
 
 openssl ca -batch -config work/issuing/ca.cnf -revoke revoked.cert.pem -crl_reason keyCompromise \
     2>work/revoke.log
+openssl ca -batch -config work/issuing/ca.cnf -revoke recipient_revoked.cert.pem \
+    -crl_reason keyCompromise 2>>work/revoke.log
 
 for ca in root issuing offline_ca orphan_ca; do
     openssl ca -batch -config "work/$ca/ca.cnf" -gencrl -out "$ca.crl.pem" 2>"work/$ca.crl.log"

@@ -48,6 +48,9 @@
 //                                    digitalSignature, keyEncipherment, dataEncipherment,
 //                                    keyAgreement, decipherOnly (key usage 0x80B8)
 //   recipient_no_ke          AddressBook, My+key      "Milica Nikolić", no keyEncipherment
+//   recipient_expired        -    "Ivana Ilić", keyEncipherment, valid in 2020 only
+//   recipient_revoked        -    "Stefan Stanić", keyEncipherment, listed in issuing's CRL
+//   recipient_untrusted      -    "Nikola Nedić", keyEncipherment, issued by orphan_ca
 // The recipients have extended key usage emailProtection and e-mail NAME@dossiq.test.
 // Everything except the named variants is otherwise a qualified signer issued by "issuing".
 // Keys sit in their own containers of the "Microsoft Enhanced RSA and AES Cryptographic

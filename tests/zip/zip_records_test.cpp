@@ -222,10 +222,7 @@ TEST(ZipRecords, CodePageField) {
     }
 }
 
-TEST(ZipRecords, NameMissingFromOemCodePageBecomesDefaultCharacter) {
-    CPINFOEXW info{};
-    ASSERT_TRUE(::GetCPInfoExW(CP_OEMCP, 0, &info));
-    const char defaultChar = static_cast<char>(info.DefaultChar[0]);
+TEST(ZipRecords, NameMissingFromOemCodePageIsWrittenAsMarkedUtf8) {
     CZipMemFile memory;
     CZipArchive archive;
     ASSERT_TRUE(archive.Open(memory, CZipArchive::zipCreate));
@@ -235,12 +232,15 @@ TEST(ZipRecords, NameMissingFromOemCodePageBecomesDefaultCharacter) {
     ASSERT_TRUE(archive.CloseNewFile());
     archive.Close();
     const std::string bytes = Contents(memory);
-    EXPECT_EQ(std::string("a") + defaultChar + "b.txt", bytes.substr(30, 7));
+    EXPECT_EQ(0x08, static_cast<unsigned char>(bytes[7]) & 0x08); // flag bit 11
+    EXPECT_EQ("a\xE4\xB8\xAD"
+              "b.txt",
+              bytes.substr(30, 9));
     CZipArchive reader;
     ASSERT_TRUE(reader.Open(memory, CZipArchive::zipOpenReadOnly));
     ASSERT_EQ(1, reader.GetCount());
-    EXPECT_EQ(std::wstring(L"a") + wchar_t(static_cast<unsigned char>(defaultChar)) + L"b.txt",
-              reader.GetFileHeader(0)->GetFileName());
+    EXPECT_EQ(L"a\u4E2Db.txt", reader.GetFileHeader(0)->GetFileName());
+    EXPECT_EQ(static_cast<unsigned>(CP_UTF8), reader.GetFileHeader(0)->m_nameCodePage);
 }
 
 TEST(ZipRecords, DosDateAndTime) {

@@ -77,6 +77,7 @@ constexpr DWORD ERROR_OUTOFMEMORY = 14;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_CALL_NOT_IMPLEMENTED = 120;
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr DWORD ERROR_INVALID_FLAGS = 1004;
 constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
 constexpr DWORD ERROR_ARITHMETIC_OVERFLOW = 534;
 
@@ -86,6 +87,7 @@ constexpr UINT CP_UTF8 = 65001;
 constexpr DWORD MB_PRECOMPOSED = 0x01;
 constexpr DWORD MB_ERR_INVALID_CHARS = 0x08;
 constexpr DWORD WC_ERR_INVALID_CHARS = 0x80;
+constexpr DWORD WC_NO_BEST_FIT_CHARS = 0x400;
 constexpr DWORD LOCALE_USER_DEFAULT = 0x0400;
 constexpr DWORD NORM_IGNORECASE = 0x01;
 constexpr int CSTR_LESS_THAN = 1;
@@ -129,6 +131,13 @@ BOOL UnmapViewOfFile(LPCVOID view);
 
 UINT GetACP();
 UINT GetOEMCP();
+inline void* SecureZeroMemory(void* data, size_t length) {
+    volatile unsigned char* p = static_cast<volatile unsigned char*>(data);
+    while (length-- != 0) {
+        *p++ = 0;
+    }
+    return data;
+}
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH bytes, int length, LPWSTR wide,
                         int wideLength);
 int WideCharToMultiByte(UINT codePage, DWORD flags, const wchar_t* wide, int wideLength,
