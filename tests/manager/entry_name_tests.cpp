@@ -159,12 +159,16 @@ struct Responsiveness {
                   longest = std::max<DWORD>(longest, took);
                   ::Sleep(10);
               }
+              finished = true;
           }) {}
     ~Responsiveness() {
         stop = true;
+        // The watch may be waiting for the window to answer.
+        PumpUntil([this] { return finished.load(); });
         thread.join();
     }
     std::atomic<bool> stop{false};
+    std::atomic<bool> finished{false};
     std::atomic<DWORD> longest{0};
     std::thread thread;
 };
