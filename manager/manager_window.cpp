@@ -12,7 +12,6 @@
 #include "document/container/document_entries.h"
 #include "document/container/document_kind.h"
 #include "document/container/entry_target.h"
-#include "document/report/document_parse_thread.h"
 #include "document/report/report_messages.h"
 #include "foundation/environment.h"
 #include "foundation/exception.h"
@@ -22,6 +21,7 @@
 #include "foundation/resource_string.h"
 #include "foundation/win32_exception.h"
 #include "manager/about_dialog.h"
+#include "manager/listing_thread.h"
 #include "resources/manager/resource.h"
 #include "ui/drop_list.h"
 
@@ -275,7 +275,8 @@ void ManagerWindow::OpenDocument() {
     ClearFileList();
     pane_.Report().ShowVerifying();
     parsePending_ = true;
-    if (!DocumentParseThread::Start(Handle(), document_, generation_)) {
+    listing_ = std::make_shared<Listing>();
+    if (!ListingThread::Start(Handle(), document_, generation_, listing_)) {
         // No worker: parse here, as the message handler would.
         ::PostMessageW(Handle(), ReportMessages::DocumentParsed(), 0, generation_);
     }
@@ -309,7 +310,9 @@ void ManagerWindow::FillFileList() {
     if (!document_) {
         return;
     }
-    entries_ = GetEntries(*document_);
+    // Read by the worker; here only when there was none.
+    entries_ = listing_ && listing_->done ? std::move(listing_->entries) : GetEntries(*document_);
+    listing_.reset();
     if (entries_.empty()) {
         return;
     }

@@ -29,6 +29,8 @@ class Document;
 
 namespace Manager {
 
+struct Listing;
+
 constexpr wchar_t kManagerWindowClass[] = L"Dossiq.VantorManager";
 
 // `path` made full, and its folder; false when the path rules refuse it.
@@ -104,6 +106,8 @@ private:
     std::wstring documentFolder_;
     // What the list shows, row for row: the list asks for its texts.
     std::vector<EntryInfo> entries_;
+    // The entries the parse worker read for the current document.
+    std::shared_ptr<Listing> listing_;
     LPARAM generation_ = 0;
     bool parsePending_ = false;
     bool filling_ = false;
