@@ -141,8 +141,8 @@ double InsertRowByRow(int entries) {
         item.mask = LVIF_TEXT;
         item.iItem = i;
         item.pszText = name;
-        const int index =
-            static_cast<int>(::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+        const int index = static_cast<int>(
+            ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
         LVITEMW sub = {};
         sub.pszText = name;
         for (sub.iSubItem = 1; sub.iSubItem < 3; ++sub.iSubItem) {

@@ -166,12 +166,11 @@ void ManagerWindow::OnCreate() {
     ::GetClientRect(Handle(), &client);
     splitter_.Create(Handle(), client);
     // A virtual list: tens of thousands of entries are shown without inserting a row each.
-    list_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
-                              WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP | LVS_REPORT |
-                                  LVS_SINGLESEL | LVS_NOSORTHEADER | LVS_SHOWSELALWAYS |
-                                  LVS_OWNERDATA,
-                              0, 0, 0, 0, splitter_.Handle(), nullptr, MHFX::CurrentModule(),
-                              nullptr);
+    list_ =
+        ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
+                          WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP | LVS_REPORT |
+                              LVS_SINGLESEL | LVS_NOSORTHEADER | LVS_SHOWSELALWAYS | LVS_OWNERDATA,
+                          0, 0, 0, 0, splitter_.Handle(), nullptr, MHFX::CurrentModule(), nullptr);
     pane_.Create(splitter_.Handle());
     ::ShowWindow(pane_.Handle(), SW_SHOW);
 

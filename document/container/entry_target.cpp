@@ -53,16 +53,15 @@ EntryTargetFault CheckEntryTarget(const std::wstring& entryPath, const std::wstr
     }
     const std::wstring target = ZipPathGuard::TargetPath(folder, entryPath, withFolders);
     const size_t separator = target.find_last_of(L"\\/");
-    if (target.size() >= kMaxPath ||
-        (separator != std::wstring::npos && separator >= kMaxFolder)) {
+    if (target.size() >= kMaxPath || (separator != std::wstring::npos && separator >= kMaxFolder)) {
         return EntryTargetFault::TooLong;
     }
     return EntryTargetFault::None;
 }
 
 std::wstring UnwritableEntryText(const std::wstring& entryPath, EntryTargetFault fault) {
-    const UINT id = fault == EntryTargetFault::TooLong ? IDS_ENTRY_PATH_TOO_LONG
-                                                       : IDS_ENTRY_NAME_INVALID;
+    const UINT id =
+        fault == EntryTargetFault::TooLong ? IDS_ENTRY_PATH_TOO_LONG : IDS_ENTRY_NAME_INVALID;
     return MHFX::FormatString(LoadLocalizedString(id), entryPath.c_str());
 }
 

@@ -105,7 +105,8 @@ TEST(EntryNames, UnwritableOnesAreListedAndRefusedWhileTheOthersExtract) {
     EXPECT_EQ(cyrillic, seen[2].text);
     EXPECT_NE(std::wstring::npos, cyrillic.find(L"what?.txt"));
     EXPECT_NE(UnwritableEntryText(L"what?.txt", EntryTargetFault::InvalidName), cyrillic);
-    EXPECT_NE(std::wstring::npos, cyrillic.find(L"\u0414\u0430\u0442\u043E\u0442\u0435\u043A\u0430"));
+    EXPECT_NE(std::wstring::npos,
+              cyrillic.find(L"\u0414\u0430\u0442\u043E\u0442\u0435\u043A\u0430"));
     EXPECT_EQ(UnwritableEntryText(longName, EntryTargetFault::TooLong), seen[3].text);
     EXPECT_FALSE(Exists(box.folder + L"\\what"));
 
@@ -122,7 +123,12 @@ TEST(EntryNames, UnwritableOnesAreListedAndRefusedWhileTheOthersExtract) {
 TEST(EntryNames, TheSelectedEntryIsTheOneExtractedWhateverACollationSays) {
     // A soft hyphen, ß against ss, a composed against a decomposed letter: equal to a
     // collation, different files to the file system.
-    Box box({"ab.txt=plain", "a\xC2\xAD" "b.txt=hyphen", "strasse.txt=ss", "stra\xC3\x9F" "e.txt=eszett",
+    Box box({"ab.txt=plain",
+             "a\xC2\xAD"
+             "b.txt=hyphen",
+             "strasse.txt=ss",
+             "stra\xC3\x9F"
+             "e.txt=eszett",
              "e\xCC\x81.txt=decomposed", "\xC3\xA9.txt=composed"},
             L"ordinal");
     ShownWindow shown(box.path);
