@@ -24,6 +24,7 @@
 #include "document/container/document.h"
 #include "document/container/message_blob.h"
 #include "document/container/message_builder.h"
+#include "benchmarks/bench_certificate.h"
 #include "foundation/handle.h"
 
 namespace {
@@ -56,8 +57,7 @@ PROCESS_MEMORY_COUNTERS Memory() {
 }
 
 [[noreturn]] void Fail(const char* what) {
-    std::printf("FAILED: %s (error 0x%08lX)\n", what, ::GetLastError());
-    std::exit(1);
+    BenchFail(what);
 }
 
 MessageBlob Content(DWORD length) {
@@ -262,65 +262,6 @@ int RunStep(const std::string& step, const std::string& thumbprint, const std::w
 }
 
 // The orchestrating process: a certificate for the run, then one child per step.
-struct BenchCertificate {
-    std::wstring container;
-    MHFX::CertContextHandle certificate;
-    std::string thumbprint;
-
-    explicit BenchCertificate(const std::wstring& name) : container(name) {
-        MHFX::CryptProvHandle provider;
-        MHFX::CryptKeyHandle key;
-        if (!::CryptAcquireContextW(provider.put(), container.c_str(), kProvider, PROV_RSA_AES,
-                                    CRYPT_NEWKEYSET) ||
-            !::CryptGenKey(provider.get(), AT_KEYEXCHANGE, (2048u << 16), key.put())) {
-            Fail("making the bench key");
-        }
-        CRYPT_KEY_PROV_INFO keyInfo = {};
-        keyInfo.pwszContainerName = const_cast<wchar_t*>(container.c_str());
-        keyInfo.pwszProvName = const_cast<wchar_t*>(kProvider);
-        keyInfo.dwProvType = PROV_RSA_AES;
-        keyInfo.dwKeySpec = AT_KEYEXCHANGE;
-        BYTE nameBuffer[256];
-        DWORD nameLength = sizeof nameBuffer;
-        if (!::CertStrToNameW(X509_ASN_ENCODING, L"CN=Dossiq Bench", CERT_X500_NAME_STR, nullptr,
-                              nameBuffer, &nameLength, nullptr)) {
-            Fail("encoding the bench name");
-        }
-        CERT_NAME_BLOB subject = {nameLength, nameBuffer};
-        MHFX::CertContextHandle made(::CertCreateSelfSignCertificate(
-            provider.get(), &subject, 0, &keyInfo, nullptr, nullptr, nullptr, nullptr));
-        if (!made) {
-            Fail("making the bench certificate");
-        }
-        MHFX::CertStoreHandle my(
-            ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"My"));
-        if (!::CertAddCertificateContextToStore(
-                my.get(), made.get(), CERT_STORE_ADD_REPLACE_EXISTING, certificate.put())) {
-            Fail("adding the bench certificate to My");
-        }
-        // Wine writes a system store back when it is closed; the child processes look now.
-        ::CertControlStore(my.get(), 0, CERT_STORE_CTRL_COMMIT, nullptr);
-        BYTE hash[20];
-        DWORD hashLength = sizeof hash;
-        ::CertGetCertificateContextProperty(certificate.get(), CERT_SHA1_HASH_PROP_ID, hash,
-                                            &hashLength);
-        char hex[3];
-        for (DWORD i = 0; i < hashLength; ++i) {
-            std::snprintf(hex, sizeof hex, "%02x", hash[i]);
-            thumbprint += hex;
-        }
-    }
-
-    ~BenchCertificate() {
-        if (certificate) {
-            ::CertDeleteCertificateFromStore(::CertDuplicateCertificateContext(certificate.get()));
-        }
-        HCRYPTPROV provider = 0;
-        ::CryptAcquireContextW(&provider, container.c_str(), kProvider, PROV_RSA_AES,
-                               CRYPT_DELETEKEYSET);
-    }
-};
-
 void RunChild(const std::wstring& self, const std::string& step, const std::string& thumbprint,
               const std::wstring& dir, DWORD megabytes) {
     std::wstring command = L"\"" + self + L"\" " + Widen(step.c_str()) + L" " +

@@ -11,7 +11,7 @@
 #include "document/container/document.h"
 #include "document/container/document_entries.h"
 #include "document/container/document_kind.h"
-#include "document/report/document_parse_thread.h"
+#include "document/container/entry_target.h"
 #include "document/report/report_messages.h"
 #include "foundation/environment.h"
 #include "foundation/exception.h"
@@ -21,6 +21,7 @@
 #include "foundation/resource_string.h"
 #include "foundation/win32_exception.h"
 #include "manager/about_dialog.h"
+#include "manager/listing_thread.h"
 #include "resources/manager/resource.h"
 #include "ui/drop_list.h"
 
@@ -102,12 +103,21 @@ std::wstring BrowseForFolder(HWND owner) {
     return hasPath ? std::wstring(path) : std::wstring();
 }
 
-ManagerWindow::ManagerWindow(const std::wstring& documentPath) : chooseFolder(&BrowseForFolder) {
-    if (!documentPath.empty()) {
-        document_ = std::make_shared<Document>(documentPath);
-        documentFolder_ = Path::GetDirectoryName(documentPath);
+bool ResolveContainerPath(const std::wstring& path, std::wstring& fullPath, std::wstring& folder) {
+    try {
+        std::wstring full = Path::GetFullPath(path);
+        folder = Path::GetDirectoryName(full);
+        fullPath = std::move(full);
+        return true;
+    } catch (const MHFX::Exception&) {
+        fullPath.clear();
+        folder.clear();
+        return false;
     }
 }
+
+ManagerWindow::ManagerWindow(const std::wstring& documentPath)
+    : chooseFolder(&BrowseForFolder), initialPath_(documentPath) {}
 
 ManagerWindow::~ManagerWindow() {
     if (Handle()) {
@@ -155,10 +165,11 @@ void ManagerWindow::OnCreate() {
     RECT client;
     ::GetClientRect(Handle(), &client);
     splitter_.Create(Handle(), client);
+    // A virtual list: tens of thousands of entries are shown without inserting a row each.
     list_ =
         ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
                           WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP | LVS_REPORT |
-                              LVS_SINGLESEL | LVS_NOSORTHEADER | LVS_SHOWSELALWAYS,
+                              LVS_SINGLESEL | LVS_NOSORTHEADER | LVS_SHOWSELALWAYS | LVS_OWNERDATA,
                           0, 0, 0, 0, splitter_.Handle(), nullptr, MHFX::CurrentModule(), nullptr);
     pane_.Create(splitter_.Handle());
     ::ShowWindow(pane_.Handle(), SW_SHOW);
@@ -206,8 +217,8 @@ void ManagerWindow::OnCreate() {
     }
     commands_.UpdateToolbar();
 
-    if (document_) {
-        OpenDocument();
+    if (!initialPath_.empty()) {
+        OpenPath(initialPath_);
     }
 }
 
@@ -236,9 +247,18 @@ void ManagerWindow::EnableActions(bool view, bool extract, bool extractAll) {
 }
 
 void ManagerWindow::OpenPath(const std::wstring& path) {
+    // Everything is worked out before the window switches, so that it never shows one
+    // document and acts on another's folder.
+    std::wstring fullPath;
+    std::wstring folder;
+    const bool usable = ResolveContainerPath(path, fullPath, folder);
+    auto document = std::make_shared<Document>(usable ? fullPath : path);
+    if (!usable) {
+        document->Refuse();
+    }
     // The old document lives on while its parse worker holds it.
-    document_ = std::make_shared<Document>(path);
-    documentFolder_ = Path::GetDirectoryName(path);
+    document_ = std::move(document);
+    documentFolder_ = std::move(folder);
     OpenDocument();
 }
 
@@ -254,7 +274,8 @@ void ManagerWindow::OpenDocument() {
     ClearFileList();
     pane_.Report().ShowVerifying();
     parsePending_ = true;
-    if (!DocumentParseThread::Start(Handle(), document_, generation_)) {
+    listing_ = std::make_shared<Listing>();
+    if (!ListingThread::Start(Handle(), document_, generation_, listing_)) {
         // No worker: parse here, as the message handler would.
         ::PostMessageW(Handle(), ReportMessages::DocumentParsed(), 0, generation_);
     }
@@ -277,19 +298,10 @@ void ManagerWindow::OnCertificateValidated(WPARAM result, LPARAM generation) {
 }
 
 void ManagerWindow::ClearFileList() {
-    if (!list_) {
-        return;
+    if (list_) {
+        ::SendMessageW(list_, LVM_SETITEMCOUNT, 0, 0);
     }
-    const int count = static_cast<int>(::SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        LVITEMW item = {};
-        item.mask = LVIF_PARAM;
-        item.iItem = i;
-        if (::SendMessageW(list_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) {
-            delete reinterpret_cast<std::wstring*>(item.lParam);
-        }
-    }
-    ::SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+    entries_.clear();
 }
 
 void ManagerWindow::FillFileList() {
@@ -297,56 +309,83 @@ void ManagerWindow::FillFileList() {
     if (!document_) {
         return;
     }
-    const std::vector<EntryInfo> entries = GetEntries(*document_);
-    if (entries.empty()) {
+    // Read by the worker; here only when there was none.
+    entries_ = listing_ && listing_->done ? std::move(listing_->entries) : GetEntries(*document_);
+    listing_.reset();
+    if (entries_.empty()) {
         return;
     }
     EnableActions(true, false, true);
     filling_ = true;
-    for (const EntryInfo& entry : entries) {
-        std::wstring name = Path::GetFileName(entry.path);
-        std::wstring folder = Path::GetDirectoryName(entry.path);
-        wchar_t size[16];
-        swprintf(size, 16, L"%d", static_cast<int>(entry.size));
-
-        LVITEMW item = {};
-        item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_IMAGE;
-        item.iItem = static_cast<int>(::SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
-        item.pszText = name.data();
-        // Without this the list would show the system list's first picture.
-        item.iImage = entry.iconIndex != -1 ? entry.iconIndex : I_IMAGENONE;
-        auto* path = new std::wstring(entry.path);
-        item.lParam = reinterpret_cast<LPARAM>(path);
-        const int index = static_cast<int>(
-            ::SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-        if (index < 0) {
-            delete path;
-            continue;
-        }
-        LVITEMW sub = {};
-        sub.iSubItem = 1;
-        sub.pszText = folder.data();
-        ::SendMessageW(list_, LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&sub));
-        sub.iSubItem = 2;
-        sub.pszText = size;
-        ::SendMessageW(list_, LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&sub));
-    }
+    ::SendMessageW(list_, LVM_SETITEMCOUNT, entries_.size(), 0);
     filling_ = false;
+}
+
+void ManagerWindow::GetDisplayInfo(LVITEMW& item) const {
+    if (item.iItem < 0 || static_cast<size_t>(item.iItem) >= entries_.size()) {
+        return;
+    }
+    const EntryInfo& entry = entries_[static_cast<size_t>(item.iItem)];
+    if (item.mask & LVIF_IMAGE) {
+        // Without this the list would show the system list's first picture.
+        item.iImage = item.iSubItem == 0 && entry.iconIndex != -1 ? entry.iconIndex : I_IMAGENONE;
+    }
+    if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) {
+        return;
+    }
+    // The split is the list's own: names Windows would refuse are shown as they are.
+    const size_t separator = entry.path.find_last_of(L'\\');
+    const size_t nameStart = separator == std::wstring::npos ? 0 : separator + 1;
+    std::wstring text;
+    switch (item.iSubItem) {
+    case 0:
+        text = entry.path.substr(nameStart);
+        break;
+    case 1:
+        text = separator == std::wstring::npos ? std::wstring() : entry.path.substr(0, separator);
+        break;
+    case 2:
+        text = std::to_wstring(entry.size);
+        break;
+    default:
+        break;
+    }
+    lstrcpynW(item.pszText, text.c_str(), item.cchTextMax);
+}
+
+int ManagerWindow::FindEntry(const NMLVFINDITEMW& find) const {
+    // Typing in the list goes to the next file whose name starts with what was typed.
+    if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz || entries_.empty()) {
+        return -1;
+    }
+    const std::wstring typed = find.lvfi.psz;
+    const size_t count = entries_.size();
+    const size_t start = find.iStart >= 0 ? static_cast<size_t>(find.iStart) % count : 0;
+    const size_t span = (find.lvfi.flags & LVFI_WRAP) ? count : count - start;
+    const bool partial = (find.lvfi.flags & LVFI_PARTIAL) != 0;
+    for (size_t n = 0; n < span; ++n) {
+        const size_t i = (start + n) % count;
+        const std::wstring& path = entries_[i].path;
+        const size_t separator = path.find_last_of(L'\\');
+        const size_t nameStart = separator == std::wstring::npos ? 0 : separator + 1;
+        const size_t length = path.size() - nameStart;
+        if ((partial ? length >= typed.size() : length == typed.size()) &&
+            ::CompareStringOrdinal(path.c_str() + nameStart, static_cast<int>(typed.size()),
+                                   typed.c_str(), static_cast<int>(typed.size()),
+                                   TRUE) == CSTR_EQUAL) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
 }
 
 std::wstring ManagerWindow::SelectedEntryPath() const {
     const int index = static_cast<int>(
         ::SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    if (index < 0) {
+    if (index < 0 || static_cast<size_t>(index) >= entries_.size()) {
         return {};
     }
-    LVITEMW item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = index;
-    if (!::SendMessageW(list_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) || !item.lParam) {
-        return {};
-    }
-    return *reinterpret_cast<const std::wstring*>(item.lParam);
+    return entries_[static_cast<size_t>(index)].path;
 }
 
 bool ManagerWindow::PreTranslateMessage(MSG&) {
@@ -435,7 +474,14 @@ bool ManagerWindow::OnNotify(NMHDR& header, LRESULT& result) {
     case NM_RCLICK:
         ShowContextMenu();
         return true;
+    case LVN_GETDISPINFOW:
+        GetDisplayInfo(reinterpret_cast<NMLVDISPINFOW&>(header).item);
+        return true;
+    case LVN_ODFINDITEMW:
+        result = FindEntry(reinterpret_cast<NMLVFINDITEMW&>(header));
+        return true;
     case LVN_ITEMCHANGED:
+    case LVN_ODSTATECHANGED:
         if (!filling_) {
             const bool selected = ::SendMessageW(list_, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
             commands_.Enable(ID_ACTION_VIEW, selected);
@@ -567,6 +613,11 @@ void ManagerWindow::OnView() {
     }
     try {
         const std::wstring folder = Path::GetTempPath();
+        const EntryTargetFault fault = CheckEntryTarget(entry, folder, false);
+        if (fault != EntryTargetFault::None) {
+            ShowUnwritableEntry(Handle(), entry, fault);
+            return;
+        }
         const std::wstring target = Path::Combine(folder, Path::GetFileName(entry));
         if (MHFX::IO::File::Exists(target)) {
             MHFX::ThrowLastErrorIf(!::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL));

@@ -14,6 +14,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "document/container/document_entries.h"
 
 #include "manager/command_state.h"
 #include "manager/message_loop.h"
@@ -26,7 +29,12 @@ class Document;
 
 namespace Manager {
 
+struct Listing;
+
 constexpr wchar_t kManagerWindowClass[] = L"Dossiq.VantorManager";
+
+// `path` made full, and its folder; false when the path rules refuse it.
+bool ResolveContainerPath(const std::wstring& path, std::wstring& fullPath, std::wstring& folder);
 
 // The path the command line names: everything after the program name as one string, without
 // surrounding white space and without every leading and trailing double quote.
@@ -34,14 +42,15 @@ std::wstring DocumentPathFromCommandLine(const wchar_t* commandLine);
 
 class ManagerWindow : public Ui::Window, public MessageFilter, public IdleHandler {
 public:
-    // A document is made for `documentPath` unless it is empty.
+    // `documentPath`, unless it is empty, is opened as the window is created.
     explicit ManagerWindow(const std::wstring& documentPath);
     ~ManagerWindow() override;
 
     // The 555 x 600 frame with the localized menu; null on failure.
     HWND Create();
 
-    // Drops the current document, makes one for `path` and opens it.
+    // Drops the current document, makes one for `path` and opens it. A path the system's
+    // path rules refuse (characters, a folder of 248 or more) gives a failed opening.
     void OpenPath(const std::wstring& path);
 
     // What the tests look at.
@@ -77,6 +86,8 @@ private:
     void OpenDocument();
     void FillFileList();
     void ClearFileList();
+    void GetDisplayInfo(LVITEMW& item) const;
+    int FindEntry(const NMLVFINDITEMW& find) const;
     void EnableActions(bool view, bool extract, bool extractAll);
     std::wstring SelectedEntryPath() const;
     void ShowContextMenu();
@@ -90,8 +101,13 @@ private:
     void OnManual();
     void OnAbout();
 
+    std::wstring initialPath_;
     std::shared_ptr<Document> document_;
     std::wstring documentFolder_;
+    // What the list shows, row for row: the list asks for its texts.
+    std::vector<EntryInfo> entries_;
+    // The entries the parse worker read for the current document.
+    std::shared_ptr<Listing> listing_;
     LPARAM generation_ = 0;
     bool parsePending_ = false;
     bool filling_ = false;

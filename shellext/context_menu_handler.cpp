@@ -35,6 +35,15 @@ const MenuItem kItems[] = {
 };
 constexpr UINT kItemCount = 4;
 
+// The folder of a selected item as Explorer names it. The path rules refuse folders of 248
+// characters or more, which Explorer still shows and whose items still get the menu.
+std::wstring ParentFolder(const std::wstring& name) {
+    const size_t root = MHFX::IO::Path::GetRootLength(name);
+    const size_t separator = name.find_last_of(L"\\/");
+    const size_t end = separator == std::wstring::npos || separator < root ? root : separator;
+    return name.substr(0, end);
+}
+
 bool SystemDrawsBitmaps() {
     OSVERSIONINFOW version = {};
     version.dwOSVersionInfoSize = sizeof(version);
@@ -90,7 +99,7 @@ HRESULT ContextMenuHandler::OnSelection(std::vector<std::wstring> names) {
     if (names.empty()) {
         return E_INVALIDARG;
     }
-    rootFolder_ = MHFX::IO::Path::GetDirectoryName(names.front());
+    rootFolder_ = ParentFolder(names.front());
     selection_ = std::move(names);
     useBitmaps_ = SystemDrawsBitmaps();
     return S_OK;

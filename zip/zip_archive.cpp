@@ -590,11 +590,13 @@ ZipIndex CZipArchive::FindFile(const std::wstring& name, int caseMode, bool file
     const bool sensitive = IsCaseSensitive(caseMode);
     for (size_t i = 0; i < m_headers.size(); ++i) {
         const std::wstring stored = m_headers[i].GetFileName(!fileNameOnly);
+        // Ordinal, as the file system compares names: a collation could hold two distinct
+        // names equal and hand out the wrong entry.
         const bool equal =
             sensitive ? stored == name
-                      : ::CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, stored.c_str(),
-                                         static_cast<int>(stored.size()), name.c_str(),
-                                         static_cast<int>(name.size())) == CSTR_EQUAL;
+                      : ::CompareStringOrdinal(stored.c_str(), static_cast<int>(stored.size()),
+                                               name.c_str(), static_cast<int>(name.size()),
+                                               TRUE) == CSTR_EQUAL;
         if (equal) {
             return static_cast<ZipIndex>(i);
         }

@@ -51,6 +51,9 @@ public:
     // for an unsigned (Encrypted) document and before a successful opening.
     PCCERT_CONTEXT SignerCertificate() const noexcept { return signer_.get(); }
     DocumentContent Content() const noexcept { return {content_.Data(), content_.Length()}; }
+    // Marks a document that was never opened as failed without reading anything: for a path
+    // the system's path rules refuse, which must not be read under another reading of it.
+    void Refuse() noexcept { hasFailed_ = !isOpened_; }
 
 private:
     std::wstring path_;

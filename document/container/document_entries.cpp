@@ -2,9 +2,12 @@
 
 #include <shellapi.h>
 
+#include <map>
+
 #include "config/localization.h"
 #include "document/dialogs/archive_progress_dialog.h"
 #include "document/container/document.h"
+#include "document/container/entry_target.h"
 #include "foundation/exception.h"
 #include "foundation/io/path.h"
 #include "foundation/resource_string.h"
@@ -16,6 +19,8 @@
 namespace {
 
 constexpr unsigned long kBufferSize = 65536;
+// The names of unwritable entries that one message lists.
+constexpr size_t kNamedUnwritable = 10;
 
 // Folder entries by their attributes or, whatever those say, by a trailing separator.
 bool IsFolderEntry(const CZipFileHeader& header) {
@@ -81,6 +86,9 @@ std::vector<EntryInfo> GetEntries(Document& document) {
     CZipArchive archive;
     try {
         archive.Open(file, CZipArchive::zipOpenReadOnly);
+        // One shell call per extension, not per entry: large archives repeat a few.
+        std::map<std::wstring, int> icons;
+        entries.reserve(archive.GetCount());
         for (ZipIndex i = 0; i < archive.GetCount(); ++i) {
             const CZipFileHeader* header = archive.GetFileHeader(i);
             if (!header || IsFolderEntry(*header)) {
@@ -88,7 +96,11 @@ std::vector<EntryInfo> GetEntries(Document& document) {
             }
             EntryInfo entry;
             entry.path = header->GetFileName();
-            entry.iconIndex = SmallIconIndexOfExtension(MHFX::IO::Path::GetExtension(entry.path));
+            const std::wstring extension = MHFX::IO::Path::GetExtension(entry.path);
+            const auto known = icons.find(extension);
+            entry.iconIndex = known != icons.end()
+                                  ? known->second
+                                  : icons[extension] = SmallIconIndexOfExtension(extension);
             entry.size = header->m_uncomprSize;
             entries.push_back(std::move(entry));
         }
@@ -105,6 +117,11 @@ std::vector<EntryInfo> GetEntries(Document& document) {
 bool ExtractEntry(Document& document, const std::wstring& entryPath, const std::wstring& folder,
                   bool fullPath) {
     if (entryPath.empty() || !HasContent(document)) {
+        return false;
+    }
+    const EntryTargetFault fault = CheckEntryTarget(entryPath, folder, fullPath);
+    if (fault != EntryTargetFault::None) {
+        ShowUnwritableEntry(nullptr, entryPath, fault);
         return false;
     }
     const DocumentContent content = document.Content();
@@ -147,12 +164,28 @@ bool ExtractAllEntries(Document& document, const std::wstring& folder) {
     CZipArchive archive;
     bool failed = false;
     int extracted = 0;
+    // Names this system cannot write are passed over and named once at the end.
+    std::wstring unwritable;
+    size_t unwritableCount = 0;
+    EntryTargetFault firstFault = EntryTargetFault::None;
     try {
         archive.Open(file, CZipArchive::zipOpenReadOnly);
         ProgressScope progress(archive);
         for (ZipIndex i = 0; i < archive.GetCount() && !failed; ++i) {
             const CZipFileHeader* header = archive.GetFileHeader(i);
             if (!header || IsFolderEntry(*header)) {
+                continue;
+            }
+            const EntryTargetFault fault = CheckEntryTarget(header->GetFileName(), folder, true);
+            if (fault != EntryTargetFault::None) {
+                if (firstFault == EntryTargetFault::None) {
+                    firstFault = fault;
+                }
+                if (++unwritableCount <= kNamedUnwritable) {
+                    unwritable += (unwritable.empty() ? L"" : L", ") + header->GetFileName();
+                } else if (unwritableCount == kNamedUnwritable + 1) {
+                    unwritable += L", ...";
+                }
                 continue;
             }
             bool raised = false;
@@ -169,6 +202,10 @@ bool ExtractAllEntries(Document& document, const std::wstring& folder) {
                 ShowExtractionError(progress.Window(), header->GetFileName());
                 failed = true;
             }
+        }
+        if (unwritableCount > 0) {
+            ShowUnwritableEntry(progress.Window(), unwritable, firstFault);
+            failed = true;
         }
         archive.Close(true);
     } catch (const CZipException&) {

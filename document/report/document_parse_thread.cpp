@@ -19,6 +19,7 @@ DWORD DocumentParseThread::Run() {
         document_->OpenOnce(signerIndex_);
     } catch (...) {
     }
+    AfterOpening(*document_);
     ::PostMessageW(OwnerWindow(), ReportMessages::DocumentParsed(), 0, tag_);
     return 0;
 }

@@ -20,6 +20,9 @@ public:
 
 protected:
     DWORD Run() override;
+    // Further work on the opened (or failed) document before the owner is told, on this
+    // thread; it must not throw.
+    virtual void AfterOpening(Document&) noexcept {}
 
 private:
     std::shared_ptr<Document> document_;

@@ -59,6 +59,7 @@ const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
                                          Range(512, 528),
                                          Range(540, 543),
                                          Range(560, 565),
+                                         {550, 551},
                                          Range(601, 606),
                                          Range(611, 613)});
 const std::set<UINT> kManagerIds = Union(

@@ -51,6 +51,18 @@ void WriteSignedContainer(const std::wstring& path, const std::string& archive,
     ASSERT_TRUE(WriteContainer(message, path));
 }
 
+std::wstring CopyIntoLongFolder(const std::wstring& container, size_t folderLength,
+                                const std::wstring& name) {
+    std::wstring folder = TestSupport::MakeTempDir(L"long") + L"\\";
+    EXPECT_LT(folder.size(), folderLength);
+    folder += std::wstring(folderLength - folder.size(), L'L');
+    EXPECT_TRUE(::CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr)) << ::GetLastError();
+    const std::wstring path = folder + L"\\" + name;
+    EXPECT_TRUE(::CopyFileW(container.c_str(), (L"\\\\?\\" + path).c_str(), FALSE))
+        << ::GetLastError();
+    return path;
+}
+
 std::wstring LineText(UINT id) {
     return LoadLocalizedString(id);
 }

@@ -27,6 +27,10 @@ std::string MakeArchive(const std::vector<std::string>& entries);
 void WriteSignedContainer(const std::wstring& path, const std::string& archive,
                           const std::string& signer, const std::string& hashOid = "");
 
+// A copy of `container` named `name` in a new folder whose path is `folderLength` characters
+// long (made through the long-path prefix, as the path rules refuse it); its path.
+std::wstring CopyIntoLongFolder(const std::wstring& container, size_t folderLength,
+                                const std::wstring& name);
 
 using ReportLineRead = TestSupport::StyledLine;
 inline std::vector<ReportLineRead> ReadReport(HWND richEdit) {

@@ -201,4 +201,39 @@ TEST(Program, LanguageChangeRestartsWithTheSameContainer) {
     ASSERT_TRUE(preferences.Load());
 }
 
+TEST(Program, BadCommandLinesBringUpTheWindowWithAFailedOpening) {
+    TestSupport::LanguageScope language(LanguageEnglish, true);
+    const std::wstring folder = TestSupport::MakeTempDir(L"badline");
+    const std::wstring container = folder + L"\\good.snx";
+    WriteSignedContainer(container, MakeArchive({"a.txt=a"}), "qualified");
+    const std::wstring deep = CopyIntoLongFolder(container, 252, L"deep.snx");
+    const struct {
+        std::wstring arguments;
+        std::wstring title;
+    } cases[] = {
+        {L"\"" + container + L"\" \"" + container + L"\"", L"good.snx"},
+        {L"C:\\no<such>|file.snx", L"no<such>|file.snx"},
+        {L"\"" + deep + L"\"", L"deep.snx"},
+        {L"\"" + folder + L"\\missing.snx\"", L"missing.snx"},
+        {L"\"" + folder + L"\"", folder.substr(folder.rfind(L'\\') + 1)},
+    };
+    // All at once: each start takes a while under the test system.
+    Process processes[std::size(cases)];
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        ASSERT_TRUE(Start(processes[i], cases[i].arguments));
+    }
+    const std::wstring failed = LoadLocalizedString(MHFX::CurrentModule(), LanguageEnglish, 231);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(TestSupport::Narrow(cases[i].arguments));
+        const HWND frame =
+            WaitForWindow(processes[i].info.dwProcessId, 0, Manager::kManagerWindowClass);
+        ASSERT_NE(nullptr, frame);
+        EXPECT_EQ(L"Vantor Manager - " + cases[i].title, WindowText(frame));
+        EXPECT_TRUE(WaitForReportLine(frame, failed));
+        EXPECT_EQ(STILL_ACTIVE, processes[i].Wait(0));
+        ::PostMessageW(frame, WM_CLOSE, 0, 0);
+        EXPECT_EQ(1u, processes[i].Wait(20000));
+    }
+}
+
 } // namespace

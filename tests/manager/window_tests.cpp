@@ -461,3 +461,36 @@ TEST_F(WindowTest, ExitClosesTheWindowWithQuitCodeOne) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(WindowTest, ContainerInAFolderTooLongIsAFailedOpeningNotAHalfSwitch) {
+    ShownWindow shown(*first_);
+    const HWND window = shown.Handle();
+    ASSERT_TRUE(PumpUntil([&] { return ListFilled(shown); }));
+    ASSERT_TRUE(WaitForFinalReport(shown));
+    // Readable by the platform, refused by the path rules: never read under another reading.
+    const std::wstring deep = CopyIntoLongFolder(*first_, 250, L"deep.snx");
+
+    ::SendMessageW(window, WM_DROPFILES,
+                   reinterpret_cast<WPARAM>(TestSupport::DropFilesGlobal({deep})), 0);
+    EXPECT_EQ(L"Vantor Manager - deep.snx", Title(window));
+    ASSERT_NE(nullptr, shown.window.CurrentDocument());
+    EXPECT_EQ(deep, shown.window.CurrentDocument()->Path());
+    EXPECT_EQ(L"", shown.window.DocumentFolder());
+    EXPECT_EQ(0, ::SendMessageW(shown.window.ListView(), LVM_GETITEMCOUNT, 0, 0));
+    ASSERT_TRUE(WaitForFinalReport(shown));
+    EXPECT_EQ(ReportPicture::Tampered, shown.window.Pane().Report().PictureState());
+    EXPECT_EQ(LineText(231), ReadReport(shown.window.Pane().Report().TextBox())[0].text);
+    EXPECT_TRUE(shown.window.CurrentDocument()->HasFailed());
+    EXPECT_EQ(0, ::SendMessageW(shown.window.ListView(), LVM_GETITEMCOUNT, 0, 0));
+    for (UINT id : kActions) {
+        EXPECT_FALSE(shown.window.Commands().IsEnabled(id)) << id;
+    }
+    // Whatever reaches the window, nothing is written into the first container's folder.
+    ::SendMessageW(window, WM_COMMAND, ID_ACTION_EXTRACT_ALL, 0);
+    Pump(100);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((*folder_ + L"\\one.txt").c_str()));
+}
+
+} // namespace

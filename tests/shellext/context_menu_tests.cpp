@@ -61,6 +61,8 @@ protected:
 TEST_F(ContextMenu, SubmenuNamesTheOutputOfTheQuickCommands) {
     const std::wstring projects = dir_ + L"\\Projects";
     ::CreateDirectoryW(projects.c_str(), nullptr);
+    const std::wstring deep = dir_ + L"\\" + std::wstring(248 - dir_.size() - 1, L'd');
+    const std::wstring deeper = dir_ + L"\\" + std::wstring(256 - dir_.size() - 1, L'e');
     const struct {
         std::vector<std::wstring> paths;
         std::wstring baseName;
@@ -71,6 +73,9 @@ TEST_F(ContextMenu, SubmenuNamesTheOutputOfTheQuickCommands) {
         {{dir_ + L"\\report.final.docx"}, L"report.final"},
         {{dir_ + L"\\contract.snx"}, L"contract"},
         {{projects}, L"Projects"},
+        // Folders the path rules hold too long (248 to 259) still get the menu.
+        {{deep + L"\\n.txt"}, L"n"},
+        {{deeper + L"\\a", deeper + L"\\b"}, deeper.substr(deeper.rfind(L'\\') + 1)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(TestSupport::Narrow(c.paths.front()));

@@ -1,0 +1,30 @@
+#include "manager/listing_thread.h"
+
+#include <objbase.h>
+
+namespace Manager {
+
+ListingThread::ListingThread(HWND owner, std::shared_ptr<Document> document, LPARAM tag,
+                             std::shared_ptr<Listing> listing)
+    : DocumentParseThread(owner, std::move(document), tag), listing_(std::move(listing)) {}
+
+bool ListingThread::Start(HWND owner, std::shared_ptr<Document> document, LPARAM tag,
+                          std::shared_ptr<Listing> listing) {
+    return MHFX::StartWorker<ListingThread>(owner, std::move(document), tag, std::move(listing));
+}
+
+void ListingThread::AfterOpening(Document& document) noexcept {
+    // The shell's icon lookup wants COM on the calling thread.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    try {
+        listing_->entries = GetEntries(document);
+        listing_->done = true;
+    } catch (...) {
+        listing_->entries.clear();
+    }
+    if (SUCCEEDED(com)) {
+        ::CoUninitialize();
+    }
+}
+
+} // namespace Manager

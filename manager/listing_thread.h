@@ -1,0 +1,36 @@
+// The manager's parse worker: after opening the document it also reads the archive's entry
+// list, so that a container of tens of thousands of entries is listed without the window
+// waiting for it.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "document/container/document_entries.h"
+#include "document/report/document_parse_thread.h"
+
+namespace Manager {
+
+// What the worker leaves for the window; read only after its message has arrived.
+struct Listing {
+    std::vector<EntryInfo> entries;
+    bool done = false;
+};
+
+class ListingThread : public DocumentParseThread {
+public:
+    ListingThread(HWND owner, std::shared_ptr<Document> document, LPARAM tag,
+                  std::shared_ptr<Listing> listing);
+
+    // Creates and resumes a worker; false when the thread cannot be made.
+    static bool Start(HWND owner, std::shared_ptr<Document> document, LPARAM tag,
+                      std::shared_ptr<Listing> listing);
+
+protected:
+    void AfterOpening(Document& document) noexcept override;
+
+private:
+    std::shared_ptr<Listing> listing_;
+};
+
+} // namespace Manager
