@@ -11,6 +11,8 @@
 #include "document/container/document.h"
 #include "document/container/document_entries.h"
 #include "document/container/document_kind.h"
+#include "document/container/extraction_command.h"
+#include "document/container/visible_name.h"
 #include "document/report/document_parse_thread.h"
 #include "document/report/report_messages.h"
 #include "foundation/environment.h"
@@ -21,6 +23,7 @@
 #include "foundation/resource_string.h"
 #include "foundation/win32_exception.h"
 #include "manager/about_dialog.h"
+#include "manager/open_with_care.h"
 #include "resources/manager/resource.h"
 #include "ui/drop_list.h"
 
@@ -304,8 +307,8 @@ void ManagerWindow::FillFileList() {
     EnableActions(true, false, true);
     filling_ = true;
     for (const EntryInfo& entry : entries) {
-        std::wstring name = Path::GetFileName(entry.path);
-        std::wstring folder = Path::GetDirectoryName(entry.path);
+        std::wstring name = MakeBidiVisible(Path::GetFileName(entry.path));
+        std::wstring folder = MakeBidiVisible(Path::GetDirectoryName(entry.path));
         wchar_t size[16];
         swprintf(size, 16, L"%d", static_cast<int>(entry.size));
 
@@ -396,6 +399,7 @@ bool ManagerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         return true;
     case WM_DESTROY:
         ClearFileList();
+        viewCopies_.RemoveAll();
         if (loop_) {
             loop_->RemoveMessageFilter(this);
             loop_->RemoveIdleHandler(this);
@@ -566,18 +570,22 @@ void ManagerWindow::OnView() {
         return;
     }
     try {
-        const std::wstring folder = Path::GetTempPath();
-        const std::wstring target = Path::Combine(folder, Path::GetFileName(entry));
-        if (MHFX::IO::File::Exists(target)) {
-            MHFX::ThrowLastErrorIf(!::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL));
-        }
-        if (!ExtractEntry(*document_, entry, folder, false)) {
+        // Asked before anything is written: a copy the user declines never exists.
+        document_->OpenOnce();
+        const std::wstring shown = MakeBidiVisible(Path::GetFileName(entry));
+        if (!ConfirmOpening(Handle(), shown, document_->IsSignatureValid())) {
             return;
         }
-        const DWORD attributes = MHFX::IO::File::GetAttributes(target);
+        ExtractionCommand command(*document_, Handle());
+        if (!command.ExtractOne(entry, viewCopies_.NewFolder(), false)) {
+            return;
+        }
+        const std::wstring copy = command.LastWritten();
+        const DWORD attributes = MHFX::IO::File::GetAttributes(copy);
         MHFX::ThrowLastErrorIf(
-            !::SetFileAttributesW(target.c_str(), attributes | FILE_ATTRIBUTE_READONLY));
-        ::ShellExecuteW(Handle(), L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+            !::SetFileAttributesW(copy.c_str(), attributes | FILE_ATTRIBUTE_READONLY));
+        // The default verb of the type: what a double click in Explorer would do.
+        ::ShellExecuteW(Handle(), nullptr, copy.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     } catch (const MHFX::Exception& e) {
         ::MessageBoxW(Handle(), e.Message().c_str(), Caption().c_str(), MB_OK | MB_ICONERROR);
     }
@@ -589,12 +597,12 @@ void ManagerWindow::OnExtract(bool choose) {
         return;
     }
     if (!choose) {
-        ExtractEntry(*document_, entry, documentFolder_, true);
+        ExtractEntry(*document_, entry, documentFolder_, true, Handle());
         return;
     }
     const std::wstring folder = chooseFolder ? chooseFolder(Handle()) : std::wstring();
     if (!folder.empty()) {
-        ExtractEntry(*document_, entry, folder, false);
+        ExtractEntry(*document_, entry, folder, false, Handle());
     }
 }
 
@@ -603,12 +611,12 @@ void ManagerWindow::OnExtractAll(bool choose) {
         return;
     }
     if (!choose) {
-        ExtractAllEntries(*document_, documentFolder_);
+        ExtractAllEntries(*document_, documentFolder_, Handle());
         return;
     }
     const std::wstring folder = chooseFolder ? chooseFolder(Handle()) : std::wstring();
     if (!folder.empty()) {
-        ExtractAllEntries(*document_, folder);
+        ExtractAllEntries(*document_, folder, Handle());
     }
 }
 

@@ -20,6 +20,7 @@
 #include "manager/report_pane.h"
 #include "manager/splitter.h"
 #include "manager/toolbar.h"
+#include "manager/view_copies.h"
 #include "ui/window.h"
 
 class Document;
@@ -53,6 +54,7 @@ public:
     const std::wstring& DocumentFolder() const { return documentFolder_; }
     std::shared_ptr<Document> CurrentDocument() const { return document_; }
     SIZE MinTrackSize() const { return minTrackSize_; }
+    ViewCopies& Copies() { return viewCopies_; }
     // The menu the right-click in the list shows: the Action popup of menu 128.
     static HMENU LoadContextMenu();
 
@@ -90,6 +92,7 @@ private:
     void OnManual();
     void OnAbout();
 
+    ViewCopies viewCopies_; // outlives the document and the window
     std::shared_ptr<Document> document_;
     std::wstring documentFolder_;
     LPARAM generation_ = 0;

@@ -34,6 +34,15 @@
 #define IDS_QUALIFIED_SKIPPED 526
 #define IDS_OUTDATED_SIGNATURE 527
 #define IDS_SIGNING_KEY_HASH_UNSUPPORTED 528
+// Extraction and viewing: replacing files, the open container, opening with care.
+#define IDS_OVERWRITE_QUESTION 540
+#define IDS_OVERWRITE_REPLACE 541
+#define IDS_OVERWRITE_REPLACE_ALL 542
+#define IDS_OVERWRITE_SKIP 543
+#define IDS_OVERWRITE_CANCEL 544
+#define IDS_OPEN_CONTAINER_SKIPPED 545
+#define IDS_VIEW_DANGEROUS 546
+#define IDS_VIEW_UNVERIFIED 547
 #define IDS_SIGNING_TITLE 601
 #define IDS_SIGNING_DESCRIPTION 602
 #define IDS_PROTECTING_TITLE 603
@@ -48,6 +57,12 @@
 #define IDD_ARCHIVE_PROGRESS 501
 #define IDC_ARCHIVE_PROGRESS_TEXT 5001
 #define IDC_ARCHIVE_PROGRESS_BAR 5002
+
+// Question before replacing a file (neutral): text, icon and four answers.
+#define IDD_OVERWRITE_QUESTION 540
+#define IDC_OVERWRITE_TEXT 5030
+#define IDC_OVERWRITE_ICON 5031
+#define IDC_OVERWRITE_ALL 5032
 
 // Busy dialog (neutral): description and marquee progress bar.
 #define IDD_BUSY 503
