@@ -767,6 +767,11 @@ bool CZipArchive::ExtractFile(ZipIndex index, const std::wstring& path, bool ful
         return true;
     }
 
+    // A file is written beside its target: a name that gives the folder itself would put
+    // it outside.
+    if (!ZipPathGuard::IsInside(path, ParentFolder(target))) {
+        throw CZipException(CZipException::badZipFile, source);
+    }
     if (!OpenFileForExtract(index)) {
         return false;
     }

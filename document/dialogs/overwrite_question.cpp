@@ -4,6 +4,12 @@
 #include "foundation/resource_string.h"
 #include "resources/common/localized_ids.h"
 
+#include <shlwapi.h>
+
+namespace {
+constexpr UINT kShownChars = 72; // terminator included
+} // namespace
+
 OverwriteQuestion::Answer OverwriteQuestion::Ask(HWND owner, const std::wstring& shownName) {
     shownName_ = shownName;
     switch (RunModal(IDD_OVERWRITE_QUESTION, owner)) {
@@ -22,8 +28,13 @@ bool OverwriteQuestion::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& 
     if (message == WM_INITDIALOG) {
         const HWND dialog = Handle();
         ::SetWindowTextW(dialog, LoadLocalizedString(IDS_MANAGER_NAME).c_str());
-        const std::wstring text = MHFX::FormatString(
-            LoadLocalizedString(IDS_OVERWRITE_QUESTION), shownName_.c_str());
+        // A long path would not wrap: its middle gives way to "...".
+        wchar_t shown[kShownChars] = {};
+        if (!::PathCompactPathExW(shown, shownName_.c_str(), kShownChars, 0)) {
+            lstrcpynW(shown, shownName_.c_str(), kShownChars);
+        }
+        const std::wstring text =
+            MHFX::FormatString(LoadLocalizedString(IDS_OVERWRITE_QUESTION), shown);
         ::SetDlgItemTextW(dialog, IDC_OVERWRITE_TEXT, text.c_str());
         const struct {
             int control;
