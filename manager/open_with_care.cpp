@@ -3,6 +3,8 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
+#include <string_view>
+
 #include "config/localization.h"
 #include "foundation/resource_string.h"
 #include "resources/common/localized_ids.h"
@@ -12,15 +14,11 @@ namespace Manager {
 namespace {
 
 // Types that run code or commands when opened, as mail and browsers block them.
-constexpr const wchar_t* kDangerousExtensions[] = {
-    L".ade",  L".adp",  L".app",   L".application", L".appref-ms", L".bas",  L".bat",
-    L".chm",  L".cmd",  L".com",   L".cpl",         L".crt",       L".diagcab", L".exe",
-    L".gadget", L".hlp", L".hta",  L".inf",         L".ins",       L".isp",  L".jar",
-    L".js",   L".jse",  L".lnk",   L".mde",         L".msc",       L".msi",  L".msp",
-    L".mst",  L".msu",  L".pif",   L".ps1",         L".ps1xml",    L".ps2",  L".psc1",
-    L".psc2", L".reg",  L".scf",   L".scr",         L".sct",       L".settingcontent-ms",
-    L".shb",  L".shs",  L".url",   L".vb",          L".vbe",       L".vbs",  L".website",
-    L".ws",   L".wsc",  L".wsf",   L".wsh",         L".xbap",      L".xll"};
+constexpr wchar_t kDangerousExtensions[] =
+    L" .ade .adp .app .application .appref-ms .bas .bat .chm .cmd .com .cpl .crt .diagcab"
+    L" .exe .gadget .hlp .hta .inf .ins .isp .jar .js .jse .lnk .mde .msc .msi .msp .mst"
+    L" .msu .pif .ps1 .ps1xml .ps2 .psc1 .psc2 .reg .scf .scr .sct .settingcontent-ms .shb"
+    L" .shs .url .vb .vbe .vbs .website .ws .wsc .wsf .wsh .xbap .xll ";
 
 std::wstring TypeName(const std::wstring& fileName) {
     SHFILEINFOW info = {};
@@ -48,25 +46,25 @@ bool IsDangerousType(const std::wstring& fileName) {
     while (!name.empty() && (name.back() == L'.' || name.back() == L' ')) {
         name.pop_back();
     }
-    const wchar_t* extension = ::PathFindExtensionW(name.c_str());
-    for (const wchar_t* dangerous : kDangerousExtensions) {
-        if (::CompareStringOrdinal(extension, -1, dangerous, -1, TRUE) == CSTR_EQUAL) {
-            return true;
-        }
+    std::wstring extension = ::PathFindExtensionW(name.c_str());
+    if (extension.empty()) {
+        return false;
     }
-    return false;
+    ::CharLowerBuffW(extension.data(), static_cast<DWORD>(extension.size()));
+    return std::wstring_view(kDangerousExtensions).find(L" " + extension + L" ") !=
+           std::wstring_view::npos;
 }
 
 bool ConfirmOpening(HWND owner, const std::wstring& fileName, bool signatureVerified) {
     const std::wstring type = TypeName(fileName);
     if (IsDangerousType(fileName) &&
-        !Ask(owner, MHFX::FormatString(LoadLocalizedString(IDS_VIEW_DANGEROUS),
-                                       fileName.c_str(), type.c_str()))) {
+        !Ask(owner, MHFX::FormatString(LoadLocalizedString(IDS_VIEW_DANGEROUS), fileName.c_str(),
+                                       type.c_str()))) {
         return false;
     }
     return signatureVerified ||
-           Ask(owner, MHFX::FormatString(LoadLocalizedString(IDS_VIEW_UNVERIFIED),
-                                         fileName.c_str(), type.c_str()));
+           Ask(owner, MHFX::FormatString(LoadLocalizedString(IDS_VIEW_UNVERIFIED), fileName.c_str(),
+                                         type.c_str()));
 }
 
 } // namespace Manager

@@ -49,10 +49,9 @@ private:
 };
 
 bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
-    MHFX::FileHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                        nullptr));
+    MHFX::FileHandle file(::CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return file && ::GetFileInformationByHandle(file.get(), &info);
 }
 
@@ -102,12 +101,11 @@ std::string ReadZoneMark(const std::wstring& path) {
 
 // As browsers do, a volume without streams keeps the file without its mark.
 void WriteZoneMark(const std::wstring& path, const std::string& mark) {
-    MHFX::FileHandle stream(::CreateFileW((path + kZoneStream).c_str(), GENERIC_WRITE, 0,
-                                          nullptr, CREATE_ALWAYS, 0, nullptr));
+    MHFX::FileHandle stream(::CreateFileW((path + kZoneStream).c_str(), GENERIC_WRITE, 0, nullptr,
+                                          CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
     if (stream) {
-        ::WriteFile(stream.get(), mark.data(), static_cast<DWORD>(mark.size()), &written,
-                    nullptr);
+        ::WriteFile(stream.get(), mark.data(), static_cast<DWORD>(mark.size()), &written, nullptr);
     }
 }
 
@@ -155,8 +153,8 @@ ExtractionCommand::Step ExtractionCommand::Decide(const std::wstring& target, HW
 }
 
 ExtractionCommand::Step ExtractionCommand::ExtractIndex(CZipArchive& archive, unsigned index,
-                                                        const std::wstring& folder,
-                                                        bool fullPath, HWND owner) {
+                                                        const std::wstring& folder, bool fullPath,
+                                                        HWND owner) {
     const CZipFileHeader* header = archive.GetFileHeader(static_cast<ZipIndex>(index));
     if (!header) {
         return Step::Failed;

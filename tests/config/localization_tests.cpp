@@ -55,8 +55,11 @@ std::set<UINT> Union(std::initializer_list<std::set<UINT>> parts) {
     return all;
 }
 
-const std::set<UINT> kSharedIds =
-    Union({{502, 504, 505, 507, 508, 509, 510}, Range(512, 528), Range(601, 606), Range(611, 613)});
+const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
+                                         Range(512, 528),
+                                         Range(540, 547),
+                                         Range(601, 606),
+                                         Range(611, 613)});
 const std::set<UINT> kManagerIds = Union(
     {kSharedIds, {230, 231}, Range(235, 242), Range(32776, 32780), {32785, 57601, 57664, 57665}});
 const std::set<UINT> kShellIds = Union({kSharedIds,
@@ -402,7 +405,7 @@ TEST(Localization, PropertyPagePerLanguage) {
 TEST(Localization, NeutralTemplatesServeEveryLanguage) {
     ASSERT_NE(nullptr, ::LoadLibraryW(L"riched20.dll"));
     const HMODULE self = MHFX::CurrentModule();
-    for (UINT id : {IDD_SIGNATURE_REPORT, IDD_ARCHIVE_PROGRESS, IDD_BUSY}) {
+    for (UINT id : {IDD_SIGNATURE_REPORT, IDD_ARCHIVE_PROGRESS, IDD_BUSY, IDD_OVERWRITE_QUESTION}) {
         const HRSRC neutral = ::FindResourceExW(self, RT_DIALOG, MAKEINTRESOURCEW(id), 0);
         ASSERT_NE(nullptr, neutral) << id;
         for (WORD language : kLanguages) {

@@ -235,10 +235,10 @@ TEST(ExtractAll, AsksBeforeReplacingAndFollowsEachAnswer) {
         size_t questions;
         std::vector<std::string> after;
     } cases[] = {
-        {{IDNO}, 3, {"old 0", "old 1", "old 2"}},                   // skip each
-        {{IDYES, IDNO}, 3, {"top", "old 1", "old 2"}},               // replace one, skip the rest
-        {{IDNO, IDCANCEL}, 2, {"old 0", "old 1", "old 2"}},          // cancel ends the command
-        {{IDC_OVERWRITE_ALL}, 1, {"top", "in docs", "deeper"}},     // asked once for all
+        {{IDNO}, 3, {"old 0", "old 1", "old 2"}},               // skip each
+        {{IDYES, IDNO}, 3, {"top", "old 1", "old 2"}},          // replace one, skip the rest
+        {{IDNO, IDCANCEL}, 2, {"old 0", "old 1", "old 2"}},     // cancel ends the command
+        {{IDC_OVERWRITE_ALL}, 1, {"top", "in docs", "deeper"}}, // asked once for all
     };
     for (const auto& c : cases) {
         for (int i = 0; i < 3; ++i) {
@@ -284,10 +284,9 @@ TEST(ExtractAll, NeverWritesTheOpenContainer) {
 
     // The same folder by another path: a link to it, and the file itself by another name.
     const std::wstring link = TestSupport::MakeTempDir(L"link") + L"\\to-box";
-    const auto made = TestSupport::RunHost("ln -s " + TestSupport::ShellQuote(
-                                                          TestSupport::UnixPath(box.folder)) +
-                                           " " + TestSupport::ShellQuote(
-                                                     TestSupport::UnixPath(link)));
+    const auto made =
+        TestSupport::RunHost("ln -s " + TestSupport::ShellQuote(TestSupport::UnixPath(box.folder)) +
+                             " " + TestSupport::ShellQuote(TestSupport::UnixPath(link)));
     ASSERT_EQ(0, made.exitCode) << made.output;
     box.shown->window.chooseFolder = [&](HWND) { return link; };
     box.Command(ID_ACTION_EXTRACT_ALL_TO);
