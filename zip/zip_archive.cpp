@@ -15,6 +15,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <ctime>
@@ -80,12 +81,12 @@ std::wstring ParentFolder(const std::wstring& path) {
 // target's name never names a truncated or unchecked file. Created exclusively: an existing
 // file of that name is never touched.
 std::wstring CreatePartFile(CZipCrtFile& file, const std::wstring& target) {
-    static unsigned counter = 0;
+    // Short, so that a target that fits the path limit leaves room for it beside.
+    static std::atomic<unsigned> counter{static_cast<unsigned>(::_time64(nullptr))};
     const std::wstring folder = ParentFolder(target);
     for (int attempt = 0;; ++attempt) {
-        wchar_t name[32];
-        swprintf(name, 32, L"\\~dq%08lx%04x.part",
-                 static_cast<unsigned long>(::_time64(nullptr) & 0xFFFFFFFF), (++counter) & 0xFFFF);
+        wchar_t name[16];
+        swprintf(name, 16, L"\\~dq%05x", (counter++ * 2654435761u) & 0xFFFFF);
         const std::wstring part = folder + name;
         if (file.CreateNew(part)) {
             return part;

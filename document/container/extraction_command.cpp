@@ -186,7 +186,7 @@ ExtractionCommand::Step ExtractionCommand::ExtractIndex(CZipArchive& archive, un
         ShowError(owner, name);
         return Step::Failed;
     }
-    if (!zoneMark_.empty()) {
+    if (!zoneMark_.empty() && !lastWritten_.empty()) {
         WriteZoneMark(lastWritten_, zoneMark_);
     }
     return Step::Written;
