@@ -64,6 +64,17 @@ TEST(View, OpensACopyWithItsProgramAndRemovesItWhenTheManagerEnds) {
     box.Command(ID_ACTION_VIEW); // nothing selected
     EXPECT_TRUE(box.shown->window.Copies().Root().empty());
     box.Select(0);
+    // A temporary folder that no path may name: shown in a message box, nothing ends.
+    wchar_t saved[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+    ::SetEnvironmentVariableW(L"TMP", L"C:\\bad|folder");
+    box.Command(ID_ACTION_VIEW);
+    Pump(300);
+    ::SetEnvironmentVariableW(L"TMP", saved[0] ? saved : nullptr);
+    ASSERT_EQ(1u, boxes.Seen().size());
+    EXPECT_FALSE(boxes.Seen()[0].text.empty());
+    EXPECT_FALSE(Exists(opened));
+
     box.Command(ID_ACTION_VIEW);
     const std::wstring root = box.shown->window.Copies().Root();
     const std::wstring first = root + L"\\1\\shown.dqview";
@@ -81,7 +92,7 @@ TEST(View, OpensACopyWithItsProgramAndRemovesItWhenTheManagerEnds) {
     box.shown->window.chooseFolder = [&](HWND) { return scratch; };
     box.Command(ID_ACTION_EXTRACT_TO);
     EXPECT_EQ(kZoneMark, ReadFileBytes(scratch + L"\\other.dqview:Zone.Identifier"));
-    EXPECT_TRUE(boxes.Seen().empty());
+    EXPECT_EQ(1u, boxes.Seen().size());
 
     // The manager ends while a viewer holds the first copy open.
     HANDLE held = ::CreateFileW(first.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
