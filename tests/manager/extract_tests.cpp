@@ -269,15 +269,18 @@ TEST(ExtractAll, AsksBeforeReplacingAndFollowsEachAnswer) {
 }
 
 TEST(ExtractAll, NeverWritesTheOpenContainer) {
-    // A container that packed an older copy of itself.
-    Opened box({"Projects.snx=the older Projects.snx", "notes.txt=notes"}, L"Projects.snx");
+    // A container that packed an older copy of itself, and another spelling of its name.
+    Opened box({"Projects.snx=the older Projects.snx", "notes.txt=notes", "PROJECTS.SNX.=older"},
+               L"Projects.snx");
     const std::string signedBytes = ReadFileBytes(box.path);
-    const std::wstring skipped =
-        MHFX::FormatString(LoadLocalizedString(IDS_OPEN_CONTAINER_SKIPPED), L"Projects.snx");
+    auto skipped = [](const wchar_t* name) {
+        return MHFX::FormatString(LoadLocalizedString(IDS_OPEN_CONTAINER_SKIPPED), name);
+    };
+    const std::vector<std::wstring> both = {skipped(L"Projects.snx"), skipped(L"PROJECTS.SNX.")};
     Answerer answers({IDC_OVERWRITE_ALL});
     box.Command(ID_ACTION_EXTRACT_ALL);
     Pump(100);
-    EXPECT_EQ(std::vector<std::wstring>{skipped}, answers.Boxes());
+    EXPECT_EQ(both, answers.Boxes());
     EXPECT_TRUE(answers.Questions().empty()); // refused, not offered
     EXPECT_EQ(signedBytes, ReadFileBytes(box.path));
     EXPECT_EQ("notes", ReadFileBytes(box.folder + L"\\notes.txt"));
@@ -294,7 +297,11 @@ TEST(ExtractAll, NeverWritesTheOpenContainer) {
     box.Command(ID_ACTION_EXTRACT_TO);
     box.Command(ID_ACTION_EXTRACT);
     Pump(100);
-    EXPECT_EQ((std::vector<std::wstring>(4, skipped)), answers.Boxes());
+    auto boxes = answers.Boxes();
+    ASSERT_EQ(6u, boxes.size());
+    EXPECT_EQ(both, std::vector<std::wstring>(boxes.begin() + 2, boxes.begin() + 4));
+    EXPECT_EQ(std::vector<std::wstring>(2, skipped(L"Projects.snx")),
+              std::vector<std::wstring>(boxes.begin() + 4, boxes.end()));
     EXPECT_EQ(1u, answers.Questions().size()); // notes.txt, replaced
     EXPECT_EQ(signedBytes, ReadFileBytes(box.path));
     EXPECT_EQ(2, CountFiles(box.folder));
