@@ -12,6 +12,9 @@
 #include "document/container/document_entries.h"
 #include "document/container/document_kind.h"
 #include "document/container/entry_target.h"
+#include "document/container/extraction_command.h"
+#include "document/container/visible_name.h"
+#include "document/report/document_parse_thread.h"
 #include "document/report/report_messages.h"
 #include "foundation/environment.h"
 #include "foundation/exception.h"
@@ -22,6 +25,7 @@
 #include "foundation/win32_exception.h"
 #include "manager/about_dialog.h"
 #include "manager/listing_thread.h"
+#include "manager/open_with_care.h"
 #include "resources/manager/resource.h"
 #include "ui/drop_list.h"
 
@@ -339,10 +343,12 @@ void ManagerWindow::GetDisplayInfo(LVITEMW& item) const {
     std::wstring text;
     switch (item.iSubItem) {
     case 0:
-        text = entry.path.substr(nameStart);
+        text = MakeBidiVisible(entry.path.substr(nameStart));
         break;
     case 1:
-        text = separator == std::wstring::npos ? std::wstring() : entry.path.substr(0, separator);
+        text = separator == std::wstring::npos
+                   ? std::wstring()
+                   : MakeBidiVisible(entry.path.substr(0, separator));
         break;
     case 2:
         text = std::to_wstring(entry.size);
@@ -435,6 +441,7 @@ bool ManagerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         return true;
     case WM_DESTROY:
         ClearFileList();
+        viewCopies_.RemoveAll();
         if (loop_) {
             loop_->RemoveMessageFilter(this);
             loop_->RemoveIdleHandler(this);
@@ -612,23 +619,27 @@ void ManagerWindow::OnView() {
         return;
     }
     try {
-        const std::wstring folder = Path::GetTempPath();
-        const EntryTargetFault fault = CheckEntryTarget(entry, folder, false);
+        const EntryTargetFault fault = CheckEntryTarget(entry, Path::GetTempPath(), false);
         if (fault != EntryTargetFault::None) {
             ShowUnwritableEntry(Handle(), entry, fault);
             return;
         }
-        const std::wstring target = Path::Combine(folder, Path::GetFileName(entry));
-        if (MHFX::IO::File::Exists(target)) {
-            MHFX::ThrowLastErrorIf(!::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL));
-        }
-        if (!ExtractEntry(*document_, entry, folder, false)) {
+        // Asked before anything is written: a copy the user declines never exists.
+        document_->OpenOnce();
+        const std::wstring shown = MakeBidiVisible(Path::GetFileName(entry));
+        if (!ConfirmOpening(Handle(), shown, document_->IsSignatureValid())) {
             return;
         }
-        const DWORD attributes = MHFX::IO::File::GetAttributes(target);
+        ExtractionCommand command(*document_, Handle());
+        if (!command.ExtractOne(entry, viewCopies_.NewFolder(), false)) {
+            return;
+        }
+        const std::wstring copy = command.LastWritten();
+        const DWORD attributes = MHFX::IO::File::GetAttributes(copy);
         MHFX::ThrowLastErrorIf(
-            !::SetFileAttributesW(target.c_str(), attributes | FILE_ATTRIBUTE_READONLY));
-        ::ShellExecuteW(Handle(), L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+            !::SetFileAttributesW(copy.c_str(), attributes | FILE_ATTRIBUTE_READONLY));
+        // The default verb of the type: what a double click in Explorer would do.
+        ::ShellExecuteW(Handle(), nullptr, copy.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     } catch (const MHFX::Exception& e) {
         ::MessageBoxW(Handle(), e.Message().c_str(), Caption().c_str(), MB_OK | MB_ICONERROR);
     }
@@ -640,12 +651,12 @@ void ManagerWindow::OnExtract(bool choose) {
         return;
     }
     if (!choose) {
-        ExtractEntry(*document_, entry, documentFolder_, true);
+        ExtractEntry(*document_, entry, documentFolder_, true, Handle());
         return;
     }
     const std::wstring folder = chooseFolder ? chooseFolder(Handle()) : std::wstring();
     if (!folder.empty()) {
-        ExtractEntry(*document_, entry, folder, false);
+        ExtractEntry(*document_, entry, folder, false, Handle());
     }
 }
 
@@ -654,12 +665,12 @@ void ManagerWindow::OnExtractAll(bool choose) {
         return;
     }
     if (!choose) {
-        ExtractAllEntries(*document_, documentFolder_);
+        ExtractAllEntries(*document_, documentFolder_, Handle());
         return;
     }
     const std::wstring folder = chooseFolder ? chooseFolder(Handle()) : std::wstring();
     if (!folder.empty()) {
-        ExtractAllEntries(*document_, folder);
+        ExtractAllEntries(*document_, folder, Handle());
     }
 }
 

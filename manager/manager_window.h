@@ -23,6 +23,7 @@
 #include "manager/report_pane.h"
 #include "manager/splitter.h"
 #include "manager/toolbar.h"
+#include "manager/view_copies.h"
 #include "ui/window.h"
 
 class Document;
@@ -62,6 +63,7 @@ public:
     const std::wstring& DocumentFolder() const { return documentFolder_; }
     std::shared_ptr<Document> CurrentDocument() const { return document_; }
     SIZE MinTrackSize() const { return minTrackSize_; }
+    ViewCopies& Copies() { return viewCopies_; }
     // The menu the right-click in the list shows: the Action popup of menu 128.
     static HMENU LoadContextMenu();
 
@@ -102,6 +104,7 @@ private:
     void OnAbout();
 
     std::wstring initialPath_;
+    ViewCopies viewCopies_; // outlives the document and the window
     std::shared_ptr<Document> document_;
     std::wstring documentFolder_;
     // What the list shows, row for row: the list asks for its texts.

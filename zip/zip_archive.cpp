@@ -15,6 +15,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <ctime>
@@ -74,6 +75,33 @@ void CreateFolders(const std::wstring& path) {
 std::wstring ParentFolder(const std::wstring& path) {
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+// A new file next to `target` that holds the data until it is verified, so that the
+// target's name never names a truncated or unchecked file. Created exclusively: an existing
+// file of that name is never touched.
+std::wstring CreatePartFile(CZipCrtFile& file, const std::wstring& target) {
+    // Short, so that a target that fits the path limit leaves room for it beside.
+    static std::atomic<unsigned> counter{static_cast<unsigned>(::_time64(nullptr))};
+    const std::wstring folder = ParentFolder(target);
+    for (int attempt = 0;; ++attempt) {
+        wchar_t name[16];
+        swprintf(name, 16, L"\\~dq%05x", (counter++ * 2654435761u) & 0xFFFFF);
+        const std::wstring part = folder + name;
+        if (file.CreateNew(part)) {
+            return part;
+        }
+        if (errno != EEXIST || attempt == 100) {
+            throw CZipException(errno != 0 ? errno : ENOENT, target);
+        }
+    }
+}
+
+void RemovePartFile(const std::wstring& part) {
+    if (!part.empty()) {
+        ::SetFileAttributesW(part.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(part.c_str());
+    }
 }
 
 bool SetAttributes(const std::wstring& path, uint32_t attributes) {
@@ -742,18 +770,24 @@ bool CZipArchive::ExtractFile(ZipIndex index, const std::wstring& path, bool ful
         return true;
     }
 
+    // A file is written beside its target: a name that gives the folder itself would put
+    // it outside.
+    if (!ZipPathGuard::IsInside(path, ParentFolder(target))) {
+        throw CZipException(CZipException::badZipFile, source);
+    }
     if (!OpenFileForExtract(index)) {
         return false;
     }
     int stopCode = 0;
     bool result = false;
+    std::wstring part;
     try {
         if (callback != nullptr) {
             callback->SetTotal(header.m_uncomprSize);
         }
         CreateFolders(ParentFolder(target));
         CZipCrtFile file;
-        file.CreateForWrite(target);
+        part = CreatePartFile(file, target);
         std::vector<unsigned char> buffer(bufferSize);
         for (;;) {
             const size_t n = ReadEntryData(buffer.data(), buffer.size());
@@ -771,34 +805,43 @@ bool CZipArchive::ExtractFile(ZipIndex index, const std::wstring& path, bool ful
             }
         }
         file.Close();
+        bool verified = false;
         if (stopCode == 0) {
-            if (FinishExtractedEntry()) {
-                result = true;
-                __utimbuf64 times{};
-                times.actime = ::_time64(nullptr);
-                times.modtime = header.GetTime();
-                if (times.modtime == -1 || ::_wutime64(target.c_str(), &times) != 0) {
-                    result = false;
-                }
-                if (!SetAttributes(target, header.GetSystemAttr())) {
-                    result = false;
-                }
-            }
+            verified = FinishExtractedEntry();
         } else if (stopCode == CZipException::abortedSafely) {
             try {
-                if (!FinishExtractedEntry()) {
-                    stopCode = CZipException::abortedAction;
-                }
+                verified = FinishExtractedEntry();
             } catch (const CZipException&) {
+                verified = false;
+            }
+            if (!verified) {
                 stopCode = CZipException::abortedAction;
             }
         } else {
             AbandonEntry();
         }
+        if (verified) {
+            // A stored time the runtime cannot take leaves the time of extraction.
+            __utimbuf64 times{};
+            times.actime = ::_time64(nullptr);
+            times.modtime = header.GetTime();
+            if (times.modtime != -1) {
+                ::_wutime64(part.c_str(), &times);
+            }
+            if (!::MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+                throw CZipException(CZipException::notRenamed, target);
+            }
+            part.clear();
+            result = SetAttributes(target, header.GetSystemAttr());
+        }
     } catch (...) {
-        AbandonEntry();
+        if (m_entryState != EntryState::none) {
+            AbandonEntry();
+        }
+        RemovePartFile(part);
         throw;
     }
+    RemovePartFile(part);
     if (callback != nullptr) {
         callback->OnEnd();
     }

@@ -73,7 +73,10 @@ public:
                       bool fileNameOnly = false) const;
 
     // Extracts an entry below `path`. Names that could lead outside the folder are refused
-    // with CZipException 101 before anything is written.
+    // with CZipException 101 before anything is written. The data goes to a new file beside
+    // the target that replaces the target only once its size and CRC check out; on any
+    // failure (false for an unknown method or data shorter than declared, an exception
+    // otherwise) that file is removed and the target is as it was.
     bool ExtractFile(ZipIndex index, const std::wstring& path, bool fullPath = true,
                      const std::wstring& newName = {}, unsigned long bufferSize = 65536);
 

@@ -29,6 +29,13 @@ void CZipCrtFile::CreateForWrite(const std::wstring& path) {
     }
 }
 
+bool CZipCrtFile::CreateNew(const std::wstring& path) {
+    m_path = path;
+    m_fd.reset(::_wsopen(path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _SH_DENYWR,
+                         _S_IREAD | _S_IWRITE));
+    return m_fd.valid();
+}
+
 size_t CZipCrtFile::Read(void* data, size_t size) {
     const unsigned chunk = size > INT_MAX ? INT_MAX : static_cast<unsigned>(size);
     const int n = ::_read(m_fd.get(), data, chunk);

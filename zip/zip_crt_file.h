@@ -21,6 +21,9 @@ public:
     // Created or truncated, write only, binary, others may read but not write, owner read and
     // write permission; CZipException(errno, path) on failure.
     void CreateForWrite(const std::wstring& path);
+    // Like CreateForWrite, but only when no file of that name exists; false (errno set)
+    // otherwise.
+    bool CreateNew(const std::wstring& path);
     // Whatever is available up to `size`; CZipException(errno) on a read error.
     size_t Read(void* data, size_t size);
     // All of it or CZipException(errno).

@@ -22,14 +22,14 @@ struct EntryInfo {
 std::vector<EntryInfo> GetEntries(Document& document);
 
 // Extracts the entry `entryPath` into `folder`, with its folders inside the archive when
-// `fullPath`. A reader error is shown in a message box (no owner) and gives false.
+// `fullPath`; true when it was written. What is asked and refused, and how errors are shown
+// (owned by `owner` once the progress dialog has gone): see ExtractionCommand.
 bool ExtractEntry(Document& document, const std::wstring& entryPath, const std::wstring& folder,
-                  bool fullPath);
+                  bool fullPath, HWND owner = nullptr);
 
-// Extracts every file with its folders into `folder`, stopping at the first reader error
-// (shown in a message box owned by the progress dialog). True when at least one file was
-// extracted and nothing failed.
-bool ExtractAllEntries(Document& document, const std::wstring& folder);
+// Extracts every file with its folders into `folder`, stopping at the first error or when the
+// user cancels. True when at least one file was written and nothing failed.
+bool ExtractAllEntries(Document& document, const std::wstring& folder, HWND owner = nullptr);
 
 // The system small-icon index for files with `extension` (dot included), -1 for none.
 int SmallIconIndexOfExtension(const std::wstring& extension);

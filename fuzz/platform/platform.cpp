@@ -440,6 +440,20 @@ BOOL SetFileAttributesW(LPCWSTR path, DWORD) {
     return TRUE; // the read-only bit would only keep the next run from cleaning up
 }
 
+BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD) {
+    const std::string source = NativePath(from);
+    const std::string target = NativePath(to);
+    CheckWrite(source, "file renamed");
+    CheckWrite(target, "file renamed");
+    return ::rename(source.c_str(), target.c_str()) == 0 ? TRUE : Fail(ERROR_ACCESS_DENIED);
+}
+
+BOOL DeleteFileW(LPCWSTR path) {
+    const std::string native = NativePath(path);
+    CheckWrite(native, "file removed");
+    return ::unlink(native.c_str()) == 0 ? TRUE : Fail(ERROR_FILE_NOT_FOUND);
+}
+
 HRSRC FindResourceExW(HMODULE, LPCWSTR, LPCWSTR, WORD) {
     Fail(ERROR_FILE_NOT_FOUND);
     return nullptr;

@@ -40,6 +40,15 @@
 #define IDS_TOO_MANY_ITEMS 543
 #define IDS_ENTRY_NAME_INVALID 550
 #define IDS_ENTRY_PATH_TOO_LONG 551
+// Extraction and viewing: replacing files, the open container, opening with care.
+#define IDS_OVERWRITE_QUESTION 570
+#define IDS_OVERWRITE_REPLACE 571
+#define IDS_OVERWRITE_REPLACE_ALL 572
+#define IDS_OVERWRITE_SKIP 573
+#define IDS_OVERWRITE_CANCEL 574
+#define IDS_OPEN_CONTAINER_SKIPPED 575
+#define IDS_VIEW_DANGEROUS 576
+#define IDS_VIEW_UNVERIFIED 577
 #define IDS_SIGNING_TITLE 601
 #define IDS_SIGNING_DESCRIPTION 602
 #define IDS_PROTECTING_TITLE 603
@@ -60,6 +69,12 @@
 #define IDD_ARCHIVE_PROGRESS 501
 #define IDC_ARCHIVE_PROGRESS_TEXT 5001
 #define IDC_ARCHIVE_PROGRESS_BAR 5002
+
+// Question before replacing a file (neutral): text, icon and four answers.
+#define IDD_OVERWRITE_QUESTION 570
+#define IDC_OVERWRITE_TEXT 5030
+#define IDC_OVERWRITE_ICON 5031
+#define IDC_OVERWRITE_ALL 5032
 
 // Busy dialog (neutral): description and marquee progress bar.
 #define IDD_BUSY 503

@@ -60,6 +60,7 @@ const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
                                          Range(540, 543),
                                          Range(560, 565),
                                          {550, 551},
+                                         Range(570, 577),
                                          Range(601, 606),
                                          Range(611, 613)});
 const std::set<UINT> kManagerIds = Union(
@@ -410,7 +411,7 @@ TEST(Localization, PropertyPagePerLanguage) {
 TEST(Localization, NeutralTemplatesServeEveryLanguage) {
     ASSERT_NE(nullptr, ::LoadLibraryW(L"riched20.dll"));
     const HMODULE self = MHFX::CurrentModule();
-    for (UINT id : {IDD_SIGNATURE_REPORT, IDD_ARCHIVE_PROGRESS, IDD_BUSY}) {
+    for (UINT id : {IDD_SIGNATURE_REPORT, IDD_ARCHIVE_PROGRESS, IDD_BUSY, IDD_OVERWRITE_QUESTION}) {
         const HRSRC neutral = ::FindResourceExW(self, RT_DIALOG, MAKEINTRESOURCEW(id), 0);
         ASSERT_NE(nullptr, neutral) << id;
         for (WORD language : kLanguages) {

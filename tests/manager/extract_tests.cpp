@@ -1,17 +1,23 @@
-// Extract, Extract To, Extract All, Extract All To and View on a real container: files and
-// folders written, the folder browser answered, error 502 for a destination that cannot be
-// written and for a hostile entry name, and the read-only copy that View replaces.
+// Extract, Extract To, Extract All and Extract All To on a real container: files and folders
+// written, the folder browser answered, error 502 for a destination that cannot be written,
+// for a hostile entry name and for each failure of the reader, the question before replacing
+// a file answered each way, and the open container that is never written.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <mutex>
+
+#include "common/language_scope.h"
 #include "common/test_support.h"
 #include "config/localization.h"
 #include "document/container/document.h"
 #include "document/container/document_entries.h"
 #include "foundation/resource_string.h"
 #include "manager/manager_test_support.h"
+#include "resources/common/localized_ids.h"
 #include "resources/manager/resource.h"
 
 namespace {
@@ -19,53 +25,9 @@ namespace {
 using namespace ManagerTest;
 using TestSupport::ReadFileBytes;
 
-bool Exists(const std::wstring& path) {
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-int CountFiles(const std::wstring& folder) {
-    int count = 0;
-    WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) {
-        return 0;
-    }
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") {
-            continue;
-        }
-        count += (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                     ? CountFiles(folder + L"\\" + name)
-                     : 1;
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-    return count;
-}
-
 std::wstring ErrorText(const std::wstring& entry) {
     return MHFX::FormatString(LoadLocalizedString(IDS_EXTRACTION_FAILED), entry.c_str());
 }
-
-// A container in a folder of its own, opened in a window and listed.
-struct Opened {
-    explicit Opened(const std::vector<std::string>& entries, const wchar_t* name = L"box.snx")
-        : folder(TestSupport::MakeTempDir(L"extract")), path(folder + L"\\" + name) {
-        WriteSignedContainer(path, MakeArchive(entries), "qualified");
-        shown = std::make_unique<ShownWindow>(path);
-        EXPECT_TRUE(PumpUntil(
-            [&] { return ::SendMessageW(shown->window.ListView(), LVM_GETITEMCOUNT, 0, 0) > 0; }));
-    }
-    void Command(UINT id) { ::SendMessageW(shown->Handle(), WM_COMMAND, id, 0); }
-    void Select(int row) {
-        SelectRow(shown->window.ListView(), row);
-        Pump(20);
-    }
-
-    std::wstring folder;
-    std::wstring path;
-    std::unique_ptr<ShownWindow> shown;
-};
 
 const std::vector<std::string> kEntries = {"readme.txt=top", "docs/", "docs/a.txt=in docs",
                                            "docs/sub/b.txt=deeper"};
@@ -193,85 +155,185 @@ TEST(Extract, HostileEntryNameWritesNothingOutside) {
     EXPECT_EQ(1, CountFiles(box.folder));
 }
 
-TEST(Extract, ViewTwiceReplacesTheReadOnlyCopy) {
-    Opened box({"shown.dqview=the original"});
-    wchar_t temp[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, temp);
-    std::wstring copy = std::wstring(temp) + L"shown.dqview";
-    if (copy.find(L"\\\\") != std::wstring::npos) {
-        copy.replace(copy.find(L"\\\\"), 2, L"\\");
+// Answers each overwrite question with the next of `buttons` (the last one repeats) and
+// keeps its text; message boxes get OK.
+class Answerer {
+public:
+    // `picture` names a screenshot of the first question.
+    explicit Answerer(std::vector<int> buttons, std::wstring picture = {})
+        : buttons_(std::move(buttons)), picture_(std::move(picture)) {}
+    std::vector<std::wstring> Questions() const {
+        std::lock_guard<std::mutex> guard(lock_);
+        return questions_;
     }
-    ::SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileW(copy.c_str());
+    std::wstring ReplaceButtonText() const {
+        std::lock_guard<std::mutex> guard(lock_);
+        return replaceText_;
+    }
+    // The message boxes, in order.
+    std::vector<std::wstring> Boxes() const {
+        std::vector<std::wstring> texts;
+        for (const SeenDialog& seen : watcher_.Seen()) {
+            if (!seen.text.empty()) {
+                texts.push_back(seen.text);
+            }
+        }
+        return texts;
+    }
 
-    // The shell opens the copy with the program registered for its type.
-    const std::wstring opened = box.folder + L"\\opened.txt";
-    HKEY key = nullptr;
-    ::RegCreateKeyW(HKEY_CLASSES_ROOT, L".dqview", &key);
-    ::RegSetValueW(key, nullptr, REG_SZ, L"DossiqTest.View", 0);
-    ::RegCloseKey(key);
-    const std::wstring command =
-        L"C:\\windows\\system32\\cmd.exe /c copy \"%1\" \"" + opened + L"\"";
-    ::RegCreateKeyW(HKEY_CLASSES_ROOT, L"DossiqTest.View\\shell\\open\\command", &key);
-    ::RegSetValueW(key, nullptr, REG_SZ, command.c_str(), 0);
-    ::RegCloseKey(key);
+private:
+    void Answer(HWND dialog) {
+        if (!::GetDlgItem(dialog, IDC_OVERWRITE_ALL)) {
+            ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+            return;
+        }
+        wchar_t text[1024] = {};
+        ::GetDlgItemTextW(dialog, IDC_OVERWRITE_TEXT, text, 1024);
+        wchar_t replace[64] = {};
+        ::GetDlgItemTextW(dialog, IDYES, replace, 64);
+        int button;
+        bool first;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            questions_.push_back(text);
+            replaceText_ = replace;
+            button = buttons_[std::min(questions_.size(), buttons_.size()) - 1];
+            first = questions_.size() == 1;
+        }
+        if (!picture_.empty() && first) {
+            SaveScreenshot(dialog, picture_);
+        }
+        TestSupport::PressButton(dialog, button);
+    }
 
-    DialogWatcher errors({L"Vantor Manager"});
-    box.Command(ID_ACTION_VIEW); // nothing selected
-    EXPECT_FALSE(Exists(copy));
-    box.Select(0);
-    box.Command(ID_ACTION_VIEW);
-    EXPECT_EQ("the original", ReadFileBytes(copy));
-    EXPECT_TRUE(::GetFileAttributesW(copy.c_str()) & FILE_ATTRIBUTE_READONLY);
-    EXPECT_TRUE(PumpUntil([&] { return Exists(opened); }, 20000));
+    mutable std::mutex lock_;
+    std::vector<int> buttons_;
+    std::wstring picture_;
+    std::vector<std::wstring> questions_;
+    std::wstring replaceText_;
+    DialogWatcher watcher_{{L"Vantor Manager"}, [this](HWND dialog) { Answer(dialog); }};
+};
 
-    // Someone changes the copy; viewing again brings back the archive's version.
-    ::SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
-    TestSupport::WriteFileBytes(copy, "changed");
-    ::SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_READONLY);
-    // Double click views as well.
-    NMHDR click = {box.shown->window.ListView(), 0, static_cast<UINT>(NM_DBLCLK)};
-    ::SendMessageW(box.shown->window.SplitterWindow().Handle(), WM_NOTIFY, 0,
-                   reinterpret_cast<LPARAM>(&click));
-    EXPECT_EQ("the original", ReadFileBytes(copy));
-    EXPECT_TRUE(::GetFileAttributesW(copy.c_str()) & FILE_ATTRIBUTE_READONLY);
-    EXPECT_TRUE(errors.Seen().empty());
-
-    ::SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileW(copy.c_str());
-    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"DossiqTest.View");
-    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L".dqview");
+// Whether `text` is the question about the file `name` (its path may be shortened).
+bool AsksAbout(const std::wstring& text, const std::wstring& name) {
+    const std::wstring question = LoadLocalizedString(IDS_OVERWRITE_QUESTION);
+    const std::wstring lead = question.substr(0, question.find(L"%s"));
+    const std::wstring tail = question.substr(question.find(L"%s") + 2);
+    return text.compare(0, lead.size(), lead) == 0 && text.size() > tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0 &&
+           text.find(L"\\" + name) != std::wstring::npos;
 }
 
-TEST(Extract, ViewErrorsAreShownNotThrown) {
-    Opened box({"locked.dqlock=data"});
-    wchar_t temp[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, temp);
-    const std::wstring copy = std::wstring(temp) + L"locked.dqlock";
-    DialogWatcher errors({L"Vantor Manager"});
+TEST(ExtractAll, AsksBeforeReplacingAndFollowsEachAnswer) {
+    Opened box(kEntries);
+    const std::wstring files[] = {box.folder + L"\\readme.txt", box.folder + L"\\docs\\a.txt",
+                                  box.folder + L"\\docs\\sub\\b.txt"};
+    ::CreateDirectoryW((box.folder + L"\\docs").c_str(), nullptr);
+    ::CreateDirectoryW((box.folder + L"\\docs\\sub").c_str(), nullptr);
+    const struct {
+        std::vector<int> buttons;
+        size_t questions;
+        std::vector<std::string> after;
+    } cases[] = {
+        {{IDNO}, 3, {"old 0", "old 1", "old 2"}},               // skip each
+        {{IDYES, IDNO}, 3, {"top", "old 1", "old 2"}},          // replace one, skip the rest
+        {{IDNO, IDCANCEL}, 2, {"old 0", "old 1", "old 2"}},     // cancel ends the command
+        {{IDC_OVERWRITE_ALL}, 1, {"top", "in docs", "deeper"}}, // asked once for all
+    };
+    for (const auto& c : cases) {
+        for (int i = 0; i < 3; ++i) {
+            TestSupport::WriteFileBytes(files[i], "old " + std::to_string(i));
+        }
+        Answerer answers(c.buttons);
+        box.Command(ID_ACTION_EXTRACT_ALL);
+        Pump(100);
+        const auto questions = answers.Questions();
+        ASSERT_EQ(c.questions, questions.size()) << c.buttons.size();
+        EXPECT_TRUE(AsksAbout(questions[0], L"readme.txt")) << questions[0];
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(c.after[i], ReadFileBytes(files[i])) << i;
+        }
+        EXPECT_TRUE(answers.Boxes().empty());
+        EXPECT_EQ(4, CountFiles(box.folder)); // nothing half-written beside them
+    }
+
+    // Extract of one file asks too, in the user's language.
+    TestSupport::LanguageScope cyrillic(LanguageSerbianCyrillic);
+    Answerer answers({IDNO}, L"overwrite_question_cyrillic");
+    box.Select(1);
+    box.Command(ID_ACTION_EXTRACT);
+    ASSERT_EQ(1u, answers.Questions().size());
+    EXPECT_EQ(L"&Замени", answers.ReplaceButtonText());
+    EXPECT_NE(std::wstring::npos, answers.Questions()[0].find(L"већ постоји"));
+    EXPECT_EQ("in docs", ReadFileBytes(files[1]));
+}
+
+TEST(ExtractAll, NeverWritesTheOpenContainer) {
+    // A container that packed an older copy of itself, and another spelling of its name.
+    Opened box({"Projects.snx=the older Projects.snx", "notes.txt=notes", "PROJECTS.SNX.=older"},
+               L"Projects.snx");
+    const std::string signedBytes = ReadFileBytes(box.path);
+    auto skipped = [](const wchar_t* name) {
+        return MHFX::FormatString(LoadLocalizedString(IDS_OPEN_CONTAINER_SKIPPED), name);
+    };
+    const std::vector<std::wstring> both = {skipped(L"Projects.snx"), skipped(L"PROJECTS.SNX.")};
+    Answerer answers({IDC_OVERWRITE_ALL});
+    box.Command(ID_ACTION_EXTRACT_ALL);
+    Pump(100);
+    EXPECT_EQ(both, answers.Boxes());
+    EXPECT_TRUE(answers.Questions().empty()); // refused, not offered
+    EXPECT_EQ(signedBytes, ReadFileBytes(box.path));
+    EXPECT_EQ("notes", ReadFileBytes(box.folder + L"\\notes.txt"));
+
+    // The same folder by another path: a link to it, and the file itself by another name.
+    const std::wstring link = TestSupport::MakeTempDir(L"link") + L"\\to-box";
+    const auto made =
+        TestSupport::RunHost("ln -s " + TestSupport::ShellQuote(TestSupport::UnixPath(box.folder)) +
+                             " " + TestSupport::ShellQuote(TestSupport::UnixPath(link)));
+    ASSERT_EQ(0, made.exitCode) << made.output;
+    box.shown->window.chooseFolder = [&](HWND) { return link; };
+    box.Command(ID_ACTION_EXTRACT_ALL_TO);
     box.Select(0);
+    box.Command(ID_ACTION_EXTRACT_TO);
+    box.Command(ID_ACTION_EXTRACT);
+    Pump(100);
+    auto boxes = answers.Boxes();
+    ASSERT_EQ(6u, boxes.size());
+    EXPECT_EQ(both, std::vector<std::wstring>(boxes.begin() + 2, boxes.begin() + 4));
+    EXPECT_EQ(std::vector<std::wstring>(2, skipped(L"Projects.snx")),
+              std::vector<std::wstring>(boxes.begin() + 4, boxes.end()));
+    EXPECT_EQ(1u, answers.Questions().size()); // notes.txt, replaced
+    EXPECT_EQ(signedBytes, ReadFileBytes(box.path));
+    EXPECT_EQ(2, CountFiles(box.folder));
+}
 
-    // A folder with the copy's name: the reader cannot write the copy (message 502).
-    ::CreateDirectoryW(copy.c_str(), nullptr);
-    box.Command(ID_ACTION_VIEW);
-    Pump(300);
-    ::RemoveDirectoryW(copy.c_str());
-    ASSERT_EQ(1u, errors.Seen().size());
-    EXPECT_EQ(ErrorText(L"locked.dqlock"), errors.Seen()[0].text);
+TEST(Extract, ReaderFailuresAreShownAndLeaveNothing) {
+    Opened box({"good.txt=fine", "short.txt|short=declared longer than it is",
+                "packed.txt|bzip2=a method the reader lacks", "crc.txt|badcrc=checksum"});
+    const std::wstring target = TestSupport::MakeTempDir(L"failures");
+    box.shown->window.chooseFolder = [&](HWND) { return target; };
+    TestSupport::WriteFileBytes(target + L"\\short.txt", "mine");
+    Answerer answers({IDYES});
+    box.Command(ID_ACTION_EXTRACT_ALL_TO);
+    Pump(100);
+    EXPECT_EQ(1u, answers.Questions().size());
+    EXPECT_EQ(std::vector<std::wstring>{ErrorText(L"short.txt")}, answers.Boxes());
+    EXPECT_EQ("fine", ReadFileBytes(target + L"\\good.txt"));
+    EXPECT_EQ("mine", ReadFileBytes(target + L"\\short.txt")); // what the user had stays
+    // The container carries no zone mark, so neither does what came out of it.
+    EXPECT_FALSE(Exists(target + L"\\good.txt:Zone.Identifier"));
 
-    // A temporary folder that no path may name: View's own path handling raises, and the
-    // error is shown in a message box instead of ending the program.
-    wchar_t saved[MAX_PATH] = {};
-    ::GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
-    ::SetEnvironmentVariableW(L"TMP", L"C:\\bad|folder");
-    box.Command(ID_ACTION_VIEW);
-    Pump(300);
-    ::SetEnvironmentVariableW(L"TMP", saved[0] ? saved : nullptr);
-    const auto seen = errors.Seen();
-    ASSERT_EQ(2u, seen.size());
-    EXPECT_NE(ErrorText(L"locked.dqlock"), seen[1].text);
-    EXPECT_FALSE(seen[1].text.empty());
-    EXPECT_TRUE(::IsWindow(box.shown->Handle()));
+    for (int row : {2, 3}) {
+        box.Select(row);
+        box.Command(ID_ACTION_EXTRACT_TO);
+    }
+    Pump(100);
+    EXPECT_EQ((std::vector<std::wstring>{ErrorText(L"short.txt"), ErrorText(L"packed.txt"),
+                                         ErrorText(L"crc.txt")}),
+              answers.Boxes());
+    EXPECT_FALSE(Exists(target + L"\\packed.txt"));
+    EXPECT_FALSE(Exists(target + L"\\crc.txt"));
+    EXPECT_EQ(2, CountFiles(target));
 }
 
 TEST(Entries, IconsAndSizes) {

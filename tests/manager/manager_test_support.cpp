@@ -123,6 +123,47 @@ ShownWindow::~ShownWindow() {
     Pump(50);
 }
 
+Opened::Opened(const std::vector<std::string>& entries, const wchar_t* name)
+    : folder(TestSupport::MakeTempDir(L"extract")), path(folder + L"\\" + name) {
+    WriteSignedContainer(path, MakeArchive(entries), "qualified");
+    shown = std::make_unique<ShownWindow>(path);
+    EXPECT_TRUE(PumpUntil(
+        [&] { return ::SendMessageW(shown->window.ListView(), LVM_GETITEMCOUNT, 0, 0) > 0; }));
+}
+
+void Opened::Command(UINT id) {
+    ::SendMessageW(shown->Handle(), WM_COMMAND, id, 0);
+}
+
+void Opened::Select(int row) {
+    SelectRow(shown->window.ListView(), row);
+    Pump(20);
+}
+
+bool Exists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+int CountFiles(const std::wstring& folder) {
+    int count = 0;
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        count += (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                     ? CountFiles(folder + L"\\" + name)
+                     : 1;
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    return count;
+}
+
 bool WaitForFinalReport(ShownWindow& shown, DWORD timeoutMs) {
     return PumpUntil(
         [&] {

@@ -70,6 +70,21 @@ struct ShownWindow {
     HWND Handle() const { return window.Handle(); }
 };
 
+// A container in a folder of its own, opened in a window and listed.
+struct Opened {
+    explicit Opened(const std::vector<std::string>& entries, const wchar_t* name = L"box.snx");
+    void Command(UINT id);
+    void Select(int row);
+
+    std::wstring folder;
+    std::wstring path;
+    std::unique_ptr<ShownWindow> shown;
+};
+
+bool Exists(const std::wstring& path);
+// Files below `folder`, at any depth.
+int CountFiles(const std::wstring& folder);
+
 // Waits until the report shows its final lines (the validation result or the tampered
 // report) for the open document.
 bool WaitForFinalReport(ShownWindow& shown, DWORD timeoutMs = 90000);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
 using namespace ZipTest;
@@ -190,7 +191,8 @@ TEST(ZipReaderFailures, DamagedEntriesAndTexts) {
     const std::string zip = PackFiles(dir, {{L"a.txt", TextBytes(5000, 4)}, {L"b.txt", "bbbbbb"}});
     const std::wstring out = TestSupport::MakeTempDir(L"dmgout");
 
-    // A corrupt CRC in both headers: the data comes out and the check fails.
+    // A corrupt CRC in both headers: the check fails, and the file the entry would have
+    // replaced is still the user's, with no part file beside it.
     std::string badCrc = zip;
     const size_t central = zip.find("PK\x01\x02");
     badCrc[14] ^= 1;
@@ -198,7 +200,26 @@ TEST(ZipReaderFailures, DamagedEntriesAndTexts) {
     CZipMemFile crcFile(badCrc.data(), badCrc.size());
     CZipArchive archive;
     ASSERT_TRUE(archive.Open(crcFile, CZipArchive::zipOpenReadOnly));
+    WriteFile(out + L"\\a.txt", "the user's own");
     EXPECT_EQ(CZipException::badCrc, CodeOf([&] { archive.ExtractFile(0, out); }));
+    EXPECT_EQ("the user's own", TestSupport::ReadFileBytes(out + L"\\a.txt"));
+    // Data shorter than declared: false, and nothing new either.
+    std::string cut = zip;
+    for (size_t at : {size_t{18}, central + 20}) { // compressed size, local and central
+        uint32_t size;
+        memcpy(&size, &cut[at], 4);
+        size /= 2;
+        memcpy(&cut[at], &size, 4);
+    }
+    CZipMemFile cutFile(cut.data(), cut.size());
+    CZipArchive shortArchive;
+    ASSERT_TRUE(shortArchive.Open(cutFile, CZipArchive::zipOpenReadOnly));
+    bool written = true;
+    CodeOf([&] { written = shortArchive.ExtractFile(0, out); });
+    EXPECT_FALSE(written);
+    EXPECT_EQ(std::vector<std::wstring>{L"a.txt"}, ListTree(out));
+    EXPECT_EQ("the user's own", TestSupport::ReadFileBytes(out + L"\\a.txt"));
+    ::DeleteFileW((out + L"\\a.txt").c_str());
     archive.Close();
 
     // An unknown method: nothing is written.

@@ -1,0 +1,11 @@
+// Entry names as they may be shown and written: the characters that reorder text around
+// them (the bidirectional embeddings, overrides, isolates and marks) are spelled out, so
+// that a name such as "invoice<RLO>fdp.exe" cannot pass for a PDF.
+#pragma once
+
+#include <string>
+
+bool IsBidiControl(wchar_t c);
+bool HasBidiControls(const std::wstring& name);
+// `name` with each bidirectional control written as "[U+XXXX]"; unchanged without any.
+std::wstring MakeBidiVisible(const std::wstring& name);
