@@ -165,7 +165,8 @@ bool ReadContainer(const std::wstring& path, ContentSection& into) {
     while (done < length) {
         DWORD read = 0;
         const DWORD wanted = length - done < kPiece ? length - done : kPiece;
-        ThrowLastErrorIf(!::ReadFile(input.GetHandle(), into.Data() + done, wanted, &read, nullptr));
+        ThrowLastErrorIf(
+            !::ReadFile(input.GetHandle(), into.Data() + done, wanted, &read, nullptr));
         if (read == 0) {
             throw MHFX::Win32Exception(ERROR_HANDLE_EOF);
         }

@@ -62,6 +62,7 @@ def main():
             os.truncate(path, 0)
             write_state(state_file, "cut")
             return
+        time.sleep(0.0005)
     write_state(state_file, "missed")
 
 

@@ -377,8 +377,11 @@ TEST_F(PropertyPage, ContainerThatVanishesWhileItIsReadIsUnreadable) {
         ++cut;
         EXPECT_EQ(107u, picture);
         EXPECT_EQ((std::vector<Line>{{L"- Document HAS BEEN TAMPERED", kRed, true},
-                                     kValiditySkipped, kChainSkipped, kCrlSkipped,
-                                     kRevocationSkipped, kQualifiedSkipped}),
+                                     kValiditySkipped,
+                                     kChainSkipped,
+                                     kCrlSkipped,
+                                     kRevocationSkipped,
+                                     kQualifiedSkipped}),
                   Lines(::GetDlgItem(sheet.Page(), 215)));
         EXPECT_FALSE(Enabled(sheet.Page(), 207)) << "View Certificate";
     }
