@@ -246,7 +246,8 @@ TEST_F(ReportTest, ContainerThatVanishesWhileItIsRead) {
 // Checks that cannot run at all (here: no certificate) still end, as a failed chain, and
 // the worker that ran them ends and deletes itself.
 TEST_F(ReportTest, ChecksThatThrowEndAsAFailedChain) {
-    static int deleted = 0;
+    static int deleted;
+    deleted = 0;
     struct Counted : CertificateValidationThread {
         using CertificateValidationThread::CertificateValidationThread;
         ~Counted() override { ++deleted; }
