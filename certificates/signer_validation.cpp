@@ -2,6 +2,7 @@
 
 #include "certificates/qualified_certificate.h"
 #include "certificates/x509_chain.h"
+#include "foundation/win32_exception.h"
 
 namespace MHFX::Security::Cryptography::X509 {
 
@@ -22,6 +23,16 @@ constexpr Group kGroups[] = {
      ValidationResult::RevocationUnavailable},
     {Flags::Revoked, ValidationResult::Revoked},
 };
+
+// A certificate whose qualified statements cannot even be decoded does not show that it is
+// qualified; the chain it passed still stands.
+bool IsQualifiedOrNot(const X509Certificate& certificate) {
+    try {
+        return IsQualified(certificate);
+    } catch (const Win32Exception&) {
+        return false;
+    }
+}
 
 } // namespace
 
@@ -59,8 +70,8 @@ ValidationResult ValidateSignerCertificate(const X509Certificate& certificate,
     if (!passed) {
         return ResultOfFailedChain(chain.ChainStatus());
     }
-    return IsQualified(certificate) ? ValidationResult::ValidQualified
-                                    : ValidationResult::ValidNotQualified;
+    return IsQualifiedOrNot(certificate) ? ValidationResult::ValidQualified
+                                         : ValidationResult::ValidNotQualified;
 }
 
 } // namespace MHFX::Security::Cryptography::X509

@@ -19,8 +19,9 @@ struct ChainFindings {
     ChainContextHandle chain; // the built chain, null when none was built
 };
 
-// May block while revocation data is fetched. Throws what chain building, the policy check
-// or the qualified test throw. `findings`, when given, receives what the chain showed.
+// May block while revocation data is fetched. Throws what chain building or the policy check
+// throw; qualified statements that do not decode make the certificate not qualified.
+// `findings`, when given, receives what the chain showed.
 ValidationResult ValidateSignerCertificate(const X509Certificate& certificate,
                                            ChainFindings* findings = nullptr);
 

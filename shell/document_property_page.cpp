@@ -197,7 +197,10 @@ void DocumentPropertyPage::OnInitialize() {
     ShowPicture(IDI_PAGE_PROGRESS);
 
     tag_ = NextTag();
-    MHFX::StartWorker<PageParseThread>(window_, document_, tag_);
+    // Without a worker the page opens the document itself rather than wait for ever.
+    if (!MHFX::StartWorker<PageParseThread>(window_, document_, tag_)) {
+        ::PostMessageW(window_, ReportMessages::DocumentParsed(), 0, tag_);
+    }
 }
 
 void DocumentPropertyPage::OnDocumentParsed() {
@@ -219,7 +222,10 @@ void DocumentPropertyPage::OnDocumentParsed() {
             ::SetWindowTextW(control, signer.GetNameInfo(field.nameType, nullptr).c_str());
         }
         ::EnableWindow(::GetDlgItem(window_, IDC_PAGE_VIEW_CERTIFICATE), TRUE);
-        MHFX::StartWorker<PageValidationThread>(window_, signer, tag_);
+        if (!MHFX::StartWorker<PageValidationThread>(window_, signer, tag_)) {
+            ::PostMessageW(window_, ReportMessages::CertificateValidated(),
+                           static_cast<WPARAM>(ValidationResult::ChainInvalidOther), tag_);
+        }
     } else {
         ShowPicture(IDI_PAGE_TAMPERED);
     }

@@ -3,6 +3,7 @@
 #include <uxtheme.h>
 
 #include <map>
+#include <new>
 #include <vector>
 
 #include "foundation/handle.h"
@@ -36,10 +37,22 @@ bool FindBufferedPaint(BufferedPaint& paint) {
     return paint.begin && paint.end && paint.bits;
 }
 
+// Explorer calls in from the threads of all its windows. The lock is static data, ready
+// before any thread runs, and a bitmap is made under it, so each icon gets exactly one.
+SRWLOCK g_lock = SRWLOCK_INIT;
+
 std::map<UINT, HBITMAP>& Bitmaps() {
     static std::map<UINT, HBITMAP> bitmaps;
     return bitmaps;
 }
+
+class ExclusiveLock {
+public:
+    ExclusiveLock() noexcept { ::AcquireSRWLockExclusive(&g_lock); }
+    ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&g_lock); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+};
 
 bool HasAlpha(const RGBQUAD* pixels, int width, int height, int rowWidth) {
     for (int y = 0; y < height; ++y) {
@@ -138,6 +151,7 @@ HBITMAP MakeBitmap(UINT iconId) {
 } // namespace
 
 HBITMAP MenuBitmap(UINT iconId) {
+    const ExclusiveLock lock;
     auto& bitmaps = Bitmaps();
     const auto found = bitmaps.find(iconId);
     if (found != bitmaps.end()) {
@@ -145,12 +159,18 @@ HBITMAP MenuBitmap(UINT iconId) {
     }
     const HBITMAP bitmap = MakeBitmap(iconId);
     if (bitmap) {
-        bitmaps.emplace(iconId, bitmap);
+        try {
+            bitmaps.emplace(iconId, bitmap);
+        } catch (const std::bad_alloc&) {
+            ::DeleteObject(bitmap);
+            return nullptr;
+        }
     }
     return bitmap;
 }
 
 void ReleaseMenuBitmaps() noexcept {
+    const ExclusiveLock lock;
     for (auto& [id, bitmap] : Bitmaps()) {
         ::DeleteObject(bitmap);
     }

@@ -5,7 +5,8 @@
 #include <windows.h>
 
 // The bitmap for icon `iconId`, made on first request; null when the icon cannot be loaded
-// or buffered painting is not at hand. The bitmap stays owned by the map.
+// or buffered painting is not at hand. The bitmap stays owned by the map. Any thread may
+// ask; all get the same bitmap for an icon.
 HBITMAP MenuBitmap(UINT iconId);
 
 // Deletes every bitmap made so far (the module ends).

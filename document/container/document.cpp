@@ -1,7 +1,6 @@
 #include "document/container/document.h"
 
 #include <cstring>
-#include <new>
 #include <vector>
 
 #include "certificates/x509_store.h"
@@ -146,11 +145,48 @@ void VerifySigned(HCRYPTMSG message, DWORD signerIndex, DWORD encodedLength, Ope
     opening.signer = std::move(signer);
 }
 
-// Decoded once by the platform; only a signed message is a document.
-void OpenSigned(const BYTE* input, DWORD length, DWORD signerIndex, Opening& opening) {
+// The whole file read into a page-file-backed section. It is read, not mapped: a mapped
+// view of a file whose drive goes away or whose medium fails raises an in-page error at
+// whatever instruction touches it, where a read only fails. A file that changes length
+// while it is read (a vanishing network file reads short) is refused as well. False, with
+// no code to report, for an empty file or one beyond 32-bit lengths.
+bool ReadContainer(const std::wstring& path, ContentSection& into) {
+    MHFX::IO::FileStream input(path);
+    const std::int64_t size = input.Length();
+    // Lengths are 32-bit throughout the message layer.
+    if (size <= 0 || size > static_cast<std::int64_t>(MAXDWORD)) {
+        return false;
+    }
+    const DWORD length = static_cast<DWORD>(size);
+    into.Create(length);
+    // In pieces: some redirectors refuse one read of many megabytes.
+    constexpr DWORD kPiece = 4 << 20;
+    DWORD done = 0;
+    while (done < length) {
+        DWORD read = 0;
+        const DWORD wanted = length - done < kPiece ? length - done : kPiece;
+        ThrowLastErrorIf(
+            !::ReadFile(input.GetHandle(), into.Data() + done, wanted, &read, nullptr));
+        if (read == 0) {
+            throw MHFX::Win32Exception(ERROR_HANDLE_EOF);
+        }
+        done += read;
+    }
+    if (input.Length() != size) {
+        throw MHFX::Win32Exception(ERROR_HANDLE_EOF);
+    }
+    into.SetLength(length);
+    return true;
+}
+
+// Decoded once by the platform; only a signed message is a document. The decoder keeps
+// what it needs, so the file's bytes are let go before the content is made.
+void OpenSigned(ContentSection& input, DWORD signerIndex, Opening& opening) {
     MHFX::CryptMsgHandle message(::CryptMsgOpenToDecode(kEncoding, 0, 0, 0, nullptr, nullptr));
     ThrowLastErrorIf(!message);
-    ThrowLastErrorIf(!::CryptMsgUpdate(message.get(), input, length, TRUE));
+    const DWORD length = input.Length();
+    ThrowLastErrorIf(!::CryptMsgUpdate(message.get(), input.Data(), length, TRUE));
+    input.Reset();
     DWORD type = 0;
     DWORD size = sizeof type;
     ThrowLastErrorIf(!::CryptMsgGetParam(message.get(), CMSG_TYPE_PARAM, 0, &type, &size));
@@ -162,16 +198,17 @@ void OpenSigned(const BYTE* input, DWORD length, DWORD signerIndex, Opening& ope
 
 // Decrypted with the current user's own keys. A signed inner content is a bare SignedData;
 // a plain one (the Encrypted kind) has no signature that could be valid.
-void OpenEnveloped(const BYTE* input, DWORD length, DWORD signerIndex, Opening& opening) {
+void OpenEnveloped(ContentSection& input, DWORD signerIndex, Opening& opening) {
     using MHFX::Security::Cryptography::X509::X509Store;
     X509Store store(L"My", CERT_SYSTEM_STORE_CURRENT_USER);
     store.Open(CERT_STORE_READONLY_FLAG);
     ContentSection decrypted;
     std::vector<BYTE> innerType;
-    if (OpenEnvelope(input, length, store.Handle(), decrypted, innerType) !=
+    if (OpenEnvelope(input.Data(), input.Length(), store.Handle(), decrypted, innerType) !=
         EnvelopeResult::Opened) {
         throw MHFX::Win32Exception();
     }
+    input.Reset();
     store.Close();
     if (innerType == Der::kOidData) {
         opening.content = std::move(decrypted);
@@ -215,28 +252,12 @@ bool Document::Open(DWORD signerIndex) {
     bool result = false;
     Opening opening;
     try {
-        MHFX::FileMappingHandle mapping;
-        MHFX::MappedView view;
-        DWORD length = 0;
-        {
-            MHFX::IO::FileStream input(path_);
-            const std::int64_t size = input.Length();
-            // Lengths are 32-bit throughout the message layer.
-            if (size > 0 && size <= static_cast<std::int64_t>(MAXDWORD)) {
-                length = static_cast<DWORD>(size);
-                mapping.reset(
-                    ::CreateFileMappingW(input.GetHandle(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-                if (mapping) {
-                    view.reset(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
-                }
-            }
-        }
-        if (view) {
-            const BYTE* input = static_cast<const BYTE*>(view.get());
-            if (IsEnvelopedData(input, length)) {
-                OpenEnveloped(input, length, signerIndex, opening);
+        ContentSection input;
+        if (ReadContainer(path_, input)) {
+            if (IsEnvelopedData(input.Data(), input.Length())) {
+                OpenEnveloped(input, signerIndex, opening);
             } else {
-                OpenSigned(input, length, signerIndex, opening);
+                OpenSigned(input, signerIndex, opening);
             }
             result = true;
         }

@@ -4,6 +4,7 @@
 #include "document/report/report_messages.h"
 
 using MHFX::Security::Cryptography::X509::ValidateSignerCertificate;
+using MHFX::Security::Cryptography::X509::ValidationResult;
 using MHFX::Security::Cryptography::X509::X509Certificate;
 
 CertificateValidationThread::CertificateValidationThread(HWND owner,
@@ -19,7 +20,13 @@ bool CertificateValidationThread::Start(HWND owner, const X509Certificate& certi
 }
 
 DWORD CertificateValidationThread::Run() {
-    const auto result = ValidateSignerCertificate(certificate_);
+    // The window waits for this message whatever the checks ran into: a check that cannot
+    // run counts as a failed chain, never as a pass.
+    ValidationResult result = ValidationResult::ChainInvalidOther;
+    try {
+        result = ValidateSignerCertificate(certificate_);
+    } catch (...) {
+    }
     ::PostMessageW(OwnerWindow(), ReportMessages::CertificateValidated(),
                    static_cast<WPARAM>(result), tag_);
     return 0;

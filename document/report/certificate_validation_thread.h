@@ -1,6 +1,7 @@
 // The worker that judges a signer's certificate (ValidateSignerCertificate, which may wait
 // for revocation data from the network) and posts ReportMessages::CertificateValidated with
-// the result to its owner window. When the validation throws, nothing is posted.
+// the result to its owner window. When the validation throws, the result posted is
+// ChainInvalidOther, the failed chain.
 #pragma once
 
 #include "certificates/x509_certificate.h"

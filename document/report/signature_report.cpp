@@ -7,6 +7,7 @@
 #include "certificates/x509_certificate.h"
 #include "config/localization.h"
 #include "document/report/certificate_validation_thread.h"
+#include "document/report/report_messages.h"
 #include "document/container/document.h"
 #include "foundation/resource_string.h"
 #include "resources/common/localized_ids.h"
@@ -143,8 +144,10 @@ bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM ta
     ShowParsed(verified);
     if (verified) {
         const X509Certificate signer(document.SignerCertificate());
-        if (signer.IsInitialized()) {
-            CertificateValidationThread::Start(owner, signer, tag);
+        if (signer.IsInitialized() && !CertificateValidationThread::Start(owner, signer, tag)) {
+            // No worker: the checks could not run, which reads as a failed chain.
+            ::PostMessageW(owner, ReportMessages::CertificateValidated(),
+                           static_cast<WPARAM>(ValidationResult::ChainInvalidOther), tag);
         }
     }
     return verified;

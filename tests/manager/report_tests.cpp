@@ -8,7 +8,9 @@
 #include <map>
 
 #include "common/test_support.h"
+#include "common/vanishing_file.h"
 #include "document/container/document.h"
+#include "document/report/certificate_validation_thread.h"
 #include "document/report/report_messages.h"
 #include "manager/manager_test_support.h"
 #include "pki/test_pki.h"
@@ -94,6 +96,11 @@ TEST_F(ReportTest, EachValidationOutcome) {
         {"self_signed",
          R::ChainFailed,
          {{230, B}, {512, B}, {516, X}, {520, K}, {523, K}, {526, K}},
+         ReportPicture::Warning},
+        // Qualified statements that do not decode: the checks end, as not qualified.
+        {"qc_malformed",
+         R::ValidNotQualified,
+         {{230, B}, {512, B}, {515, B}, {518, B}, {521, B}, {525, X}},
          ReportPicture::Warning},
         // Refused for another reason (a critical extension nobody knows): never "qualified".
         {"critical_unknown",
@@ -209,6 +216,57 @@ TEST_F(ReportTest, ContainerThatDoesNotOpen) {
     ::SendMessageW(shown.Handle(), WM_COMMAND, MAKEWPARAM(IDC_REPORT_PICTURE, BN_CLICKED),
                    reinterpret_cast<LPARAM>(report.Picture().Handle()));
     SaveScreenshot(shown.Handle(), L"report_not_a_container");
+}
+
+// A container cut to nothing while the worker reads it, as a network drive that drops
+// does, gives the outcome of one that does not open, and the window stays. When the read
+// was over before the watcher looked, a fresh copy is tried.
+TEST_F(ReportTest, ContainerThatVanishesWhileItIsRead) {
+    const std::wstring source = *folder_ + L"\\big.snx";
+    WriteSignedContainer(source, std::string(32 << 20, 'z'), "qualified");
+    int cut = 0;
+    for (int attempt = 0; attempt < 3 && cut == 0; ++attempt) {
+        const std::wstring path = *folder_ + L"\\vanishing" + std::to_wstring(attempt) + L".snx";
+        ASSERT_TRUE(::CopyFileW(source.c_str(), path.c_str(), FALSE));
+        TestSupport::VanishingFile vanishing(path);
+        ShownWindow shown(path);
+        ASSERT_TRUE(WaitForFinalReport(shown));
+        if (!vanishing.WasCut(3000)) {
+            continue;
+        }
+        ++cut;
+        ExpectLines(shown.window.Pane().Report().TextBox(),
+                    {{231, X}, {514, K}, {517, K}, {520, K}, {523, K}});
+        EXPECT_TRUE(shown.window.CurrentDocument()->HasFailed());
+        EXPECT_EQ(0, ::SendMessageW(shown.window.ListView(), LVM_GETITEMCOUNT, 0, 0));
+    }
+    EXPECT_EQ(1, cut) << "the watcher never saw the container open";
+}
+
+// Checks that cannot run at all (here: no certificate) still end, as a failed chain, and
+// the worker that ran them ends and deletes itself.
+TEST_F(ReportTest, ChecksThatThrowEndAsAFailedChain) {
+    static int deleted;
+    deleted = 0;
+    struct Counted : CertificateValidationThread {
+        using CertificateValidationThread::CertificateValidationThread;
+        ~Counted() override { ++deleted; }
+    };
+    const HWND owner = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                         nullptr, nullptr);
+    ASSERT_TRUE(MHFX::StartWorker<Counted>(
+        owner, MHFX::Security::Cryptography::X509::X509Certificate(), LPARAM{42}));
+    std::vector<MSG> validated;
+    EXPECT_TRUE(PumpUntil([&] { return deleted == 1 && !validated.empty(); }, 30000,
+                          [&](const MSG& message) {
+                              if (message.message == ReportMessages::CertificateValidated()) {
+                                  validated.push_back(message);
+                              }
+                          }));
+    ASSERT_EQ(1u, validated.size());
+    EXPECT_EQ(static_cast<WPARAM>(R::ChainInvalidOther), validated[0].wParam);
+    EXPECT_EQ(42, validated[0].lParam);
+    ::DestroyWindow(owner);
 }
 
 TEST_F(ReportTest, ListIsFilledBeforeTheCertificateCheckEnds) {

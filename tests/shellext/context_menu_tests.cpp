@@ -8,6 +8,8 @@
 #include "foundation/handle.h"
 #include "pki/store_scenario.h"
 #include "pki/test_pki.h"
+#include "resources/shellext/resource.h"
+#include "shell/menu_bitmaps.h"
 #include "shell_test_support.h"
 
 using namespace ShellTest;
@@ -119,6 +121,57 @@ TEST_F(ContextMenu, SubmenuNamesTheOutputOfTheQuickCommands) {
         EXPECT_GT(opaque, 0);
         EXPECT_GT(clear, 0);
     }
+}
+
+// The Explorer asks from the threads of all its windows at once. This program's own copy
+// of the cache, emptied each round, is asked by eight threads together: each icon gets
+// one bitmap, the same for every thread.
+TEST_F(ContextMenu, MenuBitmapsAskedFromManyThreadsAtOnce) {
+    constexpr int kThreads = 8;
+    const UINT icons[] = {IDI_MENU_PRODUCT, IDI_MENU_SIGNED, IDI_MENU_PROTECTED};
+    struct Asker {
+        HANDLE go;
+        const UINT* icons;
+        int first;
+        HBITMAP got[3];
+    };
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        ReleaseMenuBitmaps();
+        MHFX::KernelHandle go(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        Asker askers[kThreads];
+        HANDLE threads[kThreads];
+        for (int i = 0; i < kThreads; ++i) {
+            askers[i] = {go.get(), icons, i % 3, {}};
+            threads[i] = ::CreateThread(
+                nullptr, 0,
+                [](void* parameter) -> DWORD {
+                    auto* asker = static_cast<Asker*>(parameter);
+                    ::WaitForSingleObject(asker->go, INFINITE);
+                    for (int k = 0; k < 3; ++k) {
+                        const int icon = (asker->first + k) % 3;
+                        asker->got[icon] = MenuBitmap(asker->icons[icon]);
+                    }
+                    return 0;
+                },
+                &askers[i], 0, nullptr);
+            ASSERT_NE(nullptr, threads[i]);
+        }
+        ::SetEvent(go.get());
+        EXPECT_EQ(WAIT_OBJECT_0, ::WaitForMultipleObjects(kThreads, threads, TRUE, 60000));
+        for (HANDLE thread : threads) {
+            ::CloseHandle(thread);
+        }
+        for (int icon = 0; icon < 3; ++icon) {
+            EXPECT_NE(nullptr, askers[0].got[icon]) << icon;
+            for (const Asker& asker : askers) {
+                EXPECT_EQ(askers[0].got[icon], asker.got[icon]) << icon;
+            }
+            EXPECT_EQ(askers[0].got[icon], MenuBitmap(icons[icon])) << icon;
+        }
+        EXPECT_NE(askers[0].got[0], askers[0].got[1]);
+    }
+    ReleaseMenuBitmaps();
 }
 
 TEST_F(ContextMenu, TheSerbianMenuComesFromItsOwnTable) {

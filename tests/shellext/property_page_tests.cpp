@@ -13,6 +13,7 @@
 
 #include "common/control_readers.h"
 #include "common/test_support.h"
+#include "common/vanishing_file.h"
 #include "foundation/handle.h"
 #include "pki/test_pki.h"
 #include "shell_test_support.h"
@@ -177,12 +178,13 @@ protected:
 
     // A Signed Document of `signer` made by OpenSSL.
     static std::wstring Signed(const std::string& signer, const std::wstring& name,
-                               const std::string& options = "") {
+                               const std::string& options = "",
+                               const std::wstring& content = L"content.zip") {
         const TestPki::Pki& pki = TestPki::Pki::Get();
         const std::wstring path = *dir_ + L"\\" + name;
         const auto result = TestSupport::RunHost(
             "openssl cms -sign -binary -nodetach -md sha256 -outform DER" + options + " -in " +
-            TestSupport::ShellQuote(TestSupport::UnixPath(*dir_ + L"\\content.zip")) + " -signer " +
+            TestSupport::ShellQuote(TestSupport::UnixPath(*dir_ + L"\\" + content)) + " -signer " +
             TestSupport::ShellQuote(pki.UnixCertPath(signer)) + " -inkey " +
             TestSupport::ShellQuote(pki.UnixKeyPath(signer)) + " -out " +
             TestSupport::ShellQuote(TestSupport::UnixPath(path)));
@@ -268,6 +270,16 @@ TEST_F(PropertyPage, ReportsEachValidationResultAsTheManagerDoes) {
           kCrlSkipped,
           kRevocationSkipped,
           kQualifiedSkipped}},
+        // Qualified statements that do not decode: the checks end, as not qualified.
+        {"qc_malformed",
+         5,
+         108,
+         {kNotTampered,
+          kValidityPassed,
+          kChainPassed,
+          kCrlPassed,
+          kNotRevoked,
+          {L"- Certificate is not qualified", kRed, true}}},
         // A chain refused for another reason reads as a failed chain, never as qualified.
         {"critical_unknown",
          0,
@@ -344,6 +356,36 @@ TEST_F(PropertyPage, TamperedAndUnreadableContainersShowTheSkippedChecks) {
             SaveScreenshot(sheet.Window(), L"tampered");
         }
     }
+}
+
+// A container cut to nothing while the page's worker reads it, as a network drive that
+// drops does, reads as unreadable; Explorer (this program) stays. When the read was over
+// before the watcher looked, a fresh copy is tried.
+TEST_F(PropertyPage, ContainerThatVanishesWhileItIsReadIsUnreadable) {
+    TestSupport::WriteFileBytes(*dir_ + L"\\big.zip", std::string(32 << 20, 'z'));
+    const std::wstring source = Signed("qualified", L"big.snx", "", L"big.zip");
+    int cut = 0;
+    for (int attempt = 0; attempt < 3 && cut == 0; ++attempt) {
+        const std::wstring path = *dir_ + L"\\vanishing" + std::to_wstring(attempt) + L".snx";
+        ASSERT_TRUE(::CopyFileW(source.c_str(), path.c_str(), FALSE));
+        TestSupport::VanishingFile vanishing(path);
+        Sheet sheet(path);
+        const UINT picture = sheet.WaitForEnd();
+        if (!vanishing.WasCut(3000)) {
+            continue;
+        }
+        ++cut;
+        EXPECT_EQ(107u, picture);
+        EXPECT_EQ((std::vector<Line>{{L"- Document HAS BEEN TAMPERED", kRed, true},
+                                     kValiditySkipped,
+                                     kChainSkipped,
+                                     kCrlSkipped,
+                                     kRevocationSkipped,
+                                     kQualifiedSkipped}),
+                  Lines(::GetDlgItem(sheet.Page(), 215)));
+        EXPECT_FALSE(Enabled(sheet.Page(), 207)) << "View Certificate";
+    }
+    EXPECT_EQ(1, cut) << "the watcher never saw the container open";
 }
 
 TEST_F(PropertyPage, TabCaptionFollowsTheExactExtension) {
@@ -463,6 +505,18 @@ TEST_F(PropertyPage, ViewCertificateShowsTheSignersCertificate) {
     ASSERT_NE(nullptr, watch.found) << "no certificate viewer";
     EXPECT_NE(std::wstring::npos, std::wstring(watch.title).find(L"Certificate"))
         << TestSupport::Narrow(watch.title);
+}
+
+// Checks that run into an undecodable extension still end, and the workers give the
+// module back, so that the Explorer can unload the extension.
+TEST_F(PropertyPage, MalformedStatementsEndTheChecksAndLetTheModuleGo) {
+    ASSERT_TRUE(PumpUntil([] { return CanUnloadNow() == S_OK; }, 60000));
+    TestPki::Pki::ForgetRevocationStatus();
+    {
+        Sheet sheet(Signed("qc_malformed", L"unload.snx"));
+        EXPECT_EQ(108u, sheet.WaitForEnd());
+    }
+    EXPECT_TRUE(PumpUntil([] { return CanUnloadNow() == S_OK; }, 60000));
 }
 
 TEST_F(PropertyPage, ClosingTheSheetUnderRunningWorkersIsSafe) {
