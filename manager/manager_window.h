@@ -23,6 +23,7 @@
 #include "ui/window.h"
 
 class Document;
+struct ValidationReport;
 
 namespace Manager {
 
@@ -52,12 +53,18 @@ public:
     const CommandStateTable& Commands() const { return commands_; }
     const std::wstring& DocumentFolder() const { return documentFolder_; }
     std::shared_ptr<Document> CurrentDocument() const { return document_; }
+    // The report of the current document once its checks are done (or it was found
+    // tampered); null before.
+    const ValidationReport* FinishedReport() const { return reportReady_ ? report_.get() : nullptr; }
     SIZE MinTrackSize() const { return minTrackSize_; }
     // The menu the right-click in the list shows: the Action popup of menu 128.
     static HMENU LoadContextMenu();
 
     // The folder browser; replaceable so that a test can answer it.
     std::function<std::wstring(HWND owner)> chooseFolder;
+    // The save-as dialog for the report, given the proposed file name; replaceable so that a
+    // test can answer it. Empty when the user cancelled.
+    std::function<std::wstring(HWND owner, const std::wstring& proposed)> chooseReportFile;
 
 protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -89,9 +96,15 @@ private:
     void OnLanguage(WORD language);
     void OnManual();
     void OnAbout();
+    void OnCertificatePath();
+    void OnSaveReport();
+    void ShowFinishedReport();
 
     std::shared_ptr<Document> document_;
     std::wstring documentFolder_;
+    std::shared_ptr<ValidationReport> report_;
+    bool reportReady_ = false;
+    int defaultSplit_ = -1;
     LPARAM generation_ = 0;
     bool parsePending_ = false;
     bool filling_ = false;
@@ -108,5 +121,7 @@ private:
 
 // The folder browser of the shell: file-system folders only, from the desktop.
 std::wstring BrowseForFolder(HWND owner);
+// The common save-as dialog for a web page, starting from `proposed`.
+std::wstring ChooseReportFile(HWND owner, const std::wstring& proposed);
 
 } // namespace Manager

@@ -2,23 +2,34 @@
 
 #include "certificates/signer_validation.h"
 #include "document/report/report_messages.h"
+#include "document/report/validation_report.h"
 
 using MHFX::Security::Cryptography::X509::ValidateSignerCertificate;
 using MHFX::Security::Cryptography::X509::X509Certificate;
 
 CertificateValidationThread::CertificateValidationThread(HWND owner,
                                                          const X509Certificate& certificate,
-                                                         LPARAM tag)
-    : Thread(owner), certificate_(certificate), tag_(tag) {
+                                                         LPARAM tag,
+                                                         std::shared_ptr<ValidationReport> report)
+    : Thread(owner), certificate_(certificate), tag_(tag), report_(std::move(report)) {
     autoDelete_ = true;
 }
 
 bool CertificateValidationThread::Start(HWND owner, const X509Certificate& certificate,
-                                        LPARAM tag) {
-    return MHFX::StartWorker<CertificateValidationThread>(owner, certificate, tag);
+                                        LPARAM tag, std::shared_ptr<ValidationReport> report) {
+    return MHFX::StartWorker<CertificateValidationThread>(owner, certificate, tag,
+                                                          std::move(report));
 }
 
 DWORD CertificateValidationThread::Run() {
+    if (report_) {
+        RunChecks(certificate_.Handle(), *report_);
+        if (report_->validated) {
+            ::PostMessageW(OwnerWindow(), ReportMessages::CertificateValidated(),
+                           static_cast<WPARAM>(report_->result), tag_);
+        }
+        return 0;
+    }
     const auto result = ValidateSignerCertificate(certificate_);
     ::PostMessageW(OwnerWindow(), ReportMessages::CertificateValidated(),
                    static_cast<WPARAM>(result), tag_);

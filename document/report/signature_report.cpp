@@ -8,6 +8,7 @@
 #include "config/localization.h"
 #include "document/report/certificate_validation_thread.h"
 #include "document/container/document.h"
+#include "document/report/report_details.h"
 #include "foundation/resource_string.h"
 #include "resources/common/localized_ids.h"
 
@@ -64,6 +65,25 @@ void WriteReportLines(HWND richEdit, const std::vector<ReportLine>& lines) {
             AppendLine(richEdit, text, line.colour, line.bold);
         }
     }
+}
+
+void WriteDetails(HWND richEdit, const std::vector<ReportDetail>& details) {
+    if (details.empty()) {
+        ::SetWindowTextW(richEdit, L"");
+        return;
+    }
+    SetFirstLine(richEdit, DetailsHeading(), ReportBlack);
+    for (const ReportDetail& detail : details) {
+        const DetailText text = DetailTextOf(detail);
+        AppendLine(richEdit, text.title, ReportBlack, true);
+        AppendLine(richEdit, text.text, ReportBlack, false);
+        if (!text.advice.empty()) {
+            AppendLine(richEdit, AdviceLabel() + L" " + text.advice, ReportBlack, false);
+        }
+    }
+    // The start in view, not the end the last append scrolled to.
+    ::SendMessageW(richEdit, EM_SETSEL, 0, 0);
+    ::SendMessageW(richEdit, EM_SCROLLCARET, 0, 0);
 }
 
 SignatureReport::SignatureReport(const ReportTexts& texts) : texts_(texts) {}
@@ -136,7 +156,8 @@ void SignatureReport::ShowParsed(bool verified) {
     RedrawPane();
 }
 
-bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM tag) {
+bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM tag,
+                                       std::shared_ptr<ValidationReport> report) {
     document.OpenOnce();
     const bool verified = document.IsSignatureValid();
     outdatedAlgorithm_ = document.IsSignatureAlgorithmOutdated();
@@ -144,7 +165,7 @@ bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM ta
     if (verified) {
         const X509Certificate signer(document.SignerCertificate());
         if (signer.IsInitialized()) {
-            CertificateValidationThread::Start(owner, signer, tag);
+            CertificateValidationThread::Start(owner, signer, tag, std::move(report));
         }
     }
     return verified;
