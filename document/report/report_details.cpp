@@ -81,23 +81,23 @@ void AddValidity(const ValidationReport& report, const CheckReport& check,
                  std::vector<ReportDetail>& details) {
     const SignerReport& signer = report.signer;
     if (Has(check.chainStatus, L"NotTimeValid")) {
-        const ChainElementReport* issuer =
-            SignerHas(report, L"NotTimeValid") ? nullptr : IssuerWith(report, L"NotTimeValid");
-        if (issuer) {
+        const std::vector<std::wstring> facts = {signer.notBefore, signer.notAfter,
+                                                 report.checkedAt};
+        const int since = DaysBetween(signer.notAfter, report.checkedAt);
+        const int until = DaysBetween(report.checkedAt, signer.notBefore);
+        if (since >= 0) {
+            details.push_back({DetailKind::Expired, facts, since});
+            return;
+        }
+        if (until >= 0) {
+            details.push_back({DetailKind::NotYetValid, facts, until});
+            return;
+        }
+        if (const ChainElementReport* issuer = IssuerWith(report, L"NotTimeValid")) {
             details.push_back(
                 {DetailKind::IssuerExpired, {issuer->name, issuer->certificate.notAfter}});
             return;
         }
-        const std::vector<std::wstring> facts = {signer.notBefore, signer.notAfter,
-                                                 report.checkedAt};
-        const int since = DaysBetween(signer.notAfter, report.checkedAt);
-        if (since >= 0) {
-            details.push_back({DetailKind::Expired, facts, since});
-        } else {
-            details.push_back(
-                {DetailKind::NotYetValid, facts, DaysBetween(report.checkedAt, signer.notBefore)});
-        }
-        return;
     }
     details.push_back({DetailKind::ValidityOther, {Join(check.chainStatus)}});
 }

@@ -37,7 +37,7 @@ std::string Utf8(const std::wstring& text) {
     return out;
 }
 
-// Text as HTML character data: the five characters with a meaning in markup are escaped.
+// Text as HTML character data or a double-quoted attribute value.
 std::string Html(const std::wstring& text) {
     std::string out;
     for (char c : Utf8(text)) {
@@ -46,7 +46,6 @@ std::string Html(const std::wstring& text) {
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
         case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
         default: out += c;
         }
     }

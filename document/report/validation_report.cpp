@@ -347,6 +347,36 @@ void DescribeChain(const ChainFindings& findings, ValidationReport& report) {
     }
 }
 
+void AddStatus(ChainElementReport& element, const wchar_t* name) {
+    if (std::find(element.status.begin(), element.status.end(), name) == element.status.end()) {
+        element.status.push_back(name);
+    }
+}
+
+// Some engines (Wine's among them) put a problem only on the whole chain, not on the
+// certificate it concerns; the path view needs it on the certificate.
+void MarkChainElements(DWORD chainStatus, ValidationReport& report) {
+    if (report.chain.empty()) {
+        return;
+    }
+    ChainElementReport& signer = report.chain.front();
+    ChainElementReport& last = report.chain.back();
+    if (!report.checks[RevocationCheck].revocationDate.empty()) {
+        AddStatus(signer, L"Revoked");
+    }
+    if ((chainStatus & CERT_TRUST_IS_NOT_TIME_VALID) &&
+        (report.checkedAt < signer.certificate.notBefore ||
+         report.checkedAt > signer.certificate.notAfter)) {
+        AddStatus(signer, L"NotTimeValid");
+    }
+    if (chainStatus & CERT_TRUST_IS_UNTRUSTED_ROOT) {
+        AddStatus(last, L"UntrustedRoot");
+    }
+    if (chainStatus & CERT_TRUST_IS_PARTIAL_CHAIN) {
+        AddStatus(last, L"PartialChain");
+    }
+}
+
 template <typename Test> bool Passes(Test test) {
     try {
         return test();
@@ -421,6 +451,7 @@ void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
         qualified.failedCriteria = QualifiedCriteriaFailed(signer);
         qualified.reason = L"not met: " + Join(qualified.failedCriteria);
     }
+    MarkChainElements(findings.errorStatus, report);
 }
 
 } // namespace

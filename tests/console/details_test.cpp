@@ -45,34 +45,35 @@ class DetailsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir_ = new std::wstring(TestSupport::MakeTempDir(L"details"));
-        ::CreateDirectoryW((*dir_ + L"\\tree").c_str(), nullptr);
-        TestSupport::WriteFileBytes(*dir_ + L"\\tree\\a.txt", "alpha alpha alpha");
-        for (const char* signer : {"expired", "self_signed", "partial", "revoked", "crl_dead",
-                                   "no_qc", "name_two_words", "no_nonrepudiation"}) {
-            const Outcome run = Dossiq(L"create --sign " + Thumbprint(signer) + L" -o " +
-                                           TestSupport::Widen(signer) + L".snx tree",
-                                       *dir_);
-            ASSERT_EQ(0u, run.exitCode) << run.err;
+        // Signed by OpenSSL with every kind of signer, encrypted for a certificate nobody
+        // here has, and signed with SHA-1.
+        const std::string kit = Kit().UnixDir();
+        std::string command = "cd " + TestSupport::ShellQuote(TestSupport::UnixPath(*dir_)) +
+                              " && python3 -c \"import zipfile; zipfile.ZipFile('c.zip','w')"
+                              ".writestr('a.txt','alpha alpha alpha')\"";
+        const char* const signers[] = {"expired",  "self_signed", "partial",
+                                       "revoked",  "crl_dead",    "no_qc",
+                                       "name_two_words", "no_nonrepudiation"};
+        for (const char* signer : signers) {
+            command += " && openssl cms -sign -nodetach -binary -md sha256 -outform DER -in c.zip"
+                       " -out " + std::string(signer) + ".snx -signer " +
+                       TestSupport::ShellQuote(kit + "/" + signer + ".cert.pem") + " -inkey " +
+                       TestSupport::ShellQuote(kit + "/" + signer + ".key.pem");
         }
+        command += " && openssl cms -sign -nodetach -binary -md sha1 -outform DER -in c.zip -out "
+                   "sha1.snx -signer " + TestSupport::ShellQuote(kit + "/qualified.cert.pem") +
+                   " -inkey " + TestSupport::ShellQuote(kit + "/qualified.key.pem") +
+                   " && openssl req -x509 -newkey rsa:2048 -nodes -keyout stranger.key -out "
+                   "stranger.pem -subj '/CN=Stranger Recipient' -days 30 -set_serial 4660"
+                   " && openssl cms -encrypt -binary -aes256 -outform DER -in c.zip -out "
+                   "stranger.enx stranger.pem";
+        const auto host = TestSupport::RunHost(command);
+        ASSERT_EQ(0, host.exitCode) << host.output;
         std::string bytes = TestSupport::ReadFileBytes(*dir_ + L"\\revoked.snx");
         const size_t at = bytes.find("a.txt");
         ASSERT_NE(std::string::npos, at);
         bytes[at] = 'c';
         TestSupport::WriteFileBytes(*dir_ + L"\\tampered.snx", bytes);
-        // Encrypted for a certificate nobody here has, and signed with SHA-1, by OpenSSL.
-        const std::string unix = TestSupport::UnixPath(*dir_);
-        const std::string kit = Kit().UnixDir();
-        const auto host = TestSupport::RunHost(
-            "cd " + TestSupport::ShellQuote(unix) +
-            " && openssl req -x509 -newkey rsa:2048 -nodes -keyout stranger.key -out "
-            "stranger.pem -subj '/CN=Stranger Recipient' -days 30 -set_serial 4660 && "
-            "python3 -c \"import zipfile; zipfile.ZipFile('old.zip','w').writestr('a.txt','x')\" "
-            "&& openssl cms -encrypt -binary -aes256 -outform DER -in old.zip -out stranger.enx "
-            "stranger.pem && openssl cms -sign -nodetach -binary -md sha1 -outform DER -in "
-            "old.zip -out sha1.snx -signer " +
-            TestSupport::ShellQuote(kit + "/qualified.cert.pem") + " -inkey " +
-            TestSupport::ShellQuote(kit + "/qualified.key.pem"));
-        ASSERT_EQ(0, host.exitCode) << host.output;
     }
     static void TearDownTestSuite() { delete dir_; }
 
