@@ -8,6 +8,7 @@
 #include "common/language_scope.h"
 #include "common/screenshot.h"
 #include "config/localization.h"
+#include "config/preferences.h"
 #include "console/console_test_util.h"
 #include "document/report/report_details.h"
 #include "document/report/validation_report.h"
@@ -53,7 +54,7 @@ protected:
                               ".writestr('a.txt','alpha alpha alpha')\"";
         const char* const signers[] = {"expired",  "self_signed", "partial",
                                        "revoked",  "crl_dead",    "no_qc",
-                                       "name_two_words", "no_nonrepudiation"};
+                                       "name_single_word", "no_nonrepudiation"};
         for (const char* signer : signers) {
             command += " && openssl cms -sign -nodetach -binary -md sha256 -outform DER -in c.zip"
                        " -out " + std::string(signer) + ".snx -signer " +
@@ -93,7 +94,7 @@ TEST_F(DetailsTest, EachFailureNamesItsFactsAndTheConsolePrintsTheSameDetails) {
         {"expired.snx", DetailKind::Expired,
          [](const ValidationReport& r, const ReportDetail& d) {
              EXPECT_EQ(r.signer.notAfter, d.facts[1]);
-             EXPECT_EQ(0u, d.facts[1].rfind(L"2020-", 0));
+             EXPECT_EQ(0u, d.facts[1].rfind(L"2021-01-01", 0));
              EXPECT_GT(d.days, 300);
              EXPECT_EQ(r.checkedAt, d.facts[2]);
          }},
@@ -117,7 +118,7 @@ TEST_F(DetailsTest, EachFailureNamesItsFactsAndTheConsolePrintsTheSameDetails) {
              EXPECT_EQ(0u, d.facts[0].rfind(L"http://127.0.0.1:", 0)) << d.facts[0];
          }},
         {"no_qc.snx", DetailKind::QcStatementsMissing, {}},
-        {"name_two_words.snx", DetailKind::NameFormWrong, {}},
+        {"name_single_word.snx", DetailKind::NameFormWrong, {}},
         {"no_nonrepudiation.snx", DetailKind::KeyUsageWrong, {}},
         {"tampered.snx", DetailKind::Tampered, {}},
         {"stranger.enx", DetailKind::NotForThisUserUnknown,
@@ -137,6 +138,8 @@ TEST_F(DetailsTest, EachFailureNamesItsFactsAndTheConsolePrintsTheSameDetails) {
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
+        // Wine's cache of revocation answers would hide the revocation from a second look.
+        TestPki::Pki::ForgetRevocationStatus();
         const ValidationReport report =
             BuildValidationReport(*dir_ + L"\\" + TestSupport::Widen(c.file));
         const std::vector<ReportDetail> details = DetailsOf(report);
@@ -155,12 +158,14 @@ TEST_F(DetailsTest, EachFailureNamesItsFactsAndTheConsolePrintsTheSameDetails) {
     }
     // Checks after the failing one are listed as not made.
     const ValidationReport expired = BuildValidationReport(*dir_ + L"\\expired.snx");
-    const ReportDetail* skipped = Find(DetailsOf(expired), DetailKind::ChecksSkipped);
+    const auto expiredDetails = DetailsOf(expired);
+    const ReportDetail* skipped = Find(expiredDetails, DetailKind::ChecksSkipped);
     ASSERT_NE(nullptr, skipped);
     EXPECT_EQ(4u, skipped->facts.size());
 }
 
 TEST_F(DetailsTest, EachLanguageShowsItsOwnDetails) {
+    ASSERT_TRUE(Preferences::Instance().Load());
     TestSupport::LanguageScope scope(LanguageEnglish, true);
     std::vector<std::wstring> titles;
     for (WORD language : {LanguageEnglish, LanguageSerbianLatin, LanguageSerbianCyrillic}) {
@@ -168,6 +173,7 @@ TEST_F(DetailsTest, EachLanguageShowsItsOwnDetails) {
         scope.Set(language);
         TestPki::Pki::ForgetRevocationStatus();
         const Outcome run = Dossiq(L"verify expired.snx", *dir_);
+        TestPki::Pki::ForgetRevocationStatus();
         const auto details = DetailsOf(BuildValidationReport(*dir_ + L"\\expired.snx"));
         ASSERT_FALSE(details.empty());
         const DetailText text = DetailTextOf(details[0]);
@@ -187,8 +193,9 @@ TEST_F(DetailsTest, SavedReportOpensInABrowserAndHoldsTheFacts) {
     TestPki::Pki::ForgetRevocationStatus();
     const std::wstring page = *dir_ + L"\\revoked.snx.html";
     const Outcome run = Dossiq(L"verify --report revoked.snx.html revoked.snx", *dir_);
-    EXPECT_EQ(1u, run.exitCode) << run.err;
+    EXPECT_EQ(1u, run.exitCode) << run.out << run.err;
     const std::string html = TestSupport::ReadFileBytes(page);
+    TestPki::Pki::ForgetRevocationStatus();
     const ValidationReport report = BuildValidationReport(*dir_ + L"\\revoked.snx");
     EXPECT_EQ(std::string::npos, html.find("<script"));
     EXPECT_EQ(std::string::npos, html.find("src="));
@@ -206,7 +213,8 @@ TEST_F(DetailsTest, SavedReportOpensInABrowserAndHoldsTheFacts) {
         TestSupport::RunHost(chromium + "--dump-dom " + TestSupport::ShellQuote(url) +
                              " 2>/dev/null");
     ASSERT_EQ(0, dom.exitCode) << dom.output;
-    const ReportDetail* revoked = Find(DetailsOf(report), DetailKind::Revoked);
+    const auto details = DetailsOf(report);
+    const ReportDetail* revoked = Find(details, DetailKind::Revoked);
     ASSERT_NE(nullptr, revoked);
     EXPECT_TRUE(Contains(dom.output, DetailTextOf(*revoked).text)) << dom.output;
     EXPECT_TRUE(Contains(dom.output, ReadableDate(revoked->facts[0])));

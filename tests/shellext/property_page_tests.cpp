@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "common/control_readers.h"
+#include "common/dialog_driver.h"
 #include "common/test_support.h"
 #include "document/report/report_details.h"
 #include "document/report/validation_report.h"
