@@ -101,8 +101,7 @@ void CertificatePathDialog::OnView() {
     }
 }
 
-bool CertificatePathDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam,
-                                      INT_PTR& result) {
+bool CertificatePathDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
     switch (message) {
     case WM_INITDIALOG:
         OnInitDialog();

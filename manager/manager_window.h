@@ -55,7 +55,9 @@ public:
     std::shared_ptr<Document> CurrentDocument() const { return document_; }
     // The report of the current document once its checks are done (or it was found
     // tampered); null before.
-    const ValidationReport* FinishedReport() const { return reportReady_ ? report_.get() : nullptr; }
+    const ValidationReport* FinishedReport() const {
+        return reportReady_ ? report_.get() : nullptr;
+    }
     SIZE MinTrackSize() const { return minTrackSize_; }
     // The menu the right-click in the list shows: the Action popup of menu 128.
     static HMENU LoadContextMenu();

@@ -15,8 +15,8 @@ CertificateValidationThread::CertificateValidationThread(HWND owner,
     autoDelete_ = true;
 }
 
-bool CertificateValidationThread::Start(HWND owner, const X509Certificate& certificate,
-                                        LPARAM tag, std::shared_ptr<ValidationReport> report) {
+bool CertificateValidationThread::Start(HWND owner, const X509Certificate& certificate, LPARAM tag,
+                                        std::shared_ptr<ValidationReport> report) {
     return MHFX::StartWorker<CertificateValidationThread>(owner, certificate, tag,
                                                           std::move(report));
 }

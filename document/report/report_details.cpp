@@ -250,9 +250,8 @@ std::vector<ReportDetail> DetailsOf(const ValidationReport& report) {
     if (!report.validated) {
         const std::wstring& reason = report.checks[ValidityCheck].reason;
         const size_t colon = reason.find(L": ");
-        details.push_back(
-            {DetailKind::ChecksNotRun,
-             {colon == std::wstring::npos ? reason : reason.substr(colon + 2)}});
+        details.push_back({DetailKind::ChecksNotRun,
+                           {colon == std::wstring::npos ? reason : reason.substr(colon + 2)}});
         return details;
     }
     for (int index = 0; index < kReportCheckCount; ++index) {
@@ -363,10 +362,14 @@ std::wstring DetailsPlainText(const std::vector<ReportDetail>& details,
 }
 
 std::wstring ChainElementStatusText(const ChainElementReport& element) {
-    static const wchar_t* const kWords[] = {
-        L"Revoked",          L"NotTimeValid", L"UntrustedRoot",    L"PartialChain",
-        L"RevocationStatusUnknown", L"OfflineRevocation", L"NotValidForUsage",
-        L"NotSignatureValid"};
+    static const wchar_t* const kWords[] = {L"Revoked",
+                                            L"NotTimeValid",
+                                            L"UntrustedRoot",
+                                            L"PartialChain",
+                                            L"RevocationStatusUnknown",
+                                            L"OfflineRevocation",
+                                            L"NotValidForUsage",
+                                            L"NotSignatureValid"};
     std::vector<std::wstring> words;
     for (const std::wstring& flag : element.status) {
         const auto* known = std::find_if(std::begin(kWords), std::end(kWords),

@@ -29,10 +29,10 @@ enum class DetailKind {
     WrongUsage,            // facts: the certificate's name
     ChainOther,            // facts: the problem names
     CrlNoAddress,
-    CrlNoAnswer,           // facts: the address
-    CrlOutdated,           // facts: the address, this update, next update
-    CrlUnknown,            // facts: the address, this update, next update
-    Revoked,               // facts: date, reason
+    CrlNoAnswer, // facts: the address
+    CrlOutdated, // facts: the address, this update, next update
+    CrlUnknown,  // facts: the address, this update, next update
+    Revoked,     // facts: date, reason
     RevokedNoDate,
     QcStatementsMissing,
     NameFormWrong,

@@ -28,9 +28,8 @@ std::string Utf8(const std::wstring& text) {
     if (text.empty()) {
         return {};
     }
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(),
-                                             static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                             nullptr);
+    const int length = ::WideCharToMultiByte(
+        CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(length), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(),
                           length, nullptr, nullptr);
@@ -42,11 +41,20 @@ std::string Html(const std::wstring& text) {
     std::string out;
     for (char c : Utf8(text)) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -95,8 +103,8 @@ void Details(const ValidationReport& report, std::string& page) {
         const DetailText text = DetailTextOf(detail);
         page += "<h3>" + Html(text.title) + "</h3><p>" + Html(text.text) + "</p>";
         if (!text.advice.empty()) {
-            page += "<p class=\"advice\"><b>" + Html(AdviceLabel()) + "</b> " +
-                    Html(text.advice) + "</p>";
+            page += "<p class=\"advice\"><b>" + Html(AdviceLabel()) + "</b> " + Html(text.advice) +
+                    "</p>";
         }
     }
 }
@@ -154,9 +162,9 @@ void Files(const ValidationReport& report, std::string& page) {
         std::snprintf(crc, sizeof(crc), "%08X", static_cast<unsigned>(entry.crc32));
         page += "<tr><td>" + Html(entry.name) + "</td><td class=\"n\">" +
                 std::to_string(entry.size) + "</td><td><code>" + crc + "</code></td><td>" +
-                Html(entry.time.size() >= 16 ? entry.time.substr(0, 10) + L" " +
-                                                   entry.time.substr(11, 5)
-                                             : entry.time) +
+                Html(entry.time.size() >= 16
+                         ? entry.time.substr(0, 10) + L" " + entry.time.substr(11, 5)
+                         : entry.time) +
                 "</td></tr>";
     }
     page += "</table>";
@@ -167,15 +175,14 @@ void Files(const ValidationReport& report, std::string& page) {
 std::string ReportHtml(const ValidationReport& report, const std::wstring& savedAt) {
     const std::wstring name = BaseName(report.path);
     const std::string title = Html(Fill(LoadLocalizedString(IDS_HTML_TITLE), name));
-    std::string page = std::string("<!DOCTYPE html>\n<html lang=\"") + LanguageTag() +
-                       "\"><head><meta charset=\"utf-8\"><title>" + title +
-                       "</title><style>" + kStyle + "</style></head><body><h1>" + title +
-                       "</h1><p class=\"meta\">" +
-                       Html(LoadLocalizedString(IDS_HTML_CONTAINER)) + ": <code>" +
-                       Html(report.path) + "</code></p><p class=\"meta\">" +
-                       Html(Fill(LoadLocalizedString(IDS_HTML_CHECKED),
-                                 ReadableDate(report.checkedAt))) +
-                       "</p><h2>" + Html(LoadLocalizedString(IDS_HTML_RESULT)) + "</h2>";
+    std::string page =
+        std::string("<!DOCTYPE html>\n<html lang=\"") + LanguageTag() +
+        "\"><head><meta charset=\"utf-8\"><title>" + title + "</title><style>" + kStyle +
+        "</style></head><body><h1>" + title + "</h1><p class=\"meta\">" +
+        Html(LoadLocalizedString(IDS_HTML_CONTAINER)) + ": <code>" + Html(report.path) +
+        "</code></p><p class=\"meta\">" +
+        Html(Fill(LoadLocalizedString(IDS_HTML_CHECKED), ReadableDate(report.checkedAt))) +
+        "</p><h2>" + Html(LoadLocalizedString(IDS_HTML_RESULT)) + "</h2>";
     Lines(report, page);
     Details(report, page);
     Signer(report, page);

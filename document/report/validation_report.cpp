@@ -253,8 +253,8 @@ std::vector<BYTE> ReadWhole(const std::wstring& path) {
         bytes.resize(static_cast<size_t>(length));
         DWORD done = 0;
         while (done < bytes.size()) {
-            const DWORD read = input.Read(MHFX::IO::ByteArray{bytes.data() + done,
-                                                              static_cast<DWORD>(bytes.size() - done)});
+            const DWORD read = input.Read(
+                MHFX::IO::ByteArray{bytes.data() + done, static_cast<DWORD>(bytes.size() - done)});
             if (read == 0) {
                 break;
             }
@@ -272,11 +272,11 @@ std::vector<BYTE> ReadWhole(const std::wstring& path) {
 // The certificate a recipient names, looked for in the user's own and other people's stores.
 SignerReport DescribeRecipient(const EnvelopeRecipient& recipient) {
     for (const wchar_t* name : {L"My", L"AddressBook"}) {
-        MHFX::CertStoreHandle store(::CertOpenStore(
-            CERT_STORE_PROV_SYSTEM_W, 0, 0,
-            CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_OPEN_EXISTING_FLAG |
-                CERT_STORE_READONLY_FLAG,
-            name));
+        MHFX::CertStoreHandle store(::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                                    CERT_SYSTEM_STORE_CURRENT_USER |
+                                                        CERT_STORE_OPEN_EXISTING_FLAG |
+                                                        CERT_STORE_READONLY_FLAG,
+                                                    name));
         if (!store) {
             continue;
         }
@@ -292,8 +292,8 @@ SignerReport DescribeRecipient(const EnvelopeRecipient& recipient) {
                            const_cast<BYTE*>(recipient.issuer.data())};
             info.SerialNumber = {static_cast<DWORD>(recipient.serial.size()),
                                  const_cast<BYTE*>(recipient.serial.data())};
-            found = ::CertFindCertificateInStore(store.get(), kEncoding, 0,
-                                                 CERT_FIND_SUBJECT_CERT, &info, nullptr);
+            found = ::CertFindCertificateInStore(store.get(), kEncoding, 0, CERT_FIND_SUBJECT_CERT,
+                                                 &info, nullptr);
         }
         if (found) {
             const MHFX::CertContextHandle owned(found);
@@ -310,11 +310,11 @@ SignerReport DescribeRecipient(const EnvelopeRecipient& recipient) {
         ::CertNameToStrW(kEncoding, &issuer, type, text.data(), length);
         text.resize(length ? length - 1 : 0);
         named.issuer = text;
-        named.serial = Hex(recipient.serial.data(), static_cast<DWORD>(recipient.serial.size()),
-                           true);
+        named.serial =
+            Hex(recipient.serial.data(), static_cast<DWORD>(recipient.serial.size()), true);
     } else {
-        named.serial = Hex(recipient.keyId.data(), static_cast<DWORD>(recipient.keyId.size()),
-                           false);
+        named.serial =
+            Hex(recipient.keyId.data(), static_cast<DWORD>(recipient.keyId.size()), false);
     }
     return named;
 }

@@ -21,8 +21,8 @@ std::string Utf8(const std::wstring& text) {
     if (text.empty()) {
         return {};
     }
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr,
-                                             nullptr);
+    const int length =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(length), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), length, nullptr, nullptr);
     out.resize(static_cast<size_t>(length) - 1);
@@ -52,18 +52,20 @@ protected:
         std::string command = "cd " + TestSupport::ShellQuote(TestSupport::UnixPath(*dir_)) +
                               " && python3 -c \"import zipfile; zipfile.ZipFile('c.zip','w')"
                               ".writestr('a.txt','alpha alpha alpha')\"";
-        const char* const signers[] = {"expired",  "self_signed", "partial",
-                                       "revoked",  "crl_dead",    "no_qc",
+        const char* const signers[] = {"expired",          "self_signed",      "partial",
+                                       "revoked",          "crl_dead",         "no_qc",
                                        "name_single_word", "no_nonrepudiation"};
         for (const char* signer : signers) {
             command += " && openssl cms -sign -nodetach -binary -md sha256 -outform DER -in c.zip"
-                       " -out " + std::string(signer) + ".snx -signer " +
+                       " -out " +
+                       std::string(signer) + ".snx -signer " +
                        TestSupport::ShellQuote(kit + "/" + signer + ".cert.pem") + " -inkey " +
                        TestSupport::ShellQuote(kit + "/" + signer + ".key.pem");
         }
         command += " && openssl cms -sign -nodetach -binary -md sha1 -outform DER -in c.zip -out "
-                   "sha1.snx -signer " + TestSupport::ShellQuote(kit + "/qualified.cert.pem") +
-                   " -inkey " + TestSupport::ShellQuote(kit + "/qualified.key.pem") +
+                   "sha1.snx -signer " +
+                   TestSupport::ShellQuote(kit + "/qualified.cert.pem") + " -inkey " +
+                   TestSupport::ShellQuote(kit + "/qualified.key.pem") +
                    " && openssl req -x509 -newkey rsa:2048 -nodes -keyout stranger.key -out "
                    "stranger.pem -subj '/CN=Stranger Recipient' -days 30 -set_serial 4660"
                    " && openssl cms -encrypt -binary -aes256 -outform DER -in c.zip -out "
@@ -110,8 +112,7 @@ TEST_F(DetailsTest, EachFailureNamesItsFactsAndTheConsolePrintsTheSameDetails) {
          [](const ValidationReport& r, const ReportDetail& d) {
              EXPECT_EQ(L"keyCompromise", d.facts[1]);
              EXPECT_EQ(r.checkedAt.substr(0, 4), d.facts[0].substr(0, 4));
-             EXPECT_NE(std::wstring::npos,
-                       DetailTextOf(d).text.find(L"the key was compromised"));
+             EXPECT_NE(std::wstring::npos, DetailTextOf(d).text.find(L"the key was compromised"));
          }},
         {"crl_dead.snx", DetailKind::CrlNoAnswer,
          [](const ValidationReport&, const ReportDetail& d) {
@@ -144,7 +145,8 @@ TEST_F(DetailsTest, EachFailureNamesItsFactsAndTheConsolePrintsTheSameDetails) {
             BuildValidationReport(*dir_ + L"\\" + TestSupport::Widen(c.file));
         const std::vector<ReportDetail> details = DetailsOf(report);
         const ReportDetail* detail = Find(details, c.kind);
-        ASSERT_NE(nullptr, detail) << "first kind " << (details.empty() ? -1 : int(details[0].kind));
+        ASSERT_NE(nullptr, detail)
+            << "first kind " << (details.empty() ? -1 : int(details[0].kind));
         if (c.facts) {
             c.facts(report, *detail);
         }
@@ -204,14 +206,13 @@ TEST_F(DetailsTest, SavedReportOpensInABrowserAndHoldsTheFacts) {
     EXPECT_NE(std::string::npos, html.find(crc));
 
     // What the browser makes of it: the facts survive parsing, and a picture to look at.
-    const std::string shot = TestSupport::UnixPath(TestSupport::ScreenshotFolder()) +
-                             "/saved_report_revoked.png";
+    const std::string shot =
+        TestSupport::UnixPath(TestSupport::ScreenshotFolder()) + "/saved_report_revoked.png";
     const std::string url = "file://" + TestSupport::UnixPath(page);
     const std::string chromium = "chromium --headless --no-sandbox --disable-gpu "
                                  "--hide-scrollbars --window-size=900,1500 ";
-    const auto dom =
-        TestSupport::RunHost(chromium + "--dump-dom " + TestSupport::ShellQuote(url) +
-                             " 2>/dev/null");
+    const auto dom = TestSupport::RunHost(chromium + "--dump-dom " + TestSupport::ShellQuote(url) +
+                                          " 2>/dev/null");
     ASSERT_EQ(0, dom.exitCode) << dom.output;
     const auto details = DetailsOf(report);
     const ReportDetail* revoked = Find(details, DetailKind::Revoked);
@@ -223,9 +224,9 @@ TEST_F(DetailsTest, SavedReportOpensInABrowserAndHoldsTheFacts) {
     for (const ChainElementReport& element : report.chain) {
         EXPECT_TRUE(Contains(dom.output, element.name)) << Utf8(element.name);
     }
-    const auto picture = TestSupport::RunHost(chromium + "--screenshot=" +
-                                              TestSupport::ShellQuote(shot) + " " +
-                                              TestSupport::ShellQuote(url) + " 2>/dev/null");
+    const auto picture =
+        TestSupport::RunHost(chromium + "--screenshot=" + TestSupport::ShellQuote(shot) + " " +
+                             TestSupport::ShellQuote(url) + " 2>/dev/null");
     EXPECT_EQ(0, picture.exitCode) << picture.output;
 
     // Only one container at a time, and a folder that is not there is said so.

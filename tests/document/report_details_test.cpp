@@ -23,8 +23,9 @@ TEST(ReportDetails, DatesAndDayCountsInEachLanguagesOwnForm) {
         {LanguageEnglish, L"7 December 2026, 17:08 UTC", 21, L"21 days"},
         {LanguageSerbianLatin, L"7. decembra 2026. u 17:08 UTC", 21, L"21 dan "},
         {LanguageSerbianLatin, L"7. decembra 2026. u 17:08 UTC", 11, L"11 dana"},
-        {LanguageSerbianCyrillic, L"7. \u0434\u0435\u0446\u0435\u043C\u0431\u0440\u0430 2026. "
-                                  L"\u0443 17:08 UTC",
+        {LanguageSerbianCyrillic,
+         L"7. \u0434\u0435\u0446\u0435\u043C\u0431\u0440\u0430 2026. "
+         L"\u0443 17:08 UTC",
          2, L"2 \u0434\u0430\u043D\u0430"},
     };
     for (const auto& c : cases) {
@@ -49,8 +50,8 @@ TEST(ReportDetails, EveryKindHasItsTextsInEveryLanguage) {
         scope.Set(language);
         for (int kind = 0; kind <= static_cast<int>(DetailKind::ChecksSkipped); ++kind) {
             SCOPED_TRACE(kind);
-            const ReportDetail detail = {static_cast<DetailKind>(kind),
-                                         {L"one", L"two", L"three"}, 5};
+            const ReportDetail detail = {
+                static_cast<DetailKind>(kind), {L"one", L"two", L"three"}, 5};
             const DetailText text = DetailTextOf(detail);
             EXPECT_FALSE(text.title.empty());
             EXPECT_FALSE(text.advice.empty());

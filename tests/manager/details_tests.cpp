@@ -112,18 +112,16 @@ TEST_F(DetailsTest, CertificatePathShowsEachCertificateWithItsStatus) {
     ASSERT_EQ(3u, report.chain.size());
     std::vector<std::wstring> rows;
     std::wstring status;
-    DialogWatcher watcher({L"Certificate Path"},
-                          [&](HWND dialog) {
-                              if (!TestSupport::ChildById(dialog, IDC_PATH_TREE)) {
-                                  ::PostMessageW(dialog, WM_CLOSE, 0, 0);
-                                  return;
-                              }
-                              rows = TreeTexts(TestSupport::ChildById(dialog, IDC_PATH_TREE));
-                              status = TestSupport::WindowText(
-                                  TestSupport::ChildById(dialog, IDC_PATH_STATUS));
-                              SaveScreenshot(dialog, L"certificate_path_revoked");
-                              ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-                          });
+    DialogWatcher watcher({L"Certificate Path"}, [&](HWND dialog) {
+        if (!TestSupport::ChildById(dialog, IDC_PATH_TREE)) {
+            ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+            return;
+        }
+        rows = TreeTexts(TestSupport::ChildById(dialog, IDC_PATH_TREE));
+        status = TestSupport::WindowText(TestSupport::ChildById(dialog, IDC_PATH_STATUS));
+        SaveScreenshot(dialog, L"certificate_path_revoked");
+        ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
     ::SendMessageW(shown.Handle(), WM_COMMAND, ID_ACTION_CERTIFICATE_PATH, 0);
     // Root at the top, signer at the bottom and chosen; only the signer is marked.
     ASSERT_EQ(3u, rows.size());
