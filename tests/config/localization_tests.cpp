@@ -55,8 +55,11 @@ std::set<UINT> Union(std::initializer_list<std::set<UINT>> parts) {
     return all;
 }
 
-const std::set<UINT> kSharedIds =
-    Union({{502, 504, 505, 507, 508, 509, 510}, Range(512, 528), Range(601, 606), Range(611, 613)});
+const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
+                                         Range(512, 528),
+                                         Range(540, 543),
+                                         Range(601, 606),
+                                         Range(611, 613)});
 const std::set<UINT> kManagerIds = Union(
     {kSharedIds, {230, 231}, Range(235, 242), Range(32776, 32780), {32785, 57601, 57664, 57665}});
 const std::set<UINT> kShellIds = Union({kSharedIds,
@@ -122,6 +125,7 @@ std::wstring WithoutLatinTerms(std::wstring text) {
                                            L"TrustedPeople",
                                            L"CRL",
                                            L"MB",
+                                           L"GB",
                                            L"snx",
                                            L"pnx",
                                            L"enx",
