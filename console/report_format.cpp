@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "console/help_texts.h"
+#include "document/report/report_details.h"
 #include "resources/console/resource.h"
 
 void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
@@ -162,8 +163,9 @@ std::wstring ReportText(const ValidationReport& report) {
         text += L"  [" + report.signer.subject + L"]";
     }
     text += L"\r\n";
+    const std::wstring details = DetailsPlainText(DetailsOf(report), L"    ");
     if (report.decoding != DecodingOutcome::NotTampered || !report.signer.present) {
-        return text + L"    " + LocalizedReason(report, 0) + L"\r\n";
+        return text + L"    " + LocalizedReason(report, 0) + L"\r\n" + details;
     }
     for (int i = 0; i < kReportCheckCount; ++i) {
         const CheckReport& check = report.checks[i];
@@ -172,5 +174,5 @@ std::wstring ReportText(const ValidationReport& report) {
                     L": " + LocalizedReason(report, i) + L"\r\n";
         }
     }
-    return text;
+    return text + details;
 }

@@ -8,6 +8,7 @@
 #include "console/help_texts.h"
 #include "console/json_writer.h"
 #include "console/report_format.h"
+#include "document/report/report_html.h"
 #include "document/report/validation_report.h"
 #include "resources/console/resource.h"
 
@@ -82,7 +83,7 @@ ValidationReport CheckOne(const std::wstring& path) {
 } // namespace
 
 int VerifyCommand(const std::vector<std::wstring>& args) {
-    const Arguments arguments(args, {L"--recursive", L"--json"}, {L"--jobs"});
+    const Arguments arguments(args, {L"--recursive", L"--json"}, {L"--jobs", L"--report"});
     if (arguments.WantsHelp()) {
         ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_VERIFY_HELP));
         return kExitOk;
@@ -129,6 +130,10 @@ int VerifyCommand(const std::vector<std::wstring>& args) {
     if (paths.empty() && !ioError) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_NO_CONTAINERS));
     }
+    const bool saveReport = arguments.Has(L"--report");
+    if (saveReport && (paths.size() != 1 || ioError || arguments.Value(L"--report").empty())) {
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_REPORT_ONE));
+    }
 
     std::vector<ValidationReport> reports(paths.size());
     std::atomic<size_t> next{0};
@@ -173,6 +178,10 @@ int VerifyCommand(const std::vector<std::wstring>& args) {
         for (const ValidationReport& report : reports) {
             written = ConsoleOutput::Out().Write(ReportText(report)) && written;
         }
+    }
+    if (saveReport && !SaveReportHtml(reports.front(), arguments.Value(L"--report"))) {
+        return Fail(kExitUsage,
+                    ConsoleText(IDS_CONSOLE_REPORT_NOT_WRITTEN, {arguments.Value(L"--report")}));
     }
     if (!written || ioError) {
         return kExitUsage;

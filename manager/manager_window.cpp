@@ -15,6 +15,9 @@
 #include "document/container/extraction_command.h"
 #include "document/container/visible_name.h"
 #include "document/report/document_parse_thread.h"
+#include "document/report/report_details.h"
+#include "document/report/report_html.h"
+#include "document/report/validation_report.h"
 #include "document/report/report_messages.h"
 #include "foundation/environment.h"
 #include "foundation/exception.h"
@@ -26,6 +29,7 @@
 #include "manager/about_dialog.h"
 #include "manager/listing_thread.h"
 #include "manager/open_with_care.h"
+#include "manager/certificate_path_dialog.h"
 #include "resources/manager/resource.h"
 #include "ui/drop_list.h"
 
@@ -40,6 +44,8 @@ constexpr int kWidth = 555;
 constexpr int kHeight = 600;
 constexpr int kReportPaneReserve = 153;
 constexpr int kMinPaneSize = 108;
+// How much higher the report pane grows while it shows details.
+constexpr int kDetailsHeight = 190;
 
 constexpr UINT kActions[] = {ID_ACTION_VIEW, ID_ACTION_EXTRACT, ID_ACTION_EXTRACT_TO,
                              ID_ACTION_EXTRACT_ALL, ID_ACTION_EXTRACT_ALL_TO};
@@ -120,8 +126,28 @@ bool ResolveContainerPath(const std::wstring& path, std::wstring& fullPath, std:
     }
 }
 
+std::wstring ChooseReportFile(HWND owner, const std::wstring& proposed) {
+    std::wstring filter = LoadLocalizedString(IDS_SAVE_REPORT_FILTER);
+    filter += L'\0';
+    filter += L"*.html";
+    filter += L'\0';
+    wchar_t file[MAX_PATH] = {};
+    lstrcpynW(file, proposed.c_str(), MAX_PATH);
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrDefExt = L"html";
+    dialog.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+    return ::GetSaveFileNameW(&dialog) ? std::wstring(file) : std::wstring();
+}
+
 ManagerWindow::ManagerWindow(const std::wstring& documentPath)
-    : chooseFolder(&BrowseForFolder), initialPath_(documentPath) {}
+    : chooseFolder(&BrowseForFolder), chooseReportFile(&ChooseReportFile),
+      initialPath_(documentPath) {}
 
 ManagerWindow::~ManagerWindow() {
     if (Handle()) {
@@ -200,6 +226,7 @@ void ManagerWindow::OnCreate() {
     Layout();
     ::GetClientRect(Handle(), &client);
     splitter_.SetSplitterPos(client.bottom - kReportPaneReserve);
+    defaultSplit_ = splitter_.GetSplitterPos();
     splitter_.SetMinPaneSize(kMinPaneSize);
     splitter_.SetDraggable(false);
 
@@ -214,6 +241,8 @@ void ManagerWindow::OnCreate() {
     for (const LanguageCommand& entry : kLanguages) {
         commands_.Add(entry.command, CommandStateTable::InMenu);
     }
+    commands_.Add(ID_ACTION_CERTIFICATE_PATH, CommandStateTable::InMenu);
+    commands_.Add(ID_ACTION_SAVE_REPORT, CommandStateTable::InMenu);
     EnableActions(false, false, false);
     const WORD language = Preferences::Instance().Language();
     for (const LanguageCommand& entry : kLanguages) {
@@ -276,6 +305,9 @@ void ManagerWindow::OpenDocument() {
     ::SetWindowTextW(Handle(), title.c_str());
     EnableActions(false, false, false);
     ClearFileList();
+    report_.reset();
+    reportReady_ = false;
+    ShowFinishedReport();
     pane_.Report().ShowVerifying();
     parsePending_ = true;
     listing_ = std::make_shared<Listing>();
@@ -290,7 +322,13 @@ void ManagerWindow::OnDocumentParsed(LPARAM generation) {
         return;
     }
     parsePending_ = false;
-    pane_.Report().OnDocumentParsed(*document_, Handle(), generation_);
+    report_ = std::make_shared<ValidationReport>(DescribeDocument(*document_));
+    // The worker fills the report; it is read here only after its message.
+    pane_.Report().OnDocumentParsed(*document_, Handle(), generation_, report_);
+    if (report_->decoding == DecodingOutcome::Tampered) {
+        reportReady_ = true;
+        ShowFinishedReport();
+    }
     FillFileList();
 }
 
@@ -299,6 +337,47 @@ void ManagerWindow::OnCertificateValidated(WPARAM result, LPARAM generation) {
         return;
     }
     pane_.Report().ShowValidated(static_cast<ValidationResult>(result));
+    reportReady_ = report_ && report_->validated;
+    ShowFinishedReport();
+}
+
+void ManagerWindow::ShowFinishedReport() {
+    const ValidationReport* report = FinishedReport();
+    commands_.Enable(ID_ACTION_CERTIFICATE_PATH, report && report->signer.present);
+    commands_.Enable(ID_ACTION_SAVE_REPORT, report != nullptr);
+    const bool shown = pane_.ShowDetails(report ? DetailsOf(*report) : std::vector<ReportDetail>());
+    if (defaultSplit_ >= 0) {
+        splitter_.SetSplitterPos(shown ? std::max(kMinPaneSize, defaultSplit_ - kDetailsHeight)
+                                       : defaultSplit_);
+    }
+}
+
+void ManagerWindow::OnCertificatePath() {
+    if (const ValidationReport* report = FinishedReport()) {
+        CertificatePathDialog dialog(*report);
+        dialog.Show(Handle());
+    }
+}
+
+void ManagerWindow::OnSaveReport() {
+    const ValidationReport* report = FinishedReport();
+    if (!report || !chooseReportFile) {
+        return;
+    }
+    std::wstring proposed = ReportFileName(report->path);
+    try {
+        proposed = Path::Combine(documentFolder_, proposed);
+    } catch (const MHFX::Exception&) {
+    }
+    const std::wstring file = chooseReportFile(Handle(), proposed);
+    if (file.empty()) {
+        return;
+    }
+    if (!SaveReportHtml(*report, file)) {
+        const std::wstring text =
+            MHFX::FormatString(LoadLocalizedString(IDS_REPORT_NOT_SAVED), file.c_str());
+        ::MessageBoxW(Handle(), text.c_str(), Caption().c_str(), MB_OK | MB_ICONERROR);
+    }
 }
 
 void ManagerWindow::ClearFileList() {
@@ -552,6 +631,12 @@ void ManagerWindow::OnCommand(UINT id) {
         break;
     case ID_APP_ABOUT:
         OnAbout();
+        break;
+    case ID_ACTION_CERTIFICATE_PATH:
+        OnCertificatePath();
+        break;
+    case ID_ACTION_SAVE_REPORT:
+        OnSaveReport();
         break;
     case IDC_REPORT_PICTURE:
         OnPicture();

@@ -27,6 +27,7 @@
 #include "ui/window.h"
 
 class Document;
+struct ValidationReport;
 
 namespace Manager {
 
@@ -62,6 +63,11 @@ public:
     const CommandStateTable& Commands() const { return commands_; }
     const std::wstring& DocumentFolder() const { return documentFolder_; }
     std::shared_ptr<Document> CurrentDocument() const { return document_; }
+    // The report of the current document once its checks are done (or it was found
+    // tampered); null before.
+    const ValidationReport* FinishedReport() const {
+        return reportReady_ ? report_.get() : nullptr;
+    }
     SIZE MinTrackSize() const { return minTrackSize_; }
     ViewCopies& Copies() { return viewCopies_; }
     // The menu the right-click in the list shows: the Action popup of menu 128.
@@ -69,6 +75,9 @@ public:
 
     // The folder browser; replaceable so that a test can answer it.
     std::function<std::wstring(HWND owner)> chooseFolder;
+    // The save-as dialog for the report, given the proposed file name; replaceable so that a
+    // test can answer it. Empty when the user cancelled.
+    std::function<std::wstring(HWND owner, const std::wstring& proposed)> chooseReportFile;
 
 protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -102,6 +111,9 @@ private:
     void OnLanguage(WORD language);
     void OnManual();
     void OnAbout();
+    void OnCertificatePath();
+    void OnSaveReport();
+    void ShowFinishedReport();
 
     std::wstring initialPath_;
     ViewCopies viewCopies_; // outlives the document and the window
@@ -111,6 +123,9 @@ private:
     std::vector<EntryInfo> entries_;
     // The entries the parse worker read for the current document.
     std::shared_ptr<Listing> listing_;
+    std::shared_ptr<ValidationReport> report_;
+    bool reportReady_ = false;
+    int defaultSplit_ = -1;
     LPARAM generation_ = 0;
     bool parsePending_ = false;
     bool filling_ = false;
@@ -127,5 +142,7 @@ private:
 
 // The folder browser of the shell: file-system folders only, from the desktop.
 std::wstring BrowseForFolder(HWND owner);
+// The common save-as dialog for a web page, starting from `proposed`.
+std::wstring ChooseReportFile(HWND owner, const std::wstring& proposed);
 
 } // namespace Manager

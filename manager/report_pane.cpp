@@ -1,5 +1,7 @@
 #include "manager/report_pane.h"
 
+#include <algorithm>
+
 #include "resources/manager/resource.h"
 #include "ui/mouse_deaf.h"
 
@@ -17,6 +19,31 @@ HWND ReportPane::Create(HWND parent) {
     return CreateModeless(IDD_SIGNATURE_REPORT, parent);
 }
 
+HWND ReportPane::DetailsBox() const {
+    return ::GetDlgItem(Handle(), IDC_REPORT_DETAILS);
+}
+
+bool ReportPane::ShowDetails(const std::vector<ReportDetail>& details) {
+    const HWND box = DetailsBox();
+    WriteDetails(box, details);
+    ::ShowWindow(box, details.empty() ? SW_HIDE : SW_SHOW);
+    Layout();
+    return !details.empty();
+}
+
+void ReportPane::Layout() {
+    RECT client, text;
+    ::GetClientRect(Handle(), &client);
+    const HWND box = DetailsBox();
+    ::GetWindowRect(::GetDlgItem(Handle(), IDC_REPORT_TEXT), &text);
+    ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&text), 2);
+    RECT margin = {4, 3, 4, 4};
+    ::MapDialogRect(Handle(), &margin);
+    const int top = text.bottom + margin.top;
+    ::MoveWindow(box, margin.left, top, client.right - margin.left - margin.right,
+                 std::max(0L, client.bottom - margin.bottom - top), TRUE);
+}
+
 bool ReportPane::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
     switch (message) {
     case WM_INITDIALOG: {
@@ -26,6 +53,9 @@ bool ReportPane::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
         result = FALSE;
         return true;
     }
+    case WM_SIZE:
+        Layout();
+        return false;
     case WM_DRAWITEM:
         result = report_.DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return true;

@@ -10,8 +10,10 @@
 #include "document/container/document_kind.h"
 #include "document/report/certificate_validation_thread.h"
 #include "document/report/document_parse_thread.h"
+#include "document/report/report_details.h"
 #include "document/report/report_messages.h"
 #include "document/report/signature_report.h"
+#include "document/report/validation_report.h"
 #include "foundation/io/path.h"
 #include "foundation/threading/thread.h"
 #include "resources/shellext/resource.h"
@@ -208,6 +210,7 @@ void DocumentPropertyPage::OnDocumentParsed() {
     document.OpenOnce();
     const X509Certificate signer(document.SignerCertificate());
     const bool verified = document.IsSignatureValid() && signer.IsInitialized();
+    report_ = std::make_shared<ValidationReport>(DescribeDocument(document));
     WriteReportLines(::GetDlgItem(window_, IDC_PAGE_REPORT),
                      ParsedReportLines(verified, kPageTexts));
     if (verified) {
@@ -222,12 +225,13 @@ void DocumentPropertyPage::OnDocumentParsed() {
             ::SetWindowTextW(control, signer.GetNameInfo(field.nameType, nullptr).c_str());
         }
         ::EnableWindow(::GetDlgItem(window_, IDC_PAGE_VIEW_CERTIFICATE), TRUE);
-        if (!MHFX::StartWorker<PageValidationThread>(window_, signer, tag_)) {
+        if (!MHFX::StartWorker<PageValidationThread>(window_, signer, tag_, report_)) {
             ::PostMessageW(window_, ReportMessages::CertificateValidated(),
                            static_cast<WPARAM>(ValidationResult::ChainInvalidOther), tag_);
         }
     } else {
         ShowPicture(IDI_PAGE_TAMPERED);
+        ShowDetails();
     }
     Repaint();
 }
@@ -238,7 +242,18 @@ void DocumentPropertyPage::OnCertificateValidated(ValidationResult result) {
                                           document_ && document_->IsSignatureAlgorithmOutdated()));
     ShowPicture(ValidatedReportPicture(result) == ReportPicture::Qualified ? IDI_PAGE_PASSED
                                                                            : IDI_PAGE_WARNING);
+    if (report_ && report_->validated) {
+        ShowDetails();
+    }
     Repaint();
+}
+
+void DocumentPropertyPage::ShowDetails() {
+    const std::vector<ReportDetail> details =
+        report_ ? DetailsOf(*report_) : std::vector<ReportDetail>();
+    const HWND box = ::GetDlgItem(window_, IDC_PAGE_DETAILS);
+    WriteDetails(box, details);
+    ::ShowWindow(box, details.empty() ? SW_HIDE : SW_SHOW);
 }
 
 void DocumentPropertyPage::OnViewCertificate() {

@@ -16,6 +16,7 @@
 #include "ui/dialog.h"
 
 class Document;
+struct ValidationReport;
 
 class DocumentPropertyPage : public Ui::Dialog {
 public:
@@ -46,9 +47,12 @@ private:
     void OnViewCertificate();
     void ShowPicture(UINT iconId);
     void Repaint();
+    void ShowDetails();
 
     IUnknown& owner_;
     std::shared_ptr<Document> document_;
+    // Filled by the validation worker, read after its message.
+    std::shared_ptr<ValidationReport> report_;
     std::wstring title_;
     HWND window_ = nullptr;
     // Tells this page's worker messages from anything else posted to a reused handle.

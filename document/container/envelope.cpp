@@ -344,16 +344,16 @@ bool UnwrapKey(PCCERT_CONTEXT certificate, const Recipient& recipient, ALG_ID al
     return true;
 }
 
-EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, ContentSection& content,
-                    std::vector<BYTE>& innerContentType) {
+// The envelopedData body of a ContentInfo; false when the message is no envelope.
+bool EnvelopeBody(const BYTE* message, DWORD length, Der::Element& enveloped) {
     Der::Reader top(message, length);
-    Der::Element contentInfo, type, explicitContent, enveloped;
+    Der::Element contentInfo, type, explicitContent;
     if (!top.Expect(Der::kSequence, contentInfo)) {
-        return EnvelopeResult::NotEnvelope;
+        return false;
     }
     Der::Reader infoReader(contentInfo);
     if (!infoReader.Expect(Der::kOid, type) || !type.IsOid(Der::kOidEnvelopedData)) {
-        return EnvelopeResult::NotEnvelope;
+        return false;
     }
     // From here on it is an envelope: whatever is wrong with it is a failure.
     if (!top.AtEnd() || !infoReader.Expect(Der::kContext0, explicitContent) ||
@@ -364,8 +364,12 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
     if (!explicitReader.Expect(Der::kSequence, enveloped) || !explicitReader.AtEnd()) {
         ThrowCorrupt();
     }
-    Der::Reader reader(enveloped);
-    Der::Element version, element, recipients, encryptedInfo;
+    return true;
+}
+
+// The recipientInfos set of an envelope body, after version and originatorInfo.
+Der::Element RecipientSet(Der::Reader& reader) {
+    Der::Element version, element;
     if (!reader.Expect(Der::kInteger, version) || !reader.Next(element)) {
         ThrowCorrupt();
     }
@@ -374,8 +378,22 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
             ThrowCorrupt();
         }
     }
-    recipients = element;
-    if (!recipients.Is(Der::kSet) || !reader.Expect(Der::kSequence, encryptedInfo)) {
+    if (!element.Is(Der::kSet)) {
+        ThrowCorrupt();
+    }
+    return element;
+}
+
+EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, ContentSection& content,
+                    std::vector<BYTE>& innerContentType) {
+    Der::Element enveloped;
+    if (!EnvelopeBody(message, length, enveloped)) {
+        return EnvelopeResult::NotEnvelope;
+    }
+    Der::Reader reader(enveloped);
+    const Der::Element recipients = RecipientSet(reader);
+    Der::Element encryptedInfo;
+    if (!reader.Expect(Der::kSequence, encryptedInfo)) {
         ThrowCorrupt();
     }
 
@@ -473,6 +491,40 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
 }
 
 } // namespace
+
+std::vector<EnvelopeRecipient> ReadEnvelopeRecipients(const BYTE* message, DWORD length) noexcept {
+    std::vector<EnvelopeRecipient> found;
+    try {
+        Der::Element enveloped;
+        if (!EnvelopeBody(message, length, enveloped)) {
+            return found;
+        }
+        Der::Reader reader(enveloped);
+        Der::Reader recipientReader(RecipientSet(reader));
+        Der::Element info;
+        while (recipientReader.Next(info)) {
+            Recipient recipient;
+            if (!ReadRecipient(info, recipient)) {
+                continue;
+            }
+            EnvelopeRecipient named;
+            if (recipient.keyId.content != nullptr) {
+                named.keyId.assign(recipient.keyId.content,
+                                   recipient.keyId.content + recipient.keyId.length);
+            } else {
+                named.issuer.assign(recipient.issuer.begin,
+                                    recipient.issuer.begin + recipient.issuer.size);
+                named.serial.assign(recipient.serial.content,
+                                    recipient.serial.content + recipient.serial.length);
+                std::reverse(named.serial.begin(), named.serial.end());
+            }
+            found.push_back(std::move(named));
+        }
+    } catch (const Win32Exception&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return found;
+}
 
 bool IsEnvelopedData(const BYTE* message, DWORD length) noexcept {
     Der::Reader top(message, length);

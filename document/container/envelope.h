@@ -54,6 +54,16 @@ enum class EnvelopeResult {
 // Whether `message` starts as a ContentInfo of type envelopedData.
 bool IsEnvelopedData(const BYTE* message, DWORD length) noexcept;
 
+// Whom an envelope is for: each key-transport recipient by the issuer's encoded name and the
+// serial number (little-endian, as the platform keeps it), or by a subject key identifier.
+struct EnvelopeRecipient {
+    std::vector<BYTE> issuer;
+    std::vector<BYTE> serial;
+    std::vector<BYTE> keyId;
+};
+// The recipients of an envelopedData ContentInfo; empty when it cannot be read. Never throws.
+std::vector<EnvelopeRecipient> ReadEnvelopeRecipients(const BYTE* message, DWORD length) noexcept;
+
 // Opens an envelopedData ContentInfo: finds a recipient among the certificates of `store`
 // whose private key is at hand, unwraps the content key with it and decrypts the content
 // straight into `content`. `innerContentType` receives the encoded type of the content.

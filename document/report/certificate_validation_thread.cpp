@@ -2,6 +2,7 @@
 
 #include "certificates/signer_validation.h"
 #include "document/report/report_messages.h"
+#include "document/report/validation_report.h"
 
 using MHFX::Security::Cryptography::X509::ValidateSignerCertificate;
 using MHFX::Security::Cryptography::X509::ValidationResult;
@@ -9,14 +10,16 @@ using MHFX::Security::Cryptography::X509::X509Certificate;
 
 CertificateValidationThread::CertificateValidationThread(HWND owner,
                                                          const X509Certificate& certificate,
-                                                         LPARAM tag)
-    : Thread(owner), certificate_(certificate), tag_(tag) {
+                                                         LPARAM tag,
+                                                         std::shared_ptr<ValidationReport> report)
+    : Thread(owner), certificate_(certificate), tag_(tag), report_(std::move(report)) {
     autoDelete_ = true;
 }
 
-bool CertificateValidationThread::Start(HWND owner, const X509Certificate& certificate,
-                                        LPARAM tag) {
-    return MHFX::StartWorker<CertificateValidationThread>(owner, certificate, tag);
+bool CertificateValidationThread::Start(HWND owner, const X509Certificate& certificate, LPARAM tag,
+                                        std::shared_ptr<ValidationReport> report) {
+    return MHFX::StartWorker<CertificateValidationThread>(owner, certificate, tag,
+                                                          std::move(report));
 }
 
 DWORD CertificateValidationThread::Run() {
@@ -24,7 +27,14 @@ DWORD CertificateValidationThread::Run() {
     // run counts as a failed chain, never as a pass.
     ValidationResult result = ValidationResult::ChainInvalidOther;
     try {
-        result = ValidateSignerCertificate(certificate_);
+        if (report_) {
+            RunChecks(certificate_.Handle(), *report_);
+            if (report_->validated) {
+                result = report_->result;
+            }
+        } else {
+            result = ValidateSignerCertificate(certificate_);
+        }
     } catch (...) {
     }
     ::PostMessageW(OwnerWindow(), ReportMessages::CertificateValidated(),

@@ -1,22 +1,28 @@
 // The worker that judges a signer's certificate (ValidateSignerCertificate, which may wait
 // for revocation data from the network) and posts ReportMessages::CertificateValidated with
-// the result to its owner window. When the validation throws, the result posted is
-// ChainInvalidOther, the failed chain.
+// the result to its owner window. Whatever the checks run into, a message is posted: a check
+// that throws or cannot run posts ChainInvalidOther, the failed chain. Given a report, it runs
+// the checks into it (RunChecks), facts and chain included; the window reads the report only
+// after the message came.
 #pragma once
+
+#include <memory>
 
 #include "certificates/x509_certificate.h"
 #include "foundation/threading/thread.h"
+
+struct ValidationReport;
 
 class CertificateValidationThread : public MHFX::Thread {
 public:
     // Keeps its own reference to `certificate`; parked until Resume; deletes itself after Run.
     CertificateValidationThread(
         HWND owner, const MHFX::Security::Cryptography::X509::X509Certificate& certificate,
-        LPARAM tag);
+        LPARAM tag, std::shared_ptr<ValidationReport> report = nullptr);
 
     static bool Start(HWND owner,
                       const MHFX::Security::Cryptography::X509::X509Certificate& certificate,
-                      LPARAM tag);
+                      LPARAM tag, std::shared_ptr<ValidationReport> report = nullptr);
 
 protected:
     DWORD Run() override;
@@ -24,4 +30,5 @@ protected:
 private:
     MHFX::Security::Cryptography::X509::X509Certificate certificate_;
     LPARAM tag_;
+    std::shared_ptr<ValidationReport> report_;
 };

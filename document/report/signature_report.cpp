@@ -9,6 +9,7 @@
 #include "document/report/certificate_validation_thread.h"
 #include "document/report/report_messages.h"
 #include "document/container/document.h"
+#include "document/report/report_details.h"
 #include "foundation/resource_string.h"
 #include "resources/common/localized_ids.h"
 
@@ -65,6 +66,25 @@ void WriteReportLines(HWND richEdit, const std::vector<ReportLine>& lines) {
             AppendLine(richEdit, text, line.colour, line.bold);
         }
     }
+}
+
+void WriteDetails(HWND richEdit, const std::vector<ReportDetail>& details) {
+    if (details.empty()) {
+        ::SetWindowTextW(richEdit, L"");
+        return;
+    }
+    SetFirstLine(richEdit, DetailsHeading(), ReportBlack);
+    for (const ReportDetail& detail : details) {
+        const DetailText text = DetailTextOf(detail);
+        AppendLine(richEdit, text.title, ReportBlack, true);
+        AppendLine(richEdit, text.text, ReportBlack, false);
+        if (!text.advice.empty()) {
+            AppendLine(richEdit, AdviceLabel() + L" " + text.advice, ReportBlack, false);
+        }
+    }
+    // The start in view, not the end the last append scrolled to.
+    ::SendMessageW(richEdit, EM_SETSEL, 0, 0);
+    ::SendMessageW(richEdit, EM_SCROLLCARET, 0, 0);
 }
 
 SignatureReport::SignatureReport(const ReportTexts& texts) : texts_(texts) {}
@@ -137,14 +157,16 @@ void SignatureReport::ShowParsed(bool verified) {
     RedrawPane();
 }
 
-bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM tag) {
+bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM tag,
+                                       std::shared_ptr<ValidationReport> report) {
     document.OpenOnce();
     const bool verified = document.IsSignatureValid();
     outdatedAlgorithm_ = document.IsSignatureAlgorithmOutdated();
     ShowParsed(verified);
     if (verified) {
         const X509Certificate signer(document.SignerCertificate());
-        if (signer.IsInitialized() && !CertificateValidationThread::Start(owner, signer, tag)) {
+        if (signer.IsInitialized() &&
+            !CertificateValidationThread::Start(owner, signer, tag, std::move(report))) {
             // No worker: the checks could not run, which reads as a failed chain.
             ::PostMessageW(owner, ReportMessages::CertificateValidated(),
                            static_cast<WPARAM>(ValidationResult::ChainInvalidOther), tag);

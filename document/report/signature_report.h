@@ -17,6 +17,9 @@
 
 class Document;
 
+struct ReportDetail;
+struct ValidationReport;
+
 // The box's default format becomes bold in `colour`; the whole content is replaced by the
 // text and a line break.
 void SetFirstLine(HWND richEdit, const std::wstring& text, COLORREF colour);
@@ -24,6 +27,9 @@ void SetFirstLine(HWND richEdit, const std::wstring& text, COLORREF colour);
 void AppendLine(HWND richEdit, const std::wstring& text, COLORREF colour, bool bold);
 // The lines, texts loaded in the preference language.
 void WriteReportLines(HWND richEdit, const std::vector<ReportLine>& lines);
+// The "Details" heading and each detail (title in bold, text, advice) in black, replacing
+// the box's content; the box is emptied when there are none.
+void WriteDetails(HWND richEdit, const std::vector<ReportDetail>& details);
 
 class SignatureReport {
 public:
@@ -50,7 +56,9 @@ public:
     // Phase 2 for a document whose parse worker has posted: opens it first if nobody has,
     // shows whether it was tampered with and, when it was not, starts the validation worker
     // for `owner` with `tag`. False when the document is reported tampered.
-    bool OnDocumentParsed(Document& document, HWND owner, LPARAM tag);
+    // With `report`, the worker runs the checks into it (see CertificateValidationThread).
+    bool OnDocumentParsed(Document& document, HWND owner, LPARAM tag,
+                          std::shared_ptr<ValidationReport> report = nullptr);
     void ShowParsed(bool verified);
     // Phase 3.
     void ShowValidated(MHFX::Security::Cryptography::X509::ValidationResult result);

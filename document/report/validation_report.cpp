@@ -7,6 +7,7 @@
 #include "certificates/signer_validation.h"
 #include "certificates/x509_certificate.h"
 #include "document/container/document.h"
+#include "document/container/envelope.h"
 #include "foundation/exception.h"
 #include "foundation/handle.h"
 #include "foundation/io/file_stream.h"
@@ -239,6 +240,143 @@ void DescribeRevocation(PCCERT_CONTEXT signer, CheckReport& crl, CheckReport& re
     ::CertFreeCRLContext(list);
 }
 
+// The whole file, empty when it cannot be read or is larger than containers may be.
+std::vector<BYTE> ReadWhole(const std::wstring& path) {
+    constexpr std::int64_t kLimit = 256LL * 1024 * 1024;
+    std::vector<BYTE> bytes;
+    try {
+        MHFX::IO::FileStream input(path);
+        const std::int64_t length = input.Length();
+        if (length <= 0 || length > kLimit) {
+            return bytes;
+        }
+        bytes.resize(static_cast<size_t>(length));
+        DWORD done = 0;
+        while (done < bytes.size()) {
+            const DWORD read = input.Read(
+                MHFX::IO::ByteArray{bytes.data() + done, static_cast<DWORD>(bytes.size() - done)});
+            if (read == 0) {
+                break;
+            }
+            done += read;
+        }
+        bytes.resize(done);
+    } catch (const MHFX::Exception&) {
+        bytes.clear();
+    } catch (const std::bad_alloc&) {
+        bytes.clear();
+    }
+    return bytes;
+}
+
+// The certificate a recipient names, looked for in the user's own and other people's stores.
+SignerReport DescribeRecipient(const EnvelopeRecipient& recipient) {
+    for (const wchar_t* name : {L"My", L"AddressBook"}) {
+        MHFX::CertStoreHandle store(::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                                    CERT_SYSTEM_STORE_CURRENT_USER |
+                                                        CERT_STORE_OPEN_EXISTING_FLAG |
+                                                        CERT_STORE_READONLY_FLAG,
+                                                    name));
+        if (!store) {
+            continue;
+        }
+        PCCERT_CONTEXT found = nullptr;
+        if (!recipient.keyId.empty()) {
+            CRYPT_HASH_BLOB id = {static_cast<DWORD>(recipient.keyId.size()),
+                                  const_cast<BYTE*>(recipient.keyId.data())};
+            found = ::CertFindCertificateInStore(store.get(), kEncoding, 0,
+                                                 CERT_FIND_KEY_IDENTIFIER, &id, nullptr);
+        } else {
+            CERT_INFO info = {};
+            info.Issuer = {static_cast<DWORD>(recipient.issuer.size()),
+                           const_cast<BYTE*>(recipient.issuer.data())};
+            info.SerialNumber = {static_cast<DWORD>(recipient.serial.size()),
+                                 const_cast<BYTE*>(recipient.serial.data())};
+            found = ::CertFindCertificateInStore(store.get(), kEncoding, 0, CERT_FIND_SUBJECT_CERT,
+                                                 &info, nullptr);
+        }
+        if (found) {
+            const MHFX::CertContextHandle owned(found);
+            return DescribeCertificate(found);
+        }
+    }
+    SignerReport named;
+    if (!recipient.issuer.empty()) {
+        CERT_NAME_BLOB issuer = {static_cast<DWORD>(recipient.issuer.size()),
+                                 const_cast<BYTE*>(recipient.issuer.data())};
+        const DWORD type = CERT_X500_NAME_STR | CERT_NAME_STR_REVERSE_FLAG;
+        const DWORD length = ::CertNameToStrW(kEncoding, &issuer, type, nullptr, 0);
+        std::wstring text(length, L'\0');
+        ::CertNameToStrW(kEncoding, &issuer, type, text.data(), length);
+        text.resize(length ? length - 1 : 0);
+        named.issuer = text;
+        named.serial =
+            Hex(recipient.serial.data(), static_cast<DWORD>(recipient.serial.size()), true);
+    } else {
+        named.serial =
+            Hex(recipient.keyId.data(), static_cast<DWORD>(recipient.keyId.size()), false);
+    }
+    return named;
+}
+
+std::vector<SignerReport> RecipientsOf(const std::wstring& path) {
+    const std::vector<BYTE> head = ReadWhole(path);
+    std::vector<SignerReport> recipients;
+    for (const EnvelopeRecipient& recipient :
+         ReadEnvelopeRecipients(head.data(), static_cast<DWORD>(head.size()))) {
+        recipients.push_back(DescribeRecipient(recipient));
+    }
+    return recipients;
+}
+
+void DescribeChain(const ChainFindings& findings, ValidationReport& report) {
+    if (!findings.chain || findings.chain.get()->cChain == 0) {
+        return;
+    }
+    const CERT_SIMPLE_CHAIN& simple = *findings.chain.get()->rgpChain[0];
+    for (DWORD i = 0; i < simple.cElement; ++i) {
+        const CERT_CHAIN_ELEMENT& element = *simple.rgpElement[i];
+        ChainElementReport item;
+        item.certificate = DescribeCertificate(element.pCertContext);
+        item.name = NameOf(element.pCertContext, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0);
+        item.status = FlagNames(element.TrustStatus.dwErrorStatus);
+        item.encoded.assign(element.pCertContext->pbCertEncoded,
+                            element.pCertContext->pbCertEncoded +
+                                element.pCertContext->cbCertEncoded);
+        report.chain.push_back(std::move(item));
+    }
+}
+
+void AddStatus(ChainElementReport& element, const wchar_t* name) {
+    if (std::find(element.status.begin(), element.status.end(), name) == element.status.end()) {
+        element.status.push_back(name);
+    }
+}
+
+// Some engines (Wine's among them) put a problem only on the whole chain, not on the
+// certificate it concerns; the path view needs it on the certificate.
+void MarkChainElements(DWORD chainStatus, ValidationReport& report) {
+    if (report.chain.empty()) {
+        return;
+    }
+    ChainElementReport& signer = report.chain.front();
+    ChainElementReport& last = report.chain.back();
+    if (!report.checks[RevocationCheck].revocationDate.empty()) {
+        AddStatus(signer, L"Revoked");
+    }
+    if ((chainStatus & CERT_TRUST_IS_NOT_TIME_VALID) &&
+        (report.checkedAt < signer.certificate.notBefore ||
+         report.checkedAt > signer.certificate.notAfter)) {
+        AddStatus(signer, L"NotTimeValid");
+    }
+    if (chainStatus & CERT_TRUST_IS_UNTRUSTED_ROOT) {
+        AddStatus(last, L"UntrustedRoot");
+    }
+    if (chainStatus & CERT_TRUST_IS_PARTIAL_CHAIN) {
+        AddStatus(last, L"PartialChain");
+    }
+}
+
 template <typename Test> bool Passes(Test test) {
     try {
         return test();
@@ -261,6 +399,7 @@ void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
         return;
     }
     report.validated = true;
+    DescribeChain(findings, report);
     const auto statuses = CheckStatusesOf(report.result);
     for (int check = 0; check < kReportCheckCount; ++check) {
         report.checks[check].status = statuses[check];
@@ -312,6 +451,7 @@ void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
         qualified.failedCriteria = QualifiedCriteriaFailed(signer);
         qualified.reason = L"not met: " + Join(qualified.failedCriteria);
     }
+    MarkChainElements(findings.errorStatus, report);
 }
 
 } // namespace
@@ -328,6 +468,15 @@ std::vector<std::wstring> QualifiedCriteriaFailed(const X509Certificate& certifi
         failed.push_back(L"keyUsage");
     }
     return failed;
+}
+
+int RevocationReasonCode(const std::wstring& name) {
+    for (size_t i = 0; i < std::size(kRevocationReasons); ++i) {
+        if (name == kRevocationReasons[i]) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
 }
 
 std::wstring IsoUtc(const FILETIME& time) {
@@ -374,9 +523,9 @@ std::array<CheckStatus, kReportCheckCount> CheckStatusesOf(ValidationResult resu
     return statuses;
 }
 
-ValidationReport BuildValidationReport(const std::wstring& path) {
+ValidationReport DescribeDocument(Document& document) {
     ValidationReport report;
-    report.path = path;
+    report.path = document.Path();
     FILETIME now = {};
     ::GetSystemTimeAsFileTime(&now);
     report.checkedAt = IsoUtc(now);
@@ -384,13 +533,15 @@ ValidationReport BuildValidationReport(const std::wstring& path) {
         check.reason = L"the container could not be decoded";
     }
 
-    const bool enveloped = IsEnvelopedFile(path);
-    Document document(path);
+    const bool enveloped = IsEnvelopedFile(report.path);
     if (!document.OpenOnce()) {
         report.decodingError = document.FailureCode();
         report.decoding = IsNotForThisUser(report.decodingError) ? DecodingOutcome::NotForThisUser
                                                                  : DecodingOutcome::Unreadable;
         report.kind = L"unknown";
+        if (report.decoding == DecodingOutcome::NotForThisUser) {
+            report.recipients = RecipientsOf(report.path);
+        }
         return report;
     }
     const PCCERT_CONTEXT signer = document.SignerCertificate();
@@ -404,6 +555,8 @@ ValidationReport BuildValidationReport(const std::wstring& path) {
         return report;
     }
     report.signer = DescribeCertificate(signer);
+    report.signerName = NameOf(signer, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0);
+    report.outdatedAlgorithm = document.IsSignatureAlgorithmOutdated();
     if (!document.IsSignatureValid()) {
         report.decoding = DecodingOutcome::Tampered;
         for (CheckReport& check : report.checks) {
@@ -412,7 +565,24 @@ ValidationReport BuildValidationReport(const std::wstring& path) {
         return report;
     }
     report.decoding = DecodingOutcome::NotTampered;
-    Validate(signer, report);
+    return report;
+}
+
+void RunChecks(PCCERT_CONTEXT signer, ValidationReport& report) {
+    try {
+        Validate(signer, report);
+    } catch (...) {
+        // Nothing may leave a worker; a report cut short reads as not checked.
+        report.validated = false;
+    }
+}
+
+ValidationReport BuildValidationReport(const std::wstring& path) {
+    Document document(path);
+    ValidationReport report = DescribeDocument(document);
+    if (report.decoding == DecodingOutcome::NotTampered && document.SignerCertificate()) {
+        RunChecks(document.SignerCertificate(), report);
+    }
     return report;
 }
 
@@ -426,7 +596,7 @@ std::vector<ReportLine> ReportLinesOf(const ValidationReport& report, const Repo
     if (!report.validated) {
         return ParsedReportLines(true, texts);
     }
-    return ValidatedReportLines(report.result, texts);
+    return ValidatedReportLines(report.result, texts, report.outdatedAlgorithm);
 }
 
 bool HasPassed(const ValidationReport& report) {

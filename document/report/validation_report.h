@@ -38,6 +38,15 @@ struct SignerReport {
     std::wstring subject, issuer, serial, thumbprint, notBefore, notAfter, email;
 };
 
+// One certificate of the signer's chain, signer first, root last, with the problems the chain
+// engine found on it by name and its encoding (for the system's certificate view).
+struct ChainElementReport {
+    SignerReport certificate;
+    std::wstring name; // the simple display name
+    std::vector<std::wstring> status;
+    std::vector<BYTE> encoded;
+};
+
 struct EntryReport {
     std::wstring name;
     std::uint32_t size = 0, compressedSize = 0, crc32 = 0;
@@ -50,6 +59,13 @@ struct ValidationReport {
     DecodingOutcome decoding = DecodingOutcome::Unreadable;
     DWORD decodingError = 0;
     SignerReport signer;
+    std::wstring signerName; // the simple display name
+    // Whom an envelope that this user cannot open was made for; a recipient whose
+    // certificate is not in the user's stores has only issuer and serial.
+    std::vector<SignerReport> recipients;
+    // Signed with a hash no longer fit for signatures (SHA-1 and older).
+    bool outdatedAlgorithm = false;
+    std::vector<ChainElementReport> chain;
     std::array<CheckReport, kReportCheckCount> checks;
     std::vector<EntryReport> entries;
     std::wstring checkedAt; // UTC, ISO 8601
@@ -62,6 +78,14 @@ struct ValidationReport {
 // Opens the container at `path` as the current user and runs the checks the manager runs.
 // Never throws; a check that cannot be run reads as failed with the platform's text.
 ValidationReport BuildValidationReport(const std::wstring& path);
+
+class Document;
+// What the document itself shows, opening it first if nobody has: kind, decoding, signer,
+// recipients and entries. The checks are left for RunChecks; never throws.
+ValidationReport DescribeDocument(Document& document);
+// The five checks of the signer and the facts behind them, into a report DescribeDocument
+// made for a document that decoded untouched. May block on the network; never throws.
+void RunChecks(PCCERT_CONTEXT signer, ValidationReport& report);
 
 // The status of each check that a result implies: the checks before the deciding one passed,
 // the deciding one failed, the rest skipped.
@@ -85,5 +109,7 @@ SignerReport DescribeCertificate(PCCERT_CONTEXT context);
 // The qualified tests a certificate does not meet: qcStatements, nameForm, keyUsage.
 std::vector<std::wstring>
 QualifiedCriteriaFailed(const MHFX::Security::Cryptography::X509::X509Certificate& certificate);
+// The code (0 to 10) of a revocation reason as the report names it, -1 for another name.
+int RevocationReasonCode(const std::wstring& name);
 // An instant of the platform as "2026-12-07T17:08:34Z".
 std::wstring IsoUtc(const FILETIME& time);

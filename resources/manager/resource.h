@@ -14,10 +14,18 @@
 // Dialogs.
 #define IDD_ABOUTBOX 100
 #define IDD_SIGNATURE_REPORT 101
+#define IDD_CERTIFICATE_PATH 102
 
 // Controls of the report pane (dialog 101).
 #define IDC_REPORT_PICTURE 1001
 #define IDC_REPORT_TEXT 1002
+// The details under the lines, shown when there are any.
+#define IDC_REPORT_DETAILS 1003
+
+// Controls of the certificate path (dialog 102).
+#define IDC_PATH_TREE 1010
+#define IDC_PATH_VIEW 1011
+#define IDC_PATH_STATUS 1012
 
 // State pictures of the report pane (48 x 48), in image-list order 202, 203, 204, 205, 201, 206.
 #define IDI_STATE_TAMPERED 201
@@ -42,6 +50,8 @@
 #define ID_LANGUAGE_SERBIAN_LATIN 32783
 #define ID_LANGUAGE_SERBIAN_CYRILLIC 32784
 #define ID_HELP_MANUAL 32785
+#define ID_ACTION_CERTIFICATE_PATH 32786
+#define ID_ACTION_SAVE_REPORT 32787
 #define ID_FILE_OPEN 57601
 #define ID_APP_ABOUT 57664
 #define ID_APP_EXIT 57665
@@ -57,3 +67,5 @@
 #define IDS_VERIFYING_SIGNATURE 240
 #define IDS_VALIDATING_CERTIFICATE 241
 #define IDS_PREFERENCES_FAILED 242
+#define IDS_SAVE_REPORT_FILTER 243
+#define IDS_REPORT_NOT_SAVED 244

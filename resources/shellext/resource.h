@@ -12,6 +12,7 @@
 #define IDC_PAGE_SIGNER_NAME 212
 #define IDC_PAGE_SIGNER_EMAIL 213
 #define IDC_PAGE_REPORT 215
+#define IDC_PAGE_DETAILS 216
 
 // State pictures of the page (48 x 48) and menu icons (16 x 16).
 #define IDI_PAGE_PASSED 106

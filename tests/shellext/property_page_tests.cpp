@@ -12,8 +12,11 @@
 #include <stdexcept>
 
 #include "common/control_readers.h"
+#include "common/dialog_driver.h"
 #include "common/test_support.h"
 #include "common/vanishing_file.h"
+#include "document/report/report_details.h"
+#include "document/report/validation_report.h"
 #include "foundation/handle.h"
 #include "pki/test_pki.h"
 #include "shell_test_support.h"
@@ -325,6 +328,33 @@ TEST_F(PropertyPage, Sha1SignatureGetsANoteAfterTheSixLines) {
         {L"- The document was signed with an outdated algorithm", kBlack, false}};
     EXPECT_EQ(expected, Lines(::GetDlgItem(sheet.Page(), 215)));
     SaveScreenshot(sheet.Window(), L"result_sha1");
+}
+
+// The box under the report explains an expired, a revoked and an untrusted signer with the
+// texts a report made apart for the same file renders to.
+TEST_F(PropertyPage, DetailsBoxExplainsWhatIsWrong) {
+    for (const char* signer : {"expired", "revoked", "self_signed", "qualified"}) {
+        SCOPED_TRACE(signer);
+        TestPki::Pki::ForgetRevocationStatus();
+        const std::wstring path = Signed(signer, TestSupport::Widen(signer) + L"_details.snx");
+        Sheet sheet(path);
+        sheet.WaitForEnd();
+        PumpUntil([] { return false; }, 300);
+        const HWND box = ::GetDlgItem(sheet.Page(), 216);
+        const std::wstring text = TestSupport::WindowText(box);
+        TestPki::Pki::ForgetRevocationStatus();
+        const auto details = DetailsOf(BuildValidationReport(path));
+        EXPECT_EQ(!details.empty(), ::IsWindowVisible(box) != FALSE);
+        for (const ReportDetail& detail : details) {
+            const DetailText expected = DetailTextOf(detail);
+            EXPECT_NE(std::wstring::npos, text.find(expected.title)) << TestSupport::Narrow(text);
+            EXPECT_NE(std::wstring::npos, text.find(expected.advice));
+            if (detail.kind != DetailKind::Expired) { // its text names the minute of the check
+                EXPECT_NE(std::wstring::npos, text.find(expected.text));
+            }
+        }
+        SaveScreenshot(sheet.Window(), L"details_" + TestSupport::Widen(signer));
+    }
 }
 
 TEST_F(PropertyPage, TamperedAndUnreadableContainersShowTheSkippedChecks) {

@@ -1,0 +1,69 @@
+// The details' words as pure functions of a detail: dates and day counts in each language's
+// own form, every text of every kind present in all three languages with its facts filled.
+#include <gtest/gtest.h>
+
+#include "common/language_scope.h"
+#include "config/localization.h"
+#include "document/report/report_details.h"
+
+namespace {
+
+TEST(ReportDetails, DatesAndDayCountsInEachLanguagesOwnForm) {
+    TestSupport::LanguageScope scope(LanguageEnglish);
+    const ReportDetail expired = {
+        DetailKind::Expired,
+        {L"2020-01-01T00:00:00Z", L"2021-01-01T00:00:00Z", L"2026-12-07T17:08:34Z"}};
+    const struct {
+        WORD language;
+        const wchar_t* date;
+        int days;
+        const wchar_t* count;
+    } cases[] = {
+        {LanguageEnglish, L"7 December 2026, 17:08 UTC", 1, L"1 day "},
+        {LanguageEnglish, L"7 December 2026, 17:08 UTC", 21, L"21 days"},
+        {LanguageSerbianLatin, L"7. decembra 2026. u 17:08 UTC", 21, L"21 dan "},
+        {LanguageSerbianLatin, L"7. decembra 2026. u 17:08 UTC", 11, L"11 dana"},
+        {LanguageSerbianCyrillic,
+         L"7. \u0434\u0435\u0446\u0435\u043C\u0431\u0440\u0430 2026. "
+         L"\u0443 17:08 UTC",
+         2, L"2 \u0434\u0430\u043D\u0430"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.days);
+        scope.Set(c.language);
+        EXPECT_EQ(c.date, ReadableDate(L"2026-12-07T17:08:34Z"));
+        ReportDetail detail = expired;
+        detail.days = c.days;
+        const std::wstring text = DetailTextOf(detail).text;
+        EXPECT_NE(std::wstring::npos, text.find(c.date)) << text.c_str();
+        EXPECT_NE(std::wstring::npos, text.find(c.count)) << text.c_str();
+    }
+    // Anything that is not an instant stays as it is.
+    EXPECT_EQ(L"http://127.0.0.1:8080/x.crl", ReadableDate(L"http://127.0.0.1:8080/x.crl"));
+    EXPECT_EQ(L"2026-13-07T17:08:34Z", ReadableDate(L"2026-13-07T17:08:34Z"));
+}
+
+TEST(ReportDetails, EveryKindHasItsTextsInEveryLanguage) {
+    TestSupport::LanguageScope scope(LanguageEnglish);
+    std::vector<std::wstring> english;
+    for (WORD language : {LanguageEnglish, LanguageSerbianLatin, LanguageSerbianCyrillic}) {
+        scope.Set(language);
+        for (int kind = 0; kind <= static_cast<int>(DetailKind::ChecksSkipped); ++kind) {
+            SCOPED_TRACE(kind);
+            const ReportDetail detail = {
+                static_cast<DetailKind>(kind), {L"one", L"two", L"three"}, 5};
+            const DetailText text = DetailTextOf(detail);
+            EXPECT_FALSE(text.title.empty());
+            EXPECT_FALSE(text.advice.empty());
+            // Every placeholder was filled.
+            EXPECT_EQ(std::wstring::npos, text.text.find(L'%')) << text.text.c_str();
+            if (language == LanguageEnglish) {
+                english.push_back(text.title);
+            } else {
+                EXPECT_NE(english[static_cast<size_t>(kind)], text.title);
+            }
+        }
+    }
+}
+
+} // namespace
