@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "document/report/timestamp_evaluation.h"
 #include "certificates/validation_result.h"
 #include "ui/dialog.h"
 
@@ -49,6 +50,7 @@ private:
 
     IUnknown& owner_;
     std::shared_ptr<Document> document_;
+    TimestampReport timestamp_;
     std::wstring title_;
     HWND window_ = nullptr;
     // Tells this page's worker messages from anything else posted to a reused handle.

@@ -11,6 +11,7 @@
 #include <wincrypt.h>
 
 #include <string>
+#include <vector>
 
 #include "document/container/content_section.h"
 #include "foundation/handle.h"
@@ -51,6 +52,10 @@ public:
     // for an unsigned (Encrypted) document and before a successful opening.
     PCCERT_CONTEXT SignerCertificate() const noexcept { return signer_.get(); }
     DocumentContent Content() const noexcept { return {content_.Data(), content_.Length()}; }
+    // The signer's signature value, and the time-stamp token its unsigned attributes carry
+    // (empty when there is none); both empty before a successful opening.
+    const std::vector<BYTE>& SignatureValue() const noexcept { return signatureValue_; }
+    const std::vector<BYTE>& SignatureTimestamp() const noexcept { return timestampToken_; }
 
 private:
     std::wstring path_;
@@ -61,4 +66,6 @@ private:
     DWORD failureCode_ = 0;
     MHFX::CertContextHandle signer_;
     ContentSection content_;
+    std::vector<BYTE> signatureValue_;
+    std::vector<BYTE> timestampToken_;
 };

@@ -8,18 +8,20 @@ using MHFX::Security::Cryptography::X509::X509Certificate;
 
 CertificateValidationThread::CertificateValidationThread(HWND owner,
                                                          const X509Certificate& certificate,
-                                                         LPARAM tag)
-    : Thread(owner), certificate_(certificate), tag_(tag) {
+                                                         LPARAM tag, const FILETIME* at)
+    : Thread(owner), certificate_(certificate), tag_(tag), hasTime_(at != nullptr),
+      at_(at ? *at : FILETIME{}) {
     autoDelete_ = true;
 }
 
 bool CertificateValidationThread::Start(HWND owner, const X509Certificate& certificate,
-                                        LPARAM tag) {
-    return MHFX::StartWorker<CertificateValidationThread>(owner, certificate, tag);
+                                        LPARAM tag, const FILETIME* at) {
+    return MHFX::StartWorker<CertificateValidationThread>(owner, certificate, tag, at);
 }
 
 DWORD CertificateValidationThread::Run() {
-    const auto result = ValidateSignerCertificate(certificate_);
+    const auto result =
+        ValidateSignerCertificate(certificate_, nullptr, hasTime_ ? &at_ : nullptr);
     ::PostMessageW(OwnerWindow(), ReportMessages::CertificateValidated(),
                    static_cast<WPARAM>(result), tag_);
     return 0;

@@ -7,6 +7,7 @@
 #include "certificates/x509_certificate.h"
 #include "config/localization.h"
 #include "document/report/certificate_validation_thread.h"
+#include "document/report/timestamp_line.h"
 #include "document/container/document.h"
 #include "foundation/resource_string.h"
 #include "resources/common/localized_ids.h"
@@ -140,11 +141,13 @@ bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM ta
     document.OpenOnce();
     const bool verified = document.IsSignatureValid();
     outdatedAlgorithm_ = document.IsSignatureAlgorithmOutdated();
+    timestamp_ = verified ? EvaluateTimestamp(document) : TimestampReport{};
     ShowParsed(verified);
     if (verified) {
         const X509Certificate signer(document.SignerCertificate());
         if (signer.IsInitialized()) {
-            CertificateValidationThread::Start(owner, signer, tag);
+            CertificateValidationThread::Start(owner, signer, tag,
+                                               timestamp_.used ? &timestamp_.provenTime : nullptr);
         }
     }
     return verified;
@@ -152,6 +155,10 @@ bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM ta
 
 void SignatureReport::ShowValidated(ValidationResult result) {
     WriteReportLines(text_, ValidatedReportLines(result, texts_, outdatedAlgorithm_));
+    const std::wstring timestampLine = TimestampLineText(timestamp_);
+    if (!timestampLine.empty()) {
+        AppendLine(text_, timestampLine, ReportBlack, false);
+    }
     picture_.SetEffects(PictureButton::HoverTracking | PictureButton::Frame3D);
     SetPicture(ValidatedReportPicture(result));
     RedrawPane();

@@ -251,7 +251,8 @@ void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
     const X509Certificate signer(context);
     ChainFindings findings;
     try {
-        report.result = ValidateSignerCertificate(signer, &findings);
+        report.result = ValidateSignerCertificate(
+            signer, &findings, report.timestamp.used ? &report.timestamp.provenTime : nullptr);
     } catch (const MHFX::Exception& e) {
         report.checks[ValidityCheck].status = CheckStatus::Failed;
         report.checks[ValidityCheck].reason = L"the checks could not run: " + e.Message();
@@ -412,6 +413,7 @@ ValidationReport BuildValidationReport(const std::wstring& path) {
         return report;
     }
     report.decoding = DecodingOutcome::NotTampered;
+    report.timestamp = EvaluateTimestamp(document);
     Validate(signer, report);
     return report;
 }
