@@ -31,8 +31,8 @@ constexpr DWORD kCrlTimeoutMs = 15000;
 bool RevocationDate(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer, FILETIME& date) {
     DWORD length = 0;
     if (!::CryptGetObjectUrl(URL_OID_CERTIFICATE_CRL_DIST_POINT,
-                             const_cast<CERT_CONTEXT*>(certificate), 0, nullptr, &length,
-                             nullptr, nullptr, nullptr) ||
+                             const_cast<CERT_CONTEXT*>(certificate), 0, nullptr, &length, nullptr,
+                             nullptr, nullptr) ||
         length == 0) {
         return false;
     }
@@ -53,10 +53,10 @@ bool RevocationDate(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer, FILETIME&
         PCRL_ENTRY entry = nullptr;
         // Only a list its issuer signed may move a revocation.
         const bool found =
-            ::CryptVerifyCertificateSignatureEx(
-                0, kEncoding, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CRL, const_cast<CRL_CONTEXT*>(list),
-                CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT, const_cast<CERT_CONTEXT*>(issuer), 0,
-                nullptr) &&
+            ::CryptVerifyCertificateSignatureEx(0, kEncoding, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CRL,
+                                                const_cast<CRL_CONTEXT*>(list),
+                                                CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT,
+                                                const_cast<CERT_CONTEXT*>(issuer), 0, nullptr) &&
             ::CertFindCertificateInCRL(certificate, list, 0, nullptr, &entry) && entry;
         if (found) {
             date = entry->RevocationDate;
@@ -112,9 +112,8 @@ ValidationResult ValidateSignerCertificate(const X509Certificate& certificate,
     chain.ChainPolicy.RevocationFlag = CERT_CHAIN_REVOCATION_CHECK_CHAIN;
     chain.ChainPolicy.VerificationFlags = 0;
     if (at) {
-        chain.ChainPolicy.VerificationTime = DateTime::FromFileTimeUtc(
-            static_cast<long long>((static_cast<ULONGLONG>(at->dwHighDateTime) << 32) |
-                                   at->dwLowDateTime));
+        chain.ChainPolicy.VerificationTime = DateTime::FromFileTimeUtc(static_cast<long long>(
+            (static_cast<ULONGLONG>(at->dwHighDateTime) << 32) | at->dwLowDateTime));
     }
 
     chain.Build(certificate);

@@ -188,23 +188,22 @@ int CreateCommand(const std::vector<std::wstring>& args) {
     // Without a valid timestamp, optional signs with a warning and required writes nothing.
     const bool required = timestampMode == L"required";
     std::wstring timestampFailure;
-    const SignatureStamper stamper =
-        TimestampStamper(timestampUrl, [&](TimestampProblem problem) {
-            timestampFailure =
-                MHFX::FormatString(LoadLocalizedString(IDS_TIMESTAMP_FAILED),
-                                   timestampUrl.c_str(), LocalizedTimestampProblem(problem).c_str());
-            if (!required) {
-                ConsoleOutput::Err().Write(timestampFailure + L"\r\n");
-            }
-            return !required;
-        });
+    const SignatureStamper stamper = TimestampStamper(timestampUrl, [&](TimestampProblem problem) {
+        timestampFailure =
+            MHFX::FormatString(LoadLocalizedString(IDS_TIMESTAMP_FAILED), timestampUrl.c_str(),
+                               LocalizedTimestampProblem(problem).c_str());
+        if (!required) {
+            ConsoleOutput::Err().Write(timestampFailure + L"\r\n");
+        }
+        return !required;
+    });
     // The library's algorithms for new containers, the same as the context menu's.
     const bool made =
         sign && encrypt
             ? ProtectArchive(archiveBytes, signer->certificate.Handle(), kSignatureHashOid,
                              recipient->certificate.Handle(), message, kContentCipher, stamper)
-        : sign ? SignArchive(archiveBytes, signer->certificate.Handle(), kSignatureHashOid,
-                             message, stamper)
+        : sign ? SignArchive(archiveBytes, signer->certificate.Handle(), kSignatureHashOid, message,
+                             stamper)
                : EncryptArchive(archiveBytes, recipient->certificate.Handle(), message);
     if (!made && required && !timestampFailure.empty()) {
         return Fail(kExitFailed, timestampFailure);

@@ -188,8 +188,8 @@ std::wstring ReportText(const ValidationReport& report) {
     // The report line without its leading dash.
     const std::wstring timestamp = TimestampLineText(report.timestamp);
     if (!timestamp.empty()) {
-        text += L"    " + (timestamp.rfind(L"- ", 0) == 0 ? timestamp.substr(2) : timestamp) +
-                L"\r\n";
+        text +=
+            L"    " + (timestamp.rfind(L"- ", 0) == 0 ? timestamp.substr(2) : timestamp) + L"\r\n";
     }
     return text;
 }

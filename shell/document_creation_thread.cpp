@@ -176,8 +176,8 @@ bool DocumentCreationThread::Sign(const X509Certificate& signer) {
     }
     return PackAndWrite(IDS_SIGNING_TITLE, IDS_SIGNING_DESCRIPTION,
                         [&](const MessageBlob& archive, MessageBlob& message) {
-                            return SignArchive(archive, signer.Handle(), kSignatureHashOid,
-                                               message, AskingStamper());
+                            return SignArchive(archive, signer.Handle(), kSignatureHashOid, message,
+                                               AskingStamper());
                         });
 }
 

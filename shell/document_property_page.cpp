@@ -221,8 +221,8 @@ void DocumentPropertyPage::OnDocumentParsed() {
         }
         ::EnableWindow(::GetDlgItem(window_, IDC_PAGE_VIEW_CERTIFICATE), TRUE);
         timestamp_ = EvaluateTimestamp(document);
-        MHFX::StartWorker<PageValidationThread>(
-            window_, signer, tag_, timestamp_.used ? &timestamp_.provenTime : nullptr);
+        MHFX::StartWorker<PageValidationThread>(window_, signer, tag_,
+                                                timestamp_.used ? &timestamp_.provenTime : nullptr);
     } else {
         ShowPicture(IDI_PAGE_TAMPERED);
     }

@@ -46,7 +46,8 @@ void ReadSignatureValue(HCRYPTMSG message, DWORD signerIndex, Opening& opening) 
         if (std::strcmp(attribute.pszObjId, kTimestampTokenAttributeOid) == 0 &&
             attribute.cValue >= 1) {
             opening.timestampToken.assign(attribute.rgValue[0].pbData,
-                                          attribute.rgValue[0].pbData + attribute.rgValue[0].cbData);
+                                          attribute.rgValue[0].pbData +
+                                              attribute.rgValue[0].cbData);
             return;
         }
     }
@@ -90,8 +91,7 @@ bool MessageDigestMatches(HCRYPTMSG message, DWORD signerIndex) {
         return false;
     }
     std::vector<BYTE> buffer(length);
-    if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, buffer.data(),
-                            &length)) {
+    if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, buffer.data(), &length)) {
         return false;
     }
     const CRYPT_ATTRIBUTES* attributes =
@@ -124,8 +124,7 @@ bool MessageDigestMatches(HCRYPTMSG message, DWORD signerIndex) {
     }
     const auto* expected = reinterpret_cast<const CRYPT_DATA_BLOB*>(decoded.data());
     DWORD hashLength = 0;
-    if (!::CryptMsgGetParam(message, CMSG_COMPUTED_HASH_PARAM, signerIndex, nullptr,
-                            &hashLength)) {
+    if (!::CryptMsgGetParam(message, CMSG_COMPUTED_HASH_PARAM, signerIndex, nullptr, &hashLength)) {
         return false;
     }
     std::vector<BYTE> computed(hashLength);
@@ -165,10 +164,9 @@ void VerifySigned(HCRYPTMSG message, DWORD signerIndex, DWORD encodedLength, Ope
     MHFX::CertContextHandle signer(::CertGetSubjectCertificateFromStore(
         certificates.get(), kEncoding, reinterpret_cast<PCERT_INFO>(info.data())));
     ThrowLastErrorIf(!signer);
-    opening.signatureValid =
-        ::CryptMsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE, signer.get()->pCertInfo) !=
-            FALSE &&
-        MessageDigestMatches(message, signerIndex);
+    opening.signatureValid = ::CryptMsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE,
+                                               signer.get()->pCertInfo) != FALSE &&
+                             MessageDigestMatches(message, signerIndex);
     opening.algorithmOutdated = IsHashOutdated(message, signerIndex);
     ReadSignatureValue(message, signerIndex, opening);
     opening.signer = std::move(signer);

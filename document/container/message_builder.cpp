@@ -287,8 +287,7 @@ bool EncryptArchive(const MessageBlob& archive, PCCERT_CONTEXT recipientCertific
 
 bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
                     const std::string& hashOid, PCCERT_CONTEXT recipientCertificate,
-                    MessageBlob& message, ContentCipher cipher,
-                    const SignatureStamper& stamper) {
+                    MessageBlob& message, ContentCipher cipher, const SignatureStamper& stamper) {
     return Reported(message, [&] {
         CheckArguments(archive, signingCertificate);
         CheckArguments(archive, recipientCertificate);

@@ -92,8 +92,7 @@ std::vector<BYTE> WithUnsignedAttribute(const BYTE* signedData, size_t length,
 
     const BYTE* before = layout.signedData.content;
     const size_t beforeLength = static_cast<size_t>(layout.signerInfos.begin - before);
-    const size_t contentLength =
-        beforeLength + Der::HeaderLength(signers.size()) + signers.size();
+    const size_t contentLength = beforeLength + Der::HeaderLength(signers.size()) + signers.size();
     std::vector<BYTE> out;
     out.reserve(Der::HeaderLength(contentLength) + contentLength);
     Der::AppendHeader(out, Der::kSequence, contentLength);

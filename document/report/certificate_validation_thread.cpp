@@ -14,14 +14,13 @@ CertificateValidationThread::CertificateValidationThread(HWND owner,
     autoDelete_ = true;
 }
 
-bool CertificateValidationThread::Start(HWND owner, const X509Certificate& certificate,
-                                        LPARAM tag, const FILETIME* at) {
+bool CertificateValidationThread::Start(HWND owner, const X509Certificate& certificate, LPARAM tag,
+                                        const FILETIME* at) {
     return MHFX::StartWorker<CertificateValidationThread>(owner, certificate, tag, at);
 }
 
 DWORD CertificateValidationThread::Run() {
-    const auto result =
-        ValidateSignerCertificate(certificate_, nullptr, hasTime_ ? &at_ : nullptr);
+    const auto result = ValidateSignerCertificate(certificate_, nullptr, hasTime_ ? &at_ : nullptr);
     ::PostMessageW(OwnerWindow(), ReportMessages::CertificateValidated(),
                    static_cast<WPARAM>(result), tag_);
     return 0;

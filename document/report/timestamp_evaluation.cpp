@@ -17,9 +17,8 @@ bool IsTrustedAuthority(PCCERT_CONTEXT authority, const FILETIME& time) {
     X509Chain chain;
     chain.ChainPolicy.RevocationMode = X509RevocationMode::NoCheck;
     chain.ChainPolicy.ApplicationPolicy.Add(Oid(L"1.3.6.1.5.5.7.3.8", L"Time Stamping"));
-    chain.ChainPolicy.VerificationTime = MHFX::DateTime::FromFileTimeUtc(
-        static_cast<long long>((static_cast<ULONGLONG>(time.dwHighDateTime) << 32) |
-                               time.dwLowDateTime));
+    chain.ChainPolicy.VerificationTime = MHFX::DateTime::FromFileTimeUtc(static_cast<long long>(
+        (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime));
     chain.Build(X509Certificate(authority));
     return chain.ErrorStatus() == 0 && chain.Verify();
 }

@@ -46,24 +46,22 @@ std::vector<BYTE> PostTimestampQuery(const std::wstring& url, const std::vector<
     ::WinHttpSetTimeouts(session.get(), timeout, timeout, timeout, timeout);
     InternetHandle connection(::WinHttpConnect(session.get(), host, parts.nPort, 0));
     Reachable(connection.get() != nullptr);
-    InternetHandle request(::WinHttpOpenRequest(
-        connection.get(), L"POST", object.empty() ? L"/" : object.c_str(), nullptr,
-        WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-        parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
+    InternetHandle request(
+        ::WinHttpOpenRequest(connection.get(), L"POST", object.empty() ? L"/" : object.c_str(),
+                             nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                             parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
     Reachable(request.get() != nullptr);
     const wchar_t headers[] = L"Content-Type: application/timestamp-query\r\n"
                               L"Accept: application/timestamp-reply\r\n";
-    Reachable(::WinHttpSendRequest(request.get(), headers, static_cast<DWORD>(-1),
-                                   const_cast<BYTE*>(query.data()),
-                                   static_cast<DWORD>(query.size()),
-                                   static_cast<DWORD>(query.size()), 0) &&
+    Reachable(::WinHttpSendRequest(
+                  request.get(), headers, static_cast<DWORD>(-1), const_cast<BYTE*>(query.data()),
+                  static_cast<DWORD>(query.size()), static_cast<DWORD>(query.size()), 0) &&
               ::WinHttpReceiveResponse(request.get(), nullptr));
     DWORD status = 0;
     DWORD statusLength = sizeof(status);
-    Reachable(::WinHttpQueryHeaders(request.get(),
-                                    WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                                    WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusLength,
-                                    WINHTTP_NO_HEADER_INDEX));
+    Reachable(::WinHttpQueryHeaders(
+        request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+        WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusLength, WINHTTP_NO_HEADER_INDEX));
     if (status != 200) {
         throw TimestampError(TimestampProblem::Unreachable, status);
     }

@@ -19,7 +19,7 @@ const std::vector<BYTE> kOidTstInfo = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D,
 
 void Need(bool ok, TimestampProblem problem = TimestampProblem::Malformed) {
     if (!ok) {
-        Fail(problem, ok ? 0 : ::GetLastError());
+        Fail(problem, ::GetLastError());
     }
 }
 
@@ -137,7 +137,7 @@ void ReadTstInfo(const Der::Element& octets, TimestampToken& token) {
 } // namespace
 
 const std::vector<BYTE> kOidTimestampTokenAttribute = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D,
-                                                        0x01, 0x09, 0x10, 0x02, 0x0E};
+                                                       0x01, 0x09, 0x10, 0x02, 0x0E};
 
 const wchar_t* TimestampProblemName(TimestampProblem problem) {
     switch (problem) {
@@ -219,8 +219,8 @@ TimestampToken DecodeTimestampToken(const std::vector<BYTE>& encoded) {
     ReadTstInfo(tstInfo, token);
 
     MHFX::CryptMsgHandle message(::CryptMsgOpenToDecode(kEncoding, 0, 0, 0, nullptr, nullptr));
-    Need(message && ::CryptMsgUpdate(message.get(), encoded.data(),
-                                     static_cast<DWORD>(encoded.size()), TRUE));
+    Need(message &&
+         ::CryptMsgUpdate(message.get(), encoded.data(), static_cast<DWORD>(encoded.size()), TRUE));
     DWORD infoLength = 0;
     Need(::CryptMsgGetParam(message.get(), CMSG_SIGNER_CERT_INFO_PARAM, 0, nullptr, &infoLength));
     std::vector<BYTE> certInfo(infoLength);
@@ -241,12 +241,12 @@ TimestampToken DecodeTimestampToken(const std::vector<BYTE>& encoded) {
                             &signerLength));
     const auto* signer = reinterpret_cast<const CMSG_SIGNER_INFO*>(signerBuffer.data());
     const ALG_ID digestAlgorithm = ::CertOIDToAlgId(signer->HashAlgorithm.pszObjId);
-    Need(::CryptMsgControl(message.get(), 0, CMSG_CTRL_VERIFY_SIGNATURE,
-                           token.authority.get()->pCertInfo) != FALSE &&
-             GET_ALG_CLASS(digestAlgorithm) == ALG_CLASS_HASH &&
-             DigestAttributeMatches(*signer,
-                                    Hash(digestAlgorithm, tstInfo.content, tstInfo.length)),
-         TimestampProblem::SignatureInvalid);
+    Need(
+        ::CryptMsgControl(message.get(), 0, CMSG_CTRL_VERIFY_SIGNATURE,
+                          token.authority.get()->pCertInfo) != FALSE &&
+            GET_ALG_CLASS(digestAlgorithm) == ALG_CLASS_HASH &&
+            DigestAttributeMatches(*signer, Hash(digestAlgorithm, tstInfo.content, tstInfo.length)),
+        TimestampProblem::SignatureInvalid);
 
     BYTE usageBuffer[512];
     DWORD usageLength = sizeof(usageBuffer);
@@ -255,8 +255,8 @@ TimestampToken DecodeTimestampToken(const std::vector<BYTE>& encoded) {
     if (::CertGetEnhancedKeyUsage(token.authority.get(), CERT_FIND_EXT_ONLY_ENHKEY_USAGE_FLAG,
                                   usage, &usageLength)) {
         for (DWORD i = 0; i < usage->cUsageIdentifier; ++i) {
-            stamps = stamps ||
-                     std::strcmp(usage->rgpszUsageIdentifier[i], szOID_PKIX_KP_TIMESTAMP_SIGNING) == 0;
+            stamps = stamps || std::strcmp(usage->rgpszUsageIdentifier[i],
+                                           szOID_PKIX_KP_TIMESTAMP_SIGNING) == 0;
         }
     }
     Need(stamps, TimestampProblem::NotTimestampAuthority);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 
+#include "config/preferences.h"
 #include "common/test_support.h"
 #include "creation/creation_test_util.h"
 #include "shell/document_creation_thread.h"
@@ -19,6 +20,7 @@ using TestSupport::Narrow;
 using TestSupport::RunHost;
 using TestSupport::ShellQuote;
 using TestSupport::UnixPath;
+using TestSupport::Widen;
 
 namespace {
 
@@ -51,6 +53,8 @@ struct Answers {
     int certificateRow = 0;
     // Pictures of the progress dialogs, under this prefix when not empty.
     std::string screenshots;
+    // The button pressed in message boxes.
+    int button = IDOK;
 };
 
 void AnswerSaveAs(HWND dialog, const std::wstring& name) {
@@ -90,7 +94,7 @@ void Drive(const std::vector<HANDLE>& threads, const Answers& answers, CommandRu
                     Screenshot(box, answers.screenshots + "_message");
                 }
                 answered.push_back(box);
-                PressButton(box, IDOK);
+                PressButton(box, answers.button);
             }
         }
         for (HWND dialog : WindowsTitled(kSelectTitle)) {
@@ -311,6 +315,32 @@ TEST(Creation, QuickCommandsWriteEachKindBesideTheFile) {
         EXPECT_EQ(opened.entries,
                   (std::map<std::string, std::string>{{"report.final.docx", content}}));
     }
+}
+
+// The user is asked, and signs without a timestamp or not at all.
+TEST(Creation, AnUnreachableTimestampServiceLeavesTheChoiceToTheUser) {
+    StoreScenario stores(kOneSigner, kOneRecipient, {});
+    const std::wstring folder = TestSupport::MakeTempDir(L"tsdead");
+    const std::wstring file = WriteFile(folder, L"x.txt", "x");
+    Preferences::Instance().SetTimestampURL(Widen(TestPki::Pki::Get().DeadUrl() + "/tsa/tsa"));
+    const struct {
+        int button;
+        DWORD outcome;
+    } choices[] = {{IDNO, DocumentCreationThread::NotCreated},
+                   {IDYES, DocumentCreationThread::Written}};
+    for (const auto& choice : choices) {
+        Answers answers;
+        answers.button = choice.button;
+        const CommandRun run = RunCommand({file}, folder, CreateMode::SignQuick, answers);
+        EXPECT_EQ(choice.outcome, run.exitCode);
+        ASSERT_EQ(1u, run.messages.size());
+        EXPECT_NE(std::wstring::npos, run.messages[0].text.find(L"could not be reached"))
+            << Narrow(run.messages[0].text);
+        EXPECT_EQ(choice.button == IDYES, Exists(folder + L"\\x.snx"));
+    }
+    Preferences::Instance().SetTimestampURL(L"");
+    const Opened opened = OpenWithOpenSsl(folder + L"\\x.snx", DocumentKind::Signed);
+    EXPECT_TRUE(opened.ok) << opened.log;
 }
 
 TEST(Creation, SeveralItemsAreNamedAfterTheirFolder) {

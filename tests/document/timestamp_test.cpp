@@ -33,8 +33,8 @@ protected:
     std::wstring Sign(const std::string& signer, const SignatureStamper& stamper,
                       const std::wstring& name = L"signed.snx") {
         MessageBlob message;
-        EXPECT_TRUE(SignArchive(archive, pki->Certificate(signer).get(), kSignatureHashOid,
-                                message, stamper))
+        EXPECT_TRUE(SignArchive(archive, pki->Certificate(signer).get(), kSignatureHashOid, message,
+                                stamper))
             << std::hex << ::GetLastError();
         const std::wstring path = dir + L"\\" + name;
         EXPECT_TRUE(WriteContainer(message, path));
@@ -52,12 +52,12 @@ protected:
             }
             TestSupport::WriteFileBytes(dir + L"\\sig.bin", data);
             const std::string work = ShellQuote(TestSupport::UnixPath(dir));
-            const auto made = RunIn(
-                pki->Dir(), "openssl ts -query -data " + work + "/sig.bin -sha256 -cert -out " +
-                                work + "/q.tsq && faketime " + ShellQuote(when) +
-                                " openssl ts -reply -config tsa.cnf -section " + section +
-                                " -queryfile " + work + "/q.tsq -token_out -out " + work +
-                                "/token.der");
+            const auto made =
+                RunIn(pki->Dir(),
+                      "openssl ts -query -data " + work + "/sig.bin -sha256 -cert -out " + work +
+                          "/q.tsq && faketime " + ShellQuote(when) +
+                          " openssl ts -reply -config tsa.cnf -section " + section +
+                          " -queryfile " + work + "/q.tsq -token_out -out " + work + "/token.der");
             EXPECT_EQ(0, made.exitCode) << made.output;
             const std::string token = TestSupport::ReadFileBytes(dir + L"\\token.der");
             return std::vector<BYTE>(token.begin(), token.end());
@@ -75,7 +75,8 @@ TEST_F(Timestamps, TokenFromLoopbackAuthorityVerifiesInOpenSslAndIsUsed) {
     ASSERT_TRUE(document.OpenOnce());
     ASSERT_FALSE(document.SignatureTimestamp().empty());
     const std::vector<BYTE>& signature = document.SignatureValue();
-    TestSupport::WriteFileBytes(dir + L"\\sig.bin", std::string(signature.begin(), signature.end()));
+    TestSupport::WriteFileBytes(dir + L"\\sig.bin",
+                                std::string(signature.begin(), signature.end()));
     const std::vector<BYTE>& token = document.SignatureTimestamp();
     TestSupport::WriteFileBytes(dir + L"\\token.der", std::string(token.begin(), token.end()));
     const std::string chain = ShellQuote(pki->UnixTrustedChainPath());
@@ -123,8 +124,8 @@ TEST_F(Timestamps, ChecksAreJudgedAtTheProvenTimeOnlyWithAValidToken) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.signer) + " " + (c.section ? c.section : "-") + " " + c.when);
         const std::wstring path =
-            Sign(c.signer, c.section ? TokenAt(c.section, c.when, c.otherSignature)
-                                     : SignatureStamper());
+            Sign(c.signer,
+                 c.section ? TokenAt(c.section, c.when, c.otherSignature) : SignatureStamper());
         TestPki::Pki::ForgetRevocationStatus();
         const ValidationReport report = BuildValidationReport(path);
         EXPECT_EQ(c.section != nullptr, report.timestamp.present);
@@ -137,10 +138,12 @@ TEST_F(Timestamps, ChecksAreJudgedAtTheProvenTimeOnlyWithAValidToken) {
 TEST_F(Timestamps, ServiceWithoutAValidTokenLeavesSigningToTheUser) {
     // A reply to another request, replayed: its imprint is not this signature's.
     TestSupport::WriteFileBytes(dir + L"\\other.bin", "other");
-    const auto replay = RunIn(dir, "openssl ts -query -data other.bin -sha256 -cert -out o.tsq && "
-                                   "cd " + ShellQuote(pki->UnixDir()) +
-                                   " && openssl ts -reply -config tsa.cnf -section tsa -queryfile " +
-                                   ShellQuote(TestSupport::UnixPath(dir)) + "/o.tsq -out replay.tsr");
+    const auto replay =
+        RunIn(dir, "openssl ts -query -data other.bin -sha256 -cert -out o.tsq && "
+                   "cd " +
+                       ShellQuote(pki->UnixDir()) +
+                       " && openssl ts -reply -config tsa.cnf -section tsa -queryfile " +
+                       ShellQuote(TestSupport::UnixPath(dir)) + "/o.tsq -out replay.tsr");
     ASSERT_EQ(0, replay.exitCode) << replay.output;
     const struct {
         std::wstring url;
@@ -151,12 +154,12 @@ TEST_F(Timestamps, ServiceWithoutAValidTokenLeavesSigningToTheUser) {
         for (const bool signWithout : {true, false}) {
             TimestampProblem told = TimestampProblem::None;
             MessageBlob message;
-            const bool made = SignArchive(archive, pki->Certificate("qualified").get(),
-                                          kSignatureHashOid, message,
-                                          TimestampStamper(service.url, [&](TimestampProblem p) {
-                                              told = p;
-                                              return signWithout;
-                                          }));
+            const bool made =
+                SignArchive(archive, pki->Certificate("qualified").get(), kSignatureHashOid,
+                            message, TimestampStamper(service.url, [&](TimestampProblem p) {
+                                told = p;
+                                return signWithout;
+                            }));
             EXPECT_EQ(service.problem, told);
             EXPECT_EQ(signWithout, made);
             if (!signWithout) {

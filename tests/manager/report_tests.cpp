@@ -200,10 +200,9 @@ TEST_F(ReportTest, StampedSignaturePassesAfterItsSignerExpired) {
     ASSERT_TRUE(archive.Allocate(static_cast<DWORD>(archive_->size())));
     std::copy(archive_->begin(), archive_->end(), archive.Data());
     MessageBlob message;
-    ASSERT_TRUE(SignArchive(archive, pki.Certificate("qualified").get(), kSignatureHashOid,
-                            message,
-                            TimestampStamper(TestSupport::Widen(pki.BaseUrl() + "/tsa/tsa"),
-                                             nullptr)));
+    ASSERT_TRUE(
+        SignArchive(archive, pki.Certificate("qualified").get(), kSignatureHashOid, message,
+                    TimestampStamper(TestSupport::Widen(pki.BaseUrl() + "/tsa/tsa"), nullptr)));
     const std::wstring path = *folder_ + L"\\stamped.snx";
     ASSERT_TRUE(WriteContainer(message, path));
     ExpectStampedReport(path, L"report_stamped");
@@ -213,8 +212,10 @@ TEST_F(ReportTest, StampedSignaturePassesAfterItsSignerExpired) {
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
     const auto later = TestSupport::RunHost(
         "DOSSIQ_STAMPED=" + TestSupport::ShellQuote(TestSupport::Narrow(path)) +
-        " FAKETIME_DONT_FAKE_MONOTONIC=1 faketime '+3 years' wine " + TestSupport::ShellQuote(TestSupport::UnixPath(self)) +
-        " --gtest_also_run_disabled_tests --gtest_filter=ReportTest.DISABLED_StampedContainerLater");
+        " FAKETIME_DONT_FAKE_MONOTONIC=1 faketime '+3 years' wine " +
+        TestSupport::ShellQuote(TestSupport::UnixPath(self)) +
+        " --gtest_also_run_disabled_tests "
+        "--gtest_filter=ReportTest.DISABLED_StampedContainerLater");
     EXPECT_EQ(0, later.exitCode) << later.output;
     EXPECT_NE(std::string::npos, later.output.find("[  PASSED  ] 1 test")) << later.output;
 }
