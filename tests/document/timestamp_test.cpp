@@ -41,13 +41,15 @@ protected:
         return path;
     }
 
+    enum Alteration { Unaltered, OtherSignature, TimeChangedAfterSigning };
+
     // A token from `section` of the kit's authority at `when` (faketime's syntax), over the
-    // signature, or over other bytes when `other`.
+    // signature (or other bytes), its time changed after it was signed or not.
     SignatureStamper TokenAt(const std::string& section, const std::string& when,
-                             bool other = false) {
+                             Alteration alteration = Unaltered) {
         return [=, this](const std::vector<BYTE>& signature) {
             std::string data(signature.begin(), signature.end());
-            if (other) {
+            if (alteration == OtherSignature) {
                 data[0] ^= 1;
             }
             TestSupport::WriteFileBytes(dir + L"\\sig.bin", data);
@@ -59,7 +61,11 @@ protected:
                           " openssl ts -reply -config tsa.cnf -section " + section +
                           " -queryfile " + work + "/q.tsq -token_out -out " + work + "/token.der");
             EXPECT_EQ(0, made.exitCode) << made.output;
-            const std::string token = TestSupport::ReadFileBytes(dir + L"\\token.der");
+            std::string token = TestSupport::ReadFileBytes(dir + L"\\token.der");
+            const size_t year = token.find("20200601");
+            if (alteration == TimeChangedAfterSigning && year != std::string::npos) {
+                token[year + 3] = '1';
+            }
             return std::vector<BYTE>(token.begin(), token.end());
         };
     }
@@ -103,29 +109,30 @@ TEST_F(Timestamps, ChecksAreJudgedAtTheProvenTimeOnlyWithAValidToken) {
         const char* signer;
         const char* section; // null: no token
         const char* when;
-        bool otherSignature;
+        Alteration alteration;
         bool used;
         TimestampProblem problem;
         ValidationResult result;
     } cases[] = {
-        {"expired", nullptr, "", false, false, TimestampProblem::None,
+        {"expired", nullptr, "", Unaltered, false, TimestampProblem::None,
          ValidationResult::CertificateNotValid},
-        {"expired", "tsa", "2020-06-01 12:00:00", false, true, TimestampProblem::None,
+        {"expired", "tsa", "2020-06-01 12:00:00", Unaltered, true, TimestampProblem::None,
          ValidationResult::ValidQualified},
-        {"expired", "tsa", "2020-06-01 12:00:00", true, false, TimestampProblem::ImprintMismatch,
-         ValidationResult::CertificateNotValid},
-        {"expired", "tsa_untrusted", "2020-06-01 12:00:00", false, false,
+        {"expired", "tsa", "2020-06-01 12:00:00", OtherSignature, false,
+         TimestampProblem::ImprintMismatch, ValidationResult::CertificateNotValid},
+        {"expired", "tsa", "2020-06-01 12:00:00", TimeChangedAfterSigning, false,
+         TimestampProblem::SignatureInvalid, ValidationResult::CertificateNotValid},
+        {"expired", "tsa_untrusted", "2020-06-01 12:00:00", Unaltered, false,
          TimestampProblem::UntrustedAuthority, ValidationResult::CertificateNotValid},
-        {"revoked", "tsa", "-2 hours", false, true, TimestampProblem::None,
+        {"revoked", "tsa", "-2 hours", Unaltered, true, TimestampProblem::None,
          ValidationResult::ValidQualified},
-        {"revoked", "tsa", "+1 hour", false, true, TimestampProblem::None,
+        {"revoked", "tsa", "+1 hour", Unaltered, true, TimestampProblem::None,
          ValidationResult::Revoked},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.signer) + " " + (c.section ? c.section : "-") + " " + c.when);
-        const std::wstring path =
-            Sign(c.signer,
-                 c.section ? TokenAt(c.section, c.when, c.otherSignature) : SignatureStamper());
+        const std::wstring path = Sign(
+            c.signer, c.section ? TokenAt(c.section, c.when, c.alteration) : SignatureStamper());
         TestPki::Pki::ForgetRevocationStatus();
         const ValidationReport report = BuildValidationReport(path);
         EXPECT_EQ(c.section != nullptr, report.timestamp.present);
