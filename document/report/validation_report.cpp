@@ -304,7 +304,12 @@ void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
         revocation.reason += L"; revoked on " + revocation.revocationDate + L", reason " +
                              revocation.revocationReason;
     }
-    if (revocation.status != CheckStatus::Failed) {
+    if (revocation.status == CheckStatus::Passed && report.timestamp.used &&
+        !revocation.revocationDate.empty()) {
+        // Revoked since: the signature was made while the certificate was good.
+        revocation.reason = L"revoked on " + revocation.revocationDate + L", reason " +
+                            revocation.revocationReason + L", after the proven signing time";
+    } else if (revocation.status != CheckStatus::Failed) {
         revocation.revocationDate.clear();
         revocation.revocationReason.clear();
     }

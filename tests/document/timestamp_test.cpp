@@ -139,6 +139,9 @@ TEST_F(Timestamps, ChecksAreJudgedAtTheProvenTimeOnlyWithAValidToken) {
         EXPECT_EQ(c.used, report.timestamp.used);
         EXPECT_EQ(c.problem, report.timestamp.problem);
         EXPECT_EQ(c.result, report.result);
+        // A revocation after the proven time is still told.
+        EXPECT_EQ(std::string(c.signer) == "revoked",
+                  !report.checks[RevocationCheck].revocationDate.empty());
     }
 }
 
