@@ -147,20 +147,36 @@ TEST_F(Timestamps, ChecksAreJudgedAtTheProvenTimeOnlyWithAValidToken) {
 
 TEST_F(Timestamps, ServiceWithoutAValidTokenLeavesSigningToTheUser) {
     // A reply to another request, replayed: its imprint is not this signature's.
+    // Replies to other requests, replayed: one over other data, one over this very signature
+    // (the same archive and key sign alike) but with another request's nonce.
     TestSupport::WriteFileBytes(dir + L"\\other.bin", "other");
-    const auto replay =
-        RunIn(dir, "openssl ts -query -data other.bin -sha256 -cert -out o.tsq && "
-                   "cd " +
-                       ShellQuote(pki->UnixDir()) +
-                       " && openssl ts -reply -config tsa.cnf -section tsa -queryfile " +
-                       ShellQuote(TestSupport::UnixPath(dir)) + "/o.tsq -out replay.tsr");
-    ASSERT_EQ(0, replay.exitCode) << replay.output;
+    MessageBlob first;
+    ASSERT_TRUE(SignArchive(archive, pki->Certificate("qualified").get(), kSignatureHashOid, first,
+                            [&](const std::vector<BYTE>& signature) {
+                                TestSupport::WriteFileBytes(
+                                    dir + L"\\this.bin",
+                                    std::string(signature.begin(), signature.end()));
+                                return std::vector<BYTE>();
+                            }));
+    auto replay = [&](const std::string& data) {
+        const auto made =
+            RunIn(dir, "openssl ts -query -data " + data + " -sha256 -cert -out o.tsq && cd " +
+                           ShellQuote(pki->UnixDir()) +
+                           " && openssl ts -reply -config tsa.cnf -section tsa -queryfile " +
+                           ShellQuote(TestSupport::UnixPath(dir)) + "/o.tsq -out replay.tsr");
+        EXPECT_EQ(0, made.exitCode) << made.output;
+    };
     const struct {
         std::wstring url;
+        std::string replayed;
         TimestampProblem problem;
-    } services[] = {{Widen(pki->DeadUrl() + "/tsa/tsa"), TimestampProblem::Unreachable},
-                    {Url("replay"), TimestampProblem::ImprintMismatch}};
+    } services[] = {{Widen(pki->DeadUrl() + "/tsa/tsa"), "", TimestampProblem::Unreachable},
+                    {Url("replay"), "other.bin", TimestampProblem::ImprintMismatch},
+                    {Url("replay"), "this.bin", TimestampProblem::NonceMismatch}};
     for (const auto& service : services) {
+        if (!service.replayed.empty()) {
+            replay(service.replayed);
+        }
         for (const bool signWithout : {true, false}) {
             TimestampProblem told = TimestampProblem::None;
             MessageBlob message;
