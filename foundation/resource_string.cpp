@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cwchar>
 #include <vector>
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -42,13 +43,12 @@ std::wstring LoadNeutralString(UINT id) {
     return text;
 }
 
-std::wstring FormatString(const std::wstring& format, ...) {
-    std::vector<wchar_t> buffer(format.size() + 256);
+std::wstring FormatStringV(const wchar_t* format, ...) {
+    std::vector<wchar_t> buffer(::wcslen(format) + 256);
     for (;;) {
         va_list args;
         va_start(args, format);
-        // The Microsoft flavour on purpose: "%s" in a wide format takes a wide string.
-        const int written = ::_vsnwprintf(buffer.data(), buffer.size() - 1, format.c_str(), args);
+        const int written = ::_vsnwprintf(buffer.data(), buffer.size() - 1, format, args);
         va_end(args);
         if (written >= 0) {
             return std::wstring(buffer.data(), static_cast<size_t>(written));

@@ -20,7 +20,14 @@ bool FindStringEntry(HMODULE module, UINT id, LANGID language, std::wstring& tex
 // Entry `id` of the neutral table of the running module, empty when missing.
 std::wstring LoadNeutralString(UINT id);
 
-// printf-style formatting of a wide format string taken from a string table.
-std::wstring FormatString(const std::wstring& format, ...);
+// printf-style formatting of a wide format string taken from a string table. The Microsoft
+// flavour on purpose: "%s" in a wide format takes a wide string.
+std::wstring FormatStringV(const wchar_t* format, ...);
+
+// va_start needs a parameter that is not a reference, hence the forwarding template.
+template <typename... Args>
+std::wstring FormatString(const std::wstring& format, Args... args) {
+    return FormatStringV(format.c_str(), args...);
+}
 
 } // namespace MHFX
