@@ -8,6 +8,7 @@
 #include "document/container/container_writer.h"
 #include "document/container/message_builder.h"
 #include "document/creation/archive_builder.h"
+#include "document/creation/packing_exception.h"
 #include "document/report/timestamp_line.h"
 #include "document/timestamp/signature_stamper.h"
 #include "config/localization.h"
@@ -16,16 +17,10 @@
 #include "resources/common/localized_ids.h"
 #include "foundation/exception.h"
 #include "foundation/io/path.h"
-#include "zip/zip_archive.h"
 #include "zip/zip_exception.h"
-#include "zip/zip_mem_file.h"
 #include "resources/console/resource.h"
 
 namespace {
-
-constexpr uint64_t kGrowStep = 1024;
-constexpr int kAddOptions = 7;
-constexpr unsigned long kTransferBuffer = 65536;
 
 std::wstring FullPath(const std::wstring& path) {
     wchar_t full[MAX_PATH * 4];
@@ -35,35 +30,6 @@ std::wstring FullPath(const std::wstring& path) {
         result.pop_back();
     }
     return result;
-}
-
-// A folder contributes its files, never an entry of its own; false at the first file that
-// cannot be added, named in `failed`.
-bool AddItem(CZipArchive& archive, const std::wstring& rootFolder, const std::wstring& path,
-             std::wstring& failed) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        WIN32_FIND_DATAW data;
-        const HANDLE find = ::FindFirstFileW((path + L"\\*").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE) {
-            return true; // an empty folder
-        }
-        bool ok = true;
-        do {
-            const std::wstring name = data.cFileName;
-            if (name != L"." && name != L"..") {
-                ok = AddItem(archive, rootFolder, path + L"\\" + name, failed);
-            }
-        } while (ok && ::FindNextFileW(find, &data));
-        ::FindClose(find);
-        return ok;
-    }
-    if (!archive.AddNewFile(path, ArchiveEntryName(rootFolder, path), -1, kAddOptions,
-                            kTransferBuffer)) {
-        failed = path;
-        return false;
-    }
-    return true;
 }
 
 // The candidate `text` names, or null after listing what it could have meant.
@@ -161,27 +127,16 @@ int CreateCommand(const std::vector<std::wstring>& args) {
     // Entry names are relative to the folder of the first item, as in the context menu.
     const std::wstring rootFolder = MHFX::IO::Path::GetDirectoryName(selection.front());
     MessageBlob archiveBytes;
-    {
-        CZipMemFile file(kGrowStep);
-        CZipArchive zip;
-        std::wstring failed;
-        try {
-            zip.Open(file, CZipArchive::zipCreate);
-            bool ok = true;
-            for (const std::wstring& path : selection) {
-                ok = ok && AddItem(zip, rootFolder, path, failed);
-            }
-            zip.Close(false, false);
-            if (!ok) {
-                return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_READ, {failed}));
-            }
-        } catch (const CZipException&) {
-            zip.Close(true);
-            return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_ARCHIVE_NOT_MADE));
-        }
-        if (!TakeArchive(file, archiveBytes)) {
+    try {
+        if (PackSelection(selection, rootFolder, nullptr, archiveBytes) ==
+            ArchiveOutcome::TooLarge) {
             return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_CONTENT_TOO_LARGE));
         }
+    } catch (const PackingException& e) {
+        return Fail(kExitUsage,
+                    ConsoleText(IDS_CONSOLE_CANNOT_READ, {e.Item()}) + L": " + e.Message());
+    } catch (const CZipException&) {
+        return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_ARCHIVE_NOT_MADE));
     }
 
     MessageBlob message;

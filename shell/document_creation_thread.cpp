@@ -5,6 +5,7 @@
 #include "certificates/x509_exception.h"
 #include "config/localization.h"
 #include "document/creation/archive_builder.h"
+#include "document/creation/packing_exception.h"
 #include "document/dialogs/busy_dialog.h"
 #include "shell/certificate_selection.h"
 #include "document/container/container_writer.h"
@@ -30,6 +31,7 @@ DWORD ZipErrorCode(const CZipException& e) {
     case CZipException::memError:
         return ERROR_NOT_ENOUGH_MEMORY;
     case CZipException::tooManyFiles:
+        return kErrorTooManyArchiveEntries;
     case CZipException::tooLongData:
     case CZipException::tooBigSize:
         return ERROR_FILE_TOO_LARGE;
@@ -89,8 +91,12 @@ DWORD DocumentCreationThread::Run() {
     // Whatever ends the command early, its dialogs and buffers are gone by the time the
     // handlers run; the user is told in the words of the command, never left guessing.
     DWORD error = ERROR_INTERNAL_ERROR;
+    std::wstring item;
     try {
         return Create();
+    } catch (const PackingException& e) {
+        error = e.ErrorCode();
+        item = e.Item();
     } catch (const MHFX::Win32Exception& e) {
         error = e.ErrorCode();
     } catch (const MHFX::IO::PathTooLongException&) {
@@ -103,13 +109,14 @@ DWORD DocumentCreationThread::Run() {
         error = ERROR_INTERNAL_ERROR;
     } catch (const CZipException& e) {
         error = ZipErrorCode(e);
+        item = e.GetFileName();
     } catch (const std::bad_alloc&) {
         error = ERROR_NOT_ENOUGH_MEMORY;
     } catch (const std::exception&) {
         error = ERROR_INTERNAL_ERROR;
     }
     try {
-        ReportFailure(error);
+        ReportFailure(error, item);
     } catch (...) {
     }
     return Failed;
@@ -201,14 +208,11 @@ bool DocumentCreationThread::Protect(const X509Certificate& signer,
 template <typename MakeMessage>
 bool DocumentCreationThread::PackAndWrite(UINT titleId, UINT descriptionId,
                                           MakeMessage makeMessage) {
+    // Failures to pack are thrown, named after the item; too large has been told.
     MessageBlob archive;
-    if (!BuildArchive(selection_, rootFolder_, archive)) {
-        // Too large: the archive step has told the user, and that is the whole story.
-        if (::GetLastError() == ERROR_FILE_TOO_LARGE) {
-            archiveRefused_ = true;
-            return true;
-        }
-        return false;
+    if (BuildArchive(selection_, rootFolder_, archive) == ArchiveOutcome::TooLarge) {
+        archiveRefused_ = true;
+        return true;
     }
 
     MessageBlob message;
@@ -243,11 +247,25 @@ UINT DocumentCreationThread::FailureTextId() const {
     return IDS_SIGNING_FAILED;
 }
 
-void DocumentCreationThread::ReportFailure(DWORD errorCode) const {
-    // A key that cannot sign with the hash of today has no system text that says so.
-    const std::wstring cause = errorCode == kErrorSigningKeyHashUnsupported
-                                   ? LoadLocalizedString(IDS_SIGNING_KEY_HASH_UNSUPPORTED)
-                                   : MHFX::Win32Exception::SystemText(errorCode);
+void DocumentCreationThread::ReportFailure(DWORD errorCode, const std::wstring& item) const {
+    // Our own limits, and a sharing violation (the common case of a file open in another
+    // program), in plain words; the system's text for the rest.
+    std::wstring cause;
+    if (errorCode == kErrorSigningKeyHashUnsupported) {
+        cause = LoadLocalizedString(IDS_SIGNING_KEY_HASH_UNSUPPORTED);
+    } else if (errorCode == kErrorTooManyArchiveEntries) {
+        cause = LoadLocalizedString(IDS_TOO_MANY_ITEMS);
+    } else if (!item.empty() && errorCode == ERROR_SHARING_VIOLATION) {
+        cause = LoadLocalizedString(IDS_ITEM_IN_USE);
+    } else if (!item.empty() && errorCode == ERROR_FILE_TOO_LARGE) {
+        cause = LoadLocalizedString(IDS_ITEM_OVER_4GB);
+    } else {
+        cause = MHFX::Win32Exception::SystemText(errorCode);
+    }
+    if (!item.empty()) {
+        cause = MHFX::FormatString(LoadLocalizedString(IDS_ITEM_NOT_PACKED), item.c_str(),
+                                   cause.c_str());
+    }
     const std::wstring text =
         MHFX::FormatString(LoadLocalizedString(FailureTextId()), cause.c_str());
     ::MessageBoxW(nullptr, text.c_str(), MHFX::LoadNeutralString(IDS_SHELL_NAME).c_str(),

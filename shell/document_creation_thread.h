@@ -2,7 +2,8 @@
 // a worker of its own that deletes itself when done. Every way it can end without a
 // container is either the user's own choice (Save As or a certificate choice cancelled,
 // no certificate to choose, an archive too large: each already told) or a message box
-// with the system's text of what went wrong.
+// with the system's text of what went wrong, naming the selected item that could not be
+// packed. A container is written from everything selected or not at all.
 #pragma once
 
 #include <windows.h>
@@ -44,7 +45,8 @@ private:
     bool PackAndWrite(UINT titleId, UINT descriptionId, MakeMessage makeMessage);
 
     UINT FailureTextId() const;
-    void ReportFailure(DWORD errorCode) const;
+    // The mode's failure text with the cause; a failure to pack names the item.
+    void ReportFailure(DWORD errorCode, const std::wstring& item = {}) const;
 
     std::vector<std::wstring> selection_;
     std::wstring rootFolder_;

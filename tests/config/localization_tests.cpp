@@ -57,6 +57,7 @@ std::set<UINT> Union(std::initializer_list<std::set<UINT>> parts) {
 
 const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
                                          Range(512, 528),
+                                         Range(540, 543),
                                          Range(560, 571),
                                          Range(601, 606),
                                          Range(611, 613)});
@@ -125,6 +126,7 @@ std::wstring WithoutLatinTerms(std::wstring text) {
                                            L"TrustedPeople",
                                            L"CRL",
                                            L"MB",
+                                           L"GB",
                                            L"snx",
                                            L"pnx",
                                            L"enx",

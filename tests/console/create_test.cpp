@@ -96,6 +96,20 @@ TEST_F(CreateTest, ThreeKindsRoundTripThroughOpenSslAndVerify) {
     EXPECT_NE(before, TestSupport::ReadFileBytes(dir_ + L"\\s.snx"));
 }
 
+TEST_F(CreateTest, AFileOpenElsewhereWithoutSharingStopsCreateAndIsNamed) {
+    Kit();
+    const std::wstring held = dir_ + L"\\in\\deep\\two.txt";
+    HANDLE holder =
+        ::CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    const Outcome run = Dossiq(L"create --sign " + Thumbprint("qualified") + L" -o x.snx in", dir_);
+    ::CloseHandle(holder);
+    EXPECT_EQ(2u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.err.find("cannot read " + TestSupport::Narrow(held)))
+        << run.err;
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((dir_ + L"\\x.snx").c_str()));
+}
+
 TEST_F(CreateTest, AmbiguousAndUnknownCertificatesListTheCandidates) {
     Kit();
     // Several qualified signers carry this name.

@@ -9,6 +9,7 @@
 #include "config/preferences.h"
 #include "common/test_support.h"
 #include "creation/creation_test_util.h"
+#include "document/creation/output_name.h"
 #include "shell/document_creation_thread.h"
 #include "foundation/handle.h"
 #include "foundation/resource_string.h"
@@ -34,6 +35,12 @@ const std::wstring kProtectionFailed =
 const std::wstring kEncryptionFailed =
     L"An error occurred during encryption of the document(s).\r\n\r\nError info:\r\n";
 const std::wstring kTooLarge = L"It is not possible to process content larger than 100 MB.";
+const std::wstring kInUse = L"The file is open in another program that does not let others "
+                            L"read it. Close it there and try again.";
+const std::wstring kOver4Gb =
+    L"The file is larger than 4 GB, the most one file in a container can hold.";
+const std::wstring kTooMany =
+    L"The selection holds more than 65,535 files, the most one container can hold.";
 const wchar_t* const kProgressTitles[] = {L"Compressing file(s)...", L"Signing...",
                                           L"Encrypting...", L"Protecting..."};
 
@@ -272,6 +279,15 @@ std::wstring FailureText(const std::wstring& prefix, DWORD error) {
     return prefix + MHFX::Win32Exception::SystemText(error);
 }
 
+std::wstring NotPacked(const std::wstring& item, const std::wstring& cause) {
+    return L"Nothing was written, because \"" + item + L"\" could not be packed: " + cause;
+}
+
+// The files of `folder` and below, to show that a failed command left nothing behind.
+size_t FileCount(const std::wstring& folder) {
+    return std::stoul(RunHost("find " + ShellQuote(UnixPath(folder)) + " -type f | wc -l").output);
+}
+
 // A Wine drive letter for a scratch folder, removed again at the end of the test.
 class MappedDrive {
 public:
@@ -468,20 +484,27 @@ TEST(Creation, MissingCertificatesEndTheCommandAfterTheirMessage) {
 TEST(Creation, ContentOver100MegabytesIsRefusedWith510) {
     StoreScenario stores(kOneSigner, kOneRecipient, {});
     const std::wstring folder = TestSupport::MakeTempDir(L"large");
-    ASSERT_EQ(
-        RunHost("head -c 105000000 /dev/urandom > " + ShellQuote(UnixPath(folder) + "/noise.bin"))
-            .exitCode,
-        0);
+    // 120 MB that do not compress, then a file held open without sharing: the limit is met
+    // while the third file is written, so the held one is never reached.
+    ASSERT_EQ(RunHost("cd " + ShellQuote(UnixPath(folder)) +
+                      " && for n in 1 2 3; do head -c 40000000 /dev/urandom > noise$n.bin; done")
+                  .exitCode,
+              0);
+    const std::wstring held = WriteFile(folder, L"held.bin", "held");
+    MHFX::FileHandle holder(
+        ::CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder.valid());
     Answers answers;
     answers.screenshots = "too_large";
-    const CommandRun run =
-        RunCommand({folder + L"\\noise.bin"}, folder, CreateMode::SignQuick, answers);
+    const CommandRun run = RunCommand(
+        {folder + L"\\noise1.bin", folder + L"\\noise2.bin", folder + L"\\noise3.bin", held},
+        folder, CreateMode::SignQuick, answers);
     EXPECT_EQ(run.exitCode, DocumentCreationThread::NotCreated);
     ASSERT_EQ(run.messages.size(), 1u);
     EXPECT_EQ(run.messages[0].caption, kProductCaption);
     EXPECT_EQ(run.messages[0].text, kTooLarge);
     EXPECT_EQ(run.messages[0].icon, ::LoadIconW(nullptr, IDI_WARNING));
-    EXPECT_FALSE(Exists(folder + L"\\noise.snx"));
+    EXPECT_EQ(FileCount(folder), 4u);
 }
 
 TEST(Creation, ProgressDialogsShowWhileTheCommandWorks) {
@@ -576,20 +599,6 @@ TEST(Creation, FailuresOnTheWayEndWithTheModesMessage) {
     const std::wstring folder = TestSupport::MakeTempDir(L"failing");
     const std::wstring file = WriteFile(folder, L"z.txt", "z");
 
-    // An item on another drive has no path relative to the root folder.
-    {
-        const std::wstring other = TestSupport::MakeTempDir(L"otherdrive");
-        MappedDrive drive(L'r', other);
-        WriteFile(other, L"far.txt", "far");
-        const CommandRun run = RunCommand({file, L"R:\\far.txt"}, folder, CreateMode::ProtectQuick);
-        EXPECT_EQ(run.exitCode, DocumentCreationThread::Failed);
-        ASSERT_EQ(run.messages.size(), 1u);
-        EXPECT_EQ(run.messages[0].caption, kShellCaption);
-        EXPECT_EQ(run.messages[0].icon, ::LoadIconW(nullptr, IDI_ERROR));
-        EXPECT_EQ(run.messages[0].text, FailureText(kProtectionFailed, ERROR_INVALID_PARAMETER));
-        EXPECT_FALSE(Exists(folder + L"\\z.pnx"));
-    }
-
     // The container cannot take the place of a file that another program holds open.
     {
         const std::wstring busy = WriteFile(folder, L"z.snx", "held");
@@ -616,8 +625,8 @@ TEST(Creation, FailuresOnTheWayEndWithTheModesMessage) {
             RunCommand({folder + L"\\huge.bin"}, folder, CreateMode::EncryptQuick);
         EXPECT_EQ(run.exitCode, DocumentCreationThread::Failed);
         ASSERT_EQ(run.messages.size(), 1u);
-        EXPECT_EQ(run.messages[0].text.substr(0, kEncryptionFailed.size()), kEncryptionFailed);
-        EXPECT_GT(run.messages[0].text.size(), kEncryptionFailed.size());
+        EXPECT_EQ(run.messages[0].text,
+                  kEncryptionFailed + NotPacked(folder + L"\\huge.bin", kOver4Gb));
         EXPECT_FALSE(Exists(folder + L"\\huge.enx"));
         ::DeleteFileW((folder + L"\\huge.bin").c_str());
     }
@@ -638,6 +647,124 @@ TEST(Creation, FailuresOnTheWayEndWithTheModesMessage) {
         EXPECT_EQ(run.messages[0].text.substr(0, kSigningFailed.size()), kSigningFailed);
         EXPECT_FALSE(Exists(folder + L"\\deep.snx"));
     }
+}
+
+TEST(Creation, AnItemThatCannotBePackedStopsTheCommandAndIsNamed) {
+    StoreScenario stores(kOneSigner, kOneRecipient, {});
+    const std::wstring folder = TestSupport::MakeTempDir(L"allornothing");
+    const std::wstring docs = folder + L"\\docs";
+    ::CreateDirectoryW(docs.c_str(), nullptr);
+    WriteFile(docs, L"a.txt", "alpha");
+    const std::wstring held = WriteFile(docs, L"held.xlsx", "figures");
+
+    // Another program holds one file of a selected folder open without sharing it.
+    {
+        MHFX::FileHandle holder(::CreateFileW(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                              nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder.valid());
+        Answers answers;
+        answers.screenshots = "item_in_use";
+        const CommandRun run = RunCommand({docs}, folder, CreateMode::SignQuick, answers);
+        EXPECT_EQ(run.exitCode, DocumentCreationThread::Failed);
+        ASSERT_EQ(run.messages.size(), 1u);
+        EXPECT_EQ(run.messages[0].text, kSigningFailed + NotPacked(held, kInUse));
+        EXPECT_EQ(FileCount(folder), 2u);
+    }
+
+    // A selected file removed before the command reached it: the system's own text.
+    {
+        const std::wstring gone = docs + L"\\gone.txt";
+        const CommandRun run =
+            RunCommand({docs + L"\\a.txt", gone}, docs, CreateMode::EncryptQuick);
+        EXPECT_EQ(run.exitCode, DocumentCreationThread::Failed);
+        ASSERT_EQ(run.messages.size(), 1u);
+        EXPECT_EQ(run.messages[0].text,
+                  kEncryptionFailed +
+                      NotPacked(gone, MHFX::Win32Exception::SystemText(ERROR_FILE_NOT_FOUND)));
+        EXPECT_EQ(FileCount(folder), 2u);
+    }
+
+    // More files than an archive can list: refused after listing, before compressing.
+    {
+        const std::wstring many = folder + L"\\many";
+        ASSERT_EQ(RunHost("mkdir " + ShellQuote(UnixPath(many)) + " && cd " +
+                          ShellQuote(UnixPath(many)) + " && seq -w 0 65535 | xargs touch")
+                      .exitCode,
+                  0);
+        const CommandRun run = RunCommand({many}, folder, CreateMode::SignQuick);
+        EXPECT_EQ(run.exitCode, DocumentCreationThread::Failed);
+        ASSERT_EQ(run.messages.size(), 1u);
+        const std::wstring& text = run.messages[0].text;
+        const std::wstring start = kSigningFailed + L"Nothing was written, because \"" + many;
+        const std::wstring end = L"\" could not be packed: " + kTooMany;
+        EXPECT_EQ(text.substr(0, start.size()), start) << Narrow(text);
+        EXPECT_EQ(text.substr(text.size() - std::min(text.size(), end.size())), end);
+        EXPECT_FALSE(Exists(folder + L"\\many.snx"));
+    }
+}
+
+// Wine cannot make junctions (mklink /J and CreateSymbolicLinkW fail), but it shows a Unix
+// symbolic link to a folder as a folder that is a reparse point, as Windows shows a junction,
+// and a link to a file as the file.
+TEST(Creation, LinksToFoldersAreNotFollowedAndALinkToAFileIsPackedAsTheFile) {
+    StoreScenario stores(kOneSigner, kOneRecipient, {});
+    const std::wstring folder = TestSupport::MakeTempDir(L"links");
+    // A loop back to the tree, and a link to a folder that denies listing (as the hidden
+    // junctions of a profile do; the tests run as root, who may list it all the same, so
+    // what shows here is that it is not entered).
+    ASSERT_EQ(RunHost("cd " + ShellQuote(UnixPath(folder)) +
+                      " && mkdir -p tree/sub hidden && printf alpha > tree/a.txt"
+                      " && printf beta > tree/sub/b.txt && printf secret > hidden/secret.txt"
+                      " && ln -s .. tree/sub/loop && ln -s ../hidden 'tree/My Music'"
+                      " && ln -s a.txt tree/alias.txt && chmod 000 hidden")
+                  .exitCode,
+              0);
+    const std::map<std::string, std::string> tree = {
+        {"a.txt", "alpha"}, {"alias.txt", "alpha"}, {"sub/b.txt", "beta"}};
+    const auto under = [&](const std::string& prefix) {
+        std::map<std::string, std::string> entries;
+        for (const auto& [name, bytes] : tree) {
+            entries[prefix + "/" + name] = bytes;
+        }
+        return entries;
+    };
+
+    const CommandRun run = RunCommand({folder + L"\\tree"}, folder, CreateMode::SignQuick);
+    EXPECT_EQ(run.exitCode, DocumentCreationThread::Written);
+    EXPECT_TRUE(run.messages.empty());
+    const Opened opened = OpenWithOpenSsl(folder + L"\\tree.snx", DocumentKind::Signed);
+    ASSERT_TRUE(opened.ok) << opened.log;
+    EXPECT_EQ(opened.entries, under("tree"));
+
+    // A link the user selected is the folder the user chose; links inside it still are not.
+    const std::wstring sub = folder + L"\\tree\\sub";
+    const CommandRun chosen = RunCommand({sub + L"\\loop"}, sub, CreateMode::SignQuick);
+    EXPECT_EQ(chosen.exitCode, DocumentCreationThread::Written);
+    const Opened loop = OpenWithOpenSsl(sub + L"\\loop.snx", DocumentKind::Signed);
+    ASSERT_TRUE(loop.ok) << loop.log;
+    EXPECT_EQ(loop.entries, under("loop"));
+}
+
+TEST(Creation, ASelectionOnTwoDrivesIsNamedAfterEachItemsFolder) {
+    StoreScenario stores(kOneSigner, kOneRecipient, {});
+    const std::wstring folder = TestSupport::MakeTempDir(L"twodrives");
+    const std::wstring file = WriteFile(folder, L"z.txt", "z");
+    const std::wstring other = TestSupport::MakeTempDir(L"otherdrive");
+    MappedDrive drive(L'r', other);
+    WriteFile(other, L"far.txt", "far");
+    ::CreateDirectoryW((other + L"\\sub").c_str(), nullptr);
+    WriteFile(other + L"\\sub", L"deep.txt", "deep");
+
+    const std::vector<std::wstring> selection = {file, L"R:\\far.txt", L"R:\\sub"};
+    const CommandRun run = RunCommand(selection, folder, CreateMode::ProtectQuick);
+    EXPECT_EQ(run.exitCode, DocumentCreationThread::Written);
+    EXPECT_TRUE(run.messages.empty());
+    const Opened opened =
+        OpenWithOpenSsl(OutputName::QuickPath(selection, folder, CreateMode::ProtectQuick),
+                        DocumentKind::Protected);
+    ASSERT_TRUE(opened.ok) << opened.log;
+    EXPECT_EQ(opened.entries, (std::map<std::string, std::string>{
+                                  {"z.txt", "z"}, {"far.txt", "far"}, {"sub/deep.txt", "deep"}}));
 }
 
 TEST(Creation, TwoCommandsAtOnceBothFinish) {

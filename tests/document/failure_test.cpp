@@ -20,7 +20,8 @@ protected:
         const std::wstring root = TestSupport::MakeTempDir(L"dmg");
         MakeSampleTree(root);
         MessageBlob blob;
-        ASSERT_TRUE(BuildArchive({root + L"\\b.bin", root + L"\\sub"}, root, blob));
+        ASSERT_EQ(ArchiveOutcome::Built,
+                  BuildArchive({root + L"\\b.bin", root + L"\\sub"}, root, blob));
         archive = Bytes(blob);
         signedMessage = Bytes(MakeContainer(DocumentKind::Signed, blob));
         protectedMessage = Bytes(MakeContainer(DocumentKind::Protected, blob));

@@ -56,7 +56,8 @@ protected:
         dir = TestSupport::MakeTempDir(L"ossl");
         const std::wstring root = TestSupport::MakeTempDir(L"tree");
         MakeSampleTree(root);
-        ASSERT_TRUE(
+        ASSERT_EQ(
+            ArchiveOutcome::Built,
             BuildArchive({root + L"\\a.txt", root + L"\\sub", root + L"\\b.bin"}, root, archive));
         archiveBytes = Bytes(archive);
         TestSupport::WriteFileBytes(dir + L"\\archive.zip", archiveBytes);

@@ -28,8 +28,9 @@ TEST_P(RoundTrip, FilesAndFoldersComeBackUnchanged) {
     ASSERT_EQ(5u, source.size());
 
     MessageBlob archive;
-    ASSERT_TRUE(BuildArchive(
-        {root + L"\\a.txt", root + L"\\sub", root + L"\\empty", root + L"\\b.bin"}, root, archive));
+    ASSERT_EQ(ArchiveOutcome::Built, BuildArchive({root + L"\\a.txt", root + L"\\sub",
+                                                   root + L"\\empty", root + L"\\b.bin"},
+                                                  root, archive));
     const std::string archiveBytes = Bytes(archive);
     MessageBlob message = MakeContainer(kind, archive);
     const std::wstring path = TestSupport::MakeTempDir(L"out") + L"\\Report" + Extension(kind);
@@ -86,7 +87,8 @@ TEST(Archive, EmptyFoldersOnlyGiveAnArchiveWithoutEntries) {
     ::CreateDirectoryW((root + L"\\two").c_str(), nullptr);
     ::CreateDirectoryW((root + L"\\two\\nested").c_str(), nullptr);
     MessageBlob archive;
-    ASSERT_TRUE(BuildArchive({root + L"\\one", root + L"\\two"}, root, archive));
+    ASSERT_EQ(ArchiveOutcome::Built,
+              BuildArchive({root + L"\\one", root + L"\\two"}, root, archive));
     int entries = -1;
     ASSERT_TRUE(ExtractAll(archive.Data(), archive.Length(), root, &entries));
     EXPECT_EQ(0, entries);
@@ -135,6 +137,10 @@ TEST(Archive, EntryNamesAreRelativeToTheRootAndStayInside) {
         // Items outside the root folder (a search-results selection) lose the steps up.
         {L"C:\\Work\\Reports", L"C:\\Work\\Other\\c.txt", L"Other\\c.txt"},
         {L"C:\\Work\\Reports", L"C:\\d.txt", L"d.txt"},
+        // Items on another drive are named after their own folder.
+        {L"C:\\Work\\Reports", L"R:\\Far\\e.txt", L"e.txt"},
+        {L"c:\\Work", L"C:/Work/f.txt", L"f.txt"},
+        {L"C:\\Work", L"\\\\server\\share\\Sub\\", L"Sub"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(std::wstring(c.name), ArchiveEntryName(c.root, c.path))

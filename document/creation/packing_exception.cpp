@@ -1,0 +1,4 @@
+#include "document/creation/packing_exception.h"
+
+PackingException::PackingException(std::wstring item, DWORD errorCode)
+    : Win32Exception(errorCode), item_(std::move(item)) {}
