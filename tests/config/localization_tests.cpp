@@ -61,6 +61,7 @@ const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
                                          Range(560, 565),
                                          {550, 551},
                                          Range(570, 577),
+                                         Range(580, 591),
                                          Range(601, 606),
                                          Range(611, 613)});
 const std::set<UINT> kManagerIds = Union(
@@ -72,7 +73,7 @@ const std::set<UINT> kShellIds = Union({kSharedIds,
                                         {321, 322, 323, 328, 329, 330, 331}});
 // dossiq.exe carries the shell extension's tables and its own texts.
 const std::set<UINT> kConsoleIds =
-    Union({kShellIds, Range(901, 948), Range(950, 960), Range(970, 971)});
+    Union({kShellIds, Range(901, 948), Range(950, 962), Range(970, 971), Range(975, 976)});
 const std::set<UINT> kNeutralIds = {100, 101, 128, 129, 130, 131, 701, 702, 703, 711, 712};
 
 // Ids of the non-empty entries of every string table of `module`, by language.
@@ -138,12 +139,43 @@ std::wstring WithoutLatinTerms(std::wstring text) {
                                            L"--accept-recipient-warnings"};
     // What the console program's users type or parse: commands, options, verdicts, names
     // of certificate stores and extensions (longer before shorter, "--to" before "-o").
-    static const wchar_t* const console[] = {
-        L"dossiq",     L"verify",       L"extract",    L"create",      L"certs",   L"list",
-        L"--help",     L"--json",       L"--jobs",     L"--recursive", L"--entry", L"--overwrite",
-        L"--sign",     L"--encrypt-to", L"--to",       L"-o",          L"My",      L"qcStatements",
-        L"nameForm",   L"keyUsage",     L"privateKey", L"passed",      L"failed",  L"tampered",
-        L"unreadable", L"locked",       L"unsigned",   L"JSON",        L"UTF-8",   L"0x"};
+    static const wchar_t* const console[] = {L"dossiq",
+                                             L"verify",
+                                             L"extract",
+                                             L"create",
+                                             L"certs",
+                                             L"list",
+                                             L"--help",
+                                             L"--json",
+                                             L"--jobs",
+                                             L"--recursive",
+                                             L"--entry",
+                                             L"--overwrite",
+                                             L"--sign",
+                                             L"--encrypt-to",
+                                             L"--to",
+                                             L"-o",
+                                             L"My",
+                                             L"qcStatements",
+                                             L"nameForm",
+                                             L"keyUsage",
+                                             L"privateKey",
+                                             L"passed",
+                                             L"failed",
+                                             L"tampered",
+                                             L"unreadable",
+                                             L"locked",
+                                             L"unsigned",
+                                             L"JSON",
+                                             L"UTF-8",
+                                             L"0x",
+                                             L"--timestamp-url",
+                                             L"--timestamp",
+                                             L"TimestampURL",
+                                             L"URL",
+                                             L"required",
+                                             L"optional",
+                                             L"off"};
     for (const auto& list : {std::vector<const wchar_t*>(std::begin(terms), std::end(terms)),
                              std::vector<const wchar_t*>(std::begin(console), std::end(console))}) {
         for (const wchar_t* term : list) {
