@@ -169,10 +169,9 @@ bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM ta
     ShowParsed(verified);
     if (verified) {
         const X509Certificate signer(document.SignerCertificate());
-        if (signer.IsInitialized() &&
-            !CertificateValidationThread::Start(
-                owner, signer, tag, std::move(report),
-                timestamp_.used ? &timestamp_.provenTime : nullptr)) {
+        if (signer.IsInitialized() && !CertificateValidationThread::Start(
+                                          owner, signer, tag, std::move(report),
+                                          timestamp_.used ? &timestamp_.provenTime : nullptr)) {
             // No worker: the checks could not run, which reads as a failed chain.
             ::PostMessageW(owner, ReportMessages::CertificateValidated(),
                            static_cast<WPARAM>(ValidationResult::ChainInvalidOther), tag);

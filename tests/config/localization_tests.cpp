@@ -63,9 +63,14 @@ const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
                                          Range(570, 577),
                                          Range(580, 591),
                                          Range(601, 606),
-                                         Range(611, 613)});
-const std::set<UINT> kManagerIds = Union(
-    {kSharedIds, {230, 231}, Range(235, 242), Range(32776, 32780), {32785, 57601, 57664, 57665}});
+                                         Range(611, 613),
+                                         Range(1200, 1224),
+                                         Range(1230, 1304)});
+const std::set<UINT> kManagerIds = Union({kSharedIds,
+                                          {230, 231},
+                                          Range(235, 244),
+                                          Range(32776, 32780),
+                                          {32785, 32786, 32787, 57601, 57664, 57665}});
 const std::set<UINT> kShellIds = Union({kSharedIds,
                                         Range(208, 213),
                                         Range(302, 307),
@@ -136,46 +141,24 @@ std::wstring WithoutLatinTerms(std::wstring text) {
                                            L"enx",
                                            L"%s",
                                            L"SHA",
-                                           L"--accept-recipient-warnings"};
+                                           L"--accept-recipient-warnings",
+                                           L"%d",
+                                           L"UTC",
+                                           L"CRC-32",
+                                           L"html"};
     // What the console program's users type or parse: commands, options, verdicts, names
     // of certificate stores and extensions (longer before shorter, "--to" before "-o").
-    static const wchar_t* const console[] = {L"dossiq",
-                                             L"verify",
-                                             L"extract",
-                                             L"create",
-                                             L"certs",
-                                             L"list",
-                                             L"--help",
-                                             L"--json",
-                                             L"--jobs",
-                                             L"--recursive",
-                                             L"--entry",
-                                             L"--overwrite",
-                                             L"--sign",
-                                             L"--encrypt-to",
-                                             L"--to",
-                                             L"-o",
-                                             L"My",
-                                             L"qcStatements",
-                                             L"nameForm",
-                                             L"keyUsage",
-                                             L"privateKey",
-                                             L"passed",
-                                             L"failed",
-                                             L"tampered",
-                                             L"unreadable",
-                                             L"locked",
-                                             L"unsigned",
-                                             L"JSON",
-                                             L"UTF-8",
-                                             L"0x",
-                                             L"--timestamp-url",
-                                             L"--timestamp",
-                                             L"TimestampURL",
-                                             L"URL",
-                                             L"required",
-                                             L"optional",
-                                             L"off"};
+    static const wchar_t* const console[] = {
+        L"dossiq",      L"verify",       L"extract",      L"create",
+        L"certs",       L"list",         L"--help",       L"--json",
+        L"--jobs",      L"--recursive",  L"--report",     L"--entry",
+        L"--overwrite", L"--sign",       L"--encrypt-to", L"--to",
+        L"-o",          L"My",           L"qcStatements", L"nameForm",
+        L"keyUsage",    L"privateKey",   L"passed",       L"failed",
+        L"tampered",    L"unreadable",   L"locked",       L"unsigned",
+        L"JSON",        L"UTF-8",        L"0x",           L"--timestamp-url",
+        L"--timestamp", L"TimestampURL", L"URL",          L"required",
+        L"optional",    L"off"};
     for (const auto& list : {std::vector<const wchar_t*>(std::begin(terms), std::end(terms)),
                              std::vector<const wchar_t*>(std::begin(console), std::end(console))}) {
         for (const wchar_t* term : list) {
@@ -292,8 +275,9 @@ std::vector<int> MenuIds(HMENU menu) {
 
 TEST(Localization, MainMenuPerLanguageWithFallback) {
     const HMODULE self = MHFX::CurrentModule();
-    const std::vector<int> ids = {57601, 0,  57665, -2,    32780, 0,  32776, 32777, 0,     32778,
-                                  32779, -2, 32782, 32783, 32784, -2, 32785, 0,     57664, -2};
+    const std::vector<int> ids = {57601, 0,     57665, -2,    32780, 0,     32776, 32777,
+                                  0,     32778, 32779, 0,     32786, 32787, -2,    32782,
+                                  32783, 32784, -2,    32785, 0,     57664, -2};
     const struct {
         WORD language;
         std::vector<std::wstring> popups;
@@ -427,7 +411,7 @@ TEST(Localization, PropertyPagePerLanguage) {
         for (int id : {IDC_PAGE_SIGNER_NAME, IDC_PAGE_SIGNER_EMAIL, IDC_PAGE_VIEW_CERTIFICATE}) {
             EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(page.handle, id))) << id;
         }
-        RECT units = {0, 0, 233, 241};
+        RECT units = {0, 0, 233, 315};
         ::MapDialogRect(page.handle, &units);
         RECT client;
         ::GetClientRect(page.handle, &client);
