@@ -65,7 +65,7 @@ const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
                                          Range(601, 606),
                                          Range(611, 613),
                                          Range(1200, 1224),
-                                         Range(1230, 1304)});
+                                         Range(1230, 1310)});
 const std::set<UINT> kManagerIds = Union({kSharedIds,
                                           {230, 231},
                                           Range(235, 244),

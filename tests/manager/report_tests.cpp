@@ -14,10 +14,11 @@
 #include "document/container/document.h"
 #include "document/container/message_builder.h"
 #include "document/report/certificate_validation_thread.h"
-#include "document/timestamp/signature_stamper.h"
 #include "document/report/report_messages.h"
+#include "document/timestamp/signature_stamper.h"
 #include "manager/manager_test_support.h"
 #include "pki/test_pki.h"
+#include "resources/common/localized_ids.h"
 #include "resources/manager/resource.h"
 
 namespace {
@@ -187,7 +188,7 @@ void ExpectStampedReport(const std::wstring& path, const std::wstring& screensho
         EXPECT_EQ(LineText(ids[i]), lines[i].text);
         EXPECT_EQ(B, lines[i].colour);
     }
-    const std::wstring used = LineText(560);
+    const std::wstring used = LineText(IDS_TIMESTAMP_USED);
     EXPECT_EQ(used.substr(0, used.find(L"%s")), lines[6].text.substr(0, used.find(L"%s")));
     EXPECT_NE(std::wstring::npos, lines[6].text.find(L"Dossiq Test TSA")) << lines[6].text;
     EXPECT_EQ(ReportPicture::Qualified, shown.window.Pane().Report().PictureState());
