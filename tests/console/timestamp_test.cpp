@@ -61,6 +61,15 @@ TEST_F(TimestampCreate, StampedSignaturePassesAfterItsSignerExpired) {
     auto json = Flatten(now.outPath);
     EXPECT_EQ("true", Value(json, "containers[0].timestamp.used"));
     EXPECT_NE(std::string::npos, Value(json, "containers[0].timestamp.authority").find("TSA"));
+    // The text and the saved page name the proven time: the line after the checks and a detail.
+    const Outcome text = Dossiq(L"verify --report t.html t.pnx", dir_);
+    ASSERT_EQ(0u, text.exitCode) << text.out << text.err;
+    const std::string page = TestSupport::ReadFileBytes(dir_ + L"\\t.html");
+    for (const std::string& output : {text.out, page}) {
+        EXPECT_NE(std::string::npos, output.find("Checked at the signing time ")) << output;
+        EXPECT_NE(std::string::npos, output.find("Checked at the proven signing time")) << output;
+        EXPECT_NE(std::string::npos, output.find("Dossiq Test TSA")) << output;
+    }
 
     const std::string program = UnixPath(TestSupport::BuildDir() + L"\\console\\dossiq.exe");
     for (const char* name : {"t.pnx", "u.snx"}) {

