@@ -22,8 +22,11 @@ struct ChainFindings {
 // May block while revocation data is fetched. Throws what chain building or the policy check
 // throw; qualified statements that do not decode make the certificate not qualified.
 // `findings`, when given, receives what the chain showed.
+// With `at` (a proven signing time) the chain is built and judged at that instant: a
+// certificate revoked later than `at` counts as not revoked then.
 ValidationResult ValidateSignerCertificate(const X509Certificate& certificate,
-                                           ChainFindings* findings = nullptr);
+                                           ChainFindings* findings = nullptr,
+                                           const FILETIME* at = nullptr);
 
 // The status bits that decide a failed chain's result. A chain showing any of them never
 // counts as passed, whatever a permissive base policy says.

@@ -32,6 +32,7 @@ const wchar_t kRootName[] = L"Preferences";
 const wchar_t kLanguageName[] = L"Language";
 const wchar_t kQualifiedCAsName[] = L"QualifiedCAsURL";
 const wchar_t kCertChainsName[] = L"CertChainsURL";
+const wchar_t kTimestampName[] = L"TimestampURL";
 
 class Bstr {
 public:
@@ -259,6 +260,8 @@ bool Preferences::ReadLocked() {
         return false;
     }
     certChainsURL_ = text;
+    // Files written before the element existed lack it: no timestamp service.
+    timestampURL_ = SelectChildText(root.get(), kTimestampName, text) ? text : std::wstring();
     return true;
 }
 
@@ -299,6 +302,7 @@ bool Preferences::WriteLocked() {
     AppendChildText(document.get(), root.get(), kLanguageName, language);
     AppendChildText(document.get(), root.get(), kQualifiedCAsName, qualifiedCAsURL_);
     AppendChildText(document.get(), root.get(), kCertChainsName, certChainsURL_);
+    AppendChildText(document.get(), root.get(), kTimestampName, timestampURL_);
 
     Bstr path(path_);
     if (document->save(StringVariant(path)) != S_OK) {
@@ -339,4 +343,17 @@ std::wstring Preferences::QualifiedCAsURL() const {
 std::wstring Preferences::CertChainsURL() const {
     SrwShared guard(lock_);
     return certChainsURL_;
+}
+
+std::wstring Preferences::TimestampURL() const {
+    SrwShared guard(lock_);
+    return timestampURL_;
+}
+
+void Preferences::SetTimestampURL(const std::wstring& url) {
+    SrwExclusive guard(lock_);
+    if (url != timestampURL_) {
+        timestampURL_ = url;
+        modified_ = true;
+    }
 }

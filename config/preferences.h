@@ -38,6 +38,9 @@ public:
     void SetLanguage(WORD language);
     std::wstring QualifiedCAsURL() const;
     std::wstring CertChainsURL() const;
+    // The RFC 3161 time-stamping service signatures are stamped by; empty: none.
+    std::wstring TimestampURL() const;
+    void SetTimestampURL(const std::wstring& url);
 
 private:
     bool LoadLocked();
@@ -51,4 +54,5 @@ private:
     WORD language_ = DefaultLanguage;
     std::wstring qualifiedCAsURL_;
     std::wstring certChainsURL_;
+    std::wstring timestampURL_;
 };

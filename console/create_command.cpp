@@ -12,6 +12,12 @@
 #include "document/container/message_builder.h"
 #include "document/creation/archive_builder.h"
 #include "document/creation/packing_exception.h"
+#include "document/report/timestamp_line.h"
+#include "document/timestamp/signature_stamper.h"
+#include "config/localization.h"
+#include "config/preferences.h"
+#include "foundation/resource_string.h"
+#include "resources/common/localized_ids.h"
 #include "foundation/exception.h"
 #include "foundation/io/path.h"
 #include "zip/zip_exception.h"
@@ -82,8 +88,9 @@ int CheckRecipient(const MHFX::Security::Cryptography::X509::X509Certificate& re
 } // namespace
 
 int CreateCommand(const std::vector<std::wstring>& args) {
-    const Arguments arguments(args, {L"--overwrite", L"--accept-recipient-warnings"},
-                              {L"--sign", L"--encrypt-to", L"-o", L"--output"});
+    const Arguments arguments(
+        args, {L"--overwrite", L"--accept-recipient-warnings"},
+        {L"--sign", L"--encrypt-to", L"-o", L"--output", L"--timestamp", L"--timestamp-url"});
     if (arguments.WantsHelp()) {
         ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_CREATE_HELP));
         return kExitOk;
@@ -102,6 +109,17 @@ int CreateCommand(const std::vector<std::wstring>& args) {
     }
     if (arguments.Operands().empty()) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CREATE_NEEDS_INPUT));
+    }
+    const std::wstring timestampMode = arguments.Value(L"--timestamp", L"optional");
+    if (timestampMode != L"required" && timestampMode != L"optional" && timestampMode != L"off") {
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_TIMESTAMP_MODE));
+    }
+    const std::wstring timestampUrl =
+        timestampMode == L"off"
+            ? std::wstring()
+            : arguments.Value(L"--timestamp-url", Preferences::Instance().TimestampURL());
+    if (sign && timestampMode == L"required" && timestampUrl.empty()) {
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_TIMESTAMP_NEEDS_URL));
     }
     std::vector<std::wstring> selection;
     for (const std::wstring& operand : arguments.Operands()) {
@@ -164,12 +182,29 @@ int CreateCommand(const std::vector<std::wstring>& args) {
     }
 
     MessageBlob message;
+    // Without a valid timestamp, optional signs with a warning and required writes nothing.
+    const bool required = timestampMode == L"required";
+    std::wstring timestampFailure;
+    const SignatureStamper stamper = TimestampStamper(timestampUrl, [&](TimestampProblem problem) {
+        timestampFailure =
+            MHFX::FormatString(LoadLocalizedString(IDS_TIMESTAMP_FAILED), timestampUrl.c_str(),
+                               LocalizedTimestampProblem(problem).c_str());
+        if (!required) {
+            ConsoleOutput::Err().Write(timestampFailure + L"\r\n");
+        }
+        return !required;
+    });
     // The library's algorithms for new containers, the same as the context menu's.
-    const bool made = sign && encrypt ? ProtectArchive(archiveBytes, signer->certificate.Handle(),
-                                                       recipient->certificate.Handle(), message)
-                      : sign
-                          ? SignArchive(archiveBytes, signer->certificate.Handle(), message)
-                          : EncryptArchive(archiveBytes, recipient->certificate.Handle(), message);
+    const bool made =
+        sign && encrypt
+            ? ProtectArchive(archiveBytes, signer->certificate.Handle(), kSignatureHashOid,
+                             recipient->certificate.Handle(), message, kContentCipher, stamper)
+        : sign ? SignArchive(archiveBytes, signer->certificate.Handle(), kSignatureHashOid, message,
+                             stamper)
+               : EncryptArchive(archiveBytes, recipient->certificate.Handle(), message);
+    if (!made && required && !timestampFailure.empty()) {
+        return Fail(kExitFailed, timestampFailure);
+    }
     if (!made) {
         const DWORD code = ::GetLastError();
         wchar_t hex[16];

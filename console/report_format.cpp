@@ -4,6 +4,7 @@
 
 #include "console/help_texts.h"
 #include "document/report/report_details.h"
+#include "document/report/timestamp_line.h"
 #include "resources/console/resource.h"
 
 void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
@@ -81,6 +82,18 @@ void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
         json.EndObject();
     }
     json.EndArray();
+    if (report.timestamp.present) {
+        const TimestampReport& timestamp = report.timestamp;
+        json.BeginObject(L"timestamp");
+        json.StringOrNull(L"time", timestamp.time);
+        json.StringOrNull(L"authority", timestamp.authority);
+        json.Bool(L"used", timestamp.used);
+        json.StringOrNull(L"problem", TimestampProblemName(timestamp.problem));
+        json.StringOrNull(L"reason", TimestampProblemText(timestamp.problem));
+        json.EndObject();
+    } else {
+        json.Null(L"timestamp");
+    }
     json.String(L"checkedAt", report.checkedAt);
     json.EndObject();
 }
@@ -173,6 +186,12 @@ std::wstring ReportText(const ValidationReport& report) {
             text += std::wstring(L"    ") + CheckName(i) + L": " + CheckStatusName(check.status) +
                     L": " + LocalizedReason(report, i) + L"\r\n";
         }
+    }
+    // The report line without its leading dash.
+    const std::wstring timestamp = TimestampLineText(report.timestamp);
+    if (!timestamp.empty()) {
+        text +=
+            L"    " + (timestamp.rfind(L"- ", 0) == 0 ? timestamp.substr(2) : timestamp) + L"\r\n";
     }
     return text + details;
 }

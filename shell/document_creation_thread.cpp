@@ -13,6 +13,9 @@
 #include "document/container/message_blob.h"
 #include "document/container/message_builder.h"
 #include "document/creation/output_name.h"
+#include "document/report/timestamp_line.h"
+#include "document/timestamp/signature_stamper.h"
+#include "config/preferences.h"
 #include "foundation/argument_exception.h"
 #include "foundation/io/path_too_long_exception.h"
 #include "foundation/resource_string.h"
@@ -58,6 +61,19 @@ public:
 private:
     DWORD error_;
 };
+
+// The configured service's token; when none valid comes, the user chooses between signing
+// without one and cancelling.
+SignatureStamper AskingStamper() {
+    const std::wstring url = Preferences::Instance().TimestampURL();
+    return TimestampStamper(url, [url](TimestampProblem problem) {
+        const std::wstring text =
+            MHFX::FormatString(LoadLocalizedString(IDS_TIMESTAMP_ASK_UNSTAMPED), url.c_str(),
+                               LocalizedTimestampProblem(problem).c_str());
+        return ::MessageBoxW(nullptr, text.c_str(), MHFX::LoadNeutralString(IDS_SHELL_NAME).c_str(),
+                             MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND) == IDYES;
+    });
+}
 
 } // namespace
 
@@ -145,6 +161,10 @@ DocumentCreationThread::Outcome DocumentCreationThread::Create() {
         break;
     }
     if (!succeeded) {
+        // The user chose not to sign without a timestamp: nothing to report.
+        if (::GetLastError() == ERROR_CANCELLED) {
+            return NotCreated;
+        }
         ReportFailure(::GetLastError());
         return Failed;
     }
@@ -164,7 +184,8 @@ bool DocumentCreationThread::Sign(const X509Certificate& signer) {
     }
     return PackAndWrite(IDS_SIGNING_TITLE, IDS_SIGNING_DESCRIPTION,
                         [&](const MessageBlob& archive, MessageBlob& message) {
-                            return SignArchive(archive, signer.Handle(), message);
+                            return SignArchive(archive, signer.Handle(), kSignatureHashOid, message,
+                                               AskingStamper());
                         });
 }
 
@@ -179,8 +200,9 @@ bool DocumentCreationThread::Protect(const X509Certificate& signer,
                                      const X509Certificate& recipient) {
     return PackAndWrite(IDS_PROTECTING_TITLE, IDS_PROTECTING_DESCRIPTION,
                         [&](const MessageBlob& archive, MessageBlob& message) {
-                            return ProtectArchive(archive, signer.Handle(), recipient.Handle(),
-                                                  message);
+                            return ProtectArchive(archive, signer.Handle(), kSignatureHashOid,
+                                                  recipient.Handle(), message, kContentCipher,
+                                                  AskingStamper());
                         });
 }
 

@@ -8,6 +8,7 @@
 #include "config/localization.h"
 #include "document/container/document.h"
 #include "document/container/document_kind.h"
+#include "document/report/timestamp_line.h"
 #include "document/report/certificate_validation_thread.h"
 #include "document/report/document_parse_thread.h"
 #include "document/report/report_details.h"
@@ -225,6 +226,8 @@ void DocumentPropertyPage::OnDocumentParsed() {
             ::SetWindowTextW(control, signer.GetNameInfo(field.nameType, nullptr).c_str());
         }
         ::EnableWindow(::GetDlgItem(window_, IDC_PAGE_VIEW_CERTIFICATE), TRUE);
+        // The worker judges at the time the report's timestamp proves, when there is one.
+        timestamp_ = report_->timestamp;
         if (!MHFX::StartWorker<PageValidationThread>(window_, signer, tag_, report_)) {
             ::PostMessageW(window_, ReportMessages::CertificateValidated(),
                            static_cast<WPARAM>(ValidationResult::ChainInvalidOther), tag_);
@@ -240,6 +243,10 @@ void DocumentPropertyPage::OnCertificateValidated(ValidationResult result) {
     WriteReportLines(::GetDlgItem(window_, IDC_PAGE_REPORT),
                      ValidatedReportLines(result, kPageTexts,
                                           document_ && document_->IsSignatureAlgorithmOutdated()));
+    const std::wstring timestampLine = TimestampLineText(timestamp_);
+    if (!timestampLine.empty()) {
+        AppendLine(::GetDlgItem(window_, IDC_PAGE_REPORT), timestampLine, ReportBlack, false);
+    }
     ShowPicture(ValidatedReportPicture(result) == ReportPicture::Qualified ? IDI_PAGE_PASSED
                                                                            : IDI_PAGE_WARNING);
     if (report_ && report_->validated) {

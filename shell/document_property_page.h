@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "document/report/timestamp_evaluation.h"
 #include "certificates/validation_result.h"
 #include "ui/dialog.h"
 
@@ -53,6 +54,8 @@ private:
     std::shared_ptr<Document> document_;
     // Filled by the validation worker, read after its message.
     std::shared_ptr<ValidationReport> report_;
+    // The report's timestamp, for the line drawn after the six.
+    TimestampReport timestamp_;
     std::wstring title_;
     HWND window_ = nullptr;
     // Tells this page's worker messages from anything else posted to a reused handle.

@@ -6,6 +6,7 @@
 #include "certificates/x509_store.h"
 #include "document/container/der.h"
 #include "document/container/envelope.h"
+#include "document/timestamp/timestamp_token.h"
 #include "foundation/exception.h"
 #include "foundation/io/file_stream.h"
 #include "foundation/win32_exception.h"
@@ -22,7 +23,34 @@ struct Opening {
     MHFX::CertContextHandle signer;
     bool signatureValid = false;
     bool algorithmOutdated = false;
+    std::vector<BYTE> signatureValue;
+    std::vector<BYTE> timestampToken;
 };
+
+// The signer's signature value and the time-stamp token among its unsigned attributes.
+void ReadSignatureValue(HCRYPTMSG message, DWORD signerIndex, Opening& opening) {
+    DWORD length = 0;
+    if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, nullptr, &length)) {
+        return;
+    }
+    std::vector<BYTE> buffer(length);
+    if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, buffer.data(), &length)) {
+        return;
+    }
+    const auto* info = reinterpret_cast<const CMSG_SIGNER_INFO*>(buffer.data());
+    opening.signatureValue.assign(info->EncryptedHash.pbData,
+                                  info->EncryptedHash.pbData + info->EncryptedHash.cbData);
+    for (DWORD i = 0; i < info->UnauthAttrs.cAttr; ++i) {
+        const CRYPT_ATTRIBUTE& attribute = info->UnauthAttrs.rgAttr[i];
+        if (std::strcmp(attribute.pszObjId, kTimestampTokenAttributeOid) == 0 &&
+            attribute.cValue >= 1) {
+            opening.timestampToken.assign(attribute.rgValue[0].pbData,
+                                          attribute.rgValue[0].pbData +
+                                              attribute.rgValue[0].cbData);
+            return;
+        }
+    }
+}
 
 // The signer's digest algorithm (or, as some writers put it there, the signature algorithm
 // that names it) is SHA-1 or an older hash.
@@ -62,8 +90,7 @@ bool MessageDigestMatches(HCRYPTMSG message, DWORD signerIndex) {
         return false;
     }
     std::vector<BYTE> buffer(length);
-    if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, buffer.data(),
-                            &length)) {
+    if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, buffer.data(), &length)) {
         return false;
     }
     const CRYPT_ATTRIBUTES* attributes =
@@ -96,8 +123,7 @@ bool MessageDigestMatches(HCRYPTMSG message, DWORD signerIndex) {
     }
     const auto* expected = reinterpret_cast<const CRYPT_DATA_BLOB*>(decoded.data());
     DWORD hashLength = 0;
-    if (!::CryptMsgGetParam(message, CMSG_COMPUTED_HASH_PARAM, signerIndex, nullptr,
-                            &hashLength)) {
+    if (!::CryptMsgGetParam(message, CMSG_COMPUTED_HASH_PARAM, signerIndex, nullptr, &hashLength)) {
         return false;
     }
     std::vector<BYTE> computed(hashLength);
@@ -137,11 +163,11 @@ void VerifySigned(HCRYPTMSG message, DWORD signerIndex, DWORD encodedLength, Ope
     MHFX::CertContextHandle signer(::CertGetSubjectCertificateFromStore(
         certificates.get(), kEncoding, reinterpret_cast<PCERT_INFO>(info.data())));
     ThrowLastErrorIf(!signer);
-    opening.signatureValid =
-        ::CryptMsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE, signer.get()->pCertInfo) !=
-            FALSE &&
-        MessageDigestMatches(message, signerIndex);
+    opening.signatureValid = ::CryptMsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE,
+                                               signer.get()->pCertInfo) != FALSE &&
+                             MessageDigestMatches(message, signerIndex);
     opening.algorithmOutdated = IsHashOutdated(message, signerIndex);
+    ReadSignatureValue(message, signerIndex, opening);
     opening.signer = std::move(signer);
 }
 
@@ -271,6 +297,8 @@ bool Document::Open(DWORD signerIndex) {
         signer_ = std::move(opening.signer);
         isSignatureValid_ = opening.signatureValid;
         isSignatureAlgorithmOutdated_ = opening.algorithmOutdated;
+        signatureValue_ = std::move(opening.signatureValue);
+        timestampToken_ = std::move(opening.timestampToken);
         isOpened_ = true;
     }
     hasFailed_ = !result;

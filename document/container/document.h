@@ -11,6 +11,7 @@
 #include <wincrypt.h>
 
 #include <string>
+#include <vector>
 
 #include "document/container/content_section.h"
 #include "foundation/handle.h"
@@ -54,6 +55,10 @@ public:
     // Marks a document that was never opened as failed without reading anything: for a path
     // the system's path rules refuse, which must not be read under another reading of it.
     void Refuse() noexcept { hasFailed_ = !isOpened_; }
+    // The signer's signature value, and the time-stamp token its unsigned attributes carry
+    // (empty when there is none); both empty before a successful opening.
+    const std::vector<BYTE>& SignatureValue() const noexcept { return signatureValue_; }
+    const std::vector<BYTE>& SignatureTimestamp() const noexcept { return timestampToken_; }
 
 private:
     std::wstring path_;
@@ -64,4 +69,6 @@ private:
     DWORD failureCode_ = 0;
     MHFX::CertContextHandle signer_;
     ContentSection content_;
+    std::vector<BYTE> signatureValue_;
+    std::vector<BYTE> timestampToken_;
 };

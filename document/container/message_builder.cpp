@@ -6,6 +6,8 @@
 
 #include "document/container/der.h"
 #include "document/container/envelope.h"
+#include "document/container/signer_attributes.h"
+#include "document/timestamp/timestamp_token.h"
 #include "foundation/handle.h"
 #include "foundation/win32_exception.h"
 
@@ -149,7 +151,8 @@ private:
 // written straight into the caller's buffer.
 class SignedDataEncoder {
 public:
-    SignedDataEncoder(const MessageBlob& archive, PCCERT_CONTEXT signer, const std::string& hashOid)
+    SignedDataEncoder(const MessageBlob& archive, PCCERT_CONTEXT signer, const std::string& hashOid,
+                      const SignatureStamper& stamper)
         : key_(signer, HashAlgorithm(hashOid)) {
         CMSG_SIGNER_ENCODE_INFO signerInfo = {};
         signerInfo.cbSize = sizeof signerInfo;
@@ -169,11 +172,18 @@ public:
         ThrowLastErrorIf(!::CryptMsgUpdate(message_.get(), archive.Data(), archive.Length(), TRUE));
         ThrowLastErrorIf(
             !::CryptMsgGetParam(message_.get(), CMSG_BARE_CONTENT_PARAM, 0, nullptr, &length_));
+        if (stamper) {
+            Stamp(stamper);
+        }
     }
 
     DWORD Length() const { return length_; }
 
     void Write(BYTE* out) const {
+        if (!stamped_.empty()) {
+            std::memcpy(out, stamped_.data(), stamped_.size());
+            return;
+        }
         DWORD length = length_;
         ThrowLastErrorIf(
             !::CryptMsgGetParam(message_.get(), CMSG_BARE_CONTENT_PARAM, 0, out, &length));
@@ -184,6 +194,23 @@ public:
     }
 
 private:
+    // The token goes into the signer's unsigned attributes, so the encoding is rewritten
+    // around it; the signature itself does not change.
+    void Stamp(const SignatureStamper& stamper) {
+        std::vector<BYTE> bare(length_);
+        Write(bare.data());
+        const std::vector<BYTE> token = stamper(FirstSignatureValue(bare.data(), bare.size()));
+        if (token.empty()) {
+            return;
+        }
+        stamped_ =
+            WithUnsignedAttribute(bare.data(), bare.size(), kOidTimestampTokenAttribute, token);
+        if (stamped_.empty() || stamped_.size() > MAXDWORD) {
+            throw Win32Exception(static_cast<DWORD>(CRYPT_E_BAD_ENCODE));
+        }
+        length_ = static_cast<DWORD>(stamped_.size());
+    }
+
     static ALG_ID HashAlgorithm(const std::string& hashOid) {
         const ALG_ID algorithm = ::CertOIDToAlgId(hashOid.c_str());
         if (algorithm == 0 || GET_ALG_CLASS(algorithm) != ALG_CLASS_HASH) {
@@ -196,6 +223,7 @@ private:
     SigningKey key_;
     MHFX::CryptMsgHandle message_;
     DWORD length_ = 0;
+    std::vector<BYTE> stamped_;
 };
 
 template <typename Step> bool Reported(MessageBlob& message, Step step) {
@@ -228,10 +256,11 @@ void CheckArguments(const MessageBlob& archive, PCCERT_CONTEXT certificate) {
 } // namespace
 
 bool SignArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
-                 const std::string& hashOid, MessageBlob& message) {
+                 const std::string& hashOid, MessageBlob& message,
+                 const SignatureStamper& stamper) {
     return Reported(message, [&] {
         CheckArguments(archive, signingCertificate);
-        SignedDataEncoder encoder(archive, signingCertificate, hashOid);
+        SignedDataEncoder encoder(archive, signingCertificate, hashOid, stamper);
         const uint64_t bare = encoder.Length();
         const uint64_t inner = Der::HeaderLength(Der::kOidSignedData.size()) +
                                Der::kOidSignedData.size() + Der::HeaderLength(bare) + bare;
@@ -267,11 +296,11 @@ bool EncryptArchive(const MessageBlob& archive, PCCERT_CONTEXT recipientCertific
 
 bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
                     const std::string& hashOid, PCCERT_CONTEXT recipientCertificate,
-                    MessageBlob& message, ContentCipher cipher) {
+                    MessageBlob& message, ContentCipher cipher, const SignatureStamper& stamper) {
     return Reported(message, [&] {
         CheckArguments(archive, signingCertificate);
         CheckArguments(archive, recipientCertificate);
-        SignedDataEncoder encoder(archive, signingCertificate, hashOid);
+        SignedDataEncoder encoder(archive, signingCertificate, hashOid, stamper);
         EnvelopeSealer sealer(recipientCertificate, Der::kOidSignedData, encoder.Length(), cipher);
         Allocate(message, sealer.MessageLength());
         // The signed data is encoded where it is then encrypted in place.

@@ -6,7 +6,9 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "document/container/envelope.h"
 #include "document/container/message_blob.h"
@@ -20,12 +22,18 @@ constexpr ContentCipher kContentCipher = ContentCipher::Aes256Cbc;
 // asked for, not even through the enhanced RSA and AES provider or CNG (a customer code).
 constexpr DWORD kErrorSigningKeyHashUnsupported = 0x20000101;
 
+// Asked, once the signature is made, for a time-stamp token over its value; returns the
+// token (empty: sign without one) or throws Win32Exception to stop the signing.
+using SignatureStamper = std::function<std::vector<BYTE>(const std::vector<BYTE>& signature)>;
+
 // signedData over the archive: one signer, `hashOid` (by default kSignatureHashOid), the
 // signer's certificate embedded, the archive embedded. A key whose provider cannot hash with
 // `hashOid` is opened again through one that can; failing that, the last error is
-// kErrorSigningKeyHashUnsupported and nothing is signed with another hash.
+// kErrorSigningKeyHashUnsupported and nothing is signed with another hash. A `stamper`'s
+// token becomes the signer's unsigned signatureTimeStampToken attribute.
 bool SignArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
-                 const std::string& hashOid, MessageBlob& message);
+                 const std::string& hashOid, MessageBlob& message,
+                 const SignatureStamper& stamper = {});
 bool SignArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
                  MessageBlob& message);
 
@@ -37,6 +45,7 @@ bool EncryptArchive(const MessageBlob& archive, PCCERT_CONTEXT recipientCertific
 // envelopedData whose encrypted content is the bare SignedData that SignArchive would wrap.
 bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
                     const std::string& hashOid, PCCERT_CONTEXT recipientCertificate,
-                    MessageBlob& message, ContentCipher cipher = kContentCipher);
+                    MessageBlob& message, ContentCipher cipher = kContentCipher,
+                    const SignatureStamper& stamper = {});
 bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
                     PCCERT_CONTEXT recipientCertificate, MessageBlob& message);

@@ -11,15 +11,18 @@ using MHFX::Security::Cryptography::X509::X509Certificate;
 CertificateValidationThread::CertificateValidationThread(HWND owner,
                                                          const X509Certificate& certificate,
                                                          LPARAM tag,
-                                                         std::shared_ptr<ValidationReport> report)
-    : Thread(owner), certificate_(certificate), tag_(tag), report_(std::move(report)) {
+                                                         std::shared_ptr<ValidationReport> report,
+                                                         const FILETIME* at)
+    : Thread(owner), certificate_(certificate), tag_(tag), report_(std::move(report)),
+      hasTime_(at != nullptr), at_(at ? *at : FILETIME{}) {
     autoDelete_ = true;
 }
 
 bool CertificateValidationThread::Start(HWND owner, const X509Certificate& certificate, LPARAM tag,
-                                        std::shared_ptr<ValidationReport> report) {
+                                        std::shared_ptr<ValidationReport> report,
+                                        const FILETIME* at) {
     return MHFX::StartWorker<CertificateValidationThread>(owner, certificate, tag,
-                                                          std::move(report));
+                                                          std::move(report), at);
 }
 
 DWORD CertificateValidationThread::Run() {
@@ -33,7 +36,7 @@ DWORD CertificateValidationThread::Run() {
                 result = report_->result;
             }
         } else {
-            result = ValidateSignerCertificate(certificate_);
+            result = ValidateSignerCertificate(certificate_, nullptr, hasTime_ ? &at_ : nullptr);
         }
     } catch (...) {
     }

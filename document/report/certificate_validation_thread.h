@@ -2,8 +2,9 @@
 // for revocation data from the network) and posts ReportMessages::CertificateValidated with
 // the result to its owner window. Whatever the checks run into, a message is posted: a check
 // that throws or cannot run posts ChainInvalidOther, the failed chain. Given a report, it runs
-// the checks into it (RunChecks), facts and chain included; the window reads the report only
-// after the message came.
+// the checks into it (RunChecks), facts and chain included, at the time the report's timestamp
+// proves; the window reads the report only after the message came. Without a report, a given
+// proven signing time is the time the certificate is judged at.
 #pragma once
 
 #include <memory>
@@ -18,11 +19,13 @@ public:
     // Keeps its own reference to `certificate`; parked until Resume; deletes itself after Run.
     CertificateValidationThread(
         HWND owner, const MHFX::Security::Cryptography::X509::X509Certificate& certificate,
-        LPARAM tag, std::shared_ptr<ValidationReport> report = nullptr);
+        LPARAM tag, std::shared_ptr<ValidationReport> report = nullptr,
+        const FILETIME* at = nullptr);
 
     static bool Start(HWND owner,
                       const MHFX::Security::Cryptography::X509::X509Certificate& certificate,
-                      LPARAM tag, std::shared_ptr<ValidationReport> report = nullptr);
+                      LPARAM tag, std::shared_ptr<ValidationReport> report = nullptr,
+                      const FILETIME* at = nullptr);
 
 protected:
     DWORD Run() override;
@@ -31,4 +34,6 @@ private:
     MHFX::Security::Cryptography::X509::X509Certificate certificate_;
     LPARAM tag_;
     std::shared_ptr<ValidationReport> report_;
+    bool hasTime_ = false;
+    FILETIME at_ = {};
 };

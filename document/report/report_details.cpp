@@ -6,6 +6,7 @@
 
 #include "config/localization.h"
 #include "config/preferences.h"
+#include "document/report/timestamp_line.h"
 #include "resources/common/localized_ids.h"
 
 namespace {
@@ -211,6 +212,12 @@ std::wstring ReadableFact(const ReportDetail& detail, size_t index) {
         const int code = RevocationReasonCode(fact);
         return code < 0 ? fact : LocalizedListItem(IDS_DETAIL_REVOCATION_REASONS, code);
     }
+    if (detail.kind == DetailKind::TimestampNotUsed) {
+        const int problem = std::wcstol(fact.c_str(), nullptr, 10);
+        return problem <= 0 || problem > static_cast<int>(TimestampProblem::UntrustedAuthority)
+                   ? fact
+                   : LocalizedTimestampProblem(static_cast<TimestampProblem>(problem));
+    }
     return ReadableDate(fact);
 }
 
@@ -253,6 +260,14 @@ std::vector<ReportDetail> DetailsOf(const ValidationReport& report) {
         details.push_back({DetailKind::ChecksNotRun,
                            {colon == std::wstring::npos ? reason : reason.substr(colon + 2)}});
         return details;
+    }
+    // Which time the checks below were judged at comes first.
+    const TimestampReport& timestamp = report.timestamp;
+    if (timestamp.used) {
+        details.push_back({DetailKind::CheckedAtProvenTime, {timestamp.time, timestamp.authority}});
+    } else if (timestamp.present) {
+        details.push_back(
+            {DetailKind::TimestampNotUsed, {std::to_wstring(static_cast<int>(timestamp.problem))}});
     }
     for (int index = 0; index < kReportCheckCount; ++index) {
         const CheckReport& check = report.checks[index];

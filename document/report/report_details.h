@@ -38,7 +38,9 @@ enum class DetailKind {
     NameFormWrong,
     KeyUsageWrong,
     OutdatedAlgorithm,
-    ChecksSkipped, // facts: the checks not made
+    ChecksSkipped,       // facts: the checks not made
+    CheckedAtProvenTime, // facts: the signing time a timestamp proved, its authority
+    TimestampNotUsed,    // facts: the TimestampProblem's number
 };
 
 struct ReportDetail {
@@ -47,7 +49,8 @@ struct ReportDetail {
     int days = -1;                   // a span in whole days, when the kind has one
 };
 
-// The details of a finished report; empty when every check passed.
+// The details of a finished report; empty when every check passed and the signature carries
+// no timestamp.
 std::vector<ReportDetail> DetailsOf(const ValidationReport& report);
 
 struct DetailText {

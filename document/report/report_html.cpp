@@ -5,6 +5,7 @@
 #include "config/localization.h"
 #include "config/preferences.h"
 #include "document/report/report_details.h"
+#include "document/report/timestamp_line.h"
 #include "foundation/handle.h"
 #include "resources/common/localized_ids.h"
 
@@ -89,6 +90,11 @@ void Lines(const ValidationReport& report, std::string& page) {
                                                        : "black";
         page += std::string("<p class=\"") + style + "\">" +
                 Html(line.textId ? LoadLocalizedString(line.textId) : L"") + "</p>";
+    }
+    // The windows' extra line after the six: which time the checks were made at.
+    const std::wstring timestamp = TimestampLineText(report.timestamp);
+    if (!timestamp.empty()) {
+        page += "<p class=\"black\">" + Html(timestamp) + "</p>";
     }
     page += "</div>";
 }

@@ -8,6 +8,7 @@
 #include "config/localization.h"
 #include "document/report/certificate_validation_thread.h"
 #include "document/report/report_messages.h"
+#include "document/report/timestamp_line.h"
 #include "document/container/document.h"
 #include "document/report/report_details.h"
 #include "foundation/resource_string.h"
@@ -162,11 +163,15 @@ bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM ta
     document.OpenOnce();
     const bool verified = document.IsSignatureValid();
     outdatedAlgorithm_ = document.IsSignatureAlgorithmOutdated();
+    timestamp_ = !verified ? TimestampReport{}
+                 : report  ? report->timestamp
+                           : EvaluateTimestamp(document);
     ShowParsed(verified);
     if (verified) {
         const X509Certificate signer(document.SignerCertificate());
-        if (signer.IsInitialized() &&
-            !CertificateValidationThread::Start(owner, signer, tag, std::move(report))) {
+        if (signer.IsInitialized() && !CertificateValidationThread::Start(
+                                          owner, signer, tag, std::move(report),
+                                          timestamp_.used ? &timestamp_.provenTime : nullptr)) {
             // No worker: the checks could not run, which reads as a failed chain.
             ::PostMessageW(owner, ReportMessages::CertificateValidated(),
                            static_cast<WPARAM>(ValidationResult::ChainInvalidOther), tag);
@@ -177,6 +182,10 @@ bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM ta
 
 void SignatureReport::ShowValidated(ValidationResult result) {
     WriteReportLines(text_, ValidatedReportLines(result, texts_, outdatedAlgorithm_));
+    const std::wstring timestampLine = TimestampLineText(timestamp_);
+    if (!timestampLine.empty()) {
+        AppendLine(text_, timestampLine, ReportBlack, false);
+    }
     picture_.SetEffects(PictureButton::HoverTracking | PictureButton::Frame3D);
     SetPicture(ValidatedReportPicture(result));
     RedrawPane();

@@ -13,6 +13,7 @@
 
 #include "certificates/validation_result.h"
 #include "document/report/report_lines.h"
+#include "document/report/timestamp_evaluation.h"
 #include "ui/picture_button.h"
 
 class Document;
@@ -55,12 +56,14 @@ public:
     void ShowVerifying();
     // Phase 2 for a document whose parse worker has posted: opens it first if nobody has,
     // shows whether it was tampered with and, when it was not, starts the validation worker
-    // for `owner` with `tag`. False when the document is reported tampered.
-    // With `report`, the worker runs the checks into it (see CertificateValidationThread).
+    // for `owner` with `tag`, judging at the time a valid timestamp proves. False when the
+    // document is reported tampered.
+    // With `report`, the worker runs the checks into it (see CertificateValidationThread) and
+    // the timestamp is the report's.
     bool OnDocumentParsed(Document& document, HWND owner, LPARAM tag,
                           std::shared_ptr<ValidationReport> report = nullptr);
     void ShowParsed(bool verified);
-    // Phase 3.
+    // Phase 3; the six lines, the outdated-algorithm note and the timestamp line.
     void ShowValidated(MHFX::Security::Cryptography::X509::ValidationResult result);
 
     // For the parent's WM_DRAWITEM; true when the item was the picture button.
@@ -76,6 +79,7 @@ private:
     PictureButton picture_;
     ReportPicture state_ = ReportPicture::None;
     bool outdatedAlgorithm_ = false;
+    TimestampReport timestamp_;
 };
 
 // Shows the signer's certificate of `document` (opening it first if nobody has) in the

@@ -389,7 +389,8 @@ void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
     const X509Certificate signer(context);
     ChainFindings findings;
     try {
-        report.result = ValidateSignerCertificate(signer, &findings);
+        report.result = ValidateSignerCertificate(
+            signer, &findings, report.timestamp.used ? &report.timestamp.provenTime : nullptr);
     } catch (const MHFX::Exception& e) {
         report.checks[ValidityCheck].status = CheckStatus::Failed;
         report.checks[ValidityCheck].reason = L"the checks could not run: " + e.Message();
@@ -442,7 +443,12 @@ void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
         revocation.reason += L"; revoked on " + revocation.revocationDate + L", reason " +
                              revocation.revocationReason;
     }
-    if (revocation.status != CheckStatus::Failed) {
+    if (revocation.status == CheckStatus::Passed && report.timestamp.used &&
+        !revocation.revocationDate.empty()) {
+        // Revoked since: the signature was made while the certificate was good.
+        revocation.reason = L"revoked on " + revocation.revocationDate + L", reason " +
+                            revocation.revocationReason + L", after the proven signing time";
+    } else if (revocation.status != CheckStatus::Failed) {
         revocation.revocationDate.clear();
         revocation.revocationReason.clear();
     }
@@ -565,6 +571,7 @@ ValidationReport DescribeDocument(Document& document) {
         return report;
     }
     report.decoding = DecodingOutcome::NotTampered;
+    report.timestamp = EvaluateTimestamp(document);
     return report;
 }
 

@@ -15,6 +15,7 @@
 #include "certificates/validation_result.h"
 #include "certificates/x509_certificate.h"
 #include "document/report/report_lines.h"
+#include "document/report/timestamp_evaluation.h"
 
 enum class DecodingOutcome { NotTampered, Tampered, Unreadable, NotForThisUser };
 enum class CheckStatus { Passed, Failed, Skipped };
@@ -69,6 +70,8 @@ struct ValidationReport {
     std::array<CheckReport, kReportCheckCount> checks;
     std::vector<EntryReport> entries;
     std::wstring checkedAt; // UTC, ISO 8601
+    // The signature's time-stamp; when used, the checks were judged at its time.
+    TimestampReport timestamp;
     // Filled only when the checks ran.
     bool validated = false;
     MHFX::Security::Cryptography::X509::ValidationResult result =

@@ -49,6 +49,13 @@
 #define IDS_OPEN_CONTAINER_SKIPPED 575
 #define IDS_VIEW_DANGEROUS 576
 #define IDS_VIEW_UNVERIFIED 577
+// Timestamps: the report line, the reasons and the signing questions.
+#define IDS_TIMESTAMP_USED 580
+#define IDS_TIMESTAMP_NOT_USED 581
+// 582 to 589: the reasons, 581 + TimestampProblem.
+#define IDS_TIMESTAMP_PROBLEM_BASE 581
+#define IDS_TIMESTAMP_ASK_UNSTAMPED 590
+#define IDS_TIMESTAMP_FAILED 591
 #define IDS_SIGNING_TITLE 601
 #define IDS_SIGNING_DESCRIPTION 602
 #define IDS_PROTECTING_TITLE 603

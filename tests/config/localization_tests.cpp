@@ -61,16 +61,16 @@ const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
                                          Range(560, 565),
                                          {550, 551},
                                          Range(570, 577),
+                                         Range(580, 591),
                                          Range(601, 606),
                                          Range(611, 613),
                                          Range(1200, 1224),
-                                         Range(1230, 1304)});
+                                         Range(1230, 1310)});
 const std::set<UINT> kManagerIds = Union({kSharedIds,
                                           {230, 231},
                                           Range(235, 244),
                                           Range(32776, 32780),
-                                          Range(32785, 32787),
-                                          {57601, 57664, 57665}});
+                                          {32785, 32786, 32787, 57601, 57664, 57665}});
 const std::set<UINT> kShellIds = Union({kSharedIds,
                                         Range(208, 213),
                                         Range(302, 307),
@@ -78,7 +78,7 @@ const std::set<UINT> kShellIds = Union({kSharedIds,
                                         {321, 322, 323, 328, 329, 330, 331}});
 // dossiq.exe carries the shell extension's tables and its own texts.
 const std::set<UINT> kConsoleIds =
-    Union({kShellIds, Range(901, 948), Range(950, 962), Range(970, 971)});
+    Union({kShellIds, Range(901, 948), Range(950, 962), Range(970, 971), Range(975, 976)});
 const std::set<UINT> kNeutralIds = {100, 101, 128, 129, 130, 131, 701, 702, 703, 711, 712};
 
 // Ids of the non-empty entries of every string table of `module`, by language.
@@ -140,22 +140,25 @@ std::wstring WithoutLatinTerms(std::wstring text) {
                                            L"pnx",
                                            L"enx",
                                            L"%s",
-                                           L"%d",
                                            L"SHA",
+                                           L"--accept-recipient-warnings",
+                                           L"%d",
                                            L"UTC",
-                                           L"CRC",
-                                           L"html",
-                                           L"--accept-recipient-warnings"};
+                                           L"CRC-32",
+                                           L"html"};
     // What the console program's users type or parse: commands, options, verdicts, names
     // of certificate stores and extensions (longer before shorter, "--to" before "-o").
     static const wchar_t* const console[] = {
-        L"dossiq",      L"verify",     L"extract",     L"create",       L"certs",
-        L"list",        L"--report",   L"--help",      L"--json",       L"--jobs",
-        L"--recursive", L"--entry",    L"--overwrite", L"--sign",       L"--encrypt-to",
-        L"--to",        L"-o",         L"My",          L"qcStatements", L"nameForm",
-        L"keyUsage",    L"privateKey", L"passed",      L"failed",       L"tampered",
-        L"unreadable",  L"locked",     L"unsigned",    L"JSON",         L"UTF-8",
-        L"0x"};
+        L"dossiq",      L"verify",       L"extract",      L"create",
+        L"certs",       L"list",         L"--help",       L"--json",
+        L"--jobs",      L"--recursive",  L"--report",     L"--entry",
+        L"--overwrite", L"--sign",       L"--encrypt-to", L"--to",
+        L"-o",          L"My",           L"qcStatements", L"nameForm",
+        L"keyUsage",    L"privateKey",   L"passed",       L"failed",
+        L"tampered",    L"unreadable",   L"locked",       L"unsigned",
+        L"JSON",        L"UTF-8",        L"0x",           L"--timestamp-url",
+        L"--timestamp", L"TimestampURL", L"URL",          L"required",
+        L"optional",    L"off"};
     for (const auto& list : {std::vector<const wchar_t*>(std::begin(terms), std::end(terms)),
                              std::vector<const wchar_t*>(std::begin(console), std::end(console))}) {
         for (const wchar_t* term : list) {

@@ -46,7 +46,7 @@ protected:
     // The text the DOM writes for these values. MSXML puts its own line break after the
     // declaration and at the end (CR LF on Windows, LF under Wine); the file decides which.
     std::string Expected(const std::string& language, const std::string& qualified,
-                         const std::string& chains) const {
+                         const std::string& chains, const std::string& timestamp = "") const {
         const std::string file = ReadFileBytes(file_);
         const std::string eol = file.find("?>\r\n") != std::string::npos ? "\r\n" : "\n";
         auto element = [](const std::string& name, const std::string& value) {
@@ -54,7 +54,7 @@ protected:
         };
         return "<?xml version='1.0'?>" + eol + "<Preferences>" + element("Language", language) +
                element("QualifiedCAsURL", qualified) + element("CertChainsURL", chains) +
-               "</Preferences>" + eol;
+               element("TimestampURL", timestamp) + "</Preferences>" + eol;
     }
 
     static std::string DefaultURL() { return TestSupport::Narrow(Preferences::DefaultURL); }
@@ -160,6 +160,29 @@ TEST_F(PreferencesTest, AnyRootNameOrderAndExtraElementsAreAccepted) {
     EXPECT_EQ(L"qr", preferences.QualifiedCAsURL());
     EXPECT_EQ(L"c", preferences.CertChainsURL());
     EXPECT_EQ(text, ReadFileBytes(file_));
+}
+
+// Files of earlier versions lack the element; once there, a rewrite keeps it.
+TEST_F(PreferencesTest, TimestampAddressIsOptionalAndSurvivesRewrites) {
+    const std::string older = "<Preferences><Language>2074</Language><QualifiedCAsURL>q"
+                              "</QualifiedCAsURL><CertChainsURL>c</CertChainsURL></Preferences>";
+    WriteConfig(older);
+    {
+        Preferences preferences;
+        ASSERT_TRUE(preferences.Load());
+        EXPECT_EQ(L"", preferences.TimestampURL());
+        EXPECT_EQ(older, ReadFileBytes(file_));
+    }
+    WriteConfig("<Preferences><Language>2074</Language><QualifiedCAsURL>q</QualifiedCAsURL>"
+                "<CertChainsURL>c</CertChainsURL>"
+                "<TimestampURL>http://tsa.example/tsr?a=1&amp;b=2</TimestampURL></Preferences>");
+    Preferences preferences;
+    ASSERT_TRUE(preferences.Load());
+    EXPECT_EQ(L"http://tsa.example/tsr?a=1&b=2", preferences.TimestampURL());
+    preferences.SetLanguage(3098);
+    ASSERT_TRUE(preferences.Write());
+    EXPECT_EQ(Expected("3098", "q", "c", "http://tsa.example/tsr?a=1&amp;b=2"),
+              ReadFileBytes(file_));
 }
 
 TEST_F(PreferencesTest, WriteSavesOnlyChangedValues) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 
+#include "config/preferences.h"
 #include "common/test_support.h"
 #include "creation/creation_test_util.h"
 #include "document/creation/output_name.h"
@@ -20,6 +21,7 @@ using TestSupport::Narrow;
 using TestSupport::RunHost;
 using TestSupport::ShellQuote;
 using TestSupport::UnixPath;
+using TestSupport::Widen;
 
 namespace {
 
@@ -59,7 +61,8 @@ struct Answers {
     int certificateRow = 0;
     // Pictures of the progress dialogs, under this prefix when not empty.
     std::string screenshots;
-    // A question with Yes and No (the recipient warning): the button pressed.
+    // A question with Yes and No (a recipient warning, signing without a timestamp): the
+    // button pressed.
     int question = IDNO;
 };
 
@@ -342,6 +345,32 @@ TEST(Creation, QuickCommandsWriteEachKindBesideTheFile) {
         EXPECT_EQ(opened.entries,
                   (std::map<std::string, std::string>{{"report.final.docx", content}}));
     }
+}
+
+// The user is asked, and signs without a timestamp or not at all.
+TEST(Creation, AnUnreachableTimestampServiceLeavesTheChoiceToTheUser) {
+    StoreScenario stores(kOneSigner, kOneRecipient, {});
+    const std::wstring folder = TestSupport::MakeTempDir(L"tsdead");
+    const std::wstring file = WriteFile(folder, L"x.txt", "x");
+    Preferences::Instance().SetTimestampURL(Widen(TestPki::Pki::Get().DeadUrl() + "/tsa/tsa"));
+    const struct {
+        int button;
+        DWORD outcome;
+    } choices[] = {{IDNO, DocumentCreationThread::NotCreated},
+                   {IDYES, DocumentCreationThread::Written}};
+    for (const auto& choice : choices) {
+        Answers answers;
+        answers.question = choice.button;
+        const CommandRun run = RunCommand({file}, folder, CreateMode::SignQuick, answers);
+        EXPECT_EQ(choice.outcome, run.exitCode);
+        ASSERT_EQ(1u, run.messages.size());
+        EXPECT_NE(std::wstring::npos, run.messages[0].text.find(L"could not be reached"))
+            << Narrow(run.messages[0].text);
+        EXPECT_EQ(choice.button == IDYES, Exists(folder + L"\\x.snx"));
+    }
+    Preferences::Instance().SetTimestampURL(L"");
+    const Opened opened = OpenWithOpenSsl(folder + L"\\x.snx", DocumentKind::Signed);
+    EXPECT_TRUE(opened.ok) << opened.log;
 }
 
 TEST(Creation, SeveralItemsAreNamedAfterTheirFolder) {

@@ -48,7 +48,7 @@ TEST(ReportDetails, EveryKindHasItsTextsInEveryLanguage) {
     std::vector<std::wstring> english;
     for (WORD language : {LanguageEnglish, LanguageSerbianLatin, LanguageSerbianCyrillic}) {
         scope.Set(language);
-        for (int kind = 0; kind <= static_cast<int>(DetailKind::ChecksSkipped); ++kind) {
+        for (int kind = 0; kind <= static_cast<int>(DetailKind::TimestampNotUsed); ++kind) {
             SCOPED_TRACE(kind);
             const ReportDetail detail = {
                 static_cast<DetailKind>(kind), {L"one", L"two", L"three"}, 5};
@@ -64,6 +64,44 @@ TEST(ReportDetails, EveryKindHasItsTextsInEveryLanguage) {
             }
         }
     }
+}
+
+// A used timestamp says first at which time the checks were made; one that was not used says
+// why, in the reader's language; without one there is nothing to say about time.
+TEST(ReportDetails, TimestampTellsWhichTimeTheChecksWereMadeAt) {
+    TestSupport::LanguageScope scope(LanguageEnglish);
+    ValidationReport report;
+    report.decoding = DecodingOutcome::NotTampered;
+    report.signer.present = true;
+    report.validated = true;
+    for (CheckReport& check : report.checks) {
+        check.status = CheckStatus::Passed;
+    }
+    EXPECT_TRUE(DetailsOf(report).empty());
+
+    report.timestamp.present = true;
+    report.timestamp.used = true;
+    report.timestamp.time = L"2026-12-07T17:08:34Z";
+    report.timestamp.authority = L"Dossiq Test TSA";
+    report.checks[QualifiedCheck].status = CheckStatus::Failed;
+    report.checks[QualifiedCheck].failedCriteria = {L"nameForm"};
+    std::vector<ReportDetail> details = DetailsOf(report);
+    ASSERT_EQ(2u, details.size());
+    EXPECT_EQ(DetailKind::CheckedAtProvenTime, details[0].kind);
+    EXPECT_EQ(DetailKind::NameFormWrong, details[1].kind);
+    const std::wstring used = DetailTextOf(details[0]).text;
+    EXPECT_NE(std::wstring::npos, used.find(L"7 December 2026, 17:08 UTC")) << used.c_str();
+    EXPECT_NE(std::wstring::npos, used.find(L"Dossiq Test TSA")) << used.c_str();
+
+    report.timestamp.used = false;
+    report.timestamp.problem = TimestampProblem::ImprintMismatch;
+    details = DetailsOf(report);
+    ASSERT_EQ(DetailKind::TimestampNotUsed, details.at(0).kind);
+    EXPECT_NE(std::wstring::npos,
+              DetailTextOf(details[0]).text.find(L"the timestamp was made for another signature"));
+    scope.Set(LanguageSerbianLatin);
+    EXPECT_NE(std::wstring::npos,
+              DetailTextOf(details[0]).text.find(L"vremenski \u017eig je izdat za drugi potpis"));
 }
 
 } // namespace

@@ -5,15 +5,20 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <map>
 
 #include "common/test_support.h"
 #include "common/vanishing_file.h"
+#include "document/container/container_writer.h"
 #include "document/container/document.h"
+#include "document/container/message_builder.h"
 #include "document/report/certificate_validation_thread.h"
 #include "document/report/report_messages.h"
+#include "document/timestamp/signature_stamper.h"
 #include "manager/manager_test_support.h"
 #include "pki/test_pki.h"
+#include "resources/common/localized_ids.h"
 #include "resources/manager/resource.h"
 
 namespace {
@@ -161,6 +166,66 @@ TEST_F(ReportTest, Sha1SignatureGetsANoteAfterTheSixLines) {
                 {{230, B}, {512, B}, {515, B}, {518, B}, {521, B}, {524, B}, {527, K}});
     EXPECT_EQ(ReportPicture::Qualified, report.PictureState());
     SaveScreenshot(shown.Handle(), L"report_sha1");
+}
+
+// The six blue lines and, after them, the timestamp line naming the kit's authority.
+void ExpectStampedReport(const std::wstring& path, const std::wstring& screenshot) {
+    TestPki::Pki::ForgetRevocationStatus();
+    ShownWindow shown(path);
+    std::vector<WPARAM> results;
+    ASSERT_TRUE(PumpUntil([&] { return !results.empty(); }, 90000,
+                          [&](const MSG& message) {
+                              if (message.message == ReportMessages::CertificateValidated()) {
+                                  results.push_back(message.wParam);
+                              }
+                          }));
+    Pump(100);
+    EXPECT_EQ(static_cast<WPARAM>(R::ValidQualified), results[0]);
+    const auto lines = ReadReport(shown.window.Pane().Report().TextBox());
+    ASSERT_EQ(7u, lines.size());
+    const UINT ids[] = {230, 512, 515, 518, 521, 524};
+    for (size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(LineText(ids[i]), lines[i].text);
+        EXPECT_EQ(B, lines[i].colour);
+    }
+    const std::wstring used = LineText(IDS_TIMESTAMP_USED);
+    EXPECT_EQ(used.substr(0, used.find(L"%s")), lines[6].text.substr(0, used.find(L"%s")));
+    EXPECT_NE(std::wstring::npos, lines[6].text.find(L"Dossiq Test TSA")) << lines[6].text;
+    EXPECT_EQ(ReportPicture::Qualified, shown.window.Pane().Report().PictureState());
+    SaveScreenshot(shown.Handle(), screenshot);
+}
+
+// Run by the next test in a child whose clock is three years on.
+TEST_F(ReportTest, DISABLED_StampedContainerLater) {
+    const char* path = std::getenv("DOSSIQ_STAMPED");
+    ASSERT_NE(nullptr, path);
+    ExpectStampedReport(TestSupport::Widen(path), L"report_stamped_plus3years");
+}
+
+TEST_F(ReportTest, StampedSignaturePassesAfterItsSignerExpired) {
+    auto& pki = TestPki::Pki::Get();
+    MessageBlob archive;
+    ASSERT_TRUE(archive.Allocate(static_cast<DWORD>(archive_->size())));
+    std::copy(archive_->begin(), archive_->end(), archive.Data());
+    MessageBlob message;
+    ASSERT_TRUE(
+        SignArchive(archive, pki.Certificate("qualified").get(), kSignatureHashOid, message,
+                    TimestampStamper(TestSupport::Widen(pki.BaseUrl() + "/tsa/tsa"), nullptr)));
+    const std::wstring path = *folder_ + L"\\stamped.snx";
+    ASSERT_TRUE(WriteContainer(message, path));
+    ExpectStampedReport(path, L"report_stamped");
+
+    // The signer's certificate is good for two years.
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const auto later = TestSupport::RunHost(
+        "DOSSIQ_STAMPED=" + TestSupport::ShellQuote(TestSupport::Narrow(path)) +
+        " FAKETIME_DONT_FAKE_MONOTONIC=1 faketime '+3 years' wine " +
+        TestSupport::ShellQuote(TestSupport::UnixPath(self)) +
+        " --gtest_also_run_disabled_tests "
+        "--gtest_filter=ReportTest.DISABLED_StampedContainerLater");
+    EXPECT_EQ(0, later.exitCode) << later.output;
+    EXPECT_NE(std::string::npos, later.output.find("[  PASSED  ] 1 test")) << later.output;
 }
 
 TEST_F(ReportTest, TamperedContainer) {

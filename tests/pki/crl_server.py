@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Loopback HTTP server for the test PKI's revocation lists.
+"""Loopback HTTP server for the test PKI's revocation lists and its time-stamping authority.
 
 Usage: crl_server.py ROOT [LIFETIME_SECONDS]
 
@@ -7,18 +7,53 @@ Binds a free port on 127.0.0.1 for serving ROOT and a second port that is bound 
 listens (connections to it are refused: the address of a CRL that nothing serves). Prints
 "PORT DEAD_PORT PID" and returns at once; the forked child serves until it is killed, its
 ROOT folder disappears (the test program's scratch folder was removed) or LIFETIME passes.
+
+POST /RUN/tsa/SECTION answers an application/timestamp-query with `openssl ts -reply`, signed
+as section SECTION of ROOT/../tsa.cnf says; POST /RUN/tsa/replay answers with the bytes of
+ROOT/../replay.tsr whatever was asked (a reply to another request).
 """
 import functools
 import http.server
 import os
+import re
 import socket
+import subprocess
 import sys
+import tempfile
 import threading
 import time
 
 
 class QuietHandler(http.server.SimpleHTTPRequestHandler):
     extensions_map = {"": "application/octet-stream", ".crl": "application/pkix-crl"}
+
+    def do_POST(self):
+        kit = os.path.dirname(os.path.abspath(self.directory))
+        match = re.fullmatch(r"/[^/]+/tsa/(\w+)", self.path)
+        query = self.rfile.read(int(self.headers.get("Content-Length", "0")))
+        reply = None
+        if match and match.group(1) == "replay":
+            with open(os.path.join(kit, "replay.tsr"), "rb") as f:
+                reply = f.read()
+        elif match and self.headers.get("Content-Type") == "application/timestamp-query":
+            with tempfile.TemporaryDirectory() as work:
+                with open(os.path.join(work, "q.tsq"), "wb") as f:
+                    f.write(query)
+                made = subprocess.run(
+                    ["openssl", "ts", "-reply", "-config", "tsa.cnf", "-section", match.group(1),
+                     "-queryfile", os.path.join(work, "q.tsq"),
+                     "-out", os.path.join(work, "r.tsr")], cwd=kit, capture_output=True)
+                if made.returncode == 0:
+                    with open(os.path.join(work, "r.tsr"), "rb") as f:
+                        reply = f.read()
+        if reply is None:
+            self.send_error(400)
+            return
+        self.send_response(200)
+        self.send_header("Content-Type", "application/timestamp-reply")
+        self.send_header("Content-Length", str(len(reply)))
+        self.end_headers()
+        self.wfile.write(reply)
 
     def log_message(self, fmt, *args):
         with open(os.path.join(self.directory, "..", "requests.log"), "a") as log:

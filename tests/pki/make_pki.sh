@@ -45,7 +45,8 @@ VARIANTS="qualified_reversed qualified_others qc_compliance_only no_qc
      name_two_words name_trailing_space name_hyphen_inside name_leading_hyphen
      name_hyphenated_first name_single_word no_cn
      qc_malformed expired expired_untrusted self_signed partial revoked crl_dead
-     offline_ca_signer crl_late recipient_expired recipient_revoked recipient_untrusted"
+     offline_ca_signer crl_late recipient_expired recipient_revoked recipient_untrusted tsa
+     tsa_untrusted"
 running=0
 for name in $STRONG $VARIANTS; do
     bits=1024
@@ -287,6 +288,40 @@ recipient recipient_expired "Ivana Ilić" - "keyEncipherment" issuing 2020010100
 recipient recipient_revoked "Stefan Stanić" - "keyEncipherment"
 recipient recipient_untrusted "Nikola Nedić" - "keyEncipherment" orphan_ca "$NOW_MINUS_DAY" \
     "$TWO_YEARS" "crlDistributionPoints = URI:$BASE_URL/orphan_ca.crl"
+
+# Time-stamping authorities, valid as long as the CAs so that tokens of any test time verify:
+# one under the trusted hierarchy, one under the orphan CA. The server signs with them as the
+# sections of tsa.cnf say.
+TSA_EXT=("subjectKeyIdentifier = hash" "authorityKeyIdentifier = keyid"
+    "keyUsage = critical, digitalSignature, nonRepudiation"
+    "extendedKeyUsage = critical, timeStamping")
+issue tsa issuing "/C=RS/O=$ORG/CN=Dossiq Test TSA $RUN" $CA_START $CA_END "${TSA_EXT[@]}"
+manifest tsa -
+issue tsa_untrusted orphan_ca "/C=RS/O=$ORG/CN=Dossiq Untrusted TSA $RUN" $CA_START $CA_END \
+    "${TSA_EXT[@]}"
+manifest tsa_untrusted -
+echo 01 >work/tsa_serial
+tsa_section() { # SECTION CERT
+    cat <<EOF
+[ $1 ]
+serial = work/tsa_serial
+crypto_device = builtin
+signer_cert = $2.cert.pem
+signer_key = $2.key.pem
+signer_digest = sha256
+default_policy = 1.2.3.4.1
+digests = sha256
+accuracy = secs:1
+ordering = no
+tsa_name = yes
+ess_cert_id_chain = no
+ess_cert_id_alg = sha256
+EOF
+}
+{
+    tsa_section tsa tsa
+    tsa_section tsa_untrusted tsa_untrusted
+} >tsa.cnf
 
 openssl ca -batch -config work/issuing/ca.cnf -revoke revoked.cert.pem -crl_reason keyCompromise \
     2>work/revoke.log

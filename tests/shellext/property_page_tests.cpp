@@ -17,6 +17,9 @@
 #include "common/vanishing_file.h"
 #include "document/report/report_details.h"
 #include "document/report/validation_report.h"
+#include "document/container/container_writer.h"
+#include "document/container/message_builder.h"
+#include "document/timestamp/signature_stamper.h"
 #include "foundation/handle.h"
 #include "pki/test_pki.h"
 #include "shell_test_support.h"
@@ -355,6 +358,42 @@ TEST_F(PropertyPage, DetailsBoxExplainsWhatIsWrong) {
         }
         SaveScreenshot(sheet.Window(), L"details_" + TestSupport::Widen(signer));
     }
+}
+
+TEST_F(PropertyPage, StampedSignatureNamesItsAuthorityAfterTheSixLines) {
+    const TestPki::Pki& pki = TestPki::Pki::Get();
+    const std::string zip = TestSupport::ReadFileBytes(*dir_ + L"\\content.zip");
+    MessageBlob archive;
+    ASSERT_TRUE(archive.Allocate(static_cast<DWORD>(zip.size())));
+    std::copy(zip.begin(), zip.end(), archive.Data());
+    MessageBlob message;
+    ASSERT_TRUE(
+        SignArchive(archive, pki.Certificate("qualified").get(), kSignatureHashOid, message,
+                    TimestampStamper(TestSupport::Widen(pki.BaseUrl() + "/tsa/tsa"), nullptr)));
+    const std::wstring path = *dir_ + L"\\stamped.snx";
+    ASSERT_TRUE(WriteContainer(message, path));
+
+    TestPki::Pki::ForgetRevocationStatus();
+    Sheet sheet(path);
+    ASSERT_TRUE(sheet.WaitForPicture(106)) << Picture(sheet.Page());
+    SaveScreenshot(sheet.Window(), L"result_stamped");
+    const std::vector<Line> lines = Lines(::GetDlgItem(sheet.Page(), 215));
+    ASSERT_GE(lines.size(), 7u);
+    EXPECT_EQ((std::vector<Line>{kNotTampered,
+                                 kValidityPassed,
+                                 kChainPassed,
+                                 kCrlPassed,
+                                 kNotRevoked,
+                                 {L"- Certificate is qualified", kBlue, true}}),
+              std::vector<Line>(lines.begin(), lines.begin() + 6));
+    // The page wraps the last line.
+    std::wstring last;
+    for (size_t i = 6; i < lines.size(); ++i) {
+        last += lines[i].text;
+        EXPECT_EQ(kBlack, lines[i].colour);
+    }
+    EXPECT_EQ(0u, last.rfind(L"- Checked at the signing time ", 0)) << TestSupport::Narrow(last);
+    EXPECT_NE(std::wstring::npos, last.find(L"Dossiq Test TSA")) << TestSupport::Narrow(last);
 }
 
 TEST_F(PropertyPage, TamperedAndUnreadableContainersShowTheSkippedChecks) {

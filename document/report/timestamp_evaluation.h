@@ -1,0 +1,28 @@
+// Whether a signature's time-stamp token proves when it was made: its imprint matches this
+// signature, its signature verifies and its signer chains, at the token's own time, to a
+// trusted root with the time-stamping usage. Only then are the signer's checks judged at
+// that time.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "document/timestamp/timestamp_token.h"
+
+class Document;
+
+struct TimestampReport {
+    bool present = false;   // the signature carries a token
+    bool used = false;      // the checks were judged at the token's time
+    std::wstring time;      // the token's time, UTC ISO 8601, when it decoded
+    std::wstring authority; // the authority's name, when the token decoded
+    TimestampProblem problem = TimestampProblem::None; // why a present token was not used
+    FILETIME provenTime = {};                          // the token's time, when used
+};
+
+// Never throws; an opened document without a token gives present == false.
+TimestampReport EvaluateTimestamp(const Document& document);
+
+// The English one-line reason of a problem, for people (the console's text and JSON).
+const wchar_t* TimestampProblemText(TimestampProblem problem);

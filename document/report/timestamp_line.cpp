@@ -1,0 +1,34 @@
+#include "document/report/timestamp_line.h"
+
+#include "config/localization.h"
+#include "foundation/resource_string.h"
+#include "resources/common/localized_ids.h"
+
+namespace {
+
+// "2026-12-07T17:08:34Z" as "2026-12-07 17:08:34 UTC".
+std::wstring Readable(std::wstring iso) {
+    if (iso.size() == 20 && iso[10] == L'T' && iso[19] == L'Z') {
+        iso[10] = L' ';
+        iso.replace(19, 1, L" UTC");
+    }
+    return iso;
+}
+
+} // namespace
+
+std::wstring LocalizedTimestampProblem(TimestampProblem problem) {
+    return LoadLocalizedString(IDS_TIMESTAMP_PROBLEM_BASE + static_cast<UINT>(problem));
+}
+
+std::wstring TimestampLineText(const TimestampReport& timestamp) {
+    if (!timestamp.present) {
+        return {};
+    }
+    if (timestamp.used) {
+        return MHFX::FormatString(LoadLocalizedString(IDS_TIMESTAMP_USED),
+                                  Readable(timestamp.time).c_str(), timestamp.authority.c_str());
+    }
+    return MHFX::FormatString(LoadLocalizedString(IDS_TIMESTAMP_NOT_USED),
+                              LocalizedTimestampProblem(timestamp.problem).c_str());
+}

@@ -1,0 +1,204 @@
+// Signature time-stamps with OpenSSL's `ts` as the authority: served over loopback HTTP at
+// signing, or made at a chosen time (faketime) for the cases the report judges.
+#include <gtest/gtest.h>
+
+#include "document/container/container_writer.h"
+#include "document/container/message_builder.h"
+#include "document/creation/archive_builder.h"
+#include "document/document_test_util.h"
+#include "document/report/validation_report.h"
+#include "document/timestamp/signature_stamper.h"
+
+using namespace DocTest;
+using MHFX::Security::Cryptography::X509::ValidationResult;
+using TestSupport::ShellQuote;
+using TestSupport::Widen;
+
+namespace {
+
+class Timestamps : public testing::Test {
+protected:
+    void SetUp() override {
+        pki = &TestPki::Pki::Get();
+        dir = TestSupport::MakeTempDir(L"ts");
+        archive = Blob(RandomBytes(3000, 21));
+    }
+    void TearDown() override { TestSupport::RemoveTree(dir); }
+
+    std::wstring Url(const std::string& section) const {
+        return Widen(pki->BaseUrl() + "/tsa/" + section);
+    }
+
+    // A Signed Document by `signer` at `name`, stamped by `stamper`.
+    std::wstring Sign(const std::string& signer, const SignatureStamper& stamper,
+                      const std::wstring& name = L"signed.snx") {
+        MessageBlob message;
+        EXPECT_TRUE(SignArchive(archive, pki->Certificate(signer).get(), kSignatureHashOid, message,
+                                stamper))
+            << std::hex << ::GetLastError();
+        const std::wstring path = dir + L"\\" + name;
+        EXPECT_TRUE(WriteContainer(message, path));
+        return path;
+    }
+
+    enum Alteration { Unaltered, OtherSignature, TimeChangedAfterSigning };
+
+    // A token from `section` of the kit's authority at `when` (faketime's syntax), over the
+    // signature (or other bytes), its time changed after it was signed or not.
+    SignatureStamper TokenAt(const std::string& section, const std::string& when,
+                             Alteration alteration = Unaltered) {
+        return [=, this](const std::vector<BYTE>& signature) {
+            std::string data(signature.begin(), signature.end());
+            if (alteration == OtherSignature) {
+                data[0] ^= 1;
+            }
+            TestSupport::WriteFileBytes(dir + L"\\sig.bin", data);
+            const std::string work = ShellQuote(TestSupport::UnixPath(dir));
+            const auto made =
+                RunIn(pki->Dir(),
+                      "openssl ts -query -data " + work + "/sig.bin -sha256 -cert -out " + work +
+                          "/q.tsq && faketime " + ShellQuote(when) +
+                          " openssl ts -reply -config tsa.cnf -section " + section +
+                          " -queryfile " + work + "/q.tsq -token_out -out " + work + "/token.der");
+            EXPECT_EQ(0, made.exitCode) << made.output;
+            std::string token = TestSupport::ReadFileBytes(dir + L"\\token.der");
+            const size_t year = token.find("20200601");
+            if (alteration == TimeChangedAfterSigning && year != std::string::npos) {
+                token[year + 3] = '1';
+            }
+            return std::vector<BYTE>(token.begin(), token.end());
+        };
+    }
+
+    TestPki::Pki* pki = nullptr;
+    std::wstring dir;
+    MessageBlob archive;
+};
+
+TEST_F(Timestamps, TokenFromLoopbackAuthorityVerifiesInOpenSslAndIsUsed) {
+    const std::wstring path = Sign("qualified", TimestampStamper(Url("tsa"), nullptr));
+    Document document(path);
+    ASSERT_TRUE(document.OpenOnce());
+    ASSERT_FALSE(document.SignatureTimestamp().empty());
+    const std::vector<BYTE>& signature = document.SignatureValue();
+    TestSupport::WriteFileBytes(dir + L"\\sig.bin",
+                                std::string(signature.begin(), signature.end()));
+    const std::vector<BYTE>& token = document.SignatureTimestamp();
+    TestSupport::WriteFileBytes(dir + L"\\token.der", std::string(token.begin(), token.end()));
+    const std::string chain = ShellQuote(pki->UnixTrustedChainPath());
+    for (const std::string& command :
+         {"openssl ts -verify -token_in -in token.der -data sig.bin -CAfile " + chain +
+              " -untrusted " + ShellQuote(pki->UnixCertPath("tsa")),
+          "openssl cms -verify -inform DER -in signed.snx -CAfile " + chain +
+              " -out content.bin"}) {
+        const auto result = RunIn(dir, command);
+        EXPECT_EQ(0, result.exitCode) << command << "\n" << result.output;
+    }
+    EXPECT_EQ(Bytes(archive), TestSupport::ReadFileBytes(dir + L"\\content.bin"));
+
+    const ValidationReport report = BuildValidationReport(path);
+    EXPECT_TRUE(report.timestamp.used);
+    EXPECT_NE(std::wstring::npos, report.timestamp.authority.find(L"Dossiq Test TSA"));
+    EXPECT_TRUE(HasPassed(report));
+}
+
+// Each case: the signer, the token (none, or its section, time and whether it is over this
+// signature), then whether it is used and how the four checks before the qualified one end.
+TEST_F(Timestamps, ChecksAreJudgedAtTheProvenTimeOnlyWithAValidToken) {
+    struct Case {
+        const char* signer;
+        const char* section; // null: no token
+        const char* when;
+        Alteration alteration;
+        bool used;
+        TimestampProblem problem;
+        ValidationResult result;
+    } cases[] = {
+        {"expired", nullptr, "", Unaltered, false, TimestampProblem::None,
+         ValidationResult::CertificateNotValid},
+        {"expired", "tsa", "2020-06-01 12:00:00", Unaltered, true, TimestampProblem::None,
+         ValidationResult::ValidQualified},
+        {"expired", "tsa", "2020-06-01 12:00:00", OtherSignature, false,
+         TimestampProblem::ImprintMismatch, ValidationResult::CertificateNotValid},
+        {"expired", "tsa", "2020-06-01 12:00:00", TimeChangedAfterSigning, false,
+         TimestampProblem::SignatureInvalid, ValidationResult::CertificateNotValid},
+        {"expired", "tsa_untrusted", "2020-06-01 12:00:00", Unaltered, false,
+         TimestampProblem::UntrustedAuthority, ValidationResult::CertificateNotValid},
+        {"revoked", "tsa", "-2 hours", Unaltered, true, TimestampProblem::None,
+         ValidationResult::ValidQualified},
+        {"revoked", "tsa", "+1 hour", Unaltered, true, TimestampProblem::None,
+         ValidationResult::Revoked},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.signer) + " " + (c.section ? c.section : "-") + " " + c.when);
+        const std::wstring path = Sign(
+            c.signer, c.section ? TokenAt(c.section, c.when, c.alteration) : SignatureStamper());
+        TestPki::Pki::ForgetRevocationStatus();
+        const ValidationReport report = BuildValidationReport(path);
+        EXPECT_EQ(c.section != nullptr, report.timestamp.present);
+        EXPECT_EQ(c.used, report.timestamp.used);
+        EXPECT_EQ(c.problem, report.timestamp.problem);
+        EXPECT_EQ(c.result, report.result);
+        // A revocation after the proven time is still told.
+        EXPECT_EQ(std::string(c.signer) == "revoked",
+                  !report.checks[RevocationCheck].revocationDate.empty());
+    }
+}
+
+TEST_F(Timestamps, ServiceWithoutAValidTokenLeavesSigningToTheUser) {
+    // A reply to another request, replayed: its imprint is not this signature's.
+    // Replies to other requests, replayed: one over other data, one over this very signature
+    // (the same archive and key sign alike) but with another request's nonce.
+    TestSupport::WriteFileBytes(dir + L"\\other.bin", "other");
+    MessageBlob first;
+    ASSERT_TRUE(SignArchive(archive, pki->Certificate("qualified").get(), kSignatureHashOid, first,
+                            [&](const std::vector<BYTE>& signature) {
+                                TestSupport::WriteFileBytes(
+                                    dir + L"\\this.bin",
+                                    std::string(signature.begin(), signature.end()));
+                                return std::vector<BYTE>();
+                            }));
+    auto replay = [&](const std::string& data) {
+        const auto made =
+            RunIn(dir, "openssl ts -query -data " + data + " -sha256 -cert -out o.tsq && cd " +
+                           ShellQuote(pki->UnixDir()) +
+                           " && openssl ts -reply -config tsa.cnf -section tsa -queryfile " +
+                           ShellQuote(TestSupport::UnixPath(dir)) + "/o.tsq -out replay.tsr");
+        EXPECT_EQ(0, made.exitCode) << made.output;
+    };
+    const struct {
+        std::wstring url;
+        std::string replayed;
+        TimestampProblem problem;
+    } services[] = {{Widen(pki->DeadUrl() + "/tsa/tsa"), "", TimestampProblem::Unreachable},
+                    {Url("replay"), "other.bin", TimestampProblem::ImprintMismatch},
+                    {Url("replay"), "this.bin", TimestampProblem::NonceMismatch}};
+    for (const auto& service : services) {
+        if (!service.replayed.empty()) {
+            replay(service.replayed);
+        }
+        for (const bool signWithout : {true, false}) {
+            TimestampProblem told = TimestampProblem::None;
+            MessageBlob message;
+            const bool made =
+                SignArchive(archive, pki->Certificate("qualified").get(), kSignatureHashOid,
+                            message, TimestampStamper(service.url, [&](TimestampProblem p) {
+                                told = p;
+                                return signWithout;
+                            }));
+            EXPECT_EQ(service.problem, told);
+            EXPECT_EQ(signWithout, made);
+            if (!signWithout) {
+                EXPECT_EQ(static_cast<DWORD>(ERROR_CANCELLED), ::GetLastError());
+                continue;
+            }
+            ASSERT_TRUE(WriteContainer(message, dir + L"\\plain.snx"));
+            Document document(dir + L"\\plain.snx");
+            ASSERT_TRUE(document.OpenOnce());
+            EXPECT_TRUE(document.IsSignatureValid());
+            EXPECT_TRUE(document.SignatureTimestamp().empty());
+        }
+    }
+}
+
+} // namespace
