@@ -27,14 +27,23 @@ struct Opening {
     std::vector<BYTE> timestampToken;
 };
 
-// The signer's signature value and the time-stamp token among its unsigned attributes.
-void ReadSignatureValue(HCRYPTMSG message, DWORD signerIndex, Opening& opening) {
+// The decoded signer info of `signerIndex`, empty when the message has none to give.
+std::vector<BYTE> SignerInfoOf(HCRYPTMSG message, DWORD signerIndex) {
     DWORD length = 0;
     if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, nullptr, &length)) {
-        return;
+        return {};
     }
     std::vector<BYTE> buffer(length);
     if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, buffer.data(), &length)) {
+        return {};
+    }
+    return buffer;
+}
+
+// The signer's signature value and the time-stamp token among its unsigned attributes.
+void ReadSignatureValue(HCRYPTMSG message, DWORD signerIndex, Opening& opening) {
+    const std::vector<BYTE> buffer = SignerInfoOf(message, signerIndex);
+    if (buffer.empty()) {
         return;
     }
     const auto* info = reinterpret_cast<const CMSG_SIGNER_INFO*>(buffer.data());
@@ -55,12 +64,8 @@ void ReadSignatureValue(HCRYPTMSG message, DWORD signerIndex, Opening& opening) 
 // The signer's digest algorithm (or, as some writers put it there, the signature algorithm
 // that names it) is SHA-1 or an older hash.
 bool IsHashOutdated(HCRYPTMSG message, DWORD signerIndex) {
-    DWORD length = 0;
-    if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, nullptr, &length)) {
-        return false;
-    }
-    std::vector<BYTE> buffer(length);
-    if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, buffer.data(), &length)) {
+    const std::vector<BYTE> buffer = SignerInfoOf(message, signerIndex);
+    if (buffer.empty()) {
         return false;
     }
     const auto* info = reinterpret_cast<const CMSG_SIGNER_INFO*>(buffer.data());
@@ -85,12 +90,8 @@ bool IsHashOutdated(HCRYPTMSG message, DWORD signerIndex) {
 // through their message digest. Some platform verifiers (Wine's) skip comparing that digest,
 // so it is compared here too; without the attribute there is nothing more to check.
 bool MessageDigestMatches(HCRYPTMSG message, DWORD signerIndex) {
-    DWORD length = 0;
-    if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, nullptr, &length)) {
-        return false;
-    }
-    std::vector<BYTE> buffer(length);
-    if (!::CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, signerIndex, buffer.data(), &length)) {
+    const std::vector<BYTE> buffer = SignerInfoOf(message, signerIndex);
+    if (buffer.empty()) {
         return false;
     }
     const CRYPT_ATTRIBUTES* attributes =
