@@ -130,11 +130,11 @@ std::string CZipFileHeader::EncodeLocal() const {
 
 std::string CZipFileHeader::EncodeCentral() const {
     std::string extra = m_centralExtra;
-    // What a reader assumes without the field: UTF-8 under the flag, else the system's pages.
+    // A name in another page than the system's default gets the field, a UTF-8 one as well:
+    // readers that know nothing of the flag take the page from the field.
     const int system = GetSystemCompatibility();
     const bool utf8 = (m_flags & flagUtf8) != 0;
-    const bool otherName =
-        m_nameCodePage != (utf8 ? CP_UTF8 : ZipCompatibility::DefaultNameCodePage(system));
+    const bool otherName = m_nameCodePage != ZipCompatibility::DefaultNameCodePage(system);
     // No comment is written in a code page of its own: an absent one needs no field.
     const bool otherComment =
         utf8 ? !m_commentBytes.empty() && m_commentCodePage != CP_UTF8

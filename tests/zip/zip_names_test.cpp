@@ -1,6 +1,6 @@
 // Entry names in any script: written in the OEM code page when it holds the whole name,
-// else as UTF-8 marked by general-purpose flag bit 11, and read back alike by this reader,
-// Info-ZIP and Python.
+// else as UTF-8 marked by general-purpose flag bit 11 and by the code-page field, and read
+// back alike by this reader (with or without the flag), Info-ZIP and Python.
 #include "zip_test_util.h"
 
 #include <gtest/gtest.h>
@@ -76,8 +76,25 @@ TEST(ZipNames, NamesInAnyScriptRoundTrip) {
     for (size_t i = 0; i < items.size(); ++i) {
         const CZipFileHeader& header = *archive.GetFileHeader(static_cast<ZipIndex>(i));
         EXPECT_EQ(items[i].name, header.GetFileName()) << i;
-        // The flag says it all: no code-page field besides it.
-        EXPECT_TRUE(header.m_centralExtra.empty()) << i;
+        // Beside the flag, a UTF-8 name carries the code-page field naming page 65001.
+        EXPECT_EQ(utf8[i] ? std::string("\x4C\x5A\x06\x00\x01\x01\xE9\xFD\x00\x00", 10)
+                          : std::string(),
+                  header.m_centralExtra)
+            << i;
+    }
+    // A reader that knows the field but not the flag gets every name exactly.
+    std::string unflagged = zip;
+    for (size_t at = unflagged.find("PK\x01\x02"); at != std::string::npos;
+         at = unflagged.find("PK\x01\x02", at + 4)) {
+        unflagged[at + 9] = static_cast<char>(unflagged[at + 9] & ~0x08);
+    }
+    CZipMemFile unflaggedMemory(unflagged.data(), unflagged.size());
+    CZipArchive unflaggedArchive;
+    ASSERT_TRUE(unflaggedArchive.Open(unflaggedMemory, CZipArchive::zipOpenReadOnly));
+    for (size_t i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(items[i].name,
+                  unflaggedArchive.GetFileHeader(static_cast<ZipIndex>(i))->GetFileName())
+            << i;
     }
 
     const std::wstring dir = TestSupport::MakeTempDir(L"names");
