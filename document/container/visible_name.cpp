@@ -3,8 +3,7 @@
 #include <cwchar>
 
 bool IsBidiControl(wchar_t c) {
-    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0x200E ||
-           c == 0x200F || c == 0x061C;
+    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
 
 bool HasBidiControls(const std::wstring& name) {

@@ -1,6 +1,8 @@
 // Entry names as they may be shown and written: the characters that reorder text around
-// them (the bidirectional embeddings, overrides, isolates and marks) are spelled out, so
-// that a name such as "invoice<RLO>fdp.exe" cannot pass for a PDF.
+// them (the bidirectional embeddings, overrides and isolates) are spelled out, so that a
+// name such as "invoice<RLO>fdp.exe" cannot pass for a PDF. The marks (LRM, RLM, ALM) only
+// settle the direction of neutral characters next to them and belong to right-to-left
+// names as written: they are kept.
 #pragma once
 
 #include <string>
