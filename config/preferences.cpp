@@ -248,6 +248,9 @@ bool Preferences::ReadLocked() {
     }
 
     std::wstring text;
+    // Optional, and read first: a file rewritten for a missing value keeps it. Files written
+    // before the element existed lack it: no timestamp service.
+    timestampURL_ = SelectChildText(root.get(), kTimestampName, text) ? text : std::wstring();
     if (!SelectChildText(root.get(), kLanguageName, text)) {
         return false;
     }
@@ -260,8 +263,6 @@ bool Preferences::ReadLocked() {
         return false;
     }
     certChainsURL_ = text;
-    // Files written before the element existed lack it: no timestamp service.
-    timestampURL_ = SelectChildText(root.get(), kTimestampName, text) ? text : std::wstring();
     return true;
 }
 
@@ -302,7 +303,10 @@ bool Preferences::WriteLocked() {
     AppendChildText(document.get(), root.get(), kLanguageName, language);
     AppendChildText(document.get(), root.get(), kQualifiedCAsName, qualifiedCAsURL_);
     AppendChildText(document.get(), root.get(), kCertChainsName, certChainsURL_);
-    AppendChildText(document.get(), root.get(), kTimestampName, timestampURL_);
+    // Without a service the file is what it always was.
+    if (!timestampURL_.empty()) {
+        AppendChildText(document.get(), root.get(), kTimestampName, timestampURL_);
+    }
 
     Bstr path(path_);
     if (document->save(StringVariant(path)) != S_OK) {
@@ -310,6 +314,23 @@ bool Preferences::WriteLocked() {
     }
     modified_ = false;
     return true;
+}
+
+bool Preferences::WriteLanguage(WORD language) {
+    SrwExclusive guard(lock_);
+    try {
+        ComScope com;
+        // What the file holds now, not what it held at start-up: an edit made since stays.
+        ReadLocked();
+        if (language != language_) {
+            language_ = language;
+            modified_ = true;
+        }
+        return WriteLocked();
+    } catch (const DomFailure&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return false;
 }
 
 std::wstring Preferences::Path() const {

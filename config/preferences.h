@@ -30,6 +30,9 @@ public:
     // Saves the fields to Path() when they differ from the file; true when nothing needed
     // saving or the save succeeded.
     bool Write();
+    // Reads the file again and saves it with `language`, so that what was changed in the
+    // file since it was loaded is kept; true when the file holds the language afterwards.
+    bool WriteLanguage(WORD language);
 
     std::wstring Path() const;
     bool IsModified() const;

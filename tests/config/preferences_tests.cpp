@@ -52,9 +52,11 @@ protected:
         auto element = [](const std::string& name, const std::string& value) {
             return value.empty() ? "<" + name + "/>" : "<" + name + ">" + value + "</" + name + ">";
         };
+        // Without a service the file is the one earlier versions wrote.
         return "<?xml version='1.0'?>" + eol + "<Preferences>" + element("Language", language) +
                element("QualifiedCAsURL", qualified) + element("CertChainsURL", chains) +
-               element("TimestampURL", timestamp) + "</Preferences>" + eol;
+               (timestamp.empty() ? "" : element("TimestampURL", timestamp)) + "</Preferences>" +
+               eol;
     }
 
     static std::string DefaultURL() { return TestSupport::Narrow(Preferences::DefaultURL); }
@@ -183,6 +185,25 @@ TEST_F(PreferencesTest, TimestampAddressIsOptionalAndSurvivesRewrites) {
     ASSERT_TRUE(preferences.Write());
     EXPECT_EQ(Expected("3098", "q", "c", "http://tsa.example/tsr?a=1&amp;b=2"),
               ReadFileBytes(file_));
+}
+
+// Neither a rewrite for a missing value nor a language change made over an edit of the
+// file since it was loaded loses the service.
+TEST_F(PreferencesTest, TimestampAddressSurvivesARepairAndALanguageChange) {
+    const std::string tsa = "<TimestampURL>http://tsa.example/</TimestampURL>";
+    WriteConfig("<Preferences><Language>2074</Language>" + tsa + "</Preferences>");
+    Preferences preferences;
+    ASSERT_TRUE(preferences.Load());
+    EXPECT_EQ(Expected("2074", DefaultURL(), DefaultURL(), "http://tsa.example/"),
+              ReadFileBytes(file_));
+
+    WriteConfig("<Preferences><Language>2074</Language><QualifiedCAsURL>q</QualifiedCAsURL>"
+                "<CertChainsURL>c</CertChainsURL>" +
+                tsa + "</Preferences>");
+    ASSERT_TRUE(preferences.WriteLanguage(3098));
+    EXPECT_EQ(Expected("3098", "q", "c", "http://tsa.example/"), ReadFileBytes(file_));
+    EXPECT_EQ(L"http://tsa.example/", preferences.TimestampURL());
+    EXPECT_FALSE(preferences.IsModified());
 }
 
 TEST_F(PreferencesTest, WriteSavesOnlyChangedValues) {
