@@ -63,15 +63,18 @@ private:
 };
 
 // The configured service's token; when none valid comes, the user chooses between signing
-// without one and cancelling.
-SignatureStamper AskingStamper() {
+// without one and cancelling. `declined` tells that the user said no: the error the signing
+// then ends with is shared with key prompts and providers that cancel.
+SignatureStamper AskingStamper(bool& declined) {
     const std::wstring url = Preferences::Instance().TimestampURL();
-    return TimestampStamper(url, [url](TimestampProblem problem) {
+    return TimestampStamper(url, [url, &declined](TimestampProblem problem) {
         const std::wstring text =
             MHFX::FormatString(LoadLocalizedString(IDS_TIMESTAMP_ASK_UNSTAMPED), url.c_str(),
                                LocalizedTimestampProblem(problem).c_str());
-        return ::MessageBoxW(nullptr, text.c_str(), MHFX::LoadNeutralString(IDS_SHELL_NAME).c_str(),
-                             MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND) == IDYES;
+        declined =
+            ::MessageBoxW(nullptr, text.c_str(), MHFX::LoadNeutralString(IDS_SHELL_NAME).c_str(),
+                          MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND) != IDYES;
+        return !declined;
     });
 }
 
@@ -162,7 +165,7 @@ DocumentCreationThread::Outcome DocumentCreationThread::Create() {
     }
     if (!succeeded) {
         // The user chose not to sign without a timestamp: nothing to report.
-        if (::GetLastError() == ERROR_CANCELLED) {
+        if (timestampDeclined_) {
             return NotCreated;
         }
         ReportFailure(::GetLastError());
@@ -185,7 +188,7 @@ bool DocumentCreationThread::Sign(const X509Certificate& signer) {
     return PackAndWrite(IDS_SIGNING_TITLE, IDS_SIGNING_DESCRIPTION,
                         [&](const MessageBlob& archive, MessageBlob& message) {
                             return SignArchive(archive, signer.Handle(), kSignatureHashOid, message,
-                                               AskingStamper());
+                                               AskingStamper(timestampDeclined_));
                         });
 }
 
@@ -202,7 +205,7 @@ bool DocumentCreationThread::Protect(const X509Certificate& signer,
                         [&](const MessageBlob& archive, MessageBlob& message) {
                             return ProtectArchive(archive, signer.Handle(), kSignatureHashOid,
                                                   recipient.Handle(), message, kContentCipher,
-                                                  AskingStamper());
+                                                  AskingStamper(timestampDeclined_));
                         });
 }
 

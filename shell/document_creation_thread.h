@@ -53,4 +53,5 @@ private:
     std::wstring outputPath_;
     CreateMode mode_;
     bool archiveRefused_ = false;
+    bool timestampDeclined_ = false;
 };

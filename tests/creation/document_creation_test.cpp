@@ -626,6 +626,33 @@ TEST(Creation, AnUnusableSigningKeyGives208WithTheSystemText) {
     EXPECT_FALSE(Exists(folder + L"\\y.snx"));
 }
 
+// The signer's key in a provider that cancels, as a closed PIN prompt does: not the user's
+// answer to the timestamp question, so text 208 tells it with the system's text.
+TEST(Creation, AProviderThatCancelsGives208WithTheSystemText) {
+    const std::wstring key =
+        std::wstring(L"SOFTWARE\\Microsoft\\Cryptography\\Defaults\\Provider\\") +
+        TestPki::kCancellingProvider;
+    wchar_t program[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::wstring image = program;
+    image = image.substr(0, image.find_last_of(L'\\')) + L"\\cancelling_provider.dll";
+    const DWORD type = PROV_RSA_AES;
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Image Path", REG_SZ,
+                                image.c_str(), static_cast<DWORD>((image.size() + 1) * 2)));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Type", REG_DWORD,
+                                               &type, sizeof type));
+    StoreScenario stores({"qualified!cancelkey"}, kOneRecipient, {});
+    const std::wstring folder = TestSupport::MakeTempDir(L"cancelkey");
+    const std::wstring file = WriteFile(folder, L"z.txt", "z");
+    const CommandRun run = RunCommand({file}, folder, CreateMode::SignQuick);
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+    EXPECT_EQ(run.exitCode, DocumentCreationThread::Failed);
+    ASSERT_EQ(run.messages.size(), 1u);
+    EXPECT_EQ(FailureText(kSigningFailed, ERROR_CANCELLED), run.messages[0].text);
+    EXPECT_FALSE(Exists(folder + L"\\z.snx"));
+}
+
 TEST(Creation, AKeyThatCannotSignWithSha256IsToldSoAndNothingIsWritten) {
     // A DSS key: none of its providers hashes SHA-256, and it sits in no RSA container.
     const std::wstring container = DssKeyContainer("qualified");

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <stdexcept>
+#include <vector>
 
 #include "common/test_support.h"
 #include "foundation/handle.h"
@@ -122,6 +123,20 @@ void AddNamed(HCERTSTORE store, const std::wstring& storeName, const std::string
         info.dwProvType = PROV_RSA_AES;
         info.dwKeySpec = AT_KEYEXCHANGE;
         ::CertSetCertificateContextProperty(added.get(), CERT_KEY_PROV_INFO_PROP_ID, 0, &info);
+    } else if (variant == "cancelkey") {
+        // The kit's own key container, reached through the other provider.
+        DWORD length = 0;
+        ::CertGetCertificateContextProperty(added.get(), CERT_KEY_PROV_INFO_PROP_ID, nullptr,
+                                            &length);
+        std::vector<BYTE> buffer(length);
+        if (length == 0 || !::CertGetCertificateContextProperty(
+                               added.get(), CERT_KEY_PROV_INFO_PROP_ID, buffer.data(), &length)) {
+            throw std::runtime_error("no key for " + name);
+        }
+        auto* info = reinterpret_cast<CRYPT_KEY_PROV_INFO*>(buffer.data());
+        info->pwszProvName = const_cast<wchar_t*>(kCancellingProvider);
+        info->dwProvType = PROV_RSA_AES;
+        ::CertSetCertificateContextProperty(added.get(), CERT_KEY_PROV_INFO_PROP_ID, 0, info);
     } else if (variant == "dsskey") {
         CRYPT_KEY_PROV_INFO info = {};
         std::wstring container = DssKeyContainer(name);

@@ -12,8 +12,12 @@ namespace TestPki {
 // Sets "My", "AddressBook" and "TrustedPeople" of the current user to exactly the named
 // certificates of the test PKI, and puts back what they held when it goes. A name in "My"
 // may end in "!nokey" (no private key property), "!badkey" (its key property names a key
-// container that does not exist) or "!dsskey" (its key property names the DSS container
-// DssKeyContainer(name), which the test makes).
+// container that does not exist), "!dsskey" (its key property names the DSS container
+// DssKeyContainer(name), which the test makes) or "!cancelkey" (its key property names its
+// own container in the provider kCancellingProvider, of type PROV_RSA_AES, which the test
+// registers).
+constexpr wchar_t kCancellingProvider[] = L"Dossiq Cancelling Provider";
+
 class StoreScenario {
 public:
     StoreScenario(const std::vector<std::string>& my, const std::vector<std::string>& addressBook,
