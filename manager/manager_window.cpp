@@ -244,6 +244,9 @@ void ManagerWindow::OnCreate() {
     commands_.Add(ID_ACTION_CERTIFICATE_PATH, CommandStateTable::InMenu);
     commands_.Add(ID_ACTION_SAVE_REPORT, CommandStateTable::InMenu);
     EnableActions(false, false, false);
+    // Nothing to show or save until a report is finished.
+    commands_.Enable(ID_ACTION_CERTIFICATE_PATH, false);
+    commands_.Enable(ID_ACTION_SAVE_REPORT, false);
     const WORD language = Preferences::Instance().Language();
     for (const LanguageCommand& entry : kLanguages) {
         commands_.Check(entry.command, entry.language == language);

@@ -174,8 +174,13 @@ TEST_F(WindowTest, EmptyWindowLayout) {
     EXPECT_EQ(system,
               reinterpret_cast<HIMAGELIST>(::SendMessageW(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0)));
 
-    // Nothing open: the five actions are off; the report shows nothing yet.
-    EXPECT_EQ(Expect(false, false, false), MenuStates(window, ::GetSubMenu(::GetMenu(window), 1)));
+    // Nothing open: the five actions are off, and so are the two that need a report (the
+    // right-click menu is the same popup); the report shows nothing yet.
+    HMENU action = ::GetSubMenu(::GetMenu(window), 1);
+    EXPECT_EQ(Expect(false, false, false), MenuStates(window, action));
+    for (UINT id : {ID_ACTION_CERTIFICATE_PATH, ID_ACTION_SAVE_REPORT}) {
+        EXPECT_TRUE(::GetMenuState(action, id, MF_BYCOMMAND) & MF_GRAYED) << id;
+    }
     Pump(50);
     EXPECT_EQ(Expect(false, false, false), ToolbarStates(toolbar));
     EXPECT_EQ(ReportPicture::None, shown.window.Pane().Report().PictureState());
