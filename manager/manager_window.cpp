@@ -769,8 +769,7 @@ void ManagerWindow::OnLanguage(WORD language) {
     }
     ::MessageBoxW(Handle(), LoadLocalizedString(IDS_RESTART_FOR_LANGUAGE).c_str(),
                   Caption().c_str(), MB_OK | MB_ICONINFORMATION);
-    preferences.SetLanguage(language);
-    preferences.Write();
+    preferences.WriteLanguage(language);
     // Quoted, so that the new instance takes a path with blanks whole.
     const std::wstring parameters = document_ ? L"\"" + document_->Path() + L"\"" : std::wstring();
     ::ShellExecuteW(nullptr, L"open", ModulePath().c_str(),

@@ -168,6 +168,11 @@ TEST(Program, LanguageChangeRestartsWithTheSameContainer) {
     EXPECT_EQ(L"Vantor Manager - my doc.snx", WindowText(frame));
     const HMODULE module = MHFX::CurrentModule();
     ASSERT_TRUE(WaitForReportLine(frame, LoadLocalizedString(module, LanguageEnglish, 524)));
+    // A hand edit made while the manager runs survives the language change.
+    std::string edited = TestSupport::ReadFileBytes(PreferencesPath());
+    const std::string tsa = "<TimestampURL>http://tsa.example/</TimestampURL>";
+    edited.insert(edited.find("</Preferences>"), tsa);
+    TestSupport::WriteFileBytes(PreferencesPath(), edited);
 
     ::PostMessageW(frame, WM_COMMAND, ID_LANGUAGE_SERBIAN_LATIN, 0);
     const HWND notice = WaitForWindow(first.info.dwProcessId, 0, L"#32770");
@@ -183,8 +188,9 @@ TEST(Program, LanguageChangeRestartsWithTheSameContainer) {
     EXPECT_TRUE(WaitForReportLine(second, LoadLocalizedString(module, LanguageSerbianLatin, 524)));
     Pump(500);
     SaveScreenshot(second, L"program_restarted_serbian_latin");
-    EXPECT_NE(std::string::npos,
-              TestSupport::ReadFileBytes(PreferencesPath()).find("<Language>2074</Language>"));
+    const std::string written = TestSupport::ReadFileBytes(PreferencesPath());
+    EXPECT_NE(std::string::npos, written.find("<Language>2074</Language>")) << written;
+    EXPECT_NE(std::string::npos, written.find(tsa)) << written;
 
     DWORD secondPid = 0;
     ::GetWindowThreadProcessId(second, &secondPid);
