@@ -726,8 +726,9 @@ void ManagerWindow::OnView() {
         const DWORD attributes = MHFX::IO::File::GetAttributes(copy);
         MHFX::ThrowLastErrorIf(
             !::SetFileAttributesW(copy.c_str(), attributes | FILE_ATTRIBUTE_READONLY));
-        // The default verb of the type: what a double click in Explorer would do.
-        ::ShellExecuteW(Handle(), nullptr, copy.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        // "open", not the type's default verb: a stranger's file may come with a type whose
+        // default prints, edits or runs it, and View only shows.
+        ::ShellExecuteW(Handle(), L"open", copy.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     } catch (const MHFX::Exception& e) {
         ::MessageBoxW(Handle(), e.Message().c_str(), Caption().c_str(), MB_OK | MB_ICONERROR);
     }

@@ -21,18 +21,27 @@ using TestSupport::ReadFileBytes;
 
 const char kZoneMark[] = "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=https://example.org/\r\n";
 
-// Files of type .dqview open with a command that copies them to `opened`.
+// Files of type .dqview open with a command that copies them to `opened`; their default
+// verb, "print", copies them to `opened` + ".printed".
 struct ViewHandler {
     explicit ViewHandler(const std::wstring& opened) {
         HKEY key = nullptr;
         ::RegCreateKeyW(HKEY_CLASSES_ROOT, L".dqview", &key);
         ::RegSetValueW(key, nullptr, REG_SZ, L"DossiqTest.View", 0);
         ::RegCloseKey(key);
-        const std::wstring command =
-            L"C:\\windows\\system32\\cmd.exe /c copy \"%1\" \"" + opened + L"\"";
-        ::RegCreateKeyW(HKEY_CLASSES_ROOT, L"DossiqTest.View\\shell\\open\\command", &key);
-        ::RegSetValueW(key, nullptr, REG_SZ, command.c_str(), 0);
+        ::RegCreateKeyW(HKEY_CLASSES_ROOT, L"DossiqTest.View\\shell", &key);
+        ::RegSetValueW(key, nullptr, REG_SZ, L"print", 0);
         ::RegCloseKey(key);
+        for (const auto& [verb, target] :
+             {std::pair{L"open", opened}, std::pair{L"print", opened + L".printed"}}) {
+            const std::wstring command =
+                L"C:\\windows\\system32\\cmd.exe /c copy \"%1\" \"" + target + L"\"";
+            ::RegCreateKeyW(
+                HKEY_CLASSES_ROOT,
+                (L"DossiqTest.View\\shell\\" + std::wstring(verb) + L"\\command").c_str(), &key);
+            ::RegSetValueW(key, nullptr, REG_SZ, command.c_str(), 0);
+            ::RegCloseKey(key);
+        }
     }
     ~ViewHandler() {
         ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"DossiqTest.View");
@@ -83,6 +92,7 @@ TEST(View, OpensACopyWithItsProgramAndRemovesItWhenTheManagerEnds) {
     EXPECT_EQ(kZoneMark, ReadFileBytes(first + L":Zone.Identifier"));
     ASSERT_TRUE(PumpUntil([&] { return Exists(opened); }, 20000));
     EXPECT_EQ("the original", ReadFileBytes(opened));
+    EXPECT_FALSE(Exists(opened + L".printed")); // View opens, whatever the type's default
 
     // A second View never touches the first copy, which its viewer may still hold.
     DoubleClick(box, 1);
