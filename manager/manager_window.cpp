@@ -24,6 +24,7 @@
 #include "foundation/handle.h"
 #include "foundation/io/file.h"
 #include "foundation/io/path.h"
+#include "foundation/io/path_too_long_exception.h"
 #include "foundation/resource_string.h"
 #include "foundation/win32_exception.h"
 #include "manager/about_dialog.h"
@@ -118,6 +119,12 @@ bool ResolveContainerPath(const std::wstring& path, std::wstring& fullPath, std:
         std::wstring full = Path::GetFullPath(path);
         folder = Path::GetDirectoryName(full);
         fullPath = std::move(full);
+        return true;
+    } catch (const MHFX::IO::PathTooLongException&) {
+        // Too long for the path rules, not for the platform: read as given, as Explorer's
+        // page does, and never extracted beside itself.
+        fullPath = path;
+        folder.clear();
         return true;
     } catch (const MHFX::Exception&) {
         fullPath.clear();
@@ -275,10 +282,12 @@ void ManagerWindow::Layout() {
 }
 
 void ManagerWindow::EnableActions(bool view, bool extract, bool extractAll) {
+    // Without the container's folder only the commands that ask for one can extract.
+    const bool besideContainer = !documentFolder_.empty();
     commands_.Enable(ID_ACTION_VIEW, view);
-    commands_.Enable(ID_ACTION_EXTRACT, extract);
+    commands_.Enable(ID_ACTION_EXTRACT, extract && besideContainer);
     commands_.Enable(ID_ACTION_EXTRACT_TO, extract);
-    commands_.Enable(ID_ACTION_EXTRACT_ALL, extractAll);
+    commands_.Enable(ID_ACTION_EXTRACT_ALL, extractAll && besideContainer);
     commands_.Enable(ID_ACTION_EXTRACT_ALL_TO, extractAll);
 }
 
@@ -546,10 +555,17 @@ void ManagerWindow::OnClose() {
 bool ManagerWindow::OnNotify(NMHDR& header, LRESULT& result) {
     if (header.code == TTN_GETDISPINFOW) {
         auto& info = reinterpret_cast<NMTTDISPINFOW&>(header);
-        const std::wstring tip =
-            Toolbar::TooltipText(LoadLocalizedString(static_cast<UINT>(header.idFrom)));
-        lstrcpynW(info.szText, tip.c_str(), 80);
-        info.lpszText = info.szText;
+        const UINT id = static_cast<UINT>(header.idFrom);
+        if (document_ && documentFolder_.empty() &&
+            (id == ID_ACTION_EXTRACT || id == ID_ACTION_EXTRACT_ALL)) {
+            // Why the button is off; longer than the tip's own buffer.
+            tipText_ = LoadLocalizedString(IDS_FOLDER_TOO_LONG);
+            info.lpszText = tipText_.data();
+        } else {
+            const std::wstring tip = Toolbar::TooltipText(LoadLocalizedString(id));
+            lstrcpynW(info.szText, tip.c_str(), 80);
+            info.lpszText = info.szText;
+        }
         result = 0;
         return true;
     }
@@ -573,9 +589,7 @@ bool ManagerWindow::OnNotify(NMHDR& header, LRESULT& result) {
     case LVN_ODSTATECHANGED:
         if (!filling_) {
             const bool selected = ::SendMessageW(list_, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
-            commands_.Enable(ID_ACTION_VIEW, selected);
-            commands_.Enable(ID_ACTION_EXTRACT, selected);
-            commands_.Enable(ID_ACTION_EXTRACT_TO, selected);
+            EnableActions(selected, selected, commands_.IsEnabled(ID_ACTION_EXTRACT_ALL_TO));
         }
         return true;
     default:

@@ -35,7 +35,8 @@ struct Listing;
 
 constexpr wchar_t kManagerWindowClass[] = L"Dossiq.VantorManager";
 
-// `path` made full, and its folder; false when the path rules refuse it.
+// `path` made full, and its folder; false when the path rules refuse it. A path too long
+// for them is kept as given, without a folder.
 bool ResolveContainerPath(const std::wstring& path, std::wstring& fullPath, std::wstring& folder);
 
 // The path the command line names: everything after the program name as one string, without
@@ -119,6 +120,7 @@ private:
     ViewCopies viewCopies_; // outlives the document and the window
     std::shared_ptr<Document> document_;
     std::wstring documentFolder_;
+    std::wstring tipText_; // a tooltip too long for the tip's own buffer
     // What the list shows, row for row: the list asks for its texts.
     std::vector<EntryInfo> entries_;
     // The entries the parse worker read for the current document.
