@@ -130,11 +130,13 @@ std::string CZipFileHeader::EncodeLocal() const {
 
 std::string CZipFileHeader::EncodeCentral() const {
     std::string extra = m_centralExtra;
-    // A name in another page than the system's default gets the field, a UTF-8 one as well:
-    // readers that know nothing of the flag take the page from the field.
+    // A name in another page than either kind of reader assumes (UTF-8 under the flag, the
+    // system's default without it) gets the field: a UTF-8 name too, for the readers that
+    // know nothing of the flag.
     const int system = GetSystemCompatibility();
     const bool utf8 = (m_flags & flagUtf8) != 0;
-    const bool otherName = m_nameCodePage != ZipCompatibility::DefaultNameCodePage(system);
+    const bool otherName = m_nameCodePage != ZipCompatibility::DefaultNameCodePage(system) ||
+                           (utf8 && m_nameCodePage != CP_UTF8);
     // No comment is written in a code page of its own: an absent one needs no field.
     const bool otherComment =
         utf8 ? !m_commentBytes.empty() && m_commentCodePage != CP_UTF8
