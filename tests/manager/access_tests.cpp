@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/language_scope.h"
+#include "common/scale_child.h"
 #include "common/test_support.h"
 #include "config/localization.h"
 #include "foundation/com_ptr.h"
@@ -22,8 +23,6 @@ namespace {
 
 using namespace ManagerTest;
 
-constexpr wchar_t kScaleVariable[] = L"DOSSIQ_SCALE_CHILD";
-
 int Scaled(int pixels, UINT dpi) {
     return ::MulDiv(pixels, static_cast<int>(dpi), 96);
 }
@@ -32,27 +31,6 @@ int ImageSize(HIMAGELIST images) {
     int cx = 0, cy = 0;
     ::ImageList_GetIconSize(images, &cx, &cy);
     return cx;
-}
-
-// The text of a line and everything before it is inside the box: its last character's
-// bottom edge is within the client area.
-bool ShowsAllLines(HWND richEdit) {
-    const int length = ::GetWindowTextLengthW(richEdit);
-    const auto lines = static_cast<int>(::SendMessageW(richEdit, EM_GETLINECOUNT, 0, 0));
-    if (length == 0 || lines < 2) {
-        return true;
-    }
-    POINTL first = {}, second = {}, last = {};
-    const auto start = [&](int line) {
-        return static_cast<LPARAM>(::SendMessageW(richEdit, EM_LINEINDEX, line, 0));
-    };
-    ::SendMessageW(richEdit, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&first), start(0));
-    ::SendMessageW(richEdit, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&second), start(1));
-    // The last line is empty after the final line break: the one before it is the last text.
-    ::SendMessageW(richEdit, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&last), start(lines - 2));
-    RECT client;
-    ::GetClientRect(richEdit, &client);
-    return last.y + (second.y - first.y) <= client.bottom;
 }
 
 // Each column's heading fits its column.
@@ -101,51 +79,21 @@ void ExpectLaidOutFor(Manager::ManagerWindow& window, UINT dpi) {
     }
     EXPECT_EQ(Scaled(555, dpi), window.MinTrackSize().cx);
     EXPECT_EQ(Scaled(600, dpi), window.MinTrackSize().cy);
-    EXPECT_TRUE(ShowsAllLines(window.Pane().Report().TextBox()));
+    EXPECT_TRUE(TestSupport::ShowsEveryLine(window.Pane().Report().TextBox()));
     ExpectHeadingsFit(window.ListView());
-}
-
-// The test below, run again in a child process at `dpi`; its exit code.
-DWORD RunAtScale(UINT dpi) {
-    HKEY desktop = nullptr;
-    ::RegCreateKeyW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", &desktop);
-    const DWORD value = dpi;
-    ::RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                     sizeof(value));
-    wchar_t program[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, program, MAX_PATH);
-    std::wstring command =
-        L"\"" + std::wstring(program) + L"\" --gtest_filter=ManagerScale.ChildLaysOutForItsScale";
-    ::SetEnvironmentVariableW(kScaleVariable, std::to_wstring(dpi).c_str());
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    DWORD code = 1000;
-    if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                         &startup, &process)) {
-        ::WaitForSingleObject(process.hProcess, 300000);
-        ::GetExitCodeProcess(process.hProcess, &code);
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
-    }
-    ::SetEnvironmentVariableW(kScaleVariable, nullptr);
-    ::RegDeleteValueW(desktop, L"LogPixels");
-    ::RegCloseKey(desktop);
-    return code;
 }
 
 TEST(ManagerScale, LaysOutForEachScale) {
     for (UINT dpi : {96u, 144u, 192u}) {
-        EXPECT_EQ(0u, RunAtScale(dpi)) << dpi;
+        EXPECT_EQ(0u, TestSupport::RunAtDpi(dpi, "ManagerScale.ChildLaysOutForItsScale")) << dpi;
     }
 }
 
 TEST(ManagerScale, ChildLaysOutForItsScale) {
-    wchar_t value[16] = {};
-    if (!::GetEnvironmentVariableW(kScaleVariable, value, 16)) {
+    const UINT dpi = TestSupport::ChildDpi();
+    if (dpi == 0) {
         GTEST_SKIP() << "run by LaysOutForEachScale";
     }
-    const auto dpi = static_cast<UINT>(std::wcstoul(value, nullptr, 10));
     Opened box({"contract.txt=the contract", "annexes/annex one.txt=first"});
     ASSERT_TRUE(WaitForFinalReport(*box.shown));
     Manager::ManagerWindow& window = box.shown->window;
