@@ -9,6 +9,7 @@
 #include <richedit.h>
 
 #include <atomic>
+#include <vector>
 #include <string>
 
 #include "common/language_scope.h"
@@ -16,6 +17,7 @@
 #include "common/test_support.h"
 #include "config/localization.h"
 #include "foundation/com_ptr.h"
+#include "foundation/handle.h"
 #include "manager/manager_test_support.h"
 #include "resources/manager/resource.h"
 
@@ -31,6 +33,51 @@ int ImageSize(HIMAGELIST images) {
     int cx = 0, cy = 0;
     ::ImageList_GetIconSize(images, &cx, &cy);
     return cx;
+}
+
+// Picture `index` of `images` as drawn on black.
+std::vector<DWORD> Drawn(HIMAGELIST images, int index) {
+    const int size = ImageSize(images);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(info.bmiHeader), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const HDC dc = ::CreateCompatibleDC(nullptr);
+    MHFX::BitmapHandle bitmap(::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const HGDIOBJ old = ::SelectObject(dc, bitmap.get());
+    ::ImageList_Draw(images, index, dc, 0, 0, ILD_NORMAL);
+    ::GdiFlush();
+    std::vector<DWORD> pixels(static_cast<const DWORD*>(bits),
+                              static_cast<const DWORD*>(bits) + size * size);
+    ::SelectObject(dc, old);
+    ::DeleteDC(dc);
+    return pixels;
+}
+
+// The toolbar shows the images drawn for its size, not another size scaled.
+void ExpectToolbarImagesMadeFor(HWND toolbar, int size) {
+    const struct {
+        int size;
+        UINT bitmap;
+    } made[] = {
+        {32, IDR_MAINFRAME}, {40, IDB_TOOLBAR_40}, {48, IDB_TOOLBAR_48}, {64, IDB_TOOLBAR_64}};
+    for (const auto& m : made) {
+        if (m.size != size) {
+            continue;
+        }
+        MHFX::BitmapHandle strip(static_cast<HBITMAP>(
+            ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m.bitmap), IMAGE_BITMAP, 0,
+                         0, LR_CREATEDIBSECTION)));
+        const HIMAGELIST expected = ::ImageList_Create(size, size, ILC_COLOR32, 9, 0);
+        ::ImageList_Add(expected, strip.get(), nullptr);
+        const auto shown =
+            reinterpret_cast<HIMAGELIST>(::SendMessageW(toolbar, TB_GETIMAGELIST, 0, 0));
+        for (int i = 0; i < 9; ++i) {
+            EXPECT_TRUE(Drawn(expected, i) == Drawn(shown, i)) << "image " << i;
+        }
+        ::ImageList_Destroy(expected);
+        return;
+    }
+    ADD_FAILURE() << "no images made for " << size;
 }
 
 // Each column's heading fits its column.
@@ -67,6 +114,7 @@ void ExpectLaidOutFor(Manager::ManagerWindow& window, UINT dpi) {
     }
     EXPECT_EQ(toolbarSize, ImageSize(reinterpret_cast<HIMAGELIST>(
                                ::SendMessageW(window.ToolbarWindow(), TB_GETIMAGELIST, 0, 0))));
+    ExpectToolbarImagesMadeFor(window.ToolbarWindow(), toolbarSize);
     PictureButton& picture = window.Pane().Report().Picture();
     RECT button;
     ::GetClientRect(picture.Handle(), &button);
