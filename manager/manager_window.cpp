@@ -49,8 +49,6 @@ constexpr int kReportPaneReserve = 153;
 constexpr int kMinPaneSize = 108;
 // How much higher the report pane grows while it shows details.
 constexpr int kDetailsHeight = 190;
-// Widths of the file list's columns.
-constexpr int kColumnWidths[] = {200, 235, 100};
 
 constexpr UINT kActions[] = {ID_ACTION_VIEW, ID_ACTION_EXTRACT, ID_ACTION_EXTRACT_TO,
                              ID_ACTION_EXTRACT_ALL, ID_ACTION_EXTRACT_ALL_TO};
@@ -244,9 +242,7 @@ void ManagerWindow::OnCreate() {
     const struct {
         UINT text;
         int width;
-    } columns[] = {{IDS_COLUMN_FILE_NAME, kColumnWidths[0]},
-                   {IDS_COLUMN_LOCATION, kColumnWidths[1]},
-                   {IDS_COLUMN_SIZE, kColumnWidths[2]}};
+    } columns[] = {{IDS_COLUMN_FILE_NAME, 200}, {IDS_COLUMN_LOCATION, 235}, {IDS_COLUMN_SIZE, 100}};
     for (int i = 0; i < 3; ++i) {
         std::wstring text = LoadLocalizedString(columns[i].text);
         LVCOLUMNW column = {};
@@ -386,9 +382,14 @@ void ManagerWindow::ShowFinishedReport() {
     commands_.Enable(ID_ACTION_CERTIFICATE_PATH, report && report->signer.present);
     commands_.Enable(ID_ACTION_SAVE_REPORT, report != nullptr);
     const bool shown = pane_.ShowDetails(report ? DetailsOf(*report) : std::vector<ReportDetail>());
+    PlaceSplitter(shown);
+}
+
+void ManagerWindow::PlaceSplitter(bool details) {
     if (defaultSplit_ >= 0) {
         splitter_.SetSplitterPos(
-            shown ? std::max(Px(kMinPaneSize), defaultSplit_ - Px(kDetailsHeight)) : defaultSplit_);
+            details ? std::max(Px(kMinPaneSize), defaultSplit_ - Px(kDetailsHeight))
+                    : defaultSplit_);
     }
 }
 
@@ -525,9 +526,11 @@ void ManagerWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
     CreateToolbar();
     commands_.SetToolbar(toolbar_.Handle());
     commands_.UpdateToolbar();
-    listFont_.reset(Ui::RescaledFont(list_, old, dpi));
-    if (listFont_) {
-        ::SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(listFont_.get()), TRUE);
+    // The old font goes only once the list has the new one.
+    MHFX::FontHandle font(Ui::RescaledFont(list_, old, dpi));
+    if (font) {
+        ::SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+        listFont_ = std::move(font);
     }
     for (int i = 0; i < 3; ++i) {
         const int width = static_cast<int>(::SendMessageW(list_, LVM_GETCOLUMNWIDTH, i, 0));
@@ -542,12 +545,7 @@ void ManagerWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
     ::SetWindowPos(Handle(), nullptr, suggested.left, suggested.top,
                    suggested.right - suggested.left, suggested.bottom - suggested.top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
-    if (defaultSplit_ >= 0) {
-        const bool details = ::IsWindowVisible(pane_.DetailsBox()) != FALSE;
-        splitter_.SetSplitterPos(
-            details ? std::max(Px(kMinPaneSize), defaultSplit_ - Px(kDetailsHeight))
-                    : defaultSplit_);
-    }
+    PlaceSplitter(::IsWindowVisible(pane_.DetailsBox()) != FALSE);
 }
 
 // The windows Tab moves through, in reading order: the list, the picture (it shows the
@@ -635,6 +633,12 @@ bool ManagerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         return true;
     case WM_SIZE:
         Layout();
+        return true;
+    case WM_SETFOCUS:
+        // The keys act on the list from the start.
+        if (list_) {
+            ::SetFocus(list_);
+        }
         return true;
     case WM_DPICHANGED:
         OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));

@@ -98,6 +98,8 @@ private:
     int Px(int pixelsAt96) const;
     void CreateToolbar();
     void OnDpiChanged(UINT dpi, const RECT& suggested);
+    // The report pane's height: the default, or higher while it shows details.
+    void PlaceSplitter(bool details);
     std::vector<HWND> TabOrder() const;
     void SelectAllEntries();
 

@@ -54,8 +54,12 @@ int ReportPane::PictureSizeFor(UINT dpi) {
 
 void ReportPane::SetDpi(UINT oldDpi, UINT newDpi) {
     dpi_ = newDpi;
-    font_.reset(Ui::RescaledFont(Handle(), oldDpi, newDpi));
-    Ui::RescaleChildren(Handle(), oldDpi, newDpi, font_.get());
+    // The old font goes only once the controls have the new one.
+    MHFX::FontHandle font(Ui::RescaledFont(Handle(), oldDpi, newDpi));
+    Ui::RescaleChildren(Handle(), oldDpi, newDpi, font.get());
+    if (font) {
+        font_ = std::move(font);
+    }
     report_.SetPictureSize(PictureSizeFor(newDpi));
     Layout();
 }

@@ -224,7 +224,8 @@ TEST(ManagerKeyboard, EveryListCommandAndTheTabOrderByKeys) {
     ASSERT_TRUE(WaitForFinalReport(*box.shown));
     ShownWindow& shown = *box.shown;
     const HWND list = shown.window.ListView();
-    ::SetFocus(list);
+    ::SetFocus(shown.Handle()); // the window hands its focus to the list
+    EXPECT_EQ(list, ::GetFocus());
 
     // Ctrl+A selects every entry; the commands for one entry step aside.
     Press(shown, list, 'A', true);
