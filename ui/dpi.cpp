@@ -41,10 +41,6 @@ int FittingSize(int pixelsAt96, UINT dpi, std::initializer_list<int> made) {
     return fitting;
 }
 
-} // namespace Ui
-
-namespace Ui {
-
 HFONT RescaledFont(HWND control, UINT oldDpi, UINT newDpi) {
     auto font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
     if (!font) {

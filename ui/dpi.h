@@ -25,10 +25,6 @@ inline int Scale(int pixelsAt96, UINT dpi) {
 // largest not above the scaled size, the smallest when all are above.
 int FittingSize(int pixelsAt96, UINT dpi, std::initializer_list<int> made);
 
-} // namespace Ui
-
-namespace Ui {
-
 // A new font like `control`'s (the default GUI font when it has none) with its height
 // scaled from `oldDpi` to `newDpi`; the caller owns it. Null on failure.
 HFONT RescaledFont(HWND control, UINT oldDpi, UINT newDpi);

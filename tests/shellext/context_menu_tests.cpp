@@ -347,7 +347,7 @@ TEST_F(ContextMenu, TheQuickSignCommandWritesAContainerOpenSslVerifies) {
 
 namespace {
 
-// The alpha channel of `icon` drawn at `size` on a clear 32-bit picture.
+// The alpha channel of the first `size` x `size` pixels of a DIB section.
 std::vector<BYTE> Alpha(HBITMAP bitmap, int size) {
     DIBSECTION dib = {};
     ::GetObjectW(bitmap, sizeof(dib), &dib);
