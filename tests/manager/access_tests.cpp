@@ -260,6 +260,9 @@ TEST(ManagerKeyboard, EveryListCommandAndTheTabOrderByKeys) {
     for (size_t i = 1; i <= order.size(); ++i) {
         Press(shown, ::GetFocus(), VK_TAB);
         EXPECT_EQ(order[i % order.size()], ::GetFocus()) << i;
+        if (::GetFocus() == shown.window.Pane().Report().TextBox()) {
+            SaveScreenshot(shown.Handle(), L"manager_report_focused");
+        }
     }
     Press(shown, ::GetFocus(), VK_TAB, false, true);
     EXPECT_EQ(order.back(), ::GetFocus());
