@@ -1,6 +1,7 @@
 #include "manager/manager_window.h"
 
 #include <shellapi.h>
+#include <oleacc.h>
 #include <shlobj.h>
 
 #include <vector>
@@ -32,6 +33,8 @@
 #include "manager/open_with_care.h"
 #include "manager/certificate_path_dialog.h"
 #include "resources/manager/resource.h"
+#include "ui/accessible_text.h"
+#include "ui/dpi.h"
 #include "ui/drop_list.h"
 
 using MHFX::IO::Path;
@@ -172,7 +175,9 @@ HWND ManagerWindow::Create() {
                      ? ::LoadMenuIndirectW(static_cast<const MENUTEMPLATEW*>(menuTemplate.data))
                      : nullptr;
     HICON icon = ::LoadIconW(MHFX::CurrentModule(), MAKEINTRESOURCEW(IDR_MAINFRAME));
-    const RECT rect = {0, 0, kWidth, kHeight};
+    // Placed on the primary monitor, whose scale is the system's.
+    const UINT dpi = Ui::SystemDpi();
+    const RECT rect = {0, 0, Ui::Scale(kWidth, dpi), Ui::Scale(kHeight, dpi)};
     HWND hwnd =
         Window::Create(kManagerWindowClass, nullptr, Caption().c_str(),
                        WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, WS_EX_ACCEPTFILES,
@@ -183,11 +188,36 @@ HWND ManagerWindow::Create() {
     return hwnd;
 }
 
-void ManagerWindow::OnCreate() {
+int ManagerWindow::Px(int pixelsAt96) const {
+    return Ui::Scale(pixelsAt96, dpi_);
+}
+
+void ManagerWindow::CreateToolbar() {
     const MHFX::OperatingSystem& os = MHFX::Environment::OSVersion();
     const UINT toolbarId =
         ToolbarResourceFor(os.Major, os.Minor, IDR_MAINFRAME, IDR_TOOLBAR_CLASSIC);
-    toolbar_.Create(Handle(), toolbarId, toolbarId == IDR_MAINFRAME);
+    toolbar_.Create(Handle(), toolbarId, toolbarId == IDR_MAINFRAME, dpi_);
+    Ui::AccessibleText text;
+    const HWND toolbar = toolbar_.Handle();
+    text.childCount = [toolbar] {
+        return static_cast<long>(::SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0));
+    };
+    // A button is named by its tooltip: the command in words, in the user's language.
+    text.childName = [toolbar](long child) {
+        TBBUTTON button = {};
+        ::SendMessageW(toolbar, TB_GETBUTTON, static_cast<WPARAM>(child - 1),
+                       reinterpret_cast<LPARAM>(&button));
+        return button.idCommand
+                   ? Toolbar::TooltipText(LoadLocalizedString(static_cast<UINT>(button.idCommand)))
+                   : std::wstring();
+    };
+    text.childRole = ROLE_SYSTEM_PUSHBUTTON;
+    Ui::SetAccessibleText(toolbar, std::move(text));
+}
+
+void ManagerWindow::OnCreate() {
+    dpi_ = Ui::WindowDpi(Handle());
+    CreateToolbar();
 
     loop_ = MessageLoop::Current();
     if (loop_) {
@@ -202,13 +232,16 @@ void ManagerWindow::OnCreate() {
     RECT client;
     ::GetClientRect(Handle(), &client);
     splitter_.Create(Handle(), client);
+    splitter_.SetDpi(dpi_);
     // A virtual list: tens of thousands of entries are shown without inserting a row each.
+    // Ctrl+A selects every entry, so the list takes more than one; the commands for one entry
+    // are enabled only while exactly one is selected.
     list_ =
         ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
                           WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP | LVS_REPORT |
-                              LVS_SINGLESEL | LVS_NOSORTHEADER | LVS_SHOWSELALWAYS | LVS_OWNERDATA,
+                              LVS_NOSORTHEADER | LVS_SHOWSELALWAYS | LVS_OWNERDATA,
                           0, 0, 0, 0, splitter_.Handle(), nullptr, MHFX::CurrentModule(), nullptr);
-    pane_.Create(splitter_.Handle());
+    pane_.Create(splitter_.Handle(), dpi_);
     ::ShowWindow(pane_.Handle(), SW_SHOW);
 
     ::SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
@@ -222,19 +255,22 @@ void ManagerWindow::OnCreate() {
         LVCOLUMNW column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.cx = columns[i].width;
+        column.cx = Px(columns[i].width);
         column.pszText = text.data();
         column.iSubItem = i;
         ::SendMessageW(list_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
     }
     ::SendMessageW(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(systemImages_));
+    Ui::AccessibleText listText;
+    listText.name = [] { return LoadLocalizedString(IDS_FILE_LIST_NAME); };
+    Ui::SetAccessibleText(list_, std::move(listText));
 
     splitter_.SetPanes(list_, pane_.Handle());
     Layout();
     ::GetClientRect(Handle(), &client);
-    splitter_.SetSplitterPos(client.bottom - kReportPaneReserve);
+    splitter_.SetSplitterPos(client.bottom - Px(kReportPaneReserve));
     defaultSplit_ = splitter_.GetSplitterPos();
-    splitter_.SetMinPaneSize(kMinPaneSize);
+    splitter_.SetMinPaneSize(Px(kMinPaneSize));
     splitter_.SetDraggable(false);
 
     RECT outer;
@@ -358,9 +394,14 @@ void ManagerWindow::ShowFinishedReport() {
     commands_.Enable(ID_ACTION_CERTIFICATE_PATH, report && report->signer.present);
     commands_.Enable(ID_ACTION_SAVE_REPORT, report != nullptr);
     const bool shown = pane_.ShowDetails(report ? DetailsOf(*report) : std::vector<ReportDetail>());
+    PlaceSplitter(shown);
+}
+
+void ManagerWindow::PlaceSplitter(bool details) {
     if (defaultSplit_ >= 0) {
-        splitter_.SetSplitterPos(shown ? std::max(kMinPaneSize, defaultSplit_ - kDetailsHeight)
-                                       : defaultSplit_);
+        splitter_.SetSplitterPos(
+            details ? std::max(Px(kMinPaneSize), defaultSplit_ - Px(kDetailsHeight))
+                    : defaultSplit_);
     }
 }
 
@@ -437,9 +478,8 @@ void ManagerWindow::GetDisplayInfo(LVITEMW& item) const {
         text = MakeBidiVisible(entry.path.substr(nameStart));
         break;
     case 1:
-        text = separator == std::wstring::npos
-                   ? std::wstring()
-                   : MakeBidiVisible(entry.path.substr(0, separator));
+        text = separator == std::wstring::npos ? std::wstring()
+                                               : MakeBidiVisible(entry.path.substr(0, separator));
         break;
     case 2:
         text = std::to_wstring(entry.size);
@@ -485,8 +525,105 @@ std::wstring ManagerWindow::SelectedEntryPath() const {
     return entries_[static_cast<size_t>(index)].path;
 }
 
-bool ManagerWindow::PreTranslateMessage(MSG&) {
+void ManagerWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
+    const UINT old = dpi_;
+    if (dpi == 0 || dpi == old) {
+        return;
+    }
+    dpi_ = dpi;
+    const auto rescale = [&](int value) {
+        return ::MulDiv(value, static_cast<int>(dpi), static_cast<int>(old));
+    };
+    minTrackSize_ = {rescale(minTrackSize_.cx), rescale(minTrackSize_.cy)};
+    CreateToolbar();
+    commands_.SetToolbar(toolbar_.Handle());
+    commands_.UpdateToolbar();
+    // The old font goes only once the list has the new one.
+    MHFX::FontHandle font(Ui::RescaledFont(list_, old, dpi));
+    if (font) {
+        ::SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+        listFont_ = std::move(font);
+    }
+    for (int i = 0; i < 3; ++i) {
+        const int width = static_cast<int>(::SendMessageW(list_, LVM_GETCOLUMNWIDTH, i, 0));
+        ::SendMessageW(list_, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(rescale(width), 0));
+    }
+    splitter_.SetDpi(dpi);
+    splitter_.SetMinPaneSize(Px(kMinPaneSize));
+    pane_.SetDpi(old, dpi);
+    if (defaultSplit_ >= 0) {
+        defaultSplit_ = rescale(defaultSplit_);
+    }
+    ::SetWindowPos(Handle(), nullptr, suggested.left, suggested.top,
+                   suggested.right - suggested.left, suggested.bottom - suggested.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceSplitter(::IsWindowVisible(pane_.DetailsBox()) != FALSE);
+}
+
+// The windows Tab moves through, in reading order: the list, the picture (it shows the
+// signer's certificate), the report and the details, each when it can take the focus.
+std::vector<HWND> ManagerWindow::TabOrder() const {
+    std::vector<HWND> order;
+    for (HWND window :
+         {list_, pane_.Report().Picture().Handle(), pane_.Report().TextBox(), pane_.DetailsBox()}) {
+        if (window && ::IsWindowVisible(window) && ::IsWindowEnabled(window)) {
+            order.push_back(window);
+        }
+    }
+    return order;
+}
+
+bool ManagerWindow::PreTranslateMessage(MSG& message) {
+    if (message.message != WM_KEYDOWN && message.message != WM_SYSKEYDOWN) {
+        return false;
+    }
+    if (message.hwnd != Handle() && !::IsChild(Handle(), message.hwnd)) {
+        return false; // a dialog of its own
+    }
+    const bool control = ::GetKeyState(VK_CONTROL) < 0;
+    const bool shift = ::GetKeyState(VK_SHIFT) < 0;
+    const bool alt = ::GetKeyState(VK_MENU) < 0;
+    const UINT key = static_cast<UINT>(message.wParam);
+    if (control && !alt && key == 'O') {
+        OnCommand(ID_FILE_OPEN);
+        return true;
+    }
+    if (!control && !alt && !shift && key == VK_F1) {
+        OnCommand(ID_HELP_MANUAL);
+        return true;
+    }
+    if (message.hwnd == list_ && control && !alt && key == 'A') {
+        SelectAllEntries();
+        return true;
+    }
+    if (message.hwnd == list_ && ((key == VK_F10 && shift && !control) || key == VK_APPS)) {
+        ShowContextMenu(true);
+        return true;
+    }
+    if (key == VK_TAB && !control && !alt) {
+        const std::vector<HWND> order = TabOrder();
+        const auto at = std::find(order.begin(), order.end(), message.hwnd);
+        if (at == order.end() || order.empty()) {
+            return false;
+        }
+        const size_t index = static_cast<size_t>(at - order.begin());
+        const size_t next =
+            shift ? (index + order.size() - 1) % order.size() : (index + 1) % order.size();
+        ::SetFocus(order[next]);
+        return true;
+    }
     return false;
+}
+
+void ManagerWindow::SelectAllEntries() {
+    if (entries_.empty()) {
+        return;
+    }
+    LVITEMW item = {};
+    item.stateMask = LVIS_SELECTED;
+    item.state = LVIS_SELECTED;
+    ::SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                   reinterpret_cast<LPARAM>(&item));
 }
 
 void ManagerWindow::OnIdle() {
@@ -509,6 +646,21 @@ bool ManagerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     case WM_SIZE:
         Layout();
         return true;
+    case WM_SETFOCUS:
+        // The keys act on the list from the start.
+        if (list_) {
+            ::SetFocus(list_);
+        }
+        return true;
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return true;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) == list_ && lParam == -1) {
+            ShowContextMenu(true);
+            return true;
+        }
+        return false;
     case WM_GETMINMAXINFO:
         if (minTrackSize_.cx > 0) {
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
@@ -574,10 +726,11 @@ bool ManagerWindow::OnNotify(NMHDR& header, LRESULT& result) {
     }
     switch (header.code) {
     case NM_DBLCLK:
+    case NM_RETURN:
         OnCommand(ID_ACTION_VIEW);
         return true;
     case NM_RCLICK:
-        ShowContextMenu();
+        ShowContextMenu(false);
         return true;
     case LVN_GETDISPINFOW:
         GetDisplayInfo(reinterpret_cast<NMLVDISPINFOW&>(header).item);
@@ -588,7 +741,8 @@ bool ManagerWindow::OnNotify(NMHDR& header, LRESULT& result) {
     case LVN_ITEMCHANGED:
     case LVN_ODSTATECHANGED:
         if (!filling_) {
-            const bool selected = ::SendMessageW(list_, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
+            // One entry: View and Extract act on one file, not on all that are selected.
+            const bool selected = ::SendMessageW(list_, LVM_GETSELECTEDCOUNT, 0, 0) == 1;
             EnableActions(selected, selected, commands_.IsEnabled(ID_ACTION_EXTRACT_ALL_TO));
         }
         return true;
@@ -597,15 +751,27 @@ bool ManagerWindow::OnNotify(NMHDR& header, LRESULT& result) {
     }
 }
 
-void ManagerWindow::ShowContextMenu() {
+void ManagerWindow::ShowContextMenu(bool fromKeyboard) {
     MHFX::MenuHandle menu(LoadContextMenu());
     HMENU popup = menu ? ::GetSubMenu(menu.get(), 1) : nullptr;
     if (!popup) {
         return;
     }
-    POINT cursor;
-    ::GetCursorPos(&cursor);
-    ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, Handle(), nullptr);
+    POINT at;
+    ::GetCursorPos(&at);
+    if (fromKeyboard) {
+        // Under the focused entry, or the list's corner when none has the focus.
+        const int focused = static_cast<int>(
+            ::SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+        RECT rect = {LVIR_LABEL, 0, 0, 0};
+        if (focused < 0 ||
+            !::SendMessageW(list_, LVM_GETITEMRECT, focused, reinterpret_cast<LPARAM>(&rect))) {
+            rect = {0, 0, 0, 0};
+        }
+        at = {rect.left, rect.bottom};
+        ::ClientToScreen(list_, &at);
+    }
+    ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, at.x, at.y, 0, Handle(), nullptr);
 }
 
 void ManagerWindow::OnCommand(UINT id) {

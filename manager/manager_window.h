@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "document/container/document_entries.h"
+#include "foundation/handle.h"
 
 #include "manager/command_state.h"
 #include "manager/message_loop.h"
@@ -70,6 +71,7 @@ public:
         return reportReady_ ? report_.get() : nullptr;
     }
     SIZE MinTrackSize() const { return minTrackSize_; }
+    UINT Dpi() const { return dpi_; }
     ViewCopies& Copies() { return viewCopies_; }
     // The menu the right-click in the list shows: the Action popup of menu 128.
     static HMENU LoadContextMenu();
@@ -94,6 +96,13 @@ private:
     void OnDocumentParsed(LPARAM generation);
     void OnCertificateValidated(WPARAM result, LPARAM generation);
     void Layout();
+    int Px(int pixelsAt96) const;
+    void CreateToolbar();
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
+    // The report pane's height: the default, or higher while it shows details.
+    void PlaceSplitter(bool details);
+    std::vector<HWND> TabOrder() const;
+    void SelectAllEntries();
 
     void OpenDocument();
     void FillFileList();
@@ -102,7 +111,7 @@ private:
     int FindEntry(const NMLVFINDITEMW& find) const;
     void EnableActions(bool view, bool extract, bool extractAll);
     std::wstring SelectedEntryPath() const;
-    void ShowContextMenu();
+    void ShowContextMenu(bool fromKeyboard);
     void OnPicture();
 
     void OnFileOpen();
@@ -136,6 +145,8 @@ private:
     Splitter splitter_;
     ReportPane pane_;
     HWND list_ = nullptr;
+    MHFX::FontHandle listFont_; // only once the scale has changed
+    UINT dpi_ = 96;
     HIMAGELIST systemImages_ = nullptr;
     CommandStateTable commands_;
     SIZE minTrackSize_ = {0, 0};

@@ -2,7 +2,13 @@
 
 #include <algorithm>
 
+#include <oleacc.h>
+
+#include "config/localization.h"
+#include "document/report/report_details.h"
 #include "resources/manager/resource.h"
+#include "ui/accessible_text.h"
+#include "ui/dpi.h"
 #include "ui/mouse_deaf.h"
 
 namespace Manager {
@@ -13,10 +19,88 @@ constexpr SignatureReport::IconIds kIcons = {IDI_STATE_QUALIFIED, IDI_STATE_QUAL
                                              IDI_STATE_WARNING,   IDI_STATE_WARNING_HOT,
                                              IDI_STATE_TAMPERED,  IDI_STATE_PROGRESS};
 
+std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+UINT VerdictText(ReportPicture picture) {
+    switch (picture) {
+    case ReportPicture::Qualified:
+        return IDS_VERDICT_QUALIFIED;
+    case ReportPicture::Warning:
+        return IDS_VERDICT_WARNING;
+    case ReportPicture::Tampered:
+        return IDS_VERDICT_TAMPERED;
+    case ReportPicture::InProgress:
+    case ReportPicture::None:
+        break;
+    }
+    return IDS_VERDICT_IN_PROGRESS;
+}
+
 } // namespace
 
-HWND ReportPane::Create(HWND parent) {
+HWND ReportPane::Create(HWND parent, UINT dpi) {
+    dpi_ = dpi;
     return CreateModeless(IDD_SIGNATURE_REPORT, parent);
+}
+
+int ReportPane::PictureSizeFor(UINT dpi) {
+    return Ui::FittingSize(48, dpi, {48, 60, 72, 96});
+}
+
+void ReportPane::SetDpi(UINT oldDpi, UINT newDpi) {
+    dpi_ = newDpi;
+    // The old font goes only once the controls have the new one.
+    MHFX::FontHandle font(Ui::RescaledFont(Handle(), oldDpi, newDpi));
+    Ui::RescaleChildren(Handle(), oldDpi, newDpi, font.get());
+    if (font) {
+        font_ = std::move(font);
+    }
+    report_.SetPictureSize(PictureSizeFor(newDpi));
+    Layout();
+}
+
+void ReportPane::Describe() {
+    const ReportPane* self = this;
+    Ui::AccessibleText picture;
+    picture.name = [self] {
+        return LoadLocalizedString(VerdictText(self->report_.PictureState()));
+    };
+    picture.role = ROLE_SYSTEM_PUSHBUTTON;
+    Ui::SetAccessibleText(report_.Picture().Handle(), std::move(picture));
+
+    const HWND text = report_.TextBox();
+    Ui::AccessibleText report;
+    report.name = [] { return LoadLocalizedString(IDS_REPORT_NAME); };
+    report.value = [text] { return WindowText(text); };
+    report.role = ROLE_SYSTEM_TEXT;
+    Ui::SetAccessibleText(text, std::move(report));
+
+    const HWND box = DetailsBox();
+    Ui::AccessibleText details;
+    details.name = [] { return DetailsHeading(); };
+    details.value = [box] { return WindowText(box); };
+    details.role = ROLE_SYSTEM_TEXT;
+    Ui::SetAccessibleText(box, std::move(details));
+}
+
+// A dotted frame around the text box that has the focus: a read-only box shows no caret.
+void ReportPane::PaintFocus() {
+    PAINTSTRUCT paint;
+    const HDC dc = ::BeginPaint(Handle(), &paint);
+    const HWND focus = ::GetFocus();
+    if (dc && focus && (focus == report_.TextBox() || focus == DetailsBox())) {
+        RECT rect;
+        ::GetWindowRect(focus, &rect);
+        ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&rect), 2);
+        ::InflateRect(&rect, 2, 2);
+        ::DrawFocusRect(dc, &rect);
+    }
+    ::EndPaint(Handle(), &paint);
 }
 
 HWND ReportPane::DetailsBox() const {
@@ -49,7 +133,9 @@ bool ReportPane::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
     case WM_INITDIALOG: {
         const HWND text = ::GetDlgItem(Handle(), IDC_REPORT_TEXT);
         Ui::MakeMouseDeaf(text);
-        report_.Attach(text, ::GetDlgItem(Handle(), IDC_REPORT_PICTURE), kIcons);
+        report_.Attach(text, ::GetDlgItem(Handle(), IDC_REPORT_PICTURE), kIcons,
+                       PictureSizeFor(dpi_));
+        Describe();
         result = FALSE;
         return true;
     }
@@ -59,7 +145,18 @@ bool ReportPane::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
     case WM_DRAWITEM:
         result = report_.DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return true;
+    case WM_PAINT:
+        PaintFocus();
+        result = 0;
+        return true;
     case WM_COMMAND:
+        if (HIWORD(wParam) == EN_SETFOCUS || HIWORD(wParam) == EN_KILLFOCUS) {
+            ::RedrawWindow(Handle(), nullptr, nullptr,
+                           RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        }
+        ::SendMessageW(::GetParent(Handle()), message, wParam, lParam);
+        result = TRUE;
+        return true;
     case WM_NOTIFY:
         ::SendMessageW(::GetParent(Handle()), message, wParam, lParam);
         result = TRUE;

@@ -2,28 +2,43 @@
 // rich-edit box and, under them, the details box that fills the rest of the pane when a
 // report has details. The box ignores the mouse buttons and always shows the arrow, so its text
 // cannot be selected. Commands and notifications of the controls go to the parent.
+//
+// The picture, the report and the details tell assistive technology their names (the picture
+// its verdict in words) and their text; the box that has the focus is framed.
 #pragma once
 
 #include "document/report/signature_report.h"
+#include "foundation/handle.h"
 #include "ui/dialog.h"
 
 namespace Manager {
 
 class ReportPane : public Ui::Dialog {
 public:
-    HWND Create(HWND parent);
+    // The pane at `dpi`: the dialog's own scaling and the pictures made for it.
+    HWND Create(HWND parent, UINT dpi = 96);
     SignatureReport& Report() { return report_; }
+    const SignatureReport& Report() const { return report_; }
     // Shows the details (hidden when there are none); true when the box is shown.
     bool ShowDetails(const std::vector<ReportDetail>& details);
     HWND DetailsBox() const;
+    // The pane moved to a monitor of another scale.
+    void SetDpi(UINT oldDpi, UINT newDpi);
+
+    // The picture size for `dpi`, of those the pictures were made in.
+    static int PictureSizeFor(UINT dpi);
 
 protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:
     void Layout();
+    void Describe();
+    void PaintFocus();
 
     SignatureReport report_;
+    UINT dpi_ = 96;
+    MHFX::FontHandle font_; // only once the scale has changed
 };
 
 } // namespace Manager

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/dpi.h"
+
 namespace Manager {
 
 HWND Splitter::Create(HWND parent, const RECT& rect) {
@@ -12,6 +14,11 @@ HWND Splitter::Create(HWND parent, const RECT& rect) {
     return Window::Create(L"Dossiq.Splitter", parent, L"",
                           WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, rect,
                           nullptr, nullptr, ::GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void Splitter::SetDpi(UINT dpi) {
+    bar_ = std::max(Ui::Scale(4, dpi), ::GetSystemMetrics(SM_CYSIZEFRAME));
+    Layout();
 }
 
 void Splitter::SetPanes(HWND top, HWND bottom) {

@@ -18,6 +18,8 @@ public:
     void SetMinPaneSize(int size) { minPane_ = size; }
     void SetDraggable(bool draggable) { draggable_ = draggable; }
     int BarHeight() const { return bar_; }
+    // The bar's height for the scale the splitter is shown at.
+    void SetDpi(UINT dpi);
 
 protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;

@@ -1,6 +1,8 @@
 #include "manager/toolbar.h"
 
 #include "foundation/resource_string.h"
+#include "resources/manager/resource.h"
+#include "ui/dpi.h"
 
 namespace Manager {
 
@@ -32,20 +34,43 @@ UINT ToolbarResourceFor(DWORD major, DWORD minor, UINT modern, UINT classic) {
 }
 
 Toolbar::~Toolbar() {
+    Destroy();
+}
+
+void Toolbar::Destroy() {
     if (hwnd_ && ::IsWindow(hwnd_)) {
         ::DestroyWindow(hwnd_);
     }
+    hwnd_ = nullptr;
     if (images_) {
         ::ImageList_Destroy(images_);
+        images_ = nullptr;
     }
 }
 
-HWND Toolbar::Create(HWND parent, UINT resourceId, bool alphaImages) {
+HWND Toolbar::Create(HWND parent, UINT resourceId, bool alphaImages, UINT dpi) {
+    Destroy();
     const HMODULE module = MHFX::CurrentModule();
-    const ToolbarLayout layout = LoadToolbarLayout(module, resourceId);
+    ToolbarLayout layout = LoadToolbarLayout(module, resourceId);
     if (layout.commands.empty()) {
         return nullptr;
     }
+    // The images drawn for the scale, never the resource's own stretched.
+    UINT bitmapId = resourceId;
+    if (alphaImages && layout.buttonWidth == 32) {
+        const struct {
+            int size;
+            UINT bitmap;
+        } sizes[] = {{40, IDB_TOOLBAR_40}, {48, IDB_TOOLBAR_48}, {64, IDB_TOOLBAR_64}};
+        const int fitting = Ui::FittingSize(layout.buttonWidth, dpi, {32, 40, 48, 64});
+        for (const auto& size : sizes) {
+            if (size.size == fitting) {
+                bitmapId = size.bitmap;
+                layout.buttonWidth = layout.buttonHeight = size.size;
+            }
+        }
+    }
+    imageSize_ = layout.buttonWidth;
     hwnd_ = ::CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
                               WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN |
                                   TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP,
@@ -56,7 +81,7 @@ HWND Toolbar::Create(HWND parent, UINT resourceId, bool alphaImages) {
     ::SendMessageW(hwnd_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
 
     HBITMAP bitmap =
-        static_cast<HBITMAP>(::LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_BITMAP, 0, 0,
+        static_cast<HBITMAP>(::LoadImageW(module, MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0,
                                           alphaImages ? LR_CREATEDIBSECTION : 0));
     if (bitmap) {
         images_ = ::ImageList_Create(layout.buttonWidth, layout.buttonHeight,

@@ -31,10 +31,14 @@ public:
     Toolbar& operator=(const Toolbar&) = delete;
     ~Toolbar();
 
-    // A flat toolbar with tooltips whose first button is a separator; null on failure.
-    // `alphaImages`: 32-bit images with alpha; otherwise 24-bit with magenta as transparent.
-    HWND Create(HWND parent, UINT resourceId, bool alphaImages);
+    // A flat toolbar with tooltips whose first button is a separator; null on failure. A
+    // toolbar made before is destroyed.
+    // `alphaImages`: 32-bit images with alpha, in the size made for `dpi`; otherwise 24-bit
+    // with magenta as transparent, in the resource's size only.
+    HWND Create(HWND parent, UINT resourceId, bool alphaImages, UINT dpi = 96);
     HWND Handle() const { return hwnd_; }
+    // The size of the button images in pixels.
+    int ImageSize() const { return imageSize_; }
 
     // The tooltip of a command: the text after the first line feed of its string, at most
     // 79 characters; empty without a line feed.
@@ -42,7 +46,10 @@ public:
 
 private:
     HWND hwnd_ = nullptr;
+    void Destroy();
+
     HIMAGELIST images_ = nullptr;
+    int imageSize_ = 0;
 };
 
 } // namespace Manager

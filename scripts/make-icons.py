@@ -486,9 +486,13 @@ def save(path, data):
     print(path)
 
 
-STATE_SIZES = [16, 24, 32, 48]
+# The report pictures are 48 pixels at 96 DPI and the menu icons 16: each comes in the sizes
+# for 100, 125, 150 and 200 % so that no scale needs a stretched picture.
+STATE_SIZES = [16, 24, 32, 48, 60, 72, 96]
 APP_SIZES = [16, 24, 32, 48]
-MENU_SIZES = [16, 24, 32]
+MENU_SIZES = [16, 20, 24, 32]
+# Toolbar 128's buttons, 32 pixels at 96 DPI: toolbar.bmp, then toolbar_<size>.bmp.
+TOOLBAR_SIZES = [32, 40, 48, 64]
 
 
 def main():
@@ -514,9 +518,11 @@ def main():
     write_ico(s + "protected.ico", protected_document, MENU_SIZES)  # 112
 
     # Toolbar 128: Open | View, Extract, Extract To, Extract All, Extract All To | Manual, About | Exit
-    write_bmp_32("resources/manager/toolbar.bmp",
-                 strip([tool_open, tool_view, tool_extract, tool_extract_to, tool_extract_all,
-                        tool_extract_all_to, tool_manual, tool_about, tool_exit], 32))
+    tools = [tool_open, tool_view, tool_extract, tool_extract_to, tool_extract_all,
+             tool_extract_all_to, tool_manual, tool_about, tool_exit]
+    for size in TOOLBAR_SIZES:
+        name = "toolbar.bmp" if size == 32 else "toolbar_%d.bmp" % size
+        write_bmp_32("resources/manager/" + name, strip(tools, size))
     # Toolbar 129: Open | Extract, Extract To, Extract All, Extract All To | Exit | About
     write_bmp_24("resources/manager/toolbar_classic.bmp",
                  strip([tool_open, tool_extract, tool_extract_to, tool_extract_all,

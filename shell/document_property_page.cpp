@@ -2,7 +2,9 @@
 
 #include <richedit.h>
 
+#include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "certificates/x509_certificate.h"
 #include "config/localization.h"
@@ -19,6 +21,7 @@
 #include "foundation/threading/thread.h"
 #include "resources/shellext/resource.h"
 #include "shell/shell_module.h"
+#include "ui/dpi.h"
 #include "ui/mouse_deaf.h"
 
 using MHFX::Security::Cryptography::X509::ValidationResult;
@@ -29,7 +32,6 @@ namespace {
 const ReportTexts kPageTexts = {IDS_PAGE_NOT_TAMPERED, IDS_PAGE_TAMPERED,
                                 IDS_PAGE_VERIFYING_SIGNATURE, IDS_PAGE_VALIDATING_CERTIFICATE,
                                 true};
-constexpr int kPictureSize = 48;
 
 // The workers keep the module loaded while they run: the sheet may close under them.
 class PageParseThread : public DocumentParseThread {
@@ -161,6 +163,14 @@ bool DocumentPropertyPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam,
         return true;
     }
     switch (message) {
+    case WM_NOTIFY: {
+        const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+        if (header.idFrom == IDC_PAGE_REPORT && header.code == EN_REQUESTRESIZE) {
+            FitReport(reinterpret_cast<const REQRESIZE*>(lParam)->rc);
+            return true;
+        }
+        break;
+    }
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_PAGE_VIEW_CERTIFICATE && HIWORD(wParam) == BN_CLICKED) {
             OnViewCertificate();
@@ -195,6 +205,16 @@ void DocumentPropertyPage::OnInitialize() {
     bold.dwEffects = CFE_BOLD;
     ::SendMessageW(heading, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&bold));
     ::SetWindowTextW(heading, LoadLocalizedString(IDS_PAGE_HEADING).c_str());
+
+    // The report grows into the details' room when its lines need more than its own.
+    for (auto [id, rect] :
+         {std::pair{IDC_PAGE_REPORT, &reportRect_}, std::pair{IDC_PAGE_DETAILS, &detailsRect_}}) {
+        ::GetWindowRect(::GetDlgItem(window_, id), rect);
+        ::MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(rect), 2);
+    }
+    const HWND report = ::GetDlgItem(window_, IDC_PAGE_REPORT);
+    const LRESULT events = ::SendMessageW(report, EM_GETEVENTMASK, 0, 0);
+    ::SendMessageW(report, EM_SETEVENTMASK, 0, events | ENM_REQUESTRESIZE);
 
     WriteReportLines(::GetDlgItem(window_, IDC_PAGE_REPORT), VerifyingReportLines(kPageTexts));
     ShowPicture(IDI_PAGE_PROGRESS);
@@ -269,9 +289,10 @@ void DocumentPropertyPage::OnViewCertificate() {
 }
 
 void DocumentPropertyPage::ShowPicture(UINT iconId) {
-    const auto icon =
-        static_cast<HICON>(::LoadImageW(Module().Handle(), MAKEINTRESOURCEW(iconId), IMAGE_ICON,
-                                        kPictureSize, kPictureSize, LR_DEFAULTCOLOR));
+    // 48 pixels at 96 DPI, in the size made for the scale Explorer shows the page at.
+    const int size = Ui::FittingSize(48, Ui::WindowDpi(window_), {48, 60, 72, 96});
+    const auto icon = static_cast<HICON>(::LoadImageW(Module().Handle(), MAKEINTRESOURCEW(iconId),
+                                                      IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
     const auto old = reinterpret_cast<HICON>(::SendDlgItemMessageW(
         window_, IDC_PAGE_PICTURE, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0));
     if (old && old != icon) {
@@ -279,7 +300,21 @@ void DocumentPropertyPage::ShowPicture(UINT iconId) {
     }
 }
 
+void DocumentPropertyPage::FitReport(const RECT& needed) {
+    RECT report = reportRect_;
+    report.bottom = std::max(report.bottom, report.top + (needed.bottom - needed.top));
+    RECT details = detailsRect_;
+    details.top = std::max(details.top, report.bottom + (detailsRect_.top - reportRect_.bottom));
+    details.bottom = std::max(details.bottom, details.top);
+    for (auto [id, rect] :
+         {std::pair{IDC_PAGE_REPORT, report}, std::pair{IDC_PAGE_DETAILS, details}}) {
+        ::MoveWindow(::GetDlgItem(window_, id), rect.left, rect.top, rect.right - rect.left,
+                     rect.bottom - rect.top, TRUE);
+    }
+}
+
 void DocumentPropertyPage::Repaint() {
+    ::SendDlgItemMessageW(window_, IDC_PAGE_REPORT, EM_REQUESTRESIZE, 0, 0);
     ::RedrawWindow(window_, nullptr, nullptr,
                    RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }

@@ -47,7 +47,9 @@ private:
     void OnCertificateValidated(MHFX::Security::Cryptography::X509::ValidationResult result);
     void OnViewCertificate();
     void ShowPicture(UINT iconId);
+    // Repaints the page after the report has been written, the report box sized to its lines.
     void Repaint();
+    void FitReport(const RECT& needed);
     void ShowDetails();
 
     IUnknown& owner_;
@@ -58,6 +60,9 @@ private:
     TimestampReport timestamp_;
     std::wstring title_;
     HWND window_ = nullptr;
+    // The report and details boxes as the dialog places them.
+    RECT reportRect_ = {};
+    RECT detailsRect_ = {};
     // Tells this page's worker messages from anything else posted to a reused handle.
     LPARAM tag_ = 0;
 };

@@ -8,6 +8,7 @@
 
 #include "foundation/handle.h"
 #include "foundation/resource_string.h"
+#include "ui/dpi.h"
 
 namespace {
 
@@ -101,8 +102,9 @@ void AlphaFromMask(HDC dc, HICON icon, RGBQUAD* pixels, int width, int height, i
 HBITMAP MakeBitmap(UINT iconId) {
     const int width = ::GetSystemMetrics(SM_CXSMICON);
     const int height = ::GetSystemMetrics(SM_CYSMICON);
+    const int size = MenuIconSize();
     MHFX::IconHandle icon(static_cast<HICON>(::LoadImageW(
-        MHFX::CurrentModule(), MAKEINTRESOURCEW(iconId), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+        MHFX::CurrentModule(), MAKEINTRESOURCEW(iconId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
     BufferedPaint paint;
     if (!icon || !FindBufferedPaint(paint)) {
         return nullptr;
@@ -129,8 +131,8 @@ HBITMAP MakeBitmap(UINT iconId) {
         HDC bufferDc = nullptr;
         const HPAINTBUFFER buffer = paint.begin(dc, &rect, BPBF_DIB, &params, &bufferDc);
         if (buffer) {
-            drawn = ::DrawIconEx(bufferDc, 0, 0, icon.get(), width, height, 0, nullptr,
-                                 DI_NORMAL) != FALSE;
+            drawn = ::DrawIconEx(bufferDc, (width - size) / 2, (height - size) / 2, icon.get(),
+                                 size, size, 0, nullptr, DI_NORMAL) != FALSE;
             RGBQUAD* pixels = nullptr;
             int rowWidth = 0;
             if (drawn && SUCCEEDED(paint.bits(buffer, &pixels, &rowWidth)) &&
@@ -149,6 +151,10 @@ HBITMAP MakeBitmap(UINT iconId) {
 }
 
 } // namespace
+
+int MenuIconSize() {
+    return Ui::FittingSize(::GetSystemMetrics(SM_CXSMICON), Ui::kBaseDpi, {16, 20, 24, 32});
+}
 
 HBITMAP MenuBitmap(UINT iconId) {
     const ExclusiveLock lock;

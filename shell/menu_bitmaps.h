@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+// The size of the menu icons: the largest made (16, 20, 24, 32) that fits the system's
+// small-icon size, which follows the display's scale.
+int MenuIconSize();
+
 // The bitmap for icon `iconId`, made on first request; null when the icon cannot be loaded
 // or buffered painting is not at hand. The bitmap stays owned by the map. Any thread may
 // ask; all get the same bitmap for an icon.

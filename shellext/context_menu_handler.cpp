@@ -18,7 +18,6 @@
 namespace {
 
 constexpr UINT kTextLength = 512;
-constexpr UINT kIconSize = 16;
 
 struct MenuItem {
     UINT text;
@@ -211,24 +210,26 @@ IFACEMETHODIMP ContextMenuHandler::HandleMenuMsg2(UINT message, WPARAM, LPARAM l
         if (message == WM_MEASUREITEM) {
             auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
             if (measure && measure->CtlType == ODT_MENU) {
+                const auto iconSize = static_cast<UINT>(MenuIconSize());
                 measure->itemWidth += 2;
-                if (measure->itemHeight < kIconSize) {
-                    measure->itemHeight = kIconSize;
+                if (measure->itemHeight < iconSize) {
+                    measure->itemHeight = iconSize;
                 }
             }
         } else if (message == WM_DRAWITEM) {
             auto* draw = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
             if (draw && draw->CtlType == ODT_MENU) {
+                const int iconSize = MenuIconSize();
                 const auto icon = iconMap_.find(draw->itemID);
                 if (icon != iconMap_.end()) {
                     MHFX::IconHandle picture(static_cast<HICON>(
                         ::LoadImageW(Module().Handle(), MAKEINTRESOURCEW(icon->second), IMAGE_ICON,
-                                     kIconSize, kIconSize, LR_DEFAULTCOLOR)));
+                                     iconSize, iconSize, LR_DEFAULTCOLOR)));
                     const RECT& r = draw->rcItem;
                     if (picture) {
-                        ::DrawIconEx(draw->hDC, r.left - static_cast<int>(kIconSize),
-                                     r.top + (r.bottom - r.top - static_cast<int>(kIconSize)) / 2,
-                                     picture.get(), kIconSize, kIconSize, 0, nullptr, DI_NORMAL);
+                        ::DrawIconEx(draw->hDC, r.left - iconSize,
+                                     r.top + (r.bottom - r.top - iconSize) / 2, picture.get(),
+                                     iconSize, iconSize, 0, nullptr, DI_NORMAL);
                     }
                 }
             }

@@ -64,6 +64,12 @@ void PictureButton::Draw(const DRAWITEMSTRUCT& item) const {
     if (image >= 0 && imageList_) {
         ::ImageList_Draw(imageList_, image, dc, rect.left, rect.top, ILD_TRANSPARENT);
     }
+    // The focus is always shown, so that a keyboard user sees where it is.
+    if (item.itemState & ODS_FOCUS) {
+        RECT focus = rect;
+        ::InflateRect(&focus, -2, -2);
+        ::DrawFocusRect(dc, &focus);
+    }
     if (effects_ & Frame3D) {
         RECT frame = rect;
         if (pushed) {

@@ -21,6 +21,8 @@ public:
     void Attach(HWND button, HIMAGELIST images);
     HWND Handle() const { return hwnd_; }
 
+    // Another image list of the same pictures (another size); the caller's as well.
+    void SetImageList(HIMAGELIST images) { imageList_ = images; }
     void SetImages(int normal, int pushed, int hover, int disabled);
     int Image(Slot slot) const { return images_[slot]; }
     void SetEffects(DWORD effects);

@@ -2,7 +2,9 @@
 
 #include <richedit.h>
 
+#include <algorithm>
 #include <climits>
+#include <iterator>
 
 #include "certificates/x509_certificate.h"
 #include "config/localization.h"
@@ -19,8 +21,6 @@ using MHFX::Security::Cryptography::X509::X509Certificate;
 
 namespace {
 
-constexpr int kPictureSize = 48;
-
 // Image-list indexes of the pictures.
 enum Image {
     QualifiedImage,
@@ -36,11 +36,22 @@ CHARFORMAT2W Format(COLORREF colour, bool bold) {
     format.cbSize = sizeof(format);
     format.dwMask = CFM_COLOR | CFM_BOLD;
     format.dwEffects = bold ? CFE_BOLD : 0;
-    format.crTextColor = colour;
+    format.crTextColor = ShownColour(colour, HighContrastOn());
     return format;
 }
 
 } // namespace
+
+COLORREF ShownColour(COLORREF colour, bool highContrast) {
+    return highContrast ? ::GetSysColor(COLOR_WINDOWTEXT) : colour;
+}
+
+bool HighContrastOn() {
+    HIGHCONTRASTW contrast = {};
+    contrast.cbSize = sizeof(contrast);
+    return ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
 
 void SetFirstLine(HWND richEdit, const std::wstring& text, COLORREF colour) {
     CHARFORMAT2W format = Format(colour, true);
@@ -96,23 +107,41 @@ SignatureReport::~SignatureReport() {
     }
 }
 
-void SignatureReport::Attach(HWND textBox, HWND pictureButton, const IconIds& icons) {
+void SignatureReport::Attach(HWND textBox, HWND pictureButton, const IconIds& icons,
+                             int pictureSize) {
     text_ = textBox;
+    std::copy(std::begin(icons), std::end(icons), std::begin(icons_));
     if (!images_) {
-        images_ = ::ImageList_Create(kPictureSize, kPictureSize, ILC_COLOR32 | ILC_MASK, 6, 0);
-        for (UINT id : icons) {
-            HICON icon =
-                static_cast<HICON>(::LoadImageW(MHFX::CurrentModule(), MAKEINTRESOURCEW(id),
-                                                IMAGE_ICON, kPictureSize, kPictureSize, 0));
-            ::ImageList_AddIcon(images_, icon);
-            if (icon) {
-                ::DestroyIcon(icon);
-            }
-        }
+        SetPictureSize(pictureSize);
     }
     picture_.Attach(pictureButton, images_);
     ::ShowWindow(pictureButton, SW_HIDE);
     state_ = ReportPicture::None;
+}
+
+void SignatureReport::SetPictureSize(int pictureSize) {
+    const HIMAGELIST images =
+        ::ImageList_Create(pictureSize, pictureSize, ILC_COLOR32 | ILC_MASK, 6, 0);
+    if (!images) {
+        return;
+    }
+    for (UINT id : icons_) {
+        HICON icon = static_cast<HICON>(::LoadImageW(MHFX::CurrentModule(), MAKEINTRESOURCEW(id),
+                                                     IMAGE_ICON, pictureSize, pictureSize, 0));
+        ::ImageList_AddIcon(images, icon);
+        if (icon) {
+            ::DestroyIcon(icon);
+        }
+    }
+    if (images_) {
+        ::ImageList_Destroy(images_);
+    }
+    images_ = images;
+    pictureSize_ = pictureSize;
+    picture_.SetImageList(images_);
+    if (picture_.Handle() && ::IsWindowVisible(picture_.Handle())) {
+        picture_.SizeToImage();
+    }
 }
 
 void SignatureReport::SetPicture(ReportPicture picture) {

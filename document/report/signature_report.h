@@ -21,6 +21,11 @@ class Document;
 struct ReportDetail;
 struct ValidationReport;
 
+// The colour a report line is written in: its own, or the theme's text colour while a
+// high-contrast theme is on (the words and the bold type still tell the lines apart).
+COLORREF ShownColour(COLORREF colour, bool highContrast);
+bool HighContrastOn();
+
 // The box's default format becomes bold in `colour`; the whole content is replaced by the
 // text and a line break.
 void SetFirstLine(HWND richEdit, const std::wstring& text, COLORREF colour);
@@ -44,8 +49,11 @@ public:
     SignatureReport& operator=(const SignatureReport&) = delete;
 
     // Binds the report to its text box and picture button (hidden until the first phase);
-    // the icons are loaded at 48 x 48 from the running module.
-    void Attach(HWND textBox, HWND pictureButton, const IconIds& icons);
+    // the icons are loaded at `pictureSize` (48 at 96 DPI) from the running module.
+    void Attach(HWND textBox, HWND pictureButton, const IconIds& icons, int pictureSize = 48);
+    // The pictures in another size (another scale); the shown one keeps its state.
+    void SetPictureSize(int pictureSize);
+    int PictureSize() const { return pictureSize_; }
 
     HWND TextBox() const { return text_; }
     PictureButton& Picture() { return picture_; }
@@ -76,6 +84,8 @@ private:
     ReportTexts texts_;
     HWND text_ = nullptr;
     HIMAGELIST images_ = nullptr;
+    UINT icons_[6] = {};
+    int pictureSize_ = 48;
     PictureButton picture_;
     ReportPicture state_ = ReportPicture::None;
     bool outdatedAlgorithm_ = false;

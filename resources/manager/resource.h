@@ -10,6 +10,10 @@
 // Toolbar 129 for systems before Windows XP: 24-bit images, magenta RGB(255, 0, 255)
 // marks the transparent pixels.
 #define IDR_TOOLBAR_CLASSIC 129
+// Toolbar 128's images for 125, 150 and 200 % (40, 48 and 64 pixel buttons).
+#define IDB_TOOLBAR_40 130
+#define IDB_TOOLBAR_48 131
+#define IDB_TOOLBAR_64 132
 
 // Dialogs.
 #define IDD_ABOUTBOX 100
@@ -69,4 +73,12 @@
 #define IDS_PREFERENCES_FAILED 242
 #define IDS_SAVE_REPORT_FILTER 243
 #define IDS_REPORT_NOT_SAVED 244
-#define IDS_FOLDER_TOO_LONG 245
+// Names read by assistive technology: the file list, the report and the state picture's
+// verdict in words.
+#define IDS_FILE_LIST_NAME 245
+#define IDS_REPORT_NAME 246
+#define IDS_VERDICT_QUALIFIED 247
+#define IDS_VERDICT_WARNING 248
+#define IDS_VERDICT_TAMPERED 249
+#define IDS_VERDICT_IN_PROGRESS 250
+#define IDS_FOLDER_TOO_LONG 251

@@ -32,9 +32,8 @@ std::vector<StyledLine> StyledLines(HWND richEdit) {
         format.cbSize = sizeof(format);
         ::SendMessageW(richEdit, EM_GETCHARFORMAT, SCF_SELECTION,
                        reinterpret_cast<LPARAM>(&format));
-        const COLORREF colour = (format.dwEffects & CFE_AUTOCOLOR)
-                                    ? ::GetSysColor(COLOR_WINDOWTEXT)
-                                    : format.crTextColor;
+        const COLORREF colour = (format.dwEffects & CFE_AUTOCOLOR) ? ::GetSysColor(COLOR_WINDOWTEXT)
+                                                                   : format.crTextColor;
         lines.push_back({text, colour, (format.dwEffects & CFE_BOLD) != 0});
     }
     CHARRANGE none = {0, 0};
@@ -68,6 +67,25 @@ int ListViewImage(HWND listView, int row) {
     item.iImage = -1;
     ::SendMessageW(listView, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
     return item.iImage;
+}
+
+bool ShowsEveryLine(HWND richEdit) {
+    const int length = ::GetWindowTextLengthW(richEdit);
+    const auto lines = static_cast<int>(::SendMessageW(richEdit, EM_GETLINECOUNT, 0, 0));
+    if (length == 0 || lines < 2) {
+        return true;
+    }
+    POINTL first = {}, second = {}, last = {};
+    const auto start = [&](int line) {
+        return static_cast<LPARAM>(::SendMessageW(richEdit, EM_LINEINDEX, line, 0));
+    };
+    ::SendMessageW(richEdit, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&first), start(0));
+    ::SendMessageW(richEdit, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&second), start(1));
+    // The last line is empty after the final line break: the one before it is the last text.
+    ::SendMessageW(richEdit, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&last), start(lines - 2));
+    RECT client;
+    ::GetClientRect(richEdit, &client);
+    return last.y + (second.y - first.y) <= client.bottom;
 }
 
 void SelectListViewRow(HWND listView, int index) {

@@ -29,6 +29,9 @@ std::vector<std::wstring> ListViewTexts(HWND listView, int column = 0);
 std::wstring ListViewText(HWND listView, int row, int column);
 // The image index of a row, -1 for none.
 int ListViewImage(HWND listView, int row);
+// Whether a rich-edit box shows its last line of text whole (the lines above it follow).
+bool ShowsEveryLine(HWND richEdit);
+
 // Selects only row `index` (none for -1) as a click would, focus included.
 void SelectListViewRow(HWND listView, int index);
 

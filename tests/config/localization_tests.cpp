@@ -68,7 +68,7 @@ const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
                                          Range(1230, 1310)});
 const std::set<UINT> kManagerIds = Union({kSharedIds,
                                           {230, 231},
-                                          Range(235, 245),
+                                          Range(235, 251),
                                           Range(32776, 32780),
                                           {32785, 32786, 32787, 57601, 57664, 57665}});
 const std::set<UINT> kShellIds = Union({kSharedIds,

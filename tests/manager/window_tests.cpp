@@ -161,7 +161,7 @@ TEST_F(WindowTest, EmptyWindowLayout) {
         EXPECT_EQ(LVCFMT_LEFT, column.fmt & LVCFMT_JUSTIFYMASK);
     }
     const LONG style = ::GetWindowLongW(list, GWL_STYLE);
-    EXPECT_TRUE(style & LVS_SINGLESEL);
+    EXPECT_FALSE(style & LVS_SINGLESEL); // Ctrl+A selects all entries
     EXPECT_TRUE(style & LVS_NOSORTHEADER);
     EXPECT_FALSE(style & LVS_SHAREIMAGELISTS);
     EXPECT_TRUE(::GetWindowLongW(list, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);

@@ -4,6 +4,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <vector>
+
+#include "common/scale_child.h"
 #include "common/test_support.h"
 #include "foundation/handle.h"
 #include "pki/store_scenario.h"
@@ -338,6 +341,62 @@ TEST_F(ContextMenu, TheQuickSignCommandWritesAContainerOpenSslVerifies) {
                              " -out archive.zip && unzip -p archive.zip budget.xlsx");
     ASSERT_EQ(0, verified.exitCode) << verified.output;
     EXPECT_NE(std::string::npos, verified.output.find(content)) << verified.output;
+}
+
+} // namespace
+
+namespace {
+
+// The alpha channel of the first `size` x `size` pixels of a DIB section.
+std::vector<BYTE> Alpha(HBITMAP bitmap, int size) {
+    DIBSECTION dib = {};
+    ::GetObjectW(bitmap, sizeof(dib), &dib);
+    std::vector<BYTE> alpha;
+    const auto* pixels = static_cast<const RGBQUAD*>(dib.dsBm.bmBits);
+    for (int i = 0; pixels && i < size * size; ++i) {
+        alpha.push_back(pixels[i].rgbReserved);
+    }
+    return alpha;
+}
+
+// At 144 and 192 DPI the menu pictures are the icons made for 24 and 32 pixels, not the
+// 16-pixel ones scaled.
+TEST_F(ContextMenu, BitmapsComeInTheSizeMadeForTheScale) {
+    for (UINT dpi : {144u, 192u}) {
+        EXPECT_EQ(0u, TestSupport::RunAtDpi(dpi, "ContextMenu.ChildBitmapsAtItsScale")) << dpi;
+    }
+}
+
+TEST_F(ContextMenu, ChildBitmapsAtItsScale) {
+    const UINT dpi = TestSupport::ChildDpi();
+    if (dpi == 0) {
+        GTEST_SKIP() << "run by BitmapsComeInTheSizeMadeForTheScale";
+    }
+    ::LoadLibraryW(L"uxtheme.dll");
+    const int size = dpi == 144 ? 24 : 32;
+    ASSERT_EQ(size, MenuIconSize());
+    const HBITMAP made = MenuBitmap(IDI_MENU_SIGNED);
+    ASSERT_NE(nullptr, made);
+    DIBSECTION dib = {};
+    ::GetObjectW(made, sizeof(dib), &dib);
+    EXPECT_EQ(size, dib.dsBm.bmWidth);
+
+    // The icon of that size drawn on its own.
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(info.bmiHeader), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const HDC dc = ::CreateCompatibleDC(nullptr);
+    MHFX::BitmapHandle expected(::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const HGDIOBJ old = ::SelectObject(dc, expected.get());
+    MHFX::IconHandle icon(static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr),
+                                                          MAKEINTRESOURCEW(IDI_MENU_SIGNED),
+                                                          IMAGE_ICON, size, size, 0)));
+    ::DrawIconEx(dc, 0, 0, icon.get(), size, size, 0, nullptr, DI_NORMAL);
+    ::GdiFlush();
+    ::SelectObject(dc, old);
+    ::DeleteDC(dc);
+    EXPECT_TRUE(Alpha(expected.get(), size) == Alpha(made, size));
+    ReleaseMenuBitmaps();
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 
 #include "common/control_readers.h"
 #include "common/dialog_driver.h"
+#include "common/scale_child.h"
 #include "common/test_support.h"
 #include "common/vanishing_file.h"
 #include "document/report/report_details.h"
@@ -198,6 +199,22 @@ protected:
         return path;
     }
 
+    // A Signed Document with a timestamp of the kit's authority, signed with `hashOid`.
+    static std::wstring Stamped(const std::wstring& name, const char* hashOid) {
+        const TestPki::Pki& pki = TestPki::Pki::Get();
+        const std::string zip = TestSupport::ReadFileBytes(*dir_ + L"\\content.zip");
+        MessageBlob archive;
+        EXPECT_TRUE(archive.Allocate(static_cast<DWORD>(zip.size())));
+        std::copy(zip.begin(), zip.end(), archive.Data());
+        MessageBlob message;
+        EXPECT_TRUE(
+            SignArchive(archive, pki.Certificate("qualified").get(), hashOid, message,
+                        TimestampStamper(TestSupport::Widen(pki.BaseUrl() + "/tsa/tsa"), nullptr)));
+        const std::wstring path = *dir_ + L"\\" + name;
+        EXPECT_TRUE(WriteContainer(message, path));
+        return path;
+    }
+
     static std::wstring* dir_;
 };
 
@@ -361,18 +378,7 @@ TEST_F(PropertyPage, DetailsBoxExplainsWhatIsWrong) {
 }
 
 TEST_F(PropertyPage, StampedSignatureNamesItsAuthorityAfterTheSixLines) {
-    const TestPki::Pki& pki = TestPki::Pki::Get();
-    const std::string zip = TestSupport::ReadFileBytes(*dir_ + L"\\content.zip");
-    MessageBlob archive;
-    ASSERT_TRUE(archive.Allocate(static_cast<DWORD>(zip.size())));
-    std::copy(zip.begin(), zip.end(), archive.Data());
-    MessageBlob message;
-    ASSERT_TRUE(
-        SignArchive(archive, pki.Certificate("qualified").get(), kSignatureHashOid, message,
-                    TimestampStamper(TestSupport::Widen(pki.BaseUrl() + "/tsa/tsa"), nullptr)));
-    const std::wstring path = *dir_ + L"\\stamped.snx";
-    ASSERT_TRUE(WriteContainer(message, path));
-
+    const std::wstring path = Stamped(L"stamped.snx", kSignatureHashOid);
     TestPki::Pki::ForgetRevocationStatus();
     Sheet sheet(path);
     ASSERT_TRUE(sheet.WaitForPicture(106)) << Picture(sheet.Page());
@@ -608,6 +614,58 @@ TEST_F(PropertyPage, ClosingTheSheetUnderRunningWorkersIsSafe) {
         }
         EXPECT_EQ(true, PumpUntil([] { return CanUnloadNow() == S_OK; }, 60000)) << round;
     }
+}
+
+} // namespace
+
+namespace {
+
+constexpr char kSha1Oid[] = "1.3.14.3.2.26";
+
+// The report with the outdated-algorithm note and a timestamp line, both wrapped in Serbian,
+// shows every line: the box grows into the room of the details.
+TEST_F(PropertyPage, EveryReportLineShowsWithTheNoteAndTimestampInSerbian) {
+    WritePreferences(3098);
+    const std::wstring path = Stamped(L"sha1_stamped.snx", kSha1Oid);
+    TestPki::Pki::ForgetRevocationStatus();
+    Sheet sheet(path);
+    ASSERT_TRUE(sheet.WaitForPicture(106)) << Picture(sheet.Page());
+    const HWND report = ::GetDlgItem(sheet.Page(), 215);
+    EXPECT_GE(Lines(report).size(), 9u);
+    EXPECT_TRUE(TestSupport::ShowsEveryLine(report));
+    SaveScreenshot(sheet.Window(), L"serbian_sha1_stamped");
+}
+
+// At 144 and 192 DPI (the scale Explorer runs at) the page shows the picture made for the
+// scale and every line of its report.
+TEST_F(PropertyPage, FollowsTheScaleOfItsProcess) {
+    for (UINT dpi : {144u, 192u}) {
+        EXPECT_EQ(0u, TestSupport::RunAtDpi(dpi, "PropertyPage.ChildAtItsScale")) << dpi;
+    }
+}
+
+TEST_F(PropertyPage, ChildAtItsScale) {
+    const UINT dpi = TestSupport::ChildDpi();
+    if (dpi == 0) {
+        GTEST_SKIP() << "run by FollowsTheScaleOfItsProcess";
+    }
+    WritePreferences(3098);
+    const std::wstring path = Stamped(L"scaled.snx", kSha1Oid);
+    TestPki::Pki::ForgetRevocationStatus();
+    Sheet sheet(path);
+    const HWND report = ::GetDlgItem(sheet.Page(), 215);
+    ASSERT_TRUE(PumpUntil([&] { return Lines(report).size() >= 9u; }, 120000));
+    PumpUntil([] { return false; }, 300);
+    ICONINFO info = {};
+    ASSERT_TRUE(::GetIconInfo(
+        reinterpret_cast<HICON>(::SendDlgItemMessageW(sheet.Page(), 208, STM_GETICON, 0, 0)),
+        &info));
+    MHFX::BitmapHandle colour(info.hbmColor), mask(info.hbmMask);
+    BITMAP bitmap = {};
+    ::GetObjectW(colour.get(), sizeof(bitmap), &bitmap);
+    EXPECT_EQ(dpi == 144 ? 72 : 96, bitmap.bmWidth);
+    EXPECT_TRUE(TestSupport::ShowsEveryLine(report));
+    SaveScreenshot(sheet.Window(), L"page_" + std::to_wstring(dpi) + L"dpi");
 }
 
 } // namespace
