@@ -113,7 +113,8 @@ ValidationReport CheckGuarded(const std::wstring& path) noexcept {
 } // namespace
 
 int VerifyCommand(const std::vector<std::wstring>& args) {
-    const Arguments arguments(args, {L"--recursive", L"--json", L"--overwrite"}, {L"--jobs", L"--report"});
+    const Arguments arguments(args, {L"--recursive", L"--json", L"--overwrite"},
+                              {L"--jobs", L"--report"});
     if (arguments.WantsHelp()) {
         ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_VERIFY_HELP));
         return kExitOk;

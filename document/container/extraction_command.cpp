@@ -205,8 +205,8 @@ bool ExtractionCommand::ExtractAt(unsigned index, const std::wstring& folder, bo
     return Extract(index, std::wstring(), folder, fullPath);
 }
 
-bool ExtractionCommand::Extract(unsigned wanted, std::wstring entryPath,
-                                const std::wstring& folder, bool fullPath) {
+bool ExtractionCommand::Extract(unsigned wanted, std::wstring entryPath, const std::wstring& folder,
+                                bool fullPath) {
     lastWritten_.clear();
     document_.OpenOnce();
     const DocumentContent content = document_.Content();
@@ -223,9 +223,9 @@ bool ExtractionCommand::Extract(unsigned wanted, std::wstring entryPath,
         if (header) {
             entryPath = header->GetFileName();
         }
-        const ZipIndex index = wanted != kNoIndex ? (header ? static_cast<ZipIndex>(wanted)
-                                                            : ZIP_FILE_INDEX_NOT_FOUND)
-                                                  : archive.FindFile(entryPath);
+        const ZipIndex index =
+            wanted != kNoIndex ? (header ? static_cast<ZipIndex>(wanted) : ZIP_FILE_INDEX_NOT_FOUND)
+                               : archive.FindFile(entryPath);
         const EntryTargetFault fault =
             CheckEntryTarget(MakeBidiVisible(entryPath), folder, fullPath);
         if (fault != EntryTargetFault::None) {

@@ -40,8 +40,7 @@ private:
     static constexpr unsigned kNoIndex = ~0u;
 
     // By index, or by name when `index` is kNoIndex.
-    bool Extract(unsigned index, std::wstring entryPath, const std::wstring& folder,
-                 bool fullPath);
+    bool Extract(unsigned index, std::wstring entryPath, const std::wstring& folder, bool fullPath);
 
     Step ExtractIndex(CZipArchive& archive, unsigned index, const std::wstring& folder,
                       bool fullPath, HWND owner);

@@ -1,5 +1,5 @@
 # A Signed Document as a hostile sender makes it: entry names and the signer's common name
-# carry an escape sequence, CR/LF and a right-to-left override; the signer is issued by the
+# carry an escape sequence, CR/LF, a right-to-left override and markup; the signer is issued by the
 # test PKI's CA. hostile_container.py CA_CERT CA_KEY OUT.snx
 import datetime
 import io
@@ -12,7 +12,8 @@ from cryptography.hazmat.primitives.asymmetric import rsa
 from cryptography.hazmat.primitives.serialization import pkcs7
 from cryptography.x509.oid import NameOID
 
-NAMES = ["red\x1b[31m.txt", "line\r\nPASSED forged.txt", "invoice\u202efdp.exe", "a.txt", "A.txt"]
+NAMES = ["red\x1b[31m.txt", "line\r\nPASSED forged.txt", "invoice\u202efdp.exe",
+         "<img src=x onerror=alert(1)>.txt", "a.txt", "A.txt"]
 SIGNER = "Eve\x1b[2K\r\nPASSED \u202eevE"
 
 ca_cert = x509.load_pem_x509_certificate(open(sys.argv[1], "rb").read())
