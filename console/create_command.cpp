@@ -167,19 +167,20 @@ int CreateCommand(const std::vector<std::wstring>& args) {
     if (encrypt && !recipient) {
         return kExitUsage;
     }
-    // Whom the container is for, said before anything is written.
-    if (signer) {
-        Fail(kExitOk, ConsoleText(IDS_CONSOLE_SIGNING_WITH, {CandidateLine(*signer)}));
-    }
-    if (recipient) {
-        Fail(kExitOk, ConsoleText(IDS_CONSOLE_ENCRYPTING_FOR, {CandidateLine(*recipient)}));
-    }
     if (encrypt) {
         const int checked =
             CheckRecipient(recipient->certificate, arguments.Has(L"--accept-recipient-warnings"));
         if (checked != kExitOk) {
             return checked;
         }
+    }
+
+    // Whom the container is for, said before anything is written.
+    if (signer) {
+        Fail(kExitOk, ConsoleText(IDS_CONSOLE_SIGNING_WITH, {CandidateLine(*signer)}));
+    }
+    if (recipient) {
+        Fail(kExitOk, ConsoleText(IDS_CONSOLE_ENCRYPTING_FOR, {CandidateLine(*recipient)}));
     }
 
     // Entry names are relative to the folder of the first item, as in the context menu.

@@ -60,9 +60,10 @@ TEST_F(CreateTest, ThreeKindsRoundTripThroughOpenSslAndVerify) {
     EXPECT_EQ(0, host.exitCode) << host.output;
     EXPECT_NE(std::string::npos, host.output.find("second file")) << host.output;
 
-    // Protected, the signer by e-mail, the recipient by a part of its subject.
-    run = Dossiq(L"create --sign qualified@dossiq.test --encrypt-to \"Petar Petrovi\" -o p.pnx in",
-                 dir_);
+    // Protected, the signer by e-mail, the recipient by its common name.
+    run = Dossiq(
+        L"create --sign qualified@dossiq.test --encrypt-to \"Petar Petrovi\u0107\" -o p.pnx in",
+        dir_);
     ASSERT_EQ(0u, run.exitCode) << run.err;
     host = Host("openssl cms -decrypt -inform DER -in p.pnx" + recipient +
                 " -out p.der && python3 " + Q(TestSupport::UnixPath(TestSupport::SourceDir())) +
