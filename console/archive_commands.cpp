@@ -8,6 +8,7 @@
 #include "console/help_texts.h"
 #include "document/container/document.h"
 #include "foundation/exception.h"
+#include "foundation/text/readable_text.h"
 #include "zip/zip_archive.h"
 #include "zip/zip_exception.h"
 #include "zip/zip_mem_file.h"
@@ -79,7 +80,7 @@ int ListCommand(const std::vector<std::wstring>& args) {
             }
             wchar_t size[32];
             std::swprintf(size, 32, L"%12u  ", static_cast<unsigned>(header->m_uncomprSize));
-            text += size + header->GetFileName() + L"\r\n";
+            text += size + MHFX::ReadableText(header->GetFileName()) + L"\r\n";
         }
         archive.Close(true);
     } catch (const CZipException&) {
@@ -153,7 +154,7 @@ int ExtractCommand(const std::vector<std::wstring>& args) {
             }
             const std::wstring target = ZipPathGuard::TargetPath(folder, name, true);
             if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-                existing += L"\r\n    " + target;
+                existing += L"\r\n    " + MHFX::ReadableText(target);
             }
         }
         if (!existing.empty() && !arguments.Has(L"--overwrite")) {
@@ -164,7 +165,8 @@ int ExtractCommand(const std::vector<std::wstring>& args) {
             const std::wstring name = archive.GetFileHeader(index)->GetFileName();
             try {
                 archive.ExtractFile(index, folder, true, {}, kBufferSize);
-                ConsoleOutput::Out().Write(ZipPathGuard::TargetPath(folder, name, true) + L"\r\n");
+                ConsoleOutput::Out().Write(
+                    MHFX::ReadableText(ZipPathGuard::TargetPath(folder, name, true)) + L"\r\n");
             } catch (const CZipException&) {
                 Fail(kExitFailed, ConsoleText(IDS_CONSOLE_ENTRY_REFUSED, {name}));
                 result = kExitFailed;

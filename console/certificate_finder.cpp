@@ -6,6 +6,7 @@
 #include "certificates/store_name.h"
 #include "certificates/x509_store.h"
 #include "foundation/exception.h"
+#include "foundation/text/readable_text.h"
 #include "shell/certificate_selection.h"
 
 using MHFX::Security::Cryptography::X509::StoreName;
@@ -26,7 +27,8 @@ void AddFromStore(const std::wstring& name, Keep keep, std::vector<Candidate>& c
         if (!keep(certificate)) {
             continue;
         }
-        Candidate candidate{certificate, DescribeCertificate(certificate.Handle())};
+        Candidate candidate{certificate, DescribeCertificate(certificate.Handle()),
+                            certificate.GetNameInfo(CERT_NAME_ATTR_TYPE, szOID_COMMON_NAME)};
         const bool seen = std::any_of(candidates.begin(), candidates.end(), [&](const auto& c) {
             return c.description.thumbprint == candidate.description.thumbprint;
         });
@@ -98,15 +100,12 @@ const Candidate* FindCandidate(const std::vector<Candidate>& candidates, const s
     const auto field = [](int kind, const Candidate& c) {
         return kind == 0   ? Folded(c.description.thumbprint, true)
                : kind == 1 ? Folded(c.description.email, false)
-                           : Folded(c.description.subject, false);
+                           : Folded(c.commonName, false);
     };
     for (int kind = 0; kind < 3 && matches.empty(); ++kind) {
         for (const Candidate& candidate : candidates) {
             const std::wstring value = field(kind, candidate);
-            const bool hit = kind == 0   ? value == thumbprint
-                             : kind == 1 ? value == wanted
-                                         : value.find(wanted) != std::wstring::npos;
-            if (hit) {
+            if (kind == 0 ? value == thumbprint : value == wanted) {
                 matches.push_back(&candidate);
             }
         }
@@ -119,7 +118,7 @@ std::wstring CandidateLine(const Candidate& candidate) {
     if (!candidate.description.email.empty()) {
         line += L"  <" + candidate.description.email + L">";
     }
-    return line;
+    return MHFX::ReadableText(line);
 }
 
 std::vector<std::wstring> SigningCriteriaFailed(const X509Certificate& certificate) {

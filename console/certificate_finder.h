@@ -11,6 +11,7 @@
 struct Candidate {
     MHFX::Security::Cryptography::X509::X509Certificate certificate;
     SignerReport description;
+    std::wstring commonName; // the subject's first CN, empty without one
 };
 
 // The qualified certificates with a private key of the current user's "My" store.
@@ -24,8 +25,9 @@ std::vector<Candidate> RecipientStoreCertificates();
 std::vector<Candidate> PersonalCertificates();
 
 // The one candidate `text` names: a thumbprint (spaces and colons ignored, any case), else an
-// e-mail address, else a part of the subject, each compared without regard to case. Empty
-// when none or several match; `matches` then holds the several (or nothing).
+// e-mail address, else the whole common name, each compared without regard to case. A part
+// of a name names nothing: "alice" must not pick "Malice Ltd". Empty when none or several
+// match; `matches` then holds the several (or nothing).
 const Candidate* FindCandidate(const std::vector<Candidate>& candidates, const std::wstring& text,
                                std::vector<const Candidate*>& matches);
 

@@ -3,6 +3,8 @@
 #include <exception>
 
 #include "config/preferences.h"
+#include "foundation/exception.h"
+#include "foundation/text/readable_text.h"
 #include "console/arguments.h"
 #include "console/commands.h"
 #include "console/console_output.h"
@@ -46,7 +48,10 @@ int RunConsole(int argc, wchar_t** argv) {
             }
         }
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_UNKNOWN_COMMAND, {command}));
-    } catch (const std::exception&) {
+    } catch (const MHFX::Exception& e) {
+        // A command lets no product exception out unnamed; this is the last net.
+        return Fail(kExitUsage, MHFX::ReadableText(e.Message()));
+    } catch (...) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_INTERNAL_ERROR));
     }
 }

@@ -127,6 +127,15 @@ int CreateCommand(const std::vector<std::wstring>& args) {
         if (::GetFileAttributesW(selection.back().c_str()) == INVALID_FILE_ATTRIBUTES) {
             return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_FIND, {operand}));
         }
+        // The path rules packing applies, tried here so that the refusal names the operand
+        // (a stream name such as "a.pdf:Zone.Identifier", a path too long to pack).
+        try {
+            MHFX::IO::Path::CheckInvalidPathChars(selection.back());
+            MHFX::IO::Path::GetDirectoryName(selection.back());
+            MHFX::IO::Path::GetItemName(selection.back());
+        } catch (const MHFX::Exception& e) {
+            return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_USE, {operand, e.Message()}));
+        }
     }
     const std::wstring outputPath = FullPath(output);
     if (::GetFileAttributesW(outputPath.c_str()) != INVALID_FILE_ATTRIBUTES &&
@@ -166,6 +175,14 @@ int CreateCommand(const std::vector<std::wstring>& args) {
         }
     }
 
+    // Whom the container is for, said before anything is written.
+    if (signer) {
+        Fail(kExitOk, ConsoleText(IDS_CONSOLE_SIGNING_WITH, {CandidateLine(*signer)}));
+    }
+    if (recipient) {
+        Fail(kExitOk, ConsoleText(IDS_CONSOLE_ENCRYPTING_FOR, {CandidateLine(*recipient)}));
+    }
+
     // Entry names are relative to the folder of the first item, as in the context menu.
     const std::wstring rootFolder = MHFX::IO::Path::GetDirectoryName(selection.front());
     MessageBlob archiveBytes;
@@ -179,6 +196,8 @@ int CreateCommand(const std::vector<std::wstring>& args) {
                     ConsoleText(IDS_CONSOLE_CANNOT_READ, {e.Item()}) + L": " + e.Message());
     } catch (const CZipException&) {
         return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_ARCHIVE_NOT_MADE));
+    } catch (const MHFX::Exception& e) {
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_USE, {rootFolder, e.Message()}));
     }
 
     MessageBlob message;

@@ -1,6 +1,7 @@
 #include "console/help_texts.h"
 
 #include "config/localization.h"
+#include "foundation/text/readable_text.h"
 #include "resources/console/resource.h"
 
 std::wstring HelpText(UINT id) {
@@ -15,8 +16,10 @@ std::wstring ConsoleText(UINT id, std::initializer_list<std::wstring> arguments)
         if (at == std::wstring::npos) {
             break;
         }
-        text.replace(at, 2, argument);
-        at += argument.size();
+        // Arguments are names and paths, often a stranger's: never passed through raw.
+        const std::wstring shown = MHFX::ReadableText(argument);
+        text.replace(at, 2, shown);
+        at += shown.size();
     }
     return text;
 }

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "foundation/text/readable_text.h"
+
 std::wstring JsonWriter::Quote(const std::wstring& value) {
     std::wstring text = L"\"";
     for (wchar_t c : value) {
@@ -22,7 +24,9 @@ std::wstring JsonWriter::Quote(const std::wstring& value) {
             text += L"\\t";
             break;
         default:
-            if (c < 0x20) {
+            // Controls, bidirectional controls and line separators as escapes: the value
+            // stays exact and the raw file stays safe to look at.
+            if (MHFX::IsUnsafeToShow(c)) {
                 wchar_t escaped[8];
                 std::swprintf(escaped, 8, L"\\u%04x", static_cast<unsigned>(c));
                 text += escaped;

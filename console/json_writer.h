@@ -1,5 +1,6 @@
 // A JSON document written as it is walked: objects, arrays, strings and numbers, indented
-// two spaces, strings escaped so that the UTF-8 form is valid JSON.
+// two spaces, strings escaped so that the UTF-8 form is valid JSON and safe to look at:
+// control characters, bidirectional controls and U+2028/U+2029 are written as \u escapes.
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,7 @@
 #include "console/help_texts.h"
 #include "document/report/report_details.h"
 #include "document/report/timestamp_line.h"
+#include "foundation/text/readable_text.h"
 #include "resources/console/resource.h"
 
 void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
@@ -72,6 +73,7 @@ void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
     json.BeginArray(L"entries");
     for (const EntryReport& entry : report.entries) {
         json.BeginObject();
+        json.Number(L"index", entry.index);
         json.String(L"name", entry.name);
         json.Number(L"size", entry.size);
         json.Number(L"compressedSize", entry.compressedSize);
@@ -142,7 +144,7 @@ std::wstring LocalizedReason(const ValidationReport& report, int index) {
     std::wstring text;
     if (check.status == CheckStatus::Failed && index <= RevocationCheck) {
         text = check.chainStatus.empty() ? ConsoleText(IDS_CONSOLE_REASON_POLICY)
-                                         : Join(check.chainStatus);
+                                         : MHFX::ReadableText(Join(check.chainStatus));
     }
     if (index == ValidityCheck) {
         text = Append(text, ConsoleText(IDS_CONSOLE_REASON_PERIOD,
@@ -171,9 +173,9 @@ std::wstring LocalizedReason(const ValidationReport& report, int index) {
 std::wstring ReportText(const ValidationReport& report) {
     std::wstring verdict = VerdictOf(report);
     verdict.resize(std::max<size_t>(verdict.size(), 10), L' ');
-    std::wstring text = verdict + L" " + report.path;
+    std::wstring text = verdict + L" " + MHFX::ReadableText(report.path);
     if (report.signer.present) {
-        text += L"  [" + report.signer.subject + L"]";
+        text += L"  [" + MHFX::ReadableText(report.signer.subject) + L"]";
     }
     text += L"\r\n";
     const std::wstring details = DetailsPlainText(DetailsOf(report), L"    ");

@@ -10,6 +10,7 @@
 #include "console/report_format.h"
 #include "document/report/report_html.h"
 #include "document/report/validation_report.h"
+#include "foundation/io/file_identity.h"
 #include "resources/console/resource.h"
 
 namespace {
@@ -24,12 +25,17 @@ bool IsContainerName(const std::wstring& name) {
     return extension == L"snx" || extension == L"pnx" || extension == L"enx";
 }
 
-// The containers of a folder, sorted by name, folders below it too when `recursive`.
+// The containers of a folder, sorted by name, folders below it too when `recursive`. False
+// after naming on standard error a folder whose listing failed or ended early.
 bool CollectFolder(const std::wstring& folder, bool recursive, std::vector<std::wstring>& found) {
     WIN32_FIND_DATAW data;
     const HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) {
-        return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+        if (::GetLastError() == ERROR_FILE_NOT_FOUND) {
+            return true;
+        }
+        Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_LIST_FOLDER, {folder}));
+        return false;
     }
     std::vector<std::wstring> files, folders;
     do {
@@ -38,15 +44,25 @@ bool CollectFolder(const std::wstring& folder, bool recursive, std::vector<std::
             continue;
         }
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            // A link to a folder could lead back up; only real folders are walked.
-            if (recursive && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            // A junction or symbolic link could lead back up, and is said to be passed over;
+            // other reparse points (cloud placeholders, deduplicated folders) are real folders.
+            const bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                              IsReparseTagNameSurrogate(data.dwReserved0);
+            if (recursive && link) {
+                Fail(kExitOk, ConsoleText(IDS_CONSOLE_LINK_SKIPPED, {folder + L"\\" + name}));
+            } else if (recursive) {
                 folders.push_back(folder + L"\\" + name);
             }
         } else if (IsContainerName(name)) {
             files.push_back(folder + L"\\" + name);
         }
     } while (::FindNextFileW(find, &data));
+    const DWORD end = ::GetLastError();
     ::FindClose(find);
+    if (end != ERROR_NO_MORE_FILES) {
+        Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_LIST_FOLDER, {folder}));
+        return false;
+    }
     std::sort(files.begin(), files.end());
     std::sort(folders.begin(), folders.end());
     found.insert(found.end(), files.begin(), files.end());
@@ -80,10 +96,25 @@ ValidationReport CheckOne(const std::wstring& path) {
     return report;
 }
 
+// No exception may leave a worker thread. BuildValidationReport throws none, but a failed
+// allocation still could: that container reads as unreadable and the others are checked.
+ValidationReport CheckGuarded(const std::wstring& path) noexcept {
+    try {
+        return CheckOne(path);
+    } catch (...) {
+    }
+    ValidationReport report;
+    report.path = path;
+    report.kind = L"unknown";
+    report.decodingError = static_cast<DWORD>(E_OUTOFMEMORY);
+    return report;
+}
+
 } // namespace
 
 int VerifyCommand(const std::vector<std::wstring>& args) {
-    const Arguments arguments(args, {L"--recursive", L"--json"}, {L"--jobs", L"--report"});
+    const Arguments arguments(args, {L"--recursive", L"--json", L"--overwrite"},
+                              {L"--jobs", L"--report"});
     if (arguments.WantsHelp()) {
         ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_VERIFY_HELP));
         return kExitOk;
@@ -119,10 +150,7 @@ int VerifyCommand(const std::vector<std::wstring>& args) {
             Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_FIND, {operand}));
             ioError = true;
         } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (!CollectFolder(path, arguments.Has(L"--recursive"), paths)) {
-                Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_LIST_FOLDER, {operand}));
-                ioError = true;
-            }
+            ioError = !CollectFolder(path, arguments.Has(L"--recursive"), paths) || ioError;
         } else {
             paths.push_back(path);
         }
@@ -131,20 +159,23 @@ int VerifyCommand(const std::vector<std::wstring>& args) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_NO_CONTAINERS));
     }
     const bool saveReport = arguments.Has(L"--report");
-    if (saveReport && (paths.size() != 1 || ioError || arguments.Value(L"--report").empty())) {
+    const std::wstring reportFile = arguments.Value(L"--report");
+    if (saveReport && (paths.size() != 1 || ioError || reportFile.empty())) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_REPORT_ONE));
+    }
+    if (saveReport && MHFX::IO::IsSameFile(reportFile, paths.front())) {
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_REPORT_IS_CONTAINER, {reportFile}));
+    }
+    if (saveReport && !arguments.Has(L"--overwrite") &&
+        ::GetFileAttributesW(reportFile.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_REPORT_EXISTS, {reportFile}));
     }
 
     std::vector<ValidationReport> reports(paths.size());
     std::atomic<size_t> next{0};
     auto work = [&] {
-        // No exception may leave a worker thread; BuildValidationReport throws none, but a
-        // failed allocation still could.
-        try {
-            for (size_t i = next++; i < paths.size(); i = next++) {
-                reports[i] = CheckOne(paths[i]);
-            }
-        } catch (...) {
+        for (size_t i = next++; i < paths.size(); i = next++) {
+            reports[i] = CheckGuarded(paths[i]);
         }
     };
     std::vector<std::thread> workers;
@@ -179,9 +210,8 @@ int VerifyCommand(const std::vector<std::wstring>& args) {
             written = ConsoleOutput::Out().Write(ReportText(report)) && written;
         }
     }
-    if (saveReport && !SaveReportHtml(reports.front(), arguments.Value(L"--report"))) {
-        return Fail(kExitUsage,
-                    ConsoleText(IDS_CONSOLE_REPORT_NOT_WRITTEN, {arguments.Value(L"--report")}));
+    if (saveReport && !SaveReportHtml(reports.front(), reportFile)) {
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_REPORT_NOT_WRITTEN, {reportFile}));
     }
     if (!written || ioError) {
         return kExitUsage;

@@ -9,6 +9,7 @@
 #include "foundation/handle.h"
 #include "resources/manager/resource.h"
 #include "ui/window.h"
+#include "foundation/text/readable_text.h"
 
 using MHFX::Security::Cryptography::X509::X509Certificate;
 
@@ -44,7 +45,8 @@ void CertificatePathDialog::OnInitDialog() {
     HTREEITEM last = nullptr;
     for (size_t i = 0; i < rows_.size(); ++i) {
         // A cross marks an element with a problem, as the system's path view does.
-        std::wstring text = (rows_[i].problem ? L"\u2716 " : L"") + rows_[i].name;
+        std::wstring text =
+            (rows_[i].problem ? L"\u2716 " : L"") + MHFX::ReadableText(rows_[i].name);
         TVINSERTSTRUCTW insert = {};
         insert.hParent = parent;
         insert.hInsertAfter = TVI_LAST;

@@ -36,6 +36,7 @@
 #include "ui/accessible_text.h"
 #include "ui/dpi.h"
 #include "ui/drop_list.h"
+#include "foundation/text/readable_text.h"
 
 using MHFX::IO::Path;
 using MHFX::Security::Cryptography::X509::ValidationResult;
@@ -475,11 +476,12 @@ void ManagerWindow::GetDisplayInfo(LVITEMW& item) const {
     std::wstring text;
     switch (item.iSubItem) {
     case 0:
-        text = MakeBidiVisible(entry.path.substr(nameStart));
+        text = MHFX::ReadableText(MakeBidiVisible(entry.path.substr(nameStart)));
         break;
     case 1:
-        text = separator == std::wstring::npos ? std::wstring()
-                                               : MakeBidiVisible(entry.path.substr(0, separator));
+        text = separator == std::wstring::npos
+                   ? std::wstring()
+                   : MHFX::ReadableText(MakeBidiVisible(entry.path.substr(0, separator)));
         break;
     case 2:
         text = std::to_wstring(entry.size);
@@ -516,13 +518,13 @@ int ManagerWindow::FindEntry(const NMLVFINDITEMW& find) const {
     return -1;
 }
 
-std::wstring ManagerWindow::SelectedEntryPath() const {
+const EntryInfo* ManagerWindow::SelectedEntry() const {
     const int index = static_cast<int>(
         ::SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     if (index < 0 || static_cast<size_t>(index) >= entries_.size()) {
-        return {};
+        return nullptr;
     }
-    return entries_[static_cast<size_t>(index)].path;
+    return &entries_[static_cast<size_t>(index)];
 }
 
 void ManagerWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
@@ -882,10 +884,13 @@ void ManagerWindow::OnFileOpen() {
 }
 
 void ManagerWindow::OnView() {
-    const std::wstring entry = SelectedEntryPath();
-    if (entry.empty() || !document_) {
+    const EntryInfo* selected = SelectedEntry();
+    if (!selected || !document_) {
         return;
     }
+    // By index: two rows may carry names that differ only in case.
+    const unsigned index = selected->index;
+    const std::wstring entry = selected->path;
     try {
         const EntryTargetFault fault = CheckEntryTarget(entry, Path::GetTempPath(), false);
         if (fault != EntryTargetFault::None) {
@@ -899,7 +904,7 @@ void ManagerWindow::OnView() {
             return;
         }
         ExtractionCommand command(*document_, Handle());
-        if (!command.ExtractOne(entry, viewCopies_.NewFolder(), false)) {
+        if (!command.ExtractAt(index, viewCopies_.NewFolder(), false)) {
             return;
         }
         const std::wstring copy = command.LastWritten();
@@ -915,10 +920,11 @@ void ManagerWindow::OnView() {
 }
 
 void ManagerWindow::OnExtract(bool choose) {
-    const std::wstring entry = SelectedEntryPath();
-    if (entry.empty() || !document_) {
+    const EntryInfo* selected = SelectedEntry();
+    if (!selected || !document_) {
         return;
     }
+    const unsigned entry = selected->index;
     if (!choose) {
         ExtractEntry(*document_, entry, documentFolder_, true, Handle());
         return;

@@ -110,7 +110,8 @@ private:
     void GetDisplayInfo(LVITEMW& item) const;
     int FindEntry(const NMLVFINDITEMW& find) const;
     void EnableActions(bool view, bool extract, bool extractAll);
-    std::wstring SelectedEntryPath() const;
+    // The row selected, null for none.
+    const EntryInfo* SelectedEntry() const;
     void ShowContextMenu(bool fromKeyboard);
     void OnPicture();
 

@@ -8,6 +8,7 @@
 #include "config/localization.h"
 #include "foundation/resource_string.h"
 #include "resources/common/localized_ids.h"
+#include "foundation/text/readable_text.h"
 
 namespace Manager {
 
@@ -57,13 +58,14 @@ bool IsDangerousType(const std::wstring& fileName) {
 
 bool ConfirmOpening(HWND owner, const std::wstring& fileName, bool signatureVerified) {
     const std::wstring type = TypeName(fileName);
+    const std::wstring shown = MHFX::ReadableText(fileName);
     if (IsDangerousType(fileName) &&
-        !Ask(owner, MHFX::FormatString(LoadLocalizedString(IDS_VIEW_DANGEROUS), fileName.c_str(),
+        !Ask(owner, MHFX::FormatString(LoadLocalizedString(IDS_VIEW_DANGEROUS), shown.c_str(),
                                        type.c_str()))) {
         return false;
     }
     return signatureVerified ||
-           Ask(owner, MHFX::FormatString(LoadLocalizedString(IDS_VIEW_UNVERIFIED), fileName.c_str(),
+           Ask(owner, MHFX::FormatString(LoadLocalizedString(IDS_VIEW_UNVERIFIED), shown.c_str(),
                                          type.c_str()));
 }
 

@@ -18,6 +18,7 @@
 #include "document/report/signature_report.h"
 #include "document/report/validation_report.h"
 #include "foundation/io/path.h"
+#include "foundation/text/readable_text.h"
 #include "foundation/threading/thread.h"
 #include "resources/shellext/resource.h"
 #include "shell/shell_module.h"
@@ -243,7 +244,8 @@ void DocumentPropertyPage::OnDocumentParsed() {
         for (const auto& field : fields) {
             const HWND control = ::GetDlgItem(window_, field.control);
             ::EnableWindow(control, TRUE);
-            ::SetWindowTextW(control, signer.GetNameInfo(field.nameType, nullptr).c_str());
+            ::SetWindowTextW(
+                control, MHFX::ReadableText(signer.GetNameInfo(field.nameType, nullptr)).c_str());
         }
         ::EnableWindow(::GetDlgItem(window_, IDC_PAGE_VIEW_CERTIFICATE), TRUE);
         // The worker judges at the time the report's timestamp proves, when there is one.

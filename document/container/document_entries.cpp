@@ -66,6 +66,7 @@ std::vector<EntryInfo> GetEntries(Document& document) {
             }
             EntryInfo entry;
             entry.path = header->GetFileName();
+            entry.index = static_cast<unsigned>(i);
             const std::wstring extension = MHFX::IO::Path::GetExtension(entry.path);
             const auto known = icons.find(extension);
             entry.iconIndex = known != icons.end()
@@ -87,6 +88,11 @@ std::vector<EntryInfo> GetEntries(Document& document) {
 bool ExtractEntry(Document& document, const std::wstring& entryPath, const std::wstring& folder,
                   bool fullPath, HWND owner) {
     return ExtractionCommand(document, owner).ExtractOne(entryPath, folder, fullPath);
+}
+
+bool ExtractEntry(Document& document, unsigned index, const std::wstring& folder, bool fullPath,
+                  HWND owner) {
+    return ExtractionCommand(document, owner).ExtractAt(index, folder, fullPath);
 }
 
 bool ExtractAllEntries(Document& document, const std::wstring& folder, HWND owner) {

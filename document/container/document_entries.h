@@ -15,6 +15,7 @@ struct EntryInfo {
     int iconIndex = -1; // the system small-icon index of the extension, -1 for none
     std::wstring path;  // inside the archive, as the reader gives it
     uint32_t size = 0;  // uncompressed bytes
+    unsigned index = 0; // in the archive: names may repeat, or differ only in case
 };
 
 // The file entries in archive order; empty for a document without content or with an
@@ -26,6 +27,9 @@ std::vector<EntryInfo> GetEntries(Document& document);
 // (owned by `owner` once the progress dialog has gone): see ExtractionCommand.
 bool ExtractEntry(Document& document, const std::wstring& entryPath, const std::wstring& folder,
                   bool fullPath, HWND owner = nullptr);
+// The same for the entry at `index` of the archive, as a row of the list stands for it.
+bool ExtractEntry(Document& document, unsigned index, const std::wstring& folder, bool fullPath,
+                  HWND owner = nullptr);
 
 // Extracts every file with its folders into `folder`, stopping at the first error or when the
 // user cancels. True when at least one file was written and nothing failed.

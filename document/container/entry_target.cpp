@@ -4,6 +4,7 @@
 #include "foundation/resource_string.h"
 #include "resources/common/localized_ids.h"
 #include "zip/zip_path_guard.h"
+#include "foundation/text/readable_text.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ EntryTargetFault CheckEntryTarget(const std::wstring& entryPath, const std::wstr
 std::wstring UnwritableEntryText(const std::wstring& entryPath, EntryTargetFault fault) {
     const UINT id =
         fault == EntryTargetFault::TooLong ? IDS_ENTRY_PATH_TOO_LONG : IDS_ENTRY_NAME_INVALID;
-    return MHFX::FormatString(LoadLocalizedString(id), entryPath.c_str());
+    return MHFX::FormatString(LoadLocalizedString(id), MHFX::ReadableText(entryPath).c_str());
 }
 
 void ShowUnwritableEntry(HWND owner, const std::wstring& entryPath, EntryTargetFault fault) {

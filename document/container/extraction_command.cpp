@@ -15,6 +15,7 @@
 #include "zip/zip_exception.h"
 #include "zip/zip_mem_file.h"
 #include "zip/zip_path_guard.h"
+#include "foundation/text/readable_text.h"
 
 namespace {
 
@@ -124,7 +125,7 @@ ExtractionCommand::ExtractionCommand(Document& document, HWND owner)
 
 void ExtractionCommand::ShowError(HWND owner, const std::wstring& entryName) const {
     const std::wstring text = MHFX::FormatString(LoadLocalizedString(IDS_EXTRACTION_FAILED),
-                                                 MakeBidiVisible(entryName).c_str());
+                                                 MHFX::ReadableText(entryName).c_str());
     ::MessageBoxW(owner, text.c_str(), LoadLocalizedString(IDS_MANAGER_NAME).c_str(),
                   MB_OK | MB_ICONERROR);
 }
@@ -197,27 +198,42 @@ ExtractionCommand::Step ExtractionCommand::ExtractIndex(CZipArchive& archive, un
 
 bool ExtractionCommand::ExtractOne(const std::wstring& entryPath, const std::wstring& folder,
                                    bool fullPath) {
+    return Extract(kNoIndex, entryPath, folder, fullPath);
+}
+
+bool ExtractionCommand::ExtractAt(unsigned index, const std::wstring& folder, bool fullPath) {
+    return Extract(index, std::wstring(), folder, fullPath);
+}
+
+bool ExtractionCommand::Extract(unsigned wanted, std::wstring entryPath, const std::wstring& folder,
+                                bool fullPath) {
     lastWritten_.clear();
     document_.OpenOnce();
     const DocumentContent content = document_.Content();
-    if (entryPath.empty() || !content) {
+    if ((wanted == kNoIndex && entryPath.empty()) || !content) {
         return false;
     }
-    const EntryTargetFault fault = CheckEntryTarget(MakeBidiVisible(entryPath), folder, fullPath);
-    if (fault != EntryTargetFault::None) {
-        ShowUnwritableEntry(owner_, entryPath, fault);
-        return false;
-    }
-    zoneMark_ = ReadZoneMark(document_.Path());
     CZipMemFile file(content.data, content.length);
     CZipArchive archive;
     Step step = Step::Failed;
     try {
         archive.Open(file, CZipArchive::zipOpenReadOnly);
-        const ZipIndex index = archive.FindFile(entryPath);
-        if (index == ZIP_FILE_INDEX_NOT_FOUND) {
+        const CZipFileHeader* header =
+            wanted == kNoIndex ? nullptr : archive.GetFileHeader(static_cast<ZipIndex>(wanted));
+        if (header) {
+            entryPath = header->GetFileName();
+        }
+        const ZipIndex index =
+            wanted != kNoIndex ? (header ? static_cast<ZipIndex>(wanted) : ZIP_FILE_INDEX_NOT_FOUND)
+                               : archive.FindFile(entryPath);
+        const EntryTargetFault fault =
+            CheckEntryTarget(MakeBidiVisible(entryPath), folder, fullPath);
+        if (fault != EntryTargetFault::None) {
+            ShowUnwritableEntry(owner_, entryPath, fault);
+        } else if (index == ZIP_FILE_INDEX_NOT_FOUND) {
             ShowError(owner_, entryPath);
         } else {
+            zoneMark_ = ReadZoneMark(document_.Path());
             ProgressScope progress(archive);
             step = ExtractIndex(archive, index, folder, fullPath,
                                 progress.Window() ? progress.Window() : owner_);

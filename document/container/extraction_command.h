@@ -27,6 +27,8 @@ public:
     // The file `entryPath` into `folder`, with its folders inside the archive when
     // `fullPath`; true when it was written.
     bool ExtractOne(const std::wstring& entryPath, const std::wstring& folder, bool fullPath);
+    // The same for the entry at `index` of the archive.
+    bool ExtractAt(unsigned index, const std::wstring& folder, bool fullPath);
     // Every file with its folders; true when at least one was written and none failed.
     bool ExtractAll(const std::wstring& folder);
 
@@ -35,6 +37,10 @@ public:
 
 private:
     enum class Step { Written, Skipped, Failed, Cancelled };
+    static constexpr unsigned kNoIndex = ~0u;
+
+    // By index, or by name when `index` is kNoIndex.
+    bool Extract(unsigned index, std::wstring entryPath, const std::wstring& folder, bool fullPath);
 
     Step ExtractIndex(CZipArchive& archive, unsigned index, const std::wstring& folder,
                       bool fullPath, HWND owner);

@@ -2,6 +2,7 @@
 
 #include "config/localization.h"
 #include "foundation/resource_string.h"
+#include "foundation/text/readable_text.h"
 #include "resources/common/localized_ids.h"
 
 namespace RecipientTexts {
@@ -33,7 +34,7 @@ std::wstring CertificateName(const X509Certificate& certificate) {
     if (!email.empty() && email != name) {
         name += L" <" + email + L">";
     }
-    return name;
+    return MHFX::ReadableText(name);
 }
 
 std::wstring Refusal(const X509Certificate& certificate) {

@@ -3,6 +3,7 @@
 #include "config/localization.h"
 #include "foundation/resource_string.h"
 #include "resources/common/localized_ids.h"
+#include "foundation/text/readable_text.h"
 
 #include <shlwapi.h>
 
@@ -30,8 +31,9 @@ bool OverwriteQuestion::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& 
         ::SetWindowTextW(dialog, LoadLocalizedString(IDS_MANAGER_NAME).c_str());
         // A long path would not wrap: its middle gives way to "...".
         wchar_t shown[kShownChars] = {};
-        if (!::PathCompactPathExW(shown, shownName_.c_str(), kShownChars, 0)) {
-            lstrcpynW(shown, shownName_.c_str(), kShownChars);
+        const std::wstring readable = MHFX::ReadableText(shownName_);
+        if (!::PathCompactPathExW(shown, readable.c_str(), kShownChars, 0)) {
+            lstrcpynW(shown, readable.c_str(), kShownChars);
         }
         const std::wstring text =
             MHFX::FormatString(LoadLocalizedString(IDS_OVERWRITE_QUESTION), shown);

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <cwctype>
 
 #include "config/localization.h"
 #include "config/preferences.h"
+#include "foundation/text/readable_text.h"
 #include "document/report/timestamp_line.h"
 #include "resources/common/localized_ids.h"
 
@@ -194,6 +196,31 @@ std::wstring Replace(std::wstring text, const std::wstring& token, const std::ws
     return text;
 }
 
+// %1, %2, ... and %d of `pattern` replaced in one pass, left to right; a number beyond the
+// facts stays as written.
+std::wstring FillPlaceholders(const std::wstring& pattern, const std::vector<std::wstring>& facts,
+                              const std::wstring& days) {
+    std::wstring text;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        size_t end = i + 1;
+        size_t number = 0;
+        while (pattern[i] == L'%' && end < pattern.size() && std::iswdigit(pattern[end])) {
+            number = number * 10 + static_cast<size_t>(pattern[end++] - L'0');
+        }
+        if (number >= 1 && number <= facts.size()) {
+            text += facts[number - 1];
+            i = end - 1;
+        } else if (pattern[i] == L'%' && end == i + 1 && end < pattern.size() &&
+                   pattern[end] == L'd') {
+            text += days;
+            ++i;
+        } else {
+            text += pattern[i];
+        }
+    }
+    return text;
+}
+
 std::wstring DaysText(int days) {
     const WORD language = Preferences::Instance().Language();
     // English has one form for one; Serbian for every number ending in 1 but 11.
@@ -342,13 +369,14 @@ DetailText DetailTextOf(const ReportDetail& detail) {
         text.text = Replace(text.text, L"%1", Join(names));
         return text;
     }
-    // From the last, so that %1 does not eat the start of %10.
-    for (size_t i = detail.facts.size(); i-- > 0;) {
-        text.text = Replace(text.text, L"%" + std::to_wstring(i + 1), ReadableFact(detail, i));
+    // Facts come from the container and its certificates: spelled out, and never scanned
+    // for placeholders once they are in.
+    std::vector<std::wstring> facts;
+    for (size_t i = 0; i < detail.facts.size(); ++i) {
+        facts.push_back(MHFX::ReadableText(ReadableFact(detail, i)));
     }
-    if (detail.days >= 0) {
-        text.text = Replace(text.text, L"%d", DaysText(detail.days));
-    }
+    text.text = FillPlaceholders(text.text, facts,
+                                 detail.days >= 0 ? DaysText(detail.days) : std::wstring(L"%d"));
     return text;
 }
 

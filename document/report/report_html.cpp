@@ -7,6 +7,8 @@
 #include "document/report/report_details.h"
 #include "document/report/timestamp_line.h"
 #include "foundation/handle.h"
+#include "foundation/io/file_identity.h"
+#include "foundation/text/readable_text.h"
 #include "resources/common/localized_ids.h"
 
 namespace {
@@ -37,10 +39,11 @@ std::string Utf8(const std::wstring& text) {
     return out;
 }
 
-// Text as HTML character data or a double-quoted attribute value.
+// Text as HTML character data or a double-quoted attribute value, with control and
+// bidirectional characters spelled out.
 std::string Html(const std::wstring& text) {
     std::string out;
-    for (char c : Utf8(text)) {
+    for (char c : Utf8(MHFX::ReadableText(text))) {
         switch (c) {
         case '&':
             out += "&amp;";
@@ -205,16 +208,39 @@ std::wstring ReportFileName(const std::wstring& containerPath) {
 }
 
 bool SaveReportHtml(const ValidationReport& report, const std::wstring& file) {
+    // The page never lands on the container it reports on, whatever the spelling.
+    if (MHFX::IO::IsSameFile(file, report.path)) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
     FILETIME now = {};
     ::GetSystemTimeAsFileTime(&now);
     const std::string page = ReportHtml(report, IsoUtc(now));
-    MHFX::FileHandle handle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handle) {
+    // Written beside the target and renamed into place: a failed write leaves the previous
+    // report whole.
+    const size_t slash = file.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? L"." : file.substr(0, slash + 1);
+    wchar_t temporary[MAX_PATH * 4] = {};
+    if (folder.size() >= MAX_PATH - 14 ||
+        !::GetTempFileNameW(folder.c_str(), L"dsq", 0, temporary)) {
         return false;
     }
-    DWORD written = 0;
-    return ::WriteFile(handle.get(), page.data(), static_cast<DWORD>(page.size()), &written,
-                       nullptr) &&
-           written == page.size();
+    bool written = false;
+    {
+        MHFX::FileHandle handle(::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr,
+                                              TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD done = 0;
+        written = handle &&
+                  ::WriteFile(handle.get(), page.data(), static_cast<DWORD>(page.size()), &done,
+                              nullptr) &&
+                  done == page.size() && ::FlushFileBuffers(handle.get());
+    }
+    written = written && ::MoveFileExW(temporary, file.c_str(),
+                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!written) {
+        const DWORD error = ::GetLastError();
+        ::DeleteFileW(temporary);
+        ::SetLastError(error);
+    }
+    return written;
 }

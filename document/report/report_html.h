@@ -11,5 +11,6 @@
 std::string ReportHtml(const ValidationReport& report, const std::wstring& savedAt);
 // The report's file name for a container: its own name with ".html" added.
 std::wstring ReportFileName(const std::wstring& containerPath);
-// Writes the page for now to `file`, replacing it; false with the last error set.
+// Writes the page for now to `file` through a temporary file renamed into place, replacing
+// it; never over the container itself. False with the last error set.
 bool SaveReportHtml(const ValidationReport& report, const std::wstring& file);

@@ -34,11 +34,12 @@ TimestampReport EvaluateTimestamp(const Document& document) {
     try {
         const TimestampToken token = DecodeTimestampToken(document.SignatureTimestamp());
         report.time = IsoUtc(token.time);
-        report.authority = AuthorityName(token.authority.get());
         CheckImprint(token, document.SignatureValue());
         if (!IsTrustedAuthority(token.authority.get(), token.time)) {
             throw TimestampError(TimestampProblem::UntrustedAuthority);
         }
+        // Named only once verified: an unused token's name is whatever its maker chose.
+        report.authority = AuthorityName(token.authority.get());
         report.used = true;
         report.provenTime = token.time;
     } catch (const TimestampError& e) {

@@ -16,7 +16,7 @@ struct TimestampReport {
     bool present = false;   // the signature carries a token
     bool used = false;      // the checks were judged at the token's time
     std::wstring time;      // the token's time, UTC ISO 8601, when it decoded
-    std::wstring authority; // the authority's name, when the token decoded
+    std::wstring authority; // the authority's name, when the token was used
     TimestampProblem problem = TimestampProblem::None; // why a present token was not used
     FILETIME provenTime = {};                          // the token's time, when used
 };

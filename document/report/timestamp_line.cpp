@@ -2,6 +2,7 @@
 
 #include "config/localization.h"
 #include "foundation/resource_string.h"
+#include "foundation/text/readable_text.h"
 #include "resources/common/localized_ids.h"
 
 namespace {
@@ -27,7 +28,8 @@ std::wstring TimestampLineText(const TimestampReport& timestamp) {
     }
     if (timestamp.used) {
         return MHFX::FormatString(LoadLocalizedString(IDS_TIMESTAMP_USED),
-                                  Readable(timestamp.time).c_str(), timestamp.authority.c_str());
+                                  Readable(timestamp.time).c_str(),
+                                  MHFX::ReadableText(timestamp.authority).c_str());
     }
     return MHFX::FormatString(LoadLocalizedString(IDS_TIMESTAMP_NOT_USED),
                               LocalizedTimestampProblem(timestamp.problem).c_str());

@@ -159,6 +159,7 @@ std::vector<EntryReport> ListEntries(const DocumentContent& content) {
                 continue;
             }
             EntryReport entry;
+            entry.index = static_cast<unsigned>(i);
             entry.name = header->GetFileName();
             entry.size = header->m_uncomprSize;
             entry.compressedSize = header->m_comprSize;

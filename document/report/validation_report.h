@@ -49,6 +49,7 @@ struct ChainElementReport {
 };
 
 struct EntryReport {
+    unsigned index = 0; // in the archive: names may repeat, or differ only in case
     std::wstring name;
     std::uint32_t size = 0, compressedSize = 0, crc32 = 0;
     std::wstring time; // as the archive records it: local time, no zone

@@ -77,8 +77,7 @@ const std::set<UINT> kShellIds = Union({kSharedIds,
                                         Range(312, 317),
                                         {321, 322, 323, 328, 329, 330, 331}});
 // dossiq.exe carries the shell extension's tables and its own texts.
-const std::set<UINT> kConsoleIds =
-    Union({kShellIds, Range(901, 948), Range(950, 962), Range(970, 971), Range(975, 976)});
+const std::set<UINT> kConsoleIds = Union({kShellIds, Range(901, 964), Range(970, 976)});
 const std::set<UINT> kNeutralIds = {100, 101, 128, 129, 130, 131, 701, 702, 703, 711, 712};
 
 // Ids of the non-empty entries of every string table of `module`, by language.

@@ -1,5 +1,6 @@
 // create without a dialog: the three kinds checked by OpenSSL and read back by verify, the
-// certificate named by thumbprint, e-mail or subject, ambiguity and no match; certs.
+// certificate named by thumbprint, e-mail or common name, ambiguity and no match; operands
+// the path rules refuse; certs.
 #include <gtest/gtest.h>
 
 #include "console/console_test_util.h"
@@ -59,9 +60,10 @@ TEST_F(CreateTest, ThreeKindsRoundTripThroughOpenSslAndVerify) {
     EXPECT_EQ(0, host.exitCode) << host.output;
     EXPECT_NE(std::string::npos, host.output.find("second file")) << host.output;
 
-    // Protected, the signer by e-mail, the recipient by a part of its subject.
-    run = Dossiq(L"create --sign qualified@dossiq.test --encrypt-to \"Petar Petrovi\" -o p.pnx in",
-                 dir_);
+    // Protected, the signer by e-mail, the recipient by its common name.
+    run = Dossiq(
+        L"create --sign qualified@dossiq.test --encrypt-to \"Petar Petrovi\u0107\" -o p.pnx in",
+        dir_);
     ASSERT_EQ(0u, run.exitCode) << run.err;
     host = Host("openssl cms -decrypt -inform DER -in p.pnx" + recipient +
                 " -out p.der && python3 " + Q(TestSupport::UnixPath(TestSupport::SourceDir())) +
@@ -113,8 +115,8 @@ TEST_F(CreateTest, AFileOpenElsewhereWithoutSharingStopsCreateAndIsNamed) {
 
 TEST_F(CreateTest, AmbiguousAndUnknownCertificatesListTheCandidates) {
     Kit();
-    // Several qualified signers carry this name.
-    Outcome run = Dossiq(L"create --sign \"Marko Markovi\" -o x.snx in", dir_);
+    // Several qualified signers carry this common name.
+    Outcome run = Dossiq(L"create --sign \"marko markovi\u0107 1234567\" -o x.snx in", dir_);
     EXPECT_EQ(2u, run.exitCode);
     EXPECT_NE(std::string::npos, run.err.find("matches several")) << run.err;
     EXPECT_NE(std::string::npos, run.err.find(TestSupport::Narrow(Thumbprint("qualified"))));
@@ -150,6 +152,43 @@ TEST_F(CreateTest, AmbiguousAndUnknownCertificatesListTheCandidates) {
     ASSERT_NE(std::string::npos, noQc);
     EXPECT_EQ(run.out.find("fails: qcStatements\r\n", noQc), run.out.find("fails:", noQc))
         << run.out.substr(noQc, 200);
+}
+
+// A part of a name chooses nobody ("alice" is not "Malice Ltd"); the whole one does, and the
+// choice is named before anything is written.
+TEST_F(CreateTest, APartOfANameChoosesNobodyAndTheChoiceIsNamed) {
+    Kit();
+    const std::string petar = TestSupport::Narrow(Thumbprint("recipient_ab"));
+    Outcome run = Dossiq(L"create --encrypt-to Petar -o x.enx in", dir_);
+    EXPECT_EQ(2u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.err.find("no recipient certificate matches")) << run.err;
+    EXPECT_NE(std::string::npos, run.err.find(petar)) << run.err;
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((dir_ + L"\\x.enx").c_str()));
+    run = Dossiq(L"create --encrypt-to \"petar petrovi\u0107\" -o x.enx in", dir_);
+    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_NE(std::string::npos, run.err.find("encrypting for " + petar)) << run.err;
+}
+
+// Operands Windows names but the path rules refuse end in a message naming them, not a crash.
+TEST_F(CreateTest, OperandsThePathRulesRefuseAreNamed) {
+    Kit();
+    TestSupport::WriteFileBytes(dir_ + L"\\in\\a.pdf", "pdf");
+    // Wine keeps a stream name as a file beside the file.
+    TestSupport::WriteFileBytes(dir_ + L"\\in\\a.pdf:Zone.Identifier", "[ZoneTransfer]");
+    std::wstring deep = L"\\\\?\\" + dir_ + L"\\in";
+    while (deep.size() < 270) {
+        deep += L"\\" + std::wstring(40, L'd');
+        ::CreateDirectoryW(deep.c_str(), nullptr);
+    }
+    deep += L"\\long.txt";
+    TestSupport::WriteFileBytes(deep, "long");
+    for (const std::wstring& operand : {dir_ + L"\\in\\a.pdf:Zone.Identifier", deep}) {
+        const Outcome run = Dossiq(
+            L"create --encrypt-to recipient_ab@dossiq.test -o x.enx " + Quote(operand), dir_);
+        EXPECT_EQ(2u, run.exitCode) << run.err;
+        EXPECT_NE(std::string::npos, run.err.find(TestSupport::Narrow(operand))) << run.err;
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((dir_ + L"\\x.enx").c_str()));
+    }
 }
 
 // An expired, a revoked and an untrusted recipient: nothing is written unless the warning is

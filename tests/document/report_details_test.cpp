@@ -68,6 +68,27 @@ TEST(ReportDetails, EveryKindHasItsTextsInEveryLanguage) {
 
 // A used timestamp says first at which time the checks were made; one that was not used says
 // why, in the reader's language; without one there is nothing to say about time.
+// Facts come from certificates a stranger made: placeholders in them stay text, and their
+// controls are spelled out.
+TEST(ReportDetails, FactsAreFilledInOnePassAndSpelledOut) {
+    TestSupport::LanguageScope scope(LanguageEnglish);
+    const struct {
+        ReportDetail detail;
+        const wchar_t* shown;
+    } cases[] = {
+        {{DetailKind::PartialChain, {L"CA", L"Issuer %1"}}, L"Issuer %1."},
+        {{DetailKind::Expired, {L"%d", L"2021-01-01T00:00:00Z", L"2026-12-07T17:08:34Z"}, 5},
+         L"%d"},
+        {{DetailKind::PartialChain, {L"CA\x1B[2K\r\n\u202E", L"x"}},
+         L"\u201CCA\\x1B[2K\\x0D\\x0A[U+202E]\u201D"},
+    };
+    for (const auto& c : cases) {
+        const std::wstring text = DetailTextOf(c.detail).text;
+        EXPECT_NE(std::wstring::npos, text.find(c.shown)) << text.c_str();
+        EXPECT_EQ(std::wstring::npos, text.find(L'\x1B')) << text.c_str();
+    }
+}
+
 TEST(ReportDetails, TimestampTellsWhichTimeTheChecksWereMadeAt) {
     TestSupport::LanguageScope scope(LanguageEnglish);
     ValidationReport report;

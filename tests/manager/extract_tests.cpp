@@ -70,6 +70,16 @@ TEST(Extract, ToChosenFolderWithoutTheEntrysFolders) {
     EXPECT_EQ(1, CountFiles(box.folder));
 }
 
+// A row stands for its entry by index: names that differ only in case give their own content.
+TEST(Extract, EachRowGivesItsOwnEntryWhenNamesDifferInCase) {
+    Opened box({"a.txt=lower", "A.txt=upper"});
+    const std::wstring target = TestSupport::MakeTempDir(L"case");
+    box.shown->window.chooseFolder = [&](HWND) { return target; };
+    box.Select(1);
+    box.Command(ID_ACTION_EXTRACT_TO);
+    EXPECT_EQ("upper", ReadFileBytes(target + L"\\A.txt"));
+}
+
 TEST(Extract, TheSystemFolderBrowserIsAnswered) {
     Opened box(kEntries);
     const std::wstring target = TestSupport::MakeTempDir(L"browsed");
