@@ -7,7 +7,7 @@
 #include "console/help_texts.h"
 #include "certificates/recipient_check.h"
 #include "document/creation/recipient_texts.h"
-#include "shell/certificate_selection.h"
+#include "certificates/certificate_purpose.h"
 #include "document/container/container_writer.h"
 #include "document/container/message_builder.h"
 #include "document/creation/archive_builder.h"
@@ -22,6 +22,8 @@
 #include "foundation/io/path.h"
 #include "zip/zip_exception.h"
 #include "resources/console/resource.h"
+
+using MHFX::Security::Cryptography::X509::IsRecipientCandidate;
 
 namespace {
 
