@@ -204,20 +204,10 @@ private:
 };
 
 void Run(CZipArchive& archive, const ExtractionRequest& request, Extraction& extraction) {
-    if (request.entries.empty()) {
-        for (ZipIndex i = 0; i < archive.GetCount(); ++i) {
-            const CZipFileHeader* header = archive.GetFileHeader(i);
-            if (!header) {
-                extraction.Outcome().unreadable = true;
-                return;
-            }
-            if (!extraction.Entry(DescribeEntry(*header, i))) {
-                return;
-            }
-        }
-        return;
-    }
-    for (const uint16_t index : request.entries) {
+    const bool every = request.entries.empty();
+    const size_t count = every ? archive.GetCount() : request.entries.size();
+    for (size_t i = 0; i < count; ++i) {
+        const ZipIndex index = every ? static_cast<ZipIndex>(i) : request.entries[i];
         const CZipFileHeader* header = archive.GetFileHeader(index);
         if (!header) {
             extraction.Outcome().unreadable = true;
