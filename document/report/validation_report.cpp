@@ -377,7 +377,8 @@ void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
             signer, &findings, report.timestamp.used ? &report.timestamp.provenTime : nullptr);
     } catch (const MHFX::Exception& e) {
         report.checks[ValidityCheck].status = CheckStatus::Failed;
-        report.checks[ValidityCheck].reason = L"the checks could not run: " + e.Message();
+        report.checksError = e.Message();
+        report.checks[ValidityCheck].reason = L"the checks could not run: " + report.checksError;
         for (int check = ChainCheck; check < kReportCheckCount; ++check) {
             report.checks[check].reason = L"an earlier check failed";
         }
@@ -570,6 +571,9 @@ void RunChecks(PCCERT_CONTEXT signer, ValidationReport& report) {
     } catch (...) {
         // Nothing may leave a worker; a report cut short reads as not checked.
         report.validated = false;
+        if (report.checksError.empty()) {
+            report.checksError = report.checks[ValidityCheck].reason;
+        }
     }
 }
 

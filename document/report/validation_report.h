@@ -74,6 +74,8 @@ struct ValidationReport {
     TimestampReport timestamp;
     // Filled only when the checks ran.
     bool validated = false;
+    // Why they did not, in the platform's words, when they could not run.
+    std::wstring checksError;
     MHFX::Security::Cryptography::X509::ValidationResult result =
         MHFX::Security::Cryptography::X509::ValidationResult::ChainInvalidOther;
 };
