@@ -10,6 +10,7 @@
 #include "document/container/entry_target.h"
 #include "document/operations/entry_walk.h"
 #include "document/operations/extraction.h"
+#include "document/operations/full_path.h"
 #include "resources/console/resource.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include "document/container/message_builder.h"
 #include "document/creation/archive_builder.h"
 #include "document/creation/packing_exception.h"
+#include "document/operations/full_path.h"
 #include "document/report/timestamp_line.h"
 #include "document/timestamp/signature_stamper.h"
 #include "config/localization.h"
@@ -27,10 +28,9 @@ using MHFX::Security::Cryptography::X509::IsRecipientCandidate;
 
 namespace {
 
+// Without trailing separators: a folder is packed under its last component.
 std::wstring FullPath(const std::wstring& path) {
-    wchar_t full[MAX_PATH * 4];
-    const DWORD length = ::GetFullPathNameW(path.c_str(), MAX_PATH * 4, full, nullptr);
-    std::wstring result = length && length < MAX_PATH * 4 ? std::wstring(full) : path;
+    std::wstring result = FullPathOf(path);
     while (result.size() > 3 && (result.back() == L'\\' || result.back() == L'/')) {
         result.pop_back();
     }

@@ -1,4 +1,5 @@
 #include "document/operations/extraction.h"
+#include "document/operations/full_path.h"
 
 #include <windows.h>
 
@@ -220,20 +221,6 @@ void Run(CZipArchive& archive, const ExtractionRequest& request, Extraction& ext
 }
 
 } // namespace
-
-std::wstring FullPathOf(const std::wstring& path) {
-    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) {
-        return path;
-    }
-    std::wstring full(size, L'\0');
-    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    if (length == 0 || length >= size) {
-        return path;
-    }
-    full.resize(length);
-    return full;
-}
 
 ExtractionOutcome ExtractEntries(const DocumentContent& content, const std::wstring& containerPath,
                                  const ExtractionRequest& request, ExtractionHost& host) {

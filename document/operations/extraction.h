@@ -66,6 +66,3 @@ struct ExtractionOutcome {
 // for what the archive or the file system do.
 ExtractionOutcome ExtractEntries(const DocumentContent& content, const std::wstring& containerPath,
                                  const ExtractionRequest& request, ExtractionHost& host);
-
-// The full path of `path` as Windows resolves it; unchanged when it has none.
-std::wstring FullPathOf(const std::wstring& path);

@@ -264,8 +264,8 @@ TEST(Extraction, MarksEveryFileAndTakesOnlyHarmlessAttributes) {
         SCOPED_TRACE(TestSupport::Narrow(file.name));
         const std::wstring path = run.folder + L"\\" + file.name;
         EXPECT_EQ(mark, TestSupport::ReadFileBytes(path + L":Zone.Identifier"));
-        const DWORD kept = ::GetFileAttributesW(path.c_str()) &
-                           (stranger | FILE_ATTRIBUTE_READONLY);
+        const DWORD kept =
+            ::GetFileAttributesW(path.c_str()) & (stranger | FILE_ATTRIBUTE_READONLY);
         EXPECT_EQ(file.attributes, kept);
     }
 }

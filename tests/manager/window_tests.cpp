@@ -341,17 +341,20 @@ TEST_F(WindowTest, DroppingOneContainerOpensIt) {
     const std::wstring upper = *folder_ + L"\\UPPER.SNX";
     ::CopyFileW(first_->c_str(), upper.c_str(), FALSE);
 
-    ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(TestSupport::DropFilesGlobal({*first_, *second_})),
-                   0);
-    ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(TestSupport::DropFilesGlobal({upper})), 0);
+    ::SendMessageW(window, WM_DROPFILES,
+                   reinterpret_cast<WPARAM>(TestSupport::DropFilesGlobal({*first_, *second_})), 0);
+    ::SendMessageW(window, WM_DROPFILES,
+                   reinterpret_cast<WPARAM>(TestSupport::DropFilesGlobal({upper})), 0);
     const std::wstring text = *folder_ + L"\\notes.txt";
     TestSupport::WriteFileBytes(text, "text");
-    ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(TestSupport::DropFilesGlobal({text})), 0);
+    ::SendMessageW(window, WM_DROPFILES,
+                   reinterpret_cast<WPARAM>(TestSupport::DropFilesGlobal({text})), 0);
     Pump(200);
     EXPECT_EQ(nullptr, shown.window.CurrentDocument());
     EXPECT_EQ(L"Vantor Manager", Title(window));
 
-    ::SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(TestSupport::DropFilesGlobal({*second_})), 0);
+    ::SendMessageW(window, WM_DROPFILES,
+                   reinterpret_cast<WPARAM>(TestSupport::DropFilesGlobal({*second_})), 0);
     ASSERT_NE(nullptr, shown.window.CurrentDocument());
     EXPECT_EQ(*second_, shown.window.CurrentDocument()->Path());
     EXPECT_EQ(*folder_, shown.window.DocumentFolder());
@@ -429,9 +432,11 @@ TEST_F(WindowTest, AnswersWhileALargeLockedEnvelopeIsDescribed) {
     });
     bool parsed = false;
     shown.window.OpenPath(dir + L"\\big.enx");
-    const bool done = PumpUntil([&] { return parsed; }, 120000, [&](const MSG& message) {
-        parsed = parsed || message.message == ReportMessages::DocumentParsed();
-    });
+    const bool done =
+        PumpUntil([&] { return parsed; }, 120000,
+                  [&](const MSG& message) {
+                      parsed = parsed || message.message == ReportMessages::DocumentParsed();
+                  });
     Pump(300);
     stop = true;
     prober.join();
