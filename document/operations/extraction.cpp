@@ -168,6 +168,9 @@ private:
             return Fail(entry, shown, ExtractionFault::ReaderFailed);
         }
         if (!SettleWrittenFile(target, entry.attributes, mark_)) {
+            // A file from the Internet without its mark would open as a local one.
+            ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileW(target.c_str());
             return Fail(entry, shown, ExtractionFault::MarkNotWritten);
         }
         ++outcome_.written;

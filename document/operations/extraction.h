@@ -7,8 +7,9 @@
 // - whether a file exists is decided for each entry just before it is written, so that
 //   names earlier entries produced (another case, a short alias) are asked about too;
 // - the container's Internet zone mark goes on each file written before the attributes
-//   that could block it, and a mark that cannot be written on a volume with streams is
-//   a failure; offline, temporary and system attributes are never taken from the archive;
+//   that could block it; a file whose mark cannot be written on a volume with streams is
+//   removed again and reported; offline, temporary and system attributes are never
+//   taken from the archive;
 // - every failure of the reader, raised or returned, is a failure of that entry.
 // The host answers the questions and is told the outcome of each entry.
 #pragma once
@@ -27,7 +28,7 @@ enum class ExtractionFault {
     TooLong,        // the file or its folder would be longer than the system allows
     OpenContainer,  // it would land on the container the archive came from
     ReaderFailed,   // refused by the reader, or its data could not be produced
-    MarkNotWritten, // written, but without the zone mark its container carries
+    MarkNotWritten, // the container's zone mark could not go on it: removed again
 };
 
 class ExtractionHost {
