@@ -1,34 +1,20 @@
-// list and extract: the archive inside a container, read as the manager reads it.
+// list and extract: the archive inside a container, listed by the one entry walk and
+// extracted by the one extraction, as the manager does.
 #include <cwchar>
-#include <set>
 
 #include "console/arguments.h"
 #include "console/commands.h"
 #include "console/console_output.h"
 #include "console/help_texts.h"
 #include "document/container/document.h"
-#include "foundation/exception.h"
+#include "document/container/entry_target.h"
+#include "document/operations/entry_walk.h"
+#include "document/operations/extraction.h"
+#include "document/operations/full_path.h"
 #include "foundation/text/readable_text.h"
-#include "zip/zip_archive.h"
-#include "zip/zip_exception.h"
-#include "zip/zip_mem_file.h"
-#include "zip/zip_path_guard.h"
 #include "resources/console/resource.h"
 
 namespace {
-
-constexpr unsigned long kBufferSize = 65536;
-
-bool IsFolderEntry(const CZipFileHeader& header) {
-    const std::wstring name = header.GetFileName();
-    return header.IsDirectory() || (!name.empty() && (name.back() == L'\\' || name.back() == L'/'));
-}
-
-std::wstring FullPath(const std::wstring& path) {
-    wchar_t full[MAX_PATH * 4];
-    const DWORD length = ::GetFullPathNameW(path.c_str(), MAX_PATH * 4, full, nullptr);
-    return length && length < MAX_PATH * 4 ? std::wstring(full) : path;
-}
 
 // Opens the container; 0 when it is open, otherwise the exit code after telling why.
 int OpenContainer(Document& document) {
@@ -41,12 +27,81 @@ int OpenContainer(Document& document) {
                                                        : IDS_CONSOLE_CANNOT_DECODE,
                                 {document.Path()}));
     }
-    if (document.SignerCertificate() && !document.IsSignatureValid()) {
-        ConsoleOutput::Err().Write(
-            L"dossiq: " + ConsoleText(IDS_CONSOLE_CHANGED_SINCE_SIGNED, {document.Path()}) +
-            L"\r\n");
-    }
     return kExitOk;
+}
+
+bool IsTampered(const Document& document) {
+    return document.SignerCertificate() && !document.IsSignatureValid();
+}
+
+void WarnTampered(const Document& document) {
+    ConsoleOutput::Err().Write(
+        L"dossiq: " + ConsoleText(IDS_CONSOLE_CHANGED_SINCE_SIGNED, {document.Path()}) + L"\r\n");
+}
+
+std::wstring ListLine(const ArchiveEntry& entry) {
+    wchar_t size[32];
+    std::swprintf(size, 32, L"%12u  ", static_cast<unsigned>(entry.size));
+    return size + MHFX::ReadableText(entry.name) + L"\r\n";
+}
+
+// The error line of an entry that was not written.
+std::wstring NotWrittenText(const std::wstring& shownName, ExtractionFault fault) {
+    switch (fault) {
+    case ExtractionFault::InvalidName:
+        return UnwritableEntryText(shownName, EntryTargetFault::InvalidName);
+    case ExtractionFault::TooLong:
+        return UnwritableEntryText(shownName, EntryTargetFault::TooLong);
+    case ExtractionFault::OpenContainer:
+        return ConsoleText(IDS_CONSOLE_OPEN_CONTAINER, {shownName});
+    case ExtractionFault::MarkNotWritten:
+        return ConsoleText(IDS_CONSOLE_NOT_MARKED, {shownName});
+    default:
+        return ConsoleText(IDS_CONSOLE_ENTRY_REFUSED, {shownName});
+    }
+}
+
+// The console's side of an extraction: no questions (--overwrite answers them), a line per
+// file written on standard output and per entry not written on standard error.
+class ConsoleExtractionHost : public ExtractionHost {
+public:
+    explicit ConsoleExtractionHost(bool overwrite) : overwrite_(overwrite) {}
+
+    Answer AskReplace(const std::wstring& target) override {
+        if (overwrite_) {
+            return Answer::Replace;
+        }
+        Fail(kExitFailed, ConsoleText(IDS_CONSOLE_EXISTS_KEPT, {target}));
+        kept_ = true;
+        return Answer::Skip;
+    }
+    bool OnFailed(const ArchiveEntry&, const std::wstring& shownName,
+                  ExtractionFault fault) override {
+        Fail(kExitFailed, NotWrittenText(shownName, fault));
+        return true;
+    }
+    void OnWritten(const ArchiveEntry&, const std::wstring& target) override {
+        ConsoleOutput::Out().Write(MHFX::ReadableText(target) + L"\r\n");
+    }
+    bool KeptAny() const { return kept_; }
+
+private:
+    bool overwrite_;
+    bool kept_ = false;
+};
+
+// The entries --entry names, in that order; false (after saying so) for a name not there.
+bool ChooseEntries(const EntryListing& listing, const std::vector<std::wstring>& names,
+                   const std::wstring& container, std::vector<uint16_t>& chosen) {
+    for (const std::wstring& name : names) {
+        const int index = FindEntry(listing, name);
+        if (index < 0) {
+            Fail(kExitUsage, ConsoleText(IDS_CONSOLE_NO_ENTRY, {name, container}));
+            return false;
+        }
+        chosen.push_back(static_cast<uint16_t>(index));
+    }
+    return true;
 }
 
 } // namespace
@@ -63,35 +118,34 @@ int ListCommand(const std::vector<std::wstring>& args) {
     if (arguments.Operands().size() != 1) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_LIST_ONE));
     }
-    Document document(FullPath(arguments.Operands()[0]));
+    Document document(FullPathOf(arguments.Operands()[0]));
     if (const int code = OpenContainer(document)) {
         return code;
     }
-    std::wstring text;
-    const DocumentContent content = document.Content();
-    CZipMemFile file(content.data, content.length);
-    CZipArchive archive;
-    try {
-        archive.Open(file, CZipArchive::zipOpenReadOnly);
-        for (ZipIndex i = 0; i < archive.GetCount(); ++i) {
-            const CZipFileHeader* header = archive.GetFileHeader(i);
-            if (!header || IsFolderEntry(*header)) {
-                continue;
-            }
-            wchar_t size[32];
-            std::swprintf(size, 32, L"%12u  ", static_cast<unsigned>(header->m_uncomprSize));
-            text += size + MHFX::ReadableText(header->GetFileName()) + L"\r\n";
-        }
-        archive.Close(true);
-    } catch (const CZipException&) {
-        archive.Close(true);
-        return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_ARCHIVE_UNREADABLE, {document.Path()}));
+    if (IsTampered(document)) {
+        WarnTampered(document);
     }
-    return ConsoleOutput::Out().Write(text) ? kExitOk : kExitUsage;
+    const EntryListing listing = WalkEntries(document.Content());
+    std::wstring text;
+    for (const ArchiveEntry& entry : listing.entries) {
+        if (!entry.folder) {
+            text += ListLine(entry);
+        }
+    }
+    if (!ConsoleOutput::Out().Write(text)) {
+        return kExitUsage;
+    }
+    if (!listing.complete) {
+        return Fail(kExitFailed,
+                    ConsoleText(listing.entries.empty() ? IDS_CONSOLE_ARCHIVE_UNREADABLE
+                                                        : IDS_CONSOLE_ARCHIVE_PARTIAL,
+                                {document.Path()}));
+    }
+    return kExitOk;
 }
 
 int ExtractCommand(const std::vector<std::wstring>& args) {
-    const Arguments arguments(args, {L"--overwrite"}, {L"--to", L"--entry"});
+    const Arguments arguments(args, {L"--overwrite", L"--force"}, {L"--to", L"--entry"});
     if (arguments.WantsHelp()) {
         ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_EXTRACT_HELP));
         return kExitOk;
@@ -102,86 +156,35 @@ int ExtractCommand(const std::vector<std::wstring>& args) {
     if (arguments.Operands().size() != 1) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_EXTRACT_ONE));
     }
-    const std::wstring folder = FullPath(arguments.Value(L"--to", L"."));
+    const std::wstring folder = FullPathOf(arguments.Value(L"--to", L"."));
     const DWORD attributes = ::GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_NO_FOLDER, {folder}));
     }
-    Document document(FullPath(arguments.Operands()[0]));
+    Document document(FullPathOf(arguments.Operands()[0]));
     if (const int code = OpenContainer(document)) {
         return code;
     }
-    const std::vector<std::wstring> wanted = arguments.Values(L"--entry");
-    const DocumentContent content = document.Content();
-    CZipMemFile file(content.data, content.length);
-    CZipArchive archive;
-    int result = kExitOk;
-    try {
-        archive.Open(file, CZipArchive::zipOpenReadOnly);
-        // What would be written, decided before anything is.
-        std::vector<ZipIndex> chosen;
-        if (wanted.empty()) {
-            for (ZipIndex i = 0; i < archive.GetCount(); ++i) {
-                const CZipFileHeader* header = archive.GetFileHeader(i);
-                if (header && !IsFolderEntry(*header)) {
-                    chosen.push_back(i);
-                }
-            }
-        } else {
-            for (const std::wstring& name : wanted) {
-                // Either separator names the same entry.
-                std::wstring other = name;
-                for (wchar_t& c : other) {
-                    c = c == L'/' ? L'\\' : c == L'\\' ? L'/' : c;
-                }
-                ZipIndex index = archive.FindFile(name);
-                if (index == ZIP_FILE_INDEX_NOT_FOUND) {
-                    index = archive.FindFile(other);
-                }
-                if (index == ZIP_FILE_INDEX_NOT_FOUND) {
-                    archive.Close(true);
-                    return Fail(kExitUsage,
-                                ConsoleText(IDS_CONSOLE_NO_ENTRY, {name, document.Path()}));
-                }
-                chosen.push_back(index);
-            }
+    if (IsTampered(document)) {
+        if (!arguments.Has(L"--force")) {
+            return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_TAMPERED_REFUSED, {document.Path()}));
         }
-        std::wstring existing;
-        for (ZipIndex index : chosen) {
-            const std::wstring name = archive.GetFileHeader(index)->GetFileName();
-            if (!ZipPathGuard::IsSafeEntryName(name)) {
-                continue; // refused below, with its name
-            }
-            const std::wstring target = ZipPathGuard::TargetPath(folder, name, true);
-            if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-                existing += L"\r\n    " + MHFX::ReadableText(target);
-            }
-        }
-        if (!existing.empty() && !arguments.Has(L"--overwrite")) {
-            archive.Close(true);
-            return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_FILES_EXIST) + existing);
-        }
-        for (ZipIndex index : chosen) {
-            const std::wstring name = archive.GetFileHeader(index)->GetFileName();
-            try {
-                archive.ExtractFile(index, folder, true, {}, kBufferSize);
-                ConsoleOutput::Out().Write(
-                    MHFX::ReadableText(ZipPathGuard::TargetPath(folder, name, true)) + L"\r\n");
-            } catch (const CZipException&) {
-                Fail(kExitFailed, ConsoleText(IDS_CONSOLE_ENTRY_REFUSED, {name}));
-                result = kExitFailed;
-            } catch (const MHFX::Exception&) {
-                Fail(kExitFailed, ConsoleText(IDS_CONSOLE_ENTRY_REFUSED, {name}));
-                result = kExitFailed;
-            }
-        }
-        archive.Close(true);
-    } catch (const CZipException&) {
-        archive.Close(true);
-        return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_ARCHIVE_UNREADABLE, {document.Path()}));
-    } catch (const MHFX::Exception& e) {
-        archive.Close(true);
-        return Fail(kExitFailed, e.Message());
+        WarnTampered(document);
     }
-    return result;
+    ExtractionRequest request;
+    request.folder = folder;
+    const std::vector<std::wstring> wanted = arguments.Values(L"--entry");
+    if (!wanted.empty()) {
+        const EntryListing listing = WalkEntries(document.Content());
+        if (!ChooseEntries(listing, wanted, document.Path(), request.entries)) {
+            return kExitUsage;
+        }
+    }
+    ConsoleExtractionHost host(arguments.Has(L"--overwrite"));
+    const ExtractionOutcome outcome =
+        ExtractEntries(document.Content(), document.Path(), request, host);
+    if (outcome.unreadable) {
+        return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_ARCHIVE_UNREADABLE, {document.Path()}));
+    }
+    return outcome.Succeeded() && !host.KeptAny() ? kExitOk : kExitFailed;
 }

@@ -6,9 +6,11 @@
 #include "certificates/store_name.h"
 #include "certificates/x509_store.h"
 #include "foundation/exception.h"
+#include "certificates/certificate_purpose.h"
 #include "foundation/text/readable_text.h"
-#include "shell/certificate_selection.h"
 
+using MHFX::Security::Cryptography::X509::IsRecipientCandidate;
+using MHFX::Security::Cryptography::X509::IsSigningCandidate;
 using MHFX::Security::Cryptography::X509::StoreName;
 using MHFX::Security::Cryptography::X509::X509Certificate;
 using MHFX::Security::Cryptography::X509::X509Store;

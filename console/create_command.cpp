@@ -7,11 +7,12 @@
 #include "console/help_texts.h"
 #include "certificates/recipient_check.h"
 #include "document/creation/recipient_texts.h"
-#include "shell/certificate_selection.h"
+#include "certificates/certificate_purpose.h"
 #include "document/container/container_writer.h"
 #include "document/container/message_builder.h"
 #include "document/creation/archive_builder.h"
 #include "document/creation/packing_exception.h"
+#include "document/operations/full_path.h"
 #include "document/report/timestamp_line.h"
 #include "document/timestamp/signature_stamper.h"
 #include "config/localization.h"
@@ -23,12 +24,13 @@
 #include "zip/zip_exception.h"
 #include "resources/console/resource.h"
 
+using MHFX::Security::Cryptography::X509::IsRecipientCandidate;
+
 namespace {
 
+// Without trailing separators: a folder is packed under its last component.
 std::wstring FullPath(const std::wstring& path) {
-    wchar_t full[MAX_PATH * 4];
-    const DWORD length = ::GetFullPathNameW(path.c_str(), MAX_PATH * 4, full, nullptr);
-    std::wstring result = length && length < MAX_PATH * 4 ? std::wstring(full) : path;
+    std::wstring result = FullPathOf(path);
     while (result.size() > 3 && (result.back() == L'\\' || result.back() == L'/')) {
         result.pop_back();
     }

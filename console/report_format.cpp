@@ -132,11 +132,7 @@ std::wstring LocalizedReason(const ValidationReport& report, int index) {
         if (index != ValidityCheck) {
             return ConsoleText(IDS_CONSOLE_REASON_EARLIER_FAILED);
         }
-        // The platform's own text follows the English prefix.
-        const size_t colon = check.reason.find(L": ");
-        return ConsoleText(
-            IDS_CONSOLE_REASON_NOT_RUN,
-            {colon == std::wstring::npos ? check.reason : check.reason.substr(colon + 2)});
+        return ConsoleText(IDS_CONSOLE_REASON_NOT_RUN, {report.checksError});
     }
     if (check.status == CheckStatus::Skipped) {
         return ConsoleText(IDS_CONSOLE_REASON_EARLIER_FAILED);

@@ -1,6 +1,6 @@
-// The manager's parse worker: after opening the document it also reads the archive's entry
-// list, so that a container of tens of thousands of entries is listed without the window
-// waiting for it.
+// The manager's parse worker: after opening, walking and describing the document it also
+// looks up the icons of the list's entries, so that a container of tens of thousands of
+// entries is listed without the window waiting for it.
 #pragma once
 
 #include <memory>
@@ -13,6 +13,7 @@ namespace Manager {
 
 // What the worker leaves for the window; read only after its message has arrived.
 struct Listing {
+    ParsedDocument parsed;
     std::vector<EntryInfo> entries;
     bool done = false;
 };
@@ -27,7 +28,7 @@ public:
                       std::shared_ptr<Listing> listing);
 
 protected:
-    void AfterOpening(Document& document) noexcept override;
+    void AfterOpening(Document& document, const ParsedDocument& parsed) noexcept override;
 
 private:
     std::shared_ptr<Listing> listing_;

@@ -371,7 +371,14 @@ void ManagerWindow::OnDocumentParsed(LPARAM generation) {
         return;
     }
     parsePending_ = false;
-    report_ = std::make_shared<ValidationReport>(DescribeDocument(*document_));
+    if (!listing_ || !listing_->done) {
+        // No worker could be made: the window does its work, once.
+        listing_ = std::make_shared<Listing>();
+        listing_->parsed.Parse(*document_);
+        listing_->entries = EntriesOf(listing_->parsed.listing);
+    }
+    report_ =
+        listing_->parsed.report ? listing_->parsed.report : std::make_shared<ValidationReport>();
     // The worker fills the report; it is read here only after its message.
     pane_.Report().OnDocumentParsed(*document_, Handle(), generation_, report_);
     if (report_->decoding == DecodingOutcome::Tampered) {
@@ -446,8 +453,7 @@ void ManagerWindow::FillFileList() {
     if (!document_) {
         return;
     }
-    // Read by the worker; here only when there was none.
-    entries_ = listing_ && listing_->done ? std::move(listing_->entries) : GetEntries(*document_);
+    entries_ = listing_ ? std::move(listing_->entries) : std::vector<EntryInfo>();
     listing_.reset();
     if (entries_.empty()) {
         return;
@@ -900,7 +906,8 @@ void ManagerWindow::OnView() {
         // Asked before anything is written: a copy the user declines never exists.
         document_->OpenOnce();
         const std::wstring shown = MakeBidiVisible(Path::GetFileName(entry));
-        if (!ConfirmOpening(Handle(), shown, document_->IsSignatureValid())) {
+        const ValidationReport* report = FinishedReport();
+        if (!ConfirmOpening(Handle(), shown, report && HasPassed(*report))) {
             return;
         }
         ExtractionCommand command(*document_, Handle());

@@ -14,12 +14,19 @@ namespace Manager {
 
 namespace {
 
-// Types that run code or commands when opened, as mail and browsers block them.
+// Types that run code or commands when opened, as mail and browsers block them: Windows'
+// own list of high-risk types, macro-enabled Office documents, disk images (their files
+// escape the zone mark), scripts and shortcuts.
 constexpr wchar_t kDangerousExtensions[] =
-    L" .ade .adp .app .application .appref-ms .bas .bat .chm .cmd .com .cpl .crt .diagcab"
-    L" .exe .gadget .hlp .hta .inf .ins .isp .jar .js .jse .lnk .mde .msc .msi .msp .mst"
-    L" .msu .pif .ps1 .ps1xml .ps2 .psc1 .psc2 .reg .scf .scr .sct .settingcontent-ms .shb"
-    L" .shs .url .vb .vbe .vbs .website .ws .wsc .wsf .wsh .xbap .xll ";
+    L" .ade .adp .app .application .appref-ms .appx .appxbundle .asp .bas .bat .cer .chm"
+    L" .cmd .cnt .com .cpl .crt .csh .der .diagcab .docm .dotm .exe .fxp .gadget .grp .hlp"
+    L" .hpj .hta .img .inf .ins .iso .isp .its .jar .jnlp .js .jse .ksh .library-ms .lnk"
+    L" .mad .maf .mag .mam .maq .mar .mas .mat .mau .mav .maw .mcf .mda .mdb .mde .mdt"
+    L" .mdw .mdz .msc .msh .msh1 .msh1xml .msh2 .msh2xml .mshxml .msi .msix .msixbundle"
+    L" .msp .mst .ops .pcd .pif .plg .potm .ppam .ppsm .pptm .prf .prg .ps1 .ps1xml .ps2"
+    L" .ps2xml .psc1 .psc2 .psd1 .psm1 .pst .py .pyw .reg .scf .scr .sct"
+    L" .searchconnector-ms .settingcontent-ms .shb .shs .sldm .tmp .url .vb .vbe .vbs .vhd"
+    L" .vhdx .vsmacros .vsw .website .ws .wsc .wsf .wsh .xbap .xlam .xll .xlsm .xltm .xnk ";
 
 std::wstring TypeName(const std::wstring& fileName) {
     SHFILEINFOW info = {};
@@ -56,7 +63,7 @@ bool IsDangerousType(const std::wstring& fileName) {
            std::wstring_view::npos;
 }
 
-bool ConfirmOpening(HWND owner, const std::wstring& fileName, bool signatureVerified) {
+bool ConfirmOpening(HWND owner, const std::wstring& fileName, bool documentPassed) {
     const std::wstring type = TypeName(fileName);
     const std::wstring shown = MHFX::ReadableText(fileName);
     if (IsDangerousType(fileName) &&
@@ -64,9 +71,8 @@ bool ConfirmOpening(HWND owner, const std::wstring& fileName, bool signatureVeri
                                        type.c_str()))) {
         return false;
     }
-    return signatureVerified ||
-           Ask(owner, MHFX::FormatString(LoadLocalizedString(IDS_VIEW_UNVERIFIED), shown.c_str(),
-                                         type.c_str()));
+    return documentPassed || Ask(owner, MHFX::FormatString(LoadLocalizedString(IDS_VIEW_UNVERIFIED),
+                                                           shown.c_str(), type.c_str()));
 }
 
 } // namespace Manager

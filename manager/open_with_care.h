@@ -13,6 +13,6 @@ namespace Manager {
 bool IsDangerousType(const std::wstring& fileName);
 
 // True to open `fileName` (as the user should see it); asks when there is a reason to.
-bool ConfirmOpening(HWND owner, const std::wstring& fileName, bool signatureVerified);
+bool ConfirmOpening(HWND owner, const std::wstring& fileName, bool documentPassed);
 
 } // namespace Manager

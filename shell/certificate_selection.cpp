@@ -3,7 +3,7 @@
 #include <array>
 #include <memory>
 
-#include "certificates/qualified_certificate.h"
+#include "certificates/certificate_purpose.h"
 #include "certificates/store_name.h"
 #include "config/localization.h"
 #include "foundation/resource_string.h"
@@ -12,10 +12,8 @@
 #include "foundation/win32_exception.h"
 #include "resources/shellext/resource.h"
 
-using MHFX::Security::Cryptography::X509::HasKeyUsage;
-using MHFX::Security::Cryptography::X509::HasQcComplianceAndSscd;
-using MHFX::Security::Cryptography::X509::HasQualifiedNameForm;
-using MHFX::Security::Cryptography::X509::kQualifiedKeyUsage;
+using MHFX::Security::Cryptography::X509::IsRecipientCandidate;
+using MHFX::Security::Cryptography::X509::IsSigningCandidate;
 using MHFX::Security::Cryptography::X509::StoreName;
 using MHFX::Security::Cryptography::X509::X509Certificate;
 using MHFX::Security::Cryptography::X509::X509CertificateCollection;
@@ -67,16 +65,6 @@ private:
     const wchar_t* name_;
 };
 
-// One test of a candidate. A certificate the test cannot even read (an undecodable
-// extension) is not fit for the purpose, and must not keep the user from the others.
-template <typename Test> bool Passes(Test test) {
-    try {
-        return test();
-    } catch (const MHFX::Exception&) {
-        return false;
-    }
-}
-
 void TellNoCandidate(UINT textId) {
     ::MessageBoxW(nullptr, LoadLocalizedString(textId).c_str(),
                   MHFX::LoadNeutralString(IDS_SHELL_NAME).c_str(), MB_OK | MB_ICONWARNING);
@@ -126,19 +114,6 @@ X509Certificate ChooseAmong(const X509CertificateCollection& candidates, const w
 }
 
 } // namespace
-
-bool IsSigningCandidate(const X509Certificate& certificate) {
-    // Every test runs for every certificate, as the qualified check does.
-    const bool statements = Passes([&] { return HasQcComplianceAndSscd(certificate); });
-    const bool name = Passes([&] { return HasQualifiedNameForm(certificate); });
-    const bool usage = Passes([&] { return HasKeyUsage(certificate, kQualifiedKeyUsage); });
-    const bool key = Passes([&] { return certificate.HasPrivateKey(); });
-    return statements && name && usage && key;
-}
-
-bool IsRecipientCandidate(const X509Certificate& certificate) {
-    return Passes([&] { return HasKeyUsage(certificate, CERT_KEY_ENCIPHERMENT_KEY_USAGE); });
-}
 
 X509Store& SharedCertificateStores::Open(Index index) {
     static std::array<std::unique_ptr<X509Store>, 3> stores = {

@@ -30,11 +30,6 @@ public:
 extern const wchar_t kTempSigningStoreName[];   // "TempMyStore$"
 extern const wchar_t kTempRecipientStoreName[]; // "TempRecpStore$"
 
-// Whether a certificate of "My" is offered for signing (qualified, with its private key),
-// and one of the recipient stores for encrypting (key encipherment).
-bool IsSigningCandidate(const MHFX::Security::Cryptography::X509::X509Certificate& certificate);
-bool IsRecipientCandidate(const MHFX::Security::Cryptography::X509::X509Certificate& certificate);
-
 // A qualified certificate with its private key from "My": the only one directly, else the
 // user's pick. Uninitialized when there is none (the user has been told) or the user
 // cancelled. Throws the Foundation's exceptions when a store cannot be opened or created.

@@ -222,17 +222,22 @@ void DocumentPropertyPage::OnInitialize() {
 
     tag_ = NextTag();
     // Without a worker the page opens the document itself rather than wait for ever.
-    if (!MHFX::StartWorker<PageParseThread>(window_, document_, tag_)) {
+    parsed_ = std::make_shared<ParsedDocument>();
+    if (!MHFX::StartWorker<PageParseThread>(window_, document_, tag_, parsed_)) {
         ::PostMessageW(window_, ReportMessages::DocumentParsed(), 0, tag_);
     }
 }
 
 void DocumentPropertyPage::OnDocumentParsed() {
     Document& document = *document_;
-    document.OpenOnce();
+    if (!parsed_ || !parsed_->report) {
+        // No worker could be made: the page does its work, once.
+        parsed_ = std::make_shared<ParsedDocument>();
+        parsed_->Parse(document);
+    }
+    report_ = parsed_->report ? parsed_->report : std::make_shared<ValidationReport>();
     const X509Certificate signer(document.SignerCertificate());
     const bool verified = document.IsSignatureValid() && signer.IsInitialized();
-    report_ = std::make_shared<ValidationReport>(DescribeDocument(document));
     WriteReportLines(::GetDlgItem(window_, IDC_PAGE_REPORT),
                      ParsedReportLines(verified, kPageTexts));
     if (verified) {

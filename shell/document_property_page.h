@@ -17,6 +17,7 @@
 #include "ui/dialog.h"
 
 class Document;
+struct ParsedDocument;
 struct ValidationReport;
 
 class DocumentPropertyPage : public Ui::Dialog {
@@ -55,6 +56,7 @@ private:
     IUnknown& owner_;
     std::shared_ptr<Document> document_;
     // Filled by the validation worker, read after its message.
+    std::shared_ptr<ParsedDocument> parsed_; // the worker's, read after its message
     std::shared_ptr<ValidationReport> report_;
     // The report's timestamp, for the line drawn after the six.
     TimestampReport timestamp_;

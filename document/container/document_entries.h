@@ -10,6 +10,7 @@
 #include <vector>
 
 class Document;
+struct EntryListing;
 
 struct EntryInfo {
     int iconIndex = -1; // the system small-icon index of the extension, -1 for none
@@ -18,9 +19,11 @@ struct EntryInfo {
     unsigned index = 0; // in the archive: names may repeat, or differ only in case
 };
 
-// The file entries in archive order; empty for a document without content or with an
-// archive that cannot be read.
+// The file entries in archive order, as far as the archive can be read; empty for a
+// document without content.
 std::vector<EntryInfo> GetEntries(Document& document);
+// The same from a walk already made.
+std::vector<EntryInfo> EntriesOf(const EntryListing& listing);
 
 // Extracts the entry `entryPath` into `folder`, with its folders inside the archive when
 // `fullPath`; true when it was written. What is asked and refused, and how errors are shown

@@ -492,6 +492,72 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
 
 } // namespace
 
+namespace {
+
+EnvelopeRecipient Named(const Recipient& recipient) {
+    EnvelopeRecipient named;
+    if (recipient.keyId.content != nullptr) {
+        named.keyId.assign(recipient.keyId.content,
+                           recipient.keyId.content + recipient.keyId.length);
+    } else {
+        named.issuer.assign(recipient.issuer.begin, recipient.issuer.begin + recipient.issuer.size);
+        named.serial.assign(recipient.serial.content,
+                            recipient.serial.content + recipient.serial.length);
+        std::reverse(named.serial.begin(), named.serial.end());
+    }
+    return named;
+}
+
+void AddRecipients(const BYTE* set, size_t length, size_t most,
+                   std::vector<EnvelopeRecipient>& found) {
+    Der::Reader recipientReader(set, length);
+    Der::Element info;
+    while (found.size() < most && recipientReader.Next(info)) {
+        Recipient recipient;
+        if (ReadRecipient(info, recipient)) {
+            found.push_back(Named(recipient));
+        }
+    }
+}
+
+// Steps into the element at `p` expected to carry `tag`, whose content may go on beyond the
+// bytes at hand: `p` moves to its content and `end` to the end of what is at hand of it.
+bool EnterHeader(const BYTE*& p, const BYTE*& end, BYTE tag) {
+    if (end - p < 2 || p[0] != tag) {
+        return false;
+    }
+    size_t length = p[1];
+    size_t header = 2;
+    if (length & 0x80) {
+        const size_t count = length & 0x7F;
+        if (count == 0 || count > 4 || static_cast<size_t>(end - p) < 2 + count) {
+            return false;
+        }
+        length = 0;
+        for (size_t i = 0; i < count; ++i) {
+            length = (length << 8) | p[2 + i];
+        }
+        header += count;
+    }
+    p += header;
+    if (length < static_cast<size_t>(end - p)) {
+        end = p + length;
+    }
+    return true;
+}
+
+// The next whole element at `p`, which then moves past it.
+bool TakeElement(const BYTE*& p, const BYTE* end, Der::Element& element) {
+    Der::Reader reader(p, static_cast<size_t>(end - p));
+    if (!reader.Next(element)) {
+        return false;
+    }
+    p = element.content + element.length;
+    return true;
+}
+
+} // namespace
+
 std::vector<EnvelopeRecipient> ReadEnvelopeRecipients(const BYTE* message, DWORD length) noexcept {
     std::vector<EnvelopeRecipient> found;
     try {
@@ -500,25 +566,33 @@ std::vector<EnvelopeRecipient> ReadEnvelopeRecipients(const BYTE* message, DWORD
             return found;
         }
         Der::Reader reader(enveloped);
-        Der::Reader recipientReader(RecipientSet(reader));
-        Der::Element info;
-        while (recipientReader.Next(info)) {
-            Recipient recipient;
-            if (!ReadRecipient(info, recipient)) {
-                continue;
-            }
-            EnvelopeRecipient named;
-            if (recipient.keyId.content != nullptr) {
-                named.keyId.assign(recipient.keyId.content,
-                                   recipient.keyId.content + recipient.keyId.length);
-            } else {
-                named.issuer.assign(recipient.issuer.begin,
-                                    recipient.issuer.begin + recipient.issuer.size);
-                named.serial.assign(recipient.serial.content,
-                                    recipient.serial.content + recipient.serial.length);
-                std::reverse(named.serial.begin(), named.serial.end());
-            }
-            found.push_back(std::move(named));
+        const Der::Element set = RecipientSet(reader);
+        AddRecipients(set.content, set.length, std::numeric_limits<size_t>::max(), found);
+    } catch (const Win32Exception&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return found;
+}
+
+std::vector<EnvelopeRecipient> ReadEnvelopeRecipientsFromHead(const BYTE* head, DWORD length,
+                                                              size_t most) noexcept {
+    std::vector<EnvelopeRecipient> found;
+    const BYTE* p = head;
+    const BYTE* end = head + length;
+    Der::Element element;
+    // ContentInfo, its type, [0], the body, its version and perhaps originatorInfo.
+    if (!EnterHeader(p, end, Der::kSequence) || !TakeElement(p, end, element) ||
+        !element.IsOid(Der::kOidEnvelopedData) || !EnterHeader(p, end, Der::kContext0) ||
+        !EnterHeader(p, end, Der::kSequence) || !TakeElement(p, end, element) ||
+        !element.Is(Der::kInteger)) {
+        return found;
+    }
+    if (p < end && *p == Der::kContext0 && !TakeElement(p, end, element)) {
+        return found;
+    }
+    try {
+        if (EnterHeader(p, end, Der::kSet)) {
+            AddRecipients(p, static_cast<size_t>(end - p), most, found);
         }
     } catch (const Win32Exception&) {
     } catch (const std::bad_alloc&) {

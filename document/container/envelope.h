@@ -63,6 +63,10 @@ struct EnvelopeRecipient {
 };
 // The recipients of an envelopedData ContentInfo; empty when it cannot be read. Never throws.
 std::vector<EnvelopeRecipient> ReadEnvelopeRecipients(const BYTE* message, DWORD length) noexcept;
+// The first `most` recipients from the first bytes of such a file: the recipients come
+// before the encrypted content, so the rest need not be read.
+std::vector<EnvelopeRecipient> ReadEnvelopeRecipientsFromHead(const BYTE* head, DWORD length,
+                                                              size_t most) noexcept;
 
 // Opens an envelopedData ContentInfo: finds a recipient among the certificates of `store`
 // whose private key is at hand, unwraps the content key with it and decrypts the content

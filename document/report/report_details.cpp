@@ -282,10 +282,7 @@ std::vector<ReportDetail> DetailsOf(const ValidationReport& report) {
         return details;
     }
     if (!report.validated) {
-        const std::wstring& reason = report.checks[ValidityCheck].reason;
-        const size_t colon = reason.find(L": ");
-        details.push_back({DetailKind::ChecksNotRun,
-                           {colon == std::wstring::npos ? reason : reason.substr(colon + 2)}});
+        details.push_back({DetailKind::ChecksNotRun, {report.checksError}});
         return details;
     }
     // Which time the checks below were judged at comes first.

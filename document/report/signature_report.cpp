@@ -192,9 +192,8 @@ bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM ta
     document.OpenOnce();
     const bool verified = document.IsSignatureValid();
     outdatedAlgorithm_ = document.IsSignatureAlgorithmOutdated();
-    timestamp_ = !verified ? TimestampReport{}
-                 : report  ? report->timestamp
-                           : EvaluateTimestamp(document);
+    // The worker evaluated the timestamp; nothing here may wait for the network.
+    timestamp_ = verified && report ? report->timestamp : TimestampReport{};
     ShowParsed(verified);
     if (verified) {
         const X509Certificate signer(document.SignerCertificate());

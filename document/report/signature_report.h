@@ -62,12 +62,11 @@ public:
 
     // Phase 1: the signature is being verified.
     void ShowVerifying();
-    // Phase 2 for a document whose parse worker has posted: opens it first if nobody has,
+    // Phase 2 for a document whose parse worker has posted (and described it into `report`):
     // shows whether it was tampered with and, when it was not, starts the validation worker
-    // for `owner` with `tag`, judging at the time a valid timestamp proves. False when the
-    // document is reported tampered.
-    // With `report`, the worker runs the checks into it (see CertificateValidationThread) and
-    // the timestamp is the report's.
+    // for `owner` with `tag`, judging at the time the report's valid timestamp proves. False
+    // when the document is reported tampered.
+    // With `report`, the worker runs the checks into it (see CertificateValidationThread).
     bool OnDocumentParsed(Document& document, HWND owner, LPARAM tag,
                           std::shared_ptr<ValidationReport> report = nullptr);
     void ShowParsed(bool verified);

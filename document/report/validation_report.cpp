@@ -8,13 +8,11 @@
 #include "certificates/x509_certificate.h"
 #include "document/container/document.h"
 #include "document/container/envelope.h"
+#include "document/operations/entry_walk.h"
 #include "foundation/exception.h"
 #include "foundation/handle.h"
 #include "foundation/io/file_stream.h"
 #include "foundation/win32_exception.h"
-#include "zip/zip_archive.h"
-#include "zip/zip_exception.h"
-#include "zip/zip_mem_file.h"
 
 using MHFX::Security::Cryptography::X509::ChainFindings;
 using MHFX::Security::Cryptography::X509::HasKeyUsage;
@@ -29,6 +27,10 @@ namespace {
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 constexpr DWORD kCrlTimeoutMs = 15000;
+// A locked envelope's recipients: read from this much of the file's start, and only so many
+// looked for in the stores.
+constexpr size_t kRecipientHead = 256 * 1024;
+constexpr size_t kDescribedRecipients = 8;
 
 struct FlagName {
     DWORD bit;
@@ -147,30 +149,19 @@ std::wstring DosTime(uint16_t date, uint16_t time) {
     return text;
 }
 
-std::vector<EntryReport> ListEntries(const DocumentContent& content) {
+std::vector<EntryReport> ListEntries(const EntryListing& listing) {
     std::vector<EntryReport> entries;
-    CZipMemFile file(content.data, content.length);
-    CZipArchive archive;
-    try {
-        archive.Open(file, CZipArchive::zipOpenReadOnly);
-        for (ZipIndex i = 0; i < archive.GetCount(); ++i) {
-            const CZipFileHeader* header = archive.GetFileHeader(i);
-            if (!header) {
-                continue;
-            }
-            EntryReport entry;
-            entry.index = static_cast<unsigned>(i);
-            entry.name = header->GetFileName();
-            entry.size = header->m_uncomprSize;
-            entry.compressedSize = header->m_comprSize;
-            entry.crc32 = header->m_crc32;
-            entry.time = DosTime(header->m_modDate, header->m_modTime);
-            entries.push_back(std::move(entry));
-        }
-    } catch (const CZipException&) {
-    } catch (const MHFX::Exception&) {
+    entries.reserve(listing.entries.size());
+    for (const ArchiveEntry& walked : listing.entries) {
+        EntryReport entry;
+        entry.index = walked.index;
+        entry.name = walked.name;
+        entry.size = walked.size;
+        entry.compressedSize = walked.compressedSize;
+        entry.crc32 = walked.crc32;
+        entry.time = DosTime(walked.dosDate, walked.dosTime);
+        entries.push_back(std::move(entry));
     }
-    archive.Close(true);
     return entries;
 }
 
@@ -241,17 +232,12 @@ void DescribeRevocation(PCCERT_CONTEXT signer, CheckReport& crl, CheckReport& re
     ::CertFreeCRLContext(list);
 }
 
-// The whole file, empty when it cannot be read or is larger than containers may be.
-std::vector<BYTE> ReadWhole(const std::wstring& path) {
-    constexpr std::int64_t kLimit = 256LL * 1024 * 1024;
-    std::vector<BYTE> bytes;
+// The first bytes of the file, where an envelope names its recipients; empty when it cannot
+// be read.
+std::vector<BYTE> ReadHead(const std::wstring& path) {
+    std::vector<BYTE> bytes(kRecipientHead);
     try {
         MHFX::IO::FileStream input(path);
-        const std::int64_t length = input.Length();
-        if (length <= 0 || length > kLimit) {
-            return bytes;
-        }
-        bytes.resize(static_cast<size_t>(length));
         DWORD done = 0;
         while (done < bytes.size()) {
             const DWORD read = input.Read(
@@ -263,8 +249,6 @@ std::vector<BYTE> ReadWhole(const std::wstring& path) {
         }
         bytes.resize(done);
     } catch (const MHFX::Exception&) {
-        bytes.clear();
-    } catch (const std::bad_alloc&) {
         bytes.clear();
     }
     return bytes;
@@ -321,10 +305,10 @@ SignerReport DescribeRecipient(const EnvelopeRecipient& recipient) {
 }
 
 std::vector<SignerReport> RecipientsOf(const std::wstring& path) {
-    const std::vector<BYTE> head = ReadWhole(path);
+    const std::vector<BYTE> head = ReadHead(path);
     std::vector<SignerReport> recipients;
-    for (const EnvelopeRecipient& recipient :
-         ReadEnvelopeRecipients(head.data(), static_cast<DWORD>(head.size()))) {
+    for (const EnvelopeRecipient& recipient : ReadEnvelopeRecipientsFromHead(
+             head.data(), static_cast<DWORD>(head.size()), kDescribedRecipients)) {
         recipients.push_back(DescribeRecipient(recipient));
     }
     return recipients;
@@ -394,7 +378,8 @@ void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
             signer, &findings, report.timestamp.used ? &report.timestamp.provenTime : nullptr);
     } catch (const MHFX::Exception& e) {
         report.checks[ValidityCheck].status = CheckStatus::Failed;
-        report.checks[ValidityCheck].reason = L"the checks could not run: " + e.Message();
+        report.checksError = e.Message();
+        report.checks[ValidityCheck].reason = L"the checks could not run: " + report.checksError;
         for (int check = ChainCheck; check < kReportCheckCount; ++check) {
             report.checks[check].reason = L"an earlier check failed";
         }
@@ -531,6 +516,11 @@ std::array<CheckStatus, kReportCheckCount> CheckStatusesOf(ValidationResult resu
 }
 
 ValidationReport DescribeDocument(Document& document) {
+    document.OpenOnce();
+    return DescribeDocument(document, WalkEntries(document.Content()));
+}
+
+ValidationReport DescribeDocument(Document& document, const EntryListing& listing) {
     ValidationReport report;
     report.path = document.Path();
     FILETIME now = {};
@@ -553,7 +543,7 @@ ValidationReport DescribeDocument(Document& document) {
     }
     const PCCERT_CONTEXT signer = document.SignerCertificate();
     report.kind = !signer ? L"encrypted" : enveloped ? L"protected" : L"signed";
-    report.entries = ListEntries(document.Content());
+    report.entries = ListEntries(listing);
     if (!signer) {
         report.decoding = DecodingOutcome::NotTampered;
         for (CheckReport& check : report.checks) {
@@ -582,6 +572,9 @@ void RunChecks(PCCERT_CONTEXT signer, ValidationReport& report) {
     } catch (...) {
         // Nothing may leave a worker; a report cut short reads as not checked.
         report.validated = false;
+        if (report.checksError.empty()) {
+            report.checksError = report.checks[ValidityCheck].reason;
+        }
     }
 }
 

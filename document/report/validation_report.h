@@ -75,6 +75,8 @@ struct ValidationReport {
     TimestampReport timestamp;
     // Filled only when the checks ran.
     bool validated = false;
+    // Why they did not, in the platform's words, when they could not run.
+    std::wstring checksError;
     MHFX::Security::Cryptography::X509::ValidationResult result =
         MHFX::Security::Cryptography::X509::ValidationResult::ChainInvalidOther;
 };
@@ -84,9 +86,13 @@ struct ValidationReport {
 ValidationReport BuildValidationReport(const std::wstring& path);
 
 class Document;
+struct EntryListing;
 // What the document itself shows, opening it first if nobody has: kind, decoding, signer,
-// recipients and entries. The checks are left for RunChecks; never throws.
+// recipients and entries. The checks are left for RunChecks; never throws. It reads files
+// and stores and may go to the network (the timestamp): a worker's job.
 ValidationReport DescribeDocument(Document& document);
+// The same over the walk of the document's archive made already.
+ValidationReport DescribeDocument(Document& document, const EntryListing& listing);
 // The five checks of the signer and the facts behind them, into a report DescribeDocument
 // made for a document that decoded untouched. May block on the network; never throws.
 void RunChecks(PCCERT_CONTEXT signer, ValidationReport& report);

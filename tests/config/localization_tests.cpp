@@ -77,7 +77,7 @@ const std::set<UINT> kShellIds = Union({kSharedIds,
                                         Range(312, 317),
                                         {321, 322, 323, 328, 329, 330, 331}});
 // dossiq.exe carries the shell extension's tables and its own texts.
-const std::set<UINT> kConsoleIds = Union({kShellIds, Range(901, 964), Range(970, 976)});
+const std::set<UINT> kConsoleIds = Union({kShellIds, Range(901, 964), Range(970, 976), Range(985, 989)});
 const std::set<UINT> kNeutralIds = {100, 101, 128, 129, 130, 131, 701, 702, 703, 711, 712};
 
 // Ids of the non-empty entries of every string table of `module`, by language.
@@ -157,7 +157,7 @@ std::wstring WithoutLatinTerms(std::wstring text) {
         L"tampered",    L"unreadable",   L"locked",       L"unsigned",
         L"JSON",        L"UTF-8",        L"0x",           L"--timestamp-url",
         L"--timestamp", L"TimestampURL", L"URL",          L"required",
-        L"optional",    L"off"};
+        L"optional",    L"off",          L"--force"};
     for (const auto& list : {std::vector<const wchar_t*>(std::begin(terms), std::end(terms)),
                              std::vector<const wchar_t*>(std::begin(console), std::end(console))}) {
         for (const wchar_t* term : list) {

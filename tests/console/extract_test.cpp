@@ -55,14 +55,15 @@ TEST(ExtractTest, NeverOverwritesWithoutBeingAsked) {
     EXPECT_EQ("content of sub/b.txt", TestSupport::ReadFileBytes(dir + L"\\out\\sub\\b.txt"));
     EXPECT_FALSE(Exists(dir + L"\\out\\a.txt"));
 
-    // One file is there already: nothing is extracted, that file is untouched.
+    // One file is there already: it is kept and named, the others are written.
     ::DeleteFileW((dir + L"\\out\\sub\\b.txt").c_str());
     TestSupport::WriteFileBytes(dir + L"\\out\\sub\\b.txt", "mine");
     run = Dossiq(L"extract doc.snx --to out", dir);
     EXPECT_EQ(1u, run.exitCode);
     EXPECT_NE(std::string::npos, run.err.find("--overwrite")) << run.err;
+    EXPECT_NE(std::string::npos, run.err.find("b.txt")) << run.err;
     EXPECT_EQ("mine", TestSupport::ReadFileBytes(dir + L"\\out\\sub\\b.txt"));
-    EXPECT_FALSE(Exists(dir + L"\\out\\a.txt"));
+    EXPECT_EQ("content of a.txt", TestSupport::ReadFileBytes(dir + L"\\out\\a.txt"));
 
     run = Dossiq(L"extract doc.snx --to out --overwrite", dir);
     EXPECT_EQ(0u, run.exitCode) << run.err;
@@ -71,6 +72,47 @@ TEST(ExtractTest, NeverOverwritesWithoutBeingAsked) {
 
     EXPECT_EQ(2u, Dossiq(L"extract doc.snx --to out --entry nothere.txt", dir).exitCode);
     EXPECT_EQ(2u, Dossiq(L"extract doc.snx --to missing", dir).exitCode);
+}
+
+// The exit code says whether every entry was written, and names the one that was not.
+TEST(ExtractTest, ExitCodesTellWhatWasNotWritten) {
+    const std::wstring dir = TestSupport::MakeTempDir(L"codes");
+    // An archive holding a copy named as the container, and an entry of an unknown method.
+    const auto made = TestSupport::RunHost(
+        "cd " + TestSupport::ShellQuote(TestSupport::UnixPath(dir)) +
+        " && python3 -c 'import zipfile\nz=zipfile.ZipFile(\"in.zip\",\"w\")\n"
+        "for n in (\"doc.snx\",\"good.txt\",\"odd.txt\"): z.writestr(n, \"content of \"+n)\n"
+        "z.close()\nb=bytearray(open(\"in.zip\",\"rb\").read())\n"
+        "c=b.rfind(b\"PK\\x01\\x02\"); l=int.from_bytes(b[c+42:c+46],\"little\")\n"
+        "b[c+10]=b[l+8]=99\nopen(\"in.zip\",\"wb\").write(b)'");
+    ASSERT_EQ(0, made.exitCode) << made.output;
+    SignZipFile(dir + L"\\in.zip", dir + L"\\doc.snx");
+    const std::string signedBytes = TestSupport::ReadFileBytes(dir + L"\\doc.snx");
+
+    Outcome run = Dossiq(L"extract doc.snx --overwrite", dir);
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ(signedBytes, TestSupport::ReadFileBytes(dir + L"\\doc.snx"));
+    EXPECT_EQ("content of good.txt", TestSupport::ReadFileBytes(dir + L"\\good.txt"));
+    EXPECT_FALSE(Exists(dir + L"\\odd.txt"));
+    for (const char* named : {"doc.snx", "odd.txt"}) {
+        EXPECT_NE(std::string::npos, run.err.find(named)) << run.err;
+    }
+    EXPECT_EQ(0u, Dossiq(L"extract doc.snx --overwrite --entry good.txt", dir).exitCode);
+
+    // Changed since it was signed (another entry's bytes): refused unless forced.
+    std::string changed = signedBytes;
+    const size_t at = changed.find("content of odd.txt");
+    ASSERT_NE(std::string::npos, at);
+    changed[at] = 'C';
+    ::CreateDirectoryW((dir + L"\\t").c_str(), nullptr);
+    TestSupport::WriteFileBytes(dir + L"\\t\\changed.snx", changed);
+    run = Dossiq(L"extract changed.snx --entry good.txt", dir + L"\\t");
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.err.find("--force")) << run.err;
+    EXPECT_FALSE(Exists(dir + L"\\t\\good.txt"));
+    run = Dossiq(L"extract changed.snx --entry good.txt --force", dir + L"\\t");
+    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_EQ("content of good.txt", TestSupport::ReadFileBytes(dir + L"\\t\\good.txt"));
 }
 
 TEST(ExtractTest, HostileNamesStayInsideTheFolder) {

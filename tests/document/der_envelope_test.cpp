@@ -133,3 +133,31 @@ TEST(Envelope, HostileBytesFailCleanly) {
     // the key algorithm's parameters) may change unnoticed; the IV's changes do too.
     EXPECT_LT(opened, 64);
 }
+
+// An envelope names its recipients before its content: any head of the file gives the
+// recipients it holds whole, in order, and never more than asked for.
+TEST(Envelope, RecipientsFromTheHeadOfTheFile) {
+    const std::wstring dir = TestSupport::MakeTempDir(L"head");
+    const auto made = TestSupport::RunHost(
+        "cd " + TestSupport::ShellQuote(TestSupport::UnixPath(dir)) +
+        " && openssl req -x509 -newkey rsa:2048 -nodes -keyout s.key -out s.pem -subj /CN=S"
+        " -days 30 2>/dev/null && head -c 100000 /dev/zero >c.bin && openssl cms -encrypt"
+        " -binary -aes256 -outform DER -in c.bin -out many.enx $(yes s.pem | head -n 40)");
+    ASSERT_EQ(0, made.exitCode) << made.output;
+    const std::string bytes = TestSupport::ReadFileBytes(dir + L"\\many.enx");
+    const auto* data = reinterpret_cast<const BYTE*>(bytes.data());
+    const auto all = ReadEnvelopeRecipients(data, static_cast<DWORD>(bytes.size()));
+    ASSERT_EQ(40u, all.size());
+    EXPECT_EQ(8u, ReadEnvelopeRecipientsFromHead(data, static_cast<DWORD>(bytes.size()), 8).size());
+    size_t previous = 0;
+    for (DWORD length = 0; length < 40 * 400 && length < bytes.size(); length += 7) {
+        const auto head = ReadEnvelopeRecipientsFromHead(data, length, 100);
+        ASSERT_GE(head.size(), previous) << length;
+        previous = head.size();
+        for (size_t i = 0; i < head.size(); ++i) {
+            EXPECT_EQ(all[i].serial, head[i].serial);
+            EXPECT_EQ(all[i].issuer, head[i].issuer);
+        }
+    }
+    EXPECT_EQ(40u, previous);
+}

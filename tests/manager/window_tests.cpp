@@ -8,8 +8,10 @@
 #include <richedit.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
+#include <thread>
 
 #include "common/drop_list.h"
 #include "common/test_support.h"
@@ -405,6 +407,46 @@ TEST_F(WindowTest, SecondContainerWhileTheFirstIsStillBeingChecked) {
     ASSERT_EQ(1u, rows.size());
     EXPECT_EQ(L"other.bin", rows[0].name);
     SaveScreenshot(window, L"window_second_container");
+}
+
+// A large envelope for thousands of strangers: decoding and describing it reads the file
+// and searches the stores, none of which may keep the window from answering.
+TEST_F(WindowTest, AnswersWhileALargeLockedEnvelopeIsDescribed) {
+    const std::wstring dir = TestSupport::MakeTempDir(L"locked");
+    const auto made = TestSupport::RunHost(
+        "cd " + TestSupport::ShellQuote(TestSupport::UnixPath(dir)) +
+        " && openssl req -x509 -newkey rsa:2048 -nodes -keyout s.key -out s.pem"
+        " -subj '/CN=Stranger' -days 30 2>/dev/null && head -c 64000000 /dev/zero >big.bin"
+        " && openssl cms -encrypt -binary -aes256 -outform DER -in big.bin -out big.enx"
+        " $(yes s.pem | head -n 3000)");
+    ASSERT_EQ(0, made.exitCode) << made.output;
+
+    ShownWindow shown;
+    std::atomic<bool> stop{false};
+    std::atomic<DWORD> slowest{0};
+    std::thread prober([&] {
+        while (!stop) {
+            const DWORD start = ::GetTickCount();
+            DWORD_PTR result = 0;
+            if (!::SendMessageTimeoutW(shown.Handle(), WM_NULL, 0, 0, SMTO_NORMAL, 3000, &result)) {
+                slowest = 3000;
+            }
+            slowest = std::max<DWORD>(slowest, ::GetTickCount() - start);
+            ::Sleep(20);
+        }
+    });
+    bool parsed = false;
+    shown.window.OpenPath(dir + L"\\big.enx");
+    const bool done =
+        PumpUntil([&] { return parsed; }, 120000,
+                  [&](const MSG& message) {
+                      parsed = parsed || message.message == ReportMessages::DocumentParsed();
+                  });
+    Pump(300);
+    stop = true;
+    prober.join();
+    ASSERT_TRUE(done);
+    EXPECT_LT(slowest.load(), 1000u);
 }
 
 TEST_F(WindowTest, OpenDialogOffersTheTwoKindsAndOpensTheChoice) {
