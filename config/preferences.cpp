@@ -33,6 +33,12 @@ const wchar_t kLanguageName[] = L"Language";
 const wchar_t kQualifiedCAsName[] = L"QualifiedCAsURL";
 const wchar_t kCertChainsName[] = L"CertChainsURL";
 const wchar_t kTimestampName[] = L"TimestampURL";
+const wchar_t kLongTermName[] = L"LongTerm";
+const wchar_t kLongTermDefault[] = L"optional";
+
+std::wstring KnownLongTerm(const std::wstring& mode) {
+    return mode == L"required" || mode == L"off" ? mode : kLongTermDefault;
+}
 
 class Bstr {
 public:
@@ -180,7 +186,8 @@ Preferences& Preferences::Instance() {
     return preferences;
 }
 
-Preferences::Preferences() : qualifiedCAsURL_(DefaultURL), certChainsURL_(DefaultURL) {}
+Preferences::Preferences()
+    : qualifiedCAsURL_(DefaultURL), certChainsURL_(DefaultURL), longTerm_(kLongTermDefault) {}
 
 bool Preferences::Load() {
     SrwExclusive guard(lock_);
@@ -262,6 +269,7 @@ bool Preferences::ReadLocked() {
     certChainsURL_ = text;
     // Files written before the element existed lack it: no timestamp service.
     timestampURL_ = SelectChildText(root.get(), kTimestampName, text) ? text : std::wstring();
+    longTerm_ = KnownLongTerm(SelectChildText(root.get(), kLongTermName, text) ? text : L"");
     return true;
 }
 
@@ -303,6 +311,11 @@ bool Preferences::WriteLocked() {
     AppendChildText(document.get(), root.get(), kQualifiedCAsName, qualifiedCAsURL_);
     AppendChildText(document.get(), root.get(), kCertChainsName, certChainsURL_);
     AppendChildText(document.get(), root.get(), kTimestampName, timestampURL_);
+    // Only a choice away from the default is written: files of earlier versions stay as
+    // they were.
+    if (longTerm_ != kLongTermDefault) {
+        AppendChildText(document.get(), root.get(), kLongTermName, longTerm_);
+    }
 
     Bstr path(path_);
     if (document->save(StringVariant(path)) != S_OK) {
@@ -354,6 +367,20 @@ void Preferences::SetTimestampURL(const std::wstring& url) {
     SrwExclusive guard(lock_);
     if (url != timestampURL_) {
         timestampURL_ = url;
+        modified_ = true;
+    }
+}
+
+std::wstring Preferences::LongTerm() const {
+    SrwShared guard(lock_);
+    return longTerm_;
+}
+
+void Preferences::SetLongTerm(const std::wstring& mode) {
+    SrwExclusive guard(lock_);
+    const std::wstring known = KnownLongTerm(mode);
+    if (known != longTerm_) {
+        longTerm_ = known;
         modified_ = true;
     }
 }
