@@ -33,6 +33,12 @@ const wchar_t kLanguageName[] = L"Language";
 const wchar_t kQualifiedCAsName[] = L"QualifiedCAsURL";
 const wchar_t kCertChainsName[] = L"CertChainsURL";
 const wchar_t kTimestampName[] = L"TimestampURL";
+const wchar_t kLongTermName[] = L"LongTerm";
+const wchar_t kLongTermDefault[] = L"optional";
+
+std::wstring KnownLongTerm(const std::wstring& mode) {
+    return mode == L"required" || mode == L"off" ? mode : kLongTermDefault;
+}
 
 class Bstr {
 public:
@@ -180,7 +186,8 @@ Preferences& Preferences::Instance() {
     return preferences;
 }
 
-Preferences::Preferences() : qualifiedCAsURL_(DefaultURL), certChainsURL_(DefaultURL) {}
+Preferences::Preferences()
+    : qualifiedCAsURL_(DefaultURL), certChainsURL_(DefaultURL), longTerm_(kLongTermDefault) {}
 
 bool Preferences::Load() {
     SrwExclusive guard(lock_);
@@ -251,6 +258,7 @@ bool Preferences::ReadLocked() {
     // Optional, and read first: a file rewritten for a missing value keeps it. Files written
     // before the element existed lack it: no timestamp service.
     timestampURL_ = SelectChildText(root.get(), kTimestampName, text) ? text : std::wstring();
+    longTerm_ = KnownLongTerm(SelectChildText(root.get(), kLongTermName, text) ? text : L"");
     if (!SelectChildText(root.get(), kLanguageName, text)) {
         return false;
     }
@@ -306,6 +314,11 @@ bool Preferences::WriteLocked() {
     // Without a service the file is what it always was.
     if (!timestampURL_.empty()) {
         AppendChildText(document.get(), root.get(), kTimestampName, timestampURL_);
+    }
+    // Only a choice away from the default is written: files of earlier versions stay as
+    // they were.
+    if (longTerm_ != kLongTermDefault) {
+        AppendChildText(document.get(), root.get(), kLongTermName, longTerm_);
     }
 
     Bstr path(path_);
@@ -375,6 +388,20 @@ void Preferences::SetTimestampURL(const std::wstring& url) {
     SrwExclusive guard(lock_);
     if (url != timestampURL_) {
         timestampURL_ = url;
+        modified_ = true;
+    }
+}
+
+std::wstring Preferences::LongTerm() const {
+    SrwShared guard(lock_);
+    return longTerm_;
+}
+
+void Preferences::SetLongTerm(const std::wstring& mode) {
+    SrwExclusive guard(lock_);
+    const std::wstring known = KnownLongTerm(mode);
+    if (known != longTerm_) {
+        longTerm_ = known;
         modified_ = true;
     }
 }

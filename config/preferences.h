@@ -44,6 +44,10 @@ public:
     // The RFC 3161 time-stamping service signatures are stamped by; empty: none.
     std::wstring TimestampURL() const;
     void SetTimestampURL(const std::wstring& url);
+    // Whether signatures keep long-term validation data: "required", "optional" (the
+    // default, also for a file without the element or with another value) or "off".
+    std::wstring LongTerm() const;
+    void SetLongTerm(const std::wstring& mode);
 
 private:
     bool LoadLocked();
@@ -58,4 +62,5 @@ private:
     std::wstring qualifiedCAsURL_;
     std::wstring certChainsURL_;
     std::wstring timestampURL_;
+    std::wstring longTerm_;
 };

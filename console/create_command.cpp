@@ -14,6 +14,7 @@
 #include "document/creation/packing_exception.h"
 #include "document/operations/full_path.h"
 #include "document/report/timestamp_line.h"
+#include "document/timestamp/long_term_source.h"
 #include "document/timestamp/signature_stamper.h"
 #include "config/localization.h"
 #include "config/preferences.h"
@@ -90,9 +91,9 @@ int CheckRecipient(const MHFX::Security::Cryptography::X509::X509Certificate& re
 } // namespace
 
 int CreateCommand(const std::vector<std::wstring>& args) {
-    const Arguments arguments(
-        args, {L"--overwrite", L"--accept-recipient-warnings"},
-        {L"--sign", L"--encrypt-to", L"-o", L"--output", L"--timestamp", L"--timestamp-url"});
+    const Arguments arguments(args, {L"--overwrite", L"--accept-recipient-warnings"},
+                              {L"--sign", L"--encrypt-to", L"-o", L"--output", L"--timestamp",
+                               L"--timestamp-url", L"--long-term"});
     if (arguments.WantsHelp()) {
         ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_CREATE_HELP));
         return kExitOk;
@@ -122,6 +123,11 @@ int CreateCommand(const std::vector<std::wstring>& args) {
             : arguments.Value(L"--timestamp-url", Preferences::Instance().TimestampURL());
     if (sign && timestampMode == L"required" && timestampUrl.empty()) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_TIMESTAMP_NEEDS_URL));
+    }
+    LongTermMode longTermMode = LongTermMode::Optional;
+    if (!ParseLongTermMode(arguments.Value(L"--long-term", Preferences::Instance().LongTerm()),
+                           longTermMode)) {
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_LONG_TERM_MODE));
     }
     std::vector<std::wstring> selection;
     for (const std::wstring& operand : arguments.Operands()) {
@@ -215,16 +221,29 @@ int CreateCommand(const std::vector<std::wstring>& args) {
         }
         return !required;
     });
+    // Missing long-term data is decided the same way.
+    std::wstring longTermFailure;
+    const ValidationDataSource source = LongTermSource(longTermMode, [&](const LongTermGap& gap) {
+        if (longTermMode == LongTermMode::Required) {
+            longTermFailure = LongTermGapText(gap);
+            return false;
+        }
+        ConsoleOutput::Err().Write(LongTermGapText(gap) + L"\r\n");
+        return true;
+    });
     // The library's algorithms for new containers, the same as the context menu's.
     const bool made =
-        sign && encrypt
-            ? ProtectArchive(archiveBytes, signer->certificate.Handle(), kSignatureHashOid,
-                             recipient->certificate.Handle(), message, kContentCipher, stamper)
+        sign && encrypt ? ProtectArchive(archiveBytes, signer->certificate.Handle(),
+                                         kSignatureHashOid, recipient->certificate.Handle(),
+                                         message, kContentCipher, stamper, source)
         : sign ? SignArchive(archiveBytes, signer->certificate.Handle(), kSignatureHashOid, message,
-                             stamper)
+                             stamper, source)
                : EncryptArchive(archiveBytes, recipient->certificate.Handle(), message);
     if (!made && required && !timestampFailure.empty()) {
         return Fail(kExitFailed, timestampFailure);
+    }
+    if (!made && !longTermFailure.empty()) {
+        return Fail(kExitFailed, longTermFailure);
     }
     if (!made) {
         const DWORD code = ::GetLastError();

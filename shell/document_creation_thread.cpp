@@ -14,6 +14,7 @@
 #include "document/container/message_builder.h"
 #include "document/creation/output_name.h"
 #include "document/report/timestamp_line.h"
+#include "document/timestamp/long_term_source.h"
 #include "document/timestamp/signature_stamper.h"
 #include "config/preferences.h"
 #include "foundation/argument_exception.h"
@@ -75,6 +76,20 @@ SignatureStamper AskingStamper(bool& declined) {
             ::MessageBoxW(nullptr, text.c_str(), MHFX::LoadNeutralString(IDS_SHELL_NAME).c_str(),
                           MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND) != IDYES;
         return !declined;
+    });
+}
+
+// The preferences' long-term choice; what cannot be kept is told, and under "required"
+// nothing is signed (the user has been told, so nothing more is reported).
+ValidationDataSource TellingLongTermSource() {
+    LongTermMode mode = LongTermMode::Optional;
+    ParseLongTermMode(Preferences::Instance().LongTerm(), mode);
+    return LongTermSource(mode, [mode](const LongTermGap& gap) {
+        const bool required = mode == LongTermMode::Required;
+        ::MessageBoxW(nullptr, LongTermGapText(gap).c_str(),
+                      MHFX::LoadNeutralString(IDS_SHELL_NAME).c_str(),
+                      MB_OK | (required ? MB_ICONERROR : MB_ICONWARNING) | MB_SETFOREGROUND);
+        return !required;
     });
 }
 
@@ -188,7 +203,8 @@ bool DocumentCreationThread::Sign(const X509Certificate& signer) {
     return PackAndWrite(IDS_SIGNING_TITLE, IDS_SIGNING_DESCRIPTION,
                         [&](const MessageBlob& archive, MessageBlob& message) {
                             return SignArchive(archive, signer.Handle(), kSignatureHashOid, message,
-                                               AskingStamper(timestampDeclined_));
+                                               AskingStamper(timestampDeclined_),
+                                               TellingLongTermSource());
                         });
 }
 
@@ -205,7 +221,8 @@ bool DocumentCreationThread::Protect(const X509Certificate& signer,
                         [&](const MessageBlob& archive, MessageBlob& message) {
                             return ProtectArchive(archive, signer.Handle(), kSignatureHashOid,
                                                   recipient.Handle(), message, kContentCipher,
-                                                  AskingStamper(timestampDeclined_));
+                                                  AskingStamper(timestampDeclined_),
+                                                  TellingLongTermSource());
                         });
 }
 

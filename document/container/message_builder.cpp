@@ -6,6 +6,7 @@
 
 #include "document/container/der.h"
 #include "document/container/envelope.h"
+#include "document/container/signed_attributes.h"
 #include "document/container/signer_attributes.h"
 #include "document/timestamp/timestamp_token.h"
 #include "foundation/handle.h"
@@ -152,14 +153,17 @@ private:
 class SignedDataEncoder {
 public:
     SignedDataEncoder(const MessageBlob& archive, PCCERT_CONTEXT signer, const std::string& hashOid,
-                      const SignatureStamper& stamper)
+                      const SignatureStamper& stamper, const ValidationDataSource& source)
         : key_(signer, HashAlgorithm(hashOid)) {
+        SignedAttributes attributes(signer);
         CMSG_SIGNER_ENCODE_INFO signerInfo = {};
         signerInfo.cbSize = sizeof signerInfo;
         signerInfo.pCertInfo = signer->pCertInfo;
         signerInfo.hCryptProv = key_.Handle();
         signerInfo.dwKeySpec = key_.KeySpec();
         signerInfo.HashAlgorithm.pszObjId = const_cast<char*>(hashOid.c_str());
+        signerInfo.cAuthAttr = attributes.Count();
+        signerInfo.rgAuthAttr = attributes.Get();
         CERT_BLOB certificate = {signer->cbCertEncoded, signer->pbCertEncoded};
         CMSG_SIGNED_ENCODE_INFO info = {};
         info.cbSize = sizeof info;
@@ -172,8 +176,8 @@ public:
         ThrowLastErrorIf(!::CryptMsgUpdate(message_.get(), archive.Data(), archive.Length(), TRUE));
         ThrowLastErrorIf(
             !::CryptMsgGetParam(message_.get(), CMSG_BARE_CONTENT_PARAM, 0, nullptr, &length_));
-        if (stamper) {
-            Stamp(stamper);
+        if (stamper || source) {
+            Complete(signer, stamper, source);
         }
     }
 
@@ -194,21 +198,35 @@ public:
     }
 
 private:
-    // The token goes into the signer's unsigned attributes, so the encoding is rewritten
-    // around it; the signature itself does not change.
-    void Stamp(const SignatureStamper& stamper) {
+    // The token goes into the signer's unsigned attributes and the validation data into the
+    // certificates and crls fields, so the encoding is rewritten around them; the signature
+    // itself does not change.
+    void Complete(PCCERT_CONTEXT signer, const SignatureStamper& stamper,
+                  const ValidationDataSource& source) {
         std::vector<BYTE> bare(length_);
         Write(bare.data());
-        const std::vector<BYTE> token = stamper(FirstSignatureValue(bare.data(), bare.size()));
-        if (token.empty()) {
-            return;
+        const std::vector<BYTE> token =
+            stamper ? stamper(FirstSignatureValue(bare.data(), bare.size())) : std::vector<BYTE>();
+        if (!token.empty()) {
+            bare =
+                WithUnsignedAttribute(bare.data(), bare.size(), kOidTimestampTokenAttribute, token);
+            Check(bare);
         }
-        stamped_ =
-            WithUnsignedAttribute(bare.data(), bare.size(), kOidTimestampTokenAttribute, token);
-        if (stamped_.empty() || stamped_.size() > MAXDWORD) {
+        const ValidationData data = source ? source(signer, token) : ValidationData();
+        if (!data.Empty()) {
+            bare = WithValidationData(bare.data(), bare.size(), data);
+            Check(bare);
+        }
+        if (!token.empty() || !data.Empty()) {
+            stamped_ = std::move(bare);
+            length_ = static_cast<DWORD>(stamped_.size());
+        }
+    }
+
+    static void Check(const std::vector<BYTE>& encoding) {
+        if (encoding.empty() || encoding.size() > MAXDWORD) {
             throw Win32Exception(static_cast<DWORD>(CRYPT_E_BAD_ENCODE));
         }
-        length_ = static_cast<DWORD>(stamped_.size());
     }
 
     static ALG_ID HashAlgorithm(const std::string& hashOid) {
@@ -256,11 +274,11 @@ void CheckArguments(const MessageBlob& archive, PCCERT_CONTEXT certificate) {
 } // namespace
 
 bool SignArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
-                 const std::string& hashOid, MessageBlob& message,
-                 const SignatureStamper& stamper) {
+                 const std::string& hashOid, MessageBlob& message, const SignatureStamper& stamper,
+                 const ValidationDataSource& source) {
     return Reported(message, [&] {
         CheckArguments(archive, signingCertificate);
-        SignedDataEncoder encoder(archive, signingCertificate, hashOid, stamper);
+        SignedDataEncoder encoder(archive, signingCertificate, hashOid, stamper, source);
         const uint64_t bare = encoder.Length();
         const uint64_t inner = Der::HeaderLength(Der::kOidSignedData.size()) +
                                Der::kOidSignedData.size() + Der::HeaderLength(bare) + bare;
@@ -296,11 +314,12 @@ bool EncryptArchive(const MessageBlob& archive, PCCERT_CONTEXT recipientCertific
 
 bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
                     const std::string& hashOid, PCCERT_CONTEXT recipientCertificate,
-                    MessageBlob& message, ContentCipher cipher, const SignatureStamper& stamper) {
+                    MessageBlob& message, ContentCipher cipher, const SignatureStamper& stamper,
+                    const ValidationDataSource& source) {
     return Reported(message, [&] {
         CheckArguments(archive, signingCertificate);
         CheckArguments(archive, recipientCertificate);
-        SignedDataEncoder encoder(archive, signingCertificate, hashOid, stamper);
+        SignedDataEncoder encoder(archive, signingCertificate, hashOid, stamper, source);
         EnvelopeSealer sealer(recipientCertificate, Der::kOidSignedData, encoder.Length(), cipher);
         Allocate(message, sealer.MessageLength());
         // The signed data is encoded where it is then encrypted in place.

@@ -12,6 +12,7 @@
 
 #include "document/container/envelope.h"
 #include "document/container/message_blob.h"
+#include "document/container/validation_data.h"
 
 // The algorithms new containers are made with, whoever makes them: signatures with SHA-256
 // and RSA, envelopes with aes256-CBC. SHA-1 and des-ede3-cbc are only read.
@@ -26,14 +27,21 @@ constexpr DWORD kErrorSigningKeyHashUnsupported = 0x20000101;
 // token (empty: sign without one) or throws Win32Exception to stop the signing.
 using SignatureStamper = std::function<std::vector<BYTE>(const std::vector<BYTE>& signature)>;
 
+// Asked after the stamper for the validation data to keep beside the signature, given the
+// signer and the token (empty: none came); throws Win32Exception to stop the signing.
+using ValidationDataSource =
+    std::function<ValidationData(PCCERT_CONTEXT signer, const std::vector<BYTE>& token)>;
+
 // signedData over the archive: one signer, `hashOid` (by default kSignatureHashOid), the
-// signer's certificate embedded, the archive embedded. A key whose provider cannot hash with
+// signer's certificate embedded, the archive embedded, the signed attributes of
+// SignedAttributes. A key whose provider cannot hash with
 // `hashOid` is opened again through one that can; failing that, the last error is
 // kErrorSigningKeyHashUnsupported and nothing is signed with another hash. A `stamper`'s
-// token becomes the signer's unsigned signatureTimeStampToken attribute.
+// token becomes the signer's unsigned signatureTimeStampToken attribute; a `source`'s data
+// goes into the certificates and crls fields.
 bool SignArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
                  const std::string& hashOid, MessageBlob& message,
-                 const SignatureStamper& stamper = {});
+                 const SignatureStamper& stamper = {}, const ValidationDataSource& source = {});
 bool SignArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
                  MessageBlob& message);
 
@@ -46,6 +54,6 @@ bool EncryptArchive(const MessageBlob& archive, PCCERT_CONTEXT recipientCertific
 bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
                     const std::string& hashOid, PCCERT_CONTEXT recipientCertificate,
                     MessageBlob& message, ContentCipher cipher = kContentCipher,
-                    const SignatureStamper& stamper = {});
+                    const SignatureStamper& stamper = {}, const ValidationDataSource& source = {});
 bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
                     PCCERT_CONTEXT recipientCertificate, MessageBlob& message);

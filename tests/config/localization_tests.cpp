@@ -62,6 +62,7 @@ const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
                                          {550, 551},
                                          Range(570, 577),
                                          Range(580, 591),
+                                         Range(596, 597),
                                          Range(601, 606),
                                          Range(611, 613),
                                          Range(1200, 1224),
@@ -77,7 +78,8 @@ const std::set<UINT> kShellIds = Union({kSharedIds,
                                         Range(312, 317),
                                         {321, 322, 323, 328, 329, 330, 331}});
 // dossiq.exe carries the shell extension's tables and its own texts.
-const std::set<UINT> kConsoleIds = Union({kShellIds, Range(901, 964), Range(970, 976), Range(985, 989)});
+const std::set<UINT> kConsoleIds =
+    Union({kShellIds, Range(901, 964), Range(970, 976), Range(985, 990)});
 const std::set<UINT> kNeutralIds = {100, 101, 128, 129, 130, 131, 701, 702, 703, 711, 712};
 
 // Ids of the non-empty entries of every string table of `module`, by language.
@@ -157,7 +159,8 @@ std::wstring WithoutLatinTerms(std::wstring text) {
         L"tampered",    L"unreadable",   L"locked",       L"unsigned",
         L"JSON",        L"UTF-8",        L"0x",           L"--timestamp-url",
         L"--timestamp", L"TimestampURL", L"URL",          L"required",
-        L"optional",    L"off",          L"--force"};
+        L"optional",    L"off",          L"--force",      L"--long-term",
+        L"LongTerm"};
     for (const auto& list : {std::vector<const wchar_t*>(std::begin(terms), std::end(terms)),
                              std::vector<const wchar_t*>(std::begin(console), std::end(console))}) {
         for (const wchar_t* term : list) {

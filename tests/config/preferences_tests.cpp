@@ -206,6 +206,34 @@ TEST_F(PreferencesTest, TimestampAddressSurvivesARepairAndALanguageChange) {
     EXPECT_FALSE(preferences.IsModified());
 }
 
+// The long-term choice: read when known, written back only when it is not the default.
+TEST_F(PreferencesTest, LongTermChoiceIsKeptAndWrittenOnlyAwayFromTheDefault) {
+    const struct {
+        const char* element;
+        const wchar_t* read;
+        const char* written;
+    } cases[] = {
+        {"", L"optional", ""},
+        {"<LongTerm>off</LongTerm>", L"off", "<LongTerm>off</LongTerm>"},
+        {"<LongTerm>required</LongTerm>", L"required", "<LongTerm>required</LongTerm>"},
+        {"<LongTerm>sometimes</LongTerm>", L"optional", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.element);
+        WriteConfig(std::string("<Preferences><Language>2074</Language><QualifiedCAsURL>q"
+                                "</QualifiedCAsURL><CertChainsURL>c</CertChainsURL>") +
+                    c.element + "</Preferences>");
+        Preferences preferences;
+        ASSERT_TRUE(preferences.Load());
+        EXPECT_EQ(c.read, preferences.LongTerm());
+        preferences.SetLanguage(3098);
+        ASSERT_TRUE(preferences.Write());
+        std::string expected = Expected("3098", "q", "c");
+        expected.insert(expected.find("</Preferences>"), c.written);
+        EXPECT_EQ(expected, ReadFileBytes(file_));
+    }
+}
+
 TEST_F(PreferencesTest, WriteSavesOnlyChangedValues) {
     Preferences preferences;
     ASSERT_TRUE(preferences.Load());

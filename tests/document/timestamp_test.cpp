@@ -146,18 +146,10 @@ TEST_F(Timestamps, ChecksAreJudgedAtTheProvenTimeOnlyWithAValidToken) {
 }
 
 TEST_F(Timestamps, ServiceWithoutAValidTokenLeavesSigningToTheUser) {
-    // A reply to another request, replayed: its imprint is not this signature's.
     // Replies to other requests, replayed: one over other data, one over this very signature
-    // (the same archive and key sign alike) but with another request's nonce.
+    // (asked for while it is being stamped: the signing time makes each signature new) but
+    // with another request's nonce.
     TestSupport::WriteFileBytes(dir + L"\\other.bin", "other");
-    MessageBlob first;
-    ASSERT_TRUE(SignArchive(archive, pki->Certificate("qualified").get(), kSignatureHashOid, first,
-                            [&](const std::vector<BYTE>& signature) {
-                                TestSupport::WriteFileBytes(
-                                    dir + L"\\this.bin",
-                                    std::string(signature.begin(), signature.end()));
-                                return std::vector<BYTE>();
-                            }));
     auto replay = [&](const std::string& data) {
         const auto made =
             RunIn(dir, "openssl ts -query -data " + data + " -sha256 -cert -out o.tsq && cd " +
@@ -174,18 +166,26 @@ TEST_F(Timestamps, ServiceWithoutAValidTokenLeavesSigningToTheUser) {
                     {Url("replay"), "other.bin", TimestampProblem::ImprintMismatch},
                     {Url("replay"), "this.bin", TimestampProblem::NonceMismatch}};
     for (const auto& service : services) {
-        if (!service.replayed.empty()) {
+        if (service.replayed == "other.bin") {
             replay(service.replayed);
         }
         for (const bool signWithout : {true, false}) {
             TimestampProblem told = TimestampProblem::None;
+            const SignatureStamper asking = TimestampStamper(service.url, [&](TimestampProblem p) {
+                told = p;
+                return signWithout;
+            });
             MessageBlob message;
-            const bool made =
-                SignArchive(archive, pki->Certificate("qualified").get(), kSignatureHashOid,
-                            message, TimestampStamper(service.url, [&](TimestampProblem p) {
-                                told = p;
-                                return signWithout;
-                            }));
+            const bool made = SignArchive(
+                archive, pki->Certificate("qualified").get(), kSignatureHashOid, message,
+                [&](const std::vector<BYTE>& signature) {
+                    if (service.replayed == "this.bin") {
+                        TestSupport::WriteFileBytes(
+                            dir + L"\\this.bin", std::string(signature.begin(), signature.end()));
+                        replay(service.replayed);
+                    }
+                    return asking(signature);
+                });
             EXPECT_EQ(service.problem, told);
             EXPECT_EQ(signWithout, made);
             if (!signWithout) {

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Loopback HTTP server for the test PKI's revocation lists and its time-stamping authority.
 
-Usage: crl_server.py ROOT [LIFETIME_SECONDS]
+Usage: crl_server.py ROOT [LIFETIME_SECONDS [PORT]]
 
-Binds a free port on 127.0.0.1 for serving ROOT and a second port that is bound but never
+Binds PORT (by default a free port) on 127.0.0.1 for serving ROOT and a second port that is bound but never
 listens (connections to it are refused: the address of a CRL that nothing serves). Prints
 "PORT DEAD_PORT PID" and returns at once; the forked child serves until it is killed, its
 ROOT folder disappears (the test program's scratch folder was removed) or LIFETIME passes.
@@ -63,8 +63,9 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
 def main():
     root = os.path.abspath(sys.argv[1])
     lifetime = float(sys.argv[2]) if len(sys.argv) > 2 else 3600.0
+    port = int(sys.argv[3]) if len(sys.argv) > 3 else 0
     handler = functools.partial(QuietHandler, directory=root)
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", port), handler)
     dead = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     dead.bind(("127.0.0.1", 0))
 

@@ -1,0 +1,91 @@
+#include "document/timestamp/http_exchange.h"
+
+#include <winhttp.h>
+
+#include "foundation/handle.h"
+
+namespace {
+
+struct InternetTraits {
+    using Type = HINTERNET;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type value) { ::WinHttpCloseHandle(value); }
+};
+using InternetHandle = MHFX::UniqueHandle<InternetTraits>;
+
+} // namespace
+
+HttpOutcome HttpExchange(const HttpRequest& request, HttpReply& reply) {
+    reply = {};
+    const ULONGLONG started = ::GetTickCount64();
+    URL_COMPONENTS parts = {};
+    parts.dwStructSize = sizeof(parts);
+    wchar_t host[256] = {};
+    wchar_t path[2048] = {};
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = 256;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = 2048;
+    parts.dwExtraInfoLength = 1; // the query string stays part of the path
+    if (request.url.empty() || !::WinHttpCrackUrl(request.url.c_str(), 0, 0, &parts)) {
+        return HttpOutcome::Unreachable;
+    }
+    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
+        ::SetLastError(ERROR_WINHTTP_UNRECOGNIZED_SCHEME);
+        return HttpOutcome::Unreachable;
+    }
+    std::wstring object = path;
+    if (parts.lpszExtraInfo && parts.dwExtraInfoLength) {
+        object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    }
+
+    InternetHandle session(::WinHttpOpen(L"Dossiq", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                                         WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!session) {
+        return HttpOutcome::Unreachable;
+    }
+    const int timeout = static_cast<int>(request.timeoutMs);
+    ::WinHttpSetTimeouts(session.get(), timeout, timeout, timeout, timeout);
+    InternetHandle connection(::WinHttpConnect(session.get(), host, parts.nPort, 0));
+    if (!connection) {
+        return HttpOutcome::Unreachable;
+    }
+    InternetHandle handle(
+        ::WinHttpOpenRequest(connection.get(), request.verb, object.empty() ? L"/" : object.c_str(),
+                             nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                             parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
+    const DWORD bodyLength = static_cast<DWORD>(request.body.size());
+    if (!handle ||
+        !::WinHttpSendRequest(handle.get(),
+                              request.headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS
+                                                      : request.headers.c_str(),
+                              request.headers.empty() ? 0 : static_cast<DWORD>(-1),
+                              const_cast<BYTE*>(request.body.data()), bodyLength, bodyLength, 0) ||
+        !::WinHttpReceiveResponse(handle.get(), nullptr)) {
+        return HttpOutcome::Unreachable;
+    }
+    DWORD statusLength = sizeof(reply.status);
+    if (!::WinHttpQueryHeaders(handle.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                               WINHTTP_HEADER_NAME_BY_INDEX, &reply.status, &statusLength,
+                               WINHTTP_NO_HEADER_INDEX)) {
+        return HttpOutcome::Unreachable;
+    }
+    for (;;) {
+        // The per-step timeouts do not bound a reply that trickles in.
+        if (::GetTickCount64() - started > request.timeoutMs) {
+            return HttpOutcome::TimedOut;
+        }
+        BYTE buffer[8192];
+        DWORD read = 0;
+        if (!::WinHttpReadData(handle.get(), buffer, sizeof(buffer), &read)) {
+            return HttpOutcome::Unreachable;
+        }
+        if (read == 0) {
+            return HttpOutcome::Replied;
+        }
+        reply.body.insert(reply.body.end(), buffer, buffer + read);
+        if (reply.body.size() > request.maxReply) {
+            return HttpOutcome::TooLarge;
+        }
+    }
+}

@@ -1,0 +1,136 @@
+// create --long-term against the kit's loopback server, and the clock test: documents made
+// today opened three years later with the CRL server stopped, in `verify --json` terms. The
+// clock test makes a new kit for whatever runs after it; this file's tests run last of the
+// program (GoogleTest runs the files here in reverse order of their names), since checks
+// of the remade kit's revoked signer came out as partial chains under Wine.
+#include <gtest/gtest.h>
+
+#include "console/console_test_util.h"
+#include "document/container/der.h"
+#include "document/container/validation_data.h"
+
+using namespace ConsoleTest;
+using TestSupport::ShellQuote;
+using TestSupport::UnixPath;
+using TestSupport::Widen;
+
+namespace {
+
+std::string Value(const std::map<std::string, std::string>& json, const std::string& key) {
+    const auto found = json.find(key);
+    return found == json.end() ? "<missing>" : found->second;
+}
+
+class LongTermCreate : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = TestSupport::MakeTempDir(L"ltc");
+        TestSupport::WriteFileBytes(dir_ + L"\\one.txt", "kept for long");
+    }
+    void TearDown() override { TestSupport::RemoveTree(dir_); }
+
+    Outcome Create(const std::string& signer, const std::wstring& output,
+                   const std::wstring& options) {
+        return Dossiq(L"create --sign " + Thumbprint(signer) + L" --timestamp-url " +
+                          Widen(Kit().BaseUrl() + "/tsa/tsa") + L" " + options + L" -o " + output +
+                          L" one.txt",
+                      dir_);
+    }
+    bool Exists(const std::wstring& name) const {
+        return ::GetFileAttributesW((dir_ + L"\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    // verify --json of `name` three years from now, flattened.
+    std::map<std::string, std::string> VerifyLater(const std::string& name) {
+        const std::string program = UnixPath(TestSupport::BuildDir() + L"\\console\\dossiq.exe");
+        const auto run = TestSupport::RunHost(
+            "cd " + ShellQuote(UnixPath(dir_)) +
+            " && FAKETIME_DONT_FAKE_MONOTONIC=1 faketime '+3 years' wine " + ShellQuote(program) +
+            " verify --json " + name + " > " + name + ".json 2>/dev/null");
+        EXPECT_NE(-1, run.exitCode) << run.output;
+        return Flatten(dir_ + L"\\" + Widen(name) + L".json");
+    }
+
+    // A copy of Signed Document `from` whose SignedData also keeps `crls`.
+    void KeepCrls(const std::wstring& from, const std::wstring& to,
+                  const std::vector<std::string>& crls) {
+        const std::string container = TestSupport::ReadFileBytes(dir_ + L"\\" + from);
+        Der::Reader outer(reinterpret_cast<const BYTE*>(container.data()), container.size());
+        Der::Element info, type, content;
+        ASSERT_TRUE(outer.Expect(Der::kSequence, info));
+        Der::Reader fields(info);
+        ASSERT_TRUE(fields.Expect(Der::kOid, type) && fields.Expect(Der::kContext0, content));
+        ValidationData data;
+        for (const std::string& crl : crls) {
+            data.crls.emplace_back(crl.begin(), crl.end());
+        }
+        const std::vector<BYTE> bare = WithValidationData(content.content, content.length, data);
+        ASSERT_FALSE(bare.empty());
+        std::vector<BYTE> body;
+        Der::AppendElement(body, Der::kOid, Der::kOidSignedData);
+        Der::AppendElement(body, Der::kContext0, bare);
+        std::vector<BYTE> out;
+        Der::AppendElement(out, Der::kSequence, body);
+        TestSupport::WriteFileBytes(dir_ + L"\\" + to, std::string(out.begin(), out.end()));
+    }
+
+    std::wstring dir_;
+};
+
+// crl_dead's CRL address is served by nothing.
+TEST_F(LongTermCreate, ModeDecidesWhenACrlCannotBeHad) {
+    const struct {
+        const wchar_t* options;
+        DWORD exitCode;
+        bool warned;
+    } cases[] = {
+        {L"--long-term required", 1, true},
+        {L"", 0, true},
+        {L"--long-term off", 0, false},
+        {L"--long-term always", 2, false},
+        {L"--timestamp off --long-term required", 1, false},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(n);
+        const std::wstring name = L"c" + std::to_wstring(n++) + L".snx";
+        const Outcome run = Create("crl_dead", name, c.options);
+        EXPECT_EQ(c.exitCode, run.exitCode) << run.err;
+        EXPECT_EQ(c.exitCode == 0, Exists(name));
+        EXPECT_EQ(c.warned,
+                  run.err.find("Long-term validation data incomplete") != std::string::npos)
+            << run.err;
+        if (c.warned) {
+            EXPECT_NE(std::string::npos, run.err.find("1234567, Dossiq Test TSA")) << run.err;
+        }
+    }
+}
+
+// Made today, opened three years on with the CRL server stopped: the signer's certificate
+// has expired and its CA's CRL can no longer be fetched. Without kept CRLs, and with kept
+// CRLs of someone else, the CRL check has nothing to go on. crl_late's CRL address is one
+// that no earlier check fetched, so that no copy the platform cached decides instead.
+TEST_F(LongTermCreate, YearsLaterWithoutUsableKeptCrlsTheCrlCheckFails) {
+    ASSERT_EQ(0u,
+              Create("crl_late", L"plain.snx", L"--timestamp required --long-term off").exitCode);
+    std::string forged = TestSupport::ReadFileBytes(Kit().Dir() + L"\\issuing.crl");
+    forged[forged.size() - 5] ^= 0x01; // its signature
+    KeepCrls(L"plain.snx", L"foreign.snx",
+             {forged, TestSupport::ReadFileBytes(Kit().Dir() + L"\\orphan_ca.crl")});
+    Kit().StopCrlServer();
+    for (const char* name : {"plain.snx", "foreign.snx"}) {
+        SCOPED_TRACE(name);
+        const auto json = VerifyLater(name);
+        EXPECT_EQ("\"failed\"", Value(json, "containers[0].verdict"));
+        EXPECT_EQ("true", Value(json, "containers[0].timestamp.used"));
+        EXPECT_EQ("\"passed\"", Value(json, "containers[0].checks[0].status"));
+        EXPECT_EQ("\"failed\"", Value(json, "containers[0].checks[2].status"));
+        EXPECT_NE(std::string::npos,
+                  Value(json, "containers[0].checks[2].reason").find("not retrieved"))
+            << Value(json, "containers[0].checks[2].reason");
+    }
+    // Later tests get a kit with a running server again.
+    TestPki::Pki::Shutdown();
+}
+
+} // namespace
