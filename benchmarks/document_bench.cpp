@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,9 @@ MHFX::CertContextHandle FindCertificate(const std::string& thumbprintHex) {
     return found;
 }
 
+// Where each step leaves its time and memory for the summary: "<label> <seconds> <MB>".
+std::wstring g_results;
+
 // The peak working set: content, file views, sections and heap blocks all count in it once
 // touched. (Wine's private-bytes counter leaves out what its own DLLs allocate.)
 void Report(const char* step, double seconds, DWORD bytes, const PROCESS_MEMORY_COUNTERS& before) {
@@ -106,6 +110,57 @@ void Report(const char* step, double seconds, DWORD bytes, const PROCESS_MEMORY_
                 Megabytes(after.PeakWorkingSetSize),
                 Megabytes(after.PeakWorkingSetSize) - Megabytes(before.WorkingSetSize));
     std::fflush(stdout);
+    if (FILE* results = _wfopen(g_results.c_str(), L"a")) {
+        std::fprintf(results, "%s|%f|%f\n", step, seconds,
+                     Megabytes(after.PeakWorkingSetSize) - Megabytes(before.WorkingSetSize));
+        std::fclose(results);
+    }
+}
+
+// Each step against the bare platform pass it is measured by, with the goals, and
+// how many copies of the content an opening held at its peak.
+void Summary(const std::wstring& path, DWORD megabytes) {
+    std::map<std::string, std::pair<double, double>> steps;
+    if (FILE* results = _wfopen(path.c_str(), L"r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, results)) {
+            char* first = std::strchr(line, '|');
+            char* second = first ? std::strchr(first + 1, '|') : nullptr;
+            if (second != nullptr) {
+                *first = '\0';
+                steps[line] = {std::atof(first + 1), std::atof(second + 1)};
+            }
+        }
+        std::fclose(results);
+    }
+    const struct {
+        const char* step;
+        std::vector<const char*> bare;
+        double goal;
+    } rows[] = {
+        {"Document::Open snx SHA-256",
+         {"platform: decode signed (heap in)", "platform: SHA-256 over the content"},
+         1.1},
+        {"Document::Open enx AES-256", {"platform: AES-256-CBC over it"}, 1.5},
+        {"Document::Open pnx SHA-256+AES-256",
+         {"platform: decode signed (heap in)", "platform: SHA-256 over the content",
+          "platform: AES-256-CBC over it"},
+         1.5},
+        {"encryptArchive AES-256", {"platform: AES-256-CBC over it"}, 1.2},
+        {"signArchive SHA-256", {"platform: SHA-256 over the content"}, 1.2},
+    };
+    std::printf("\n%-36s %9s %9s %7s %6s %7s\n", "step", "ms", "bare ms", "ratio", "goal",
+                "copies");
+    for (const auto& row : rows) {
+        double bare = 0;
+        for (const char* name : row.bare) {
+            bare += steps[name].first;
+        }
+        const auto& step = steps[row.step];
+        std::printf("%-36s %9.0f %9.0f %6.2fx %5.2fx %7.1f\n", row.step, step.first * 1000,
+                    bare * 1000, bare > 0 ? step.first / bare : 0.0, row.goal,
+                    step.second / megabytes);
+    }
 }
 
 // The algorithms a container of `kind` ("s"igned, "e"ncrypted, "p"rotected) was made with.
@@ -289,6 +344,7 @@ int wmain(int argc, wchar_t** argv) {
         ::WideCharToMultiByte(CP_UTF8, 0, argv[2], -1, thumbprint, sizeof thumbprint - 1, nullptr,
                               nullptr);
         const DWORD length = static_cast<DWORD>(_wtoi(argv[4])) * 1024 * 1024;
+        g_results = std::wstring(argv[3]) + L"\\results.txt";
         return RunStep(step, thumbprint, argv[3], length);
     }
     const DWORD megabytes = argc > 1 ? static_cast<DWORD>(_wtoi(argv[1])) : 60;
@@ -314,6 +370,8 @@ int wmain(int argc, wchar_t** argv) {
             RunChild(self, step, certificate.thumbprint, dir, megabytes);
         }
     }
+    Summary(dir + L"\\results.txt", megabytes);
+    ::DeleteFileW((dir + L"\\results.txt").c_str());
     for (const wchar_t* name : {L"bench", L"bench-old"}) {
         for (const wchar_t* extension : {L".snx", L".enx", L".pnx"}) {
             ::DeleteFileW((dir + L"\\" + name + extension).c_str());

@@ -126,6 +126,55 @@ size_t RawInflate(const std::vector<std::string>& packed, const std::vector<std:
     return total;
 }
 
+// The other passes the archive makes over the same bytes: the files read in blocks, their
+// CRC-32, and the extracted files written; together with raw deflate or inflate they are
+// the floor an archive can reach.
+double ReadPass(const std::wstring& source, const std::vector<std::wstring>& names) {
+    std::vector<char> block(65536);
+    const double start = Now();
+    for (const std::wstring& name : names) {
+        HANDLE file = ::CreateFileW((source + L"\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        DWORD read = 0;
+        while (::ReadFile(file, block.data(), static_cast<DWORD>(block.size()), &read, nullptr) &&
+               read != 0) {
+        }
+        ::CloseHandle(file);
+    }
+    return Now() - start;
+}
+
+double CrcPass(const std::vector<std::string>& files) {
+    const double start = Now();
+    uLong crc = 0;
+    for (const std::string& file : files) {
+        crc ^=
+            crc32(0, reinterpret_cast<const Bytef*>(file.data()), static_cast<uInt>(file.size()));
+    }
+    const double seconds = Now() - start;
+    return crc == 1 ? seconds + 1e-9 : seconds; // keeps the pass from being optimised away
+}
+
+double WritePass(const std::wstring& dir, const std::vector<std::wstring>& names,
+                 const std::vector<std::string>& files) {
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    const double start = Now();
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::wstring path = dir + L"\\" + names[i];
+        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        for (size_t done = 0; done < files[i].size(); done += 65536) {
+            const DWORD count = static_cast<DWORD>(std::min<size_t>(65536, files[i].size() - done));
+            DWORD written = 0;
+            ::WriteFile(file, files[i].data() + done, count, &written, nullptr);
+        }
+        ::CloseHandle(file);
+    }
+    const double seconds = Now() - start;
+    RemoveFolder(dir);
+    return seconds;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -156,7 +205,8 @@ int main(int argc, char** argv) {
                 mb);
 
     const int rounds = 3;
-    double rawDeflate = 1e9, rawInflate = 1e9, write = 1e9, extract = 1e9;
+    double rawDeflate = 1e9, rawInflate = 1e9, write = 1e9, extract = 1e9, reading = 1e9, crc = 1e9,
+           writing = 1e9;
     std::vector<std::string> packed;
     size_t packedTotal = 0;
     std::string scratch;
@@ -170,6 +220,10 @@ int main(int argc, char** argv) {
             t = Now();
             RawInflate(packed, files, scratch);
             rawInflate = std::min(rawInflate, Now() - t);
+
+            reading = std::min(reading, ReadPass(source, names));
+            crc = std::min(crc, CrcPass(files));
+            writing = std::min(writing, WritePass(root + L"\\plain", names, files));
 
             t = Now();
             CZipMemFile memory(1024);
@@ -208,13 +262,16 @@ int main(int argc, char** argv) {
                 static_cast<double>(packedTotal) / (1024.0 * 1024.0));
     std::printf("best of %d rounds:\n", rounds);
     std::printf("  raw zlib deflate  %7.3f s  %7.1f MB/s\n", rawDeflate, mb / rawDeflate);
-    std::printf(
-        "  archive write     %7.3f s  %7.1f MB/s  %.3fx raw deflate time (target <= 1.15)\n", write,
-        mb / write, write / rawDeflate);
+    std::printf("  reading the files %7.3f s, CRC-32 %.3f s, writing them %.3f s\n", reading, crc,
+                writing);
+    std::printf("  archive write     %7.3f s  %7.1f MB/s  %.3fx raw deflate (goal <= 1.05), "
+                "%.3fx raw deflate + reading + CRC-32\n",
+                write, mb / write, write / rawDeflate, write / (rawDeflate + reading + crc));
     std::printf("  raw zlib inflate  %7.3f s  %7.1f MB/s\n", rawInflate, mb / rawInflate);
-    std::printf("  archive extract   %7.3f s  %7.1f MB/s  %.3fx raw inflate time (includes "
-                "writing the files)\n",
-                extract, mb / extract, extract / rawInflate);
+    std::printf("  archive extract   %7.3f s  %7.1f MB/s  %.3fx raw inflate (goal <= 1.3), "
+                "%.3fx raw inflate + CRC-32 + writing the files\n",
+                extract, mb / extract, extract / rawInflate,
+                extract / (rawInflate + crc + writing));
     RemoveFolder(root);
     return 0;
 }

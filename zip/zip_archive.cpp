@@ -690,13 +690,22 @@ size_t CZipArchive::ReadEntryData(unsigned char* out, size_t size) {
     } else {
         while (produced < size && !m_streamEnded) {
             if (m_compressor.PendingInput() == 0 && m_comprLeft > 0) {
-                const size_t wanted =
-                    static_cast<size_t>(std::min<uint64_t>(m_inputBuffer.size(), m_comprLeft));
-                storage.Seek(static_cast<int64_t>(m_dataPosition), CZipAbstractFile::begin);
-                const size_t got = storage.Read(m_inputBuffer.data(), wanted);
+                // Inflated where the archive lies in memory, else copied in by blocks.
+                uint64_t available = 0;
+                const unsigned char* view = storage.View(m_dataPosition, available);
+                const size_t wanted = static_cast<size_t>(
+                    std::min<uint64_t>(view != nullptr ? std::min<uint64_t>(available, UINT_MAX)
+                                                       : m_inputBuffer.size(),
+                                       m_comprLeft));
+                size_t got = wanted;
+                if (view == nullptr) {
+                    storage.Seek(static_cast<int64_t>(m_dataPosition), CZipAbstractFile::begin);
+                    got = storage.Read(m_inputBuffer.data(), wanted);
+                    view = m_inputBuffer.data();
+                }
                 m_dataPosition += got;
                 m_comprLeft = got < wanted ? 0 : m_comprLeft - got;
-                m_compressor.SetInput(m_inputBuffer.data(), got);
+                m_compressor.SetInput(view, got);
             }
             const size_t inputBefore = m_compressor.PendingInput();
             bool ended = false;

@@ -25,11 +25,17 @@ uint64_t CZipCompressor::Deflate(const void* data, size_t size, CZipAbstractFile
         m_stream.next_in = const_cast<Bytef*>(input);
         m_stream.avail_in = chunk;
         do {
-            m_stream.next_out = m_out.data();
-            m_stream.avail_out = static_cast<uInt>(m_out.size());
+            // Straight into the sink where it has room to give, else through our buffer.
+            unsigned char* const room = sink.Reserve(outputSize);
+            m_stream.next_out = room != nullptr ? room : m_out.data();
+            m_stream.avail_out = static_cast<uInt>(outputSize);
             CZipException::CheckZlib(deflate(&m_stream, Z_NO_FLUSH));
-            const size_t ready = m_out.size() - m_stream.avail_out;
-            sink.Write(m_out.data(), ready);
+            const size_t ready = outputSize - m_stream.avail_out;
+            if (room != nullptr) {
+                sink.Advance(ready);
+            } else {
+                sink.Write(m_out.data(), ready);
+            }
             written += ready;
         } while (m_stream.avail_out == 0 || m_stream.avail_in > 0);
         input += chunk;

@@ -109,6 +109,30 @@ void CZipMemFile::Write(const void* data, size_t size) {
     }
 }
 
+unsigned char* CZipMemFile::Reserve(size_t size) {
+    if (m_readOnly || size > std::numeric_limits<uint64_t>::max() - m_position) {
+        throw CZipException(CZipException::memError);
+    }
+    Grow(m_position + size);
+    return m_buffer + m_position;
+}
+
+void CZipMemFile::Advance(size_t size) {
+    const uint64_t end = m_position + size;
+    if (end > m_capacity) {
+        throw CZipException(CZipException::memError); // more than was reserved
+    }
+    m_position = end;
+    if (m_position > m_length) {
+        m_length = m_position;
+    }
+}
+
+const unsigned char* CZipMemFile::View(uint64_t position, uint64_t& available) const {
+    available = position < m_length ? m_length - position : 0;
+    return available != 0 ? m_buffer + position : nullptr;
+}
+
 uint64_t CZipMemFile::Seek(int64_t offset, SeekOrigin origin) {
     int64_t base = 0;
     if (origin == current) {

@@ -27,6 +27,9 @@ public:
     uint64_t GetLength() const override { return m_length; }
     void SetLength(uint64_t length) override;
     bool IsClosed() const override { return false; }
+    unsigned char* Reserve(size_t size) override;
+    void Advance(size_t size) override;
+    const unsigned char* View(uint64_t position, uint64_t& available) const override;
 
     const unsigned char* GetBuffer() const { return m_buffer; }
     uint64_t GetCapacity() const { return m_capacity; }

@@ -15,12 +15,20 @@ void ContentSection::Create(DWORD capacity) {
     MHFX::ThrowLastErrorIf(!view);
     mapping_ = std::move(mapping);
     view_ = std::move(view);
+    offset_ = 0;
     capacity_ = capacity;
     length_ = 0;
+}
+
+void ContentSection::Narrow(DWORD offset, DWORD length) noexcept {
+    offset = offset <= capacity_ ? offset : capacity_;
+    offset_ += offset;
+    capacity_ -= offset;
+    SetLength(length);
 }
 
 void ContentSection::Reset() noexcept {
     view_.reset();
     mapping_.reset();
-    capacity_ = length_ = 0;
+    offset_ = capacity_ = length_ = 0;
 }

@@ -17,8 +17,13 @@ public:
     void Create(DWORD capacity);
     void Reset() noexcept;
 
-    BYTE* Data() const noexcept { return static_cast<BYTE*>(const_cast<void*>(view_.get())); }
+    BYTE* Data() const noexcept {
+        return static_cast<BYTE*>(const_cast<void*>(view_.get())) + offset_;
+    }
     DWORD Capacity() const noexcept { return capacity_; }
+    // Keeps only the `length` bytes at `offset` of the capacity as the content, so that content
+    // decoded or decrypted in place is used without another copy.
+    void Narrow(DWORD offset, DWORD length) noexcept;
     // How much of the section holds content; at most the capacity.
     DWORD Length() const noexcept { return length_; }
     void SetLength(DWORD length) noexcept { length_ = length <= capacity_ ? length : capacity_; }
@@ -27,6 +32,7 @@ public:
 private:
     MHFX::FileMappingHandle mapping_;
     MHFX::MappedView view_;
+    DWORD offset_ = 0;
     DWORD capacity_ = 0;
     DWORD length_ = 0;
 };

@@ -137,21 +137,10 @@ bool MessageDigestMatches(HCRYPTMSG message, DWORD signerIndex) {
            std::memcmp(expected->pbData, computed.data(), computed.size()) == 0;
 }
 
-// The content of a decoded signed message, the signer's certificate from the message's own
-// certificates and the result of checking the signature against them. Throws when the
-// content or the certificate cannot be had; a signature that does not match is a result.
-// The content is no longer than the encoded message (`encodedLength`), so the section is
-// made that large and filled by one call: each call decodes the content afresh.
-void VerifySigned(HCRYPTMSG message, DWORD signerIndex, DWORD encodedLength, Opening& opening) {
-    opening.content.Create(encodedLength);
-    DWORD length = encodedLength;
-    ThrowLastErrorIf(
-        !::CryptMsgGetParam(message, CMSG_CONTENT_PARAM, 0, opening.content.Data(), &length));
-    if (length == 0) {
-        throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_NOT_FOUND));
-    }
-    opening.content.SetLength(length);
-
+// The signer's certificate from the message's own certificates and the result of checking
+// the signature against them. Throws when the certificate cannot be had; a signature that
+// does not match is a result.
+void VerifySigner(HCRYPTMSG message, DWORD signerIndex, Opening& opening) {
     DWORD infoLength = 0;
     ThrowLastErrorIf(!::CryptMsgGetParam(message, CMSG_SIGNER_CERT_INFO_PARAM, signerIndex, nullptr,
                                          &infoLength));
@@ -170,6 +159,96 @@ void VerifySigned(HCRYPTMSG message, DWORD signerIndex, DWORD encodedLength, Ope
     opening.algorithmOutdated = IsHashOutdated(message, signerIndex);
     ReadSignatureValue(message, signerIndex, opening);
     opening.signer = std::move(signer);
+}
+
+// A signed message of the usual form (definite lengths, data content in one string or in
+// definite pieces) split where it lies: `detached` receives the message without its content,
+// which is moved together in place; `offset` and `length` give where it then is. False,
+// with nothing changed, for any other form.
+bool SplitSigned(ContentSection& input, bool bare, std::vector<BYTE>& detached, DWORD& offset,
+                 DWORD& length) {
+    const BYTE* const data = input.Data();
+    Der::Reader top(data, input.Length());
+    Der::Element contentInfo, type, explicitContent, signedData;
+    if (bare) {
+        if (!top.Expect(Der::kSequence, signedData) || !top.AtEnd()) {
+            return false;
+        }
+    } else {
+        if (!top.Expect(Der::kSequence, contentInfo) || !top.AtEnd()) {
+            return false;
+        }
+        Der::Reader info(contentInfo);
+        if (!info.Expect(Der::kOid, type) || !type.IsOid(Der::kOidSignedData) ||
+            !info.Expect(Der::kContext0, explicitContent) || !info.AtEnd()) {
+            return false;
+        }
+        Der::Reader wrapped(explicitContent);
+        if (!wrapped.Expect(Der::kSequence, signedData) || !wrapped.AtEnd()) {
+            return false;
+        }
+    }
+    Der::Reader body(signedData);
+    Der::Element version, digests, encapsulated, contentType, wrapper, octets;
+    if (!body.Expect(Der::kInteger, version) || !body.Expect(Der::kSet, digests) ||
+        !body.Expect(Der::kSequence, encapsulated)) {
+        return false;
+    }
+    Der::Reader encapsulatedReader(encapsulated);
+    if (!encapsulatedReader.Expect(Der::kOid, contentType) || !contentType.IsOid(Der::kOidData) ||
+        !encapsulatedReader.Expect(Der::kContext0, wrapper) || !encapsulatedReader.AtEnd()) {
+        return false;
+    }
+    Der::Reader wrapperReader(wrapper);
+    if (!wrapperReader.Next(octets) || !wrapperReader.AtEnd()) {
+        return false;
+    }
+    std::vector<Der::Element> pieces;
+    if (octets.Is(Der::kOctetString)) {
+        pieces.push_back(octets);
+    } else if (octets.Is(Der::kOctetString | 0x20)) {
+        Der::Reader pieceReader(octets);
+        Der::Element piece;
+        while (pieceReader.Next(piece)) {
+            if (!piece.Is(Der::kOctetString)) {
+                return false;
+            }
+            pieces.push_back(piece);
+        }
+        if (pieceReader.Failed() || pieces.empty()) {
+            return false;
+        }
+    } else {
+        return false;
+    }
+
+    // The same message with an encapsulated content of the type alone.
+    std::vector<BYTE> inner(signedData.content, encapsulated.begin);
+    Der::AppendHeader(inner, Der::kSequence, contentType.size);
+    inner.insert(inner.end(), contentType.begin, contentType.begin + contentType.size);
+    inner.insert(inner.end(), encapsulated.begin + encapsulated.size,
+                 signedData.content + signedData.length);
+    const size_t signedSize = Der::HeaderLength(inner.size()) + inner.size();
+    detached.clear();
+    if (!bare) {
+        Der::AppendHeader(detached, Der::kSequence,
+                          type.size + Der::HeaderLength(signedSize) + signedSize);
+        detached.insert(detached.end(), type.begin, type.begin + type.size);
+        Der::AppendHeader(detached, Der::kContext0, signedSize);
+    }
+    Der::AppendHeader(detached, Der::kSequence, inner.size());
+    detached.insert(detached.end(), inner.begin(), inner.end());
+
+    // Pieces only move towards the front, each past the headers before it.
+    BYTE* const start = input.Data() + (pieces.front().content - data);
+    BYTE* out = start;
+    for (const Der::Element& piece : pieces) {
+        std::memmove(out, piece.content, piece.length);
+        out += piece.length;
+    }
+    offset = static_cast<DWORD>(start - input.Data());
+    length = static_cast<DWORD>(out - start);
+    return true;
 }
 
 // The whole file read into a page-file-backed section. It is read, not mapped: a mapped
@@ -206,53 +285,69 @@ bool ReadContainer(const std::wstring& path, ContentSection& into) {
     return true;
 }
 
-// Decoded once by the platform; only a signed message is a document. The decoder keeps
-// what it needs, so the file's bytes are let go before the content is made.
-void OpenSigned(ContentSection& input, DWORD signerIndex, Opening& opening) {
-    MHFX::CryptMsgHandle message(::CryptMsgOpenToDecode(kEncoding, 0, 0, 0, nullptr, nullptr));
+// Only a signed message is a document. The content stays where it was read: the platform
+// decodes the message without it and hashes it as detached content, so that it is held
+// twice at most. A message of another form is decoded whole, and its content copied out.
+void OpenSigned(ContentSection& input, bool bare, DWORD signerIndex, Opening& opening) {
+    std::vector<BYTE> detached;
+    DWORD offset = 0;
+    DWORD length = 0;
+    const bool split = SplitSigned(input, bare, detached, offset, length);
+    MHFX::CryptMsgHandle message(::CryptMsgOpenToDecode(
+        kEncoding, split ? CMSG_DETACHED_FLAG : 0, bare ? CMSG_SIGNED : 0, 0, nullptr, nullptr));
     ThrowLastErrorIf(!message);
-    const DWORD length = input.Length();
-    ThrowLastErrorIf(!::CryptMsgUpdate(message.get(), input.Data(), length, TRUE));
-    input.Reset();
+    const DWORD encodedLength = input.Length();
+    ThrowLastErrorIf(split ? !::CryptMsgUpdate(message.get(), detached.data(),
+                                               static_cast<DWORD>(detached.size()), TRUE)
+                           : !::CryptMsgUpdate(message.get(), input.Data(), encodedLength, TRUE));
     DWORD type = 0;
     DWORD size = sizeof type;
     ThrowLastErrorIf(!::CryptMsgGetParam(message.get(), CMSG_TYPE_PARAM, 0, &type, &size));
     if (type != CMSG_SIGNED) {
         throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_INVALID_MSG_TYPE));
     }
-    VerifySigned(message.get(), signerIndex, length, opening);
+    if (split) {
+        ThrowLastErrorIf(!::CryptMsgUpdate(message.get(), input.Data() + offset, length, TRUE));
+        VerifySigner(message.get(), signerIndex, opening);
+        input.Narrow(offset, length);
+        opening.content = std::move(input);
+        return;
+    }
+    // The decoder keeps what it needs; the content is no longer than the encoded message,
+    // and each call decodes it afresh, so one call fills a section that large.
+    input.Reset();
+    opening.content.Create(encodedLength);
+    length = encodedLength;
+    ThrowLastErrorIf(
+        !::CryptMsgGetParam(message.get(), CMSG_CONTENT_PARAM, 0, opening.content.Data(), &length));
+    if (length == 0) {
+        throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_NOT_FOUND));
+    }
+    opening.content.SetLength(length);
+    VerifySigner(message.get(), signerIndex, opening);
 }
 
-// Decrypted with the current user's own keys. A signed inner content is a bare SignedData;
-// a plain one (the Encrypted kind) has no signature that could be valid.
+// Decrypted with the current user's own keys, in the section it was read into. A signed
+// inner content is a bare SignedData; a plain one (the Encrypted kind) has no signature that
+// could be valid.
 void OpenEnveloped(ContentSection& input, DWORD signerIndex, Opening& opening) {
     using MHFX::Security::Cryptography::X509::X509Store;
     X509Store store(L"My", CERT_SYSTEM_STORE_CURRENT_USER);
     store.Open(CERT_STORE_READONLY_FLAG);
-    ContentSection decrypted;
     std::vector<BYTE> innerType;
-    if (OpenEnvelope(input.Data(), input.Length(), store.Handle(), decrypted, innerType) !=
-        EnvelopeResult::Opened) {
+    if (OpenEnvelopeInPlace(input, store.Handle(), innerType) != EnvelopeResult::Opened) {
         throw MHFX::Win32Exception();
     }
-    input.Reset();
     store.Close();
     if (innerType == Der::kOidData) {
-        opening.content = std::move(decrypted);
+        opening.content = std::move(input);
         opening.signatureValid = false;
         return;
     }
     if (innerType != Der::kOidSignedData) {
         throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_INVALID_MSG_TYPE));
     }
-    MHFX::CryptMsgHandle message(
-        ::CryptMsgOpenToDecode(kEncoding, 0, CMSG_SIGNED, 0, nullptr, nullptr));
-    ThrowLastErrorIf(!message);
-    const DWORD signedLength = decrypted.Length();
-    ThrowLastErrorIf(!::CryptMsgUpdate(message.get(), decrypted.Data(), signedLength, TRUE));
-    // The decoder holds what it needs; the signed data need not stay beside the content.
-    decrypted.Reset();
-    VerifySigned(message.get(), signerIndex, signedLength, opening);
+    OpenSigned(input, true, signerIndex, opening);
 }
 
 } // namespace
@@ -284,7 +379,7 @@ bool Document::Open(DWORD signerIndex) {
             if (IsEnvelopedData(input.Data(), input.Length())) {
                 OpenEnveloped(input, signerIndex, opening);
             } else {
-                OpenSigned(input, signerIndex, opening);
+                OpenSigned(input, false, signerIndex, opening);
             }
             result = true;
         }

@@ -384,8 +384,9 @@ Der::Element RecipientSet(Der::Reader& reader) {
     return element;
 }
 
+// With `inPlace`, `message` lies in `content`, which ends up narrowed to the plain content.
 EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, ContentSection& content,
-                    std::vector<BYTE>& innerContentType) {
+                    std::vector<BYTE>& innerContentType, bool inPlace) {
     Der::Element enveloped;
     if (!EnvelopeBody(message, length, enveloped)) {
         return EnvelopeResult::NotEnvelope;
@@ -477,17 +478,38 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
     }
     ThrowLastErrorIf(!::CryptSetKeyParam(key.get(), KP_IV, iv.content, 0));
 
-    content.Create(static_cast<DWORD>(cipherLength));
-    BYTE* out = content.Data();
+    innerContentType.assign(innerType.content, innerType.content + innerType.length);
+    // In place the pieces only move towards the front, each past the headers before it.
+    if (!inPlace) {
+        content.Create(static_cast<DWORD>(cipherLength));
+    }
+    BYTE* const start =
+        inPlace ? content.Data() + (pieces.front().content - message) : content.Data();
+    BYTE* out = start;
     for (const Der::Element& piece : pieces) {
-        std::memcpy(out, piece.content, piece.length);
+        std::memmove(out, piece.content, piece.length);
         out += piece.length;
     }
-    const DWORD plainLength = Transform(key.get(), content.Data(), static_cast<DWORD>(cipherLength),
+    const DWORD plainLength = Transform(key.get(), start, static_cast<DWORD>(cipherLength),
                                         static_cast<DWORD>(cipherLength), false);
-    content.SetLength(plainLength);
-    innerContentType.assign(innerType.content, innerType.content + innerType.length);
+    content.Narrow(static_cast<DWORD>(start - content.Data()), plainLength);
     return EnvelopeResult::Opened;
+}
+
+EnvelopeResult OpenGuarded(const BYTE* message, DWORD length, HCERTSTORE store,
+                           ContentSection& content, std::vector<BYTE>& innerContentType,
+                           bool inPlace) {
+    try {
+        return Open(message, length, store, content, innerContentType, inPlace);
+    } catch (const Win32Exception& e) {
+        content.Reset();
+        ::SetLastError(e.ErrorCode());
+        return EnvelopeResult::Failed;
+    } catch (const std::bad_alloc&) {
+        content.Reset();
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return EnvelopeResult::Failed;
+    }
 }
 
 } // namespace
@@ -612,15 +634,10 @@ bool IsEnvelopedData(const BYTE* message, DWORD length) noexcept {
 
 EnvelopeResult OpenEnvelope(const BYTE* message, DWORD length, HCERTSTORE store,
                             ContentSection& content, std::vector<BYTE>& innerContentType) {
-    try {
-        return Open(message, length, store, content, innerContentType);
-    } catch (const Win32Exception& e) {
-        content.Reset();
-        ::SetLastError(e.ErrorCode());
-        return EnvelopeResult::Failed;
-    } catch (const std::bad_alloc&) {
-        content.Reset();
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return EnvelopeResult::Failed;
-    }
+    return OpenGuarded(message, length, store, content, innerContentType, false);
+}
+
+EnvelopeResult OpenEnvelopeInPlace(ContentSection& section, HCERTSTORE store,
+                                   std::vector<BYTE>& innerContentType) {
+    return OpenGuarded(section.Data(), section.Length(), store, section, innerContentType, true);
 }

@@ -74,3 +74,7 @@ std::vector<EnvelopeRecipient> ReadEnvelopeRecipientsFromHead(const BYTE* head, 
 // Never throws; on Failed the last error tells why.
 EnvelopeResult OpenEnvelope(const BYTE* message, DWORD length, HCERTSTORE store,
                             ContentSection& content, std::vector<BYTE>& innerContentType);
+// OpenEnvelope over a message that `section` holds, decrypted where it lies: on Opened the
+// section holds just the plain content, on Failed it is emptied, on NotEnvelope untouched.
+EnvelopeResult OpenEnvelopeInPlace(ContentSection& section, HCERTSTORE store,
+                                   std::vector<BYTE>& innerContentType);

@@ -49,6 +49,37 @@ else:
 open(target, 'wb').write(out)
 )";
 
+// Re-encodes the first primitive OCTET STRING or [0] at least argv[2] bytes long in a DER
+// file (argv[1]) as a constructed string of 1000-byte OCTET STRING pieces (argv[3]),
+// as streaming writers put large content.
+constexpr char kPiecesScript[] = R"(import sys
+def length(n):
+    if n < 128:
+        return bytes([n])
+    raw = n.to_bytes((n.bit_length() + 7) // 8, 'big')
+    return bytes([0x80 | len(raw)]) + raw
+def rewrite(data, least):
+    out, offset = b'', 0
+    while offset < len(data):
+        tag, n, start = data[offset], data[offset + 1], offset + 2
+        if n & 0x80:
+            n, start = int.from_bytes(data[start:start + (n & 0x7F)], 'big'), start + (n & 0x7F)
+        body = data[start:start + n]
+        if tag & 0x20:
+            body = rewrite(body, least)
+        elif tag in (0x04, 0x80) and n >= least and not rewrite.done:
+            rewrite.done = True
+            body = b''.join(b'\x04' + length(len(body[i:i + 1000])) + body[i:i + 1000]
+                            for i in range(0, n, 1000))
+            tag |= 0x20
+        out += bytes([tag]) + length(len(body)) + body
+        offset = start + n
+    return out
+rewrite.done = False
+data = open(sys.argv[1], 'rb').read()
+open(sys.argv[3], 'wb').write(rewrite(data, int(sys.argv[2])))
+)";
+
 class OpenSslPeer : public testing::Test {
 protected:
     void SetUp() override {
@@ -62,6 +93,7 @@ protected:
         archiveBytes = Bytes(archive);
         TestSupport::WriteFileBytes(dir + L"\\archive.zip", archiveBytes);
         TestSupport::WriteFileBytes(dir + L"\\der.py", kDerScript);
+        TestSupport::WriteFileBytes(dir + L"\\pieces.py", kPiecesScript);
         TestSupport::RemoveTree(root);
     }
     void TearDown() override { TestSupport::RemoveTree(dir); }
@@ -250,4 +282,45 @@ TEST_F(OpenSslPeer, SignedThenEnvelopedDocumentsOfOpenSslOpen) {
     ASSERT_TRUE(asData.Open(0));
     EXPECT_FALSE(asData.IsSignatureValid());
     EXPECT_EQ(ReadFileBytes(dir + L"\\bare.der"), ContentOf(asData));
+}
+
+// Content in definite-length pieces opens as in one string, and a changed piece is caught.
+TEST_F(OpenSslPeer, ContentInPiecesOpens) {
+    const std::string sign = "openssl cms -sign -binary -nodetach -outform DER -in archive.zip "
+                             "-signer " +
+                             CertArg(kSigner) + " -inkey " + KeyArg(kSigner);
+    const struct {
+        const char* name;
+        std::string command;
+        bool signedDocument;
+    } cases[] = {
+        {"signed attributes", sign + " -md sha256 -out whole.der", true},
+        {"no attributes", sign + " -noattr -md sha512 -out whole.der", true},
+        {"envelope",
+         "openssl cms -encrypt -aes256 -binary -outform DER -in archive.zip -recip " +
+             CertArg(kRecipient) + " -out whole.der",
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Run(c.command);
+        Run("python3 pieces.py whole.der " + std::to_string(archiveBytes.size() / 2) +
+            " theirs.snx");
+        std::string bytes = ReadFileBytes(dir + L"\\theirs.snx");
+        ASSERT_LT(ReadFileBytes(dir + L"\\whole.der").size(), bytes.size());
+        Document document(dir + L"\\theirs.snx");
+        ASSERT_TRUE(document.Open(0));
+        EXPECT_EQ(c.signedDocument, document.IsSignatureValid());
+        EXPECT_EQ(archiveBytes, ContentOf(document));
+        if (c.signedDocument) {
+            // A byte of the second piece: the content after the first piece's move.
+            const size_t at = bytes.find(archiveBytes.substr(1000, 100));
+            ASSERT_NE(std::string::npos, at);
+            bytes[at + 10] ^= 0x01;
+            TestSupport::WriteFileBytes(dir + L"\\changed.snx", bytes);
+            Document changed(dir + L"\\changed.snx");
+            ASSERT_TRUE(changed.Open(0));
+            EXPECT_FALSE(changed.IsSignatureValid());
+        }
+    }
 }

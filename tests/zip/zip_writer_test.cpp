@@ -95,10 +95,26 @@ TEST(ZipMemFile, GrowsInWholeStepsAndKeepsStreamRules) {
     EXPECT_EQ(capacity + 1, file.GetLength());
     EXPECT_EQ(4u, file.GetPosition());
 
+    // A producer writing in place: room at the position, then only what was reserved.
+    file.Seek(2, CZipAbstractFile::begin);
+    unsigned char* room = file.Reserve(capacity * 2);
+    ASSERT_EQ(file.GetBuffer() + 2, room);
+    std::memcpy(room, "AB", 2);
+    file.Advance(2);
+    EXPECT_EQ(4u, file.GetPosition());
+    EXPECT_EQ(0, std::memcmp(file.GetBuffer(), "01AB", 4));
+    EXPECT_EQ(CZipException::memError, CodeOf([&] { file.Advance(file.GetCapacity()); }));
+    uint64_t available = 0;
+    EXPECT_EQ(file.GetBuffer() + 1, file.View(1, available));
+    EXPECT_EQ(file.GetLength() - 1, available);
+    EXPECT_EQ(nullptr, file.View(file.GetLength(), available));
+    EXPECT_EQ(0u, available);
+    file.SetLength(4);
+
     // Detach hands the block over and leaves nothing to free.
     void* block = file.Detach();
     ASSERT_NE(nullptr, block);
-    EXPECT_EQ(0, std::memcmp(block, "0123", 4));
+    EXPECT_EQ(0, std::memcmp(block, "01AB", 4));
     EXPECT_EQ(0u, file.GetLength());
     EXPECT_EQ(nullptr, file.GetBuffer());
     std::free(block);
@@ -118,6 +134,7 @@ TEST(ZipMemFile, BorrowedBlockIsNeverWrittenOrFreed) {
         EXPECT_EQ(CZipException::memError, CodeOf([&] { view.Write("zz", 2); }));
         EXPECT_EQ(CZipException::memError,
                   CodeOf([&] { view.Seek(1000, CZipAbstractFile::begin); }));
+        EXPECT_EQ(CZipException::memError, CodeOf([&] { view.Reserve(1); }));
         char head[4];
         view.SeekToBegin();
         EXPECT_EQ(4u, view.Read(head, 4));
