@@ -214,7 +214,7 @@ std::wstring ReadableFact(const ReportDetail& detail, size_t index) {
     }
     if (detail.kind == DetailKind::TimestampNotUsed) {
         const int problem = std::wcstol(fact.c_str(), nullptr, 10);
-        return problem <= 0 || problem > static_cast<int>(TimestampProblem::UntrustedAuthority)
+        return problem <= 0 || problem > static_cast<int>(kLastTimestampProblem)
                    ? fact
                    : LocalizedTimestampProblem(static_cast<TimestampProblem>(problem));
     }

@@ -79,7 +79,6 @@ std::vector<ReportLine> LinesFromJson(const std::map<std::string, std::string>& 
 }
 
 TEST_F(VerifyTest, JsonReportOfEachOutcomeAndTheManagersLinesAgree) {
-    TestPki::Pki::ForgetRevocationStatus();
     const Outcome run = Dossiq(L"verify --json qualified.snx expired.snx revoked.snx "
                                L"self_signed.snx tampered.snx",
                                *dir_);
@@ -140,7 +139,6 @@ TEST_F(VerifyTest, JsonReportOfEachOutcomeAndTheManagersLinesAgree) {
     const wchar_t* files[] = {L"qualified", L"expired", L"revoked", L"self_signed", L"tampered"};
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
-        TestPki::Pki::ForgetRevocationStatus();
         const ValidationReport report = BuildValidationReport(*dir_ + L"\\" + files[i] + L".snx");
         const auto lines = ReportLinesOf(report, ReportTexts{});
         const auto fromJson = LinesFromJson(json, "containers[" + std::to_string(i) + "]");
@@ -154,7 +152,6 @@ TEST_F(VerifyTest, JsonReportOfEachOutcomeAndTheManagersLinesAgree) {
 }
 
 TEST_F(VerifyTest, ExitCodesAndTextForm) {
-    TestPki::Pki::ForgetRevocationStatus();
     const Outcome passed = Dossiq(L"verify qualified.snx", *dir_);
     EXPECT_EQ(0u, passed.exitCode) << passed.err;
     EXPECT_EQ(0u, passed.out.rfind("passed", 0)) << passed.out;
@@ -191,7 +188,6 @@ TEST_F(VerifyTest, JobsGiveTheSameReportsInTheSameOrder) {
         swprintf(name, 64, L"\\many\\%03d.snx", i);
         TestSupport::WriteFileBytes(*dir_ + name, i % 50 == 7 ? other : bytes);
     }
-    TestPki::Pki::ForgetRevocationStatus();
     const Outcome four = Dossiq(L"verify --json --jobs 4 many", *dir_);
     const Outcome one = Dossiq(L"verify --json --jobs 1 many", *dir_);
     EXPECT_EQ(1u, four.exitCode) << four.err;
@@ -218,7 +214,6 @@ TEST_F(VerifyTest, DISABLED_Throughput) {
         TestSupport::WriteFileBytes(*dir_ + L"\\bench\\" + std::to_wstring(i) + L".snx", bytes);
     }
     for (const wchar_t* jobs : {L"1", L"4", L"1", L"4"}) {
-        TestPki::Pki::ForgetRevocationStatus();
         const DWORD start = ::GetTickCount();
         const Outcome run =
             Dossiq(L"verify --json --jobs " + std::wstring(jobs) + L" bench", *dir_);

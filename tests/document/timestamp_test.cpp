@@ -46,7 +46,8 @@ protected:
     // A token from `section` of the kit's authority at `when` (faketime's syntax), over the
     // signature (or other bytes), its time changed after it was signed or not.
     SignatureStamper TokenAt(const std::string& section, const std::string& when,
-                             Alteration alteration = Unaltered) {
+                             Alteration alteration = Unaltered,
+                             const std::string& digest = "-sha256") {
         return [=, this](const std::vector<BYTE>& signature) {
             std::string data(signature.begin(), signature.end());
             if (alteration == OtherSignature) {
@@ -56,8 +57,8 @@ protected:
             const std::string work = ShellQuote(TestSupport::UnixPath(dir));
             const auto made =
                 RunIn(pki->Dir(),
-                      "openssl ts -query -data " + work + "/sig.bin -sha256 -cert -out " + work +
-                          "/q.tsq && faketime " + ShellQuote(when) +
+                      "openssl ts -query -data " + work + "/sig.bin " + digest + " -cert -out " +
+                          work + "/q.tsq && faketime " + ShellQuote(when) +
                           " openssl ts -reply -config tsa.cnf -section " + section +
                           " -queryfile " + work + "/q.tsq -token_out -out " + work + "/token.der");
             EXPECT_EQ(0, made.exitCode) << made.output;
@@ -116,8 +117,9 @@ TEST_F(Timestamps, ChecksAreJudgedAtTheProvenTimeOnlyWithAValidToken) {
     } cases[] = {
         {"expired", nullptr, "", Unaltered, false, TimestampProblem::None,
          ValidationResult::CertificateNotValid},
+        // Its issuer's current list need not name an expired certificate: no evidence.
         {"expired", "tsa", "2020-06-01 12:00:00", Unaltered, true, TimestampProblem::None,
-         ValidationResult::ValidQualified},
+         ValidationResult::RevocationUnavailable},
         {"expired", "tsa", "2020-06-01 12:00:00", OtherSignature, false,
          TimestampProblem::ImprintMismatch, ValidationResult::CertificateNotValid},
         {"expired", "tsa", "2020-06-01 12:00:00", TimeChangedAfterSigning, false,
@@ -126,14 +128,13 @@ TEST_F(Timestamps, ChecksAreJudgedAtTheProvenTimeOnlyWithAValidToken) {
          TimestampProblem::UntrustedAuthority, ValidationResult::CertificateNotValid},
         {"revoked", "tsa", "-2 hours", Unaltered, true, TimestampProblem::None,
          ValidationResult::ValidQualified},
-        {"revoked", "tsa", "+1 hour", Unaltered, true, TimestampProblem::None,
+        {"revoked", "tsa", "+3 minutes", Unaltered, true, TimestampProblem::None,
          ValidationResult::Revoked},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.signer) + " " + (c.section ? c.section : "-") + " " + c.when);
         const std::wstring path = Sign(
             c.signer, c.section ? TokenAt(c.section, c.when, c.alteration) : SignatureStamper());
-        TestPki::Pki::ForgetRevocationStatus();
         const ValidationReport report = BuildValidationReport(path);
         EXPECT_EQ(c.section != nullptr, report.timestamp.present);
         EXPECT_EQ(c.used, report.timestamp.used);
@@ -142,6 +143,37 @@ TEST_F(Timestamps, ChecksAreJudgedAtTheProvenTimeOnlyWithAValidToken) {
         // A revocation after the proven time is still told.
         EXPECT_EQ(std::string(c.signer) == "revoked",
                   !report.checks[RevocationCheck].revocationDate.empty());
+    }
+}
+
+// Each token differs from the good one (the first) in one respect only; a token not used
+// says why.
+TEST_F(Timestamps, TokensAreUsedOnlyAsRfc3161Allows) {
+    using P = TimestampProblem;
+    const struct {
+        const char* section;
+        const char* when;
+        const char* digest;
+        TimestampProblem problem;
+    } cases[] = {
+        {"tsa", "-1 hour", "-sha256", P::None},
+        {"tsa", "-1 hour", "-sha384", P::None},
+        {"tsa", "-1 hour", "-sha512", P::None},
+        {"tsa", "-1 hour", "-sha224", P::UnsupportedImprint},
+        {"tsa", "+1 hour", "-sha256", P::FutureTime},
+        {"tsa_sha1", "-1 hour", "-sha256", P::WeakAlgorithm},
+        {"tsa_two_usages", "-1 hour", "-sha256", P::NotTimestampAuthority},
+        {"tsa_not_critical", "-1 hour", "-sha256", P::NotTimestampAuthority},
+        {"tsa_revoked", "+2 minutes", "-sha256", P::AuthorityRevoked},
+        {"tsa_crl_dead", "-1 hour", "-sha256", P::AuthorityStatusUnknown},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.section) + " " + c.when + " " + c.digest);
+        const ValidationReport report = BuildValidationReport(
+            Sign("qualified", TokenAt(c.section, c.when, Unaltered, c.digest)));
+        EXPECT_EQ(c.problem == P::None, report.timestamp.used);
+        EXPECT_EQ(c.problem, report.timestamp.problem);
+        EXPECT_TRUE(HasPassed(report)); // the signer itself is good now
     }
 }
 

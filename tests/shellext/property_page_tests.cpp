@@ -299,7 +299,6 @@ TEST_F(PropertyPage, ReportsEachValidationResultAsTheManagerDoes) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.signer);
-        TestPki::Pki::ForgetRevocationStatus();
         Sheet sheet(Signed(c.signer, TestSupport::Widen(c.signer) + L".snx"));
         EXPECT_EQ(L"Signed Document", sheet.Tab());
         EXPECT_EQ(L"Document Signature Information", Text(sheet.Page(), 209));
@@ -318,7 +317,6 @@ TEST_F(PropertyPage, ReportsEachValidationResultAsTheManagerDoes) {
 }
 
 TEST_F(PropertyPage, Sha1SignatureGetsANoteAfterTheSixLines) {
-    TestPki::Pki::ForgetRevocationStatus();
     Sheet sheet(Signed("qualified", L"sha1.snx", " -md sha1"));
     ASSERT_TRUE(sheet.WaitForPicture(106)) << Picture(sheet.Page());
     const std::vector<Line> expected = {
@@ -338,14 +336,12 @@ TEST_F(PropertyPage, Sha1SignatureGetsANoteAfterTheSixLines) {
 TEST_F(PropertyPage, DetailsBoxExplainsWhatIsWrong) {
     for (const char* signer : {"expired", "revoked", "self_signed", "qualified"}) {
         SCOPED_TRACE(signer);
-        TestPki::Pki::ForgetRevocationStatus();
         const std::wstring path = Signed(signer, TestSupport::Widen(signer) + L"_details.snx");
         Sheet sheet(path);
         sheet.WaitForEnd();
         PumpUntil([] { return false; }, 300);
         const HWND box = ::GetDlgItem(sheet.Page(), 216);
         const std::wstring text = TestSupport::WindowText(box);
-        TestPki::Pki::ForgetRevocationStatus();
         const auto details = DetailsOf(BuildValidationReport(path));
         EXPECT_EQ(!details.empty(), ::IsWindowVisible(box) != FALSE);
         for (const ReportDetail& detail : details) {
@@ -373,7 +369,6 @@ TEST_F(PropertyPage, StampedSignatureNamesItsAuthorityAfterTheSixLines) {
     const std::wstring path = *dir_ + L"\\stamped.snx";
     ASSERT_TRUE(WriteContainer(message, path));
 
-    TestPki::Pki::ForgetRevocationStatus();
     Sheet sheet(path);
     ASSERT_TRUE(sheet.WaitForPicture(106)) << Picture(sheet.Page());
     SaveScreenshot(sheet.Window(), L"result_stamped");
@@ -580,7 +575,6 @@ TEST_F(PropertyPage, ViewCertificateShowsTheSignersCertificate) {
 // module back, so that the Explorer can unload the extension.
 TEST_F(PropertyPage, MalformedStatementsEndTheChecksAndLetTheModuleGo) {
     ASSERT_TRUE(PumpUntil([] { return CanUnloadNow() == S_OK; }, 60000));
-    TestPki::Pki::ForgetRevocationStatus();
     {
         Sheet sheet(Signed("qc_malformed", L"unload.snx"));
         EXPECT_EQ(108u, sheet.WaitForEnd());
