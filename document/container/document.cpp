@@ -20,6 +20,7 @@ using MHFX::ThrowLastErrorIf;
 // What one opening found, handed to the Document only when it succeeded.
 struct Opening {
     ContentSection content;
+    MHFX::CertStoreHandle messageStore;
     MHFX::CertContextHandle signer;
     bool signatureValid = false;
     bool algorithmOutdated = false;
@@ -170,6 +171,7 @@ void VerifySigned(HCRYPTMSG message, DWORD signerIndex, DWORD encodedLength, Ope
     opening.algorithmOutdated = IsHashOutdated(message, signerIndex);
     ReadSignatureValue(message, signerIndex, opening);
     opening.signer = std::move(signer);
+    opening.messageStore = std::move(certificates);
 }
 
 // The whole file read into a page-file-backed section. It is read, not mapped: a mapped
@@ -295,6 +297,7 @@ bool Document::Open(DWORD signerIndex) {
     }
     if (result) {
         content_ = std::move(opening.content);
+        messageStore_ = std::move(opening.messageStore);
         signer_ = std::move(opening.signer);
         isSignatureValid_ = opening.signatureValid;
         isSignatureAlgorithmOutdated_ = opening.algorithmOutdated;

@@ -429,8 +429,10 @@ void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
     const X509Certificate signer(context);
     ChainFindings findings;
     try {
+        // The signer's own store is the message's: its certificates and kept CRLs.
         report.result = ValidateSignerCertificate(
-            signer, &findings, report.timestamp.used ? &report.timestamp.provenTime : nullptr);
+            signer, &findings, report.timestamp.used ? &report.timestamp.provenTime : nullptr,
+            context->hCertStore);
     } catch (const MHFX::Exception& e) {
         report.checks[ValidityCheck].status = CheckStatus::Failed;
         report.checks[ValidityCheck].reason = L"the checks could not run: " + e.Message();

@@ -337,7 +337,7 @@ EOF
 {
     tsa_section tsa tsa
     tsa_section tsa_untrusted tsa_untrusted
-    for name in tsa_revoked tsa_two_usages tsa_not_critical tsa_crl_dead; do tsa_section $name $name; done
+    for name in tsa_revoked tsa_crl_dead; do tsa_section $name $name; done
     tsa_section tsa_sha1 tsa sha1
 } >tsa.cnf
 
