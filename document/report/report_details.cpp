@@ -132,7 +132,10 @@ void AddChain(const ValidationReport& report, const CheckReport& check,
 
 void AddCrl(const ValidationReport& report, const CheckReport& check,
             std::vector<ReportDetail>& details) {
-    if (check.crlUrl.empty()) {
+    if (check.crlGap == L"expiredNotCovered") {
+        details.push_back(
+            {DetailKind::CrlExpiredNotCovered, {report.signer.notAfter, check.crlUrl}});
+    } else if (check.crlUrl.empty()) {
         details.push_back({DetailKind::CrlNoAddress, {}});
     } else if (check.crlThisUpdate.empty()) {
         details.push_back({DetailKind::CrlNoAnswer, {check.crlUrl}});
@@ -268,6 +271,11 @@ std::vector<ReportDetail> DetailsOf(const ValidationReport& report) {
     } else if (timestamp.present) {
         details.push_back(
             {DetailKind::TimestampNotUsed, {std::to_wstring(static_cast<int>(timestamp.problem))}});
+    }
+    const CheckReport& crl = report.checks[CrlCheck];
+    if (crl.crlSource == L"container" && crl.status != CheckStatus::Skipped) {
+        details.push_back(
+            {DetailKind::CrlFromContainer, {crl.crlIssuer, crl.crlThisUpdate, crl.crlNextUpdate}});
     }
     for (int index = 0; index < kReportCheckCount; ++index) {
         const CheckReport& check = report.checks[index];

@@ -3,19 +3,17 @@
 #include <cstring>
 
 #include "document/container/der.h"
+#include "document/timestamp/tst_info.h"
 
 namespace {
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 constexpr BYTE kBoolean = 0x01;
-constexpr BYTE kGeneralizedTime = 0x18;
 const std::vector<BYTE> kOidSha256 = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x01};
 const std::vector<BYTE> kOidSha384 = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x02};
 const std::vector<BYTE> kOidSha512 = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x03};
 constexpr char kOidSigningCertificate[] = "1.2.840.113549.1.9.16.2.12";
 constexpr char kOidSigningCertificateV2[] = "1.2.840.113549.1.9.16.2.47";
-const std::vector<BYTE> kOidTstInfo = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D,
-                                       0x01, 0x09, 0x10, 0x01, 0x04};
 
 [[noreturn]] void Fail(TimestampProblem problem, DWORD code = 0) {
     throw TimestampError(problem, code);
@@ -47,30 +45,6 @@ std::vector<BYTE> Hash(ALG_ID algorithm, const BYTE* data, size_t length) {
     return value;
 }
 
-// "YYYYMMDDhhmmss[.fraction]Z".
-FILETIME GeneralizedTime(const Der::Element& element) {
-    const std::string text(reinterpret_cast<const char*>(element.content), element.length);
-    Need(text.size() >= 15 && text.back() == 'Z');
-    auto number = [&](size_t at, size_t digits) {
-        WORD value = 0;
-        for (size_t i = at; i < at + digits; ++i) {
-            Need(text[i] >= '0' && text[i] <= '9');
-            value = static_cast<WORD>(value * 10 + (text[i] - '0'));
-        }
-        return value;
-    };
-    SYSTEMTIME parts = {};
-    parts.wYear = number(0, 4);
-    parts.wMonth = number(4, 2);
-    parts.wDay = number(6, 2);
-    parts.wHour = number(8, 2);
-    parts.wMinute = number(10, 2);
-    parts.wSecond = number(12, 2);
-    FILETIME time = {};
-    Need(::SystemTimeToFileTime(&parts, &time));
-    return time;
-}
-
 // The digest the signer's messageDigest attribute states equals `digest`. Signed
 // attributes are what the signature covers; the content only through this digest.
 bool DigestAttributeMatches(const CMSG_SIGNER_INFO& info, const std::vector<BYTE>& digest) {
@@ -85,62 +59,6 @@ bool DigestAttributeMatches(const CMSG_SIGNER_INFO& info, const std::vector<BYTE
         return reader.Expect(Der::kOctetString, value) && Bytes(value) == digest;
     }
     return false;
-}
-
-// The TSTInfo the token's signature covers.
-Der::Element TstInfoOf(const std::vector<BYTE>& token) {
-    Der::Reader outer(token.data(), token.size());
-    Der::Element contentInfo, type, explicitContent, signedData, version, algorithms, encap,
-        encapType, wrapped, octets;
-    Need(outer.Expect(Der::kSequence, contentInfo));
-    Der::Reader info(contentInfo);
-    Need(info.Expect(Der::kOid, type) && type.IsOid(Der::kOidSignedData) &&
-         info.Expect(Der::kContext0, explicitContent));
-    Der::Reader content(explicitContent);
-    Need(content.Expect(Der::kSequence, signedData));
-    Der::Reader fields(signedData);
-    Need(fields.Expect(Der::kInteger, version) && fields.Expect(Der::kSet, algorithms) &&
-         fields.Expect(Der::kSequence, encap));
-    Der::Reader encapsulated(encap);
-    Need(encapsulated.Expect(Der::kOid, encapType) && encapType.IsOid(kOidTstInfo) &&
-         encapsulated.Expect(Der::kContext0, wrapped));
-    Der::Reader inner(wrapped);
-    Need(inner.Expect(Der::kOctetString, octets));
-    return octets;
-}
-
-void ReadTstInfo(const Der::Element& octets, TimestampToken& token) {
-    Der::Reader outer(octets.content, octets.length);
-    Der::Element info, version, policy, imprint, algorithm, algorithmOid, hashed, serial, time;
-    Need(outer.Expect(Der::kSequence, info));
-    Der::Reader fields(info);
-    Need(fields.Expect(Der::kInteger, version) && fields.Expect(Der::kOid, policy) &&
-         fields.Expect(Der::kSequence, imprint) && fields.Expect(Der::kInteger, serial) &&
-         fields.Expect(kGeneralizedTime, time));
-    Der::Reader imprintFields(imprint);
-    Need(imprintFields.Expect(Der::kSequence, algorithm) &&
-         imprintFields.Expect(Der::kOctetString, hashed));
-    Der::Reader algorithmFields(algorithm);
-    Need(algorithmFields.Expect(Der::kOid, algorithmOid));
-    if (algorithmOid.IsOid(kOidSha256)) {
-        token.imprintAlgorithm = CALG_SHA_256;
-    } else if (algorithmOid.IsOid(kOidSha384)) {
-        token.imprintAlgorithm = CALG_SHA_384;
-    } else if (algorithmOid.IsOid(kOidSha512)) {
-        token.imprintAlgorithm = CALG_SHA_512;
-    } else {
-        Fail(TimestampProblem::UnsupportedImprint);
-    }
-    token.imprint = Bytes(hashed);
-    token.time = GeneralizedTime(time);
-    // accuracy, ordering, nonce, tsa, extensions: only the nonce matters here.
-    Der::Element optional;
-    while (fields.Next(optional)) {
-        if (optional.Is(Der::kInteger)) {
-            token.nonce = Bytes(optional);
-        }
-    }
-    Need(!fields.Failed());
 }
 
 const CRYPT_ATTRIBUTE* FindAttribute(const CMSG_SIGNER_INFO& info, const char* oid) {
@@ -322,8 +240,14 @@ std::vector<BYTE> TokenOfResponse(const BYTE* response, size_t length) {
 
 TimestampToken DecodeTimestampToken(const std::vector<BYTE>& encoded) {
     TimestampToken token;
-    const Der::Element tstInfo = TstInfoOf(encoded);
-    ReadTstInfo(tstInfo, token);
+    const Der::Element tstInfo = EncapsulatedTstInfo(encoded.data(), encoded.size());
+    const TstInfo info = DecodeTstInfo(tstInfo.content, tstInfo.length);
+    token.imprint = info.imprint;
+    token.imprintAlgorithm = info.imprintHash == ImprintHash::Sha512   ? CALG_SHA_512
+                             : info.imprintHash == ImprintHash::Sha384 ? CALG_SHA_384
+                                                                       : CALG_SHA_256;
+    token.nonce = info.nonce;
+    token.time = {static_cast<DWORD>(info.genTime), static_cast<DWORD>(info.genTime >> 32)};
 
     MHFX::CryptMsgHandle message(::CryptMsgOpenToDecode(kEncoding, 0, 0, 0, nullptr, nullptr));
     Need(message &&

@@ -128,6 +128,8 @@ TEST_F(VerifyTest, JsonReportOfEachOutcomeAndTheManagersLinesAgree) {
     EXPECT_NE("null", Value(json, "containers[0].checks[2].crl.thisUpdate"));
     EXPECT_NE(std::string::npos,
               Value(json, "containers[0].checks[2].crl.url").find("issuing.crl"));
+    EXPECT_EQ("\"online\"", Value(json, "containers[0].checks[2].evidence"));
+    EXPECT_EQ("null", Value(json, "containers[0].checks[2].gap"));
     EXPECT_EQ("\"\"", Value(json, "containers[0].checks[1].reason"));
     EXPECT_EQ("\"NotTimeValid\"", Value(json, "containers[1].checks[0].chainStatus[0]"));
     EXPECT_NE(std::string::npos, Value(json, "containers[1].checks[0].reason").find("2020"));
@@ -148,6 +150,22 @@ TEST_F(VerifyTest, JsonReportOfEachOutcomeAndTheManagersLinesAgree) {
             EXPECT_EQ(fromJson[line].textId, lines[line].textId) << line;
             EXPECT_EQ(fromJson[line].colour, lines[line].colour) << line;
         }
+    }
+}
+
+// Each run is a process of its own in the same prefix, which keeps its caches as a user's
+// machine does: a revoked signer reads revoked every time, in either form.
+TEST_F(VerifyTest, RevokedSignerReadsRevokedOnEveryRun) {
+    for (int run = 0; run < 3; ++run) {
+        SCOPED_TRACE(run);
+        const Outcome text = Dossiq(L"verify revoked.snx", *dir_);
+        EXPECT_EQ(1u, text.exitCode) << text.out;
+        const Outcome json = Dossiq(L"verify --json revoked.snx", *dir_);
+        EXPECT_EQ(1u, json.exitCode) << json.err;
+        const auto values = Flatten(json.outPath);
+        EXPECT_EQ("\"failed\"", Value(values, "containers[0].checks[3].status"));
+        EXPECT_EQ("\"online\"", Value(values, "containers[0].checks[3].evidence"));
+        EXPECT_EQ("\"keyCompromise\"", Value(values, "containers[0].checks[3].revocation.reason"));
     }
 }
 

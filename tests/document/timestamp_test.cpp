@@ -2,10 +2,13 @@
 // signing, or made at a chosen time (faketime) for the cases the report judges.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "document/container/container_writer.h"
 #include "document/container/message_builder.h"
 #include "document/creation/archive_builder.h"
 #include "document/document_test_util.h"
+#include "document/report/report_details.h"
 #include "document/report/validation_report.h"
 #include "document/timestamp/signature_stamper.h"
 
@@ -200,6 +203,11 @@ TEST_F(Timestamps, KeptListSettlesAnExpiredSignersStatusAtTheProvenTime) {
         EXPECT_EQ(c.result, report.result);
         EXPECT_EQ(c.evidence, report.checks[CrlCheck].crlSource);
         EXPECT_EQ(*c.evidence ? L"" : L"expiredNotCovered", report.checks[CrlCheck].crlGap);
+        const auto details = DetailsOf(report);
+        const DetailKind told =
+            *c.evidence ? DetailKind::CrlFromContainer : DetailKind::CrlExpiredNotCovered;
+        EXPECT_TRUE(std::any_of(details.begin(), details.end(),
+                                [&](const ReportDetail& d) { return d.kind == told; }));
     }
 }
 

@@ -316,6 +316,20 @@ TEST_F(PropertyPage, ReportsEachValidationResultAsTheManagerDoes) {
     }
 }
 
+// Shown three times in one process, a revoked container reads revoked every time, whatever
+// the platform cached from the first look.
+TEST_F(PropertyPage, RevokedContainerReadsRevokedOnEveryOpening) {
+    const std::wstring path = Signed("revoked", L"revoked_again.snx");
+    for (int time = 0; time < 3; ++time) {
+        SCOPED_TRACE(time);
+        Sheet sheet(path);
+        ASSERT_TRUE(sheet.WaitForPicture(108)) << Picture(sheet.Page());
+        const std::vector<Line> lines = Lines(::GetDlgItem(sheet.Page(), 215));
+        ASSERT_EQ(6u, lines.size());
+        EXPECT_EQ((Line{L"- Certificate has been revoked", kRed, true}), lines[4]);
+    }
+}
+
 TEST_F(PropertyPage, Sha1SignatureGetsANoteAfterTheSixLines) {
     Sheet sheet(Signed("qualified", L"sha1.snx", " -md sha1"));
     ASSERT_TRUE(sheet.WaitForPicture(106)) << Picture(sheet.Page());
