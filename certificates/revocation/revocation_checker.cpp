@@ -75,6 +75,20 @@ void RevocationChecker::Judge(PCCERT_CONTEXT certificate, RevocationEvidence& ev
                                                                     : RevocationStatus::Revoked;
 }
 
+bool RevocationChecker::Covers(PCCRL_CONTEXT crl, PCCERT_CONTEXT certificate) const {
+    const CRL_INFO& info = *crl->pCrlInfo;
+    // A CA may drop a certificate from its list once it expired: a list made after that
+    // proves nothing by not naming it, unless it keeps expired certificates since before
+    // the proven time.
+    if (!hasTime_ || !Before(certificate->pCertInfo->NotAfter, info.ThisUpdate)) {
+        return true;
+    }
+    FILETIME since = {};
+    return TimeOf(::CertFindExtension(kOidExpiredCertsOnCrl, info.cExtension, info.rgExtension),
+                  since) &&
+           !Before(at_, since);
+}
+
 bool RevocationChecker::KeptList(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
                                  RevocationEvidence& evidence) const {
     if (!kept_) {
@@ -83,7 +97,7 @@ bool RevocationChecker::KeptList(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issu
     const FILETIME& when = hasTime_ ? at_ : now_;
     PCCRL_CONTEXT crl = nullptr;
     while ((crl = ::CertEnumCRLsInStore(kept_, crl)) != nullptr) {
-        if (!SpeaksFor(crl, when) || !IsCrlSignedBy(crl, issuer)) {
+        if (!SpeaksFor(crl, when) || !Covers(crl, certificate) || !IsCrlSignedBy(crl, issuer)) {
             continue;
         }
         // The newest list the issuer signed says the most.
@@ -106,21 +120,17 @@ RevocationEvidence RevocationChecker::Check(PCCERT_CONTEXT certificate, PCCERT_C
     online.crl = cache_.Find(certificate, issuer, deadline_, online.url);
     if (online.crl) {
         Judge(certificate, online);
-        const CRL_INFO& info = *online.crl.get()->pCrlInfo;
-        FILETIME coveredSince = {};
         if (online.listed) {
             online.source = RevocationSource::Online;
             return online;
         }
-        if (!IsZero(info.NextUpdate) && Before(info.NextUpdate, now_)) {
+        const CRL_INFO& info = *online.crl.get()->pCrlInfo;
+        // For a proven time, a list that was current then or came later speaks for it.
+        const bool speaks = hasTime_ ? SpeaksFor(online.crl.get(), at_)
+                                     : IsZero(info.NextUpdate) || !Before(info.NextUpdate, now_);
+        if (!speaks) {
             online.gap = RevocationGap::Outdated;
-        } else if (hasTime_ && Before(certificate->pCertInfo->NotAfter, now_) &&
-                   !(TimeOf(::CertFindExtension(kOidExpiredCertsOnCrl, info.cExtension,
-                                                info.rgExtension),
-                            coveredSince) &&
-                     !Before(at_, coveredSince))) {
-            // A CA may drop a certificate from its list once it expired: not being listed
-            // proves nothing about the signing time.
+        } else if (!Covers(online.crl.get(), certificate)) {
             online.gap = RevocationGap::ExpiredNotCovered;
         } else {
             online.source = RevocationSource::Online;

@@ -26,6 +26,8 @@ private:
     bool KeptList(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
                   RevocationEvidence& evidence) const;
     void Judge(PCCERT_CONTEXT certificate, RevocationEvidence& evidence) const;
+    // Not naming `certificate` tells something about it.
+    bool Covers(PCCRL_CONTEXT crl, PCCERT_CONTEXT certificate) const;
 
     VerifiedCrlCache& cache_;
     HCERTSTORE kept_;

@@ -160,7 +160,8 @@ TEST_F(Timestamps, ChecksAreJudgedAtTheProvenTimeOnlyWithAValidToken) {
 }
 
 // The issuer's current list need not name an expired signer any more: a list kept in the
-// container decides, when the issuer signed it and it speaks for the proven time.
+// container decides, when the issuer signed it, it speaks for the proven time and it was
+// made before the certificate expired. Kept lists are made a day after the proven time.
 TEST_F(Timestamps, KeptListSettlesAnExpiredSignersStatusAtTheProvenTime) {
     using R = ValidationResult;
     const std::string expired = pki->UnixCertPath("expired") + ",";
@@ -183,6 +184,7 @@ TEST_F(Timestamps, KeptListSettlesAnExpiredSignersStatusAtTheProvenTime) {
          expired + "2020-09-01T00:00:00,keyCompromise,2020-05-01T00:00:00", R::Revoked,
          L"container"},
         {"another CA's list", "orphan_ca", "", R::RevocationUnavailable, L""},
+        {"made after it expired", "issuing", "", R::RevocationUnavailable, L""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -191,7 +193,10 @@ TEST_F(Timestamps, KeptListSettlesAnExpiredSignersStatusAtTheProvenTime) {
             const std::string work = ShellQuote(TestSupport::UnixPath(dir));
             const auto kept =
                 RunIn(pki->Dir(), "python3 " + scripts + "make_crl.py " + c.ca + ".cert.pem " +
-                                      c.ca + ".key.pem " + work + "/kept.crl -3600 86400" +
+                                      c.ca + ".key.pem " + work + "/kept.crl " +
+                                      (std::string(c.what) == "made after it expired"
+                                           ? "-3600 86400"
+                                           : "2020-06-02T00:00:00 2020-07-02T00:00:00") +
                                       (c.entries.empty() ? "" : " --revoke " + c.entries) +
                                       " && python3 " + scripts + "keep_crls.py " + work +
                                       "/signed.snx " + work + "/kept.snx " + work + "/kept.crl");
