@@ -1,6 +1,7 @@
 #include "certificates/signer_validation.h"
 
 #include "certificates/qualified_certificate.h"
+#include "certificates/revocation/revocation_checker.h"
 #include "certificates/x509_chain.h"
 #include "foundation/win32_exception.h"
 
@@ -34,72 +35,44 @@ bool IsQualifiedOrNot(const X509Certificate& certificate) {
     }
 }
 
-constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
-constexpr DWORD kCrlTimeoutMs = 15000;
+constexpr DWORD kRevocationBits =
+    Flags::Revoked | Flags::RevocationStatusUnknown | Flags::OfflineRevocation;
 
-// When `certificate` was revoked, from its issuer's CRL (signed by `issuer`); false when
-// the list cannot be had or does not list it.
-bool RevocationDate(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer, FILETIME& date) {
-    DWORD length = 0;
-    if (!::CryptGetObjectUrl(URL_OID_CERTIFICATE_CRL_DIST_POINT,
-                             const_cast<CERT_CONTEXT*>(certificate), 0, nullptr, &length, nullptr,
-                             nullptr, nullptr) ||
-        length == 0) {
-        return false;
+// The container's certificates, for chain building only: never trusted by being there.
+void AddKeptCertificates(HCERTSTORE kept, X509CertificateCollection& extra) {
+    if (!kept) {
+        return;
     }
-    std::vector<BYTE> buffer(length);
-    auto* urls = reinterpret_cast<PCRYPT_URL_ARRAY>(buffer.data());
-    if (!::CryptGetObjectUrl(URL_OID_CERTIFICATE_CRL_DIST_POINT,
-                             const_cast<CERT_CONTEXT*>(certificate), 0, urls, &length, nullptr,
-                             nullptr, nullptr)) {
-        return false;
+    PCCERT_CONTEXT context = nullptr;
+    while ((context = ::CertEnumCertificatesInStore(kept, context)) != nullptr) {
+        extra.Add(X509Certificate(context));
     }
-    for (DWORD i = 0; i < urls->cUrl; ++i) {
-        void* object = nullptr;
-        if (!::CryptRetrieveObjectByUrlW(urls->rgwszUrl[i], CONTEXT_OID_CRL, 0, kCrlTimeoutMs,
-                                         &object, nullptr, nullptr, nullptr, nullptr)) {
-            continue;
-        }
-        PCCRL_CONTEXT list = static_cast<PCCRL_CONTEXT>(object);
-        PCRL_ENTRY entry = nullptr;
-        // Only a list its issuer signed may move a revocation.
-        const bool found =
-            ::CryptVerifyCertificateSignatureEx(0, kEncoding, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CRL,
-                                                const_cast<CRL_CONTEXT*>(list),
-                                                CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT,
-                                                const_cast<CERT_CONTEXT*>(issuer), 0, nullptr) &&
-            ::CertFindCertificateInCRL(certificate, list, 0, nullptr, &entry) && entry;
-        if (found) {
-            date = entry->RevocationDate;
-        }
-        ::CertFreeCRLContext(list);
-        if (found) {
-            return true;
-        }
-    }
-    return false;
 }
 
-// Every revoked certificate of the chain was revoked after `at`.
-bool RevokedOnlyAfter(PCCERT_CHAIN_CONTEXT chain, const FILETIME& at) {
+// The product's CRL check of every certificate of the chain but its root, as status bits.
+DWORD CheckRevocation(PCCERT_CHAIN_CONTEXT chain, const FILETIME* at, HCERTSTORE kept,
+                      std::vector<RevocationEvidence>& revocations) {
     if (chain == nullptr || chain->cChain == 0) {
-        return false;
+        return 0;
     }
+    RevocationChecker checker(VerifiedCrlCache::Shared(), kept, at);
     const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[0];
-    for (DWORD i = 0; i < simple->cElement; ++i) {
-        if (!(simple->rgpElement[i]->TrustStatus.dwErrorStatus & CERT_TRUST_IS_REVOKED)) {
-            continue;
-        }
-        FILETIME date = {};
-        const PCCERT_CONTEXT issuer = i + 1 < simple->cElement
-                                          ? simple->rgpElement[i + 1]->pCertContext
-                                          : simple->rgpElement[i]->pCertContext;
-        if (!RevocationDate(simple->rgpElement[i]->pCertContext, issuer, date) ||
-            ::CompareFileTime(&date, &at) <= 0) {
-            return false;
+    DWORD bits = 0;
+    for (DWORD i = 0; i + 1 < simple->cElement; ++i) {
+        revocations.push_back(checker.Check(simple->rgpElement[i]->pCertContext,
+                                            simple->rgpElement[i + 1]->pCertContext));
+        switch (revocations.back().status) {
+        case RevocationStatus::Revoked:
+            bits |= Flags::Revoked;
+            break;
+        case RevocationStatus::Unknown:
+            bits |= Flags::RevocationStatusUnknown | Flags::OfflineRevocation;
+            break;
+        case RevocationStatus::Good:
+            break;
         }
     }
-    return true;
+    return bits;
 }
 
 } // namespace
@@ -116,12 +89,14 @@ ValidationResult ResultOfFailedChain(const std::vector<X509ChainStatus>& statuse
 }
 
 ValidationResult ValidateSignerCertificate(const X509Certificate& certificate,
-                                           ChainFindings* findings, const FILETIME* at) {
+                                           ChainFindings* findings, const FILETIME* at,
+                                           HCERTSTORE kept) {
     X509Chain chain;
     chain.UseMachineContext = false;
-    chain.ChainPolicy.RevocationMode = X509RevocationMode::Online;
-    chain.ChainPolicy.RevocationFlag = CERT_CHAIN_REVOCATION_CHECK_CHAIN;
+    // The engine's revocation answers depend on what it cached; the product decides.
+    chain.ChainPolicy.RevocationMode = X509RevocationMode::NoCheck;
     chain.ChainPolicy.VerificationFlags = 0;
+    AddKeptCertificates(kept, chain.ChainPolicy.ExtraStore);
     if (at) {
         chain.ChainPolicy.VerificationTime = DateTime::FromFileTimeUtc(static_cast<long long>(
             (static_cast<ULONGLONG>(at->dwHighDateTime) << 32) | at->dwLowDateTime));
@@ -129,15 +104,14 @@ ValidationResult ValidateSignerCertificate(const X509Certificate& certificate,
 
     chain.Build(certificate);
     chain.FillChainElements();
-    DWORD errorStatus = chain.ErrorStatus();
-    // Some engines' base policy passes revoked chains and chains whose revocation data is
-    // out of reach; the status word still tells.
+    DWORD errorStatus = chain.ErrorStatus() & ~kRevocationBits;
+    // Some engines' base policy passes chains with problems; the status word still tells.
     bool passed = chain.Verify() && (errorStatus & kDecidingChainStatus) == 0;
-    // Revoked after the proven signing time: the signature was made while it was good. The
-    // base policy knows nothing of that, so nothing else may be wrong with the chain.
-    if (at && (errorStatus & Flags::Revoked) && RevokedOnlyAfter(chain.ChainContext(), *at)) {
-        errorStatus &= ~static_cast<DWORD>(Flags::Revoked);
-        passed = errorStatus == 0;
+    std::vector<RevocationEvidence> revocations;
+    if (passed) {
+        // Only a chain that reaches a trusted root is worth a request to anyone.
+        errorStatus |= CheckRevocation(chain.ChainContext(), at, kept, revocations);
+        passed = (errorStatus & kDecidingChainStatus) == 0;
     }
     if (findings) {
         findings->errorStatus = errorStatus;
@@ -145,6 +119,7 @@ ValidationResult ValidateSignerCertificate(const X509Certificate& certificate,
         if (chain.ChainContext()) {
             findings->chain.reset(::CertDuplicateCertificateChain(chain.ChainContext()));
         }
+        findings->revocations = std::move(revocations);
     }
     if (!passed) {
         return ResultOfFailedChain(ChainStatusFromErrorStatus(errorStatus));

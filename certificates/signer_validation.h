@@ -1,10 +1,12 @@
 // The five ordered checks of a signer's certificate, summarized as one ValidationResult:
-// one chain build with online revocation checking of the whole chain, the base policy, and
-// the qualified test when the chain passes.
+// one chain build without the engine's revocation checking, the base policy, then (only for
+// a chain that passed) the product's own CRL check of every certificate but the root, and
+// the qualified test.
 #pragma once
 
 #include <vector>
 
+#include "certificates/revocation/revocation_evidence.h"
 #include "certificates/validation_result.h"
 #include "certificates/x509_certificate.h"
 #include "certificates/x509_chain_status.h"
@@ -17,16 +19,22 @@ struct ChainFindings {
     DWORD errorStatus = 0;
     std::vector<X509ChainStatus> statuses;
     ChainContextHandle chain; // the built chain, null when none was built
+    // Per certificate of the chain but its root, signer first; empty when the chain failed
+    // before its revocation was checked.
+    std::vector<RevocationEvidence> revocations;
 };
 
-// May block while revocation data is fetched. Throws what chain building or the policy check
+// May block while revocation data is fetched (http and https only, bounded); a chain that
+// does not pass causes no request at all. Throws what chain building or the policy check
 // throw; qualified statements that do not decode make the certificate not qualified.
 // `findings`, when given, receives what the chain showed.
 // With `at` (a proven signing time) the chain is built and judged at that instant: a
 // certificate revoked later than `at` counts as not revoked then.
+// `kept`, when given, holds the container's certificates (untrusted intermediates) and CRLs
+// (evidence where the current list cannot speak for `at`).
 ValidationResult ValidateSignerCertificate(const X509Certificate& certificate,
                                            ChainFindings* findings = nullptr,
-                                           const FILETIME* at = nullptr);
+                                           const FILETIME* at = nullptr, HCERTSTORE kept = nullptr);
 
 // The status bits that decide a failed chain's result. A chain showing any of them never
 // counts as passed, whatever a permissive base policy says.

@@ -43,16 +43,21 @@ void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
         json.String(L"status", CheckStatusName(check.status));
         json.String(L"reason", check.reason);
         json.Strings(L"chainStatus", check.chainStatus);
+        if (i == CrlCheck || i == RevocationCheck) {
+            json.StringOrNull(L"evidence", check.crlSource);
+        }
         if (i == CrlCheck) {
-            if (check.crlUrl.empty()) {
+            if (check.crlUrl.empty() && check.crlIssuer.empty()) {
                 json.Null(L"crl");
             } else {
                 json.BeginObject(L"crl");
-                json.String(L"url", check.crlUrl);
+                json.StringOrNull(L"url", check.crlUrl);
+                json.StringOrNull(L"issuer", check.crlIssuer);
                 json.StringOrNull(L"thisUpdate", check.crlThisUpdate);
                 json.StringOrNull(L"nextUpdate", check.crlNextUpdate);
                 json.EndObject();
             }
+            json.StringOrNull(L"gap", check.crlGap);
         }
         if (i == RevocationCheck) {
             if (check.revocationDate.empty()) {
@@ -61,6 +66,7 @@ void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
                 json.BeginObject(L"revocation");
                 json.String(L"date", check.revocationDate);
                 json.String(L"reason", check.revocationReason);
+                json.StringOrNull(L"invalidityDate", check.invalidityDate);
                 json.EndObject();
             }
         }

@@ -89,6 +89,37 @@ openssl cms -encrypt -des3 -binary -outform DER -in one.bin -out small.enx cert.
 mkdir -p "$out/der"
 cp cert.der ./*.snx ./*.enx ./*.pnx "$out/der/"
 
+# Time-stamp tokens over a seed file with each imprint hash OpenSSL's authority makes, their
+# bare TSTInfo, and bare SignedData (what a signer's unsigned attributes are added to).
+openssl req -x509 -newkey rsa:2048 -nodes -keyout tsa.key -out tsa.pem -subj "/CN=Fuzz TSA" \
+    -days 30 -addext "extendedKeyUsage=critical,timeStamping" 2>/dev/null
+printf '[ tsa ]\nserial = tsa.serial\nsigner_cert = tsa.pem\nsigner_key = tsa.key\nsigner_digest = sha256\ndefault_policy = 1.2.3.4.1\ndigests = sha256, sha384, sha512\naccuracy = secs:1\ness_cert_id_alg = sha256\n' >tsa.cnf
+echo 01 >tsa.serial
+mkdir -p "$out/tst_info" "$out/unsigned_attributes"
+for hash in sha256 sha384 sha512; do
+    openssl ts -query -data python.zip -$hash -cert -out q.tsq
+    openssl ts -reply -config tsa.cnf -section tsa -queryfile q.tsq -token_out \
+        -out "$out/tst_info/token_$hash.der" 2>/dev/null
+    openssl cms -verify -noverify -inform DER -in "$out/tst_info/token_$hash.der" \
+        -out "$out/tst_info/tst_$hash.der" 2>/dev/null
+done
+python3 - "$out/unsigned_attributes" signed_attrs.snx signed_noattr.snx "$out/tst_info/token_sha256.der" <<'PY'
+import os, sys
+def read(data, at):
+    n = data[at + 1]; at += 2
+    if n & 0x80:
+        count = n & 0x7F; n = int.from_bytes(data[at:at + count], "big"); at += count
+    return at, at + n
+for name in sys.argv[2:]:
+    data = open(name, "rb").read()
+    info, _ = read(data, 0)
+    _, oid_end = read(data, info)
+    explicit, _ = read(data, oid_end)
+    start, end = read(data, explicit)
+    bare = data[explicit:end]
+    open(os.path.join(sys.argv[1], os.path.basename(name) + ".bare"), "wb").write(bare)
+PY
+
 for target in zip_end_record zip_central_dir zip_entries zip_extract; do
     rm -rf "${out:?}/$target" && cp -r "$out/zip" "$out/$target"
 done

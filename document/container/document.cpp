@@ -20,6 +20,7 @@ using MHFX::ThrowLastErrorIf;
 // What one opening found, handed to the Document only when it succeeded.
 struct Opening {
     ContentSection content;
+    MHFX::CertStoreHandle messageStore;
     MHFX::CertContextHandle signer;
     bool signatureValid = false;
     bool algorithmOutdated = false;
@@ -159,6 +160,7 @@ void VerifySigner(HCRYPTMSG message, DWORD signerIndex, Opening& opening) {
     opening.algorithmOutdated = IsHashOutdated(message, signerIndex);
     ReadSignatureValue(message, signerIndex, opening);
     opening.signer = std::move(signer);
+    opening.messageStore = std::move(certificates);
 }
 
 // A signed message of the usual form (definite lengths, data content in one string or in
@@ -390,6 +392,7 @@ bool Document::Open(DWORD signerIndex) {
     }
     if (result) {
         content_ = std::move(opening.content);
+        messageStore_ = std::move(opening.messageStore);
         signer_ = std::move(opening.signer);
         isSignatureValid_ = opening.signatureValid;
         isSignatureAlgorithmOutdated_ = opening.algorithmOutdated;

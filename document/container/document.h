@@ -67,6 +67,9 @@ private:
     bool isSignatureValid_ = false;
     bool isSignatureAlgorithmOutdated_ = false;
     DWORD failureCode_ = 0;
+    // Open while the document lives: the signer's own store, holding the certificates and
+    // CRLs the message carries (some platforms empty it once closed).
+    MHFX::CertStoreHandle messageStore_;
     MHFX::CertContextHandle signer_;
     ContentSection content_;
     std::vector<BYTE> signatureValue_;

@@ -134,7 +134,10 @@ void AddChain(const ValidationReport& report, const CheckReport& check,
 
 void AddCrl(const ValidationReport& report, const CheckReport& check,
             std::vector<ReportDetail>& details) {
-    if (check.crlUrl.empty()) {
+    if (check.crlGap == L"expiredNotCovered") {
+        details.push_back(
+            {DetailKind::CrlExpiredNotCovered, {report.signer.notAfter, check.crlUrl}});
+    } else if (check.crlUrl.empty()) {
         details.push_back({DetailKind::CrlNoAddress, {}});
     } else if (check.crlThisUpdate.empty()) {
         details.push_back({DetailKind::CrlNoAnswer, {check.crlUrl}});
@@ -241,7 +244,7 @@ std::wstring ReadableFact(const ReportDetail& detail, size_t index) {
     }
     if (detail.kind == DetailKind::TimestampNotUsed) {
         const int problem = std::wcstol(fact.c_str(), nullptr, 10);
-        return problem <= 0 || problem > static_cast<int>(TimestampProblem::UntrustedAuthority)
+        return problem <= 0 || problem > static_cast<int>(kLastTimestampProblem)
                    ? fact
                    : LocalizedTimestampProblem(static_cast<TimestampProblem>(problem));
     }
@@ -292,6 +295,11 @@ std::vector<ReportDetail> DetailsOf(const ValidationReport& report) {
     } else if (timestamp.present) {
         details.push_back(
             {DetailKind::TimestampNotUsed, {std::to_wstring(static_cast<int>(timestamp.problem))}});
+    }
+    const CheckReport& crl = report.checks[CrlCheck];
+    if (crl.crlSource == L"container" && crl.status != CheckStatus::Skipped) {
+        details.push_back(
+            {DetailKind::CrlFromContainer, {crl.crlIssuer, crl.crlThisUpdate, crl.crlNextUpdate}});
     }
     for (int index = 0; index < kReportCheckCount; ++index) {
         const CheckReport& check = report.checks[index];

@@ -38,9 +38,11 @@ enum class DetailKind {
     NameFormWrong,
     KeyUsageWrong,
     OutdatedAlgorithm,
-    ChecksSkipped,       // facts: the checks not made
-    CheckedAtProvenTime, // facts: the signing time a timestamp proved, its authority
-    TimestampNotUsed,    // facts: the TimestampProblem's number
+    ChecksSkipped,        // facts: the checks not made
+    CheckedAtProvenTime,  // facts: the signing time a timestamp proved, its authority
+    TimestampNotUsed,     // facts: the TimestampProblem's number
+    CrlExpiredNotCovered, // facts: the certificate's end of validity, the list's address
+    CrlFromContainer,     // facts: the kept list's issuer, this update, next update
 };
 
 struct ReportDetail {

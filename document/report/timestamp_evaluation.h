@@ -1,7 +1,8 @@
 // Whether a signature's time-stamp token proves when it was made: its imprint matches this
-// signature, its signature verifies and its signer chains, at the token's own time, to a
-// trusted root with the time-stamping usage. Only then are the signer's checks judged at
-// that time.
+// signature, its signature verifies with a hash still fit for it, it names its signer, it is
+// not dated after the check, and its signer (time-stamping its only usage) chains, at the
+// token's own time, to a trusted root without a revoked or unknown status. Only then are the
+// signer's checks judged at that time.
 #pragma once
 
 #include <windows.h>

@@ -19,7 +19,10 @@ std::wstring Readable(std::wstring iso) {
 } // namespace
 
 std::wstring LocalizedTimestampProblem(TimestampProblem problem) {
-    return LoadLocalizedString(IDS_TIMESTAMP_PROBLEM_BASE + static_cast<UINT>(problem));
+    const UINT number = static_cast<UINT>(problem);
+    const UINT first = static_cast<UINT>(TimestampProblem::WeakAlgorithm);
+    return LoadLocalizedString(number < first ? IDS_TIMESTAMP_PROBLEM_BASE + number
+                                              : IDS_TIMESTAMP_PROBLEM_MORE + number - first);
 }
 
 std::wstring TimestampLineText(const TimestampReport& timestamp) {

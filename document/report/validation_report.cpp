@@ -19,6 +19,11 @@ using MHFX::Security::Cryptography::X509::HasKeyUsage;
 using MHFX::Security::Cryptography::X509::HasQcComplianceAndSscd;
 using MHFX::Security::Cryptography::X509::HasQualifiedNameForm;
 using MHFX::Security::Cryptography::X509::kQualifiedKeyUsage;
+using MHFX::Security::Cryptography::X509::RevocationEvidence;
+using MHFX::Security::Cryptography::X509::RevocationGapName;
+using MHFX::Security::Cryptography::X509::RevocationSource;
+using MHFX::Security::Cryptography::X509::RevocationSourceName;
+using MHFX::Security::Cryptography::X509::RevocationStatus;
 using MHFX::Security::Cryptography::X509::ValidateSignerCertificate;
 using MHFX::Security::Cryptography::X509::ValidationResult;
 using MHFX::Security::Cryptography::X509::X509Certificate;
@@ -26,7 +31,6 @@ using MHFX::Security::Cryptography::X509::X509Certificate;
 namespace {
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
-constexpr DWORD kCrlTimeoutMs = 15000;
 // A locked envelope's recipients: read from this much of the file's start, and only so many
 // looked for in the stores.
 constexpr size_t kRecipientHead = 256 * 1024;
@@ -187,49 +191,69 @@ bool IsNotForThisUser(DWORD code) {
            code == static_cast<DWORD>(CRYPT_E_NO_DECRYPT_CERT);
 }
 
-// The signer's CRL from its distribution point, fetched the way the chain engine fetches it.
-void DescribeRevocation(PCCERT_CONTEXT signer, CheckReport& crl, CheckReport& revocation) {
-    DWORD length = 0;
-    if (!::CryptGetObjectUrl(URL_OID_CERTIFICATE_CRL_DIST_POINT, const_cast<CERT_CONTEXT*>(signer),
-                             0, nullptr, &length, nullptr, nullptr, nullptr) ||
-        length == 0) {
+std::wstring CrlIssuerName(PCCRL_CONTEXT crl) {
+    CERT_NAME_BLOB issuer = crl->pCrlInfo->Issuer;
+    const DWORD type = CERT_X500_NAME_STR | CERT_NAME_STR_REVERSE_FLAG;
+    const DWORD length = ::CertNameToStrW(kEncoding, &issuer, type, nullptr, 0);
+    std::wstring text(length, L'\0');
+    ::CertNameToStrW(kEncoding, &issuer, type, text.data(), length);
+    text.resize(length ? length - 1 : 0);
+    return text;
+}
+
+// The facts of the one verified list that decided (or was consulted for) the signer.
+void DescribeRevocation(const RevocationEvidence& evidence, CheckReport& crl,
+                        CheckReport& revocation) {
+    crl.crlUrl = evidence.url;
+    crl.crlGap = RevocationGapName(evidence.gap);
+    if (evidence.source != RevocationSource::None) {
+        crl.crlSource = RevocationSourceName(evidence.source);
+        revocation.crlSource = crl.crlSource;
+    }
+    const PCCRL_CONTEXT list = evidence.crl.get();
+    if (list == nullptr) {
         return;
     }
-    std::vector<BYTE> buffer(length);
-    auto* urls = reinterpret_cast<PCRYPT_URL_ARRAY>(buffer.data());
-    if (!::CryptGetObjectUrl(URL_OID_CERTIFICATE_CRL_DIST_POINT, const_cast<CERT_CONTEXT*>(signer),
-                             0, urls, &length, nullptr, nullptr, nullptr) ||
-        urls->cUrl == 0) {
-        return;
-    }
-    crl.crlUrl = urls->rgwszUrl[0];
-    void* object = nullptr;
-    if (!::CryptRetrieveObjectByUrlW(urls->rgwszUrl[0], CONTEXT_OID_CRL, 0, kCrlTimeoutMs, &object,
-                                     nullptr, nullptr, nullptr, nullptr)) {
-        return;
-    }
-    PCCRL_CONTEXT list = static_cast<PCCRL_CONTEXT>(object);
+    crl.crlIssuer = CrlIssuerName(list);
     crl.crlThisUpdate = IsoUtc(list->pCrlInfo->ThisUpdate);
     const FILETIME& next = list->pCrlInfo->NextUpdate;
     if (next.dwHighDateTime || next.dwLowDateTime) {
         crl.crlNextUpdate = IsoUtc(next);
     }
-    PCRL_ENTRY entry = nullptr;
-    if (::CertFindCertificateInCRL(signer, list, 0, nullptr, &entry) && entry) {
-        revocation.revocationDate = IsoUtc(entry->RevocationDate);
-        revocation.revocationReason = kRevocationReasons[0];
-        PCERT_EXTENSION extension =
-            ::CertFindExtension(szOID_CRL_REASON_CODE, entry->cExtension, entry->rgExtension);
-        int reason = 0;
-        DWORD size = sizeof(reason);
-        if (extension &&
-            ::CryptDecodeObject(kEncoding, X509_CRL_REASON_CODE, extension->Value.pbData,
-                                extension->Value.cbData, 0, &reason, &size) &&
-            reason >= 0 && reason < static_cast<int>(std::size(kRevocationReasons))) {
-            revocation.revocationReason = kRevocationReasons[reason];
+    if (evidence.listed) {
+        revocation.revocationDate = IsoUtc(evidence.revocationDate);
+        if (::CompareFileTime(&evidence.revokedFrom, &evidence.revocationDate) != 0) {
+            revocation.invalidityDate = IsoUtc(evidence.revokedFrom);
         }
+        revocation.revocationReason =
+            evidence.reason >= 0 &&
+                    evidence.reason < static_cast<int>(std::size(kRevocationReasons))
+                ? kRevocationReasons[evidence.reason]
+                : kRevocationReasons[0];
     }
-    ::CertFreeCRLContext(list);
+}
+
+// Where the CRL check's evidence came from, in words; why it did not settle the status.
+std::wstring CrlEvidenceText(const CheckReport& crl) {
+    const std::wstring dates =
+        L" (this update " + crl.crlThisUpdate + L", next update " + crl.crlNextUpdate + L")";
+    std::wstring text;
+    if (crl.crlSource == L"container") {
+        text = L"CRL kept in the container, issued by " + crl.crlIssuer + dates;
+    } else if (!crl.crlUrl.empty()) {
+        text = L"CRL " + crl.crlUrl + (crl.crlThisUpdate.empty() ? L" (not retrieved)" : dates);
+    }
+    if (crl.crlGap == L"expiredNotCovered") {
+        text += (text.empty() ? L"" : L"; ") +
+                std::wstring(L"the certificate has expired and its issuer's current CRL no "
+                             L"longer has to list it: a CRL kept in the container at signing, or "
+                             L"one keeping expired certificates (ExpiredCertsOnCRL) since before "
+                             L"the proven signing time, would settle its status");
+    } else if (crl.crlGap == L"noAddress") {
+        text += (text.empty() ? L"" : L"; ") +
+                std::wstring(L"the certificate names no http or https CRL address");
+    }
+    return text;
 }
 
 // The first bytes of the file, where an envelope names its recipients; empty when it cannot
@@ -338,6 +362,22 @@ void AddStatus(ChainElementReport& element, const wchar_t* name) {
     }
 }
 
+// The product's own revocation verdicts on the certificates they concern.
+void MarkRevocations(const ChainFindings& findings, ValidationReport& report) {
+    for (size_t i = 0; i < findings.revocations.size() && i < report.chain.size(); ++i) {
+        switch (findings.revocations[i].status) {
+        case RevocationStatus::Revoked:
+            AddStatus(report.chain[i], L"Revoked");
+            break;
+        case RevocationStatus::Unknown:
+            AddStatus(report.chain[i], L"RevocationStatusUnknown");
+            break;
+        case RevocationStatus::Good:
+            break;
+        }
+    }
+}
+
 // Some engines (Wine's among them) put a problem only on the whole chain, not on the
 // certificate it concerns; the path view needs it on the certificate.
 void MarkChainElements(DWORD chainStatus, ValidationReport& report) {
@@ -374,8 +414,10 @@ void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
     const X509Certificate signer(context);
     ChainFindings findings;
     try {
+        // The signer's own store is the message's: its certificates and kept CRLs.
         report.result = ValidateSignerCertificate(
-            signer, &findings, report.timestamp.used ? &report.timestamp.provenTime : nullptr);
+            signer, &findings, report.timestamp.used ? &report.timestamp.provenTime : nullptr,
+            context->hCertStore);
     } catch (const MHFX::Exception& e) {
         report.checks[ValidityCheck].status = CheckStatus::Failed;
         report.checksError = e.Message();
@@ -387,13 +429,17 @@ void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
     }
     report.validated = true;
     DescribeChain(findings, report);
+    MarkRevocations(findings, report);
     const auto statuses = CheckStatusesOf(report.result);
     for (int check = 0; check < kReportCheckCount; ++check) {
         report.checks[check].status = statuses[check];
         report.checks[check].reason =
             statuses[check] == CheckStatus::Skipped ? L"an earlier check failed" : L"";
     }
-    DescribeRevocation(context, report.checks[CrlCheck], report.checks[RevocationCheck]);
+    if (!findings.revocations.empty()) {
+        DescribeRevocation(findings.revocations.front(), report.checks[CrlCheck],
+                           report.checks[RevocationCheck]);
+    }
 
     const std::wstring period =
         L"valid from " + report.signer.notBefore + L" to " + report.signer.notAfter;
@@ -416,27 +462,26 @@ void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
     validity.reason =
         validity.status == CheckStatus::Failed ? validity.reason + L"; " + period : period;
     CheckReport& crl = report.checks[CrlCheck];
-    if (crl.status != CheckStatus::Skipped && !crl.crlUrl.empty()) {
-        const std::wstring where =
-            L"CRL " + crl.crlUrl +
-            (crl.crlThisUpdate.empty() ? L" (not retrieved)"
-                                       : L" (this update " + crl.crlThisUpdate + L", next update " +
-                                             crl.crlNextUpdate + L")");
-        crl.reason = crl.reason.empty() ? where : crl.reason + L"; " + where;
+    const std::wstring evidence = CrlEvidenceText(crl);
+    if (crl.status != CheckStatus::Skipped && !evidence.empty()) {
+        crl.reason = crl.reason.empty() ? evidence : crl.reason + L"; " + evidence;
     }
     CheckReport& revocation = report.checks[RevocationCheck];
+    const std::wstring revokedText =
+        L"revoked on " + revocation.revocationDate + L", reason " + revocation.revocationReason +
+        (revocation.invalidityDate.empty() ? L""
+                                           : L", key invalid since " + revocation.invalidityDate);
     if (revocation.status == CheckStatus::Failed && !revocation.revocationDate.empty()) {
-        revocation.reason += L"; revoked on " + revocation.revocationDate + L", reason " +
-                             revocation.revocationReason;
+        revocation.reason += L"; " + revokedText;
     }
     if (revocation.status == CheckStatus::Passed && report.timestamp.used &&
         !revocation.revocationDate.empty()) {
         // Revoked since: the signature was made while the certificate was good.
-        revocation.reason = L"revoked on " + revocation.revocationDate + L", reason " +
-                            revocation.revocationReason + L", after the proven signing time";
+        revocation.reason = revokedText + L", after the proven signing time";
     } else if (revocation.status != CheckStatus::Failed) {
         revocation.revocationDate.clear();
         revocation.revocationReason.clear();
+        revocation.invalidityDate.clear();
     }
     CheckReport& qualified = report.checks[QualifiedCheck];
     if (qualified.status == CheckStatus::Failed) {

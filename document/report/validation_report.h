@@ -30,7 +30,13 @@ struct CheckReport {
     std::vector<std::wstring> chainStatus; // the chain's problem flags by name
     std::wstring crlUrl;                   // the revocation list consulted, when known
     std::wstring crlThisUpdate, crlNextUpdate;
+    std::wstring crlIssuer; // who signed that list
+    // The evidence that decided: "online", "container" (a list kept at signing), or empty.
+    std::wstring crlSource;
+    std::wstring crlGap; // why the list did not settle the status (RevocationGapName)
     std::wstring revocationDate, revocationReason;
+    std::wstring invalidityDate; // when the list dates the key's trouble earlier
+
     std::vector<std::wstring> failedCriteria; // qcStatements, nameForm, keyUsage
 };
 

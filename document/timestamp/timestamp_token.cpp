@@ -3,15 +3,17 @@
 #include <cstring>
 
 #include "document/container/der.h"
+#include "document/timestamp/tst_info.h"
 
 namespace {
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 constexpr BYTE kBoolean = 0x01;
-constexpr BYTE kGeneralizedTime = 0x18;
 const std::vector<BYTE> kOidSha256 = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x01};
-const std::vector<BYTE> kOidTstInfo = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D,
-                                       0x01, 0x09, 0x10, 0x01, 0x04};
+const std::vector<BYTE> kOidSha384 = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x02};
+const std::vector<BYTE> kOidSha512 = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x03};
+constexpr char kOidSigningCertificate[] = "1.2.840.113549.1.9.16.2.12";
+constexpr char kOidSigningCertificateV2[] = "1.2.840.113549.1.9.16.2.47";
 
 [[noreturn]] void Fail(TimestampProblem problem, DWORD code = 0) {
     throw TimestampError(problem, code);
@@ -43,30 +45,6 @@ std::vector<BYTE> Hash(ALG_ID algorithm, const BYTE* data, size_t length) {
     return value;
 }
 
-// "YYYYMMDDhhmmss[.fraction]Z".
-FILETIME GeneralizedTime(const Der::Element& element) {
-    const std::string text(reinterpret_cast<const char*>(element.content), element.length);
-    Need(text.size() >= 15 && text.back() == 'Z');
-    auto number = [&](size_t at, size_t digits) {
-        WORD value = 0;
-        for (size_t i = at; i < at + digits; ++i) {
-            Need(text[i] >= '0' && text[i] <= '9');
-            value = static_cast<WORD>(value * 10 + (text[i] - '0'));
-        }
-        return value;
-    };
-    SYSTEMTIME parts = {};
-    parts.wYear = number(0, 4);
-    parts.wMonth = number(4, 2);
-    parts.wDay = number(6, 2);
-    parts.wHour = number(8, 2);
-    parts.wMinute = number(10, 2);
-    parts.wSecond = number(12, 2);
-    FILETIME time = {};
-    Need(::SystemTimeToFileTime(&parts, &time));
-    return time;
-}
-
 // The digest the signer's messageDigest attribute states equals `digest`. Signed
 // attributes are what the signature covers; the content only through this digest.
 bool DigestAttributeMatches(const CMSG_SIGNER_INFO& info, const std::vector<BYTE>& digest) {
@@ -83,55 +61,90 @@ bool DigestAttributeMatches(const CMSG_SIGNER_INFO& info, const std::vector<BYTE
     return false;
 }
 
-// The TSTInfo the token's signature covers.
-Der::Element TstInfoOf(const std::vector<BYTE>& token) {
-    Der::Reader outer(token.data(), token.size());
-    Der::Element contentInfo, type, explicitContent, signedData, version, algorithms, encap,
-        encapType, wrapped, octets;
-    Need(outer.Expect(Der::kSequence, contentInfo));
-    Der::Reader info(contentInfo);
-    Need(info.Expect(Der::kOid, type) && type.IsOid(Der::kOidSignedData) &&
-         info.Expect(Der::kContext0, explicitContent));
-    Der::Reader content(explicitContent);
-    Need(content.Expect(Der::kSequence, signedData));
-    Der::Reader fields(signedData);
-    Need(fields.Expect(Der::kInteger, version) && fields.Expect(Der::kSet, algorithms) &&
-         fields.Expect(Der::kSequence, encap));
-    Der::Reader encapsulated(encap);
-    Need(encapsulated.Expect(Der::kOid, encapType) && encapType.IsOid(kOidTstInfo) &&
-         encapsulated.Expect(Der::kContext0, wrapped));
-    Der::Reader inner(wrapped);
-    Need(inner.Expect(Der::kOctetString, octets));
-    return octets;
-}
-
-void ReadTstInfo(const Der::Element& octets, TimestampToken& token) {
-    Der::Reader outer(octets.content, octets.length);
-    Der::Element info, version, policy, imprint, algorithm, algorithmOid, hashed, serial, time;
-    Need(outer.Expect(Der::kSequence, info));
-    Der::Reader fields(info);
-    Need(fields.Expect(Der::kInteger, version) && fields.Expect(Der::kOid, policy) &&
-         fields.Expect(Der::kSequence, imprint) && fields.Expect(Der::kInteger, serial) &&
-         fields.Expect(kGeneralizedTime, time));
-    Der::Reader imprintFields(imprint);
-    Need(imprintFields.Expect(Der::kSequence, algorithm) &&
-         imprintFields.Expect(Der::kOctetString, hashed));
-    Der::Reader algorithmFields(algorithm);
-    Need(algorithmFields.Expect(Der::kOid, algorithmOid));
-    // Only SHA-256 imprints are asked for, so only they can match.
-    if (!algorithmOid.IsOid(kOidSha256)) {
-        Fail(TimestampProblem::ImprintMismatch);
-    }
-    token.imprint = Bytes(hashed);
-    token.time = GeneralizedTime(time);
-    // accuracy, ordering, nonce, tsa, extensions: only the nonce matters here.
-    Der::Element optional;
-    while (fields.Next(optional)) {
-        if (optional.Is(Der::kInteger)) {
-            token.nonce = Bytes(optional);
+const CRYPT_ATTRIBUTE* FindAttribute(const CMSG_SIGNER_INFO& info, const char* oid) {
+    for (DWORD i = 0; i < info.AuthAttrs.cAttr; ++i) {
+        if (std::strcmp(info.AuthAttrs.rgAttr[i].pszObjId, oid) == 0 &&
+            info.AuthAttrs.rgAttr[i].cValue == 1) {
+            return &info.AuthAttrs.rgAttr[i];
         }
     }
-    Need(!fields.Failed());
+    return nullptr;
+}
+
+// The hash the first ESSCertID (SHA-1) or ESSCertIDv2 (SHA-256 unless named) of the
+// signing-certificate attribute gives, equal to the hash of `certificate`.
+bool NamesCertificate(const CMSG_SIGNER_INFO& info, PCCERT_CONTEXT certificate) {
+    const CRYPT_ATTRIBUTE* attribute = FindAttribute(info, kOidSigningCertificateV2);
+    const bool v2 = attribute != nullptr;
+    if (!v2) {
+        attribute = FindAttribute(info, kOidSigningCertificate);
+    }
+    if (!attribute) {
+        return false;
+    }
+    Der::Reader outer(attribute->rgValue[0].pbData, attribute->rgValue[0].cbData);
+    Der::Element value, certs, first, field;
+    if (!outer.Expect(Der::kSequence, value)) {
+        return false;
+    }
+    Der::Reader values(value);
+    if (!values.Expect(Der::kSequence, certs)) {
+        return false;
+    }
+    Der::Reader ids(certs);
+    if (!ids.Expect(Der::kSequence, first)) {
+        return false;
+    }
+    Der::Reader id(first);
+    ALG_ID algorithm = v2 ? CALG_SHA_256 : CALG_SHA1;
+    if (!id.Next(field)) {
+        return false;
+    }
+    if (v2 && field.Is(Der::kSequence)) {
+        Der::Reader algorithmFields(field);
+        Der::Element oid;
+        if (!algorithmFields.Expect(Der::kOid, oid)) {
+            return false;
+        }
+        algorithm = oid.IsOid(kOidSha256)   ? CALG_SHA_256
+                    : oid.IsOid(kOidSha384) ? CALG_SHA_384
+                    : oid.IsOid(kOidSha512) ? CALG_SHA_512
+                                            : 0;
+        if (algorithm == 0 || !id.Next(field)) {
+            return false;
+        }
+    }
+    return field.Is(Der::kOctetString) &&
+           Bytes(field) == Hash(algorithm, certificate->pbCertEncoded, certificate->cbCertEncoded);
+}
+
+// RFC 3161 2.3: the only extended key usage, and critical.
+bool IsTimestampingOnly(PCCERT_CONTEXT certificate) {
+    const CERT_INFO& info = *certificate->pCertInfo;
+    const CERT_EXTENSION* extension =
+        ::CertFindExtension(szOID_ENHANCED_KEY_USAGE, info.cExtension, info.rgExtension);
+    if (!extension || !extension->fCritical) {
+        return false;
+    }
+    BYTE buffer[512];
+    DWORD length = sizeof(buffer);
+    auto* usage = reinterpret_cast<CERT_ENHKEY_USAGE*>(buffer);
+    return ::CryptDecodeObject(kEncoding, X509_ENHANCED_KEY_USAGE, extension->Value.pbData,
+                               extension->Value.cbData, 0, usage, &length) &&
+           usage->cUsageIdentifier == 1 &&
+           std::strcmp(usage->rgpszUsageIdentifier[0], szOID_PKIX_KP_TIMESTAMP_SIGNING) == 0;
+}
+
+bool IsWeakHash(const char* oid) {
+    static const char* const weak[] = {szOID_OIWSEC_sha1,       szOID_RSA_MD5,     szOID_RSA_MD4,
+                                       szOID_RSA_MD2,           szOID_RSA_SHA1RSA, szOID_RSA_MD5RSA,
+                                       szOID_OIWSEC_sha1RSASign};
+    for (const char* name : weak) {
+        if (oid && std::strcmp(oid, name) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -159,6 +172,18 @@ const wchar_t* TimestampProblemName(TimestampProblem problem) {
         return L"notTimestampAuthority";
     case TimestampProblem::UntrustedAuthority:
         return L"untrustedAuthority";
+    case TimestampProblem::WeakAlgorithm:
+        return L"weakAlgorithm";
+    case TimestampProblem::CertificateMismatch:
+        return L"certificateMismatch";
+    case TimestampProblem::AuthorityRevoked:
+        return L"authorityRevoked";
+    case TimestampProblem::AuthorityStatusUnknown:
+        return L"authorityStatusUnknown";
+    case TimestampProblem::FutureTime:
+        return L"futureTime";
+    case TimestampProblem::UnsupportedImprint:
+        return L"unsupportedImprint";
     }
     return L"malformed";
 }
@@ -215,8 +240,14 @@ std::vector<BYTE> TokenOfResponse(const BYTE* response, size_t length) {
 
 TimestampToken DecodeTimestampToken(const std::vector<BYTE>& encoded) {
     TimestampToken token;
-    const Der::Element tstInfo = TstInfoOf(encoded);
-    ReadTstInfo(tstInfo, token);
+    const Der::Element tstInfo = EncapsulatedTstInfo(encoded.data(), encoded.size());
+    const TstInfo info = DecodeTstInfo(tstInfo.content, tstInfo.length);
+    token.imprint = info.imprint;
+    token.imprintAlgorithm = info.imprintHash == ImprintHash::Sha512   ? CALG_SHA_512
+                             : info.imprintHash == ImprintHash::Sha384 ? CALG_SHA_384
+                                                                       : CALG_SHA_256;
+    token.nonce = info.nonce;
+    token.time = {static_cast<DWORD>(info.genTime), static_cast<DWORD>(info.genTime >> 32)};
 
     MHFX::CryptMsgHandle message(::CryptMsgOpenToDecode(kEncoding, 0, 0, 0, nullptr, nullptr));
     Need(message &&
@@ -248,23 +279,16 @@ TimestampToken DecodeTimestampToken(const std::vector<BYTE>& encoded) {
             DigestAttributeMatches(*signer, Hash(digestAlgorithm, tstInfo.content, tstInfo.length)),
         TimestampProblem::SignatureInvalid);
 
-    BYTE usageBuffer[512];
-    DWORD usageLength = sizeof(usageBuffer);
-    auto* usage = reinterpret_cast<CERT_ENHKEY_USAGE*>(usageBuffer);
-    bool stamps = false;
-    if (::CertGetEnhancedKeyUsage(token.authority.get(), CERT_FIND_EXT_ONLY_ENHKEY_USAGE_FLAG,
-                                  usage, &usageLength)) {
-        for (DWORD i = 0; i < usage->cUsageIdentifier; ++i) {
-            stamps = stamps || std::strcmp(usage->rgpszUsageIdentifier[i],
-                                           szOID_PKIX_KP_TIMESTAMP_SIGNING) == 0;
-        }
-    }
-    Need(stamps, TimestampProblem::NotTimestampAuthority);
+    Need(!IsWeakHash(signer->HashAlgorithm.pszObjId) &&
+             !IsWeakHash(signer->HashEncryptionAlgorithm.pszObjId),
+         TimestampProblem::WeakAlgorithm);
+    Need(NamesCertificate(*signer, token.authority.get()), TimestampProblem::CertificateMismatch);
+    Need(IsTimestampingOnly(token.authority.get()), TimestampProblem::NotTimestampAuthority);
     return token;
 }
 
 void CheckImprint(const TimestampToken& token, const std::vector<BYTE>& signature) {
-    if (token.imprint != Sha256(signature.data(), signature.size())) {
+    if (token.imprint != Hash(token.imprintAlgorithm, signature.data(), signature.size())) {
         Fail(TimestampProblem::ImprintMismatch);
     }
 }

@@ -22,8 +22,10 @@ int ZipEntries(const uint8_t* data, size_t size);
 int ZipExtract(const uint8_t* data, size_t size);
 int DerReader(const uint8_t* data, size_t size);
 int EnvelopeParser(const uint8_t* data, size_t size);
+int TstInfoDecoder(const uint8_t* data, size_t size);
+int UnsignedAttributes(const uint8_t* data, size_t size);
 
-extern const Target kTargets[6];
+extern const Target kTargets[8];
 
 // Reports a broken invariant and ends the process, so that the fuzzer keeps the input.
 [[noreturn]] void Violation(const char* what);

@@ -54,6 +54,8 @@
 #define IDS_TIMESTAMP_NOT_USED 581
 // 582 to 589: the reasons, 581 + TimestampProblem.
 #define IDS_TIMESTAMP_PROBLEM_BASE 581
+// 1400 to 1405: the reasons from TimestampProblem::WeakAlgorithm on.
+#define IDS_TIMESTAMP_PROBLEM_MORE 1400
 #define IDS_TIMESTAMP_ASK_UNSTAMPED 590
 #define IDS_TIMESTAMP_FAILED 591
 // Long-term validation data at signing.

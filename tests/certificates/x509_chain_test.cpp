@@ -148,7 +148,6 @@ TEST(Chain, StatusTextsAreTheSystemsOneLineTexts) {
 }
 
 TEST(Chain, RevokedSignerAndABrokenSignature) {
-    TestPki::Pki::ForgetRevocationStatus();
     X509Chain revoked;
     revoked.ChainPolicy.RevocationFlag = CERT_CHAIN_REVOCATION_CHECK_CHAIN;
     revoked.Build(Kit("revoked"));

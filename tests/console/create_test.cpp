@@ -74,7 +74,6 @@ TEST_F(CreateTest, ThreeKindsRoundTripThroughOpenSslAndVerify) {
     EXPECT_NE(std::string::npos, host.output.find("second file")) << host.output;
 
     // And verify reads back each kind; an Encrypted Document has no signer to pass.
-    TestPki::Pki::ForgetRevocationStatus();
     run = Dossiq(L"verify --json s.snx p.pnx e.enx", dir_);
     EXPECT_EQ(1u, run.exitCode) << run.err;
     const auto json = Flatten(run.outPath);
@@ -206,7 +205,6 @@ TEST_F(CreateTest, RecipientWarningsStopUnlessAccepted) {
         const std::string name = recipients[i];
         const std::wstring command = L"create --encrypt-to " + TestSupport::Widen(name) +
                                      L"@dossiq.test -o " + TestSupport::Widen(name) + L".enx in";
-        TestPki::Pki::ForgetRevocationStatus();
         Outcome run = Dossiq(command, dir_);
         EXPECT_EQ(1u, run.exitCode) << name;
         EXPECT_NE(std::string::npos, run.err.find(name + "@dossiq.test>\" " + reasons[i]))
@@ -216,7 +214,6 @@ TEST_F(CreateTest, RecipientWarningsStopUnlessAccepted) {
             INVALID_FILE_ATTRIBUTES,
             ::GetFileAttributesW((dir_ + L"\\" + TestSupport::Widen(name) + L".enx").c_str()));
 
-        TestPki::Pki::ForgetRevocationStatus();
         run = Dossiq(L"create --accept-recipient-warnings " + command.substr(7), dir_);
         EXPECT_EQ(0u, run.exitCode) << run.err;
         EXPECT_EQ(0u, run.err.find("warning: ")) << run.err;

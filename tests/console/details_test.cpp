@@ -133,14 +133,11 @@ TEST_F(DetailsTest, EachFailureNamesItsFactsAndTheConsolePrintsTheSameDetails) {
     for (const Case& c : cases) {
         all += L" " + TestSupport::Widen(c.file);
     }
-    TestPki::Pki::ForgetRevocationStatus();
     const Outcome run = Dossiq(L"verify" + all, *dir_);
     EXPECT_EQ(1u, run.exitCode) << run.err;
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        // Wine's cache of revocation answers would hide the revocation from a second look.
-        TestPki::Pki::ForgetRevocationStatus();
         const ValidationReport report =
             BuildValidationReport(*dir_ + L"\\" + TestSupport::Widen(c.file));
         const std::vector<ReportDetail> details = DetailsOf(report);
@@ -173,9 +170,7 @@ TEST_F(DetailsTest, EachLanguageShowsItsOwnDetails) {
     for (WORD language : {LanguageEnglish, LanguageSerbianLatin, LanguageSerbianCyrillic}) {
         SCOPED_TRACE(language);
         scope.Set(language);
-        TestPki::Pki::ForgetRevocationStatus();
         const Outcome run = Dossiq(L"verify expired.snx", *dir_);
-        TestPki::Pki::ForgetRevocationStatus();
         const auto details = DetailsOf(BuildValidationReport(*dir_ + L"\\expired.snx"));
         ASSERT_FALSE(details.empty());
         const DetailText text = DetailTextOf(details[0]);
@@ -192,12 +187,10 @@ TEST_F(DetailsTest, EachLanguageShowsItsOwnDetails) {
 
 TEST_F(DetailsTest, SavedReportOpensInABrowserAndHoldsTheFacts) {
     TestSupport::LanguageScope english(LanguageEnglish, true);
-    TestPki::Pki::ForgetRevocationStatus();
     const std::wstring page = *dir_ + L"\\revoked.snx.html";
     const Outcome run = Dossiq(L"verify --report revoked.snx.html revoked.snx", *dir_);
     EXPECT_EQ(1u, run.exitCode) << run.out << run.err;
     const std::string html = TestSupport::ReadFileBytes(page);
-    TestPki::Pki::ForgetRevocationStatus();
     const ValidationReport report = BuildValidationReport(*dir_ + L"\\revoked.snx");
     EXPECT_EQ(std::string::npos, html.find("<script"));
     EXPECT_EQ(std::string::npos, html.find("src="));

@@ -79,7 +79,6 @@ std::vector<ReportLine> LinesFromJson(const std::map<std::string, std::string>& 
 }
 
 TEST_F(VerifyTest, JsonReportOfEachOutcomeAndTheManagersLinesAgree) {
-    TestPki::Pki::ForgetRevocationStatus();
     const Outcome run = Dossiq(L"verify --json qualified.snx expired.snx revoked.snx "
                                L"self_signed.snx tampered.snx",
                                *dir_);
@@ -129,6 +128,8 @@ TEST_F(VerifyTest, JsonReportOfEachOutcomeAndTheManagersLinesAgree) {
     EXPECT_NE("null", Value(json, "containers[0].checks[2].crl.thisUpdate"));
     EXPECT_NE(std::string::npos,
               Value(json, "containers[0].checks[2].crl.url").find("issuing.crl"));
+    EXPECT_EQ("\"online\"", Value(json, "containers[0].checks[2].evidence"));
+    EXPECT_EQ("null", Value(json, "containers[0].checks[2].gap"));
     EXPECT_EQ("\"\"", Value(json, "containers[0].checks[1].reason"));
     EXPECT_EQ("\"NotTimeValid\"", Value(json, "containers[1].checks[0].chainStatus[0]"));
     EXPECT_NE(std::string::npos, Value(json, "containers[1].checks[0].reason").find("2020"));
@@ -140,7 +141,6 @@ TEST_F(VerifyTest, JsonReportOfEachOutcomeAndTheManagersLinesAgree) {
     const wchar_t* files[] = {L"qualified", L"expired", L"revoked", L"self_signed", L"tampered"};
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
-        TestPki::Pki::ForgetRevocationStatus();
         const ValidationReport report = BuildValidationReport(*dir_ + L"\\" + files[i] + L".snx");
         const auto lines = ReportLinesOf(report, ReportTexts{});
         const auto fromJson = LinesFromJson(json, "containers[" + std::to_string(i) + "]");
@@ -153,8 +153,23 @@ TEST_F(VerifyTest, JsonReportOfEachOutcomeAndTheManagersLinesAgree) {
     }
 }
 
+// Each run is a process of its own in the same prefix, which keeps its caches as a user's
+// machine does: a revoked signer reads revoked every time, in either form.
+TEST_F(VerifyTest, RevokedSignerReadsRevokedOnEveryRun) {
+    for (int run = 0; run < 3; ++run) {
+        SCOPED_TRACE(run);
+        const Outcome text = Dossiq(L"verify revoked.snx", *dir_);
+        EXPECT_EQ(1u, text.exitCode) << text.out;
+        const Outcome json = Dossiq(L"verify --json revoked.snx", *dir_);
+        EXPECT_EQ(1u, json.exitCode) << json.err;
+        const auto values = Flatten(json.outPath);
+        EXPECT_EQ("\"failed\"", Value(values, "containers[0].checks[3].status"));
+        EXPECT_EQ("\"online\"", Value(values, "containers[0].checks[3].evidence"));
+        EXPECT_EQ("\"keyCompromise\"", Value(values, "containers[0].checks[3].revocation.reason"));
+    }
+}
+
 TEST_F(VerifyTest, ExitCodesAndTextForm) {
-    TestPki::Pki::ForgetRevocationStatus();
     const Outcome passed = Dossiq(L"verify qualified.snx", *dir_);
     EXPECT_EQ(0u, passed.exitCode) << passed.err;
     EXPECT_EQ(0u, passed.out.rfind("passed", 0)) << passed.out;
@@ -191,7 +206,6 @@ TEST_F(VerifyTest, JobsGiveTheSameReportsInTheSameOrder) {
         swprintf(name, 64, L"\\many\\%03d.snx", i);
         TestSupport::WriteFileBytes(*dir_ + name, i % 50 == 7 ? other : bytes);
     }
-    TestPki::Pki::ForgetRevocationStatus();
     const Outcome four = Dossiq(L"verify --json --jobs 4 many", *dir_);
     const Outcome one = Dossiq(L"verify --json --jobs 1 many", *dir_);
     EXPECT_EQ(1u, four.exitCode) << four.err;
@@ -218,7 +232,6 @@ TEST_F(VerifyTest, DISABLED_Throughput) {
         TestSupport::WriteFileBytes(*dir_ + L"\\bench\\" + std::to_wstring(i) + L".snx", bytes);
     }
     for (const wchar_t* jobs : {L"1", L"4", L"1", L"4"}) {
-        TestPki::Pki::ForgetRevocationStatus();
         const DWORD start = ::GetTickCount();
         const Outcome run =
             Dossiq(L"verify --json --jobs " + std::wstring(jobs) + L" bench", *dir_);

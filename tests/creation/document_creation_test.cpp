@@ -525,7 +525,6 @@ TEST(Creation, AnUnfitRecipientIsWarnedAboutBeforeEncrypting) {
         StoreScenario stores(kOneSigner, {c.recipient}, {});
         for (const int answer : {IDNO, IDYES}) {
             ::DeleteFileW((folder + L"\\" + c.output).c_str());
-            TestPki::Pki::ForgetRevocationStatus();
             Answers answers;
             answers.question = answer;
             answers.screenshots = std::string("creation_") + c.recipient;

@@ -48,7 +48,7 @@ TEST(ReportDetails, EveryKindHasItsTextsInEveryLanguage) {
     std::vector<std::wstring> english;
     for (WORD language : {LanguageEnglish, LanguageSerbianLatin, LanguageSerbianCyrillic}) {
         scope.Set(language);
-        for (int kind = 0; kind <= static_cast<int>(DetailKind::TimestampNotUsed); ++kind) {
+        for (int kind = 0; kind <= static_cast<int>(DetailKind::CrlFromContainer); ++kind) {
             SCOPED_TRACE(kind);
             const ReportDetail detail = {
                 static_cast<DetailKind>(kind), {L"one", L"two", L"three"}, 5};

@@ -2,10 +2,13 @@
 // signing, or made at a chosen time (faketime) for the cases the report judges.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "document/container/container_writer.h"
 #include "document/container/message_builder.h"
 #include "document/creation/archive_builder.h"
 #include "document/document_test_util.h"
+#include "document/report/report_details.h"
 #include "document/report/validation_report.h"
 #include "document/timestamp/signature_stamper.h"
 
@@ -44,9 +47,13 @@ protected:
     enum Alteration { Unaltered, OtherSignature, TimeChangedAfterSigning };
 
     // A token from `section` of the kit's authority at `when` (faketime's syntax), over the
-    // signature (or other bytes), its time changed after it was signed or not.
+    // signature (or other bytes), its time changed after it was signed or not. With
+    // `resign`, its TSTInfo is signed again by "openssl cms -sign" with those options
+    // (OpenSSL's own authority refuses some signers a test needs).
     SignatureStamper TokenAt(const std::string& section, const std::string& when,
-                             Alteration alteration = Unaltered) {
+                             Alteration alteration = Unaltered,
+                             const std::string& digest = "-sha256",
+                             const std::string& resign = "") {
         return [=, this](const std::vector<BYTE>& signature) {
             std::string data(signature.begin(), signature.end());
             if (alteration == OtherSignature) {
@@ -54,12 +61,19 @@ protected:
             }
             TestSupport::WriteFileBytes(dir + L"\\sig.bin", data);
             const std::string work = ShellQuote(TestSupport::UnixPath(dir));
-            const auto made =
-                RunIn(pki->Dir(),
-                      "openssl ts -query -data " + work + "/sig.bin -sha256 -cert -out " + work +
-                          "/q.tsq && faketime " + ShellQuote(when) +
-                          " openssl ts -reply -config tsa.cnf -section " + section +
-                          " -queryfile " + work + "/q.tsq -token_out -out " + work + "/token.der");
+            const auto made = RunIn(
+                pki->Dir(),
+                "openssl ts -query -data " + work + "/sig.bin " + digest + " -cert -out " + work +
+                    "/q.tsq && faketime " + ShellQuote(when) +
+                    " openssl ts -reply -config tsa.cnf -section " + section + " -queryfile " +
+                    work + "/q.tsq -token_out -out " + work + "/token.der" +
+                    (resign.empty()
+                         ? ""
+                         : " && openssl cms -verify -noverify -inform DER -in " + work +
+                               "/token.der -out " + work +
+                               "/tst.der && openssl cms -sign -binary -nodetach -md sha256 "
+                               "-econtent_type 1.2.840.113549.1.9.16.1.4 -outform DER " +
+                               resign + " -in " + work + "/tst.der -out " + work + "/token.der"));
             EXPECT_EQ(0, made.exitCode) << made.output;
             std::string token = TestSupport::ReadFileBytes(dir + L"\\token.der");
             const size_t year = token.find("20200601");
@@ -116,8 +130,9 @@ TEST_F(Timestamps, ChecksAreJudgedAtTheProvenTimeOnlyWithAValidToken) {
     } cases[] = {
         {"expired", nullptr, "", Unaltered, false, TimestampProblem::None,
          ValidationResult::CertificateNotValid},
+        // Its issuer's current list need not name an expired certificate: no evidence.
         {"expired", "tsa", "2020-06-01 12:00:00", Unaltered, true, TimestampProblem::None,
-         ValidationResult::ValidQualified},
+         ValidationResult::RevocationUnavailable},
         {"expired", "tsa", "2020-06-01 12:00:00", OtherSignature, false,
          TimestampProblem::ImprintMismatch, ValidationResult::CertificateNotValid},
         {"expired", "tsa", "2020-06-01 12:00:00", TimeChangedAfterSigning, false,
@@ -126,14 +141,13 @@ TEST_F(Timestamps, ChecksAreJudgedAtTheProvenTimeOnlyWithAValidToken) {
          TimestampProblem::UntrustedAuthority, ValidationResult::CertificateNotValid},
         {"revoked", "tsa", "-2 hours", Unaltered, true, TimestampProblem::None,
          ValidationResult::ValidQualified},
-        {"revoked", "tsa", "+1 hour", Unaltered, true, TimestampProblem::None,
+        {"revoked", "tsa", "+3 minutes", Unaltered, true, TimestampProblem::None,
          ValidationResult::Revoked},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.signer) + " " + (c.section ? c.section : "-") + " " + c.when);
         const std::wstring path = Sign(
             c.signer, c.section ? TokenAt(c.section, c.when, c.alteration) : SignatureStamper());
-        TestPki::Pki::ForgetRevocationStatus();
         const ValidationReport report = BuildValidationReport(path);
         EXPECT_EQ(c.section != nullptr, report.timestamp.present);
         EXPECT_EQ(c.used, report.timestamp.used);
@@ -142,6 +156,100 @@ TEST_F(Timestamps, ChecksAreJudgedAtTheProvenTimeOnlyWithAValidToken) {
         // A revocation after the proven time is still told.
         EXPECT_EQ(std::string(c.signer) == "revoked",
                   !report.checks[RevocationCheck].revocationDate.empty());
+    }
+}
+
+// The issuer's current list need not name an expired signer any more: a list kept in the
+// container decides, when the issuer signed it, it speaks for the proven time and it was
+// made before the certificate expired. Kept lists are made a day after the proven time.
+TEST_F(Timestamps, KeptListSettlesAnExpiredSignersStatusAtTheProvenTime) {
+    using R = ValidationResult;
+    const std::string expired = pki->UnixCertPath("expired") + ",";
+    const std::string scripts =
+        ShellQuote(TestSupport::UnixPath(TestSupport::SourceDir())) + "/tests/pki/";
+    const struct {
+        const char* what;
+        const char* ca; // null: nothing kept
+        std::string entries;
+        R result;
+        const wchar_t* evidence;
+    } cases[] = {
+        {"nothing kept", nullptr, "", R::RevocationUnavailable, L""},
+        {"not listed", "issuing", "", R::ValidQualified, L"container"},
+        {"revoked after", "issuing", expired + "2020-09-01T00:00:00,keyCompromise",
+         R::ValidQualified, L"container"},
+        {"revoked before", "issuing", expired + "2020-03-01T00:00:00,keyCompromise", R::Revoked,
+         L"container"},
+        {"key invalid before", "issuing",
+         expired + "2020-09-01T00:00:00,keyCompromise,2020-05-01T00:00:00", R::Revoked,
+         L"container"},
+        {"another CA's list", "orphan_ca", "", R::RevocationUnavailable, L""},
+        {"made after it expired", "issuing", "", R::RevocationUnavailable, L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::wstring path = Sign("expired", TokenAt("tsa", "2020-06-01 12:00:00"));
+        if (c.ca) {
+            const std::string work = ShellQuote(TestSupport::UnixPath(dir));
+            const auto kept =
+                RunIn(pki->Dir(), "python3 " + scripts + "make_crl.py " + c.ca + ".cert.pem " +
+                                      c.ca + ".key.pem " + work + "/kept.crl " +
+                                      (std::string(c.what) == "made after it expired"
+                                           ? "-3600 86400"
+                                           : "2020-06-02T00:00:00 2020-07-02T00:00:00") +
+                                      (c.entries.empty() ? "" : " --revoke " + c.entries) +
+                                      " && python3 " + scripts + "keep_crls.py " + work +
+                                      "/signed.snx " + work + "/kept.snx " + work + "/kept.crl");
+            ASSERT_EQ(0, kept.exitCode) << kept.output;
+            path = dir + L"\\kept.snx";
+        }
+        const ValidationReport report = BuildValidationReport(path);
+        EXPECT_TRUE(report.timestamp.used);
+        EXPECT_EQ(c.result, report.result);
+        EXPECT_EQ(c.evidence, report.checks[CrlCheck].crlSource);
+        EXPECT_EQ(*c.evidence ? L"" : L"expiredNotCovered", report.checks[CrlCheck].crlGap);
+        const auto details = DetailsOf(report);
+        const DetailKind told =
+            *c.evidence ? DetailKind::CrlFromContainer : DetailKind::CrlExpiredNotCovered;
+        EXPECT_TRUE(std::any_of(details.begin(), details.end(),
+                                [&](const ReportDetail& d) { return d.kind == told; }));
+    }
+}
+
+// Each token differs from the good one (the first) in one respect only; a token not used
+// says why.
+TEST_F(Timestamps, TokensAreUsedOnlyAsRfc3161Allows) {
+    using P = TimestampProblem;
+    auto by = [](const std::string& name) {
+        return "-signer " + name + ".cert.pem -inkey " + name + ".key.pem";
+    };
+    const struct {
+        const char* section;
+        const char* when;
+        const char* digest;
+        std::string resign;
+        TimestampProblem problem;
+    } cases[] = {
+        {"tsa", "-1 hour", "-sha256", "", P::None},
+        {"tsa", "-1 hour", "-sha256", "-cades " + by("tsa"), P::None},
+        {"tsa", "-1 hour", "-sha384", "", P::None},
+        {"tsa", "-1 hour", "-sha512", "", P::None},
+        {"tsa", "-1 hour", "-sha224", "", P::UnsupportedImprint},
+        {"tsa", "+1 hour", "-sha256", "", P::FutureTime},
+        {"tsa_sha1", "-1 hour", "-sha256", "", P::WeakAlgorithm},
+        {"tsa", "-1 hour", "-sha256", by("tsa"), P::CertificateMismatch}, // no ESS attribute
+        {"tsa", "-1 hour", "-sha256", "-cades " + by("tsa_two_usages"), P::NotTimestampAuthority},
+        {"tsa", "-1 hour", "-sha256", "-cades " + by("tsa_not_critical"), P::NotTimestampAuthority},
+        {"tsa_revoked", "+2 minutes", "-sha256", "", P::AuthorityRevoked},
+        {"tsa_crl_dead", "-1 hour", "-sha256", "", P::AuthorityStatusUnknown},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.section) + " " + c.when + " " + c.digest + " " + c.resign);
+        const ValidationReport report = BuildValidationReport(
+            Sign("qualified", TokenAt(c.section, c.when, Unaltered, c.digest, c.resign)));
+        EXPECT_EQ(c.problem == P::None, report.timestamp.used);
+        EXPECT_EQ(c.problem, report.timestamp.problem);
+        EXPECT_TRUE(HasPassed(report)); // the signer itself is good now
     }
 }
 

@@ -69,7 +69,6 @@ TEST_F(DetailsTest, ExpiredRevokedAndUntrustedSayWhatIsWrongAndWhatToDo) {
                  {"qualified", DetailKind::Tampered}}; // no details at all
     for (const auto& c : cases) {
         SCOPED_TRACE(c.signer);
-        TestPki::Pki::ForgetRevocationStatus();
         ShownWindow shown(Container(c.signer));
         ASSERT_TRUE(WaitForFinalReport(shown));
         Pump(100);
@@ -96,7 +95,6 @@ TEST_F(DetailsTest, ExpiredRevokedAndUntrustedSayWhatIsWrongAndWhatToDo) {
             }
         }
         // A report of the same file made apart names the same facts.
-        TestPki::Pki::ForgetRevocationStatus();
         const auto apart = DetailsOf(BuildValidationReport(Container(c.signer)));
         ASSERT_EQ(details.size(), apart.size());
         EXPECT_EQ(details[0].facts[0], apart[0].facts[0]);
@@ -105,7 +103,6 @@ TEST_F(DetailsTest, ExpiredRevokedAndUntrustedSayWhatIsWrongAndWhatToDo) {
 }
 
 TEST_F(DetailsTest, CertificatePathShowsEachCertificateWithItsStatus) {
-    TestPki::Pki::ForgetRevocationStatus();
     ShownWindow shown(Container("revoked"));
     ASSERT_TRUE(WaitForFinalReport(shown));
     const ValidationReport& report = *shown.window.FinishedReport();
@@ -134,7 +131,6 @@ TEST_F(DetailsTest, CertificatePathShowsEachCertificateWithItsStatus) {
 }
 
 TEST_F(DetailsTest, SaveReportWritesThePageNamedAfterTheContainer) {
-    TestPki::Pki::ForgetRevocationStatus();
     ShownWindow shown(Container("expired"));
     ASSERT_TRUE(WaitForFinalReport(shown));
     std::wstring proposed;

@@ -46,7 +46,7 @@ VARIANTS="qualified_reversed qualified_others qc_compliance_only no_qc
      name_hyphenated_first name_single_word no_cn
      qc_malformed expired expired_untrusted self_signed partial revoked crl_dead
      offline_ca_signer crl_late recipient_expired recipient_revoked recipient_untrusted tsa
-     tsa_untrusted"
+     tsa_untrusted tsa_revoked tsa_two_usages tsa_not_critical tsa_crl_dead"
 running=0
 for name in $STRONG $VARIANTS; do
     bits=1024
@@ -253,7 +253,8 @@ issue expired_untrusted orphan_ca "/C=RS/O=$ORG/OU=expired untrusted/CN=$MARKO" 
     "crlDistributionPoints = URI:$BASE_URL/orphan_ca.crl"
 manifest expired_untrusted My
 issue self_signed self "/C=RS/O=$ORG/OU=self-signed/CN=$MARKO" "$NOW_MINUS_DAY" "$TWO_YEARS" \
-    "subjectKeyIdentifier = hash" "$QC_BOTH" "$KU_SIGN"
+    "subjectKeyIdentifier = hash" "$QC_BOTH" "$KU_SIGN" \
+    "crlDistributionPoints = URI:$BASE_URL/self_signed.crl"
 manifest self_signed My
 signer partial orphan_ca "$MARKO" "partial chain" "$QC_BOTH" "$KU_SIGN" \
     "crlDistributionPoints = URI:$BASE_URL/orphan_ca.crl"
@@ -295,22 +296,37 @@ recipient recipient_untrusted "Nikola Nedić" - "keyEncipherment" orphan_ca "$NO
 TSA_EXT=("subjectKeyIdentifier = hash" "authorityKeyIdentifier = keyid"
     "keyUsage = critical, digitalSignature, nonRepudiation"
     "extendedKeyUsage = critical, timeStamping")
-issue tsa issuing "/C=RS/O=$ORG/CN=Dossiq Test TSA $RUN" $CA_START $CA_END "${TSA_EXT[@]}"
+issue tsa issuing "/C=RS/O=$ORG/CN=Dossiq Test TSA $RUN" $CA_START $CA_END "${TSA_EXT[@]}" \
+    "$CDP"
 manifest tsa -
 issue tsa_untrusted orphan_ca "/C=RS/O=$ORG/CN=Dossiq Untrusted TSA $RUN" $CA_START $CA_END \
-    "${TSA_EXT[@]}"
+    "${TSA_EXT[@]}" "crlDistributionPoints = URI:$BASE_URL/orphan_ca.crl"
 manifest tsa_untrusted -
+# Authorities a token must not be trusted from: revoked, another usage beside time-stamping,
+# time-stamping not marked critical, revocation data out of reach.
+issue tsa_revoked issuing "/C=RS/O=$ORG/CN=Dossiq Revoked TSA $RUN" $CA_START $CA_END \
+    "${TSA_EXT[@]}" "$CDP"
+manifest tsa_revoked -
+issue tsa_two_usages issuing "/C=RS/O=$ORG/CN=Dossiq Two-Usage TSA $RUN" $CA_START $CA_END \
+    "${TSA_EXT[@]:0:3}" "extendedKeyUsage = critical, timeStamping, codeSigning" "$CDP"
+manifest tsa_two_usages -
+issue tsa_not_critical issuing "/C=RS/O=$ORG/CN=Dossiq Lax TSA $RUN" $CA_START $CA_END \
+    "${TSA_EXT[@]:0:3}" "extendedKeyUsage = timeStamping" "$CDP"
+manifest tsa_not_critical -
+issue tsa_crl_dead issuing "/C=RS/O=$ORG/CN=Dossiq Unchecked TSA $RUN" $CA_START $CA_END \
+    "${TSA_EXT[@]}" "crlDistributionPoints = URI:$DEAD_URL/issuing.crl"
+manifest tsa_crl_dead -
 echo 01 >work/tsa_serial
-tsa_section() { # SECTION CERT
+tsa_section() { # SECTION CERT [SIGNER-DIGEST]
     cat <<EOF
 [ $1 ]
 serial = work/tsa_serial
 crypto_device = builtin
 signer_cert = $2.cert.pem
 signer_key = $2.key.pem
-signer_digest = sha256
+signer_digest = ${3:-sha256}
 default_policy = 1.2.3.4.1
-digests = sha256
+digests = sha256, sha384, sha512, sha224, sha1
 accuracy = secs:1
 ordering = no
 tsa_name = yes
@@ -321,11 +337,15 @@ EOF
 {
     tsa_section tsa tsa
     tsa_section tsa_untrusted tsa_untrusted
+    for name in tsa_revoked tsa_crl_dead; do tsa_section $name $name; done
+    tsa_section tsa_sha1 tsa sha1
 } >tsa.cnf
 
 openssl ca -batch -config work/issuing/ca.cnf -revoke revoked.cert.pem -crl_reason keyCompromise \
     2>work/revoke.log
 openssl ca -batch -config work/issuing/ca.cnf -revoke recipient_revoked.cert.pem \
+    -crl_reason keyCompromise 2>>work/revoke.log
+openssl ca -batch -config work/issuing/ca.cnf -revoke tsa_revoked.cert.pem \
     -crl_reason keyCompromise 2>>work/revoke.log
 
 for ca in root issuing offline_ca orphan_ca; do

@@ -370,34 +370,6 @@ bool Pki::Owns(PCCERT_CONTEXT context) const {
     return mark.compare(0, run_.size() + 1, run_ + " ") == 0;
 }
 
-void Pki::ForgetRevocationStatus() {
-    // FOLDERID_LocalAppDataLow
-    static const GUID localLow = {
-        0xA520A1A4, 0x1780, 0x4FF6, {0xBD, 0x18, 0x16, 0x73, 0x43, 0xC5, 0xAF, 0x16}};
-    wchar_t* root = nullptr;
-    if (FAILED(::SHGetKnownFolderPath(localLow, 0, nullptr, &root))) {
-        return;
-    }
-    const std::wstring folder = std::wstring(root) + L"\\Microsoft\\CryptnetUrlCache\\Content\\";
-    ::CoTaskMemFree(root);
-    static const char signature[] = "Wine cached revocation";
-    WIN32_FIND_DATAW data;
-    MHFX::FindHandle find(::FindFirstFileW((folder + L"*").c_str(), &data));
-    if (!find) {
-        return;
-    }
-    do {
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            continue;
-        }
-        const std::wstring path = folder + data.cFileName;
-        if (TestSupport::ReadFileBytes(path).compare(0, sizeof signature, signature,
-                                                     sizeof signature) == 0) {
-            ::DeleteFileW(path.c_str());
-        }
-    } while (::FindNextFileW(find.get(), &data));
-}
-
 int RemoveStaleInstallations(unsigned minAgeSeconds) {
     const long long now = static_cast<long long>(time(nullptr));
     int removed = 0;

@@ -119,11 +119,6 @@ public:
     // a new kit.
     static void Shutdown();
 
-    // Wine 8 remembers every revocation check it did over the network as "not revoked",
-    // revoked certificates included, until the CRL's next update. A test that checks a
-    // revoked certificate more than once in a prefix calls this before each check.
-    static void ForgetRevocationStatus();
-
 private:
     Pki() = default;
     void Create();

@@ -1,0 +1,46 @@
+// What decided one certificate's revocation status, and the list behind it: the facts a
+// report shows are read from the same verified list as the verdict.
+#pragma once
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <string>
+
+#include "certificates/revocation/crl_context_handle.h"
+
+namespace MHFX::Security::Cryptography::X509 {
+
+enum class RevocationStatus { Good, Revoked, Unknown };
+
+enum class RevocationSource {
+    None,      // no list decided
+    Online,    // the issuer's current list, fetched now
+    Container, // a list kept in the container at signing
+};
+
+// Why a status is unknown. The names are stable (JSON).
+enum class RevocationGap {
+    None,
+    NoAddress,         // the certificate names no http or https CRL address
+    Unreachable,       // no list its issuer signed could be fetched
+    Outdated,          // the newest list had passed its next update
+    ExpiredNotCovered, // expired since; the current list need not name it any more
+};
+
+struct RevocationEvidence {
+    RevocationStatus status = RevocationStatus::Unknown;
+    RevocationSource source = RevocationSource::None;
+    RevocationGap gap = RevocationGap::None;
+    std::wstring url;             // the address consulted, empty when it names none
+    CrlContextHandle crl;         // the list that decided, else the online one consulted, else null
+    bool listed = false;          // `crl` lists the certificate
+    FILETIME revokedFrom = {};    // when listed: the earlier of the revocation and invalidity dates
+    FILETIME revocationDate = {}; // when listed: the date on the list
+    int reason = 0;               // when listed: the CRL reason code, 0 without one
+};
+
+const wchar_t* RevocationSourceName(RevocationSource source);
+const wchar_t* RevocationGapName(RevocationGap gap);
+
+} // namespace MHFX::Security::Cryptography::X509

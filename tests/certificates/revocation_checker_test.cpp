@@ -1,0 +1,156 @@
+// The product's own revocation decision, with CRLs signed by the kit's CAs (Python's
+// cryptography) kept beside the signature or served by the kit's loopback server.
+#include <gtest/gtest.h>
+
+#include "certificates/revocation/revocation_checker.h"
+#include "certificates/signer_validation.h"
+#include "certificates/x509_chain.h"
+#include "common/test_support.h"
+#include "pki/test_pki.h"
+
+using namespace MHFX::Security::Cryptography::X509;
+using TestSupport::ShellQuote;
+
+namespace {
+
+constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+
+FILETIME SecondsFromNow(long long seconds) {
+    FILETIME now = {};
+    ::GetSystemTimeAsFileTime(&now);
+    const ULONGLONG value =
+        ((static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime) +
+        seconds * 10000000LL;
+    return {static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+}
+
+// A CRL made by make_crl.py as `ca`, into a new memory store.
+MHFX::CertStoreHandle KeptCrl(const std::string& ca, const std::string& options) {
+    const TestPki::Pki& pki = TestPki::Pki::Get();
+    const std::string out = pki.UnixDir() + "/kept.crl";
+    const auto made = TestSupport::RunHost(
+        "python3 " + ShellQuote(TestSupport::UnixPath(TestSupport::SourceDir())) +
+        "/tests/pki/make_crl.py " + ShellQuote(pki.UnixCertPath(ca)) + " " +
+        ShellQuote(pki.UnixKeyPath(ca)) + " " + ShellQuote(out) + " " + options);
+    EXPECT_EQ(0, made.exitCode) << made.output;
+    const std::string der = TestSupport::ReadFileBytes(TestSupport::WindowsPath(out));
+    MHFX::CertStoreHandle store(
+        ::CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
+    EXPECT_TRUE(::CertAddEncodedCRLToStore(
+        store.get(), kEncoding, reinterpret_cast<const BYTE*>(der.data()),
+        static_cast<DWORD>(der.size()), CERT_STORE_ADD_ALWAYS, nullptr));
+    return store;
+}
+
+} // namespace
+
+// crl_dead's own address answers nothing: a list kept in the container decides, when its
+// issuer signed it and it speaks for the proven time.
+TEST(Revocation, KeptListDecidesWhenTheOnlineOneCannot) {
+    const TestPki::Pki& pki = TestPki::Pki::Get();
+    const std::string dead = pki.UnixCertPath("crl_dead");
+    const struct {
+        const char* what;
+        const char* ca;
+        std::string options; // this, next, entries
+        long long at;        // seconds from now
+        RevocationStatus status;
+        RevocationSource source;
+    } cases[] = {
+        {"covers the time", "issuing", "-3600 86400", -60, RevocationStatus::Good,
+         RevocationSource::Container},
+        {"issued after the time", "issuing", "-3600 86400", -5 * 86400, RevocationStatus::Good,
+         RevocationSource::Container},
+        {"ended before the time", "issuing", "-864000 -777600", -3600, RevocationStatus::Unknown,
+         RevocationSource::None},
+        {"signed by another CA", "orphan_ca", "-3600 86400", -60, RevocationStatus::Unknown,
+         RevocationSource::None},
+        {"revoked after the time", "issuing",
+         "-3600 86400 --revoke " + dead + ",-7200,keyCompromise", -10800, RevocationStatus::Good,
+         RevocationSource::Container},
+        {"revoked before the time", "issuing",
+         "-3600 86400 --revoke " + dead + ",-7200,keyCompromise", -3600, RevocationStatus::Revoked,
+         RevocationSource::Container},
+        {"key invalid before the time", "issuing",
+         "-3600 86400 --revoke " + dead + ",-7200,keyCompromise,-14400", -10800,
+         RevocationStatus::Revoked, RevocationSource::Container},
+    };
+    const auto signer = pki.LoadCertificate("crl_dead");
+    const auto issuer = pki.LoadCertificate("issuing");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const MHFX::CertStoreHandle kept = KeptCrl(c.ca, c.options);
+        const FILETIME at = SecondsFromNow(c.at);
+        VerifiedCrlCache cache;
+        RevocationChecker checker(cache, kept.get(), &at, 5000);
+        const RevocationEvidence evidence = checker.Check(signer.get(), issuer.get());
+        EXPECT_EQ(c.status, evidence.status);
+        EXPECT_EQ(c.source, evidence.source);
+        EXPECT_EQ(c.source == RevocationSource::None ? RevocationGap::Unreachable
+                                                     : RevocationGap::None,
+                  evidence.gap);
+    }
+}
+
+// "expired" (valid in 2020 only) is no longer on its issuer's current list: only a list that
+// keeps expired certificates since before the proven time speaks for it.
+TEST(Revocation, ExpiredCertificateNeedsAListThatStillCoversIt) {
+    TestPki::Pki& pki = TestPki::Pki::Get();
+    const std::wstring served =
+        pki.Dir() + L"\\www\\" + TestSupport::Widen(pki.RunId()) + L"\\issuing.crl";
+    const std::string original = TestSupport::ReadFileBytes(served);
+    ASSERT_FALSE(original.empty());
+    SYSTEMTIME proven = {2020, 6, 0, 1, 12, 0, 0, 0};
+    FILETIME at = {};
+    ::SystemTimeToFileTime(&proven, &at);
+    const auto signer = pki.LoadCertificate("expired");
+    const auto issuer = pki.LoadCertificate("issuing");
+    const struct {
+        const char* expiredSince; // null: the list as served
+        RevocationStatus status;
+    } cases[] = {{nullptr, RevocationStatus::Unknown},
+                 {" --expired-since -315360000", RevocationStatus::Good}, // ten years ago
+                 {" --expired-since -86400", RevocationStatus::Unknown}}; // yesterday
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expiredSince ? c.expiredSince : "as served");
+        if (c.expiredSince) {
+            const auto made = TestSupport::RunHost(
+                "python3 " + ShellQuote(TestSupport::UnixPath(TestSupport::SourceDir())) +
+                "/tests/pki/make_crl.py " + ShellQuote(pki.UnixCertPath("issuing")) + " " +
+                ShellQuote(pki.UnixKeyPath("issuing")) + " " +
+                ShellQuote(TestSupport::UnixPath(served)) + " -3600 86400 --from " +
+                ShellQuote(pki.UnixDir() + "/issuing.crl") + c.expiredSince);
+            ASSERT_EQ(0, made.exitCode) << made.output;
+        }
+        VerifiedCrlCache cache;
+        RevocationChecker checker(cache, nullptr, &at, 10000);
+        const RevocationEvidence evidence = checker.Check(signer.get(), issuer.get());
+        EXPECT_EQ(c.status, evidence.status);
+        EXPECT_EQ(c.status == RevocationStatus::Good ? RevocationGap::None
+                                                     : RevocationGap::ExpiredNotCovered,
+                  evidence.gap);
+    }
+    TestSupport::WriteFileBytes(served, original);
+}
+
+// A chain that reaches no trusted root needs no revocation data: its signer's CRL address
+// (on the loopback server) sees no request, also when the container brings the foreign root.
+TEST(Revocation, NoRequestForAnUntrustedChain) {
+    const TestPki::Pki& pki = TestPki::Pki::Get();
+    MHFX::CertStoreHandle kept(
+        ::CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
+    ASSERT_TRUE(::CertAddCertificateContextToStore(
+        kept.get(), pki.LoadCertificate("orphan_ca").get(), CERT_STORE_ADD_ALWAYS, nullptr));
+    const std::string before = pki.RequestLog();
+    for (const char* name : {"self_signed", "partial"}) {
+        const auto context = pki.Certificate(name);
+        ChainFindings findings;
+        EXPECT_EQ(ValidationResult::ChainFailed,
+                  ValidateSignerCertificate(X509Certificate(context.get()), &findings, nullptr,
+                                            kept.get()))
+            << name;
+        EXPECT_TRUE(findings.revocations.empty()) << name;
+    }
+    const std::string requests = pki.RequestLog().substr(before.size());
+    EXPECT_EQ(std::string::npos, requests.find("GET")) << requests;
+}

@@ -1,0 +1,58 @@
+# Signs a CRL with a kit CA's key, with the entries and dates a test needs:
+#   make_crl.py CA_CERT.pem CA_KEY.pem OUT.der THIS NEXT [options]
+# THIS, NEXT and every WHEN are seconds from now (negative: in the past) or a UTC time
+# written 2020-06-01T12:00:00.
+#   --from OLD.der             keep every entry of OLD
+#   --revoke CERT.pem,WHEN[,REASON[,INVALID]]
+#   --expired-since WHEN       the ExpiredCertsOnCRL extension (2.5.29.60)
+import argparse
+import datetime
+
+from cryptography import x509
+from cryptography.hazmat.primitives import hashes, serialization
+from cryptography.x509.oid import ObjectIdentifier
+
+p = argparse.ArgumentParser()
+p.add_argument("cert")
+p.add_argument("key")
+p.add_argument("out")
+p.add_argument("this")
+p.add_argument("next")
+p.add_argument("--from", dest="old")
+p.add_argument("--revoke", action="append", default=[])
+p.add_argument("--expired-since")
+a = p.parse_args()
+
+now = datetime.datetime.now(datetime.timezone.utc).replace(microsecond=0)
+
+
+def at(when):
+    """Seconds from now, or a UTC date and time as 2020-06-01T12:00:00."""
+    if isinstance(when, str) and "T" in when:
+        return datetime.datetime.fromisoformat(when).replace(tzinfo=datetime.timezone.utc)
+    return now + datetime.timedelta(seconds=int(when))
+
+
+issuer = x509.load_pem_x509_certificate(open(a.cert, "rb").read())
+key = serialization.load_pem_private_key(open(a.key, "rb").read(), None)
+
+b = (x509.CertificateRevocationListBuilder().issuer_name(issuer.subject)
+     .last_update(at(a.this)).next_update(at(a.next)))
+if a.old:
+    for entry in x509.load_der_x509_crl(open(a.old, "rb").read()):
+        b = b.add_revoked_certificate(entry)
+for spec in a.revoke:
+    parts = spec.split(",")
+    cert = x509.load_pem_x509_certificate(open(parts[0], "rb").read())
+    e = x509.RevokedCertificateBuilder().serial_number(cert.serial_number)
+    e = e.revocation_date(at(parts[1]))
+    if len(parts) > 2 and parts[2]:
+        e = e.add_extension(x509.CRLReason(x509.ReasonFlags(parts[2])), False)
+    if len(parts) > 3:
+        e = e.add_extension(x509.InvalidityDate(at(parts[3]).replace(tzinfo=None)), False)
+    b = b.add_revoked_certificate(e.build())
+if a.expired_since is not None:
+    when = at(a.expired_since).strftime("%Y%m%d%H%M%SZ").encode()
+    b = b.add_extension(x509.UnrecognizedExtension(ObjectIdentifier("2.5.29.60"),
+                                                   b"\x18" + bytes([len(when)]) + when), False)
+open(a.out, "wb").write(b.sign(key, hashes.SHA256()).public_bytes(serialization.Encoding.DER))
