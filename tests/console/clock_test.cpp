@@ -133,4 +133,35 @@ TEST_F(LongTermCreate, YearsLaterWithoutUsableKeptCrlsTheCrlCheckFails) {
     TestPki::Pki::Shutdown();
 }
 
+// Made today with a timestamp and long-term data, opened three years on with the CRL server
+// stopped: the kept CRLs decide. The signer's own CRL lists "revoked" from before the proven
+// signing time, so that document fails the revocation check.
+TEST_F(LongTermCreate, YearsLaterKeptCrlsDecideOffline) {
+    ASSERT_EQ(0u, Create("crl_late", L"lt.snx", L"--timestamp required --long-term required")
+                      .exitCode);
+    ASSERT_EQ(0u, Create("revoked", L"revoked.snx", L"--timestamp required --long-term required")
+                      .exitCode);
+    Kit().StopCrlServer();
+    const struct {
+        const char* name;
+        const char* verdict;
+        const char* statuses[5];
+    } cases[] = {
+        {"lt.snx", "passed", {"passed", "passed", "passed", "passed", "passed"}},
+        {"revoked.snx", "failed", {"passed", "passed", "passed", "failed", "skipped"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto json = VerifyLater(c.name);
+        EXPECT_EQ(std::string("\"") + c.verdict + "\"", Value(json, "containers[0].verdict"));
+        EXPECT_EQ("true", Value(json, "containers[0].timestamp.used"));
+        for (int i = 0; i < 5; ++i) {
+            const std::string check = "containers[0].checks[" + std::to_string(i) + "]";
+            EXPECT_EQ(std::string("\"") + c.statuses[i] + "\"", Value(json, check + ".status"))
+                << check << " " << Value(json, check + ".reason");
+        }
+    }
+    TestPki::Pki::Shutdown();
+}
+
 } // namespace
