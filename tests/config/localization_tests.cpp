@@ -66,7 +66,8 @@ const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
                                          Range(601, 606),
                                          Range(611, 613),
                                          Range(1200, 1224),
-                                         Range(1230, 1310)});
+                                         Range(1230, 1316),
+                                         Range(1400, 1405)});
 const std::set<UINT> kManagerIds = Union({kSharedIds,
                                           {230, 231},
                                           Range(235, 251),
