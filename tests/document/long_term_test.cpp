@@ -48,9 +48,10 @@ protected:
     // Signs as `signer` with the kit's authority; `signature` gets the value the authority
     // was asked to stamp, `gap` what the source reported missing.
     bool Sign(const std::string& signer, LongTermMode mode, std::vector<BYTE>& signature,
-              LongTermGap& gap, const std::wstring& name = L"lt.snx") {
+              LongTermGap& gap, const std::wstring& name = L"lt.snx",
+              const std::string& authorityName = "tsa") {
         const SignatureStamper authority =
-            TimestampStamper(Widen(pki->BaseUrl() + "/tsa/tsa"), nullptr);
+            TimestampStamper(Widen(pki->BaseUrl() + "/tsa/" + authorityName), nullptr);
         const SignatureStamper stamper = [&](const std::vector<BYTE>& value) {
             signature = value;
             return authority(value);
@@ -96,8 +97,8 @@ TEST_F(LongTerm, ChainsAndCrlsAreKeptOutsideTheSignature) {
     EXPECT_EQ(2u, Count(printed, "Certificate Revocation List")) << printed;
 }
 
-// crl_dead's CRL address is served by nothing, and the authority, which has no address of
-// its own, is covered only by the issuer's CRL fetched for the signer.
+// crl_dead's and tsa_crl_dead's CRL addresses are served by nothing, and nothing else fetches
+// their issuer's CRL.
 TEST_F(LongTerm, MissingCrlsAreNamedAndTheModeDecides) {
     const struct {
         LongTermMode mode;
@@ -108,15 +109,15 @@ TEST_F(LongTerm, MissingCrlsAreNamedAndTheModeDecides) {
         std::vector<BYTE> signature;
         LongTermGap gap;
         ::SetLastError(ERROR_SUCCESS);
-        EXPECT_EQ(c.made, Sign("crl_dead", c.mode, signature, gap));
+        EXPECT_EQ(c.made, Sign("crl_dead", c.mode, signature, gap, L"lt.snx", "tsa_crl_dead"));
         if (!c.made) {
             EXPECT_EQ(static_cast<DWORD>(ERROR_CANCELLED), ::GetLastError());
         }
         EXPECT_FALSE(gap.noTimestamp);
         const std::vector<std::wstring> expected = {L"Marko Marković 1234567",
-                                                    Widen("Dossiq Test TSA " + pki->RunId())};
+                                                    Widen("Dossiq Unchecked TSA " + pki->RunId())};
         EXPECT_EQ(expected, gap.certificates);
-        EXPECT_NE(std::wstring::npos, LongTermGapText(gap).find(L"1234567, Dossiq Test TSA"));
+        EXPECT_NE(std::wstring::npos, LongTermGapText(gap).find(L"1234567, Dossiq Unchecked TSA"));
     }
 }
 
