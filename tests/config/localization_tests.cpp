@@ -143,6 +143,7 @@ std::wstring WithoutLatinTerms(std::wstring text) {
                                            L"enx",
                                            L"%s",
                                            L"SHA",
+                                           L"MD5",
                                            L"--accept-recipient-warnings",
                                            L"%d",
                                            L"UTC",
