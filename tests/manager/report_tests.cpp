@@ -15,6 +15,7 @@
 #include "document/container/message_builder.h"
 #include "document/report/certificate_validation_thread.h"
 #include "document/report/report_messages.h"
+#include "document/timestamp/long_term_source.h"
 #include "document/timestamp/signature_stamper.h"
 #include "manager/manager_test_support.h"
 #include "pki/test_pki.h"
@@ -217,28 +218,33 @@ TEST_F(ReportTest, DISABLED_StampedContainerLater) {
     ExpectStampedReport(TestSupport::Widen(path), L"report_stamped_plus3years");
 }
 
-TEST_F(ReportTest, StampedSignaturePassesAfterItsSignerExpired) {
+// The signer's certificate is good for two years. Three years on, with the CRL server
+// stopped, the certificates and CRLs kept in the container at signing speak for the signer
+// and the authority at the proven time.
+TEST_F(ReportTest, StampedLongTermSignaturePassesOfflineAfterItsSignerExpired) {
     auto& pki = TestPki::Pki::Get();
     MessageBlob archive;
     ASSERT_TRUE(archive.Allocate(static_cast<DWORD>(archive_->size())));
     std::copy(archive_->begin(), archive_->end(), archive.Data());
     MessageBlob message;
-    ASSERT_TRUE(
-        SignArchive(archive, pki.Certificate("qualified").get(), kSignatureHashOid, message,
-                    TimestampStamper(TestSupport::Widen(pki.BaseUrl() + "/tsa/tsa"), nullptr)));
+    ASSERT_TRUE(SignArchive(
+        archive, pki.Certificate("qualified").get(), kSignatureHashOid, message,
+        TimestampStamper(TestSupport::Widen(pki.BaseUrl() + "/tsa/tsa"), nullptr),
+        LongTermSource(LongTermMode::Required, [](const LongTermGap&) { return false; })));
     const std::wstring path = *folder_ + L"\\stamped.snx";
     ASSERT_TRUE(WriteContainer(message, path));
     ExpectStampedReport(path, L"report_stamped");
 
-    // The signer's certificate is good for two years.
     wchar_t self[MAX_PATH];
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    pki.StopCrlServer();
     const auto later = TestSupport::RunHost(
         "DOSSIQ_STAMPED=" + TestSupport::ShellQuote(TestSupport::Narrow(path)) +
         " FAKETIME_DONT_FAKE_MONOTONIC=1 faketime '+3 years' wine " +
         TestSupport::ShellQuote(TestSupport::UnixPath(self)) +
         " --gtest_also_run_disabled_tests "
         "--gtest_filter=ReportTest.DISABLED_StampedContainerLater");
+    pki.RestartCrlServer();
     EXPECT_EQ(0, later.exitCode) << later.output;
     EXPECT_NE(std::string::npos, later.output.find("[  PASSED  ] 1 test")) << later.output;
 }

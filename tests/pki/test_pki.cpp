@@ -303,6 +303,26 @@ void Pki::StopCrlServer() {
     }
 }
 
+void Pki::RestartCrlServer() {
+    StopCrlServer();
+    const std::string port = baseUrl_.substr(baseUrl_.rfind(':') + 1);
+    // The old server may hold the port for a moment after it was told to go.
+    for (int attempt = 0; attempt < 50 && serverPid_ == 0; ++attempt) {
+        const auto server = TestSupport::RunHost(
+            "python3 " + ShellQuote(Script("crl_server.py")) + " " + ShellQuote(unixDir_ + "/www") +
+            " " + std::to_string(kServerLifetimeSeconds) + " " + port.substr(0, port.find('/')));
+        int served = 0, dead = 0;
+        std::istringstream(server.output) >> served >> dead >> serverPid_;
+        if (server.exitCode != 0 || served == 0) {
+            serverPid_ = 0;
+            ::Sleep(100);
+        }
+    }
+    if (serverPid_ == 0) {
+        throw std::runtime_error("test PKI: CRL server did not start again");
+    }
+}
+
 std::string Pki::RequestLog() const {
     return TestSupport::ReadFileBytes(dir_ + L"\\requests.log");
 }

@@ -111,6 +111,8 @@ public:
 
     // Stops the CRL server: every served address becomes unreachable.
     void StopCrlServer();
+    // Serves the same addresses again after StopCrlServer.
+    void RestartCrlServer();
     bool CrlServerRunning() const { return serverPid_ != 0; }
     // The server's request log ("GET /run/issuing.crl ..." lines).
     std::string RequestLog() const;
