@@ -8,6 +8,8 @@
 #include "certificates/x509_certificate.h"
 #include "document/report/validation_report.h"
 
+namespace Dossiq::Console {
+
 struct Candidate {
     MHFX::Security::Cryptography::X509::X509Certificate certificate;
     SignerReport description;
@@ -36,3 +38,5 @@ std::wstring CandidateLine(const Candidate& candidate);
 // Which tests for signing a certificate fails: qcStatements, nameForm, keyUsage, privateKey.
 std::vector<std::wstring>
 SigningCriteriaFailed(const MHFX::Security::Cryptography::X509::X509Certificate& certificate);
+
+} // namespace Dossiq::Console

@@ -7,6 +7,8 @@
 #include "console/help_texts.h"
 #include "resources/console/resource.h"
 
+namespace Dossiq::Console {
+
 int CertsCommand(const std::vector<std::wstring>& args) {
     const Arguments arguments(args, {}, {});
     if (arguments.WantsHelp()) {
@@ -46,3 +48,5 @@ int CertsCommand(const std::vector<std::wstring>& args) {
     }
     return ConsoleOutput::Out().Write(text) ? kExitOk : kExitUsage;
 }
+
+} // namespace Dossiq::Console

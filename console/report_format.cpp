@@ -8,6 +8,8 @@
 #include "foundation/text/readable_text.h"
 #include "resources/console/resource.h"
 
+namespace Dossiq::Console {
+
 void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
     json.BeginObject();
     json.String(L"path", report.path);
@@ -193,3 +195,5 @@ std::wstring ReportText(const ValidationReport& report) {
     }
     return text + details;
 }
+
+} // namespace Dossiq::Console

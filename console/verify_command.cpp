@@ -13,6 +13,8 @@
 #include "foundation/io/file_identity.h"
 #include "resources/console/resource.h"
 
+namespace Dossiq::Console {
+
 namespace {
 
 bool IsContainerName(const std::wstring& name) {
@@ -218,3 +220,5 @@ int VerifyCommand(const std::vector<std::wstring>& args) {
     }
     return allPassed ? kExitOk : kExitFailed;
 }
+
+} // namespace Dossiq::Console
