@@ -32,6 +32,8 @@
 #include "zip/zip_archive.h"
 #include "zip/zip_mem_file.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 double Now() {

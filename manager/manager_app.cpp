@@ -15,6 +15,8 @@
 #include "manager/message_loop.h"
 #include "resources/manager/resource.h"
 
+using namespace Dossiq::Config;
+
 namespace Manager {
 
 namespace {

@@ -38,6 +38,8 @@
 #include "ui/drop_list.h"
 #include "foundation/text/readable_text.h"
 
+using namespace Dossiq::Config;
+
 using MHFX::IO::Path;
 using MHFX::Security::Cryptography::X509::ValidationResult;
 

@@ -11,6 +11,8 @@
 #include "ui/dpi.h"
 #include "ui/mouse_deaf.h"
 
+using namespace Dossiq::Config;
+
 namespace Manager {
 
 namespace {

@@ -12,6 +12,8 @@
 #include "foundation/win32_exception.h"
 #include "resources/shellext/resource.h"
 
+using namespace Dossiq::Config;
+
 using MHFX::Security::Cryptography::X509::IsRecipientCandidate;
 using MHFX::Security::Cryptography::X509::IsSigningCandidate;
 using MHFX::Security::Cryptography::X509::StoreName;

@@ -25,6 +25,8 @@
 #include "resources/shellext/resource.h"
 #include "zip/zip_exception.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 // The system error closest to what the archive writer reports in its own terms.

@@ -25,6 +25,8 @@
 #include "ui/dpi.h"
 #include "ui/mouse_deaf.h"
 
+using namespace Dossiq::Config;
+
 using MHFX::Security::Cryptography::X509::ValidationResult;
 using MHFX::Security::Cryptography::X509::X509Certificate;
 

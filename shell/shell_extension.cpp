@@ -3,6 +3,8 @@
 #include "config/preferences.h"
 #include "ui/drop_list.h"
 
+using namespace Dossiq::Config;
+
 HRESULT ReadShellSelection(IDataObject* data, std::vector<std::wstring>& names) {
     names.clear();
     if (data == nullptr || !Preferences::Instance().Load()) {

@@ -15,6 +15,8 @@
 #include "shell/document_creation_thread.h"
 #include "shell/menu_bitmaps.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 constexpr UINT kTextLength = 512;

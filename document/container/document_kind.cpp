@@ -4,6 +4,8 @@
 #include "config/localization.h"
 #include "foundation/resource_string.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 UINT ExtensionId(DocumentKind kind) {

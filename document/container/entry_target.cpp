@@ -6,6 +6,8 @@
 #include "zip/zip_path_guard.h"
 #include "foundation/text/readable_text.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 // CreateDirectory's limit on a folder, and the longest path with its terminator.

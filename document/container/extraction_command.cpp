@@ -16,6 +16,8 @@
 #include "foundation/text/readable_text.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 // The names of unwritable entries that one message lists.

@@ -11,6 +11,8 @@
 #include "zip/zip_exception.h"
 #include "zip/zip_mem_file.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 using MHFX::IO::Path;

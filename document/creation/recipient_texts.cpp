@@ -5,6 +5,8 @@
 #include "foundation/text/readable_text.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
 namespace RecipientTexts {
 
 namespace {

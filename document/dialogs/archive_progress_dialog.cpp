@@ -6,6 +6,8 @@
 #include "config/localization.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 // Characters of the shortened file name, terminator included.
 constexpr UINT kNameBuffer = 60;

@@ -5,6 +5,8 @@
 #include "config/localization.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
 BusyDialog::BusyDialog(UINT titleId, UINT descriptionId)
     : ModalDialogThread(IDD_BUSY), titleId_(titleId), descriptionId_(descriptionId) {}
 

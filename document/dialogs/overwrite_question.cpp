@@ -7,6 +7,8 @@
 
 #include <shlwapi.h>
 
+using namespace Dossiq::Config;
+
 namespace {
 constexpr UINT kShownChars = 72; // terminator included
 } // namespace

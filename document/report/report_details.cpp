@@ -11,6 +11,8 @@
 #include "document/report/timestamp_line.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 constexpr ULONGLONG kTicksPerDay = 10000000ULL * 60 * 60 * 24;

@@ -11,6 +11,8 @@
 #include "foundation/text/readable_text.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 const ReportTexts kHtmlTexts = {IDS_HTML_NOT_TAMPERED, IDS_HTML_TAMPERED, IDS_HTML_NOT_CHECKED,

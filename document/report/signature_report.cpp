@@ -16,6 +16,8 @@
 #include "foundation/resource_string.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
 using MHFX::Security::Cryptography::X509::ValidationResult;
 using MHFX::Security::Cryptography::X509::X509Certificate;
 

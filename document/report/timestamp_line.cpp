@@ -5,6 +5,8 @@
 #include "foundation/text/readable_text.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 // "2026-12-07T17:08:34Z" as "2026-12-07 17:08:34 UTC".

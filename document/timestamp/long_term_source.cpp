@@ -7,6 +7,8 @@
 #include "foundation/win32_exception.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
 bool ParseLongTermMode(const std::wstring& text, LongTermMode& mode) {
     static const struct {
         const wchar_t* name;

@@ -12,6 +12,8 @@
 #include "document/creation/create_mode.h"
 #include "document/container/document_kind.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 class EnglishScope : public TestSupport::LanguageScope {

@@ -20,6 +20,8 @@
 #include "resources/manager/resource.h"
 #include "resources/shellext/resource.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 // The dialog as the screen shows it, saved for review; a dialog that drew none of its

@@ -9,6 +9,8 @@
 #include "document/container/der.h"
 #include "document/container/validation_data.h"
 
+using namespace Dossiq::Console;
+
 using namespace ConsoleTest;
 using TestSupport::ShellQuote;
 using TestSupport::UnixPath;

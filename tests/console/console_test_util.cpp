@@ -6,6 +6,8 @@
 
 #include "document/report/validation_report.h"
 
+using namespace Dossiq::Console;
+
 namespace ConsoleTest {
 
 namespace {

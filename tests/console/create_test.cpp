@@ -6,6 +6,8 @@
 #include "console/console_test_util.h"
 #include "pki/store_scenario.h"
 
+using namespace Dossiq::Console;
+
 using namespace ConsoleTest;
 
 namespace {

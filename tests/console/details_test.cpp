@@ -13,6 +13,9 @@
 #include "document/report/report_details.h"
 #include "document/report/validation_report.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Console;
+
 using namespace ConsoleTest;
 
 namespace {

@@ -8,6 +8,8 @@
 #include "document/container/container_writer.h"
 #include "document/container/message_builder.h"
 
+using namespace Dossiq::Console;
+
 using namespace ConsoleTest;
 
 namespace {

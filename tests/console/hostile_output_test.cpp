@@ -5,6 +5,8 @@
 
 #include "console/console_test_util.h"
 
+using namespace Dossiq::Console;
+
 using namespace ConsoleTest;
 using TestSupport::Narrow;
 using TestSupport::ShellQuote;

@@ -7,6 +7,9 @@
 #include "config/preferences.h"
 #include "console/console_test_util.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Console;
+
 using namespace ConsoleTest;
 
 namespace {

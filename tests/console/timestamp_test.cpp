@@ -4,6 +4,8 @@
 
 #include "console/console_test_util.h"
 
+using namespace Dossiq::Console;
+
 using namespace ConsoleTest;
 using TestSupport::ShellQuote;
 using TestSupport::UnixPath;

@@ -8,6 +8,8 @@
 #include "document/report/validation_report.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Console;
+
 using namespace ConsoleTest;
 
 namespace {

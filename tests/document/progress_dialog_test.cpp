@@ -11,6 +11,8 @@
 #include "ui/end_modal_message.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 std::wstring Text(HWND window) {

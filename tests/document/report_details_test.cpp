@@ -6,6 +6,8 @@
 #include "config/localization.h"
 #include "document/report/report_details.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 TEST(ReportDetails, DatesAndDayCountsInEachLanguagesOwnForm) {

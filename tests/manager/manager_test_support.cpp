@@ -18,6 +18,8 @@
 #include "manager/about_dialog.h"
 #include "pki/test_pki.h"
 
+using namespace Dossiq::Config;
+
 namespace ManagerTest {
 
 using TestSupport::Narrow;

@@ -23,6 +23,8 @@
 #include "manager/toolbar.h"
 #include "resources/manager/resource.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 using namespace ManagerTest;
