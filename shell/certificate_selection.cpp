@@ -14,6 +14,8 @@
 
 using namespace Dossiq::Config;
 
+namespace Dossiq::Shell {
+
 using MHFX::Security::Cryptography::X509::IsRecipientCandidate;
 using MHFX::Security::Cryptography::X509::IsSigningCandidate;
 using MHFX::Security::Cryptography::X509::StoreName;
@@ -190,3 +192,5 @@ X509Certificate SelectRecipientCertificate() {
     return ChooseAmong(candidates, kTempRecipientStoreName, CERT_STORE_ADD_USE_EXISTING,
                        IDS_SELECT_RECIPIENT_CERTIFICATE);
 }
+
+} // namespace Dossiq::Shell

@@ -27,6 +27,8 @@
 
 using namespace Dossiq::Config;
 
+namespace Dossiq::Shell {
+
 namespace {
 
 // The system error closest to what the archive writer reports in its own terms.
@@ -294,3 +296,5 @@ void DocumentCreationThread::ReportFailure(DWORD errorCode, const std::wstring& 
     ::MessageBoxW(nullptr, text.c_str(), MHFX::LoadNeutralString(IDS_SHELL_NAME).c_str(),
                   MB_OK | MB_ICONERROR);
 }
+
+} // namespace Dossiq::Shell

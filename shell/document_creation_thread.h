@@ -15,6 +15,8 @@
 #include "document/creation/create_mode.h"
 #include "foundation/threading/thread.h"
 
+namespace Dossiq::Shell {
+
 class DocumentCreationThread : public MHFX::Thread {
 public:
     // Exit codes of the thread.
@@ -55,3 +57,5 @@ private:
     bool archiveRefused_ = false;
     bool timestampDeclined_ = false;
 };
+
+} // namespace Dossiq::Shell

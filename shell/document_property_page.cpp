@@ -27,6 +27,8 @@
 
 using namespace Dossiq::Config;
 
+namespace Dossiq::Shell {
+
 using MHFX::Security::Cryptography::X509::ValidationResult;
 using MHFX::Security::Cryptography::X509::X509Certificate;
 
@@ -327,3 +329,5 @@ void DocumentPropertyPage::Repaint() {
     ::RedrawWindow(window_, nullptr, nullptr,
                    RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
+
+} // namespace Dossiq::Shell

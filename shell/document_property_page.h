@@ -16,6 +16,8 @@
 #include "certificates/validation_result.h"
 #include "ui/dialog.h"
 
+namespace Dossiq::Shell {
+
 class Document;
 struct ParsedDocument;
 struct ValidationReport;
@@ -68,3 +70,5 @@ private:
     // Tells this page's worker messages from anything else posted to a reused handle.
     LPARAM tag_ = 0;
 };
+
+} // namespace Dossiq::Shell

@@ -5,6 +5,8 @@
 
 using namespace Dossiq::Config;
 
+namespace Dossiq::Shell {
+
 HRESULT ReadShellSelection(IDataObject* data, std::vector<std::wstring>& names) {
     names.clear();
     if (data == nullptr || !Preferences::Instance().Load()) {
@@ -12,3 +14,5 @@ HRESULT ReadShellSelection(IDataObject* data, std::vector<std::wstring>& names) 
     }
     return FAILED(Ui::ReadDropList(data, names)) ? E_INVALIDARG : S_OK;
 }
+
+} // namespace Dossiq::Shell
