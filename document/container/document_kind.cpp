@@ -6,6 +6,8 @@
 
 using namespace Dossiq::Config;
 
+namespace Dossiq::Documents {
+
 namespace {
 
 UINT ExtensionId(DocumentKind kind) {
@@ -64,3 +66,5 @@ std::wstring FilterText(std::initializer_list<DocumentKind> kinds) {
     text += L'\0';
     return text;
 }
+
+} // namespace Dossiq::Documents

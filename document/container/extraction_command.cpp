@@ -18,6 +18,8 @@
 
 using namespace Dossiq::Config;
 
+namespace Dossiq::Documents {
+
 namespace {
 
 // The names of unwritable entries that one message lists.
@@ -201,3 +203,5 @@ bool ExtractionCommand::ExtractAll(const std::wstring& folder) {
     lastWritten_ = outcome.lastWritten;
     return outcome.Succeeded() && outcome.written > 0;
 }
+
+} // namespace Dossiq::Documents

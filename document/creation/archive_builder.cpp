@@ -13,6 +13,8 @@
 
 using namespace Dossiq::Config;
 
+namespace Dossiq::Documents {
+
 namespace {
 
 using MHFX::IO::Path;
@@ -241,3 +243,5 @@ ArchiveOutcome BuildArchive(const std::vector<std::wstring>& selection,
     }
     return outcome;
 }
+
+} // namespace Dossiq::Documents

@@ -10,6 +10,8 @@
 
 #include "document/container/message_blob.h"
 
+namespace Dossiq::Documents {
+
 class CZipActionCallback;
 class CZipMemFile;
 
@@ -49,3 +51,5 @@ bool TakeArchive(CZipMemFile& file, MessageBlob& archive);
 // that no entry leads outside the folder it is extracted to; an item on another drive is
 // named after its own folder.
 std::wstring ArchiveEntryName(const std::wstring& rootFolder, const std::wstring& path);
+
+} // namespace Dossiq::Documents

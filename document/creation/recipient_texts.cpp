@@ -7,6 +7,8 @@
 
 using namespace Dossiq::Config;
 
+namespace Dossiq::Documents {
+
 namespace RecipientTexts {
 
 namespace {
@@ -58,3 +60,5 @@ std::wstring Warning(const X509Certificate& certificate, RecipientVerdict verdic
 }
 
 } // namespace RecipientTexts
+
+} // namespace Dossiq::Documents

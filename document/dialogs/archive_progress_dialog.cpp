@@ -8,6 +8,8 @@
 
 using namespace Dossiq::Config;
 
+namespace Dossiq::Documents {
+
 namespace {
 // Characters of the shortened file name, terminator included.
 constexpr UINT kNameBuffer = 60;
@@ -57,3 +59,5 @@ bool ArchiveProgressDialog::OnProgress(uint64_t amount) {
                           static_cast<WPARAM>(done_ / scale_), 0);
     return true;
 }
+
+} // namespace Dossiq::Documents

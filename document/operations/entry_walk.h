@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace Dossiq::Documents {
+
 struct DocumentContent;
 class CZipFileHeader;
 
@@ -43,3 +45,5 @@ int FindEntry(const EntryListing& listing, const std::wstring& name);
 
 // Every entry of the archive `content` holds, in archive order. Never throws.
 EntryListing WalkEntries(const DocumentContent& content) noexcept;
+
+} // namespace Dossiq::Documents

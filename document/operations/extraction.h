@@ -20,6 +20,8 @@
 
 #include "document/operations/entry_walk.h"
 
+namespace Dossiq::Documents {
+
 class CZipActionCallback;
 struct DocumentContent;
 
@@ -67,3 +69,5 @@ struct ExtractionOutcome {
 // for what the archive or the file system do.
 ExtractionOutcome ExtractEntries(const DocumentContent& content, const std::wstring& containerPath,
                                  const ExtractionRequest& request, ExtractionHost& host);
+
+} // namespace Dossiq::Documents

@@ -13,6 +13,8 @@
 
 using namespace Dossiq::Config;
 
+namespace Dossiq::Documents {
+
 namespace {
 
 constexpr ULONGLONG kTicksPerDay = 10000000ULL * 60 * 60 * 24;
@@ -423,3 +425,5 @@ std::wstring ChainElementStatusText(const ChainElementReport& element) {
     }
     return words.empty() ? LoadLocalizedString(IDS_DETAIL_CHAIN_OK) : Join(words);
 }
+
+} // namespace Dossiq::Documents

@@ -13,6 +13,8 @@
 
 using namespace Dossiq::Config;
 
+namespace Dossiq::Documents {
+
 namespace {
 
 const ReportTexts kHtmlTexts = {IDS_HTML_NOT_TAMPERED, IDS_HTML_TAMPERED, IDS_HTML_NOT_CHECKED,
@@ -246,3 +248,5 @@ bool SaveReportHtml(const ValidationReport& report, const std::wstring& file) {
     }
     return written;
 }
+
+} // namespace Dossiq::Documents

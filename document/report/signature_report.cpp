@@ -18,6 +18,8 @@
 
 using namespace Dossiq::Config;
 
+namespace Dossiq::Documents {
+
 using MHFX::Security::Cryptography::X509::ValidationResult;
 using MHFX::Security::Cryptography::X509::X509Certificate;
 
@@ -238,3 +240,5 @@ bool ShowSignerCertificate(Document& document, HWND owner) {
     signer.ShowCertificate(owner);
     return true;
 }
+
+} // namespace Dossiq::Documents

@@ -5,6 +5,8 @@
 #include "document/report/validation_report.h"
 #include "foundation/exception.h"
 
+namespace Dossiq::Documents {
+
 using MHFX::Security::Cryptography::X509::Oid;
 using MHFX::Security::Cryptography::X509::X509Certificate;
 using MHFX::Security::Cryptography::X509::X509Chain;
@@ -73,3 +75,5 @@ const wchar_t* TimestampProblemText(TimestampProblem problem) {
     }
     return L"";
 }
+
+} // namespace Dossiq::Documents

@@ -9,6 +9,8 @@
 
 using namespace Dossiq::Config;
 
+namespace Dossiq::Documents {
+
 bool ParseLongTermMode(const std::wstring& text, LongTermMode& mode) {
     static const struct {
         const wchar_t* name;
@@ -64,3 +66,5 @@ ValidationDataSource LongTermSource(LongTermMode mode, LongTermChoice onGap) {
         return data;
     };
 }
+
+} // namespace Dossiq::Documents

@@ -4,6 +4,8 @@
 
 #include "document/container/der.h"
 
+namespace Dossiq::Documents {
+
 namespace {
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
@@ -278,3 +280,5 @@ std::wstring AuthorityName(PCCERT_CONTEXT authority) {
     }
     return name;
 }
+
+} // namespace Dossiq::Documents

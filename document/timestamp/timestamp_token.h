@@ -12,6 +12,8 @@
 
 #include "foundation/handle.h"
 
+namespace Dossiq::Documents {
+
 // Why a token was not got or not used. The names are stable (JSON, logs).
 enum class TimestampProblem {
     None,
@@ -65,3 +67,5 @@ TimestampToken DecodeTimestampToken(const std::vector<BYTE>& token);
 void CheckImprint(const TimestampToken& token, const std::vector<BYTE>& signature);
 // The authority's common name (or, lacking one, its simple display name).
 std::wstring AuthorityName(PCCERT_CONTEXT authority);
+
+} // namespace Dossiq::Documents
