@@ -33,6 +33,7 @@
 #include "zip/zip_mem_file.h"
 
 using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
 
 namespace {
 

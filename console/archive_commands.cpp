@@ -14,6 +14,8 @@
 #include "foundation/text/readable_text.h"
 #include "resources/console/resource.h"
 
+using namespace Dossiq::Documents;
+
 namespace Dossiq::Console {
 
 namespace {

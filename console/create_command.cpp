@@ -26,6 +26,7 @@
 #include "resources/console/resource.h"
 
 using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
 
 namespace Dossiq::Console {
 

@@ -8,6 +8,8 @@
 #include "foundation/text/readable_text.h"
 #include "resources/console/resource.h"
 
+using namespace Dossiq::Documents;
+
 namespace Dossiq::Console {
 
 void WriteReportJson(JsonWriter& json, const ValidationReport& report) {

@@ -13,6 +13,8 @@
 #include "foundation/io/file_identity.h"
 #include "resources/console/resource.h"
 
+using namespace Dossiq::Documents;
+
 namespace Dossiq::Console {
 
 namespace {

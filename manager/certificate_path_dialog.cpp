@@ -12,6 +12,7 @@
 #include "foundation/text/readable_text.h"
 
 using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
 
 using MHFX::Security::Cryptography::X509::X509Certificate;
 

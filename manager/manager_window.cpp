@@ -39,6 +39,7 @@
 #include "foundation/text/readable_text.h"
 
 using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
 
 using MHFX::IO::Path;
 using MHFX::Security::Cryptography::X509::ValidationResult;

@@ -26,6 +26,7 @@
 #include "zip/zip_exception.h"
 
 using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
 
 namespace Dossiq::Shell {
 

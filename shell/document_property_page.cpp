@@ -26,6 +26,7 @@
 #include "ui/mouse_deaf.h"
 
 using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
 
 namespace Dossiq::Shell {
 

@@ -5,6 +5,8 @@
 #include "foundation/resource_string.h"
 #include "resources/shellext/resource.h"
 
+using namespace Dossiq::Documents;
+
 namespace Dossiq::Shell {
 
 using MHFX::Security::Cryptography::X509::CheckRecipientCertificate;

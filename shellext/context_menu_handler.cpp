@@ -16,6 +16,8 @@
 #include "shell/menu_bitmaps.h"
 
 using namespace Dossiq::Config;
+using namespace Dossiq::Shell;
+using namespace Dossiq::Documents;
 
 namespace {
 

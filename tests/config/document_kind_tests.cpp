@@ -13,6 +13,7 @@
 #include "document/container/document_kind.h"
 
 using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
 
 namespace {
 

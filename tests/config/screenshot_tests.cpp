@@ -21,6 +21,7 @@
 #include "resources/shellext/resource.h"
 
 using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
 
 namespace {
 

@@ -17,6 +17,8 @@
 #include "pki/test_pki.h"
 
 using namespace Dossiq::Config;
+using namespace Dossiq::Shell;
+using namespace Dossiq::Documents;
 
 using namespace CreationTest;
 using TestSupport::Narrow;

@@ -12,6 +12,7 @@
 #include "resources/common/localized_ids.h"
 
 using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
 
 namespace {
 

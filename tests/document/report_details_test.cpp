@@ -7,6 +7,7 @@
 #include "document/report/report_details.h"
 
 using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
 
 namespace {
 

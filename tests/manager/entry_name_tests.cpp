@@ -15,6 +15,7 @@
 #include "resources/manager/resource.h"
 
 using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
 
 namespace {
 

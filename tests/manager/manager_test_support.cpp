@@ -19,6 +19,7 @@
 #include "pki/test_pki.h"
 
 using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
 
 namespace ManagerTest {
 
