@@ -9,6 +9,8 @@
 #include "certificates/certificate_purpose.h"
 #include "foundation/text/readable_text.h"
 
+using namespace Dossiq::Documents;
+
 namespace Dossiq::Console {
 
 using MHFX::Security::Cryptography::X509::IsRecipientCandidate;

@@ -12,7 +12,7 @@ namespace Dossiq::Console {
 
 struct Candidate {
     MHFX::Security::Cryptography::X509::X509Certificate certificate;
-    SignerReport description;
+    Documents::SignerReport description;
     std::wstring commonName; // the subject's first CN, empty without one
 };
 

@@ -7,6 +7,8 @@
 #include "console/help_texts.h"
 #include "resources/console/resource.h"
 
+using namespace Dossiq::Documents;
+
 namespace Dossiq::Console {
 
 int CertsCommand(const std::vector<std::wstring>& args) {

@@ -10,9 +10,9 @@
 namespace Dossiq::Console {
 
 // The container's object, as an element of the "containers" array.
-void WriteReportJson(JsonWriter& json, const ValidationReport& report);
+void WriteReportJson(JsonWriter& json, const Documents::ValidationReport& report);
 
 // "VERDICT  path  signer" and, indented, each check that did not pass with its reason.
-std::wstring ReportText(const ValidationReport& report);
+std::wstring ReportText(const Documents::ValidationReport& report);
 
 } // namespace Dossiq::Console

@@ -10,10 +10,10 @@
 
 #include "document/container/message_blob.h"
 
-namespace Dossiq::Documents {
-
 class CZipActionCallback;
 class CZipMemFile;
+
+namespace Dossiq::Documents {
 
 // Archives of this size or more are refused (100 MB).
 constexpr std::uint64_t kMaxArchiveLength = 100ull * 1024 * 1024;

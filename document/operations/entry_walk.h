@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
+class CZipFileHeader;
+
 namespace Dossiq::Documents {
 
 struct DocumentContent;
-class CZipFileHeader;
 
 struct ArchiveEntry {
     uint16_t index = 0; // in the central directory

@@ -20,9 +20,10 @@
 
 #include "document/operations/entry_walk.h"
 
+class CZipActionCallback;
+
 namespace Dossiq::Documents {
 
-class CZipActionCallback;
 struct DocumentContent;
 
 enum class ExtractionFault {
