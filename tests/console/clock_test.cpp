@@ -9,7 +9,7 @@
 #include "document/container/der.h"
 #include "document/container/validation_data.h"
 
-using namespace Dossiq::Console;
+using namespace Dossiq::Documents;
 
 using namespace ConsoleTest;
 using TestSupport::ShellQuote;
@@ -33,10 +33,10 @@ protected:
 
     Outcome Create(const std::string& signer, const std::wstring& output,
                    const std::wstring& options) {
-        return Dossiq(L"create --sign " + Thumbprint(signer) + L" --timestamp-url " +
-                          Widen(Kit().BaseUrl() + "/tsa/tsa") + L" " + options + L" -o " + output +
-                          L" one.txt",
-                      dir_);
+        return RunDossiq(L"create --sign " + Thumbprint(signer) + L" --timestamp-url " +
+                             Widen(Kit().BaseUrl() + "/tsa/tsa") + L" " + options + L" -o " +
+                             output + L" one.txt",
+                         dir_);
     }
     bool Exists(const std::wstring& name) const {
         return ::GetFileAttributesW((dir_ + L"\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
