@@ -25,6 +25,8 @@
 #include "document/report/validation_report.h"
 #include "pki/test_pki.h"
 
+using namespace Dossiq::Documents;
+
 namespace {
 
 double Now() {

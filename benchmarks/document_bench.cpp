@@ -28,6 +28,8 @@
 #include "benchmarks/bench_certificate.h"
 #include "foundation/handle.h"
 
+using namespace Dossiq::Documents;
+
 namespace {
 
 constexpr char kSha1Rsa[] = "1.2.840.113549.1.1.5";

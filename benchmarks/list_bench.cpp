@@ -32,6 +32,9 @@
 #include "zip/zip_archive.h"
 #include "zip/zip_mem_file.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
+
 namespace {
 
 double Now() {

@@ -21,6 +21,8 @@
 #include "document/timestamp/signature_stamper.h"
 #include "pki/test_pki.h"
 
+using namespace Dossiq::Documents;
+
 namespace {
 
 double Now() {

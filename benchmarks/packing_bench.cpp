@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+using namespace Dossiq::Documents;
+
 namespace {
 
 constexpr DWORD kFileBytes = 40u * 1000 * 1000;

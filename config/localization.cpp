@@ -3,6 +3,8 @@
 #include "config/preferences.h"
 #include "foundation/resource_string.h"
 
+namespace Dossiq::Config {
+
 namespace {
 
 LocalizedResource LoadFound(HMODULE module, HRSRC info) {
@@ -48,3 +50,5 @@ LocalizedResource FindLocalizedResource(LPCWSTR type, UINT id) {
     return FindLocalizedResource(MHFX::CurrentModule(), Preferences::Instance().Language(), type,
                                  id);
 }
+
+} // namespace Dossiq::Config

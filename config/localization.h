@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace Dossiq::Config {
+
 // The user-interface languages (Windows language identifiers).
 constexpr WORD LanguageEnglish = 1033;
 constexpr WORD LanguageSerbianLatin = 2074;
@@ -28,3 +30,5 @@ std::wstring LoadLocalizedString(HMODULE module, WORD language, UINT id);
 // neutral language; empty when neither exists.
 LocalizedResource FindLocalizedResource(LPCWSTR type, UINT id);
 LocalizedResource FindLocalizedResource(HMODULE module, WORD language, LPCWSTR type, UINT id);
+
+} // namespace Dossiq::Config

@@ -14,6 +14,8 @@
 #include "foundation/io/path.h"
 #include "foundation/win32_exception.h"
 
+namespace Dossiq::Config {
+
 namespace {
 
 // The MSXML 3.0 identifiers; the import library does not carry them.
@@ -405,3 +407,5 @@ void Preferences::SetLongTerm(const std::wstring& mode) {
         modified_ = true;
     }
 }
+
+} // namespace Dossiq::Config

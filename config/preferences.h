@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace Dossiq::Config {
+
 class Preferences {
 public:
     static constexpr WORD DefaultLanguage = 1033;
@@ -64,3 +66,5 @@ private:
     std::wstring timestampURL_;
     std::wstring longTerm_;
 };
+
+} // namespace Dossiq::Config

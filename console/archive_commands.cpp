@@ -14,6 +14,10 @@
 #include "foundation/text/readable_text.h"
 #include "resources/console/resource.h"
 
+using namespace Dossiq::Documents;
+
+namespace Dossiq::Console {
+
 namespace {
 
 // Opens the container; 0 when it is open, otherwise the exit code after telling why.
@@ -188,3 +192,5 @@ int ExtractCommand(const std::vector<std::wstring>& args) {
     }
     return outcome.Succeeded() && !host.KeptAny() ? kExitOk : kExitFailed;
 }
+
+} // namespace Dossiq::Console

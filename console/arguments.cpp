@@ -3,6 +3,8 @@
 #include "console/help_texts.h"
 #include "resources/console/resource.h"
 
+namespace Dossiq::Console {
+
 bool Arguments::IsHelp(const std::wstring& arg) {
     return arg == L"--help" || arg == L"-h" || arg == L"/?" || arg == L"-?";
 }
@@ -68,3 +70,5 @@ std::vector<std::wstring> Arguments::Values(const std::wstring& option) const {
     const auto found = options_.find(option);
     return found == options_.end() ? std::vector<std::wstring>() : found->second;
 }
+
+} // namespace Dossiq::Console

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace Dossiq::Console {
+
 class Arguments {
 public:
     // Reads `args`; Error() is non-empty when they do not fit the options.
@@ -30,3 +32,5 @@ private:
     bool help_ = false;
     std::wstring error_;
 };
+
+} // namespace Dossiq::Console

@@ -9,6 +9,10 @@
 #include "certificates/certificate_purpose.h"
 #include "foundation/text/readable_text.h"
 
+using namespace Dossiq::Documents;
+
+namespace Dossiq::Console {
+
 using MHFX::Security::Cryptography::X509::IsRecipientCandidate;
 using MHFX::Security::Cryptography::X509::IsSigningCandidate;
 using MHFX::Security::Cryptography::X509::StoreName;
@@ -130,3 +134,5 @@ std::vector<std::wstring> SigningCriteriaFailed(const X509Certificate& certifica
     }
     return failed;
 }
+
+} // namespace Dossiq::Console

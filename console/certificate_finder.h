@@ -8,9 +8,11 @@
 #include "certificates/x509_certificate.h"
 #include "document/report/validation_report.h"
 
+namespace Dossiq::Console {
+
 struct Candidate {
     MHFX::Security::Cryptography::X509::X509Certificate certificate;
-    SignerReport description;
+    Documents::SignerReport description;
     std::wstring commonName; // the subject's first CN, empty without one
 };
 
@@ -36,3 +38,5 @@ std::wstring CandidateLine(const Candidate& candidate);
 // Which tests for signing a certificate fails: qcStatements, nameForm, keyUsage, privateKey.
 std::vector<std::wstring>
 SigningCriteriaFailed(const MHFX::Security::Cryptography::X509::X509Certificate& certificate);
+
+} // namespace Dossiq::Console

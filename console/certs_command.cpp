@@ -7,6 +7,10 @@
 #include "console/help_texts.h"
 #include "resources/console/resource.h"
 
+using namespace Dossiq::Documents;
+
+namespace Dossiq::Console {
+
 int CertsCommand(const std::vector<std::wstring>& args) {
     const Arguments arguments(args, {}, {});
     if (arguments.WantsHelp()) {
@@ -46,3 +50,5 @@ int CertsCommand(const std::vector<std::wstring>& args) {
     }
     return ConsoleOutput::Out().Write(text) ? kExitOk : kExitUsage;
 }
+
+} // namespace Dossiq::Console

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace Dossiq::Console {
+
 // Exit codes, the same for every subcommand.
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1; // a container did not pass, or the command could not do its work
@@ -23,3 +25,5 @@ int CertsCommand(const std::vector<std::wstring>& args);
 int Fail(int code, const std::wstring& message);
 // Whether progress lines may be written: standard error is a console.
 bool ShowsProgress();
+
+} // namespace Dossiq::Console

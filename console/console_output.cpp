@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <mutex>
 
+namespace Dossiq::Console {
+
 namespace {
 
 // Lines of concurrent workers never interleave.
@@ -71,3 +73,5 @@ bool ConsoleOutput::Write(const std::wstring& text) {
     failed_ = failed_ || !written;
     return written;
 }
+
+} // namespace Dossiq::Console

@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace Dossiq::Console {
+
 class ConsoleOutput {
 public:
     // One of STD_OUTPUT_HANDLE and STD_ERROR_HANDLE.
@@ -26,3 +28,5 @@ private:
 };
 
 std::string ToUtf8(const std::wstring& text);
+
+} // namespace Dossiq::Console

@@ -11,6 +11,10 @@
 #include "console/help_texts.h"
 #include "resources/console/resource.h"
 
+using namespace Dossiq::Config;
+
+namespace Dossiq::Console {
+
 int Fail(int code, const std::wstring& message) {
     ConsoleOutput::Err().Write(L"dossiq: " + message + L"\r\n");
     return code;
@@ -55,3 +59,5 @@ int RunConsole(int argc, wchar_t** argv) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_INTERNAL_ERROR));
     }
 }
+
+} // namespace Dossiq::Console

@@ -25,6 +25,11 @@
 #include "zip/zip_exception.h"
 #include "resources/console/resource.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
+
+namespace Dossiq::Console {
+
 using MHFX::Security::Cryptography::X509::IsRecipientCandidate;
 
 namespace {
@@ -261,3 +266,5 @@ int CreateCommand(const std::vector<std::wstring>& args) {
     }
     return ConsoleOutput::Out().Write(outputPath + L"\r\n") ? kExitOk : kExitUsage;
 }
+
+} // namespace Dossiq::Console

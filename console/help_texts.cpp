@@ -4,6 +4,10 @@
 #include "foundation/text/readable_text.h"
 #include "resources/console/resource.h"
 
+using namespace Dossiq::Config;
+
+namespace Dossiq::Console {
+
 std::wstring HelpText(UINT id) {
     return LoadLocalizedString(id) + LoadLocalizedString(IDS_CONSOLE_EXIT_CODES);
 }
@@ -23,3 +27,5 @@ std::wstring ConsoleText(UINT id, std::initializer_list<std::wstring> arguments)
     }
     return text;
 }
+
+} // namespace Dossiq::Console

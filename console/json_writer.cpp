@@ -4,6 +4,8 @@
 
 #include "foundation/text/readable_text.h"
 
+namespace Dossiq::Console {
+
 std::wstring JsonWriter::Quote(const std::wstring& value) {
     std::wstring text = L"\"";
     for (wchar_t c : value) {
@@ -119,3 +121,5 @@ void JsonWriter::Strings(const wchar_t* key, const std::vector<std::wstring>& va
     }
     EndArray();
 }
+
+} // namespace Dossiq::Console

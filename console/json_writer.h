@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace Dossiq::Console {
+
 class JsonWriter {
 public:
     void BeginObject(const wchar_t* key = nullptr);
@@ -31,3 +33,5 @@ private:
     std::wstring text_;
     std::vector<bool> hasItems_; // per open container
 };
+
+} // namespace Dossiq::Console

@@ -8,6 +8,10 @@
 #include "foundation/text/readable_text.h"
 #include "resources/console/resource.h"
 
+using namespace Dossiq::Documents;
+
+namespace Dossiq::Console {
+
 void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
     json.BeginObject();
     json.String(L"path", report.path);
@@ -199,3 +203,5 @@ std::wstring ReportText(const ValidationReport& report) {
     }
     return text + details;
 }
+
+} // namespace Dossiq::Console

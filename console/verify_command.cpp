@@ -13,6 +13,10 @@
 #include "foundation/io/file_identity.h"
 #include "resources/console/resource.h"
 
+using namespace Dossiq::Documents;
+
+namespace Dossiq::Console {
+
 namespace {
 
 bool IsContainerName(const std::wstring& name) {
@@ -218,3 +222,5 @@ int VerifyCommand(const std::vector<std::wstring>& args) {
     }
     return allPassed ? kExitOk : kExitFailed;
 }
+
+} // namespace Dossiq::Console

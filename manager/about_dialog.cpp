@@ -3,6 +3,8 @@
 #include "config/localization.h"
 #include "resources/manager/resource.h"
 
+using namespace Dossiq::Config;
+
 namespace Manager {
 
 INT_PTR AboutDialog::Show(HWND owner) {

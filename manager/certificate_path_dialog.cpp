@@ -11,6 +11,9 @@
 #include "ui/window.h"
 #include "foundation/text/readable_text.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
+
 using MHFX::Security::Cryptography::X509::X509Certificate;
 
 namespace Manager {

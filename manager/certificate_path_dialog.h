@@ -12,7 +12,8 @@ namespace Manager {
 
 class CertificatePathDialog : public Ui::Dialog {
 public:
-    explicit CertificatePathDialog(const ValidationReport& report) : report_(report) {}
+    explicit CertificatePathDialog(const Dossiq::Documents::ValidationReport& report)
+        : report_(report) {}
 
     // Runs the dialog; -1 when the template is missing.
     INT_PTR Show(HWND owner);
@@ -23,7 +24,7 @@ public:
         std::wstring status;
         bool problem = false;
     };
-    static std::vector<Row> RowsOf(const ValidationReport& report);
+    static std::vector<Row> RowsOf(const Dossiq::Documents::ValidationReport& report);
 
 protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
@@ -34,7 +35,7 @@ private:
     void ShowStatus();
     void OnView();
 
-    const ValidationReport& report_;
+    const Dossiq::Documents::ValidationReport& report_;
     std::vector<Row> rows_;
 };
 

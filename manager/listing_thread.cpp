@@ -2,6 +2,8 @@
 
 #include <objbase.h>
 
+using namespace Dossiq::Documents;
+
 namespace Manager {
 
 ListingThread::ListingThread(HWND owner, std::shared_ptr<Document> document, LPARAM tag,

@@ -13,22 +13,23 @@ namespace Manager {
 
 // What the worker leaves for the window; read only after its message has arrived.
 struct Listing {
-    ParsedDocument parsed;
-    std::vector<EntryInfo> entries;
+    Dossiq::Documents::ParsedDocument parsed;
+    std::vector<Dossiq::Documents::EntryInfo> entries;
     bool done = false;
 };
 
-class ListingThread : public DocumentParseThread {
+class ListingThread : public Dossiq::Documents::DocumentParseThread {
 public:
-    ListingThread(HWND owner, std::shared_ptr<Document> document, LPARAM tag,
+    ListingThread(HWND owner, std::shared_ptr<Dossiq::Documents::Document> document, LPARAM tag,
                   std::shared_ptr<Listing> listing);
 
     // Creates and resumes a worker; false when the thread cannot be made.
-    static bool Start(HWND owner, std::shared_ptr<Document> document, LPARAM tag,
+    static bool Start(HWND owner, std::shared_ptr<Dossiq::Documents::Document> document, LPARAM tag,
                       std::shared_ptr<Listing> listing);
 
 protected:
-    void AfterOpening(Document& document, const ParsedDocument& parsed) noexcept override;
+    void AfterOpening(Dossiq::Documents::Document& document,
+                      const Dossiq::Documents::ParsedDocument& parsed) noexcept override;
 
 private:
     std::shared_ptr<Listing> listing_;

@@ -15,6 +15,9 @@
 #include "manager/message_loop.h"
 #include "resources/manager/resource.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
+
 namespace Manager {
 
 namespace {

@@ -38,6 +38,9 @@
 #include "ui/drop_list.h"
 #include "foundation/text/readable_text.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
+
 using MHFX::IO::Path;
 using MHFX::Security::Cryptography::X509::ValidationResult;
 

@@ -27,8 +27,10 @@
 #include "manager/view_copies.h"
 #include "ui/window.h"
 
+namespace Dossiq::Documents {
 class Document;
 struct ValidationReport;
+} // namespace Dossiq::Documents
 
 namespace Manager {
 
@@ -64,10 +66,10 @@ public:
     Splitter& SplitterWindow() { return splitter_; }
     const CommandStateTable& Commands() const { return commands_; }
     const std::wstring& DocumentFolder() const { return documentFolder_; }
-    std::shared_ptr<Document> CurrentDocument() const { return document_; }
+    std::shared_ptr<Dossiq::Documents::Document> CurrentDocument() const { return document_; }
     // The report of the current document once its checks are done (or it was found
     // tampered); null before.
-    const ValidationReport* FinishedReport() const {
+    const Dossiq::Documents::ValidationReport* FinishedReport() const {
         return reportReady_ ? report_.get() : nullptr;
     }
     SIZE MinTrackSize() const { return minTrackSize_; }
@@ -111,7 +113,7 @@ private:
     int FindEntry(const NMLVFINDITEMW& find) const;
     void EnableActions(bool view, bool extract, bool extractAll);
     // The row selected, null for none.
-    const EntryInfo* SelectedEntry() const;
+    const Dossiq::Documents::EntryInfo* SelectedEntry() const;
     void ShowContextMenu(bool fromKeyboard);
     void OnPicture();
 
@@ -128,14 +130,14 @@ private:
 
     std::wstring initialPath_;
     ViewCopies viewCopies_; // outlives the document and the window
-    std::shared_ptr<Document> document_;
+    std::shared_ptr<Dossiq::Documents::Document> document_;
     std::wstring documentFolder_;
     std::wstring tipText_; // a tooltip too long for the tip's own buffer
     // What the list shows, row for row: the list asks for its texts.
-    std::vector<EntryInfo> entries_;
+    std::vector<Dossiq::Documents::EntryInfo> entries_;
     // The entries the parse worker read for the current document.
     std::shared_ptr<Listing> listing_;
-    std::shared_ptr<ValidationReport> report_;
+    std::shared_ptr<Dossiq::Documents::ValidationReport> report_;
     bool reportReady_ = false;
     int defaultSplit_ = -1;
     LPARAM generation_ = 0;

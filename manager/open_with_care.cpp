@@ -10,6 +10,8 @@
 #include "resources/common/localized_ids.h"
 #include "foundation/text/readable_text.h"
 
+using namespace Dossiq::Config;
+
 namespace Manager {
 
 namespace {

@@ -11,6 +11,9 @@
 #include "ui/dpi.h"
 #include "ui/mouse_deaf.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
+
 namespace Manager {
 
 namespace {

@@ -17,10 +17,10 @@ class ReportPane : public Ui::Dialog {
 public:
     // The pane at `dpi`: the dialog's own scaling and the pictures made for it.
     HWND Create(HWND parent, UINT dpi = 96);
-    SignatureReport& Report() { return report_; }
-    const SignatureReport& Report() const { return report_; }
+    Dossiq::Documents::SignatureReport& Report() { return report_; }
+    const Dossiq::Documents::SignatureReport& Report() const { return report_; }
     // Shows the details (hidden when there are none); true when the box is shown.
-    bool ShowDetails(const std::vector<ReportDetail>& details);
+    bool ShowDetails(const std::vector<Dossiq::Documents::ReportDetail>& details);
     HWND DetailsBox() const;
     // The pane moved to a monitor of another scale.
     void SetDpi(UINT oldDpi, UINT newDpi);
@@ -36,7 +36,7 @@ private:
     void Describe();
     void PaintFocus();
 
-    SignatureReport report_;
+    Dossiq::Documents::SignatureReport report_;
     UINT dpi_ = 96;
     MHFX::FontHandle font_; // only once the scale has changed
 };

@@ -12,6 +12,10 @@
 #include "foundation/win32_exception.h"
 #include "resources/shellext/resource.h"
 
+using namespace Dossiq::Config;
+
+namespace Dossiq::Shell {
+
 using MHFX::Security::Cryptography::X509::IsRecipientCandidate;
 using MHFX::Security::Cryptography::X509::IsSigningCandidate;
 using MHFX::Security::Cryptography::X509::StoreName;
@@ -188,3 +192,5 @@ X509Certificate SelectRecipientCertificate() {
     return ChooseAmong(candidates, kTempRecipientStoreName, CERT_STORE_ADD_USE_EXISTING,
                        IDS_SELECT_RECIPIENT_CERTIFICATE);
 }
+
+} // namespace Dossiq::Shell

@@ -12,6 +12,8 @@
 #include "certificates/x509_store.h"
 #include "foundation/threading/sync_object.h"
 
+namespace Dossiq::Shell {
+
 // The process-wide "My", "AddressBook" and "TrustedPeople" stores of the current user,
 // created on first use and open only while a choice lists them.
 class SharedCertificateStores {
@@ -38,3 +40,5 @@ MHFX::Security::Cryptography::X509::X509Certificate SelectSigningCertificate();
 // A certificate for key encipherment from "AddressBook" and "TrustedPeople", each offered
 // once; otherwise as above.
 MHFX::Security::Cryptography::X509::X509Certificate SelectRecipientCertificate();
+
+} // namespace Dossiq::Shell

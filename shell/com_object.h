@@ -11,6 +11,8 @@
 
 #include "shell/shell_module.h"
 
+namespace Dossiq::Shell {
+
 template <typename... Interfaces> class ComObject : public Interfaces... {
 public:
     ComObject() = default;
@@ -58,3 +60,5 @@ HRESULT ComBoundary(Body&& body, HRESULT otherwise = E_UNEXPECTED) noexcept {
         return otherwise;
     }
 }
+
+} // namespace Dossiq::Shell

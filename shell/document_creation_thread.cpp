@@ -25,6 +25,11 @@
 #include "resources/shellext/resource.h"
 #include "zip/zip_exception.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
+
+namespace Dossiq::Shell {
+
 namespace {
 
 // The system error closest to what the archive writer reports in its own terms.
@@ -292,3 +297,5 @@ void DocumentCreationThread::ReportFailure(DWORD errorCode, const std::wstring& 
     ::MessageBoxW(nullptr, text.c_str(), MHFX::LoadNeutralString(IDS_SHELL_NAME).c_str(),
                   MB_OK | MB_ICONERROR);
 }
+
+} // namespace Dossiq::Shell

@@ -15,6 +15,8 @@
 #include "document/creation/create_mode.h"
 #include "foundation/threading/thread.h"
 
+namespace Dossiq::Shell {
+
 class DocumentCreationThread : public MHFX::Thread {
 public:
     // Exit codes of the thread.
@@ -26,7 +28,7 @@ public:
 
     // `outputPath` is normally empty: the name step fills it.
     DocumentCreationThread(std::vector<std::wstring> selection, std::wstring rootFolder,
-                           std::wstring outputPath, CreateMode mode);
+                           std::wstring outputPath, Documents::CreateMode mode);
 
 protected:
     DWORD Run() override;
@@ -51,7 +53,9 @@ private:
     std::vector<std::wstring> selection_;
     std::wstring rootFolder_;
     std::wstring outputPath_;
-    CreateMode mode_;
+    Documents::CreateMode mode_;
     bool archiveRefused_ = false;
     bool timestampDeclined_ = false;
 };
+
+} // namespace Dossiq::Shell

@@ -25,6 +25,11 @@
 #include "ui/dpi.h"
 #include "ui/mouse_deaf.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
+
+namespace Dossiq::Shell {
+
 using MHFX::Security::Cryptography::X509::ValidationResult;
 using MHFX::Security::Cryptography::X509::X509Certificate;
 
@@ -325,3 +330,5 @@ void DocumentPropertyPage::Repaint() {
     ::RedrawWindow(window_, nullptr, nullptr,
                    RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
+
+} // namespace Dossiq::Shell

@@ -16,9 +16,13 @@
 #include "certificates/validation_result.h"
 #include "ui/dialog.h"
 
+namespace Dossiq::Documents {
 class Document;
 struct ParsedDocument;
 struct ValidationReport;
+} // namespace Dossiq::Documents
+
+namespace Dossiq::Shell {
 
 class DocumentPropertyPage : public Ui::Dialog {
 public:
@@ -27,10 +31,10 @@ public:
     // The page for `document`, titled `title` (the dialog's caption when empty); null
     // when the page cannot be made. The page holds one reference on its owner until the
     // sheet releases it.
-    HPROPSHEETPAGE Create(std::shared_ptr<Document> document, const std::wstring& title);
+    HPROPSHEETPAGE Create(std::shared_ptr<Documents::Document> document, const std::wstring& title);
     // The page for `document` titled after its kind, handed to `addPage`; a page the sheet
     // refuses is destroyed again. False when there is no page on the sheet.
-    bool AddTo(std::shared_ptr<Document> document, LPFNSVADDPROPSHEETPAGE addPage,
+    bool AddTo(std::shared_ptr<Documents::Document> document, LPFNSVADDPROPSHEETPAGE addPage,
                LPARAM parameter);
 
     // The tab caption for a container path: the kind's name for "snx", "pnx" and "enx" in
@@ -54,12 +58,12 @@ private:
     void ShowDetails();
 
     IUnknown& owner_;
-    std::shared_ptr<Document> document_;
+    std::shared_ptr<Documents::Document> document_;
     // Filled by the validation worker, read after its message.
-    std::shared_ptr<ParsedDocument> parsed_; // the worker's, read after its message
-    std::shared_ptr<ValidationReport> report_;
+    std::shared_ptr<Documents::ParsedDocument> parsed_; // the worker's, read after its message
+    std::shared_ptr<Documents::ValidationReport> report_;
     // The report's timestamp, for the line drawn after the six.
-    TimestampReport timestamp_;
+    Documents::TimestampReport timestamp_;
     std::wstring title_;
     HWND window_ = nullptr;
     // The report and details boxes as the dialog places them.
@@ -68,3 +72,5 @@ private:
     // Tells this page's worker messages from anything else posted to a reused handle.
     LPARAM tag_ = 0;
 };
+
+} // namespace Dossiq::Shell

@@ -10,6 +10,8 @@
 #include "foundation/resource_string.h"
 #include "ui/dpi.h"
 
+namespace Dossiq::Shell {
+
 namespace {
 
 using BeginBufferedPaintFunction = HPAINTBUFFER(WINAPI*)(HDC, const RECT*, BP_BUFFERFORMAT,
@@ -182,3 +184,5 @@ void ReleaseMenuBitmaps() noexcept {
     }
     Bitmaps().clear();
 }
+
+} // namespace Dossiq::Shell

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+namespace Dossiq::Shell {
+
 // The size of the menu icons: the largest made (16, 20, 24, 32) that fits the system's
 // small-icon size, which follows the display's scale.
 int MenuIconSize();
@@ -15,3 +17,5 @@ HBITMAP MenuBitmap(UINT iconId);
 
 // Deletes every bitmap made so far (the module ends).
 void ReleaseMenuBitmaps() noexcept;
+
+} // namespace Dossiq::Shell

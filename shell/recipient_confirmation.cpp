@@ -5,6 +5,10 @@
 #include "foundation/resource_string.h"
 #include "resources/shellext/resource.h"
 
+using namespace Dossiq::Documents;
+
+namespace Dossiq::Shell {
+
 using MHFX::Security::Cryptography::X509::CheckRecipientCertificate;
 using MHFX::Security::Cryptography::X509::RecipientVerdict;
 using MHFX::Security::Cryptography::X509::X509Certificate;
@@ -23,3 +27,5 @@ bool ConfirmRecipient(const X509Certificate& recipient) {
     return ::MessageBoxW(nullptr, RecipientTexts::Warning(recipient, verdict).c_str(),
                          caption.c_str(), MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING) == IDYES;
 }
+
+} // namespace Dossiq::Shell

@@ -5,6 +5,10 @@
 
 #include "certificates/x509_certificate.h"
 
+namespace Dossiq::Shell {
+
 // True when the command may encrypt for `recipient`. May block while revocation data is
 // fetched.
 bool ConfirmRecipient(const MHFX::Security::Cryptography::X509::X509Certificate& recipient);
+
+} // namespace Dossiq::Shell

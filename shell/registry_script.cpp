@@ -6,6 +6,8 @@
 
 #include "foundation/handle.h"
 
+namespace Dossiq::Shell {
+
 namespace {
 
 enum class Flag { None, NoRemove, ForceRemove, Delete };
@@ -455,3 +457,5 @@ std::wstring RegistryScript::Quote(const std::wstring& text) {
     }
     return quoted;
 }
+
+} // namespace Dossiq::Shell

@@ -35,6 +35,8 @@
 #include <utility>
 #include <vector>
 
+namespace Dossiq::Shell {
+
 class RegistryScript {
 public:
     using Replacements = std::vector<std::pair<std::wstring, std::wstring>>;
@@ -56,3 +58,5 @@ public:
     // `text` with ' doubled, for a replacement put inside quotes.
     static std::wstring Quote(const std::wstring& text);
 };
+
+} // namespace Dossiq::Shell

@@ -3,6 +3,10 @@
 #include "config/preferences.h"
 #include "ui/drop_list.h"
 
+using namespace Dossiq::Config;
+
+namespace Dossiq::Shell {
+
 HRESULT ReadShellSelection(IDataObject* data, std::vector<std::wstring>& names) {
     names.clear();
     if (data == nullptr || !Preferences::Instance().Load()) {
@@ -10,3 +14,5 @@ HRESULT ReadShellSelection(IDataObject* data, std::vector<std::wstring>& names) 
     }
     return FAILED(Ui::ReadDropList(data, names)) ? E_INVALIDARG : S_OK;
 }
+
+} // namespace Dossiq::Shell

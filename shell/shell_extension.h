@@ -11,6 +11,8 @@
 
 #include "shell/com_object.h"
 
+namespace Dossiq::Shell {
+
 // The names the data object's drop list holds, after the preferences have been loaded;
 // E_INVALIDARG when either fails.
 HRESULT ReadShellSelection(IDataObject* data, std::vector<std::wstring>& names);
@@ -33,3 +35,5 @@ protected:
     // The selection, empty names included; S_OK when the extension takes it.
     virtual HRESULT OnSelection(std::vector<std::wstring> names) = 0;
 };
+
+} // namespace Dossiq::Shell

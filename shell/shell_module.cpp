@@ -7,6 +7,8 @@
 #include "shell/com_object.h"
 #include "shell/registry_script.h"
 
+namespace Dossiq::Shell {
+
 const wchar_t kApplicationId[] = L"{F9B1EA8C-3544-47DC-9AD6-8F1C9DE274B8}";
 
 namespace {
@@ -125,3 +127,5 @@ ActivationScope::~ActivationScope() {
         ::DeactivateActCtx(0, cookie_);
     }
 }
+
+} // namespace Dossiq::Shell

@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace Dossiq::Shell {
+
 class ShellModule {
 public:
     ShellModule() noexcept;
@@ -96,3 +98,5 @@ private:
 
 // The application identifier the registry scripts name.
 extern const wchar_t kApplicationId[];
+
+} // namespace Dossiq::Shell

@@ -2,6 +2,8 @@
 
 #include "shell/shell_module.h"
 
+using namespace Dossiq::Shell;
+
 IFACEMETHODIMP ClassFactory::QueryInterface(REFIID iid, void** result) {
     if (result == nullptr) {
         return E_POINTER;

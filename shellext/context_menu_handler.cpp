@@ -15,6 +15,10 @@
 #include "shell/document_creation_thread.h"
 #include "shell/menu_bitmaps.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Shell;
+using namespace Dossiq::Documents;
+
 namespace {
 
 constexpr UINT kTextLength = 512;

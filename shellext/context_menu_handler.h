@@ -12,7 +12,7 @@
 #include "document/creation/create_mode.h"
 #include "shell/shell_extension.h"
 
-class ContextMenuHandler : public ShellExtension<IContextMenu3> {
+class ContextMenuHandler : public Dossiq::Shell::ShellExtension<IContextMenu3> {
 public:
     static HRESULT CreateInstance(REFIID iid, void** result);
     static void ModuleEnding() noexcept;
@@ -43,6 +43,7 @@ private:
     bool useBitmaps_ = false;
     std::wstring rootFolder_;
     std::vector<std::wstring> selection_;
-    std::map<UINT, UINT> iconMap_;          // menu command id -> icon resource id
-    std::map<UINT, CreateMode> commandMap_; // submenu position -> creation command
+    std::map<UINT, UINT> iconMap_; // menu command id -> icon resource id
+    std::map<UINT, Dossiq::Documents::CreateMode>
+        commandMap_; // submenu position -> creation command
 };

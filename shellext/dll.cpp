@@ -10,6 +10,8 @@
 #include "shellext/context_menu_handler.h"
 #include "shellext/property_sheet_handler.h"
 
+using namespace Dossiq::Shell;
+
 // {ACE88176-2E46-4D4C-849F-D4D8651B6B29}
 const CLSID CLSID_ContextMenuHandler = {
     0xACE88176, 0x2E46, 0x4D4C, {0x84, 0x9F, 0xD4, 0xD8, 0x65, 0x1B, 0x6B, 0x29}};

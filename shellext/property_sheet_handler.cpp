@@ -2,6 +2,9 @@
 
 #include "document/container/document.h"
 
+using namespace Dossiq::Documents;
+using namespace Dossiq::Shell;
+
 PropertySheetHandler::PropertySheetHandler() noexcept
     : richEdit_(::LoadLibraryW(L"RICHED20.DLL")), page_(*static_cast<IShellExtInit*>(this)) {}
 

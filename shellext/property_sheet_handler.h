@@ -10,9 +10,11 @@
 #include "shell/document_property_page.h"
 #include "shell/shell_extension.h"
 
+namespace Dossiq::Documents {
 class Document;
+} // namespace Dossiq::Documents
 
-class PropertySheetHandler : public ShellExtension<IShellPropSheetExt> {
+class PropertySheetHandler : public Dossiq::Shell::ShellExtension<IShellPropSheetExt> {
 public:
     static HRESULT CreateInstance(REFIID iid, void** result);
 
@@ -32,7 +34,7 @@ private:
     HRESULT OnSelection(std::vector<std::wstring> names) override;
 
     // Shared with the parse worker, which may outlive this object.
-    std::shared_ptr<Document> document_;
+    std::shared_ptr<Dossiq::Documents::Document> document_;
     MHFX::ModuleHandle richEdit_;
-    DocumentPropertyPage page_;
+    Dossiq::Shell::DocumentPropertyPage page_;
 };

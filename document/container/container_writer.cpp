@@ -4,6 +4,8 @@
 #include "foundation/io/path.h"
 #include "foundation/win32_exception.h"
 
+namespace Dossiq::Documents {
+
 namespace {
 
 constexpr DWORD kWriteSlice = 16 * 1024 * 1024;
@@ -76,3 +78,5 @@ bool WriteContainer(const MessageBlob& message, const std::wstring& outputPath) 
     temporary.Keep();
     return true;
 }
+
+} // namespace Dossiq::Documents

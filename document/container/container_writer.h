@@ -5,8 +5,12 @@
 
 #include "document/container/message_blob.h"
 
+namespace Dossiq::Documents {
+
 // Writes `message` as the file `outputPath`, replacing an existing one only once the whole
 // message is on disk: false (last error set) when the message could not be written, and an
 // existing file of that name is then left as it was. Throws the file stream's exception
 // when no file can be created in the output folder.
 bool WriteContainer(const MessageBlob& message, const std::wstring& outputPath);
+
+} // namespace Dossiq::Documents

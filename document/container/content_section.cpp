@@ -2,6 +2,8 @@
 
 #include "foundation/win32_exception.h"
 
+namespace Dossiq::Documents {
+
 void ContentSection::Create(DWORD capacity) {
     Reset();
     if (capacity == 0) {
@@ -32,3 +34,5 @@ void ContentSection::Reset() noexcept {
     mapping_.reset();
     offset_ = capacity_ = length_ = 0;
 }
+
+} // namespace Dossiq::Documents

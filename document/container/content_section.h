@@ -6,6 +6,8 @@
 
 #include "foundation/handle.h"
 
+namespace Dossiq::Documents {
+
 class ContentSection {
 public:
     ContentSection() = default;
@@ -36,3 +38,5 @@ private:
     DWORD capacity_ = 0;
     DWORD length_ = 0;
 };
+
+} // namespace Dossiq::Documents

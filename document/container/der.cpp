@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace Dossiq::Documents {
+
 namespace Der {
 
 const std::vector<BYTE> kOidData = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x01};
@@ -109,3 +111,5 @@ void AppendElement(std::vector<BYTE>& out, BYTE tag, const std::vector<BYTE>& co
 }
 
 } // namespace Der
+
+} // namespace Dossiq::Documents

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <vector>
 
+namespace Dossiq::Documents {
+
 namespace Der {
 
 constexpr BYTE kInteger = 0x02;
@@ -67,3 +69,5 @@ void AppendElement(std::vector<BYTE>& out, BYTE tag, const void* content, size_t
 void AppendElement(std::vector<BYTE>& out, BYTE tag, const std::vector<BYTE>& content);
 
 } // namespace Der
+
+} // namespace Dossiq::Documents

@@ -11,6 +11,8 @@
 #include "foundation/io/file_stream.h"
 #include "foundation/win32_exception.h"
 
+namespace Dossiq::Documents {
+
 namespace {
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
@@ -403,3 +405,5 @@ bool Document::Open(DWORD signerIndex) {
     hasFailed_ = !result;
     return result;
 }
+
+} // namespace Dossiq::Documents

@@ -16,6 +16,8 @@
 #include "document/container/content_section.h"
 #include "foundation/handle.h"
 
+namespace Dossiq::Documents {
+
 // The decoded archive bytes, valid while the Document lives.
 struct DocumentContent {
     const BYTE* data = nullptr;
@@ -75,3 +77,5 @@ private:
     std::vector<BYTE> signatureValue_;
     std::vector<BYTE> timestampToken_;
 };
+
+} // namespace Dossiq::Documents

@@ -9,6 +9,8 @@
 #include "document/operations/entry_walk.h"
 #include "foundation/io/path.h"
 
+namespace Dossiq::Documents {
+
 namespace {
 
 bool HasContent(Document& document) {
@@ -74,3 +76,5 @@ bool ExtractEntry(Document& document, unsigned index, const std::wstring& folder
 bool ExtractAllEntries(Document& document, const std::wstring& folder, HWND owner) {
     return ExtractionCommand(document, owner).ExtractAll(folder);
 }
+
+} // namespace Dossiq::Documents

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace Dossiq::Documents {
+
 class Document;
 struct EntryListing;
 
@@ -40,3 +42,5 @@ bool ExtractAllEntries(Document& document, const std::wstring& folder, HWND owne
 
 // The system small-icon index for files with `extension` (dot included), -1 for none.
 int SmallIconIndexOfExtension(const std::wstring& extension);
+
+} // namespace Dossiq::Documents

@@ -4,6 +4,10 @@
 #include "config/localization.h"
 #include "foundation/resource_string.h"
 
+using namespace Dossiq::Config;
+
+namespace Dossiq::Documents {
+
 namespace {
 
 UINT ExtensionId(DocumentKind kind) {
@@ -62,3 +66,5 @@ std::wstring FilterText(std::initializer_list<DocumentKind> kinds) {
     text += L'\0';
     return text;
 }
+
+} // namespace Dossiq::Documents

@@ -6,6 +6,8 @@
 #include <initializer_list>
 #include <string>
 
+namespace Dossiq::Documents {
+
 enum class DocumentKind {
     Signed,    // signedData, "snx"
     Protected, // envelopedData around signedData, "pnx"
@@ -27,3 +29,5 @@ FileFilter KindFilter(DocumentKind kind);
 // The filter text of a common file dialog listing `kinds` in order: label and pattern of
 // each, every one ended by a zero, and a final zero.
 std::wstring FilterText(std::initializer_list<DocumentKind> kinds);
+
+} // namespace Dossiq::Documents

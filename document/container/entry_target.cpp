@@ -6,6 +6,10 @@
 #include "zip/zip_path_guard.h"
 #include "foundation/text/readable_text.h"
 
+using namespace Dossiq::Config;
+
+namespace Dossiq::Documents {
+
 namespace {
 
 // CreateDirectory's limit on a folder, and the longest path with its terminator.
@@ -70,3 +74,5 @@ void ShowUnwritableEntry(HWND owner, const std::wstring& entryPath, EntryTargetF
     ::MessageBoxW(owner, UnwritableEntryText(entryPath, fault).c_str(),
                   LoadLocalizedString(IDS_MANAGER_NAME).c_str(), MB_OK | MB_ICONERROR);
 }
+
+} // namespace Dossiq::Documents

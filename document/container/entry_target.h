@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace Dossiq::Documents {
+
 enum class EntryTargetFault {
     None,
     InvalidName, // a component Windows cannot name a file or folder by
@@ -25,3 +27,5 @@ EntryTargetFault CheckEntryTarget(const std::wstring& entryPath, const std::wstr
 std::wstring UnwritableEntryText(const std::wstring& entryPath, EntryTargetFault fault);
 // The same in a message box owned by `owner`.
 void ShowUnwritableEntry(HWND owner, const std::wstring& entryPath, EntryTargetFault fault);
+
+} // namespace Dossiq::Documents

@@ -8,6 +8,8 @@
 #include "foundation/handle.h"
 #include "foundation/win32_exception.h"
 
+namespace Dossiq::Documents {
+
 namespace {
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
@@ -641,3 +643,5 @@ EnvelopeResult OpenEnvelopeInPlace(ContentSection& section, HCERTSTORE store,
                                    std::vector<BYTE>& innerContentType) {
     return OpenGuarded(section.Data(), section.Length(), store, section, innerContentType, true);
 }
+
+} // namespace Dossiq::Documents

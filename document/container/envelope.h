@@ -13,6 +13,8 @@
 #include "document/container/content_section.h"
 #include "foundation/handle.h"
 
+namespace Dossiq::Documents {
+
 // The content-encryption algorithms an envelope can be sealed with.
 enum class ContentCipher {
     Aes256Cbc,  // what new containers use
@@ -78,3 +80,5 @@ EnvelopeResult OpenEnvelope(const BYTE* message, DWORD length, HCERTSTORE store,
 // section holds just the plain content, on Failed it is emptied, on NotEnvelope untouched.
 EnvelopeResult OpenEnvelopeInPlace(ContentSection& section, HCERTSTORE store,
                                    std::vector<BYTE>& innerContentType);
+
+} // namespace Dossiq::Documents

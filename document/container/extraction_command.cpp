@@ -16,6 +16,10 @@
 #include "foundation/text/readable_text.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
+namespace Dossiq::Documents {
+
 namespace {
 
 // The names of unwritable entries that one message lists.
@@ -199,3 +203,5 @@ bool ExtractionCommand::ExtractAll(const std::wstring& folder) {
     lastWritten_ = outcome.lastWritten;
     return outcome.Succeeded() && outcome.written > 0;
 }
+
+} // namespace Dossiq::Documents

@@ -10,6 +10,8 @@
 
 #include <string>
 
+namespace Dossiq::Documents {
+
 class Document;
 
 class ExtractionCommand {
@@ -33,3 +35,5 @@ private:
     HWND owner_;
     std::wstring lastWritten_;
 };
+
+} // namespace Dossiq::Documents

@@ -1,5 +1,7 @@
 #include "document/container/message_blob.h"
 
+namespace Dossiq::Documents {
+
 bool MessageBlob::Allocate(DWORD length) {
     Release();
     // malloc(0) may give null or a block: one byte keeps "allocated" unambiguous.
@@ -22,3 +24,5 @@ void MessageBlob::Release() noexcept {
     data_.reset();
     length_ = 0;
 }
+
+} // namespace Dossiq::Documents

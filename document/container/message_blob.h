@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <memory>
 
+namespace Dossiq::Documents {
+
 class MessageBlob {
 public:
     MessageBlob() = default;
@@ -38,3 +40,5 @@ private:
     std::unique_ptr<BYTE, Free> data_;
     DWORD length_ = 0;
 };
+
+} // namespace Dossiq::Documents

@@ -12,6 +12,8 @@
 #include "foundation/handle.h"
 #include "foundation/win32_exception.h"
 
+namespace Dossiq::Documents {
+
 namespace {
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
@@ -333,3 +335,5 @@ bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificat
     return ProtectArchive(archive, signingCertificate, kSignatureHashOid, recipientCertificate,
                           message);
 }
+
+} // namespace Dossiq::Documents

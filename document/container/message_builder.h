@@ -14,6 +14,8 @@
 #include "document/container/message_blob.h"
 #include "document/container/validation_data.h"
 
+namespace Dossiq::Documents {
+
 // The algorithms new containers are made with, whoever makes them: signatures with SHA-256
 // and RSA, envelopes with aes256-CBC. SHA-1 and des-ede3-cbc are only read.
 constexpr char kSignatureHashOid[] = "2.16.840.1.101.3.4.2.1";
@@ -57,3 +59,5 @@ bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificat
                     const SignatureStamper& stamper = {}, const ValidationDataSource& source = {});
 bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
                     PCCERT_CONTEXT recipientCertificate, MessageBlob& message);
+
+} // namespace Dossiq::Documents

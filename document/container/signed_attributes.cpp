@@ -4,6 +4,8 @@
 #include "document/timestamp/timestamp_token.h"
 #include "foundation/win32_exception.h"
 
+namespace Dossiq::Documents {
+
 namespace {
 
 std::vector<BYTE> EncodeSigningTime() {
@@ -41,3 +43,5 @@ SignedAttributes::SignedAttributes(PCCERT_CONTEXT signer)
     attributes_.push_back({const_cast<char*>(szOID_RSA_signingTime), 1, &values_[0]});
     attributes_.push_back({const_cast<char*>(kSigningCertificateV2Oid), 1, &values_[1]});
 }
+
+} // namespace Dossiq::Documents

@@ -9,6 +9,8 @@
 
 #include <vector>
 
+namespace Dossiq::Documents {
+
 // id-aa-signingCertificateV2.
 constexpr char kSigningCertificateV2Oid[] = "1.2.840.113549.1.9.16.2.47";
 
@@ -34,3 +36,5 @@ private:
     CRYPT_ATTR_BLOB values_[2] = {};
     std::vector<CRYPT_ATTRIBUTE> attributes_;
 };
+
+} // namespace Dossiq::Documents

@@ -2,6 +2,8 @@
 
 #include "document/container/der.h"
 
+namespace Dossiq::Documents {
+
 namespace {
 
 constexpr BYTE kContext1 = 0xA1; // [1] constructed: crls, unsigned attributes
@@ -100,3 +102,5 @@ std::vector<BYTE> WithUnsignedAttribute(const BYTE* signedData, size_t length,
     Der::AppendElement(out, Der::kSet, signers);
     return out;
 }
+
+} // namespace Dossiq::Documents

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <vector>
 
+namespace Dossiq::Documents {
+
 // The first signer's signature value; empty when the encoding is not a SignedData.
 std::vector<BYTE> FirstSignatureValue(const BYTE* signedData, size_t length);
 
@@ -16,3 +18,5 @@ std::vector<BYTE> FirstSignatureValue(const BYTE* signedData, size_t length);
 std::vector<BYTE> WithUnsignedAttribute(const BYTE* signedData, size_t length,
                                         const std::vector<BYTE>& oid,
                                         const std::vector<BYTE>& value);
+
+} // namespace Dossiq::Documents

@@ -4,6 +4,8 @@
 
 #include "document/container/der.h"
 
+namespace Dossiq::Documents {
+
 namespace {
 
 constexpr BYTE kCertificates = 0xA0; // [0] IMPLICIT SET OF
@@ -95,3 +97,5 @@ std::vector<BYTE> WithValidationData(const BYTE* signedData, size_t length,
     Der::AppendElement(out, Der::kSequence, fields);
     return out;
 }
+
+} // namespace Dossiq::Documents

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <vector>
 
+namespace Dossiq::Documents {
+
 struct ValidationData {
     std::vector<std::vector<BYTE>> certificates; // encoded X.509 certificates
     std::vector<std::vector<BYTE>> crls;         // encoded X.509 CRLs
@@ -18,3 +20,5 @@ struct ValidationData {
 // fields, leaving out what they already hold; empty when the encoding is not a SignedData.
 std::vector<BYTE> WithValidationData(const BYTE* signedData, size_t length,
                                      const ValidationData& data);
+
+} // namespace Dossiq::Documents

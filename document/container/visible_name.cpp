@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+namespace Dossiq::Documents {
+
 bool IsBidiControl(wchar_t c) {
     return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
@@ -29,3 +31,5 @@ std::wstring MakeBidiVisible(const std::wstring& name) {
     }
     return visible;
 }
+
+} // namespace Dossiq::Documents

@@ -7,7 +7,11 @@
 
 #include <string>
 
+namespace Dossiq::Documents {
+
 bool IsBidiControl(wchar_t c);
 bool HasBidiControls(const std::wstring& name);
 // `name` with each bidirectional control written as "[U+XXXX]"; unchanged without any.
 std::wstring MakeBidiVisible(const std::wstring& name);
+
+} // namespace Dossiq::Documents

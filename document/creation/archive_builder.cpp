@@ -11,6 +11,10 @@
 #include "zip/zip_exception.h"
 #include "zip/zip_mem_file.h"
 
+using namespace Dossiq::Config;
+
+namespace Dossiq::Documents {
+
 namespace {
 
 using MHFX::IO::Path;
@@ -239,3 +243,5 @@ ArchiveOutcome BuildArchive(const std::vector<std::wstring>& selection,
     }
     return outcome;
 }
+
+} // namespace Dossiq::Documents

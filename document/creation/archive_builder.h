@@ -13,6 +13,8 @@
 class CZipActionCallback;
 class CZipMemFile;
 
+namespace Dossiq::Documents {
+
 // Archives of this size or more are refused (100 MB).
 constexpr std::uint64_t kMaxArchiveLength = 100ull * 1024 * 1024;
 
@@ -49,3 +51,5 @@ bool TakeArchive(CZipMemFile& file, MessageBlob& archive);
 // that no entry leads outside the folder it is extracted to; an item on another drive is
 // named after its own folder.
 std::wstring ArchiveEntryName(const std::wstring& rootFolder, const std::wstring& path);
+
+} // namespace Dossiq::Documents

@@ -1,5 +1,7 @@
 #include "document/creation/create_mode.h"
 
+namespace Dossiq::Documents {
+
 std::optional<DocumentKind> ModeKind(CreateMode mode) {
     switch (mode) {
     case CreateMode::SignQuick:
@@ -38,3 +40,5 @@ std::wstring ModeDisplayName(CreateMode mode) {
     const std::optional<DocumentKind> kind = ModeKind(mode);
     return kind ? KindDisplayName(*kind) : std::wstring();
 }
+
+} // namespace Dossiq::Documents

@@ -8,6 +8,8 @@
 
 #include "document/container/document_kind.h"
 
+namespace Dossiq::Documents {
+
 enum class CreateMode : std::uint32_t {
     SignQuick = 1,
     Sign = 2,
@@ -26,3 +28,5 @@ bool NeedsRecipientCertificate(CreateMode mode);
 // Extension and display name of the mode's kind; empty outside 1 to 6.
 std::wstring ModeExtension(CreateMode mode);
 std::wstring ModeDisplayName(CreateMode mode);
+
+} // namespace Dossiq::Documents

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+namespace Dossiq::Documents {
+
 namespace {
 
 constexpr size_t kFilterLength = 1024;
@@ -86,3 +88,5 @@ std::wstring OutputName::AskSaveAs(CreateMode mode, HWND owner) {
     }
     return std::wstring(file.data());
 }
+
+} // namespace Dossiq::Documents

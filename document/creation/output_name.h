@@ -10,6 +10,8 @@
 
 #include "document/creation/create_mode.h"
 
+namespace Dossiq::Documents {
+
 class OutputName {
 public:
     // One item: its last path component up to the last dot (all of it without a dot).
@@ -26,3 +28,5 @@ public:
     // name typed without one, a prompt before replacing a file. Empty when cancelled.
     static std::wstring AskSaveAs(CreateMode mode, HWND owner);
 };
+
+} // namespace Dossiq::Documents

@@ -7,6 +7,8 @@
 
 #include "foundation/win32_exception.h"
 
+namespace Dossiq::Documents {
+
 class PackingException : public MHFX::Win32Exception {
 public:
     PackingException(std::wstring item, DWORD errorCode);
@@ -16,3 +18,5 @@ public:
 private:
     std::wstring item_;
 };
+
+} // namespace Dossiq::Documents

@@ -5,6 +5,10 @@
 #include "foundation/text/readable_text.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
+namespace Dossiq::Documents {
+
 namespace RecipientTexts {
 
 namespace {
@@ -56,3 +60,5 @@ std::wstring Warning(const X509Certificate& certificate, RecipientVerdict verdic
 }
 
 } // namespace RecipientTexts
+
+} // namespace Dossiq::Documents

@@ -7,6 +7,8 @@
 
 #include "certificates/recipient_check.h"
 
+namespace Dossiq::Documents {
+
 namespace RecipientTexts {
 
 using MHFX::Security::Cryptography::X509::RecipientVerdict;
@@ -23,3 +25,5 @@ std::wstring Problem(const X509Certificate& certificate, RecipientVerdict verdic
 std::wstring Warning(const X509Certificate& certificate, RecipientVerdict verdict);
 
 } // namespace RecipientTexts
+
+} // namespace Dossiq::Documents

@@ -6,6 +6,10 @@
 #include "config/localization.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
+namespace Dossiq::Documents {
+
 namespace {
 // Characters of the shortened file name, terminator included.
 constexpr UINT kNameBuffer = 60;
@@ -55,3 +59,5 @@ bool ArchiveProgressDialog::OnProgress(uint64_t amount) {
                           static_cast<WPARAM>(done_ / scale_), 0);
     return true;
 }
+
+} // namespace Dossiq::Documents

@@ -6,6 +6,8 @@
 #include "ui/modal_dialog_thread.h"
 #include "zip/zip_action_callback.h"
 
+namespace Dossiq::Documents {
+
 class ArchiveProgressDialog : public Ui::ModalDialogThread, public CZipActionCallback {
 public:
     // `compressing` selects the title: "Compressing file(s)..." or "Uncompressing file(s)...".
@@ -23,3 +25,5 @@ private:
     uint64_t done_ = 0;
     uint64_t scale_ = 1; // the bar's range is 32-bit: larger totals are shown scaled down
 };
+
+} // namespace Dossiq::Documents

@@ -5,6 +5,10 @@
 #include "config/localization.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
+namespace Dossiq::Documents {
+
 BusyDialog::BusyDialog(UINT titleId, UINT descriptionId)
     : ModalDialogThread(IDD_BUSY), titleId_(titleId), descriptionId_(descriptionId) {}
 
@@ -13,3 +17,5 @@ void BusyDialog::OnInitDialog(HWND dialog) {
     ::SetWindowTextW(dialog, LoadLocalizedString(titleId_).c_str());
     ::SetDlgItemTextW(dialog, IDC_BUSY_TEXT, LoadLocalizedString(descriptionId_).c_str());
 }
+
+} // namespace Dossiq::Documents

@@ -4,6 +4,8 @@
 
 #include "ui/modal_dialog_thread.h"
 
+namespace Dossiq::Documents {
+
 class BusyDialog : public Ui::ModalDialogThread {
 public:
     // String ids (per-language table) of the window title and of the description line.
@@ -16,3 +18,5 @@ private:
     UINT titleId_;
     UINT descriptionId_;
 };
+
+} // namespace Dossiq::Documents

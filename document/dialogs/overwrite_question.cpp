@@ -7,6 +7,10 @@
 
 #include <shlwapi.h>
 
+using namespace Dossiq::Config;
+
+namespace Dossiq::Documents {
+
 namespace {
 constexpr UINT kShownChars = 72; // terminator included
 } // namespace
@@ -63,3 +67,5 @@ bool OverwriteQuestion::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& 
     }
     return false;
 }
+
+} // namespace Dossiq::Documents

@@ -9,6 +9,8 @@
 
 #include "ui/dialog.h"
 
+namespace Dossiq::Documents {
+
 class OverwriteQuestion : public Ui::Dialog {
 public:
     enum class Answer { Replace, ReplaceAll, Skip, Cancel };
@@ -22,3 +24,5 @@ protected:
 private:
     std::wstring shownName_;
 };
+
+} // namespace Dossiq::Documents

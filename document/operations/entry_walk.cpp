@@ -11,6 +11,8 @@
 #include "zip/zip_exception.h"
 #include "zip/zip_mem_file.h"
 
+namespace Dossiq::Documents {
+
 ArchiveEntry DescribeEntry(const CZipFileHeader& header, uint16_t index) {
     ArchiveEntry entry;
     entry.index = index;
@@ -90,3 +92,5 @@ EntryListing WalkEntries(const DocumentContent& content) noexcept {
     }
     return listing;
 }
+
+} // namespace Dossiq::Documents

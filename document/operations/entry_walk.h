@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
-struct DocumentContent;
 class CZipFileHeader;
+
+namespace Dossiq::Documents {
+
+struct DocumentContent;
 
 struct ArchiveEntry {
     uint16_t index = 0; // in the central directory
@@ -43,3 +46,5 @@ int FindEntry(const EntryListing& listing, const std::wstring& name);
 
 // Every entry of the archive `content` holds, in archive order. Never throws.
 EntryListing WalkEntries(const DocumentContent& content) noexcept;
+
+} // namespace Dossiq::Documents

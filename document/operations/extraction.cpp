@@ -15,6 +15,8 @@
 #include "zip/zip_mem_file.h"
 #include "zip/zip_path_guard.h"
 
+namespace Dossiq::Documents {
+
 namespace {
 
 constexpr unsigned long kBufferSize = 65536;
@@ -257,3 +259,5 @@ ExtractionOutcome ExtractEntries(const DocumentContent& content, const std::wstr
     }
     return extraction.Outcome();
 }
+
+} // namespace Dossiq::Documents

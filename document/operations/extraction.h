@@ -21,6 +21,9 @@
 #include "document/operations/entry_walk.h"
 
 class CZipActionCallback;
+
+namespace Dossiq::Documents {
+
 struct DocumentContent;
 
 enum class ExtractionFault {
@@ -67,3 +70,5 @@ struct ExtractionOutcome {
 // for what the archive or the file system do.
 ExtractionOutcome ExtractEntries(const DocumentContent& content, const std::wstring& containerPath,
                                  const ExtractionRequest& request, ExtractionHost& host);
+
+} // namespace Dossiq::Documents

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+namespace Dossiq::Documents {
+
 std::wstring FullPathOf(const std::wstring& path) {
     const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (size == 0) {
@@ -15,3 +17,5 @@ std::wstring FullPathOf(const std::wstring& path) {
     full.resize(length);
     return full;
 }
+
+} // namespace Dossiq::Documents

@@ -4,5 +4,9 @@
 
 #include <string>
 
+namespace Dossiq::Documents {
+
 // Unchanged when the system cannot make one (an empty or malformed name).
 std::wstring FullPathOf(const std::wstring& path);
+
+} // namespace Dossiq::Documents

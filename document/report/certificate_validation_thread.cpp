@@ -4,6 +4,8 @@
 #include "document/report/report_messages.h"
 #include "document/report/validation_report.h"
 
+namespace Dossiq::Documents {
+
 using MHFX::Security::Cryptography::X509::ValidateSignerCertificate;
 using MHFX::Security::Cryptography::X509::ValidationResult;
 using MHFX::Security::Cryptography::X509::X509Certificate;
@@ -44,3 +46,5 @@ DWORD CertificateValidationThread::Run() {
                    static_cast<WPARAM>(result), tag_);
     return 0;
 }
+
+} // namespace Dossiq::Documents

@@ -12,6 +12,8 @@
 #include "certificates/x509_certificate.h"
 #include "foundation/threading/thread.h"
 
+namespace Dossiq::Documents {
+
 struct ValidationReport;
 
 class CertificateValidationThread : public MHFX::Thread {
@@ -37,3 +39,5 @@ private:
     bool hasTime_ = false;
     FILETIME at_ = {};
 };
+
+} // namespace Dossiq::Documents

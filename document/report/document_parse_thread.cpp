@@ -4,6 +4,8 @@
 #include "document/report/report_messages.h"
 #include "document/report/validation_report.h"
 
+namespace Dossiq::Documents {
+
 void ParsedDocument::Parse(Document& document, DWORD signerIndex) noexcept {
     try {
         document.OpenOnce(signerIndex);
@@ -39,3 +41,5 @@ DWORD DocumentParseThread::Run() {
     ::PostMessageW(OwnerWindow(), ReportMessages::DocumentParsed(), 0, tag_);
     return 0;
 }
+
+} // namespace Dossiq::Documents

@@ -9,6 +9,8 @@
 #include "document/operations/entry_walk.h"
 #include "foundation/threading/thread.h"
 
+namespace Dossiq::Documents {
+
 class Document;
 struct ValidationReport;
 
@@ -43,3 +45,5 @@ private:
     DWORD signerIndex_;
     LPARAM tag_;
 };
+
+} // namespace Dossiq::Documents

@@ -11,6 +11,10 @@
 #include "document/report/timestamp_line.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
+namespace Dossiq::Documents {
+
 namespace {
 
 constexpr ULONGLONG kTicksPerDay = 10000000ULL * 60 * 60 * 24;
@@ -429,3 +433,5 @@ std::wstring ChainElementStatusText(const ChainElementReport& element) {
     }
     return words.empty() ? LoadLocalizedString(IDS_DETAIL_CHAIN_OK) : Join(words);
 }
+
+} // namespace Dossiq::Documents

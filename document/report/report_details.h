@@ -13,6 +13,8 @@
 
 #include "document/report/validation_report.h"
 
+namespace Dossiq::Documents {
+
 enum class DetailKind {
     Tampered,
     NotForThisUser,        // facts: the recipient's subject, serial
@@ -75,3 +77,5 @@ std::wstring DetailsPlainText(const std::vector<ReportDetail>& details, const st
 std::wstring ChainElementStatusText(const ChainElementReport& element);
 // Entry `index` of a "|"-separated localized list.
 std::wstring LocalizedListItem(UINT id, size_t index);
+
+} // namespace Dossiq::Documents

@@ -11,6 +11,10 @@
 #include "foundation/text/readable_text.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
+namespace Dossiq::Documents {
+
 namespace {
 
 const ReportTexts kHtmlTexts = {IDS_HTML_NOT_TAMPERED, IDS_HTML_TAMPERED, IDS_HTML_NOT_CHECKED,
@@ -244,3 +248,5 @@ bool SaveReportHtml(const ValidationReport& report, const std::wstring& file) {
     }
     return written;
 }
+
+} // namespace Dossiq::Documents

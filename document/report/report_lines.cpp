@@ -3,6 +3,8 @@
 #include "document/report/validation_report.h"
 #include "resources/common/localized_ids.h"
 
+namespace Dossiq::Documents {
+
 using MHFX::Security::Cryptography::X509::ValidationResult;
 
 std::vector<ReportLine> VerifyingReportLines(const ReportTexts& texts) {
@@ -61,3 +63,5 @@ ReportPicture ValidatedReportPicture(ValidationResult result) {
     return result == ValidationResult::ValidQualified ? ReportPicture::Qualified
                                                       : ReportPicture::Warning;
 }
+
+} // namespace Dossiq::Documents

@@ -9,6 +9,8 @@
 
 #include "certificates/validation_result.h"
 
+namespace Dossiq::Documents {
+
 constexpr COLORREF ReportBlue = 0x00FF0000;  // passed, untouched
 constexpr COLORREF ReportRed = 0x000000FF;   // failed
 constexpr COLORREF ReportBlack = 0x00000000; // skipped, in progress
@@ -41,3 +43,5 @@ std::vector<ReportLine>
 ValidatedReportLines(MHFX::Security::Cryptography::X509::ValidationResult result,
                      const ReportTexts& texts, bool outdatedAlgorithm = false);
 ReportPicture ValidatedReportPicture(MHFX::Security::Cryptography::X509::ValidationResult result);
+
+} // namespace Dossiq::Documents

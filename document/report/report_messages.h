@@ -6,9 +6,13 @@
 
 #include <windows.h>
 
+namespace Dossiq::Documents {
+
 struct ReportMessages {
     static UINT DocumentParsed();
     static UINT CertificateValidated();
     // Registers both; called once at start-up.
     static void Register();
 };
+
+} // namespace Dossiq::Documents

@@ -16,6 +16,10 @@
 #include "foundation/resource_string.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
+namespace Dossiq::Documents {
+
 using MHFX::Security::Cryptography::X509::ValidationResult;
 using MHFX::Security::Cryptography::X509::X509Certificate;
 
@@ -236,3 +240,5 @@ bool ShowSignerCertificate(Document& document, HWND owner) {
     signer.ShowCertificate(owner);
     return true;
 }
+
+} // namespace Dossiq::Documents

@@ -16,6 +16,8 @@
 #include "document/report/timestamp_evaluation.h"
 #include "ui/picture_button.h"
 
+namespace Dossiq::Documents {
+
 class Document;
 
 struct ReportDetail;
@@ -94,3 +96,5 @@ private:
 // Shows the signer's certificate of `document` (opening it first if nobody has) in the
 // system's viewer owned by `owner`; false when the document has no signer.
 bool ShowSignerCertificate(Document& document, HWND owner);
+
+} // namespace Dossiq::Documents

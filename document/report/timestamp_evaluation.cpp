@@ -6,6 +6,8 @@
 #include "document/report/validation_report.h"
 #include "foundation/exception.h"
 
+namespace Dossiq::Documents {
+
 using MHFX::Security::Cryptography::X509::Oid;
 using MHFX::Security::Cryptography::X509::RevocationChecker;
 using MHFX::Security::Cryptography::X509::RevocationStatus;
@@ -117,3 +119,5 @@ const wchar_t* TimestampProblemText(TimestampProblem problem) {
     }
     return L"";
 }
+
+} // namespace Dossiq::Documents

@@ -11,6 +11,8 @@
 
 #include "document/timestamp/timestamp_token.h"
 
+namespace Dossiq::Documents {
+
 class Document;
 
 struct TimestampReport {
@@ -27,3 +29,5 @@ TimestampReport EvaluateTimestamp(const Document& document);
 
 // The English one-line reason of a problem, for people (the console's text and JSON).
 const wchar_t* TimestampProblemText(TimestampProblem problem);
+
+} // namespace Dossiq::Documents

@@ -5,6 +5,10 @@
 #include "foundation/text/readable_text.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
+namespace Dossiq::Documents {
+
 namespace {
 
 // "2026-12-07T17:08:34Z" as "2026-12-07 17:08:34 UTC".
@@ -37,3 +41,5 @@ std::wstring TimestampLineText(const TimestampReport& timestamp) {
     return MHFX::FormatString(LoadLocalizedString(IDS_TIMESTAMP_NOT_USED),
                               LocalizedTimestampProblem(timestamp.problem).c_str());
 }
+
+} // namespace Dossiq::Documents

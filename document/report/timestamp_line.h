@@ -6,7 +6,11 @@
 
 #include "document/report/timestamp_evaluation.h"
 
+namespace Dossiq::Documents {
+
 // In the preference language; empty when the signature carries no timestamp.
 std::wstring TimestampLineText(const TimestampReport& timestamp);
 // The reason, in the preference language.
 std::wstring LocalizedTimestampProblem(TimestampProblem problem);
+
+} // namespace Dossiq::Documents

@@ -14,6 +14,8 @@
 #include "foundation/io/file_stream.h"
 #include "foundation/win32_exception.h"
 
+namespace Dossiq::Documents {
+
 using MHFX::Security::Cryptography::X509::ChainFindings;
 using MHFX::Security::Cryptography::X509::HasKeyUsage;
 using MHFX::Security::Cryptography::X509::HasQcComplianceAndSscd;
@@ -706,3 +708,5 @@ const wchar_t* CheckStatusName(CheckStatus status) {
     }
     return L"skipped";
 }
+
+} // namespace Dossiq::Documents

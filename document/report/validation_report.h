@@ -17,6 +17,8 @@
 #include "document/report/report_lines.h"
 #include "document/report/timestamp_evaluation.h"
 
+namespace Dossiq::Documents {
+
 enum class DecodingOutcome { NotTampered, Tampered, Unreadable, NotForThisUser };
 enum class CheckStatus { Passed, Failed, Skipped };
 
@@ -129,3 +131,5 @@ QualifiedCriteriaFailed(const MHFX::Security::Cryptography::X509::X509Certificat
 int RevocationReasonCode(const std::wstring& name);
 // An instant of the platform as "2026-12-07T17:08:34Z".
 std::wstring IsoUtc(const FILETIME& time);
+
+} // namespace Dossiq::Documents

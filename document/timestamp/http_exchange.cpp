@@ -4,6 +4,8 @@
 
 #include "foundation/handle.h"
 
+namespace Dossiq::Documents {
+
 namespace {
 
 struct InternetTraits {
@@ -89,3 +91,5 @@ HttpOutcome HttpExchange(const HttpRequest& request, HttpReply& reply) {
         }
     }
 }
+
+} // namespace Dossiq::Documents

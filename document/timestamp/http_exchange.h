@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace Dossiq::Documents {
+
 enum class HttpOutcome {
     Replied,     // a reply with the status and body given
     Unreachable, // no reply (the last error says why), or a URL that is not http(s)
@@ -29,3 +31,5 @@ struct HttpReply {
 };
 
 HttpOutcome HttpExchange(const HttpRequest& request, HttpReply& reply);
+
+} // namespace Dossiq::Documents

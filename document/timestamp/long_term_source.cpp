@@ -7,6 +7,10 @@
 #include "foundation/win32_exception.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+
+namespace Dossiq::Documents {
+
 bool ParseLongTermMode(const std::wstring& text, LongTermMode& mode) {
     static const struct {
         const wchar_t* name;
@@ -62,3 +66,5 @@ ValidationDataSource LongTermSource(LongTermMode mode, LongTermChoice onGap) {
         return data;
     };
 }
+
+} // namespace Dossiq::Documents

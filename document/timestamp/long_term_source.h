@@ -10,6 +10,8 @@
 
 #include "document/container/message_builder.h"
 
+namespace Dossiq::Documents {
+
 enum class LongTermMode { Required, Optional, Off };
 
 // "required", "optional", "off"; false for anything else.
@@ -30,3 +32,5 @@ using LongTermChoice = std::function<bool(const LongTermGap& gap)>;
 // No source for Off. Optional asks `onGap` only about missing CRLs (a signature without
 // timestamp simply keeps nothing); Required asks about both.
 ValidationDataSource LongTermSource(LongTermMode mode, LongTermChoice onGap);
+
+} // namespace Dossiq::Documents

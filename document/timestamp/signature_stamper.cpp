@@ -3,6 +3,8 @@
 #include "document/timestamp/timestamp_client.h"
 #include "foundation/win32_exception.h"
 
+namespace Dossiq::Documents {
+
 SignatureStamper TimestampStamper(const std::wstring& url, UnstampedChoice signWithout) {
     if (url.empty()) {
         return {};
@@ -18,3 +20,5 @@ SignatureStamper TimestampStamper(const std::wstring& url, UnstampedChoice signW
         throw MHFX::Win32Exception(ERROR_CANCELLED);
     };
 }
+
+} // namespace Dossiq::Documents

@@ -9,8 +9,12 @@
 #include "document/container/message_builder.h"
 #include "document/timestamp/timestamp_token.h"
 
+namespace Dossiq::Documents {
+
 // Told why no token came; true signs without a timestamp, false cancels the signing.
 using UnstampedChoice = std::function<bool(TimestampProblem problem)>;
 
 // No stamper at all for an empty `url`. Cancelling ends the signing with ERROR_CANCELLED.
 SignatureStamper TimestampStamper(const std::wstring& url, UnstampedChoice signWithout);
+
+} // namespace Dossiq::Documents

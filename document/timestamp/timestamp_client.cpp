@@ -4,6 +4,8 @@
 
 #include "document/timestamp/http_exchange.h"
 
+namespace Dossiq::Documents {
+
 std::vector<BYTE> PostTimestampQuery(const std::wstring& url, const std::vector<BYTE>& query) {
     HttpRequest request;
     request.url = url;
@@ -45,3 +47,5 @@ std::vector<BYTE> RequestSignatureTimestamp(const std::wstring& url,
     }
     return encoded;
 }
+
+} // namespace Dossiq::Documents

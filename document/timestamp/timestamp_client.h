@@ -8,6 +8,8 @@
 
 #include "document/timestamp/timestamp_token.h"
 
+namespace Dossiq::Documents {
+
 // How long one request may take in all.
 constexpr DWORD kTimestampTimeoutMs = 15000;
 
@@ -20,3 +22,5 @@ std::vector<BYTE> PostTimestampQuery(const std::wstring& url, const std::vector<
 // signer has the time-stamping usage. Throws TimestampError with the reason.
 std::vector<BYTE> RequestSignatureTimestamp(const std::wstring& url,
                                             const std::vector<BYTE>& signature);
+
+} // namespace Dossiq::Documents

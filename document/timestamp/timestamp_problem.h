@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+namespace Dossiq::Documents {
+
 // Why a token was not got or not used. The names are stable (JSON, logs).
 enum class TimestampProblem {
     None,
@@ -36,3 +38,5 @@ private:
     TimestampProblem problem_;
     DWORD code_;
 };
+
+} // namespace Dossiq::Documents

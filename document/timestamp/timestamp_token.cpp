@@ -5,6 +5,8 @@
 #include "document/container/der.h"
 #include "document/timestamp/tst_info.h"
 
+namespace Dossiq::Documents {
+
 namespace {
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
@@ -302,3 +304,5 @@ std::wstring AuthorityName(PCCERT_CONTEXT authority) {
     }
     return name;
 }
+
+} // namespace Dossiq::Documents

@@ -13,6 +13,8 @@
 #include "document/timestamp/timestamp_problem.h"
 #include "foundation/handle.h"
 
+namespace Dossiq::Documents {
+
 // id-aa-signatureTimeStampToken, the unsigned signer attribute that carries the token.
 constexpr char kTimestampTokenAttributeOid[] = "1.2.840.113549.1.9.16.2.14";
 extern const std::vector<BYTE> kOidTimestampTokenAttribute; // encoded
@@ -43,3 +45,5 @@ TimestampToken DecodeTimestampToken(const std::vector<BYTE>& token);
 void CheckImprint(const TimestampToken& token, const std::vector<BYTE>& signature);
 // The authority's common name (or, lacking one, its simple display name).
 std::wstring AuthorityName(PCCERT_CONTEXT authority);
+
+} // namespace Dossiq::Documents

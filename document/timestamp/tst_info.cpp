@@ -4,6 +4,8 @@
 
 #include "document/timestamp/timestamp_problem.h"
 
+namespace Dossiq::Documents {
+
 namespace {
 
 constexpr BYTE kGeneralizedTime = 0x18;
@@ -130,3 +132,5 @@ TstInfo DecodeTstInfo(const BYTE* data, size_t length) {
     Need(!fields.Failed());
     return result;
 }
+
+} // namespace Dossiq::Documents

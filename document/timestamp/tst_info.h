@@ -10,6 +10,8 @@
 
 #include "document/container/der.h"
 
+namespace Dossiq::Documents {
+
 enum class ImprintHash { Sha256, Sha384, Sha512 };
 
 struct TstInfo {
@@ -29,3 +31,5 @@ TstInfo DecodeTstInfo(const BYTE* data, size_t length);
 
 // The digest length of `hash` in bytes.
 size_t ImprintLength(ImprintHash hash);
+
+} // namespace Dossiq::Documents

@@ -6,6 +6,8 @@
 #include "document/timestamp/timestamp_token.h"
 #include "foundation/handle.h"
 
+namespace Dossiq::Documents {
+
 namespace {
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
@@ -257,3 +259,5 @@ CollectedValidationData CollectValidationData(PCCERT_CONTEXT signer,
     }
     return collector.Finish();
 }
+
+} // namespace Dossiq::Documents

@@ -14,6 +14,8 @@
 
 #include "document/container/validation_data.h"
 
+namespace Dossiq::Documents {
+
 // How long one CRL may take to come, and how large it may be.
 constexpr DWORD kCrlTimeoutMs = 10000;
 constexpr size_t kMaxCrlLength = 16u << 20;
@@ -29,3 +31,5 @@ struct CollectedValidationData {
 // authority's chain.
 CollectedValidationData CollectValidationData(PCCERT_CONTEXT signer,
                                               const std::vector<BYTE>& token);
+
+} // namespace Dossiq::Documents

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+using namespace Dossiq::Documents;
+
 namespace DossiqFuzz {
 
 namespace {

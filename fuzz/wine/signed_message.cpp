@@ -9,6 +9,8 @@
 
 #include <cstring>
 
+using namespace Dossiq::Documents;
+
 namespace DossiqFuzz {
 
 namespace {

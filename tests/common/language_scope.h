@@ -13,7 +13,7 @@ public:
     // `persist` also writes the preferences file, now and when putting the language back,
     // for tests that start the real program.
     explicit LanguageScope(WORD language, bool persist = false)
-        : saved_(Preferences::Instance().Language()), persist_(persist) {
+        : saved_(Dossiq::Config::Preferences::Instance().Language()), persist_(persist) {
         Set(language);
     }
     ~LanguageScope() { Set(saved_); }
@@ -21,9 +21,9 @@ public:
     LanguageScope& operator=(const LanguageScope&) = delete;
 
     void Set(WORD language) {
-        Preferences::Instance().SetLanguage(language);
+        Dossiq::Config::Preferences::Instance().SetLanguage(language);
         if (persist_) {
-            Preferences::Instance().Write();
+            Dossiq::Config::Preferences::Instance().Write();
         }
     }
 

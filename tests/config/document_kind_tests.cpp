@@ -12,6 +12,9 @@
 #include "document/creation/create_mode.h"
 #include "document/container/document_kind.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
+
 namespace {
 
 class EnglishScope : public TestSupport::LanguageScope {

@@ -20,6 +20,8 @@
 #include "resources/manager/resource.h"
 #include "resources/shellext/resource.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 const WORD kLanguages[] = {LanguageEnglish, LanguageSerbianLatin, LanguageSerbianCyrillic};

@@ -12,6 +12,8 @@
 #include "common/user_state.h"
 #include "config/preferences.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 using TestSupport::ReadFileBytes;

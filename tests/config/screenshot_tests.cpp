@@ -20,6 +20,9 @@
 #include "resources/manager/resource.h"
 #include "resources/shellext/resource.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
+
 namespace {
 
 // The dialog as the screen shows it, saved for review; a dialog that drew none of its

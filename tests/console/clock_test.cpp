@@ -9,6 +9,8 @@
 #include "document/container/der.h"
 #include "document/container/validation_data.h"
 
+using namespace Dossiq::Documents;
+
 using namespace ConsoleTest;
 using TestSupport::ShellQuote;
 using TestSupport::UnixPath;
@@ -31,10 +33,10 @@ protected:
 
     Outcome Create(const std::string& signer, const std::wstring& output,
                    const std::wstring& options, const std::string& authority = "tsa") {
-        return Dossiq(L"create --sign " + Thumbprint(signer) + L" --timestamp-url " +
-                          Widen(Kit().BaseUrl() + "/tsa/" + authority) + L" " + options + L" -o " +
-                          output + L" one.txt",
-                      dir_);
+        return RunDossiq(L"create --sign " + Thumbprint(signer) + L" --timestamp-url " +
+                             Widen(Kit().BaseUrl() + "/tsa/" + authority) + L" " + options +
+                             L" -o " + output + L" one.txt",
+                         dir_);
     }
     bool Exists(const std::wstring& name) const {
         return ::GetFileAttributesW((dir_ + L"\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -6,6 +6,8 @@
 
 #include "document/report/validation_report.h"
 
+using namespace Dossiq::Documents;
+
 namespace ConsoleTest {
 
 namespace {
@@ -22,7 +24,7 @@ std::wstring Quote(const std::wstring& text) {
     return L"\"" + text + L"\"";
 }
 
-Outcome Dossiq(const std::wstring& arguments, const std::wstring& dir) {
+Outcome RunDossiq(const std::wstring& arguments, const std::wstring& dir) {
     static int counter = 0;
     Outcome run;
     const std::wstring stem = dir + L"\\run" + std::to_wstring(++counter);

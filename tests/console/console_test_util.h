@@ -20,7 +20,7 @@ struct Outcome {
 };
 
 // Runs build/console/dossiq.exe with `arguments` (already quoted) in `dir`.
-Outcome Dossiq(const std::wstring& arguments, const std::wstring& dir);
+Outcome RunDossiq(const std::wstring& arguments, const std::wstring& dir);
 
 // Every value of the JSON file as path=value, value as JSON ("\"passed\"", 12, null).
 std::map<std::string, std::string> Flatten(const std::wstring& jsonPath);

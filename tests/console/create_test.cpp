@@ -41,7 +41,7 @@ TEST_F(CreateTest, ThreeKindsRoundTripThroughOpenSslAndVerify) {
         "\"in/deep/two.txt\" in z.namelist() else z.read(\"in\\\\deep\\\\two.txt\"))' ";
 
     // Signed, by thumbprint.
-    Outcome run = Dossiq(L"create --sign " + Thumbprint("qualified") + L" -o s.snx in", dir_);
+    Outcome run = RunDossiq(L"create --sign " + Thumbprint("qualified") + L" -o s.snx in", dir_);
     ASSERT_EQ(0u, run.exitCode) << run.err;
     auto host = Host("openssl cms -verify -inform DER -in s.snx -CAfile " + chain +
                      " -out s.zip && " + names + "s.zip");
@@ -51,7 +51,7 @@ TEST_F(CreateTest, ThreeKindsRoundTripThroughOpenSslAndVerify) {
     EXPECT_NE(std::string::npos, host.output.find("sha256")) << host.output;
 
     // Encrypted, by the recipient's e-mail address.
-    run = Dossiq(L"create --encrypt-to recipient_ab@dossiq.test -o e.enx in", dir_);
+    run = RunDossiq(L"create --encrypt-to recipient_ab@dossiq.test -o e.enx in", dir_);
     ASSERT_EQ(0u, run.exitCode) << run.err;
     host = Host("openssl cms -cmsout -print -inform DER -in e.enx");
     EXPECT_NE(std::string::npos, host.output.find("aes-256-cbc")) << host.output;
@@ -61,7 +61,7 @@ TEST_F(CreateTest, ThreeKindsRoundTripThroughOpenSslAndVerify) {
     EXPECT_NE(std::string::npos, host.output.find("second file")) << host.output;
 
     // Protected, the signer by e-mail, the recipient by its common name.
-    run = Dossiq(
+    run = RunDossiq(
         L"create --sign qualified@dossiq.test --encrypt-to \"Petar Petrovi\u0107\" -o p.pnx in",
         dir_);
     ASSERT_EQ(0u, run.exitCode) << run.err;
@@ -74,7 +74,7 @@ TEST_F(CreateTest, ThreeKindsRoundTripThroughOpenSslAndVerify) {
     EXPECT_NE(std::string::npos, host.output.find("second file")) << host.output;
 
     // And verify reads back each kind; an Encrypted Document has no signer to pass.
-    run = Dossiq(L"verify --json s.snx p.pnx e.enx", dir_);
+    run = RunDossiq(L"verify --json s.snx p.pnx e.enx", dir_);
     EXPECT_EQ(1u, run.exitCode) << run.err;
     const auto json = Flatten(run.outPath);
     EXPECT_EQ("\"signed\"", json.at("containers[0].kind"));
@@ -85,15 +85,15 @@ TEST_F(CreateTest, ThreeKindsRoundTripThroughOpenSslAndVerify) {
     EXPECT_EQ("\"unsigned\"", json.at("containers[2].verdict"));
     EXPECT_EQ("null", json.at("containers[2].signer"));
     EXPECT_EQ("2", json.at("containers[2].entries.length"));
-    EXPECT_EQ(0u, Dossiq(L"verify s.snx p.pnx", dir_).exitCode);
+    EXPECT_EQ(0u, RunDossiq(L"verify s.snx p.pnx", dir_).exitCode);
 
     // An existing output is kept unless asked.
     const std::string before = TestSupport::ReadFileBytes(dir_ + L"\\s.snx");
-    run = Dossiq(L"create --sign " + Thumbprint("qualified") + L" -o s.snx in\\one.txt", dir_);
+    run = RunDossiq(L"create --sign " + Thumbprint("qualified") + L" -o s.snx in\\one.txt", dir_);
     EXPECT_EQ(1u, run.exitCode);
     EXPECT_EQ(before, TestSupport::ReadFileBytes(dir_ + L"\\s.snx"));
-    run = Dossiq(L"create --overwrite --sign " + Thumbprint("qualified") + L" -o s.snx in\\one.txt",
-                 dir_);
+    run = RunDossiq(
+        L"create --overwrite --sign " + Thumbprint("qualified") + L" -o s.snx in\\one.txt", dir_);
     EXPECT_EQ(0u, run.exitCode) << run.err;
     EXPECT_NE(before, TestSupport::ReadFileBytes(dir_ + L"\\s.snx"));
 }
@@ -104,7 +104,8 @@ TEST_F(CreateTest, AFileOpenElsewhereWithoutSharingStopsCreateAndIsNamed) {
     HANDLE holder =
         ::CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, holder);
-    const Outcome run = Dossiq(L"create --sign " + Thumbprint("qualified") + L" -o x.snx in", dir_);
+    const Outcome run =
+        RunDossiq(L"create --sign " + Thumbprint("qualified") + L" -o x.snx in", dir_);
     ::CloseHandle(holder);
     EXPECT_EQ(2u, run.exitCode);
     EXPECT_NE(std::string::npos, run.err.find("cannot read " + TestSupport::Narrow(held)))
@@ -115,22 +116,22 @@ TEST_F(CreateTest, AFileOpenElsewhereWithoutSharingStopsCreateAndIsNamed) {
 TEST_F(CreateTest, AmbiguousAndUnknownCertificatesListTheCandidates) {
     Kit();
     // Several qualified signers carry this common name.
-    Outcome run = Dossiq(L"create --sign \"marko markovi\u0107 1234567\" -o x.snx in", dir_);
+    Outcome run = RunDossiq(L"create --sign \"marko markovi\u0107 1234567\" -o x.snx in", dir_);
     EXPECT_EQ(2u, run.exitCode);
     EXPECT_NE(std::string::npos, run.err.find("matches several")) << run.err;
     EXPECT_NE(std::string::npos, run.err.find(TestSupport::Narrow(Thumbprint("qualified"))));
     EXPECT_NE(std::string::npos,
               run.err.find(TestSupport::Narrow(Thumbprint("qualified_reversed"))));
 
-    run = Dossiq(L"create --sign nobody@nowhere.test -o x.snx in", dir_);
+    run = RunDossiq(L"create --sign nobody@nowhere.test -o x.snx in", dir_);
     EXPECT_EQ(2u, run.exitCode);
     EXPECT_NE(std::string::npos, run.err.find("no signing certificate matches")) << run.err;
     EXPECT_NE(std::string::npos, run.err.find(TestSupport::Narrow(Thumbprint("qualified"))));
     // Not a signing candidate, even by its exact thumbprint.
-    run = Dossiq(L"create --sign " + Thumbprint("no_qc") + L" -o x.snx in", dir_);
+    run = RunDossiq(L"create --sign " + Thumbprint("no_qc") + L" -o x.snx in", dir_);
     EXPECT_EQ(2u, run.exitCode);
     // Lacks key encipherment: refused by name.
-    run = Dossiq(L"create --encrypt-to recipient_no_ke@dossiq.test -o x.enx in", dir_);
+    run = RunDossiq(L"create --encrypt-to recipient_no_ke@dossiq.test -o x.enx in", dir_);
     EXPECT_EQ(2u, run.exitCode);
     EXPECT_NE(std::string::npos,
               run.err.find("<recipient_no_ke@dossiq.test>\" is not meant for key encipherment"))
@@ -139,7 +140,7 @@ TEST_F(CreateTest, AmbiguousAndUnknownCertificatesListTheCandidates) {
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((dir_ + L"\\x.enx").c_str()));
 
     // certs names the candidates and why the others are not offered.
-    run = Dossiq(L"certs", dir_);
+    run = RunDossiq(L"certs", dir_);
     EXPECT_EQ(0u, run.exitCode) << run.err;
     const size_t recipients = run.out.find("Recipients");
     const size_t others = run.out.find("Not offered");
@@ -158,12 +159,12 @@ TEST_F(CreateTest, AmbiguousAndUnknownCertificatesListTheCandidates) {
 TEST_F(CreateTest, APartOfANameChoosesNobodyAndTheChoiceIsNamed) {
     Kit();
     const std::string petar = TestSupport::Narrow(Thumbprint("recipient_ab"));
-    Outcome run = Dossiq(L"create --encrypt-to Petar -o x.enx in", dir_);
+    Outcome run = RunDossiq(L"create --encrypt-to Petar -o x.enx in", dir_);
     EXPECT_EQ(2u, run.exitCode);
     EXPECT_NE(std::string::npos, run.err.find("no recipient certificate matches")) << run.err;
     EXPECT_NE(std::string::npos, run.err.find(petar)) << run.err;
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((dir_ + L"\\x.enx").c_str()));
-    run = Dossiq(L"create --encrypt-to \"petar petrovi\u0107\" -o x.enx in", dir_);
+    run = RunDossiq(L"create --encrypt-to \"petar petrovi\u0107\" -o x.enx in", dir_);
     EXPECT_EQ(0u, run.exitCode) << run.err;
     EXPECT_NE(std::string::npos, run.err.find("encrypting for " + petar)) << run.err;
 }
@@ -182,7 +183,7 @@ TEST_F(CreateTest, OperandsThePathRulesRefuseAreNamed) {
     deep += L"\\long.txt";
     TestSupport::WriteFileBytes(deep, "long");
     for (const std::wstring& operand : {dir_ + L"\\in\\a.pdf:Zone.Identifier", deep}) {
-        const Outcome run = Dossiq(
+        const Outcome run = RunDossiq(
             L"create --encrypt-to recipient_ab@dossiq.test -o x.enx " + Quote(operand), dir_);
         EXPECT_EQ(2u, run.exitCode) << run.err;
         EXPECT_NE(std::string::npos, run.err.find(TestSupport::Narrow(operand))) << run.err;
@@ -205,7 +206,7 @@ TEST_F(CreateTest, RecipientWarningsStopUnlessAccepted) {
         const std::string name = recipients[i];
         const std::wstring command = L"create --encrypt-to " + TestSupport::Widen(name) +
                                      L"@dossiq.test -o " + TestSupport::Widen(name) + L".enx in";
-        Outcome run = Dossiq(command, dir_);
+        Outcome run = RunDossiq(command, dir_);
         EXPECT_EQ(1u, run.exitCode) << name;
         EXPECT_NE(std::string::npos, run.err.find(name + "@dossiq.test>\" " + reasons[i]))
             << run.err;
@@ -214,7 +215,7 @@ TEST_F(CreateTest, RecipientWarningsStopUnlessAccepted) {
             INVALID_FILE_ATTRIBUTES,
             ::GetFileAttributesW((dir_ + L"\\" + TestSupport::Widen(name) + L".enx").c_str()));
 
-        run = Dossiq(L"create --accept-recipient-warnings " + command.substr(7), dir_);
+        run = RunDossiq(L"create --accept-recipient-warnings " + command.substr(7), dir_);
         EXPECT_EQ(0u, run.exitCode) << run.err;
         EXPECT_EQ(0u, run.err.find("warning: ")) << run.err;
         EXPECT_NE(std::string::npos, run.err.find(reasons[i])) << run.err;

@@ -13,6 +13,9 @@
 #include "document/report/report_details.h"
 #include "document/report/validation_report.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
+
 using namespace ConsoleTest;
 
 namespace {
@@ -133,7 +136,7 @@ TEST_F(DetailsTest, EachFailureNamesItsFactsAndTheConsolePrintsTheSameDetails) {
     for (const Case& c : cases) {
         all += L" " + TestSupport::Widen(c.file);
     }
-    const Outcome run = Dossiq(L"verify" + all, *dir_);
+    const Outcome run = RunDossiq(L"verify" + all, *dir_);
     EXPECT_EQ(1u, run.exitCode) << run.err;
 
     for (const Case& c : cases) {
@@ -170,7 +173,7 @@ TEST_F(DetailsTest, EachLanguageShowsItsOwnDetails) {
     for (WORD language : {LanguageEnglish, LanguageSerbianLatin, LanguageSerbianCyrillic}) {
         SCOPED_TRACE(language);
         scope.Set(language);
-        const Outcome run = Dossiq(L"verify expired.snx", *dir_);
+        const Outcome run = RunDossiq(L"verify expired.snx", *dir_);
         const auto details = DetailsOf(BuildValidationReport(*dir_ + L"\\expired.snx"));
         ASSERT_FALSE(details.empty());
         const DetailText text = DetailTextOf(details[0]);
@@ -188,7 +191,7 @@ TEST_F(DetailsTest, EachLanguageShowsItsOwnDetails) {
 TEST_F(DetailsTest, SavedReportOpensInABrowserAndHoldsTheFacts) {
     TestSupport::LanguageScope english(LanguageEnglish, true);
     const std::wstring page = *dir_ + L"\\revoked.snx.html";
-    const Outcome run = Dossiq(L"verify --report revoked.snx.html revoked.snx", *dir_);
+    const Outcome run = RunDossiq(L"verify --report revoked.snx.html revoked.snx", *dir_);
     EXPECT_EQ(1u, run.exitCode) << run.out << run.err;
     const std::string html = TestSupport::ReadFileBytes(page);
     const ValidationReport report = BuildValidationReport(*dir_ + L"\\revoked.snx");
@@ -223,8 +226,8 @@ TEST_F(DetailsTest, SavedReportOpensInABrowserAndHoldsTheFacts) {
     EXPECT_EQ(0, picture.exitCode) << picture.output;
 
     // Only one container at a time, and a folder that is not there is said so.
-    EXPECT_EQ(2u, Dossiq(L"verify --report two.html revoked.snx expired.snx", *dir_).exitCode);
-    const Outcome nowhere = Dossiq(L"verify --report no\\such\\folder.html revoked.snx", *dir_);
+    EXPECT_EQ(2u, RunDossiq(L"verify --report two.html revoked.snx expired.snx", *dir_).exitCode);
+    const Outcome nowhere = RunDossiq(L"verify --report no\\such\\folder.html revoked.snx", *dir_);
     EXPECT_EQ(2u, nowhere.exitCode);
     EXPECT_NE(std::string::npos, nowhere.err.find("no\\such\\folder.html")) << nowhere.err;
 }

@@ -8,6 +8,8 @@
 #include "document/container/container_writer.h"
 #include "document/container/message_builder.h"
 
+using namespace Dossiq::Documents;
+
 using namespace ConsoleTest;
 
 namespace {
@@ -45,12 +47,12 @@ TEST(ExtractTest, NeverOverwritesWithoutBeingAsked) {
     SignedZip(dir, "a.txt sub/b.txt", dir + L"\\doc.snx");
     ::CreateDirectoryW((dir + L"\\out").c_str(), nullptr);
 
-    Outcome run = Dossiq(L"list doc.snx", dir);
+    Outcome run = RunDossiq(L"list doc.snx", dir);
     EXPECT_EQ(0u, run.exitCode) << run.err;
     EXPECT_NE(std::string::npos, run.out.find("a.txt"));
     EXPECT_NE(std::string::npos, run.out.find("b.txt"));
 
-    run = Dossiq(L"extract doc.snx --to out --entry sub/b.txt", dir);
+    run = RunDossiq(L"extract doc.snx --to out --entry sub/b.txt", dir);
     EXPECT_EQ(0u, run.exitCode) << run.err;
     EXPECT_EQ("content of sub/b.txt", TestSupport::ReadFileBytes(dir + L"\\out\\sub\\b.txt"));
     EXPECT_FALSE(Exists(dir + L"\\out\\a.txt"));
@@ -58,20 +60,20 @@ TEST(ExtractTest, NeverOverwritesWithoutBeingAsked) {
     // One file is there already: it is kept and named, the others are written.
     ::DeleteFileW((dir + L"\\out\\sub\\b.txt").c_str());
     TestSupport::WriteFileBytes(dir + L"\\out\\sub\\b.txt", "mine");
-    run = Dossiq(L"extract doc.snx --to out", dir);
+    run = RunDossiq(L"extract doc.snx --to out", dir);
     EXPECT_EQ(1u, run.exitCode);
     EXPECT_NE(std::string::npos, run.err.find("--overwrite")) << run.err;
     EXPECT_NE(std::string::npos, run.err.find("b.txt")) << run.err;
     EXPECT_EQ("mine", TestSupport::ReadFileBytes(dir + L"\\out\\sub\\b.txt"));
     EXPECT_EQ("content of a.txt", TestSupport::ReadFileBytes(dir + L"\\out\\a.txt"));
 
-    run = Dossiq(L"extract doc.snx --to out --overwrite", dir);
+    run = RunDossiq(L"extract doc.snx --to out --overwrite", dir);
     EXPECT_EQ(0u, run.exitCode) << run.err;
     EXPECT_EQ("content of sub/b.txt", TestSupport::ReadFileBytes(dir + L"\\out\\sub\\b.txt"));
     EXPECT_EQ("content of a.txt", TestSupport::ReadFileBytes(dir + L"\\out\\a.txt"));
 
-    EXPECT_EQ(2u, Dossiq(L"extract doc.snx --to out --entry nothere.txt", dir).exitCode);
-    EXPECT_EQ(2u, Dossiq(L"extract doc.snx --to missing", dir).exitCode);
+    EXPECT_EQ(2u, RunDossiq(L"extract doc.snx --to out --entry nothere.txt", dir).exitCode);
+    EXPECT_EQ(2u, RunDossiq(L"extract doc.snx --to missing", dir).exitCode);
 }
 
 // The exit code says whether every entry was written, and names the one that was not.
@@ -89,7 +91,7 @@ TEST(ExtractTest, ExitCodesTellWhatWasNotWritten) {
     SignZipFile(dir + L"\\in.zip", dir + L"\\doc.snx");
     const std::string signedBytes = TestSupport::ReadFileBytes(dir + L"\\doc.snx");
 
-    Outcome run = Dossiq(L"extract doc.snx --overwrite", dir);
+    Outcome run = RunDossiq(L"extract doc.snx --overwrite", dir);
     EXPECT_EQ(1u, run.exitCode);
     EXPECT_EQ(signedBytes, TestSupport::ReadFileBytes(dir + L"\\doc.snx"));
     EXPECT_EQ("content of good.txt", TestSupport::ReadFileBytes(dir + L"\\good.txt"));
@@ -97,7 +99,7 @@ TEST(ExtractTest, ExitCodesTellWhatWasNotWritten) {
     for (const char* named : {"doc.snx", "odd.txt"}) {
         EXPECT_NE(std::string::npos, run.err.find(named)) << run.err;
     }
-    EXPECT_EQ(0u, Dossiq(L"extract doc.snx --overwrite --entry good.txt", dir).exitCode);
+    EXPECT_EQ(0u, RunDossiq(L"extract doc.snx --overwrite --entry good.txt", dir).exitCode);
 
     // Changed since it was signed (another entry's bytes): refused unless forced.
     std::string changed = signedBytes;
@@ -106,11 +108,11 @@ TEST(ExtractTest, ExitCodesTellWhatWasNotWritten) {
     changed[at] = 'C';
     ::CreateDirectoryW((dir + L"\\t").c_str(), nullptr);
     TestSupport::WriteFileBytes(dir + L"\\t\\changed.snx", changed);
-    run = Dossiq(L"extract changed.snx --entry good.txt", dir + L"\\t");
+    run = RunDossiq(L"extract changed.snx --entry good.txt", dir + L"\\t");
     EXPECT_EQ(1u, run.exitCode);
     EXPECT_NE(std::string::npos, run.err.find("--force")) << run.err;
     EXPECT_FALSE(Exists(dir + L"\\t\\good.txt"));
-    run = Dossiq(L"extract changed.snx --entry good.txt --force", dir + L"\\t");
+    run = RunDossiq(L"extract changed.snx --entry good.txt --force", dir + L"\\t");
     EXPECT_EQ(0u, run.exitCode) << run.err;
     EXPECT_EQ("content of good.txt", TestSupport::ReadFileBytes(dir + L"\\t\\good.txt"));
 }
@@ -122,7 +124,7 @@ TEST(ExtractTest, HostileNamesStayInsideTheFolder) {
               "'C:/escaped4.txt' 'NUL.txt' safe.txt",
               dir + L"\\hostile.snx");
     ::CreateDirectoryW((dir + L"\\box").c_str(), nullptr);
-    const Outcome run = Dossiq(L"extract hostile.snx --to box", dir);
+    const Outcome run = RunDossiq(L"extract hostile.snx --to box", dir);
     EXPECT_EQ(1u, run.exitCode) << run.err;
     EXPECT_EQ("content of safe.txt", TestSupport::ReadFileBytes(dir + L"\\box\\safe.txt"));
     for (const wchar_t* escaped : {L"\\escaped.txt", L"\\escaped2.txt", L"\\escaped3.txt"}) {
@@ -153,7 +155,7 @@ TEST(ExtractTest, ListsNamesWhereTheCodePagesAreUtf8) {
     SignZipFile(dir + L"\\in.zip", dir + L"\\doc.snx");
 
     // In the prefix's own code pages (1252) the bytes read as other characters.
-    const Outcome ansi = Dossiq(L"list doc.snx", dir);
+    const Outcome ansi = RunDossiq(L"list doc.snx", dir);
     EXPECT_EQ(0u, ansi.exitCode) << ansi.err;
     EXPECT_EQ(std::string::npos, ansi.out.find("\u0420\u0430\u0447\u0443\u043D.txt")) << ansi.out;
     EXPECT_NE(std::string::npos, ansi.out.find("plain.txt")) << ansi.out;

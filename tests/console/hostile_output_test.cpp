@@ -60,7 +60,7 @@ TEST_F(HostileOutputTest, TextOfListAndVerifySpellsOutWhatTheSenderWrote) {
         {L"verify hostile.snx", 0, {"Eve\\x1B[2K\\x0D\\x0APASSED [U+202E]evE"}},
     };
     for (const auto& c : cases) {
-        const Outcome run = Dossiq(c.command, *dir_);
+        const Outcome run = RunDossiq(c.command, *dir_);
         SCOPED_TRACE(Narrow(c.command));
         ExpectNothingRaw(run.out + run.err);
         for (const std::string& shown : c.shown) {
@@ -77,7 +77,7 @@ TEST_F(HostileOutputTest, TextOfListAndVerifySpellsOutWhatTheSenderWrote) {
 }
 
 TEST_F(HostileOutputTest, JsonKeepsValuesExactAndTheFileSafeToLookAt) {
-    const Outcome run = Dossiq(L"verify --json hostile.snx", *dir_);
+    const Outcome run = RunDossiq(L"verify --json hostile.snx", *dir_);
     EXPECT_EQ(1u, run.exitCode) << run.err;
     ExpectNothingRaw(run.out);
     // Python's strict parser; values printed back as JSON with the characters themselves.
@@ -103,7 +103,7 @@ TEST_F(HostileOutputTest, JsonKeepsValuesExactAndTheFileSafeToLookAt) {
 }
 
 TEST_F(HostileOutputTest, SavedPageHoldsNoMarkupOfTheSenderAndSpellsOutTheNames) {
-    const Outcome run = Dossiq(L"verify hostile.snx --report page.html", *dir_);
+    const Outcome run = RunDossiq(L"verify hostile.snx --report page.html", *dir_);
     EXPECT_EQ(1u, run.exitCode) << run.err;
     const auto outline = TestSupport::RunHost("python3 " + Script(L"html_outline.py") + " " +
                                               ShellQuote(UnixPath(*dir_ + L"\\page.html")));
@@ -127,16 +127,17 @@ TEST_F(HostileOutputTest, ReportNeitherReplacesAFileUnaskedNorTheContainer) {
     const std::wstring container = *dir_ + L"\\hostile.snx";
     const std::string signedBytes = TestSupport::ReadFileBytes(container);
     TestSupport::WriteFileBytes(old, "previous");
-    Outcome run = Dossiq(L"verify hostile.snx --report old.html", *dir_);
+    Outcome run = RunDossiq(L"verify hostile.snx --report old.html", *dir_);
     EXPECT_EQ(1u, run.exitCode);
     EXPECT_NE(npos, run.err.find("--overwrite")) << run.err;
     EXPECT_EQ(npos, run.out.find("hostile")) << "refused before checking";
     EXPECT_EQ("previous", TestSupport::ReadFileBytes(old));
-    run = Dossiq(L"verify hostile.snx --report old.html --overwrite", *dir_);
+    run = RunDossiq(L"verify hostile.snx --report old.html --overwrite", *dir_);
     EXPECT_EQ(0u, TestSupport::ReadFileBytes(old).rfind("<!DOCTYPE html>", 0)) << run.err;
     // The container by another spelling: refused, even with --overwrite.
     for (const wchar_t* spelling : {L".\\HOSTILE.snx", L"hostile.snx"}) {
-        run = Dossiq(L"verify hostile.snx --overwrite --report " + std::wstring(spelling), *dir_);
+        run =
+            RunDossiq(L"verify hostile.snx --overwrite --report " + std::wstring(spelling), *dir_);
         EXPECT_EQ(2u, run.exitCode) << run.err;
         EXPECT_EQ(signedBytes, TestSupport::ReadFileBytes(container));
     }

@@ -7,6 +7,7 @@
 #include "config/preferences.h"
 #include "console/console_test_util.h"
 
+using namespace Dossiq::Config;
 using namespace ConsoleTest;
 
 namespace {
@@ -52,10 +53,10 @@ TEST(LanguageTest, EachPreferenceLanguagePrintsItsOwnTexts) {
         SCOPED_TRACE(expected.language);
         scope.Set(expected.language);
 
-        const Outcome help = Dossiq(L"--help", dir);
+        const Outcome help = RunDossiq(L"--help", dir);
         EXPECT_EQ(0u, help.exitCode);
         EXPECT_TRUE(Has(help.out, expected.help)) << help.out;
-        const Outcome verify = Dossiq(L"verify /?", dir);
+        const Outcome verify = RunDossiq(L"verify /?", dir);
         EXPECT_EQ(0u, verify.exitCode);
         EXPECT_TRUE(Has(verify.out, expected.verify)) << verify.out;
         // The verdict words stay English in every language's help.
@@ -67,21 +68,21 @@ TEST(LanguageTest, EachPreferenceLanguagePrintsItsOwnTexts) {
             }
         }
 
-        const Outcome unknown = Dossiq(L"frobnicate", dir);
+        const Outcome unknown = RunDossiq(L"frobnicate", dir);
         EXPECT_EQ(2u, unknown.exitCode);
         EXPECT_TRUE(Has(unknown.err, expected.unknown)) << unknown.err;
         EXPECT_TRUE(Has(unknown.err, "frobnicate")) << unknown.err;
 
-        const Outcome missing = Dossiq(L"list missing.snx", dir);
+        const Outcome missing = RunDossiq(L"list missing.snx", dir);
         EXPECT_EQ(2u, missing.exitCode);
         EXPECT_TRUE(Has(missing.err, expected.missing)) << missing.err;
 
         // The verdict word stays, its reason is translated; JSON keeps the English reason.
-        const Outcome garbage = Dossiq(L"verify garbage.snx", dir);
+        const Outcome garbage = RunDossiq(L"verify garbage.snx", dir);
         EXPECT_EQ(1u, garbage.exitCode);
         EXPECT_EQ(0u, garbage.out.find("unreadable")) << garbage.out;
         EXPECT_TRUE(Has(garbage.out, expected.garbage)) << garbage.out;
-        const Outcome json = Dossiq(L"verify --json garbage.snx", dir);
+        const Outcome json = RunDossiq(L"verify --json garbage.snx", dir);
         EXPECT_TRUE(Has(json.out, "\"the container could not be decoded\"")) << json.out;
     }
 }
@@ -91,7 +92,7 @@ TEST(LanguageTest, UnknownLanguageStillPrintsHelp) {
     ASSERT_TRUE(Preferences::Instance().Load());
     const std::wstring dir = TestSupport::MakeTempDir(L"language");
     TestSupport::LanguageScope scope(1031, true);
-    const Outcome help = Dossiq(L"--help", dir);
+    const Outcome help = RunDossiq(L"--help", dir);
     EXPECT_EQ(0u, help.exitCode);
     EXPECT_TRUE(Has(help.out, "dossiq") && Has(help.out, "verify")) << help.out;
     EXPECT_GT(help.out.size(), 200u);

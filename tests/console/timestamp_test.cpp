@@ -25,9 +25,9 @@ protected:
         dead_ = Widen(Kit().DeadUrl() + "/tsa/tsa");
     }
     Outcome Create(const std::wstring& output, const std::wstring& options) {
-        return Dossiq(L"create --sign " + Thumbprint("qualified") + L" " + options + L" -o " +
-                          output + L" one.txt",
-                      dir_);
+        return RunDossiq(L"create --sign " + Thumbprint("qualified") + L" " + options + L" -o " +
+                             output + L" one.txt",
+                         dir_);
     }
     std::wstring dir_, good_, dead_;
 };
@@ -41,7 +41,7 @@ TEST_F(TimestampCreate, UnreachableServiceFailsWhenRequiredAndWarnsWhenOptional)
     run = Create(L"o.snx", L"--timestamp-url " + dead_);
     ASSERT_EQ(0u, run.exitCode) << run.err;
     EXPECT_NE(std::string::npos, run.err.find("could not be reached")) << run.err;
-    run = Dossiq(L"verify --json o.snx", dir_);
+    run = RunDossiq(L"verify --json o.snx", dir_);
     EXPECT_EQ(0u, run.exitCode) << run.out;
     EXPECT_EQ("null", Value(Flatten(run.outPath), "containers[0].timestamp"));
 
@@ -56,13 +56,13 @@ TEST_F(TimestampCreate, StampedSignaturePassesAfterItsSignerExpired) {
                                        good_)
                       .exitCode);
     ASSERT_EQ(0u, Create(L"u.snx", L"--timestamp off --timestamp-url " + good_).exitCode);
-    Outcome now = Dossiq(L"verify --json t.pnx", dir_);
+    Outcome now = RunDossiq(L"verify --json t.pnx", dir_);
     ASSERT_EQ(0u, now.exitCode) << now.out;
     auto json = Flatten(now.outPath);
     EXPECT_EQ("true", Value(json, "containers[0].timestamp.used"));
     EXPECT_NE(std::string::npos, Value(json, "containers[0].timestamp.authority").find("TSA"));
     // The text and the saved page name the proven time: the line after the checks and a detail.
-    const Outcome text = Dossiq(L"verify --report t.html t.pnx", dir_);
+    const Outcome text = RunDossiq(L"verify --report t.html t.pnx", dir_);
     ASSERT_EQ(0u, text.exitCode) << text.out << text.err;
     const std::string page = TestSupport::ReadFileBytes(dir_ + L"\\t.html");
     for (const std::string& output : {text.out, page}) {

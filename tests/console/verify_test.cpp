@@ -8,6 +8,8 @@
 #include "document/report/validation_report.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Documents;
+
 using namespace ConsoleTest;
 
 namespace {
@@ -25,7 +27,7 @@ protected:
         TestSupport::WriteFileBytes(*dir_ + L"\\tree\\sub\\b.txt", "beta");
         for (const char* signer : kSigners) {
             const std::wstring name = TestSupport::Widen(signer);
-            const Outcome run = Dossiq(
+            const Outcome run = RunDossiq(
                 L"create --sign " + Thumbprint(signer) + L" -o " + name + L".snx tree", *dir_);
             ASSERT_EQ(0u, run.exitCode) << run.err;
         }
@@ -79,9 +81,9 @@ std::vector<ReportLine> LinesFromJson(const std::map<std::string, std::string>& 
 }
 
 TEST_F(VerifyTest, JsonReportOfEachOutcomeAndTheManagersLinesAgree) {
-    const Outcome run = Dossiq(L"verify --json qualified.snx expired.snx revoked.snx "
-                               L"self_signed.snx tampered.snx",
-                               *dir_);
+    const Outcome run = RunDossiq(L"verify --json qualified.snx expired.snx revoked.snx "
+                                  L"self_signed.snx tampered.snx",
+                                  *dir_);
     EXPECT_EQ(1u, run.exitCode) << run.err;
     EXPECT_EQ("", run.err);
     const auto json = Flatten(run.outPath);
@@ -158,9 +160,9 @@ TEST_F(VerifyTest, JsonReportOfEachOutcomeAndTheManagersLinesAgree) {
 TEST_F(VerifyTest, RevokedSignerReadsRevokedOnEveryRun) {
     for (int run = 0; run < 3; ++run) {
         SCOPED_TRACE(run);
-        const Outcome text = Dossiq(L"verify revoked.snx", *dir_);
+        const Outcome text = RunDossiq(L"verify revoked.snx", *dir_);
         EXPECT_EQ(1u, text.exitCode) << text.out;
-        const Outcome json = Dossiq(L"verify --json revoked.snx", *dir_);
+        const Outcome json = RunDossiq(L"verify --json revoked.snx", *dir_);
         EXPECT_EQ(1u, json.exitCode) << json.err;
         const auto values = Flatten(json.outPath);
         EXPECT_EQ("\"failed\"", Value(values, "containers[0].checks[3].status"));
@@ -170,29 +172,29 @@ TEST_F(VerifyTest, RevokedSignerReadsRevokedOnEveryRun) {
 }
 
 TEST_F(VerifyTest, ExitCodesAndTextForm) {
-    const Outcome passed = Dossiq(L"verify qualified.snx", *dir_);
+    const Outcome passed = RunDossiq(L"verify qualified.snx", *dir_);
     EXPECT_EQ(0u, passed.exitCode) << passed.err;
     EXPECT_EQ(0u, passed.out.rfind("passed", 0)) << passed.out;
     EXPECT_EQ(1u, std::count(passed.out.begin(), passed.out.end(), '\n'));
 
-    const Outcome expired = Dossiq(L"verify expired.snx", *dir_);
+    const Outcome expired = RunDossiq(L"verify expired.snx", *dir_);
     EXPECT_EQ(1u, expired.exitCode);
     EXPECT_EQ(0u, expired.out.rfind("failed", 0)) << expired.out;
     EXPECT_NE(std::string::npos, expired.out.find("\n    validity: failed: NotTimeValid"))
         << expired.out;
 
-    EXPECT_EQ(2u, Dossiq(L"verify missing.snx", *dir_).exitCode);
-    EXPECT_EQ(2u, Dossiq(L"verify --jobs 0 qualified.snx", *dir_).exitCode);
-    EXPECT_EQ(2u, Dossiq(L"verify --bogus qualified.snx", *dir_).exitCode);
-    EXPECT_EQ(2u, Dossiq(L"frobnicate", *dir_).exitCode);
+    EXPECT_EQ(2u, RunDossiq(L"verify missing.snx", *dir_).exitCode);
+    EXPECT_EQ(2u, RunDossiq(L"verify --jobs 0 qualified.snx", *dir_).exitCode);
+    EXPECT_EQ(2u, RunDossiq(L"verify --bogus qualified.snx", *dir_).exitCode);
+    EXPECT_EQ(2u, RunDossiq(L"frobnicate", *dir_).exitCode);
     for (const wchar_t* help : {L"verify --help", L"verify /?", L"/?", L"extract --help"}) {
-        const Outcome run = Dossiq(help, *dir_);
+        const Outcome run = RunDossiq(help, *dir_);
         EXPECT_EQ(0u, run.exitCode) << TestSupport::Narrow(help);
         EXPECT_NE(std::string::npos, run.out.find("Exit codes")) << TestSupport::Narrow(help);
     }
     // Garbage is unreadable, not a crash.
     TestSupport::WriteFileBytes(*dir_ + L"\\junk\\junk.snx", "not a container");
-    const Outcome junk = Dossiq(L"verify --json junk", *dir_);
+    const Outcome junk = RunDossiq(L"verify --json junk", *dir_);
     EXPECT_EQ(1u, junk.exitCode);
     EXPECT_EQ("\"unreadable\"", Value(Flatten(junk.outPath), "containers[0].decoding"));
 }
@@ -206,8 +208,8 @@ TEST_F(VerifyTest, JobsGiveTheSameReportsInTheSameOrder) {
         swprintf(name, 64, L"\\many\\%03d.snx", i);
         TestSupport::WriteFileBytes(*dir_ + name, i % 50 == 7 ? other : bytes);
     }
-    const Outcome four = Dossiq(L"verify --json --jobs 4 many", *dir_);
-    const Outcome one = Dossiq(L"verify --json --jobs 1 many", *dir_);
+    const Outcome four = RunDossiq(L"verify --json --jobs 4 many", *dir_);
+    const Outcome one = RunDossiq(L"verify --json --jobs 1 many", *dir_);
     EXPECT_EQ(1u, four.exitCode) << four.err;
     EXPECT_EQ(1u, one.exitCode) << one.err;
     auto a = Flatten(four.outPath);
@@ -234,7 +236,7 @@ TEST_F(VerifyTest, DISABLED_Throughput) {
     for (const wchar_t* jobs : {L"1", L"4", L"1", L"4"}) {
         const DWORD start = ::GetTickCount();
         const Outcome run =
-            Dossiq(L"verify --json --jobs " + std::wstring(jobs) + L" bench", *dir_);
+            RunDossiq(L"verify --json --jobs " + std::wstring(jobs) + L" bench", *dir_);
         const DWORD elapsed = ::GetTickCount() - start;
         EXPECT_EQ(0u, run.exitCode);
         std::printf("--jobs %ls: 200 containers in %lu ms, %.1f containers/s\n", jobs, elapsed,

@@ -12,6 +12,8 @@
 #include "foundation/handle.h"
 #include "pki/test_pki.h"
 
+using namespace Dossiq::Shell;
+
 using namespace CreationTest;
 using MHFX::Security::Cryptography::X509::X509Certificate;
 

@@ -16,6 +16,10 @@
 #include "foundation/win32_exception.h"
 #include "pki/test_pki.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Shell;
+using namespace Dossiq::Documents;
+
 using namespace CreationTest;
 using TestSupport::Narrow;
 using TestSupport::RunHost;

@@ -9,6 +9,8 @@
 #include "creation/creation_test_util.h"
 #include "document/creation/output_name.h"
 
+using namespace Dossiq::Documents;
+
 using namespace CreationTest;
 
 namespace {

@@ -6,6 +6,8 @@
 #include "document/document_test_util.h"
 #include "document/container/message_builder.h"
 
+using namespace Dossiq::Documents;
+
 using namespace DocTest;
 using TestSupport::ReadFileBytes;
 

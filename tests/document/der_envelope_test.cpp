@@ -5,6 +5,8 @@
 #include "document/document_test_util.h"
 #include "document/container/envelope.h"
 
+using namespace Dossiq::Documents;
+
 using namespace DocTest;
 
 namespace {

@@ -8,6 +8,8 @@
 #include "zip/zip_archive.h"
 #include "zip/zip_mem_file.h"
 
+using namespace Dossiq::Documents;
+
 namespace DocTest {
 
 namespace {

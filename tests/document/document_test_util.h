@@ -41,17 +41,19 @@ Tree ReadTree(const std::wstring& dir);
 bool ExtractAll(const BYTE* data, DWORD length, const std::wstring& dir, int* entries = nullptr);
 
 std::string RandomBytes(size_t size, unsigned seed);
-std::string Bytes(const MessageBlob& blob);
-MessageBlob Blob(const std::string& bytes);
+std::string Bytes(const Dossiq::Documents::MessageBlob& blob);
+Dossiq::Documents::MessageBlob Blob(const std::string& bytes);
 
 // The container of `kind` over `archive`, signed by kSigner and/or for `recipient`, with the
 // algorithms of today.
-MessageBlob MakeContainer(DocumentKind kind, const MessageBlob& archive,
-                          const std::string& recipient = kRecipient);
+Dossiq::Documents::MessageBlob MakeContainer(Dossiq::Documents::DocumentKind kind,
+                                             const Dossiq::Documents::MessageBlob& archive,
+                                             const std::string& recipient = kRecipient);
 // The same as earlier versions made it: SHA-1 with RSA, des-ede3-cbc, for kRecipient.
-MessageBlob MakeOldStyleContainer(DocumentKind kind, const MessageBlob& archive);
+Dossiq::Documents::MessageBlob MakeOldStyleContainer(Dossiq::Documents::DocumentKind kind,
+                                                     const Dossiq::Documents::MessageBlob& archive);
 
-std::string ContentOf(const Document& document);
+std::string ContentOf(const Dossiq::Documents::Document& document);
 
 // The PKI's files as Unix paths, quoted for the shell.
 std::string CertArg(const std::string& name);

@@ -13,6 +13,8 @@
 #include "zip/zip_archive.h"
 #include "zip/zip_mem_file.h"
 
+using namespace Dossiq::Documents;
+
 namespace {
 
 enum class Damage { None, UnknownMethod, ShortData };

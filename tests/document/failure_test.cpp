@@ -8,6 +8,8 @@
 #include "document/document_test_util.h"
 #include "foundation/win32_exception.h"
 
+using namespace Dossiq::Documents;
+
 using namespace DocTest;
 using TestSupport::ReadFileBytes;
 using TestSupport::WriteFileBytes;

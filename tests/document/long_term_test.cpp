@@ -11,6 +11,8 @@
 #include "document/timestamp/long_term_source.h"
 #include "document/timestamp/signature_stamper.h"
 
+using namespace Dossiq::Documents;
+
 using namespace DocTest;
 using TestSupport::Widen;
 

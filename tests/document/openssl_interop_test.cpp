@@ -9,6 +9,8 @@
 #include "document/container/document.h"
 #include "document/document_test_util.h"
 
+using namespace Dossiq::Documents;
+
 using namespace DocTest;
 using TestSupport::ReadFileBytes;
 using TestSupport::ShellQuote;

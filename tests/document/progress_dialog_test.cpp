@@ -11,6 +11,9 @@
 #include "ui/end_modal_message.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
+
 namespace {
 
 std::wstring Text(HWND window) {

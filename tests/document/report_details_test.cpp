@@ -6,6 +6,9 @@
 #include "config/localization.h"
 #include "document/report/report_details.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
+
 namespace {
 
 TEST(ReportDetails, DatesAndDayCountsInEachLanguagesOwnForm) {

@@ -7,6 +7,8 @@
 #include "document/report/report_lines.h"
 #include "resources/common/localized_ids.h"
 
+using namespace Dossiq::Documents;
+
 using MHFX::Security::Cryptography::X509::ValidationResult;
 
 namespace {

@@ -7,6 +7,8 @@
 #include "document/document_test_util.h"
 #include "zip/zip_mem_file.h"
 
+using namespace Dossiq::Documents;
+
 using namespace DocTest;
 
 namespace {

@@ -12,6 +12,8 @@
 #include "document/report/validation_report.h"
 #include "document/timestamp/signature_stamper.h"
 
+using namespace Dossiq::Documents;
+
 using namespace DocTest;
 using MHFX::Security::Cryptography::X509::ValidationResult;
 using TestSupport::ShellQuote;

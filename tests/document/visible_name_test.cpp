@@ -3,6 +3,8 @@
 
 #include "document/container/visible_name.h"
 
+using namespace Dossiq::Documents;
+
 namespace {
 
 TEST(VisibleName, OnlyEmbeddingsOverridesAndIsolatesAreSpelledOut) {

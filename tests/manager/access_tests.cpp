@@ -21,6 +21,8 @@
 #include "manager/manager_test_support.h"
 #include "resources/manager/resource.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 using namespace ManagerTest;

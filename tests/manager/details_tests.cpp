@@ -13,6 +13,8 @@
 #include "pki/test_pki.h"
 #include "resources/manager/resource.h"
 
+using namespace Dossiq::Documents;
+
 namespace {
 
 using namespace ManagerTest;

@@ -14,6 +14,9 @@
 #include "manager/manager_test_support.h"
 #include "resources/manager/resource.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
+
 namespace {
 
 using namespace ManagerTest;

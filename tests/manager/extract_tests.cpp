@@ -20,6 +20,9 @@
 #include "resources/common/localized_ids.h"
 #include "resources/manager/resource.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
+
 namespace {
 
 using namespace ManagerTest;

@@ -18,6 +18,9 @@
 #include "manager/about_dialog.h"
 #include "pki/test_pki.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
+
 namespace ManagerTest {
 
 using TestSupport::Narrow;

@@ -22,6 +22,8 @@
 #include "resources/common/localized_ids.h"
 #include "resources/manager/resource.h"
 
+using namespace Dossiq::Documents;
+
 namespace {
 
 using namespace ManagerTest;

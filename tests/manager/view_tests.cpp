@@ -14,6 +14,8 @@
 #include "resources/common/localized_ids.h"
 #include "resources/manager/resource.h"
 
+using namespace Dossiq::Config;
+
 namespace {
 
 using namespace ManagerTest;

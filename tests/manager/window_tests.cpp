@@ -23,6 +23,9 @@
 #include "manager/toolbar.h"
 #include "resources/manager/resource.h"
 
+using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
+
 namespace {
 
 using namespace ManagerTest;

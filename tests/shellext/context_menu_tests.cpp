@@ -15,6 +15,8 @@
 #include "shell/menu_bitmaps.h"
 #include "shell_test_support.h"
 
+using namespace Dossiq::Shell;
+
 using namespace ShellTest;
 
 namespace {

@@ -25,6 +25,8 @@
 #include "pki/test_pki.h"
 #include "shell_test_support.h"
 
+using namespace Dossiq::Documents;
+
 using namespace ShellTest;
 
 namespace {

@@ -8,6 +8,8 @@
 
 #include "shell/registry_script.h"
 
+using namespace Dossiq::Shell;
+
 namespace {
 
 const wchar_t kTestKey[] = L"Software\\DossiqRegistrarTest";
