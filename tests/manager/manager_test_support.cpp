@@ -74,8 +74,9 @@ std::vector<ListRow> ReadList(HWND list) {
     std::vector<ListRow> rows;
     const int count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-        rows.push_back({TestSupport::ListViewText(list, i, 0), TestSupport::ListViewText(list, i, 1),
-                        TestSupport::ListViewText(list, i, 2), TestSupport::ListViewImage(list, i)});
+        rows.push_back(
+            {TestSupport::ListViewText(list, i, 0), TestSupport::ListViewText(list, i, 1),
+             TestSupport::ListViewText(list, i, 2), TestSupport::ListViewImage(list, i)});
     }
     return rows;
 }
@@ -102,7 +103,6 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs,
                const std::function<void(const MSG&)>& observer) {
     return TestSupport::PumpUntil(done, timeoutMs, observer, Idle);
 }
-
 
 ShownWindow::ShownWindow(const std::wstring& path) : window(path) {
     // As the program does at start-up; the library stays loaded for the whole run.
