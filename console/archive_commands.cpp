@@ -10,7 +10,7 @@
 #include "document/container/entry_target.h"
 #include "document/operations/entry_walk.h"
 #include "document/operations/extraction.h"
-#include "document/operations/full_path.h"
+#include "foundation/io/file_identity.h"
 #include "foundation/text/readable_text.h"
 #include "resources/console/resource.h"
 
@@ -122,7 +122,7 @@ int ListCommand(const std::vector<std::wstring>& args) {
     if (arguments.Operands().size() != 1) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_LIST_ONE));
     }
-    Document document(FullPathOf(arguments.Operands()[0]));
+    Document document(MHFX::IO::FullPathOf(arguments.Operands()[0]));
     if (const int code = OpenContainer(document)) {
         return code;
     }
@@ -160,12 +160,12 @@ int ExtractCommand(const std::vector<std::wstring>& args) {
     if (arguments.Operands().size() != 1) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_EXTRACT_ONE));
     }
-    const std::wstring folder = FullPathOf(arguments.Value(L"--to", L"."));
+    const std::wstring folder = MHFX::IO::FullPathOf(arguments.Value(L"--to", L"."));
     const DWORD attributes = ::GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_NO_FOLDER, {folder}));
     }
-    Document document(FullPathOf(arguments.Operands()[0]));
+    Document document(MHFX::IO::FullPathOf(arguments.Operands()[0]));
     if (const int code = OpenContainer(document)) {
         return code;
     }

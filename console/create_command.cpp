@@ -12,7 +12,7 @@
 #include "document/container/message_builder.h"
 #include "document/creation/archive_builder.h"
 #include "document/creation/packing_exception.h"
-#include "document/operations/full_path.h"
+#include "foundation/io/file_identity.h"
 #include "document/report/timestamp_line.h"
 #include "document/timestamp/long_term_source.h"
 #include "document/timestamp/signature_stamper.h"
@@ -36,7 +36,7 @@ namespace {
 
 // Without trailing separators: a folder is packed under its last component.
 std::wstring FullPath(const std::wstring& path) {
-    std::wstring result = FullPathOf(path);
+    std::wstring result = MHFX::IO::FullPathOf(path);
     while (result.size() > 3 && (result.back() == L'\\' || result.back() == L'/')) {
         result.pop_back();
     }

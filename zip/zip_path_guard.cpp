@@ -4,6 +4,8 @@
 
 #include <cwctype>
 
+#include "foundation/io/file_identity.h"
+
 namespace ZipPathGuard {
 
 namespace {
@@ -14,20 +16,6 @@ bool IsSeparator(wchar_t c) {
 
 bool EqualsNoCase(const std::wstring& a, const wchar_t* b) {
     return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b, -1, TRUE) == CSTR_EQUAL;
-}
-
-std::wstring FullPath(const std::wstring& path) {
-    const DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (n == 0) {
-        return {};
-    }
-    std::wstring full(n, L'\0');
-    const DWORD written = ::GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
-    if (written == 0 || written >= n) {
-        return {};
-    }
-    full.resize(written);
-    return full;
 }
 
 } // namespace
@@ -129,9 +117,10 @@ std::wstring TargetPath(const std::wstring& destination, const std::wstring& sou
 }
 
 bool IsInside(const std::wstring& folder, const std::wstring& target) {
-    std::wstring base = FullPath(folder.empty() ? L"." : folder);
-    const std::wstring full = FullPath(target);
-    if (base.empty() || full.empty()) {
+    std::wstring base;
+    std::wstring full;
+    if (!MHFX::IO::TryGetFullPathName(folder.empty() ? L"." : folder, base) ||
+        !MHFX::IO::TryGetFullPathName(target, full)) {
         return false;
     }
     while (!base.empty() && IsSeparator(base.back())) {

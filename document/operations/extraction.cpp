@@ -1,5 +1,4 @@
 #include "document/operations/extraction.h"
-#include "document/operations/full_path.h"
 
 #include <windows.h>
 
@@ -10,6 +9,7 @@
 #include "document/container/visible_name.h"
 #include "foundation/exception.h"
 #include "foundation/handle.h"
+#include "foundation/io/file_identity.h"
 #include "zip/zip_archive.h"
 #include "zip/zip_exception.h"
 #include "zip/zip_mem_file.h"
@@ -26,30 +26,6 @@ constexpr wchar_t kZoneStream[] = L":Zone.Identifier";
 // (offline), lets the system drop it (temporary) or makes it the system's.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-
-bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
-    MHFX::FileHandle file(::CreateFileW(
-        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return file && ::GetFileInformationByHandle(file.get(), &info);
-}
-
-// By full path, and by identity where both exist (a short name or a link reaches the same
-// file under another name).
-bool IsSameFile(const std::wstring& a, const std::wstring& b) {
-    const std::wstring fullA = FullPathOf(a);
-    const std::wstring fullB = FullPathOf(b);
-    if (::CompareStringOrdinal(fullA.c_str(), static_cast<int>(fullA.size()), fullB.c_str(),
-                               static_cast<int>(fullB.size()), TRUE) == CSTR_EQUAL) {
-        return true;
-    }
-    BY_HANDLE_FILE_INFORMATION first = {};
-    BY_HANDLE_FILE_INFORMATION second = {};
-    return FileIdentity(a, first) && FileIdentity(b, second) &&
-           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-           first.nFileIndexHigh == second.nFileIndexHigh &&
-           first.nFileIndexLow == second.nFileIndexLow;
-}
 
 bool Exists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -80,7 +56,7 @@ bool WriteZoneMark(const std::wstring& path, const std::string& mark) {
 
 // As browsers do, a volume without streams keeps a file without its mark.
 bool HasStreams(const std::wstring& path) {
-    const std::wstring full = FullPathOf(path);
+    const std::wstring full = MHFX::IO::FullPathOf(path);
     const size_t root = full.find(L'\\', full.rfind(L':') == 1 ? 2 : 0);
     const std::wstring volume = full.substr(0, root == std::wstring::npos ? full.size() : root + 1);
     DWORD flags = 0;
@@ -129,7 +105,7 @@ public:
         // Names the guard refuses are left to the reader, which refuses them.
         if (ZipPathGuard::IsSafeEntryName(shown)) {
             target = ZipPathGuard::TargetPath(request_.folder, shown, request_.withFolders);
-            if (IsSameFile(target, container_)) {
+            if (MHFX::IO::IsSameFile(target, container_)) {
                 return Fail(entry, shown, ExtractionFault::OpenContainer);
             }
             if (!replaceAll_ && Exists(target)) {

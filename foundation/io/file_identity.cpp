@@ -8,17 +8,6 @@ namespace MHFX::IO {
 
 namespace {
 
-std::wstring FullPath(const std::wstring& path) {
-    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) {
-        return path;
-    }
-    std::wstring full(size, L'\0');
-    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    full.resize(length < size ? length : 0);
-    return full;
-}
-
 bool Identity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
     FileHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -28,10 +17,30 @@ bool Identity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
 
 } // namespace
 
+bool TryGetFullPathName(const std::wstring& path, std::wstring& full) {
+    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return false;
+    }
+    full.assign(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) {
+        full.clear();
+        return false;
+    }
+    full.resize(length);
+    return true;
+}
+
+std::wstring FullPathOf(const std::wstring& path) {
+    std::wstring full;
+    return TryGetFullPathName(path, full) ? full : path;
+}
+
 bool IsSameFile(const std::wstring& a, const std::wstring& b) {
-    const std::wstring fullA = FullPath(a);
-    const std::wstring fullB = FullPath(b);
-    if (!fullA.empty() &&
+    std::wstring fullA;
+    std::wstring fullB;
+    if (TryGetFullPathName(a, fullA) && TryGetFullPathName(b, fullB) &&
         ::CompareStringOrdinal(fullA.c_str(), static_cast<int>(fullA.size()), fullB.c_str(),
                                static_cast<int>(fullB.size()), TRUE) == CSTR_EQUAL) {
         return true;

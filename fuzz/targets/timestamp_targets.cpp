@@ -10,6 +10,8 @@
 
 #include <vector>
 
+using namespace Dossiq::Documents;
+
 namespace DossiqFuzz {
 
 namespace {
