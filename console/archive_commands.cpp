@@ -10,7 +10,7 @@
 #include "document/container/entry_target.h"
 #include "document/operations/entry_walk.h"
 #include "document/operations/extraction.h"
-#include "foundation/io/file_identity.h"
+#include "foundation/io/full_path_name.h"
 #include "foundation/text/readable_text.h"
 #include "resources/console/resource.h"
 

@@ -12,7 +12,7 @@
 #include "document/container/message_builder.h"
 #include "document/creation/archive_builder.h"
 #include "document/creation/packing_exception.h"
-#include "foundation/io/file_identity.h"
+#include "foundation/io/full_path_name.h"
 #include "document/report/timestamp_line.h"
 #include "document/timestamp/long_term_source.h"
 #include "document/timestamp/signature_stamper.h"

@@ -4,7 +4,7 @@
 
 #include <cwctype>
 
-#include "foundation/io/file_identity.h"
+#include "foundation/io/full_path_name.h"
 
 namespace ZipPathGuard {
 

@@ -10,6 +10,7 @@
 #include "foundation/exception.h"
 #include "foundation/handle.h"
 #include "foundation/io/file_identity.h"
+#include "foundation/io/full_path_name.h"
 #include "zip/zip_archive.h"
 #include "zip/zip_exception.h"
 #include "zip/zip_mem_file.h"

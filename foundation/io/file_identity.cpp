@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "foundation/handle.h"
+#include "foundation/io/full_path_name.h"
 
 namespace MHFX::IO {
 
@@ -16,26 +17,6 @@ bool Identity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
 }
 
 } // namespace
-
-bool TryGetFullPathName(const std::wstring& path, std::wstring& full) {
-    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) {
-        return false;
-    }
-    full.assign(size, L'\0');
-    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    if (length == 0 || length >= size) {
-        full.clear();
-        return false;
-    }
-    full.resize(length);
-    return true;
-}
-
-std::wstring FullPathOf(const std::wstring& path) {
-    std::wstring full;
-    return TryGetFullPathName(path, full) ? full : path;
-}
 
 bool IsSameFile(const std::wstring& a, const std::wstring& b) {
     std::wstring fullA;
