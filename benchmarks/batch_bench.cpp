@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_clock.h"
 #include "common/test_support.h"
 #include "document/container/container_writer.h"
 #include "document/container/document.h"
@@ -29,17 +30,6 @@ using namespace Dossiq::Documents;
 
 namespace {
 
-double Now() {
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    ::QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 struct Run {
     double seconds = 0;
     double opening = 0; // summed over the workers
@@ -50,8 +40,8 @@ struct Run {
 // What verify's worker pool does, with the two stages timed apart.
 Run CheckAll(const std::vector<std::wstring>& paths, int jobs) {
     std::atomic<size_t> next{0};
-    std::vector<Run> parts(static_cast<size_t>(jobs));
-    auto work = [&](Run& part) {
+    std::vector<Run> shares(static_cast<size_t>(jobs));
+    auto work = [&](Run& share) {
         for (size_t i = next++; i < paths.size(); i = next++) {
             const double start = Now();
             Document document(paths[i]);
@@ -60,26 +50,26 @@ Run CheckAll(const std::vector<std::wstring>& paths, int jobs) {
             if (report.decoding == DecodingOutcome::NotTampered && document.SignerCertificate()) {
                 RunChecks(document.SignerCertificate(), report);
             }
-            part.opening += opened - start;
-            part.checking += Now() - opened;
-            part.passed += HasPassed(report) ? 1 : 0;
+            share.opening += opened - start;
+            share.checking += Now() - opened;
+            share.passed += HasPassed(report) ? 1 : 0;
         }
     };
     const double start = Now();
     std::vector<std::thread> workers;
     for (int i = 1; i < jobs; ++i) {
-        workers.emplace_back(work, std::ref(parts[static_cast<size_t>(i)]));
+        workers.emplace_back(work, std::ref(shares[static_cast<size_t>(i)]));
     }
-    work(parts[0]);
+    work(shares[0]);
     for (std::thread& worker : workers) {
         worker.join();
     }
     Run total;
     total.seconds = Now() - start;
-    for (const Run& part : parts) {
-        total.opening += part.opening;
-        total.checking += part.checking;
-        total.passed += part.passed;
+    for (const Run& share : shares) {
+        total.opening += share.opening;
+        total.checking += share.checking;
+        total.passed += share.passed;
     }
     return total;
 }

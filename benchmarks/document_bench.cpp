@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "document/container/container_writer.h"
 #include "document/container/document.h"
 #include "document/container/message_blob.h"
@@ -36,17 +37,6 @@ constexpr char kSha1Rsa[] = "1.2.840.113549.1.1.5";
 constexpr char kSha256[] = "2.16.840.1.101.3.4.2.1";
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 constexpr wchar_t kProvider[] = L"Microsoft Enhanced RSA and AES Cryptographic Provider";
-
-double Now() {
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    ::QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 double Megabytes(SIZE_T bytes) {
     return static_cast<double>(bytes) / (1024.0 * 1024.0);

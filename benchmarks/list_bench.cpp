@@ -18,6 +18,7 @@
 #include <string>
 #include <thread>
 
+#include "bench_clock.h"
 #include "benchmarks/bench_certificate.h"
 #include "config/preferences.h"
 #include "document/container/container_writer.h"
@@ -36,17 +37,6 @@ using namespace Dossiq::Config;
 using namespace Dossiq::Documents;
 
 namespace {
-
-double Now() {
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    ::QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Small stored files in seven folders, named as a generated tree would be.
 MessageBlob Archive(int entries) {

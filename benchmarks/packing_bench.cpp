@@ -5,6 +5,7 @@
 // writing (then the whole selection was compressed before the size was looked at).
 //
 //   wine packing_bench.exe [limited|whole] [selection megabytes, a multiple of 40]
+#include "bench_clock.h"
 #include "document/creation/archive_builder.h"
 #include "zip/zip_archive.h"
 #include "zip/zip_mem_file.h"
@@ -25,13 +26,6 @@ using namespace Dossiq::Documents;
 namespace {
 
 constexpr DWORD kFileBytes = 40u * 1000 * 1000;
-
-double Now() {
-    LARGE_INTEGER frequency, counter;
-    ::QueryPerformanceFrequency(&frequency);
-    ::QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // User and kernel time of the process: what the machine's load does not stretch.
 double CpuSeconds() {

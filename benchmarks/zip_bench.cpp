@@ -3,6 +3,7 @@
 // bytes at the same settings (level -1, window bits -15, memory level 8).
 //
 //   wine zip_bench.exe [megabytes]
+#include "bench_clock.h"
 #include "zip/zip_archive.h"
 #include "zip/zip_exception.h"
 #include "zip/zip_mem_file.h"
@@ -19,17 +20,6 @@
 #include <vector>
 
 namespace {
-
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    ::QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 std::string Compressible(size_t size, std::mt19937& random) {
     static const char* const words[] = {"archive ",   "document ",    "signed ", "the ",

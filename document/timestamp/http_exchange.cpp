@@ -20,25 +20,25 @@ using InternetHandle = MHFX::UniqueHandle<InternetTraits>;
 HttpOutcome HttpExchange(const HttpRequest& request, HttpReply& reply) {
     reply = {};
     const ULONGLONG started = ::GetTickCount64();
-    URL_COMPONENTS parts = {};
-    parts.dwStructSize = sizeof(parts);
+    URL_COMPONENTS url = {};
+    url.dwStructSize = sizeof(url);
     wchar_t host[256] = {};
     wchar_t path[2048] = {};
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = 256;
-    parts.lpszUrlPath = path;
-    parts.dwUrlPathLength = 2048;
-    parts.dwExtraInfoLength = 1; // the query string stays part of the path
-    if (request.url.empty() || !::WinHttpCrackUrl(request.url.c_str(), 0, 0, &parts)) {
+    url.lpszHostName = host;
+    url.dwHostNameLength = 256;
+    url.lpszUrlPath = path;
+    url.dwUrlPathLength = 2048;
+    url.dwExtraInfoLength = 1; // the query string stays part of the path
+    if (request.url.empty() || !::WinHttpCrackUrl(request.url.c_str(), 0, 0, &url)) {
         return HttpOutcome::Unreachable;
     }
-    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
+    if (url.nScheme != INTERNET_SCHEME_HTTP && url.nScheme != INTERNET_SCHEME_HTTPS) {
         ::SetLastError(ERROR_WINHTTP_UNRECOGNIZED_SCHEME);
         return HttpOutcome::Unreachable;
     }
     std::wstring object = path;
-    if (parts.lpszExtraInfo && parts.dwExtraInfoLength) {
-        object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (url.lpszExtraInfo && url.dwExtraInfoLength) {
+        object.append(url.lpszExtraInfo, url.dwExtraInfoLength);
     }
 
     InternetHandle session(::WinHttpOpen(L"Dossiq", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
@@ -48,14 +48,14 @@ HttpOutcome HttpExchange(const HttpRequest& request, HttpReply& reply) {
     }
     const int timeout = static_cast<int>(request.timeoutMs);
     ::WinHttpSetTimeouts(session.get(), timeout, timeout, timeout, timeout);
-    InternetHandle connection(::WinHttpConnect(session.get(), host, parts.nPort, 0));
+    InternetHandle connection(::WinHttpConnect(session.get(), host, url.nPort, 0));
     if (!connection) {
         return HttpOutcome::Unreachable;
     }
     InternetHandle handle(
         ::WinHttpOpenRequest(connection.get(), request.verb, object.empty() ? L"/" : object.c_str(),
                              nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                             parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
+                             url.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
     const DWORD bodyLength = static_cast<DWORD>(request.body.size());
     if (!handle ||
         !::WinHttpSendRequest(handle.get(),

@@ -18,11 +18,6 @@ using TestSupport::Widen;
 
 namespace {
 
-std::string Value(const std::map<std::string, std::string>& json, const std::string& key) {
-    const auto found = json.find(key);
-    return found == json.end() ? "<missing>" : found->second;
-}
-
 class LongTermCreate : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -67,6 +67,11 @@ Outcome RunDossiq(const std::wstring& arguments, const std::wstring& dir) {
     return run;
 }
 
+std::string Value(const std::map<std::string, std::string>& json, const std::string& key) {
+    const auto found = json.find(key);
+    return found == json.end() ? "<missing>" : found->second;
+}
+
 std::map<std::string, std::string> Flatten(const std::wstring& jsonPath) {
     const std::string script =
         TestSupport::UnixPath(TestSupport::SourceDir() + L"\\tests\\console\\flatten_json.py");

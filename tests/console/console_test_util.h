@@ -24,6 +24,8 @@ Outcome RunDossiq(const std::wstring& arguments, const std::wstring& dir);
 
 // Every value of the JSON file as path=value, value as JSON ("\"passed\"", 12, null).
 std::map<std::string, std::string> Flatten(const std::wstring& jsonPath);
+// The value at `key` of a flattened JSON, "<missing>" when there is none.
+std::string Value(const std::map<std::string, std::string>& json, const std::string& key);
 
 // The program's test PKI. Kits that killed runs left in the prefix are removed first: their
 // certificates carry the same names and e-mail addresses and would make every lookup by

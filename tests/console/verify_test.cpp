@@ -53,11 +53,6 @@ std::string J(const std::string& text) {
     return quoted;
 }
 
-std::string Value(const std::map<std::string, std::string>& values, const std::string& key) {
-    const auto found = values.find(key);
-    return found == values.end() ? "<missing>" : found->second;
-}
-
 // The manager's lines for the statuses the JSON gives.
 std::vector<ReportLine> LinesFromJson(const std::map<std::string, std::string>& json,
                                       const std::string& container) {

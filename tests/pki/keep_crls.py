@@ -29,15 +29,15 @@ _, info, _ = read(data, 0)                 # ContentInfo
 _, oid_start, oid_end = read(data, info)   # contentType
 _, explicit, _ = read(data, oid_end)       # [0]
 _, fields, fields_end = read(data, explicit)  # SignedData
-parts = []
+elements = []
 at = fields
 while at < fields_end:
     tag, start, end = read(data, at)
-    parts.append((tag, data[at:end]))
+    elements.append((tag, data[at:end]))
     at = end
 crls = b"".join(open(name, "rb").read() for name in sys.argv[3:])
-parts = [part for part in parts if part[0] != 0xA1]
-parts.insert(len(parts) - 1, (0xA1, tlv(0xA1, crls)))
-signed = tlv(0x30, b"".join(body for _, body in parts))
+elements = [element for element in elements if element[0] != 0xA1]
+elements.insert(len(elements) - 1, (0xA1, tlv(0xA1, crls)))
+signed = tlv(0x30, b"".join(body for _, body in elements))
 out = tlv(0x30, data[info:oid_end] + tlv(0xA0, signed))
 open(sys.argv[2], "wb").write(out)

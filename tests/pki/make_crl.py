@@ -41,15 +41,15 @@ b = (x509.CertificateRevocationListBuilder().issuer_name(issuer.subject)
 if a.old:
     for entry in x509.load_der_x509_crl(open(a.old, "rb").read()):
         b = b.add_revoked_certificate(entry)
-for spec in a.revoke:
-    parts = spec.split(",")
-    cert = x509.load_pem_x509_certificate(open(parts[0], "rb").read())
+for entry_text in a.revoke:
+    fields = entry_text.split(",")
+    cert = x509.load_pem_x509_certificate(open(fields[0], "rb").read())
     e = x509.RevokedCertificateBuilder().serial_number(cert.serial_number)
-    e = e.revocation_date(at(parts[1]))
-    if len(parts) > 2 and parts[2]:
-        e = e.add_extension(x509.CRLReason(x509.ReasonFlags(parts[2])), False)
-    if len(parts) > 3:
-        e = e.add_extension(x509.InvalidityDate(at(parts[3]).replace(tzinfo=None)), False)
+    e = e.revocation_date(at(fields[1]))
+    if len(fields) > 2 and fields[2]:
+        e = e.add_extension(x509.CRLReason(x509.ReasonFlags(fields[2])), False)
+    if len(fields) > 3:
+        e = e.add_extension(x509.InvalidityDate(at(fields[3]).replace(tzinfo=None)), False)
     b = b.add_revoked_certificate(e.build())
 if a.expired_since is not None:
     when = at(a.expired_since).strftime("%Y%m%d%H%M%SZ").encode()
