@@ -173,12 +173,17 @@ TEST_F(DetailsTest, EachLanguageShowsItsOwnDetails) {
     for (WORD language : {LanguageEnglish, LanguageSerbianLatin, LanguageSerbianCyrillic}) {
         SCOPED_TRACE(language);
         scope.Set(language);
+        // The details name the minute of the check: made just before and just after the
+        // program's, one of them is its minute.
+        const auto before = DetailsOf(BuildValidationReport(*dir_ + L"\\expired.snx"));
         const Outcome run = RunDossiq(L"verify expired.snx", *dir_);
         const auto details = DetailsOf(BuildValidationReport(*dir_ + L"\\expired.snx"));
         ASSERT_FALSE(details.empty());
+        ASSERT_FALSE(before.empty());
         const DetailText text = DetailTextOf(details[0]);
         EXPECT_TRUE(Contains(run.out, DetailsHeading())) << run.out;
-        EXPECT_TRUE(Contains(run.out, text.text)) << run.out;
+        EXPECT_TRUE(Contains(run.out, text.text) || Contains(run.out, DetailTextOf(before[0]).text))
+            << run.out;
         EXPECT_TRUE(Contains(run.out, AdviceLabel() + L" " + text.advice)) << run.out;
         titles.push_back(text.title);
     }
