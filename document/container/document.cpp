@@ -1,14 +1,15 @@
 #include "document/container/document.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "certificates/x509_store.h"
+#include "document/container/container_reader.h"
 #include "document/container/der.h"
 #include "document/container/envelope.h"
 #include "document/timestamp/timestamp_token.h"
 #include "foundation/exception.h"
-#include "foundation/io/file_stream.h"
 #include "foundation/win32_exception.h"
 
 namespace Dossiq::Documents {
@@ -16,6 +17,8 @@ namespace Dossiq::Documents {
 namespace {
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+// Enough of a file to tell an envelope from a signed message.
+constexpr DWORD kKindHead = 64;
 
 using MHFX::ThrowLastErrorIf;
 
@@ -255,40 +258,6 @@ bool SplitSigned(ContentSection& input, bool bare, std::vector<BYTE>& detached, 
     return true;
 }
 
-// The whole file read into a page-file-backed section. It is read, not mapped: a mapped
-// view of a file whose drive goes away or whose medium fails raises an in-page error at
-// whatever instruction touches it, where a read only fails. A file that changes length
-// while it is read (a vanishing network file reads short) is refused as well. False, with
-// no code to report, for an empty file or one beyond 32-bit lengths.
-bool ReadContainer(const std::wstring& path, ContentSection& into) {
-    MHFX::IO::FileStream input(path);
-    const std::int64_t size = input.Length();
-    // Lengths are 32-bit throughout the message layer.
-    if (size <= 0 || size > static_cast<std::int64_t>(MAXDWORD)) {
-        return false;
-    }
-    const DWORD length = static_cast<DWORD>(size);
-    into.Create(length);
-    // In pieces: some redirectors refuse one read of many megabytes.
-    constexpr DWORD kPiece = 4 << 20;
-    DWORD done = 0;
-    while (done < length) {
-        DWORD read = 0;
-        const DWORD wanted = length - done < kPiece ? length - done : kPiece;
-        ThrowLastErrorIf(
-            !::ReadFile(input.GetHandle(), into.Data() + done, wanted, &read, nullptr));
-        if (read == 0) {
-            throw MHFX::Win32Exception(ERROR_HANDLE_EOF);
-        }
-        done += read;
-    }
-    if (input.Length() != size) {
-        throw MHFX::Win32Exception(ERROR_HANDLE_EOF);
-    }
-    into.SetLength(length);
-    return true;
-}
-
 // Only a signed message is a document. The content stays where it was read: the platform
 // decodes the message without it and hashes it as detached content, so that it is held
 // twice at most. A message of another form is decoded whole, and its content copied out.
@@ -334,15 +303,19 @@ void OpenSigned(ContentSection& input, bool bare, DWORD signerIndex, Opening& op
 // Decrypted with the current user's own keys, in the section it was read into. A signed
 // inner content is a bare SignedData; a plain one (the Encrypted kind) has no signature that
 // could be valid.
-void OpenEnveloped(ContentSection& input, DWORD signerIndex, Opening& opening) {
+void OpenEnveloped(ContentSection& input, ContainerReader& reader, DWORD signerIndex,
+                   Opening& opening) {
     using MHFX::Security::Cryptography::X509::X509Store;
     X509Store store(L"My", CERT_SYSTEM_STORE_CURRENT_USER);
     store.Open(CERT_STORE_READONLY_FLAG);
     std::vector<BYTE> innerType;
-    if (OpenEnvelopeInPlace(input, store.Handle(), innerType) != EnvelopeResult::Opened) {
+    if (OpenEnvelopeInPlace(input, store.Handle(), innerType, [&](DWORD length) {
+            reader.WaitFor(length);
+        }) != EnvelopeResult::Opened) {
         throw MHFX::Win32Exception();
     }
     store.Close();
+    reader.Finish();
     if (innerType == Der::kOidData) {
         opening.content = std::move(input);
         opening.signatureValid = false;
@@ -379,10 +352,14 @@ bool Document::Open(DWORD signerIndex) {
     Opening opening;
     try {
         ContentSection input;
-        if (ReadContainer(path_, input)) {
+        ContainerReader reader;
+        if (reader.Start(path_, input)) {
+            // The kind is told by the first bytes; an envelope is decrypted as it arrives.
+            reader.WaitFor(std::min<DWORD>(input.Length(), kKindHead));
             if (IsEnvelopedData(input.Data(), input.Length())) {
-                OpenEnveloped(input, signerIndex, opening);
+                OpenEnveloped(input, reader, signerIndex, opening);
             } else {
+                reader.Finish();
                 OpenSigned(input, false, signerIndex, opening);
             }
             result = true;

@@ -16,6 +16,10 @@ constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 // Encrypted and decrypted in slices of this size (a multiple of every block size), so that
 // the platform never needs a second buffer for the whole content.
 constexpr DWORD kSlice = 1024 * 1024;
+// As much of a message as is read before its headers are parsed.
+constexpr DWORD kHead = 1024 * 1024;
+
+void NoWait(DWORD) {}
 
 using MHFX::ThrowLastErrorIf;
 using MHFX::Win32Exception;
@@ -77,13 +81,15 @@ void AppendIssuerAndSerial(std::vector<BYTE>& out, PCCERT_CONTEXT certificate) {
 }
 
 // `length` bytes at `data`, encrypted (or decrypted) in place by slices; returns the
-// length of the result.
-DWORD Transform(HCRYPTKEY key, BYTE* data, DWORD length, DWORD capacity, bool encrypt) {
+// length of the result. `arrived` is told how far the next slice reaches before it is used.
+DWORD Transform(HCRYPTKEY key, BYTE* data, DWORD length, DWORD capacity, bool encrypt,
+                const Arrival& arrived) {
     DWORD done = 0;
     for (;;) {
         const DWORD left = length - done;
         const bool final = left <= kSlice;
         DWORD count = final ? left : kSlice;
+        arrived(done + count);
         if (encrypt) {
             ThrowLastErrorIf(!::CryptEncrypt(key, 0, final, 0, data + done, &count,
                                              final ? capacity - done : kSlice));
@@ -189,7 +195,7 @@ void EnvelopeSealer::Seal(BYTE* message) {
     std::memcpy(message, header_.data(), header_.size());
     const DWORD capacity = messageLength_ - ContentOffset();
     const DWORD produced =
-        Transform(key_.get(), message + ContentOffset(), contentLength_, capacity, true);
+        Transform(key_.get(), message + ContentOffset(), contentLength_, capacity, true, NoWait);
     if (produced != capacity) {
         throw Win32Exception(static_cast<DWORD>(NTE_BAD_LEN));
     }
@@ -386,9 +392,78 @@ Der::Element RecipientSet(Der::Reader& reader) {
     return element;
 }
 
+// Steps into the element at `p` expected to carry `tag`, whose content may go on beyond the
+// bytes at hand: `p` moves to its content and `end` to the end of what is at hand of it.
+bool EnterHeader(const BYTE*& p, const BYTE*& end, BYTE tag) {
+    if (end - p < 2 || p[0] != tag) {
+        return false;
+    }
+    size_t length = p[1];
+    size_t header = 2;
+    if (length & 0x80) {
+        const size_t count = length & 0x7F;
+        if (count == 0 || count > 4 || static_cast<size_t>(end - p) < 2 + count) {
+            return false;
+        }
+        length = 0;
+        for (size_t i = 0; i < count; ++i) {
+            length = (length << 8) | p[2 + i];
+        }
+        header += count;
+    }
+    p += header;
+    if (length < static_cast<size_t>(end - p)) {
+        end = p + length;
+    }
+    return true;
+}
+
+// The next whole element at `p`, which then moves past it.
+bool TakeElement(const BYTE*& p, const BYTE* end, Der::Element& element) {
+    Der::Reader reader(p, static_cast<size_t>(end - p));
+    if (!reader.Next(element)) {
+        return false;
+    }
+    p = element.content + element.length;
+    return true;
+}
+
+// Walks the first bytes of an envelope up to its recipients' set, past the ContentInfo, its
+// type, [0], the body, its version and perhaps originatorInfo.
+bool SkipToRecipients(const BYTE*& p, const BYTE*& end) {
+    Der::Element element;
+    if (!EnterHeader(p, end, Der::kSequence) || !TakeElement(p, end, element) ||
+        !element.IsOid(Der::kOidEnvelopedData) || !EnterHeader(p, end, Der::kContext0) ||
+        !EnterHeader(p, end, Der::kSequence) || !TakeElement(p, end, element) ||
+        !element.Is(Der::kInteger)) {
+        return false;
+    }
+    return !(p < end && *p == Der::kContext0 && !TakeElement(p, end, element));
+}
+
+// Where the encrypted bytes begin, when the first `length` bytes tell it: they hold all the
+// envelope's headers and the bytes are one primitive string. Else 0.
+DWORD EncryptedContentOffset(const BYTE* head, DWORD length) {
+    const BYTE* p = head;
+    const BYTE* end = head + length;
+    Der::Element element;
+    if (!SkipToRecipients(p, end) || !TakeElement(p, end, element) || !element.Is(Der::kSet) ||
+        !EnterHeader(p, end, Der::kSequence) || !TakeElement(p, end, element) ||
+        !TakeElement(p, end, element) || !EnterHeader(p, end, Der::kContext0Primitive)) {
+        return 0;
+    }
+    return static_cast<DWORD>(p - head);
+}
+
 // With `inPlace`, `message` lies in `content`, which ends up narrowed to the plain content.
 EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, ContentSection& content,
-                    std::vector<BYTE>& innerContentType, bool inPlace) {
+                    std::vector<BYTE>& innerContentType, bool inPlace, const Arrival& arrived) {
+    // All that is parsed lies before the encrypted bytes: wait for that much where the first
+    // bytes tell where they begin, else for the whole message.
+    const DWORD head = std::min(length, kHead);
+    arrived(head);
+    const DWORD encryptedOffset = EncryptedContentOffset(message, head);
+    arrived(encryptedOffset != 0 ? encryptedOffset : length);
     Der::Element enveloped;
     if (!EnvelopeBody(message, length, enveloped)) {
         return EnvelopeResult::NotEnvelope;
@@ -489,20 +564,24 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
         inPlace ? content.Data() + (pieces.front().content - message) : content.Data();
     BYTE* out = start;
     for (const Der::Element& piece : pieces) {
-        std::memmove(out, piece.content, piece.length);
+        if (out != piece.content) {
+            std::memmove(out, piece.content, piece.length);
+        }
         out += piece.length;
     }
+    const DWORD startOffset = static_cast<DWORD>(start - content.Data());
     const DWORD plainLength = Transform(key.get(), start, static_cast<DWORD>(cipherLength),
-                                        static_cast<DWORD>(cipherLength), false);
+                                        static_cast<DWORD>(cipherLength), false,
+                                        [&](DWORD end) { arrived(startOffset + end); });
     content.Narrow(static_cast<DWORD>(start - content.Data()), plainLength);
     return EnvelopeResult::Opened;
 }
 
 EnvelopeResult OpenGuarded(const BYTE* message, DWORD length, HCERTSTORE store,
                            ContentSection& content, std::vector<BYTE>& innerContentType,
-                           bool inPlace) {
+                           bool inPlace, const Arrival& arrived) {
     try {
-        return Open(message, length, store, content, innerContentType, inPlace);
+        return Open(message, length, store, content, innerContentType, inPlace, arrived);
     } catch (const Win32Exception& e) {
         content.Reset();
         ::SetLastError(e.ErrorCode());
@@ -544,42 +623,6 @@ void AddRecipients(const BYTE* set, size_t length, size_t most,
     }
 }
 
-// Steps into the element at `p` expected to carry `tag`, whose content may go on beyond the
-// bytes at hand: `p` moves to its content and `end` to the end of what is at hand of it.
-bool EnterHeader(const BYTE*& p, const BYTE*& end, BYTE tag) {
-    if (end - p < 2 || p[0] != tag) {
-        return false;
-    }
-    size_t length = p[1];
-    size_t header = 2;
-    if (length & 0x80) {
-        const size_t count = length & 0x7F;
-        if (count == 0 || count > 4 || static_cast<size_t>(end - p) < 2 + count) {
-            return false;
-        }
-        length = 0;
-        for (size_t i = 0; i < count; ++i) {
-            length = (length << 8) | p[2 + i];
-        }
-        header += count;
-    }
-    p += header;
-    if (length < static_cast<size_t>(end - p)) {
-        end = p + length;
-    }
-    return true;
-}
-
-// The next whole element at `p`, which then moves past it.
-bool TakeElement(const BYTE*& p, const BYTE* end, Der::Element& element) {
-    Der::Reader reader(p, static_cast<size_t>(end - p));
-    if (!reader.Next(element)) {
-        return false;
-    }
-    p = element.content + element.length;
-    return true;
-}
-
 } // namespace
 
 std::vector<EnvelopeRecipient> ReadEnvelopeRecipients(const BYTE* message, DWORD length) noexcept {
@@ -603,15 +646,7 @@ std::vector<EnvelopeRecipient> ReadEnvelopeRecipientsFromHead(const BYTE* head, 
     std::vector<EnvelopeRecipient> found;
     const BYTE* p = head;
     const BYTE* end = head + length;
-    Der::Element element;
-    // ContentInfo, its type, [0], the body, its version and perhaps originatorInfo.
-    if (!EnterHeader(p, end, Der::kSequence) || !TakeElement(p, end, element) ||
-        !element.IsOid(Der::kOidEnvelopedData) || !EnterHeader(p, end, Der::kContext0) ||
-        !EnterHeader(p, end, Der::kSequence) || !TakeElement(p, end, element) ||
-        !element.Is(Der::kInteger)) {
-        return found;
-    }
-    if (p < end && *p == Der::kContext0 && !TakeElement(p, end, element)) {
+    if (!SkipToRecipients(p, end)) {
         return found;
     }
     try {
@@ -636,12 +671,13 @@ bool IsEnvelopedData(const BYTE* message, DWORD length) noexcept {
 
 EnvelopeResult OpenEnvelope(const BYTE* message, DWORD length, HCERTSTORE store,
                             ContentSection& content, std::vector<BYTE>& innerContentType) {
-    return OpenGuarded(message, length, store, content, innerContentType, false);
+    return OpenGuarded(message, length, store, content, innerContentType, false, NoWait);
 }
 
 EnvelopeResult OpenEnvelopeInPlace(ContentSection& section, HCERTSTORE store,
-                                   std::vector<BYTE>& innerContentType) {
-    return OpenGuarded(section.Data(), section.Length(), store, section, innerContentType, true);
+                                   std::vector<BYTE>& innerContentType, const Arrival& arrived) {
+    return OpenGuarded(section.Data(), section.Length(), store, section, innerContentType, true,
+                       arrived);
 }
 
 } // namespace Dossiq::Documents

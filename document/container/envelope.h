@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <functional>
 #include <vector>
 
 #include "document/container/content_section.h"
@@ -76,9 +77,13 @@ std::vector<EnvelopeRecipient> ReadEnvelopeRecipientsFromHead(const BYTE* head, 
 // Never throws; on Failed the last error tells why.
 EnvelopeResult OpenEnvelope(const BYTE* message, DWORD length, HCERTSTORE store,
                             ContentSection& content, std::vector<BYTE>& innerContentType);
+// Waits until the first bytes of a message, as many as it is given, are at hand; throws
+// Win32Exception when they never will be.
+using Arrival = std::function<void(DWORD)>;
 // OpenEnvelope over a message that `section` holds, decrypted where it lies: on Opened the
 // section holds just the plain content, on Failed it is emptied, on NotEnvelope untouched.
+// The message may still be arriving: no byte is used before `arrived` has returned for it.
 EnvelopeResult OpenEnvelopeInPlace(ContentSection& section, HCERTSTORE store,
-                                   std::vector<BYTE>& innerContentType);
+                                   std::vector<BYTE>& innerContentType, const Arrival& arrived);
 
 } // namespace Dossiq::Documents

@@ -4,6 +4,10 @@
 #include "document/container/der.h"
 #include "document/document_test_util.h"
 #include "document/container/envelope.h"
+#include "foundation/win32_exception.h"
+
+#include <algorithm>
+#include <cstring>
 
 using namespace Dossiq::Documents;
 
@@ -162,4 +166,51 @@ TEST(Envelope, RecipientsFromTheHeadOfTheFile) {
         }
     }
     EXPECT_EQ(40u, previous);
+}
+
+// An envelope is decrypted while the rest of it is still being read: no byte is used before
+// it has arrived, the decryption starts well before the end, and a read that fails fails the
+// opening with the read's error.
+TEST(Envelope, DecryptedAsItArrives) {
+    const std::string content = RandomBytes(3 << 20, 9);
+    const std::string bytes = Bytes(MakeContainer(DocumentKind::Encrypted, Blob(content)));
+    MHFX::CertStoreHandle my(
+        ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                        CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, L"My"));
+    ASSERT_TRUE(my);
+    for (const DWORD failAt : {DWORD(0), DWORD(2 << 20)}) {
+        SCOPED_TRACE(failAt);
+        ContentSection section;
+        section.Create(static_cast<DWORD>(bytes.size()));
+        section.SetLength(static_cast<DWORD>(bytes.size()));
+        BYTE* const data = section.Data();
+        DWORD arrived = 0;
+        std::vector<DWORD> asked;
+        const auto arrive = [&](DWORD length) {
+            asked.push_back(length);
+            if (failAt != 0 && length > failAt) {
+                throw MHFX::Win32Exception(ERROR_HANDLE_EOF);
+            }
+            if (length > arrived) {
+                std::memcpy(data + arrived, bytes.data() + arrived, length - arrived);
+                arrived = length;
+            }
+        };
+        std::vector<BYTE> type;
+        const EnvelopeResult result = OpenEnvelopeInPlace(section, my.get(), type, arrive);
+        if (failAt != 0) {
+            EXPECT_EQ(EnvelopeResult::Failed, result);
+            EXPECT_EQ(static_cast<DWORD>(ERROR_HANDLE_EOF), ::GetLastError());
+            EXPECT_FALSE(section.Valid());
+            continue;
+        }
+        ASSERT_EQ(EnvelopeResult::Opened, result);
+        ASSERT_EQ(content.size(), section.Length());
+        EXPECT_EQ(0, std::memcmp(content.data(), section.Data(), content.size()));
+        ASSERT_GE(asked.size(), 3u);
+        // A head, the headers, then slice by slice.
+        EXPECT_LT(asked[1], 4096u);
+        EXPECT_LT(asked[2], bytes.size() / 2);
+        EXPECT_TRUE(std::is_sorted(asked.begin() + 1, asked.end()));
+    }
 }
