@@ -352,6 +352,7 @@ bool Document::Open(DWORD signerIndex) {
     Opening opening;
     try {
         ContentSection input;
+        // Declared after the section: it stops reading into it before the section goes.
         ContainerReader reader;
         if (reader.Start(path_, input)) {
             // The kind is told by the first bytes; an envelope is decrypted as it arrives.

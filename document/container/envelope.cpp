@@ -580,17 +580,19 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
 EnvelopeResult OpenGuarded(const BYTE* message, DWORD length, HCERTSTORE store,
                            ContentSection& content, std::vector<BYTE>& innerContentType,
                            bool inPlace, const Arrival& arrived) {
+    DWORD error = ERROR_NOT_ENOUGH_MEMORY;
     try {
         return Open(message, length, store, content, innerContentType, inPlace, arrived);
     } catch (const Win32Exception& e) {
-        content.Reset();
-        ::SetLastError(e.ErrorCode());
-        return EnvelopeResult::Failed;
+        error = e.ErrorCode();
     } catch (const std::bad_alloc&) {
-        content.Reset();
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return EnvelopeResult::Failed;
     }
+    // A section still being read into is the reader's to let go.
+    if (!inPlace) {
+        content.Reset();
+    }
+    ::SetLastError(error);
+    return EnvelopeResult::Failed;
 }
 
 } // namespace

@@ -81,8 +81,9 @@ EnvelopeResult OpenEnvelope(const BYTE* message, DWORD length, HCERTSTORE store,
 // Win32Exception when they never will be.
 using Arrival = std::function<void(DWORD)>;
 // OpenEnvelope over a message that `section` holds, decrypted where it lies: on Opened the
-// section holds just the plain content, on Failed it is emptied, on NotEnvelope untouched.
-// The message may still be arriving: no byte is used before `arrived` has returned for it.
+// section holds just the plain content, on NotEnvelope it is untouched, on Failed it is left
+// to be discarded. The message may still be arriving: no byte is used before `arrived` has
+// returned for it.
 EnvelopeResult OpenEnvelopeInPlace(ContentSection& section, HCERTSTORE store,
                                    std::vector<BYTE>& innerContentType, const Arrival& arrived);
 

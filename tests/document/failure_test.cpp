@@ -177,6 +177,12 @@ TEST_F(Damaged, EnvelopeForSomebodyElseFailsToOpen) {
     Document encryptedForRoot(
         Put(Bytes(MakeContainer(DocumentKind::Encrypted, blob, "root")), L"root.enx"));
     ExpectFailed(encryptedForRoot);
+    // Refused from its headers while most of the file is still being read.
+    Document largeForRoot(
+        Put(Bytes(MakeContainer(DocumentKind::Encrypted, Blob(RandomBytes(48 << 20, 3)), "root")),
+            L"large.enx"));
+    ExpectFailed(largeForRoot);
+    EXPECT_EQ(static_cast<DWORD>(CRYPT_E_RECIPIENT_NOT_FOUND), largeForRoot.FailureCode());
 }
 
 TEST(ContainerWriter, ReplacesOnlyWhenTheWholeMessageIsWritten) {
