@@ -22,8 +22,12 @@ bool IsSigningCandidate(const X509Certificate& certificate) {
     const bool statements = Passes([&] { return HasQcComplianceAndSscd(certificate); });
     const bool name = Passes([&] { return HasQualifiedNameForm(certificate); });
     const bool usage = Passes([&] { return HasKeyUsage(certificate, kQualifiedKeyUsage); });
-    const bool key = Passes([&] { return certificate.HasPrivateKey(); });
+    const bool key = HasKeyAtHand(certificate);
     return statements && name && usage && key;
+}
+
+bool HasKeyAtHand(const X509Certificate& certificate) {
+    return Passes([&] { return certificate.HasPrivateKey(); });
 }
 
 bool IsRecipientCandidate(const X509Certificate& certificate) {

@@ -9,6 +9,8 @@
 namespace MHFX::Security::Cryptography::X509 {
 
 bool IsSigningCandidate(const X509Certificate& certificate);
+// The private key at hand; false as well when that cannot be told.
+bool HasKeyAtHand(const X509Certificate& certificate);
 bool IsRecipientCandidate(const X509Certificate& certificate);
 
 } // namespace MHFX::Security::Cryptography::X509

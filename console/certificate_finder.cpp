@@ -13,6 +13,7 @@ using namespace Dossiq::Documents;
 
 namespace Dossiq::Console {
 
+using MHFX::Security::Cryptography::X509::HasKeyAtHand;
 using MHFX::Security::Cryptography::X509::IsRecipientCandidate;
 using MHFX::Security::Cryptography::X509::IsSigningCandidate;
 using MHFX::Security::Cryptography::X509::StoreName;
@@ -54,14 +55,6 @@ std::wstring Folded(const std::wstring& text, bool dropSeparators) {
         folded += static_cast<wchar_t>(std::towlower(c));
     }
     return folded;
-}
-
-template <typename Test> bool Passes(Test test) {
-    try {
-        return test();
-    } catch (const MHFX::Exception&) {
-        return false;
-    }
 }
 
 } // namespace
@@ -129,7 +122,7 @@ std::wstring CandidateLine(const Candidate& candidate) {
 
 std::vector<std::wstring> SigningCriteriaFailed(const X509Certificate& certificate) {
     std::vector<std::wstring> failed = QualifiedCriteriaFailed(certificate);
-    if (!Passes([&] { return certificate.HasPrivateKey(); })) {
+    if (!HasKeyAtHand(certificate)) {
         failed.push_back(L"privateKey");
     }
     return failed;
