@@ -122,10 +122,14 @@ void ReportPane::Layout() {
     RECT client, text;
     ::GetClientRect(Handle(), &client);
     const HWND box = DetailsBox();
-    ::GetWindowRect(::GetDlgItem(Handle(), IDC_REPORT_TEXT), &text);
+    const HWND report = ::GetDlgItem(Handle(), IDC_REPORT_TEXT);
+    ::GetWindowRect(report, &text);
     ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&text), 2);
     RECT margin = {4, 3, 4, 4};
     ::MapDialogRect(Handle(), &margin);
+    // The report wraps at the pane's edge, not at one the window may hide.
+    ::MoveWindow(report, text.left, text.top, std::max(0L, client.right - margin.right - text.left),
+                 text.bottom - text.top, TRUE);
     const int top = text.bottom + margin.top;
     ::MoveWindow(box, margin.left, top, client.right - margin.left - margin.right,
                  std::max(0L, client.bottom - margin.bottom - top), TRUE);

@@ -130,6 +130,12 @@ void ExpectLaidOutFor(Manager::ManagerWindow& window, UINT dpi) {
     EXPECT_EQ(Scaled(555, dpi), window.MinTrackSize().cx);
     EXPECT_EQ(Scaled(600, dpi), window.MinTrackSize().cy);
     EXPECT_TRUE(TestSupport::ShowsEveryLine(window.Pane().Report().TextBox()));
+    // The report wraps inside the window.
+    RECT report, client;
+    ::GetWindowRect(window.Pane().Report().TextBox(), &report);
+    ::GetClientRect(window.Handle(), &client);
+    ::MapWindowPoints(window.Handle(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+    EXPECT_LE(report.right, client.right);
     ExpectHeadingsFit(window.ListView());
 }
 
