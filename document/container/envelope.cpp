@@ -191,11 +191,18 @@ EnvelopeSealer::EnvelopeSealer(PCCERT_CONTEXT recipient, const std::vector<BYTE>
     messageLength_ = static_cast<DWORD>(total);
 }
 
-void EnvelopeSealer::Seal(BYTE* message) {
+void EnvelopeSealer::Seal(BYTE* message, const BYTE* content) {
     std::memcpy(message, header_.data(), header_.size());
     const DWORD capacity = messageLength_ - ContentOffset();
+    BYTE* const target = message + ContentOffset();
+    DWORD copied = 0;
     const DWORD produced =
-        Transform(key_.get(), message + ContentOffset(), contentLength_, capacity, true, NoWait);
+        Transform(key_.get(), target, contentLength_, capacity, true, [&](DWORD end) {
+            if (content != nullptr) {
+                std::memcpy(target + copied, content + copied, end - copied);
+                copied = end;
+            }
+        });
     if (produced != capacity) {
         throw Win32Exception(static_cast<DWORD>(NTE_BAD_LEN));
     }

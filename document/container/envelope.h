@@ -35,9 +35,10 @@ public:
     DWORD MessageLength() const noexcept { return messageLength_; }
     DWORD ContentOffset() const noexcept { return static_cast<DWORD>(header_.size()); }
 
-    // `message` holds MessageLength() bytes with the content at ContentOffset(). Throws
-    // Win32Exception.
-    void Seal(BYTE* message);
+    // `message` holds MessageLength() bytes with the content at ContentOffset(), or, with
+    // `content`, the content is copied there from it a slice at a time, each just before it
+    // is encrypted. Throws Win32Exception.
+    void Seal(BYTE* message, const BYTE* content = nullptr);
 
 private:
     MHFX::CryptProvHandle provider_;

@@ -309,8 +309,7 @@ bool EncryptArchive(const MessageBlob& archive, PCCERT_CONTEXT recipientCertific
         CheckArguments(archive, recipientCertificate);
         EnvelopeSealer sealer(recipientCertificate, Der::kOidData, archive.Length(), cipher);
         Allocate(message, sealer.MessageLength());
-        std::memcpy(message.Data() + sealer.ContentOffset(), archive.Data(), archive.Length());
-        sealer.Seal(message.Data());
+        sealer.Seal(message.Data(), archive.Data());
     });
 }
 
