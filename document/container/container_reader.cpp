@@ -8,6 +8,7 @@ namespace {
 
 // In pieces: some redirectors refuse one read of many megabytes.
 constexpr DWORD kPiece = 4 << 20;
+constexpr DWORD kReadAheadFrom = 2 * kPiece;
 
 } // namespace
 
@@ -32,7 +33,12 @@ bool ContainerReader::Start(const std::wstring& path, ContentSection& into) {
     into.Create(length_);
     into.SetLength(length_);
     data_ = into.Data();
-    thread_ = std::thread(&ContainerReader::Run, this);
+    // A thread costs more than a small file takes to read.
+    if (length_ <= kReadAheadFrom) {
+        Run();
+    } else {
+        thread_ = std::thread(&ContainerReader::Run, this);
+    }
     return true;
 }
 

@@ -1,6 +1,6 @@
-// Reads a container file into a new section on a thread of its own, so that what has been
-// read can be decrypted while the rest is still being read: under Wine, reading into the
-// fresh pages of a section costs about a third as long as decrypting them.
+// Reads a container file into a new section, a large one on a thread of its own, so that
+// what has been read can be decrypted while the rest is still being read: under Wine,
+// reading into the fresh pages of a section costs about a third as long as decrypting them.
 //
 // It reads, not maps: a mapped view of a file whose drive goes away or whose medium fails
 // raises an in-page error at whatever instruction touches it, where a read only fails. A file
@@ -28,9 +28,9 @@ public:
     ContainerReader(const ContainerReader&) = delete;
     ContainerReader& operator=(const ContainerReader&) = delete;
 
-    // Opens the file, makes `into` a section of its length and starts reading into it. False,
-    // with nothing started, for an empty file or one beyond 32-bit lengths; Win32Exception
-    // when it cannot be opened or the section cannot be made.
+    // Opens the file, makes `into` a section of its length and starts reading into it (reads
+    // a small file whole). False, with nothing started, for an empty file or one beyond
+    // 32-bit lengths; Win32Exception when it cannot be opened or the section cannot be made.
     bool Start(const std::wstring& path, ContentSection& into);
     // Waits until the first `length` bytes are in; Win32Exception when the read failed.
     void WaitFor(DWORD length);
