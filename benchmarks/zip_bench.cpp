@@ -216,7 +216,8 @@ int main(int argc, char** argv) {
             writing = std::min(writing, WritePass(root + L"\\plain", names, files));
 
             t = Now();
-            CZipMemFile memory(1024);
+            // With room for the files, as the creation command makes it.
+            CZipMemFile memory(1024, raw);
             CZipArchive archive;
             archive.Open(memory, CZipArchive::zipCreate);
             for (const std::wstring& name : names) {

@@ -11,6 +11,10 @@
 #include "zip/zip_exception.h"
 #include "zip/zip_mem_file.h"
 
+#include <malloc.h>
+
+#include <algorithm>
+
 using namespace Dossiq::Config;
 
 namespace Dossiq::Documents {
@@ -27,6 +31,7 @@ constexpr unsigned long kTransferBuffer = 65536;
 struct PackItem {
     std::wstring path;
     std::wstring name;
+    uint64_t size; // as listed
 };
 
 // Thrown by the archive's storage at the size limit, through the archive writer, which
@@ -37,7 +42,7 @@ struct ArchiveFull {};
 // gigabytes stops after the first 100 MB instead of after compressing all of it.
 class LimitedMemFile final : public CZipMemFile {
 public:
-    LimitedMemFile() : CZipMemFile(kGrowStep) {}
+    explicit LimitedMemFile(uint64_t capacity) : CZipMemFile(kGrowStep, capacity) {}
 
     void Write(const void* data, size_t size) override {
         if (GetPosition() + size >= kMaxArchiveLength) {
@@ -59,11 +64,26 @@ std::wstring Join(const std::wstring& folder, const std::wstring& name) {
     return Path::IsDirectorySeparator(folder.back()) ? folder + name : folder + L'\\' + name;
 }
 
-void Add(std::vector<PackItem>& items, std::wstring path, std::wstring name) {
+void Add(std::vector<PackItem>& items, std::wstring path, std::wstring name, DWORD sizeHigh,
+         DWORD sizeLow) {
     if (items.size() >= CZipArchive::maxEntries) {
         throw PackingException(path, kErrorTooManyArchiveEntries);
     }
-    items.push_back({std::move(path), std::move(name)});
+    items.push_back({std::move(path), std::move(name), (uint64_t{sizeHigh} << 32) | sizeLow});
+}
+
+// Room for the files as they are, up to the limit: the archive then grows by copying only
+// where they grew since they were listed.
+uint64_t ExpectedLength(const std::vector<PackItem>& items) {
+    constexpr uint64_t kEntryOverhead = 512; // two headers and a long name
+    uint64_t length = 0;
+    for (const PackItem& item : items) {
+        length += std::min(item.size, kMaxArchiveLength) + kEntryOverhead;
+        if (length >= kMaxArchiveLength) {
+            return kMaxArchiveLength;
+        }
+    }
+    return length;
 }
 
 // A junction or symbolic link (a name surrogate), or a reparse point whose tag is not given
@@ -100,7 +120,7 @@ void CollectFolder(const std::wstring& folder, const std::wstring& name,
             throw PackingException(path, ERROR_FILENAME_EXCED_RANGE);
         }
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            Add(items, path, Join(name, child));
+            Add(items, path, Join(name, child), data.nFileSizeHigh, data.nFileSizeLow);
         } else if (!IsLinkToFolder(data)) {
             CollectFolder(path, Join(name, child), items);
         }
@@ -120,14 +140,15 @@ std::vector<PackItem> Collect(const std::vector<std::wstring>& selection,
         while (path.size() > Path::GetRootLength(path) && Path::IsDirectorySeparator(path.back())) {
             path.pop_back();
         }
-        const DWORD attributes = ::GetFileAttributesW(path.c_str());
-        if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES) {
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        if (path.empty() || !::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
             throw PackingException(path, LastErrorOr(ERROR_FILE_NOT_FOUND));
         }
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             CollectFolder(path, ArchiveEntryName(rootFolder, path), items);
         } else {
-            Add(items, path, ArchiveEntryName(rootFolder, path));
+            Add(items, path, ArchiveEntryName(rootFolder, path), data.nFileSizeHigh,
+                data.nFileSizeLow);
         }
     }
     return items;
@@ -201,7 +222,12 @@ bool TakeArchive(CZipMemFile& file, MessageBlob& archive) {
         std::free(file.Detach());
         return false;
     }
-    archive.Attach(file.Detach(), static_cast<DWORD>(length));
+    void* const block = file.Detach();
+    // The room left over goes back, where it can without a copy.
+    if (block != nullptr && length != 0) {
+        ::_expand(block, static_cast<size_t>(length));
+    }
+    archive.Attach(block, static_cast<DWORD>(length));
     return true;
 }
 
@@ -210,7 +236,7 @@ ArchiveOutcome PackSelection(const std::vector<std::wstring>& selection,
                              MessageBlob& archive) {
     archive.Release();
     const std::vector<PackItem> items = Collect(selection, rootFolder);
-    LimitedMemFile file;
+    LimitedMemFile file(ExpectedLength(items));
     CZipArchive zip;
     try {
         zip.SetCallback(progress, CZipActionCallback::actAdd);
