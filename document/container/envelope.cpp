@@ -525,6 +525,11 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
     } else {
         ThrowCorrupt();
     }
+    // What was parsed had all arrived only if both readings find the encrypted bytes at one
+    // place.
+    if (encryptedOffset != 0 && pieces.front().content != message + encryptedOffset) {
+        ThrowCorrupt();
+    }
     uint64_t cipherLength = 0;
     for (const Der::Element& piece : pieces) {
         cipherLength += piece.length;
@@ -580,7 +585,7 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
     const DWORD plainLength = Transform(key.get(), start, static_cast<DWORD>(cipherLength),
                                         static_cast<DWORD>(cipherLength), false,
                                         [&](DWORD end) { arrived(startOffset + end); });
-    content.Narrow(static_cast<DWORD>(start - content.Data()), plainLength);
+    content.Narrow(startOffset, plainLength);
     return EnvelopeResult::Opened;
 }
 
