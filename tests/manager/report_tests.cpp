@@ -33,6 +33,19 @@ constexpr COLORREF B = 0x00FF0000; // blue
 constexpr COLORREF X = 0x000000FF; // red
 constexpr COLORREF K = 0;          // black
 
+// What the window is told of its certificate check; kNoValidation when nothing comes in time.
+constexpr WPARAM kNoValidation = ~WPARAM{0};
+WPARAM WaitForValidation() {
+    std::vector<WPARAM> results;
+    PumpUntil([&] { return !results.empty(); }, 90000,
+              [&](const MSG& message) {
+                  if (message.message == ReportMessages::CertificateValidated()) {
+                      results.push_back(message.wParam);
+                  }
+              });
+    return results.empty() ? kNoValidation : results[0];
+}
+
 struct Expected {
     UINT id;
     COLORREF colour;
@@ -120,15 +133,10 @@ TEST_F(ReportTest, EachValidationOutcome) {
         SCOPED_TRACE(c.signer);
         const std::wstring path = Container(c.signer);
         ShownWindow shown(path);
-        std::vector<WPARAM> results;
-        ASSERT_TRUE(PumpUntil([&] { return !results.empty(); }, 90000,
-                              [&](const MSG& message) {
-                                  if (message.message == ReportMessages::CertificateValidated()) {
-                                      results.push_back(message.wParam);
-                                  }
-                              }));
+        const WPARAM result = WaitForValidation();
+        ASSERT_NE(kNoValidation, result);
         Pump(100);
-        EXPECT_EQ(static_cast<WPARAM>(c.result), results[0]);
+        EXPECT_EQ(static_cast<WPARAM>(c.result), result);
         auto& report = shown.window.Pane().Report();
         ExpectLines(report.TextBox(), c.lines);
         EXPECT_EQ(c.picture, report.PictureState());
@@ -156,14 +164,9 @@ TEST_F(ReportTest, RevokedContainerReadsRevokedOnEveryOpening) {
     for (int time = 0; time < 3; ++time) {
         SCOPED_TRACE(time);
         ShownWindow shown(path);
-        std::vector<WPARAM> results;
-        ASSERT_TRUE(PumpUntil([&] { return !results.empty(); }, 90000,
-                              [&](const MSG& message) {
-                                  if (message.message == ReportMessages::CertificateValidated()) {
-                                      results.push_back(message.wParam);
-                                  }
-                              }));
-        EXPECT_EQ(static_cast<WPARAM>(R::Revoked), results[0]);
+        const WPARAM result = WaitForValidation();
+        ASSERT_NE(kNoValidation, result);
+        EXPECT_EQ(static_cast<WPARAM>(R::Revoked), result);
     }
 }
 
@@ -171,13 +174,8 @@ TEST_F(ReportTest, Sha1SignatureGetsANoteAfterTheSixLines) {
     const std::wstring path = *folder_ + L"\\sha1.snx";
     WriteSignedContainer(path, *archive_, "qualified", "1.2.840.113549.1.1.5");
     ShownWindow shown(path);
-    std::vector<WPARAM> results;
-    ASSERT_TRUE(PumpUntil([&] { return !results.empty(); }, 90000,
-                          [&](const MSG& message) {
-                              if (message.message == ReportMessages::CertificateValidated()) {
-                                  results.push_back(message.wParam);
-                              }
-                          }));
+    const WPARAM result = WaitForValidation();
+    ASSERT_NE(kNoValidation, result);
     Pump(100);
     auto& report = shown.window.Pane().Report();
     // The verdict is the one the certificate earns; the note only follows it.
@@ -190,15 +188,10 @@ TEST_F(ReportTest, Sha1SignatureGetsANoteAfterTheSixLines) {
 // The six blue lines and, after them, the timestamp line naming the kit's authority.
 void ExpectStampedReport(const std::wstring& path, const std::wstring& screenshot) {
     ShownWindow shown(path);
-    std::vector<WPARAM> results;
-    ASSERT_TRUE(PumpUntil([&] { return !results.empty(); }, 90000,
-                          [&](const MSG& message) {
-                              if (message.message == ReportMessages::CertificateValidated()) {
-                                  results.push_back(message.wParam);
-                              }
-                          }));
+    const WPARAM result = WaitForValidation();
+    ASSERT_NE(kNoValidation, result);
     Pump(100);
-    EXPECT_EQ(static_cast<WPARAM>(R::ValidQualified), results[0]);
+    EXPECT_EQ(static_cast<WPARAM>(R::ValidQualified), result);
     const auto lines = ReadReport(shown.window.Pane().Report().TextBox());
     ASSERT_GE(lines.size(), 7u);
     const UINT ids[] = {230, 512, 515, 518, 521, 524};
