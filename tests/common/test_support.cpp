@@ -22,7 +22,8 @@ std::wstring ScratchRoot() {
     static std::wstring root = [] {
         wchar_t temp[MAX_PATH];
         ::GetTempPathW(MAX_PATH, temp);
-        std::wstring r = std::wstring(temp) + L"dossiq-tests-" + std::to_wstring(::GetCurrentProcessId());
+        std::wstring r =
+            std::wstring(temp) + L"dossiq-tests-" + std::to_wstring(::GetCurrentProcessId());
         ::CreateDirectoryW(r.c_str(), nullptr);
         return r;
     }();
@@ -30,16 +31,21 @@ std::wstring ScratchRoot() {
 }
 
 std::string Narrow(const std::wstring& text) {
-    if (text.empty()) return {};
-    int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    if (text.empty())
+        return {};
+    int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                  0, nullptr, nullptr);
     std::string out(n, '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                          nullptr, nullptr);
     return out;
 }
 
 std::wstring Widen(const std::string& text) {
-    if (text.empty()) return {};
-    int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (text.empty())
+        return {};
+    int n =
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring out(n, L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
     return out;
@@ -48,9 +54,11 @@ std::wstring Widen(const std::string& text) {
 std::string UnixPath(const std::wstring& windowsPath) {
     static auto fn = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
         ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (fn == nullptr) return {};
+    if (fn == nullptr)
+        return {};
     char* name = fn(windowsPath.c_str());
-    if (name == nullptr) return {};
+    if (name == nullptr)
+        return {};
     std::string result(name);
     ::HeapFree(::GetProcessHeap(), 0, name);
     return result;
@@ -59,9 +67,11 @@ std::string UnixPath(const std::wstring& windowsPath) {
 std::wstring WindowsPath(const std::string& unixPath) {
     static auto fn = reinterpret_cast<DosNameFn>(reinterpret_cast<void*>(
         ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-    if (fn == nullptr) return {};
+    if (fn == nullptr)
+        return {};
     WCHAR* name = fn(unixPath.c_str());
-    if (name == nullptr) return {};
+    if (name == nullptr)
+        return {};
     std::wstring result(name);
     ::HeapFree(::GetProcessHeap(), 0, name);
     return result;
@@ -70,8 +80,10 @@ std::wstring WindowsPath(const std::string& unixPath) {
 std::string ShellQuote(const std::string& text) {
     std::string out = "'";
     for (char c : text) {
-        if (c == '\'') out += "'\\''";
-        else out += c;
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
     }
     return out + "'";
 }
@@ -93,16 +105,19 @@ HostResult RunHost(const std::string& command, DWORD timeoutMs) {
     const std::string udir = UnixPath(dir);
     const std::string script = udir + "/run.sh";
     // The script writes the exit code last, through a rename, so a seen file is complete.
-    WriteFileBytes(dir + L"\\run.sh",
-                   "#!/bin/sh\n(" + command + ") >" + ShellQuote(udir + "/out") + " 2>&1 </dev/null\n"
-                   "echo $? >" + ShellQuote(udir + "/rc.tmp") + "\nmv " + ShellQuote(udir + "/rc.tmp") +
-                   " " + ShellQuote(udir + "/rc") + "\n");
+    WriteFileBytes(dir + L"\\run.sh", "#!/bin/sh\n(" + command + ") >" + ShellQuote(udir + "/out") +
+                                          " 2>&1 </dev/null\n"
+                                          "echo $? >" +
+                                          ShellQuote(udir + "/rc.tmp") + "\nmv " +
+                                          ShellQuote(udir + "/rc.tmp") + " " +
+                                          ShellQuote(udir + "/rc") + "\n");
     std::wstring cmd = L"Z:\\bin\\sh " + Widen(script);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     HostResult result;
-    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (!::CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                          &pi)) {
         result.output = "CreateProcess failed: " + std::to_string(::GetLastError());
         return result;
     }
@@ -131,22 +146,30 @@ HostResult RunHost(const std::string& command, DWORD timeoutMs) {
     return result;
 }
 
+HostResult RunHostIn(const std::wstring& dir, const std::string& command, DWORD timeoutMs) {
+    return RunHost("cd " + ShellQuote(UnixPath(dir)) + " && " + command, timeoutMs);
+}
+
 std::wstring MakeTempDir(const std::wstring& hint) {
     for (;;) {
         std::wstring dir = ScratchRoot() + L"\\" + hint + std::to_wstring(++g_counter);
-        if (::CreateDirectoryW(dir.c_str(), nullptr)) return dir;
-        if (::GetLastError() != ERROR_ALREADY_EXISTS) return {};
+        if (::CreateDirectoryW(dir.c_str(), nullptr))
+            return dir;
+        if (::GetLastError() != ERROR_ALREADY_EXISTS)
+            return {};
     }
 }
 
 void RemoveTree(const std::wstring& path) {
-    if (path.size() < 4) return;
+    if (path.size() < 4)
+        return;
     WIN32_FIND_DATAW data;
     HANDLE find = ::FindFirstFileW((path + L"\\*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
         do {
             std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
+            if (name == L"." || name == L"..")
+                continue;
             std::wstring child = path + L"\\" + name;
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(child);
@@ -161,8 +184,12 @@ void RemoveTree(const std::wstring& path) {
     ::RemoveDirectoryW(path.c_str());
 }
 
-std::wstring SourceDir() { return WindowsPath(DOSSIQ_SOURCE_DIR); }
-std::wstring BuildDir() { return WindowsPath(DOSSIQ_BINARY_DIR); }
+std::wstring SourceDir() {
+    return WindowsPath(DOSSIQ_SOURCE_DIR);
+}
+std::wstring BuildDir() {
+    return WindowsPath(DOSSIQ_BINARY_DIR);
+}
 
 } // namespace TestSupport
 

@@ -17,6 +17,8 @@ struct HostResult {
 // Runs `command` with /bin/sh on the Linux host and waits for it (Wine neither waits for a
 // Unix child nor reports its exit code, so this goes through files).
 HostResult RunHost(const std::string& command, DWORD timeoutMs = 120000);
+// The same, in the host's view of the Windows folder `dir`.
+HostResult RunHostIn(const std::wstring& dir, const std::string& command, DWORD timeoutMs = 120000);
 
 // Quotes a string for /bin/sh.
 std::string ShellQuote(const std::string& text);

@@ -40,10 +40,9 @@ protected:
     // verify --json of `name` three years from now, flattened.
     std::map<std::string, std::string> VerifyLater(const std::string& name) {
         const std::string program = UnixPath(TestSupport::BuildDir() + L"\\console\\dossiq.exe");
-        const auto run = TestSupport::RunHost(
-            "cd " + ShellQuote(UnixPath(dir_)) +
-            " && FAKETIME_DONT_FAKE_MONOTONIC=1 faketime '+3 years' wine " + ShellQuote(program) +
-            " verify --json " + name + " > " + name + ".json 2>/dev/null");
+        const auto run = TestSupport::RunHostIn(
+            dir_, "FAKETIME_DONT_FAKE_MONOTONIC=1 faketime '+3 years' wine " + ShellQuote(program) +
+                      " verify --json " + name + " > " + name + ".json 2>/dev/null");
         EXPECT_NE(-1, run.exitCode) << run.output;
         return Flatten(dir_ + L"\\" + Widen(name) + L".json");
     }

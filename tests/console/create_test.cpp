@@ -20,8 +20,7 @@ protected:
         TestSupport::WriteFileBytes(dir_ + L"\\in\\deep\\two.txt", "second file");
     }
     TestSupport::HostResult Host(const std::string& command) {
-        return TestSupport::RunHost("cd " + TestSupport::ShellQuote(TestSupport::UnixPath(dir_)) +
-                                    " && " + command);
+        return TestSupport::RunHostIn(dir_, command);
     }
     std::wstring dir_;
 };

@@ -33,11 +33,10 @@ void SignZipFile(const std::wstring& zipPath, const std::wstring& out) {
 
 // A Signed Document over a ZIP that Python writes with the names given.
 void SignedZip(const std::wstring& dir, const std::string& entries, const std::wstring& out) {
-    const auto made = TestSupport::RunHost(
-        "cd " + TestSupport::ShellQuote(TestSupport::UnixPath(dir)) +
-        " && python3 -c 'import zipfile,sys\nz=zipfile.ZipFile(\"in.zip\",\"w\")\n"
-        "for n in sys.argv[1:]: z.writestr(n, \"content of \"+n)\nz.close()' " +
-        entries);
+    const auto made = TestSupport::RunHostIn(
+        dir, "python3 -c 'import zipfile,sys\nz=zipfile.ZipFile(\"in.zip\",\"w\")\n"
+             "for n in sys.argv[1:]: z.writestr(n, \"content of \"+n)\nz.close()' " +
+                 entries);
     ASSERT_EQ(0, made.exitCode) << made.output;
     SignZipFile(dir + L"\\in.zip", out);
 }
@@ -80,13 +79,12 @@ TEST(ExtractTest, NeverOverwritesWithoutBeingAsked) {
 TEST(ExtractTest, ExitCodesTellWhatWasNotWritten) {
     const std::wstring dir = TestSupport::MakeTempDir(L"codes");
     // An archive holding a copy named as the container, and an entry of an unknown method.
-    const auto made = TestSupport::RunHost(
-        "cd " + TestSupport::ShellQuote(TestSupport::UnixPath(dir)) +
-        " && python3 -c 'import zipfile\nz=zipfile.ZipFile(\"in.zip\",\"w\")\n"
-        "for n in (\"doc.snx\",\"good.txt\",\"odd.txt\"): z.writestr(n, \"content of \"+n)\n"
-        "z.close()\nb=bytearray(open(\"in.zip\",\"rb\").read())\n"
-        "c=b.rfind(b\"PK\\x01\\x02\"); l=int.from_bytes(b[c+42:c+46],\"little\")\n"
-        "b[c+10]=b[l+8]=99\nopen(\"in.zip\",\"wb\").write(b)'");
+    const auto made = TestSupport::RunHostIn(
+        dir, "python3 -c 'import zipfile\nz=zipfile.ZipFile(\"in.zip\",\"w\")\n"
+             "for n in (\"doc.snx\",\"good.txt\",\"odd.txt\"): z.writestr(n, \"content of \"+n)\n"
+             "z.close()\nb=bytearray(open(\"in.zip\",\"rb\").read())\n"
+             "c=b.rfind(b\"PK\\x01\\x02\"); l=int.from_bytes(b[c+42:c+46],\"little\")\n"
+             "b[c+10]=b[l+8]=99\nopen(\"in.zip\",\"wb\").write(b)'");
     ASSERT_EQ(0, made.exitCode) << made.output;
     SignZipFile(dir + L"\\in.zip", dir + L"\\doc.snx");
     const std::string signedBytes = TestSupport::ReadFileBytes(dir + L"\\doc.snx");
@@ -132,8 +130,7 @@ TEST(ExtractTest, HostileNamesStayInsideTheFolder) {
     }
     EXPECT_FALSE(Exists(L"C:\\escaped4.txt"));
     // Everything written is below box.
-    const auto listing = TestSupport::RunHost(
-        "cd " + TestSupport::ShellQuote(TestSupport::UnixPath(dir)) + " && find . -type f");
+    const auto listing = TestSupport::RunHostIn(dir, "find . -type f");
     for (const char* line : {"./escaped", "./C:"}) {
         EXPECT_EQ(std::string::npos, listing.output.find(line)) << listing.output;
     }

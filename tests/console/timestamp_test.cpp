@@ -68,13 +68,13 @@ TEST_F(TimestampCreate, StampedSignaturePassesAfterItsSignerExpired) {
 
     const std::string program = UnixPath(TestSupport::BuildDir() + L"\\console\\dossiq.exe");
     for (const char* name : {"t.pnx", "u.snx"}) {
-        const auto later = TestSupport::RunHost(
-            "cd " + ShellQuote(UnixPath(dir_)) +
-            " && FAKETIME_DONT_FAKE_MONOTONIC=1 faketime '+3 years' wine " + ShellQuote(program) +
-            " verify --json " + name +
-            " > later.json 2>/dev/null; "
-            "python3 -c 'import json; c=json.load(open(\"later.json\"))[\"containers\"][0]; "
-            "print(c[\"verdict\"], c[\"checks\"][0][\"status\"], c[\"checkedAt\"][:4])'");
+        const auto later = TestSupport::RunHostIn(
+            dir_,
+            "FAKETIME_DONT_FAKE_MONOTONIC=1 faketime '+3 years' wine " + ShellQuote(program) +
+                " verify --json " + name +
+                " > later.json 2>/dev/null; "
+                "python3 -c 'import json; c=json.load(open(\"later.json\"))[\"containers\"][0]; "
+                "print(c[\"verdict\"], c[\"checks\"][0][\"status\"], c[\"checkedAt\"][:4])'");
         SCOPED_TRACE(name);
         const bool stamped = std::string(name) == "t.pnx";
         EXPECT_NE(std::string::npos, later.output.find(stamped ? "passed passed" : "failed failed"))

@@ -558,10 +558,10 @@ TEST(Creation, ContentOver100MegabytesIsRefusedWith510) {
     const std::wstring folder = TestSupport::MakeTempDir(L"large");
     // 120 MB that do not compress, then a file held open without sharing: the limit is met
     // while the third file is written, so the held one is never reached.
-    ASSERT_EQ(RunHost("cd " + ShellQuote(UnixPath(folder)) +
-                      " && for n in 1 2 3; do head -c 40000000 /dev/urandom > noise$n.bin; done")
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        RunHostIn(folder, "for n in 1 2 3; do head -c 40000000 /dev/urandom > noise$n.bin; done")
+            .exitCode,
+        0);
     const std::wstring held = WriteFile(folder, L"held.bin", "held");
     MHFX::FileHandle holder(
         ::CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -811,11 +811,11 @@ TEST(Creation, LinksToFoldersAreNotFollowedAndALinkToAFileIsPackedAsTheFile) {
     // A loop back to the tree, and a link to a folder that denies listing (as the hidden
     // junctions of a profile do; the tests run as root, who may list it all the same, so
     // what shows here is that it is not entered).
-    ASSERT_EQ(RunHost("cd " + ShellQuote(UnixPath(folder)) +
-                      " && mkdir -p tree/sub hidden && printf alpha > tree/a.txt"
-                      " && printf beta > tree/sub/b.txt && printf secret > hidden/secret.txt"
-                      " && ln -s .. tree/sub/loop && ln -s ../hidden 'tree/My Music'"
-                      " && ln -s a.txt tree/alias.txt && chmod 000 hidden")
+    ASSERT_EQ(RunHostIn(folder,
+                        "mkdir -p tree/sub hidden && printf alpha > tree/a.txt"
+                        " && printf beta > tree/sub/b.txt && printf secret > hidden/secret.txt"
+                        " && ln -s .. tree/sub/loop && ln -s ../hidden 'tree/My Music'"
+                        " && ln -s a.txt tree/alias.txt && chmod 000 hidden")
                   .exitCode,
               0);
     const std::map<std::string, std::string> tree = {

@@ -56,8 +56,8 @@ protected:
     }
     std::string Printed(const std::wstring& path) {
         const TestSupport::HostResult result =
-            RunIn(dir, "openssl cms -cmsout -print -inform DER -in " +
-                           TestSupport::ShellQuote(TestSupport::UnixPath(path)));
+            TestSupport::RunHostIn(dir, "openssl cms -cmsout -print -inform DER -in " +
+                                            TestSupport::ShellQuote(TestSupport::UnixPath(path)));
         EXPECT_EQ(0, result.exitCode) << result.output;
         return result.output;
     }

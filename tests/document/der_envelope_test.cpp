@@ -144,11 +144,10 @@ TEST(Envelope, HostileBytesFailCleanly) {
 // recipients it holds whole, in order, and never more than asked for.
 TEST(Envelope, RecipientsFromTheHeadOfTheFile) {
     const std::wstring dir = TestSupport::MakeTempDir(L"head");
-    const auto made = TestSupport::RunHost(
-        "cd " + TestSupport::ShellQuote(TestSupport::UnixPath(dir)) +
-        " && openssl req -x509 -newkey rsa:2048 -nodes -keyout s.key -out s.pem -subj /CN=S"
-        " -days 30 2>/dev/null && head -c 100000 /dev/zero >c.bin && openssl cms -encrypt"
-        " -binary -aes256 -outform DER -in c.bin -out many.enx $(yes s.pem | head -n 40)");
+    const auto made = TestSupport::RunHostIn(
+        dir, "openssl req -x509 -newkey rsa:2048 -nodes -keyout s.key -out s.pem -subj /CN=S"
+             " -days 30 2>/dev/null && head -c 100000 /dev/zero >c.bin && openssl cms -encrypt"
+             " -binary -aes256 -outform DER -in c.bin -out many.enx $(yes s.pem | head -n 40)");
     ASSERT_EQ(0, made.exitCode) << made.output;
     const std::string bytes = TestSupport::ReadFileBytes(dir + L"\\many.enx");
     const auto* data = reinterpret_cast<const BYTE*>(bytes.data());

@@ -181,9 +181,4 @@ std::string KeyArg(const std::string& name) {
     return TestSupport::ShellQuote(TestPki::Pki::Get().UnixKeyPath(name));
 }
 
-TestSupport::HostResult RunIn(const std::wstring& dir, const std::string& command) {
-    return TestSupport::RunHost("cd " + TestSupport::ShellQuote(TestSupport::UnixPath(dir)) +
-                                " && " + command);
-}
-
 } // namespace DocTest

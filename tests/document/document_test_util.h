@@ -58,7 +58,5 @@ std::string ContentOf(const Dossiq::Documents::Document& document);
 // The PKI's files as Unix paths, quoted for the shell.
 std::string CertArg(const std::string& name);
 std::string KeyArg(const std::string& name);
-// Runs a shell command on the host inside the Unix folder of `dir`.
-TestSupport::HostResult RunIn(const std::wstring& dir, const std::string& command);
 
 } // namespace DocTest

@@ -154,9 +154,8 @@ TEST(Extraction, KeepsEachRuleOnOneEntry) {
                       TestSupport::ReadFileBytes(run.outcome.lastWritten));
         }
         // Nothing but the one file (and its folders) below the folder, nothing beside it.
-        const auto found = TestSupport::RunHost(
-            "cd " + TestSupport::ShellQuote(TestSupport::UnixPath(run.folder + L"\\..")) +
-            " && find . -type f | grep -v '^./doc.snx$' | wc -l");
+        const auto found = TestSupport::RunHostIn(run.folder + L"\\..",
+                                                  "find . -type f | grep -v '^./doc.snx$' | wc -l");
         EXPECT_EQ(c.fails ? "0\n" : "1\n", found.output);
     }
 }

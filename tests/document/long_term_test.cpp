@@ -84,11 +84,11 @@ TEST_F(LongTerm, ChainsAndCrlsAreKeptOutsideTheSignature) {
     EXPECT_EQ(signature,
               FirstSignatureValue(reinterpret_cast<const BYTE*>(bare.data()), bare.size()));
     // The kept CRLs alone prove every certificate of the signer's chain unrevoked.
-    const auto verified =
-        RunIn(dir, "openssl cms -verify -crl_check_all -inform DER -in lt.snx -CAfile " +
-                       TestSupport::ShellQuote(pki->UnixTrustedChainPath()) +
-                       " -out content.bin && openssl pkcs7 -inform DER -in lt.snx "
-                       "-print_certs -noout");
+    const auto verified = TestSupport::RunHostIn(
+        dir, "openssl cms -verify -crl_check_all -inform DER -in lt.snx -CAfile " +
+                 TestSupport::ShellQuote(pki->UnixTrustedChainPath()) +
+                 " -out content.bin && openssl pkcs7 -inform DER -in lt.snx "
+                 "-print_certs -noout");
     ASSERT_EQ(0, verified.exitCode) << verified.output;
     const std::string& printed = verified.output;
     // Root, issuing CA, signer and authority once each; the issuing CA's and the root's CRLs.

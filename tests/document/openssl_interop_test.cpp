@@ -105,11 +105,11 @@ protected:
         ASSERT_TRUE(WriteContainer(message, dir + L"\\" + name));
     }
     void Run(const std::string& command) {
-        const TestSupport::HostResult result = RunIn(dir, command);
+        const TestSupport::HostResult result = TestSupport::RunHostIn(dir, command);
         ASSERT_EQ(0, result.exitCode) << command << "\n" << result.output;
     }
     std::string Output(const std::string& command) {
-        const TestSupport::HostResult result = RunIn(dir, command);
+        const TestSupport::HostResult result = TestSupport::RunHostIn(dir, command);
         EXPECT_EQ(0, result.exitCode) << command << "\n" << result.output;
         return result.output;
     }

@@ -63,7 +63,7 @@ protected:
             }
             TestSupport::WriteFileBytes(dir + L"\\sig.bin", data);
             const std::string work = ShellQuote(TestSupport::UnixPath(dir));
-            const auto made = RunIn(
+            const auto made = TestSupport::RunHostIn(
                 pki->Dir(),
                 "openssl ts -query -data " + work + "/sig.bin " + digest + " -cert -out " + work +
                     "/q.tsq && faketime " + ShellQuote(when) +
@@ -107,7 +107,7 @@ TEST_F(Timestamps, TokenFromLoopbackAuthorityVerifiesInOpenSslAndIsUsed) {
               " -untrusted " + ShellQuote(pki->UnixCertPath("tsa")),
           "openssl cms -verify -inform DER -in signed.snx -CAfile " + chain +
               " -out content.bin"}) {
-        const auto result = RunIn(dir, command);
+        const auto result = TestSupport::RunHostIn(dir, command);
         EXPECT_EQ(0, result.exitCode) << command << "\n" << result.output;
     }
     EXPECT_EQ(Bytes(archive), TestSupport::ReadFileBytes(dir + L"\\content.bin"));
@@ -193,15 +193,15 @@ TEST_F(Timestamps, KeptListSettlesAnExpiredSignersStatusAtTheProvenTime) {
         std::wstring path = Sign("expired", TokenAt("tsa", "2020-06-01 12:00:00"));
         if (c.ca) {
             const std::string work = ShellQuote(TestSupport::UnixPath(dir));
-            const auto kept =
-                RunIn(pki->Dir(), "python3 " + scripts + "make_crl.py " + c.ca + ".cert.pem " +
-                                      c.ca + ".key.pem " + work + "/kept.crl " +
-                                      (std::string(c.what) == "made after it expired"
-                                           ? "-3600 86400"
-                                           : "2020-06-02T00:00:00 2020-07-02T00:00:00") +
-                                      (c.entries.empty() ? "" : " --revoke " + c.entries) +
-                                      " && python3 " + scripts + "keep_crls.py " + work +
-                                      "/signed.snx " + work + "/kept.snx " + work + "/kept.crl");
+            const auto kept = TestSupport::RunHostIn(
+                pki->Dir(), "python3 " + scripts + "make_crl.py " + c.ca + ".cert.pem " + c.ca +
+                                ".key.pem " + work + "/kept.crl " +
+                                (std::string(c.what) == "made after it expired"
+                                     ? "-3600 86400"
+                                     : "2020-06-02T00:00:00 2020-07-02T00:00:00") +
+                                (c.entries.empty() ? "" : " --revoke " + c.entries) +
+                                " && python3 " + scripts + "keep_crls.py " + work + "/signed.snx " +
+                                work + "/kept.snx " + work + "/kept.crl");
             ASSERT_EQ(0, kept.exitCode) << kept.output;
             path = dir + L"\\kept.snx";
         }
@@ -261,11 +261,11 @@ TEST_F(Timestamps, ServiceWithoutAValidTokenLeavesSigningToTheUser) {
     // with another request's nonce.
     TestSupport::WriteFileBytes(dir + L"\\other.bin", "other");
     auto replay = [&](const std::string& data) {
-        const auto made =
-            RunIn(dir, "openssl ts -query -data " + data + " -sha256 -cert -out o.tsq && cd " +
-                           ShellQuote(pki->UnixDir()) +
-                           " && openssl ts -reply -config tsa.cnf -section tsa -queryfile " +
-                           ShellQuote(TestSupport::UnixPath(dir)) + "/o.tsq -out replay.tsr");
+        const auto made = TestSupport::RunHostIn(
+            dir, "openssl ts -query -data " + data + " -sha256 -cert -out o.tsq && cd " +
+                     ShellQuote(pki->UnixDir()) +
+                     " && openssl ts -reply -config tsa.cnf -section tsa -queryfile " +
+                     ShellQuote(TestSupport::UnixPath(dir)) + "/o.tsq -out replay.tsr");
         EXPECT_EQ(0, made.exitCode) << made.output;
     };
     const struct {

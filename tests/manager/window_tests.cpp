@@ -416,12 +416,11 @@ TEST_F(WindowTest, SecondContainerWhileTheFirstIsStillBeingChecked) {
 // and searches the stores, none of which may keep the window from answering.
 TEST_F(WindowTest, AnswersWhileALargeLockedEnvelopeIsDescribed) {
     const std::wstring dir = TestSupport::MakeTempDir(L"locked");
-    const auto made = TestSupport::RunHost(
-        "cd " + TestSupport::ShellQuote(TestSupport::UnixPath(dir)) +
-        " && openssl req -x509 -newkey rsa:2048 -nodes -keyout s.key -out s.pem"
-        " -subj '/CN=Stranger' -days 30 2>/dev/null && head -c 64000000 /dev/zero >big.bin"
-        " && openssl cms -encrypt -binary -aes256 -outform DER -in big.bin -out big.enx"
-        " $(yes s.pem | head -n 3000)");
+    const auto made = TestSupport::RunHostIn(
+        dir, "openssl req -x509 -newkey rsa:2048 -nodes -keyout s.key -out s.pem"
+             " -subj '/CN=Stranger' -days 30 2>/dev/null && head -c 64000000 /dev/zero >big.bin"
+             " && openssl cms -encrypt -binary -aes256 -outform DER -in big.bin -out big.enx"
+             " $(yes s.pem | head -n 3000)");
     ASSERT_EQ(0, made.exitCode) << made.output;
 
     ShownWindow shown;

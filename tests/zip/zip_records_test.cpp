@@ -92,10 +92,9 @@ TEST(ZipRecords, LocalHeaderMatchesInfoZip) {
     const std::wstring dir = TestSupport::MakeTempDir(L"iz");
     const std::string data = TextBytes(3000, 3);
     TestSupport::WriteFileBytes(dir + L"\\note.txt", data);
-    const auto result =
-        TestSupport::RunHost("cd " + TestSupport::ShellQuote(TestSupport::UnixPath(dir)) +
-                             " && TZ=UTC touch -d '2020-02-29 23:58:30' note.txt && TZ=UTC zip -q "
-                             "-X -D iz.zip note.txt");
+    const auto result = TestSupport::RunHostIn(
+        dir, "TZ=UTC touch -d '2020-02-29 23:58:30' note.txt && TZ=UTC zip -q "
+             "-X -D iz.zip note.txt");
     ASSERT_EQ(0, result.exitCode) << result.output;
     const std::string zip = TestSupport::ReadFileBytes(dir + L"\\iz.zip");
     ASSERT_GT(zip.size(), 30u);

@@ -11,7 +11,7 @@ namespace ZipTest {
 
 HostResult RunPython(const std::string& script, const std::wstring& dir) {
     WriteFileBytes(dir + L"\\script.py", script);
-    return RunHost("cd " + ShellQuote(UnixPath(dir)) + " && /usr/bin/python3 script.py");
+    return RunHostIn(dir, "/usr/bin/python3 script.py");
 }
 
 std::string RandomBytes(size_t size, uint32_t seed) {
