@@ -38,30 +38,35 @@ bool IsQualifiedOrNot(const X509Certificate& certificate) {
 constexpr DWORD kRevocationBits =
     Flags::Revoked | Flags::RevocationStatusUnknown | Flags::OfflineRevocation;
 
-// The container's certificates, for chain building only: never trusted by being there.
+// The container's certificates, for chain building only: never trusted by being there, and
+// only the first few (each one costs the chain engine a look).
+constexpr DWORD kKeptCertificates = 32;
 void AddKeptCertificates(HCERTSTORE kept, X509CertificateCollection& extra) {
     if (!kept) {
         return;
     }
     PCCERT_CONTEXT context = nullptr;
-    while ((context = ::CertEnumCertificatesInStore(kept, context)) != nullptr) {
+    DWORD count = 0;
+    while (count++ < kKeptCertificates &&
+           (context = ::CertEnumCertificatesInStore(kept, context)) != nullptr) {
         extra.Add(X509Certificate(context));
+    }
+    if (context) {
+        ::CertFreeCertificateContext(context);
     }
 }
 
-// The product's CRL check of every certificate of the chain but its root, as status bits.
+// The product's revocation check of the chain, as status bits.
 DWORD CheckRevocation(PCCERT_CHAIN_CONTEXT chain, const FILETIME* at, HCERTSTORE kept,
                       std::vector<RevocationEvidence>& revocations) {
     if (chain == nullptr || chain->cChain == 0) {
         return 0;
     }
     RevocationChecker checker(VerifiedCrlCache::Shared(), kept, at);
-    const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[0];
+    revocations = checker.CheckChain(*chain->rgpChain[0]);
     DWORD bits = 0;
-    for (DWORD i = 0; i + 1 < simple->cElement; ++i) {
-        revocations.push_back(checker.Check(simple->rgpElement[i]->pCertContext,
-                                            simple->rgpElement[i + 1]->pCertContext));
-        switch (revocations.back().status) {
+    for (const RevocationEvidence& evidence : revocations) {
+        switch (evidence.status) {
         case RevocationStatus::Revoked:
             bits |= Flags::Revoked;
             break;
@@ -96,6 +101,8 @@ ValidationResult ValidateSignerCertificate(const X509Certificate& certificate,
     // The engine's revocation answers depend on what it cached; the product decides.
     chain.ChainPolicy.RevocationMode = X509RevocationMode::NoCheck;
     chain.ChainPolicy.VerificationFlags = 0;
+    // Addresses in a stranger's certificates are not asked to complete the chain.
+    chain.ChainPolicy.DisableCertificateDownloads = true;
     AddKeptCertificates(kept, chain.ChainPolicy.ExtraStore);
     if (at) {
         chain.ChainPolicy.VerificationTime = DateTime::FromFileTimeUtc(static_cast<long long>(

@@ -1,7 +1,7 @@
 // The five ordered checks of a signer's certificate, summarized as one ValidationResult:
 // one chain build without the engine's revocation checking, the base policy, then (only for
-// a chain that passed) the product's own CRL check of every certificate but the root, and
-// the qualified test.
+// a chain that passed) the product's own revocation check of every certificate (the root
+// only when it names an address), and the qualified test.
 #pragma once
 
 #include <vector>
@@ -19,8 +19,8 @@ struct ChainFindings {
     DWORD errorStatus = 0;
     std::vector<X509ChainStatus> statuses;
     ChainContextHandle chain; // the built chain, null when none was built
-    // Per certificate of the chain but its root, signer first; empty when the chain failed
-    // before its revocation was checked.
+    // Per certificate of the chain, signer first, the root only when it names an address;
+    // empty when the chain failed before its revocation was checked.
     std::vector<RevocationEvidence> revocations;
 };
 

@@ -95,6 +95,10 @@ void X509Chain::Build(const X509Certificate& certificate) {
         }
     }
 
+    if (ChainPolicy.DisableCertificateDownloads) {
+        flags |= CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL | CERT_CHAIN_DISABLE_AIA;
+    }
+
     const HCERTCHAINENGINE engine = UseMachineContext ? HCCE_LOCAL_MACHINE : HCCE_CURRENT_USER;
     PCCERT_CHAIN_CONTEXT context = nullptr;
     const BOOL built = ::CertGetCertificateChain(

@@ -24,6 +24,8 @@ public:
     DWORD RevocationFlag = CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT;
     DWORD VerificationFlags = 0;
     TimeSpan UrlRetrievalTimeout; // zero: the engine's own limit
+    // Builds from what is at hand only: no address a certificate names is asked.
+    bool DisableCertificateDownloads = false;
     DateTime VerificationTime;
 };
 

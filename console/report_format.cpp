@@ -69,7 +69,7 @@ void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
             } else {
                 json.BeginObject(L"revocation");
                 json.String(L"date", check.revocationDate);
-                json.String(L"reason", check.revocationReason);
+                json.StringOrNull(L"reason", check.revocationReason);
                 json.StringOrNull(L"invalidityDate", check.invalidityDate);
                 json.EndObject();
             }

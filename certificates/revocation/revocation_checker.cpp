@@ -1,6 +1,8 @@
 #include "certificates/revocation/revocation_checker.h"
 
-#include <cstring>
+#include <algorithm>
+
+#include "certificates/revocation/crl_scope.h"
 
 namespace MHFX::Security::Cryptography::X509 {
 
@@ -10,6 +12,8 @@ constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 // id-ce-expiredCertsOnCRL: the list still names certificates that expired since this date.
 constexpr char kOidExpiredCertsOnCrl[] = "2.5.29.60";
 constexpr char kOidInvalidityDate[] = "2.5.29.24";
+// A container may carry any number of lists; only the newest few of an issuer are weighed.
+constexpr int kKeptListsPerIssuer = 4;
 
 bool IsZero(const FILETIME& time) {
     return time.dwHighDateTime == 0 && time.dwLowDateTime == 0;
@@ -25,13 +29,15 @@ bool TimeOf(const CERT_EXTENSION* extension, FILETIME& time) {
                                             extension->Value.cbData, 0, &time, &size);
 }
 
-// The list's period holds `time`, or the list was made after it.
-bool SpeaksFor(PCCRL_CONTEXT crl, const FILETIME& time) {
+bool IsCurrent(PCCRL_CONTEXT crl, const FILETIME& now) {
     const CRL_INFO& info = *crl->pCrlInfo;
-    if (!Before(time, info.ThisUpdate)) {
-        return IsZero(info.NextUpdate) || !Before(info.NextUpdate, time);
-    }
-    return true;
+    return !Before(now, info.ThisUpdate) &&
+           (IsZero(info.NextUpdate) || !Before(info.NextUpdate, now));
+}
+
+// RFC 3161 section 4: these leave no signature of the key trustworthy, whatever its date.
+bool VoidsEveryUse(int reason) {
+    return reason == kNoReasonCode || reason == 1 || reason == 2 || reason == 10;
 }
 
 } // namespace
@@ -71,8 +77,10 @@ void RevocationChecker::Judge(PCCERT_CONTEXT certificate, RevocationEvidence& ev
         Before(invalid, evidence.revokedFrom)) {
         evidence.revokedFrom = invalid;
     }
-    evidence.status = hasTime_ && Before(at_, evidence.revokedFrom) ? RevocationStatus::Good
-                                                                    : RevocationStatus::Revoked;
+    const bool before = hasTime_ && Before(at_, evidence.revokedFrom);
+    evidence.status = before && !(compromiseVoids_ && VoidsEveryUse(evidence.reason))
+                          ? RevocationStatus::Good
+                          : RevocationStatus::Revoked;
 }
 
 bool RevocationChecker::Covers(PCCRL_CONTEXT crl, PCCERT_CONTEXT certificate) const {
@@ -89,52 +97,94 @@ bool RevocationChecker::Covers(PCCRL_CONTEXT crl, PCCERT_CONTEXT certificate) co
            !Before(at_, since);
 }
 
+bool RevocationChecker::ShowsGood(PCCRL_CONTEXT crl, PCCERT_CONTEXT certificate,
+                                  const FILETIME* fetched) const {
+    if (ScopeOf(crl, certificate) != CrlScope::Complete || !Covers(crl, certificate)) {
+        return false;
+    }
+    if (!hasTime_) {
+        return IsCurrent(crl, now_);
+    }
+    // A list made before the proven time cannot know of a revocation after it was made,
+    // unless it is still the issuer's current word, heard after that time.
+    return !Before(crl->pCrlInfo->ThisUpdate, at_) ||
+           (fetched && !Before(*fetched, at_) && IsCurrent(crl, now_));
+}
+
 bool RevocationChecker::KeptList(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
                                  RevocationEvidence& evidence) const {
     if (!kept_) {
         return false;
     }
-    const FILETIME& when = hasTime_ ? at_ : now_;
+    std::vector<CrlContextHandle> lists;
     PCCRL_CONTEXT crl = nullptr;
     while ((crl = ::CertEnumCRLsInStore(kept_, crl)) != nullptr) {
-        if (!SpeaksFor(crl, when) || !Covers(crl, certificate) || !IsCrlSignedBy(crl, issuer)) {
+        if (::CertCompareCertificateName(kEncoding, &crl->pCrlInfo->Issuer,
+                                         &issuer->pCertInfo->Subject) &&
+            ScopeOf(crl, certificate) != CrlScope::Unusable) {
+            lists.emplace_back(::CertDuplicateCRLContext(crl));
+        }
+    }
+    std::sort(lists.begin(), lists.end(), [](const CrlContextHandle& a, const CrlContextHandle& b) {
+        return Before(b.get()->pCrlInfo->ThisUpdate, a.get()->pCrlInfo->ThisUpdate);
+    });
+    if (lists.size() > kKeptListsPerIssuer) {
+        lists.resize(kKeptListsPerIssuer);
+    }
+    RevocationEvidence good;
+    for (CrlContextHandle& list : lists) {
+        if (!IsCrlSignedBy(list.get(), issuer)) {
             continue;
         }
-        // The newest list the issuer signed says the most.
-        if (!evidence.crl ||
-            Before(evidence.crl.get()->pCrlInfo->ThisUpdate, crl->pCrlInfo->ThisUpdate)) {
-            evidence.crl.reset(::CertDuplicateCRLContext(crl));
+        RevocationEvidence candidate;
+        candidate.crl = std::move(list);
+        Judge(certificate, candidate);
+        // Any list the issuer signed proves a revocation it shows, however old.
+        if (candidate.status == RevocationStatus::Revoked) {
+            evidence = std::move(candidate);
+            break;
         }
+        if (!good.crl && ShowsGood(candidate.crl.get(), certificate, nullptr)) {
+            good = std::move(candidate);
+        }
+    }
+    if (!evidence.crl) {
+        evidence = std::move(good);
     }
     if (!evidence.crl) {
         return false;
     }
     evidence.source = RevocationSource::Container;
     evidence.gap = RevocationGap::None;
-    Judge(certificate, evidence);
     return true;
 }
 
 RevocationEvidence RevocationChecker::Check(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer) {
     RevocationEvidence online;
-    online.crl = cache_.Find(certificate, issuer, deadline_, online.url);
+    VerifiedCrlCache::Found found =
+        cache_.Find(certificate, issuer, deadline_, hasTime_ ? &at_ : nullptr);
+    online.url = found.url;
+    online.crl = std::move(found.crl);
     if (online.crl) {
-        Judge(certificate, online);
-        if (online.listed) {
-            online.source = RevocationSource::Online;
+        const PCCRL_CONTEXT list = online.crl.get();
+        const CrlScope scope = ScopeOf(list, certificate);
+        if (scope != CrlScope::Unusable) {
+            Judge(certificate, online);
+        }
+        online.source = found.cached ? RevocationSource::Cache : RevocationSource::Online;
+        if (scope != CrlScope::Unusable && (online.status == RevocationStatus::Revoked ||
+                                            (online.listed && scope == CrlScope::Complete) ||
+                                            ShowsGood(list, certificate, &found.fetched))) {
             return online;
         }
-        const CRL_INFO& info = *online.crl.get()->pCrlInfo;
-        // For a proven time, a list that was current then or came later speaks for it.
-        const bool speaks = hasTime_ ? SpeaksFor(online.crl.get(), at_)
-                                     : IsZero(info.NextUpdate) || !Before(info.NextUpdate, now_);
-        if (!speaks) {
+        if (scope != CrlScope::Complete) {
+            online.gap = RevocationGap::UnusableList;
+        } else if (!IsCurrent(list, now_)) {
             online.gap = RevocationGap::Outdated;
-        } else if (!Covers(online.crl.get(), certificate)) {
+        } else if (!Covers(list, certificate)) {
             online.gap = RevocationGap::ExpiredNotCovered;
         } else {
-            online.source = RevocationSource::Online;
-            return online;
+            online.gap = RevocationGap::Unreachable; // no list issued after the time came
         }
     } else {
         online.gap = online.url.empty() ? RevocationGap::NoAddress : RevocationGap::Unreachable;
@@ -145,8 +195,24 @@ RevocationEvidence RevocationChecker::Check(PCCERT_CONTEXT certificate, PCCERT_C
         return kept;
     }
     online.status = RevocationStatus::Unknown;
+    online.source = RevocationSource::None;
     online.listed = false;
+    online.reason = kNoReasonCode;
     return online;
+}
+
+std::vector<RevocationEvidence> RevocationChecker::CheckChain(const CERT_SIMPLE_CHAIN& chain) {
+    std::vector<RevocationEvidence> evidence;
+    for (DWORD i = 0; i < chain.cElement; ++i) {
+        const PCCERT_CONTEXT certificate = chain.rgpElement[i]->pCertContext;
+        const bool root = i + 1 == chain.cElement;
+        if (root && VerifiedCrlCache::CrlAddresses(certificate).empty()) {
+            break;
+        }
+        evidence.push_back(
+            Check(certificate, root ? certificate : chain.rgpElement[i + 1]->pCertContext));
+    }
+    return evidence;
 }
 
 } // namespace MHFX::Security::Cryptography::X509

@@ -1,11 +1,15 @@
-// The revocation status of the certificates of one chain, decided by the product from one
-// verified CRL per certificate: the issuer's current list, or, where that cannot settle the
-// status at the proven signing time, a list kept in the container that the issuer signed.
-// Never asks the platform's revocation machinery, so its caches cannot change a verdict.
+// The revocation status of the certificates of one chain, decided by the product from
+// verified CRLs: the issuer's list fetched now (or served by this process's cache), else a
+// list kept in the container that the issuer signed. A list says "not revoked at T" only when
+// it is complete for the certificate and was issued at or after T, or is the issuer's current
+// list fetched after T; any usable list proves a revocation it shows. Never asks the
+// platform's revocation machinery, so its caches cannot change a verdict.
 #pragma once
 
 #include <windows.h>
 #include <wincrypt.h>
+
+#include <vector>
 
 #include "certificates/revocation/revocation_evidence.h"
 #include "certificates/revocation/verified_crl_cache.h"
@@ -19,19 +23,31 @@ public:
     RevocationChecker(VerifiedCrlCache& cache, HCERTSTORE kept, const FILETIME* at,
                       ULONGLONG budgetMs = 20000);
 
+    // For a time-stamping authority (RFC 3161 section 4): a key revoked as compromised, or
+    // without a reason, vouches for nothing, whenever it signed.
+    void CompromiseVoidsEarlierUse() { compromiseVoids_ = true; }
+
     // The status of `certificate`, whose chain issuer is `issuer`. Never throws.
     RevocationEvidence Check(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer);
+
+    // Every certificate of `chain` but a root that names no revocation address, signer first.
+    std::vector<RevocationEvidence> CheckChain(const CERT_SIMPLE_CHAIN& chain);
 
 private:
     bool KeptList(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
                   RevocationEvidence& evidence) const;
+    // Reads `evidence.crl`'s entry for `certificate`, if any, into `evidence`.
     void Judge(PCCERT_CONTEXT certificate, RevocationEvidence& evidence) const;
+    // The list, which does not name `certificate`, shows it was not revoked at the checked
+    // time. `fetched`: when this process fetched the list, null for a kept one.
+    bool ShowsGood(PCCRL_CONTEXT crl, PCCERT_CONTEXT certificate, const FILETIME* fetched) const;
     // Not naming `certificate` tells something about it.
     bool Covers(PCCRL_CONTEXT crl, PCCERT_CONTEXT certificate) const;
 
     VerifiedCrlCache& cache_;
     HCERTSTORE kept_;
     bool hasTime_;
+    bool compromiseVoids_ = false;
     FILETIME at_ = {};
     FILETIME now_ = {};
     ULONGLONG deadline_;

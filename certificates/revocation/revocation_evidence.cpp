@@ -8,6 +8,8 @@ const wchar_t* RevocationSourceName(RevocationSource source) {
         return L"online";
     case RevocationSource::Container:
         return L"container";
+    case RevocationSource::Cache:
+        return L"cache";
     case RevocationSource::None:
         break;
     }
@@ -24,6 +26,8 @@ const wchar_t* RevocationGapName(RevocationGap gap) {
         return L"outdated";
     case RevocationGap::ExpiredNotCovered:
         return L"expiredNotCovered";
+    case RevocationGap::UnusableList:
+        return L"unusableList";
     case RevocationGap::None:
         break;
     }

@@ -15,8 +15,9 @@ enum class RevocationStatus { Good, Revoked, Unknown };
 
 enum class RevocationSource {
     None,      // no list decided
-    Online,    // the issuer's current list, fetched now
+    Online,    // the issuer's list, fetched now
     Container, // a list kept in the container at signing
+    Cache,     // the issuer's list, fetched earlier by this process
 };
 
 // Why a status is unknown. The names are stable (JSON).
@@ -26,7 +27,11 @@ enum class RevocationGap {
     Unreachable,       // no list its issuer signed could be fetched
     Outdated,          // the newest list had passed its next update
     ExpiredNotCovered, // expired since; the current list need not name it any more
+    UnusableList,      // the list is a delta, scoped elsewhere or has an unknown critical extension
 };
+
+// The reason of an entry that carries no reason code, apart from "unspecified" (0).
+constexpr int kNoReasonCode = -1;
 
 struct RevocationEvidence {
     RevocationStatus status = RevocationStatus::Unknown;
@@ -37,7 +42,7 @@ struct RevocationEvidence {
     bool listed = false;          // `crl` lists the certificate
     FILETIME revokedFrom = {};    // when listed: the earlier of the revocation and invalidity dates
     FILETIME revocationDate = {}; // when listed: the date on the list
-    int reason = 0;               // when listed: the CRL reason code, 0 without one
+    int reason = kNoReasonCode;   // when listed: the CRL reason code
 };
 
 const wchar_t* RevocationSourceName(RevocationSource source);

@@ -10,6 +10,7 @@ namespace {
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 // One address may not take the whole budget of a check.
 constexpr ULONGLONG kPerAddressMs = 10000;
+constexpr ULONGLONG kRetryAfterMs = 60000;
 
 bool HasWebScheme(const std::wstring& url) {
     std::wstring lower = url.substr(0, 8);
@@ -29,6 +30,29 @@ std::vector<BYTE> Thumbprint(PCCERT_CONTEXT certificate) {
     return hash;
 }
 
+// The list's CRL number, most significant byte first without leading zeros; empty without.
+std::vector<BYTE> CrlNumber(PCCRL_CONTEXT crl) {
+    const CRL_INFO& info = *crl->pCrlInfo;
+    const CERT_EXTENSION* extension =
+        ::CertFindExtension(szOID_CRL_NUMBER, info.cExtension, info.rgExtension);
+    DWORD size = 0;
+    if (!extension || !::CryptDecodeObject(kEncoding, X509_MULTI_BYTE_UINT, extension->Value.pbData,
+                                           extension->Value.cbData, 0, nullptr, &size)) {
+        return {};
+    }
+    std::vector<BYTE> buffer(size);
+    if (!::CryptDecodeObject(kEncoding, X509_MULTI_BYTE_UINT, extension->Value.pbData,
+                             extension->Value.cbData, 0, buffer.data(), &size)) {
+        return {};
+    }
+    const auto* blob = reinterpret_cast<const CRYPT_UINT_BLOB*>(buffer.data());
+    std::vector<BYTE> number(blob->pbData, blob->pbData + blob->cbData);
+    std::reverse(number.begin(), number.end());
+    number.erase(number.begin(),
+                 std::find_if(number.begin(), number.end(), [](BYTE b) { return b != 0; }));
+    return number;
+}
+
 bool IsCurrent(PCCRL_CONTEXT crl) {
     const FILETIME& next = crl->pCrlInfo->NextUpdate;
     if (next.dwHighDateTime == 0 && next.dwLowDateTime == 0) {
@@ -37,6 +61,19 @@ bool IsCurrent(PCCRL_CONTEXT crl) {
     FILETIME now = {};
     ::GetSystemTimeAsFileTime(&now);
     return ::CompareFileTime(&now, &next) <= 0;
+}
+
+// Issued before `kept`, or numbered lower.
+bool IsOlder(PCCRL_CONTEXT crl, PCCRL_CONTEXT kept) {
+    if (::CompareFileTime(&crl->pCrlInfo->ThisUpdate, &kept->pCrlInfo->ThisUpdate) < 0) {
+        return true;
+    }
+    const std::vector<BYTE> number = CrlNumber(crl), keptNumber = CrlNumber(kept);
+    if (number.empty() || keptNumber.empty() || number.size() != keptNumber.size()) {
+        return !number.empty() && !keptNumber.empty() && number.size() < keptNumber.size();
+    }
+    return std::lexicographical_compare(number.begin(), number.end(), keptNumber.begin(),
+                                        keptNumber.end());
 }
 
 } // namespace
@@ -79,49 +116,100 @@ std::vector<std::wstring> VerifiedCrlCache::CrlAddresses(PCCERT_CONTEXT certific
     return addresses;
 }
 
-CrlContextHandle VerifiedCrlCache::Cached(const std::wstring& url, const std::vector<BYTE>& issuer,
-                                          bool currentOnly) {
+bool VerifiedCrlCache::Cached(const std::wstring& url, const std::vector<BYTE>& issuer,
+                              bool currentOnly, const FILETIME* after, Found& found) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (const Item& item : items_) {
-        if (item.url == url && item.issuer == issuer &&
-            (!currentOnly || IsCurrent(item.crl.get()))) {
-            return CrlContextHandle(::CertDuplicateCRLContext(item.crl.get()));
+        if (item.url != url || item.issuer != issuer) {
+            continue;
         }
+        const PCCRL_CONTEXT crl = item.crl.get();
+        if (currentOnly && (!IsCurrent(crl) ||
+                            (after && ::CompareFileTime(&crl->pCrlInfo->ThisUpdate, after) < 0 &&
+                             ::CompareFileTime(&item.fetched, after) < 0))) {
+            return false;
+        }
+        found.crl.reset(::CertDuplicateCRLContext(crl));
+        found.url = url;
+        found.cached = true;
+        found.fetched = item.fetched;
+        return true;
     }
-    return {};
+    return false;
 }
 
 void VerifiedCrlCache::Keep(const std::wstring& url, const std::vector<BYTE>& issuer,
-                            PCCRL_CONTEXT crl) {
+                            CrlContextHandle crl, Found& found) {
+    FILETIME now = {};
+    ::GetSystemTimeAsFileTime(&now);
     std::lock_guard<std::mutex> lock(mutex_);
-    for (Item& item : items_) {
-        if (item.url == url && item.issuer == issuer) {
-            item.crl.reset(::CertDuplicateCRLContext(crl));
+    found.url = url;
+    auto item = std::find_if(items_.begin(), items_.end(), [&](const Item& kept) {
+        return kept.url == url && kept.issuer == issuer;
+    });
+    if (item == items_.end()) {
+        items_.push_back(
+            {url, issuer, CrlContextHandle(::CertDuplicateCRLContext(crl.get())), now});
+        found.crl = std::move(crl);
+        found.fetched = now;
+        return;
+    }
+    // A replayed older list must not hide a revocation the kept one shows.
+    if (IsOlder(crl.get(), item->crl.get())) {
+        found.crl.reset(::CertDuplicateCRLContext(item->crl.get()));
+        found.cached = true;
+        found.fetched = item->fetched;
+        return;
+    }
+    item->crl.reset(::CertDuplicateCRLContext(crl.get()));
+    item->fetched = now;
+    found.crl = std::move(crl);
+    found.fetched = now;
+}
+
+bool VerifiedCrlCache::RecentlyFailed(const std::wstring& url) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const ULONGLONG now = ::GetTickCount64();
+    for (const auto& failure : failures_) {
+        if (failure.first == url && now - failure.second < kRetryAfterMs) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void VerifiedCrlCache::Failed(const std::wstring& url) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& failure : failures_) {
+        if (failure.first == url) {
+            failure.second = ::GetTickCount64();
             return;
         }
     }
-    items_.push_back({url, issuer, CrlContextHandle(::CertDuplicateCRLContext(crl))});
+    failures_.emplace_back(url, ::GetTickCount64());
 }
 
-CrlContextHandle VerifiedCrlCache::Find(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
-                                        ULONGLONG deadline, std::wstring& url) {
-    url.clear();
+VerifiedCrlCache::Found VerifiedCrlCache::Find(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
+                                               ULONGLONG deadline, const FILETIME* after) {
+    Found found;
     const std::vector<std::wstring> addresses = CrlAddresses(certificate);
     if (addresses.empty()) {
-        return {};
+        return found;
     }
-    url = addresses.front();
+    found.url = addresses.front();
     const std::vector<BYTE> key = Thumbprint(issuer);
     for (const std::wstring& address : addresses) {
-        if (CrlContextHandle kept = Cached(address, key, true)) {
-            url = address;
-            return kept;
+        if (Cached(address, key, true, after, found)) {
+            return found;
         }
     }
     for (const std::wstring& address : addresses) {
         const ULONGLONG now = ::GetTickCount64();
         if (now >= deadline) {
             break;
+        }
+        if (RecentlyFailed(address)) {
+            continue;
         }
         void* object = nullptr;
         // Straight from the wire: what the platform remembers is not evidence.
@@ -131,24 +219,23 @@ CrlContextHandle VerifiedCrlCache::Find(PCCERT_CONTEXT certificate, PCCERT_CONTE
                 static_cast<DWORD>(std::min(deadline - now, kPerAddressMs)), &object, nullptr,
                 nullptr, nullptr, nullptr) ||
             object == nullptr) {
+            Failed(address);
             continue;
         }
         CrlContextHandle fetched(static_cast<PCCRL_CONTEXT>(object));
         if (!IsCrlSignedBy(fetched.get(), issuer)) {
             continue;
         }
-        Keep(address, key, fetched.get());
-        url = address;
-        return fetched;
+        Keep(address, key, std::move(fetched), found);
+        return found;
     }
     // An outdated list still tells what was known; the caller judges its age.
     for (const std::wstring& address : addresses) {
-        if (CrlContextHandle kept = Cached(address, key, false)) {
-            url = address;
-            return kept;
+        if (Cached(address, key, false, nullptr, found)) {
+            return found;
         }
     }
-    return {};
+    return found;
 }
 
 } // namespace MHFX::Security::Cryptography::X509

@@ -1,7 +1,9 @@
 // Certificate revocation lists fetched by the product itself, each kept only after its
 // signature verified against the issuer it is asked for. One cache serves a whole process,
 // so verify workers running side by side share what any of them fetched; a list is fetched
-// again once its next update has passed.
+// again once its next update has passed, or when a caller needs one issued after a time the
+// cached copy predates. A kept list is never replaced by an older one; an address that did
+// not answer is not asked again for a minute.
 #pragma once
 
 #include <windows.h>
@@ -28,26 +30,40 @@ public:
     // never used (they could reach files, directories or logons a stranger chose).
     static std::vector<std::wstring> CrlAddresses(PCCERT_CONTEXT certificate);
 
-    // The CRL from the first of `certificate`'s addresses that gives one `issuer` signed; null
-    // when none does before `deadline` (a GetTickCount64 value). `url` receives the address
-    // the list came from, else the first address, else nothing. Blocks on the network only
-    // when the cache holds no current list. Thread-safe; never throws for the network.
-    CrlContextHandle Find(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer, ULONGLONG deadline,
-                          std::wstring& url);
+    struct Found {
+        CrlContextHandle crl;  // null when none could be had
+        std::wstring url;      // where it came from, else the first address, else empty
+        bool cached = false;   // served from this cache rather than fetched by this call
+        FILETIME fetched = {}; // when it was fetched
+    };
+
+    // The CRL from the first of `certificate`'s addresses that gives one `issuer` signed,
+    // fetched before `deadline` (a GetTickCount64 value). A cached copy serves while current
+    // and, with `after`, only when it was issued or fetched no earlier than `after`; else an
+    // outdated copy is returned when nothing newer could be fetched. Thread-safe; never throws
+    // for the network.
+    Found Find(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer, ULONGLONG deadline,
+               const FILETIME* after = nullptr);
 
 private:
     struct Item {
         std::wstring url;
         std::vector<BYTE> issuer; // the issuer certificate's SHA-1 hash
         CrlContextHandle crl;
+        FILETIME fetched = {};
     };
 
-    CrlContextHandle Cached(const std::wstring& url, const std::vector<BYTE>& issuer,
-                            bool currentOnly);
-    void Keep(const std::wstring& url, const std::vector<BYTE>& issuer, PCCRL_CONTEXT crl);
+    bool Cached(const std::wstring& url, const std::vector<BYTE>& issuer, bool currentOnly,
+                const FILETIME* after, Found& found);
+    // Keeps `crl` unless a newer list is kept; `found` receives whichever is kept.
+    void Keep(const std::wstring& url, const std::vector<BYTE>& issuer, CrlContextHandle crl,
+              Found& found);
+    bool RecentlyFailed(const std::wstring& url);
+    void Failed(const std::wstring& url);
 
     std::mutex mutex_;
     std::vector<Item> items_;
+    std::vector<std::pair<std::wstring, ULONGLONG>> failures_; // address, tick of failure
 };
 
 // Whether `issuer` signed `crl`.

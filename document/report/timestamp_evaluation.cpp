@@ -22,10 +22,12 @@ namespace {
 constexpr ULONGLONG kClockSkew = 5ull * 60 * 10000000;
 
 // The authority chains to a trusted root at `time`, for time-stamping, and neither it nor a
-// CA above it was revoked then (evidence from the issuers' lists or those kept in `kept`).
+// CA above it was revoked then, nor ever as compromised (evidence from the issuers' lists or
+// those kept in `kept`).
 void CheckAuthority(PCCERT_CONTEXT authority, const FILETIME& time, HCERTSTORE kept) {
     X509Chain chain;
     chain.ChainPolicy.RevocationMode = X509RevocationMode::NoCheck;
+    chain.ChainPolicy.DisableCertificateDownloads = true;
     chain.ChainPolicy.ApplicationPolicy.Add(Oid(L"1.3.6.1.5.5.7.3.8", L"Time Stamping"));
     chain.ChainPolicy.VerificationTime = MHFX::DateTime::FromFileTimeUtc(static_cast<long long>(
         (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime));
@@ -33,13 +35,10 @@ void CheckAuthority(PCCERT_CONTEXT authority, const FILETIME& time, HCERTSTORE k
     if (chain.ErrorStatus() != 0 || !chain.Verify()) {
         throw TimestampError(TimestampProblem::UntrustedAuthority);
     }
-    const CERT_SIMPLE_CHAIN* simple = chain.ChainContext()->rgpChain[0];
     RevocationChecker checker(VerifiedCrlCache::Shared(), kept, &time);
-    for (DWORD i = 0; i + 1 < simple->cElement; ++i) {
-        switch (
-            checker
-                .Check(simple->rgpElement[i]->pCertContext, simple->rgpElement[i + 1]->pCertContext)
-                .status) {
+    checker.CompromiseVoidsEarlierUse();
+    for (const auto& evidence : checker.CheckChain(*chain.ChainContext()->rgpChain[0])) {
+        switch (evidence.status) {
         case RevocationStatus::Revoked:
             throw TimestampError(TimestampProblem::AuthorityRevoked);
         case RevocationStatus::Unknown:

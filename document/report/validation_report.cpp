@@ -227,11 +227,11 @@ void DescribeRevocation(const RevocationEvidence& evidence, CheckReport& crl,
         if (::CompareFileTime(&evidence.revokedFrom, &evidence.revocationDate) != 0) {
             revocation.invalidityDate = IsoUtc(evidence.revokedFrom);
         }
-        revocation.revocationReason =
-            evidence.reason >= 0 &&
-                    evidence.reason < static_cast<int>(std::size(kRevocationReasons))
-                ? kRevocationReasons[evidence.reason]
-                : kRevocationReasons[0];
+        // No reason code stays apart from "unspecified".
+        if (evidence.reason >= 0 &&
+            evidence.reason < static_cast<int>(std::size(kRevocationReasons))) {
+            revocation.revocationReason = kRevocationReasons[evidence.reason];
+        }
     }
 }
 
@@ -244,6 +244,9 @@ std::wstring CrlEvidenceText(const CheckReport& crl) {
         text = L"CRL kept in the container, issued by " + crl.crlIssuer + dates;
     } else if (!crl.crlUrl.empty()) {
         text = L"CRL " + crl.crlUrl + (crl.crlThisUpdate.empty() ? L" (not retrieved)" : dates);
+        if (crl.crlSource == L"cache") {
+            text += L", fetched earlier by this program";
+        }
     }
     if (crl.crlGap == L"expiredNotCovered") {
         text += (text.empty() ? L"" : L"; ") +
@@ -251,6 +254,11 @@ std::wstring CrlEvidenceText(const CheckReport& crl) {
                              L"longer has to list it: a CRL kept in the container at signing, or "
                              L"one keeping expired certificates (ExpiredCertsOnCRL) since before "
                              L"the proven signing time, would settle its status");
+    } else if (crl.crlGap == L"unusableList") {
+        text += (text.empty() ? L"" : L"; ") +
+                std::wstring(L"the list is a delta, is limited to other certificates or reasons, "
+                             L"or has an extension it must not be used without: it cannot show "
+                             L"that the certificate is not revoked");
     } else if (crl.crlGap == L"noAddress") {
         text += (text.empty() ? L"" : L"; ") +
                 std::wstring(L"the certificate names no http or https CRL address");
@@ -470,7 +478,8 @@ void Validate(PCCERT_CONTEXT context, ValidationReport& report) {
     }
     CheckReport& revocation = report.checks[RevocationCheck];
     const std::wstring revokedText =
-        L"revoked on " + revocation.revocationDate + L", reason " + revocation.revocationReason +
+        L"revoked on " + revocation.revocationDate + L", reason " +
+        (revocation.revocationReason.empty() ? L"not given" : revocation.revocationReason) +
         (revocation.invalidityDate.empty() ? L""
                                            : L", key invalid since " + revocation.invalidityDate);
     if (revocation.status == CheckStatus::Failed && !revocation.revocationDate.empty()) {

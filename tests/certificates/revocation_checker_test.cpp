@@ -45,35 +45,54 @@ MHFX::CertStoreHandle KeptCrl(const std::string& ca, const std::string& options)
 } // namespace
 
 // crl_dead's own address answers nothing: a list kept in the container decides, when its
-// issuer signed it and it speaks for the proven time.
+// issuer signed it, it can speak for the certificate, and it was issued after the proven
+// time (or shows a revocation before it). A time-stamping authority's compromised key counts
+// as revoked whenever it signed.
 TEST(Revocation, KeptListDecidesWhenTheOnlineOneCannot) {
     const TestPki::Pki& pki = TestPki::Pki::Get();
     const std::string dead = pki.UnixCertPath("crl_dead");
+    const std::string revokeAt = "-3600 86400 --revoke " + dead + ",-7200";
+    using S = RevocationStatus;
     const struct {
         const char* what;
         const char* ca;
         std::string options; // this, next, entries
         long long at;        // seconds from now
-        RevocationStatus status;
-        RevocationSource source;
+        S status;
+        bool authority = false;
+        int reason = kNoReasonCode;
     } cases[] = {
-        {"covers the time", "issuing", "-3600 86400", -60, RevocationStatus::Good,
-         RevocationSource::Container},
-        {"issued after the time", "issuing", "-3600 86400", -5 * 86400, RevocationStatus::Good,
-         RevocationSource::Container},
-        {"ended before the time", "issuing", "-864000 -777600", -3600, RevocationStatus::Unknown,
-         RevocationSource::None},
-        {"signed by another CA", "orphan_ca", "-3600 86400", -60, RevocationStatus::Unknown,
-         RevocationSource::None},
-        {"revoked after the time", "issuing",
-         "-3600 86400 --revoke " + dead + ",-7200,keyCompromise", -10800, RevocationStatus::Good,
-         RevocationSource::Container},
-        {"revoked before the time", "issuing",
-         "-3600 86400 --revoke " + dead + ",-7200,keyCompromise", -3600, RevocationStatus::Revoked,
-         RevocationSource::Container},
-        {"key invalid before the time", "issuing",
-         "-3600 86400 --revoke " + dead + ",-7200,keyCompromise,-14400", -10800,
-         RevocationStatus::Revoked, RevocationSource::Container},
+        {"issued before the time", "issuing", "-3600 86400", -60, S::Unknown},
+        {"issued after the time", "issuing", "-3600 86400", -5 * 86400, S::Good},
+        {"ended before the time", "issuing", "-864000 -777600", -3600, S::Unknown},
+        {"signed by another CA", "orphan_ca", "-3600 86400", -60, S::Unknown},
+        {"revoked after the time", "issuing", revokeAt + ",keyCompromise", -10800, S::Good, false,
+         1},
+        {"revoked before the time, listed earlier", "issuing", revokeAt + ",keyCompromise", -60,
+         S::Revoked, false, 1},
+        {"key invalid before the time", "issuing", revokeAt + ",keyCompromise,-14400", -10800,
+         S::Revoked, false, 1},
+        {"delta list", "issuing", "-3600 86400 --number 7 --delta 6", -5 * 86400, S::Unknown},
+        {"unknown critical extension", "issuing", "-3600 86400 --critical-unknown list", -5 * 86400,
+         S::Unknown},
+        {"unknown critical entry extension", "issuing",
+         revokeAt + ",superseded --critical-unknown entry", -5 * 86400, S::Unknown},
+        {"only user certificates", "issuing", "-3600 86400 --scope user", -5 * 86400, S::Good},
+        {"only CA certificates", "issuing", "-3600 86400 --scope ca", -5 * 86400, S::Unknown},
+        {"only attribute certificates", "issuing", "-3600 86400 --scope attribute", -5 * 86400,
+         S::Unknown},
+        {"only some reasons", "issuing", "-3600 86400 --scope reasons", -5 * 86400, S::Unknown},
+        {"only some reasons, listed", "issuing", revokeAt + ",cACompromise --scope reasons", -60,
+         S::Revoked, false, 2},
+        {"its own distribution point", "issuing",
+         "-3600 86400 --scope " + pki.DeadUrl() + "/issuing.crl", -5 * 86400, S::Good},
+        {"another distribution point", "issuing", "-3600 86400 --scope http://127.0.0.1:9/x.crl",
+         -5 * 86400, S::Unknown},
+        {"authority: compromised after the time", "issuing", revokeAt + ",keyCompromise", -10800,
+         S::Revoked, true, 1},
+        {"authority: no reason after the time", "issuing", revokeAt, -10800, S::Revoked, true},
+        {"authority: superseded after the time", "issuing", revokeAt + ",superseded", -10800,
+         S::Good, true, 4},
     };
     const auto signer = pki.LoadCertificate("crl_dead");
     const auto issuer = pki.LoadCertificate("issuing");
@@ -83,12 +102,63 @@ TEST(Revocation, KeptListDecidesWhenTheOnlineOneCannot) {
         const FILETIME at = SecondsFromNow(c.at);
         VerifiedCrlCache cache;
         RevocationChecker checker(cache, kept.get(), &at, 5000);
+        if (c.authority) {
+            checker.CompromiseVoidsEarlierUse();
+        }
         const RevocationEvidence evidence = checker.Check(signer.get(), issuer.get());
         EXPECT_EQ(c.status, evidence.status);
-        EXPECT_EQ(c.source, evidence.source);
-        EXPECT_EQ(c.source == RevocationSource::None ? RevocationGap::Unreachable
-                                                     : RevocationGap::None,
+        EXPECT_EQ(c.status == S::Unknown ? RevocationSource::None : RevocationSource::Container,
+                  evidence.source);
+        EXPECT_EQ(c.status == S::Unknown ? RevocationGap::Unreachable : RevocationGap::None,
                   evidence.gap);
+        EXPECT_EQ(c.reason, evidence.reason);
+    }
+}
+
+// The issuer's served list shows "qualified" revoked; once it has passed its next update, an
+// older list on the wire must not take its place in the process's cache.
+TEST(Revocation, CachedListIsNotReplacedByAnOlderOne) {
+    TestPki::Pki& pki = TestPki::Pki::Get();
+    const std::wstring served =
+        pki.Dir() + L"\\www\\" + TestSupport::Widen(pki.RunId()) + L"\\issuing.crl";
+    const std::string original = TestSupport::ReadFileBytes(served);
+    const auto make = [&](const std::string& options) {
+        const auto made = TestSupport::RunHost(
+            "python3 " + ShellQuote(TestSupport::UnixPath(TestSupport::SourceDir())) +
+            "/tests/pki/make_crl.py " + ShellQuote(pki.UnixCertPath("issuing")) + " " +
+            ShellQuote(pki.UnixKeyPath("issuing")) + " " +
+            ShellQuote(TestSupport::UnixPath(served)) + " " + options);
+        ASSERT_EQ(0, made.exitCode) << made.output;
+    };
+    const auto signer = pki.LoadCertificate("qualified");
+    const auto issuer = pki.LoadCertificate("issuing");
+    VerifiedCrlCache cache;
+    make("-60 2 --number 5000 --revoke " + pki.UnixCertPath("qualified") + ",-120,keyCompromise");
+    EXPECT_EQ(RevocationStatus::Revoked,
+              RevocationChecker(cache, nullptr, nullptr).Check(signer.get(), issuer.get()).status);
+    make("-3600 86400 --number 4999");
+    ::Sleep(3000);
+    const RevocationEvidence evidence =
+        RevocationChecker(cache, nullptr, nullptr).Check(signer.get(), issuer.get());
+    EXPECT_EQ(RevocationStatus::Revoked, evidence.status);
+    EXPECT_EQ(RevocationSource::Cache, evidence.source);
+    TestSupport::WriteFileBytes(served, original);
+}
+
+// The root is checked when it names an address (the self-signed kit certificate does), and
+// skipped when it names none (the kit's root).
+TEST(Revocation, RootCheckedOnlyWhenItNamesAnAddress) {
+    const TestPki::Pki& pki = TestPki::Pki::Get();
+    for (const auto& [name, expected] : {std::pair{"self_signed", 1u}, {"qualified", 2u}}) {
+        const auto context = pki.Certificate(name);
+        MHFX::ChainContextHandle chain;
+        CERT_CHAIN_PARA parameters = {};
+        parameters.cbSize = sizeof parameters;
+        ASSERT_TRUE(::CertGetCertificateChain(nullptr, context.get(), nullptr, nullptr, &parameters,
+                                              0, nullptr, chain.put()));
+        VerifiedCrlCache cache;
+        RevocationChecker checker(cache, nullptr, nullptr, 5000);
+        EXPECT_EQ(expected, checker.CheckChain(*chain.get()->rgpChain[0]).size()) << name;
     }
 }
 
