@@ -12,6 +12,9 @@ constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 // id-ce-expiredCertsOnCRL: the list still names certificates that expired since this date.
 constexpr char kOidExpiredCertsOnCrl[] = "2.5.29.60";
 constexpr char kOidInvalidityDate[] = "2.5.29.24";
+// A proven time this far past the fetch still counts as after it: the clocks of a
+// time-stamping authority and of this machine differ a little.
+constexpr ULONGLONG kClockSkew = 5ull * 60 * 10000000;
 // A container may carry any number of lists; only the newest few of an issuer are weighed.
 constexpr int kKeptListsPerIssuer = 4;
 
@@ -107,8 +110,16 @@ bool RevocationChecker::ShowsGood(PCCRL_CONTEXT crl, PCCERT_CONTEXT certificate,
     }
     // A list made before the proven time cannot know of a revocation after it was made,
     // unless it is still the issuer's current word, heard after that time.
-    return !Before(crl->pCrlInfo->ThisUpdate, at_) ||
-           (fetched && !Before(*fetched, at_) && IsCurrent(crl, now_));
+    if (!Before(crl->pCrlInfo->ThisUpdate, at_)) {
+        return true;
+    }
+    if (!fetched || !IsCurrent(crl, now_)) {
+        return false;
+    }
+    const ULONGLONG heard =
+        ((static_cast<ULONGLONG>(fetched->dwHighDateTime) << 32) | fetched->dwLowDateTime) +
+        kClockSkew;
+    return heard >= ((static_cast<ULONGLONG>(at_.dwHighDateTime) << 32) | at_.dwLowDateTime);
 }
 
 bool RevocationChecker::KeptList(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,

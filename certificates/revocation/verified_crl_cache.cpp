@@ -117,7 +117,8 @@ std::vector<std::wstring> VerifiedCrlCache::CrlAddresses(PCCERT_CONTEXT certific
 }
 
 bool VerifiedCrlCache::Cached(const std::wstring& url, const std::vector<BYTE>& issuer,
-                              bool currentOnly, const FILETIME* after, Found& found) {
+                              bool currentOnly, const FILETIME* after, bool issuedAfter,
+                              Found& found) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (const Item& item : items_) {
         if (item.url != url || item.issuer != issuer) {
@@ -126,7 +127,7 @@ bool VerifiedCrlCache::Cached(const std::wstring& url, const std::vector<BYTE>& 
         const PCCRL_CONTEXT crl = item.crl.get();
         if (currentOnly && (!IsCurrent(crl) ||
                             (after && ::CompareFileTime(&crl->pCrlInfo->ThisUpdate, after) < 0 &&
-                             ::CompareFileTime(&item.fetched, after) < 0))) {
+                             (issuedAfter || ::CompareFileTime(&item.fetched, after) < 0)))) {
             return false;
         }
         found.crl.reset(::CertDuplicateCRLContext(crl));
@@ -190,7 +191,8 @@ void VerifiedCrlCache::Failed(const std::wstring& url) {
 }
 
 VerifiedCrlCache::Found VerifiedCrlCache::Find(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
-                                               ULONGLONG deadline, const FILETIME* after) {
+                                               ULONGLONG deadline, const FILETIME* after,
+                                               bool issuedAfter) {
     Found found;
     const std::vector<std::wstring> addresses = CrlAddresses(certificate);
     if (addresses.empty()) {
@@ -199,7 +201,7 @@ VerifiedCrlCache::Found VerifiedCrlCache::Find(PCCERT_CONTEXT certificate, PCCER
     found.url = addresses.front();
     const std::vector<BYTE> key = Thumbprint(issuer);
     for (const std::wstring& address : addresses) {
-        if (Cached(address, key, true, after, found)) {
+        if (Cached(address, key, true, after, issuedAfter, found)) {
             return found;
         }
     }
@@ -215,7 +217,7 @@ VerifiedCrlCache::Found VerifiedCrlCache::Find(PCCERT_CONTEXT certificate, PCCER
         // Straight from the wire: what the platform remembers is not evidence.
         if (!::CryptRetrieveObjectByUrlW(
                 address.c_str(), CONTEXT_OID_CRL,
-                CRYPT_WIRE_ONLY_RETRIEVAL | CRYPT_NO_AUTH_RETRIEVAL,
+                CRYPT_WIRE_ONLY_RETRIEVAL | CRYPT_NO_AUTH_RETRIEVAL | CRYPT_DONT_CACHE_RESULT,
                 static_cast<DWORD>(std::min(deadline - now, kPerAddressMs)), &object, nullptr,
                 nullptr, nullptr, nullptr) ||
             object == nullptr) {
@@ -231,7 +233,7 @@ VerifiedCrlCache::Found VerifiedCrlCache::Find(PCCERT_CONTEXT certificate, PCCER
     }
     // An outdated list still tells what was known; the caller judges its age.
     for (const std::wstring& address : addresses) {
-        if (Cached(address, key, false, nullptr, found)) {
+        if (Cached(address, key, false, nullptr, false, found)) {
             return found;
         }
     }

@@ -39,11 +39,11 @@ public:
 
     // The CRL from the first of `certificate`'s addresses that gives one `issuer` signed,
     // fetched before `deadline` (a GetTickCount64 value). A cached copy serves while current
-    // and, with `after`, only when it was issued or fetched no earlier than `after`; else an
-    // outdated copy is returned when nothing newer could be fetched. Thread-safe; never throws
-    // for the network.
+    // and, with `after`, only when it was issued (or, unless `issuedAfter`, fetched) no
+    // earlier than `after`; else an outdated copy is returned when nothing newer could be
+    // fetched. Thread-safe; never throws for the network.
     Found Find(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer, ULONGLONG deadline,
-               const FILETIME* after = nullptr);
+               const FILETIME* after = nullptr, bool issuedAfter = false);
 
 private:
     struct Item {
@@ -54,7 +54,7 @@ private:
     };
 
     bool Cached(const std::wstring& url, const std::vector<BYTE>& issuer, bool currentOnly,
-                const FILETIME* after, Found& found);
+                const FILETIME* after, bool issuedAfter, Found& found);
     // Keeps `crl` unless a newer list is kept; `found` receives whichever is kept.
     void Keep(const std::wstring& url, const std::vector<BYTE>& issuer, CrlContextHandle crl,
               Found& found);

@@ -244,9 +244,6 @@ std::wstring CrlEvidenceText(const CheckReport& crl) {
         text = L"CRL kept in the container, issued by " + crl.crlIssuer + dates;
     } else if (!crl.crlUrl.empty()) {
         text = L"CRL " + crl.crlUrl + (crl.crlThisUpdate.empty() ? L" (not retrieved)" : dates);
-        if (crl.crlSource == L"cache") {
-            text += L", fetched earlier by this program";
-        }
     }
     if (crl.crlGap == L"expiredNotCovered") {
         text += (text.empty() ? L"" : L"; ") +

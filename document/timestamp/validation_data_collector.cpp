@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "document/timestamp/http_exchange.h"
+#include "certificates/revocation/crl_scope.h"
+#include "certificates/revocation/verified_crl_cache.h"
 #include "document/timestamp/timestamp_token.h"
 #include "foundation/handle.h"
 
@@ -10,14 +11,12 @@ namespace Dossiq::Documents {
 
 namespace {
 
-constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+using MHFX::Security::Cryptography::X509::CrlContextHandle;
+using MHFX::Security::Cryptography::X509::CrlScope;
+using MHFX::Security::Cryptography::X509::ScopeOf;
+using MHFX::Security::Cryptography::X509::VerifiedCrlCache;
 
-struct CrlContextTraits {
-    using Type = PCCRL_CONTEXT;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { ::CertFreeCRLContext(value); }
-};
-using CrlContextHandle = MHFX::UniqueHandle<CrlContextTraits>;
+constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 
 // The certificates of one chain, the end certificate first; `complete` when its last one is
 // a root the platform trusts.
@@ -53,70 +52,6 @@ bool SelfIssued(PCCERT_CONTEXT certificate) {
                                         &certificate->pCertInfo->Issuer) != FALSE;
 }
 
-// The http(s) addresses of the certificate's CRL distribution points.
-std::vector<std::wstring> CrlAddresses(PCCERT_CONTEXT certificate) {
-    std::vector<std::wstring> addresses;
-    const CERT_EXTENSION* extension =
-        ::CertFindExtension(szOID_CRL_DIST_POINTS, certificate->pCertInfo->cExtension,
-                            certificate->pCertInfo->rgExtension);
-    if (extension == nullptr) {
-        return addresses;
-    }
-    DWORD length = 0;
-    if (!::CryptDecodeObjectEx(X509_ASN_ENCODING, X509_CRL_DIST_POINTS, extension->Value.pbData,
-                               extension->Value.cbData, 0, nullptr, nullptr, &length)) {
-        return addresses;
-    }
-    std::vector<BYTE> buffer(length);
-    if (!::CryptDecodeObjectEx(X509_ASN_ENCODING, X509_CRL_DIST_POINTS, extension->Value.pbData,
-                               extension->Value.cbData, 0, nullptr, buffer.data(), &length)) {
-        return addresses;
-    }
-    const auto* points = reinterpret_cast<const CRL_DIST_POINTS_INFO*>(buffer.data());
-    for (DWORD i = 0; i < points->cDistPoint; ++i) {
-        const CRL_DIST_POINT_NAME& name = points->rgDistPoint[i].DistPointName;
-        if (name.dwDistPointNameChoice != CRL_DIST_POINT_FULL_NAME) {
-            continue;
-        }
-        for (DWORD j = 0; j < name.FullName.cAltEntry; ++j) {
-            const CERT_ALT_NAME_ENTRY& entry = name.FullName.rgAltEntry[j];
-            if (entry.dwAltNameChoice != CERT_ALT_NAME_URL || entry.pwszURL == nullptr) {
-                continue;
-            }
-            const std::wstring url = entry.pwszURL;
-            if (_wcsnicmp(url.c_str(), L"http://", 7) == 0 ||
-                _wcsnicmp(url.c_str(), L"https://", 8) == 0) {
-                addresses.push_back(url);
-            }
-        }
-    }
-    return addresses;
-}
-
-// A CRL of `issuer` (DER) that is current and carries its signature.
-CrlContextHandle VerifiedCrl(const std::vector<BYTE>& bytes, PCCERT_CONTEXT issuer) {
-    CrlContextHandle crl(
-        ::CertCreateCRLContext(X509_ASN_ENCODING, bytes.data(), static_cast<DWORD>(bytes.size())));
-    if (!crl ||
-        !::CertCompareCertificateName(X509_ASN_ENCODING, &issuer->pCertInfo->Subject,
-                                      &crl.get()->pCrlInfo->Issuer) ||
-        ::CertVerifyCRLTimeValidity(nullptr, crl.get()->pCrlInfo) != 0 ||
-        !::CryptVerifyCertificateSignatureEx(
-            0, X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CRL,
-            const_cast<CRL_CONTEXT*>(crl.get()), CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT,
-            const_cast<CERT_CONTEXT*>(issuer), 0, nullptr)) {
-        return {};
-    }
-    return crl;
-}
-
-// A full CRL covers every certificate of its issuer; one with an issuing distribution point
-// may cover only some.
-bool IsFullCrl(PCCRL_CONTEXT crl) {
-    return ::CertFindExtension(szOID_ISSUING_DIST_POINT, crl->pCrlInfo->cExtension,
-                               crl->pCrlInfo->rgExtension) == nullptr;
-}
-
 // The common name, as the timestamp line names an authority.
 std::wstring CertificateName(PCCERT_CONTEXT certificate) {
     return AuthorityName(certificate);
@@ -124,6 +59,13 @@ std::wstring CertificateName(PCCERT_CONTEXT certificate) {
 
 class Collector {
 public:
+    // `after`: the token's time, which the kept lists must postdate to prove anything later.
+    explicit Collector(const FILETIME* after) : hasTime_(after != nullptr) {
+        if (after) {
+            after_ = *after;
+        }
+    }
+
     void AddChain(const Chain& chain) {
         for (size_t i = 0; i < chain.certificates.size(); ++i) {
             PCCERT_CONTEXT certificate = chain.certificates[i].get();
@@ -146,7 +88,7 @@ public:
             }
         }
         for (const Pending* item : uncovered) {
-            if (!HeldFullCrlOf(item->issuer)) {
+            if (!HeldFullCrlOf(item->subject, item->issuer)) {
                 AddMissing(CertificateName(item->subject));
             }
         }
@@ -177,43 +119,26 @@ private:
         }
     }
 
+    // Through the checker's own cache and verification: what is kept is what a check would
+    // read. A list issued before the token is kept, but proves the signing time only for a
+    // revocation it shows.
     bool FetchFor(const Pending& item) {
-        for (const std::wstring& url : CrlAddresses(item.subject)) {
-            if (HeldFrom(url, item.issuer)) {
-                return true;
-            }
-            if (tried_.end() != std::find(tried_.begin(), tried_.end(), url)) {
-                continue;
-            }
-            tried_.push_back(url);
-            HttpRequest request;
-            request.url = url;
-            request.timeoutMs = kCrlTimeoutMs;
-            request.maxReply = kMaxCrlLength;
-            HttpReply reply;
-            if (HttpExchange(request, reply) != HttpOutcome::Replied || reply.status != 200) {
-                continue;
-            }
-            CrlContextHandle crl = VerifiedCrl(reply.body, item.issuer);
-            if (crl) {
-                Keep(url, std::move(crl), item.issuer);
-                return true;
-            }
+        VerifiedCrlCache::Found found = VerifiedCrlCache::Shared().Find(
+            item.subject, item.issuer, deadline_, hasTime_ ? &after_ : nullptr, true);
+        if (!found.crl || ScopeOf(found.crl.get(), item.subject) != CrlScope::Complete) {
+            return false;
         }
-        return false;
+        const bool fresh =
+            !hasTime_ || ::CompareFileTime(&found.crl.get()->pCrlInfo->ThisUpdate, &after_) >= 0;
+        Keep(found.url, std::move(found.crl), item.issuer);
+        return fresh;
     }
 
-    bool HeldFrom(const std::wstring& url, PCCERT_CONTEXT issuer) const {
+    bool HeldFullCrlOf(PCCERT_CONTEXT subject, PCCERT_CONTEXT issuer) const {
         return std::any_of(kept_.begin(), kept_.end(), [&](const Kept& kept) {
-            return kept.url == url &&
-                   ::CertCompareCertificate(X509_ASN_ENCODING, kept.issuer->pCertInfo,
-                                            issuer->pCertInfo);
-        });
-    }
-
-    bool HeldFullCrlOf(PCCERT_CONTEXT issuer) const {
-        return std::any_of(kept_.begin(), kept_.end(), [&](const Kept& kept) {
-            return IsFullCrl(kept.crl.get()) &&
+            return ScopeOf(kept.crl.get(), subject) == CrlScope::Complete &&
+                   (!hasTime_ ||
+                    ::CompareFileTime(&kept.crl.get()->pCrlInfo->ThisUpdate, &after_) >= 0) &&
                    ::CertCompareCertificate(X509_ASN_ENCODING, kept.issuer->pCertInfo,
                                             issuer->pCertInfo);
         });
@@ -234,10 +159,12 @@ private:
         PCCERT_CONTEXT issuer;
     };
 
+    bool hasTime_;
+    FILETIME after_ = {};
+    ULONGLONG deadline_ = ::GetTickCount64() + kCollectionBudgetMs;
     ValidationData data_;
     std::vector<std::wstring> missing_;
     std::vector<Pending> pending_;
-    std::vector<std::wstring> tried_;
     std::vector<Kept> kept_;
 };
 
@@ -246,17 +173,19 @@ private:
 CollectedValidationData CollectValidationData(PCCERT_CONTEXT signer,
                                               const std::vector<BYTE>& token) {
     const Chain signerChain = BuildChain(signer, nullptr);
-    Collector collector;
-    collector.AddChain(signerChain);
-    Chain authorityChain;
-    if (!token.empty()) {
-        CRYPT_DATA_BLOB blob = {static_cast<DWORD>(token.size()), const_cast<BYTE*>(token.data())};
-        MHFX::CertStoreHandle tokenStore(
-            ::CertOpenStore(CERT_STORE_PROV_PKCS7, kEncoding, 0, 0, &blob));
-        const TimestampToken decoded = DecodeTimestampToken(token);
-        authorityChain = BuildChain(decoded.authority.get(), tokenStore.get());
-        collector.AddChain(authorityChain);
+    if (token.empty()) {
+        Collector collector(nullptr);
+        collector.AddChain(signerChain);
+        return collector.Finish();
     }
+    CRYPT_DATA_BLOB blob = {static_cast<DWORD>(token.size()), const_cast<BYTE*>(token.data())};
+    MHFX::CertStoreHandle tokenStore(
+        ::CertOpenStore(CERT_STORE_PROV_PKCS7, kEncoding, 0, 0, &blob));
+    const TimestampToken decoded = DecodeTimestampToken(token);
+    Collector collector(&decoded.time);
+    collector.AddChain(signerChain);
+    const Chain authorityChain = BuildChain(decoded.authority.get(), tokenStore.get());
+    collector.AddChain(authorityChain);
     return collector.Finish();
 }
 

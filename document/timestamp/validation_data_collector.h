@@ -1,9 +1,9 @@
 // What a long-term signature keeps beside its timestamp, gathered at signing: the chains of
 // the signer and of the time-stamping authority up to their roots, and for every certificate
-// in them but the roots a current CRL, fetched from the certificate's CRL addresses (or, for
-// one without any, its issuer's full CRL fetched for another) and verified against its
-// issuer. The platform's URL cache is neither read nor filled, so that signing never changes
-// what a later check on this machine finds.
+// in them but the roots a CRL issued after the token (or, for one without an address, its
+// issuer's full CRL fetched for another), fetched and verified as a check fetches them. The
+// platform's URL cache is neither read nor filled, so that signing never changes what a
+// later check on this machine finds.
 #pragma once
 
 #include <windows.h>
@@ -16,14 +16,14 @@
 
 namespace Dossiq::Documents {
 
-// How long one CRL may take to come, and how large it may be.
-constexpr DWORD kCrlTimeoutMs = 10000;
-constexpr size_t kMaxCrlLength = 16u << 20;
+// How long collecting may take in all.
+constexpr ULONGLONG kCollectionBudgetMs = 30000;
 
 struct CollectedValidationData {
     ValidationData data;
-    // The certificates (by name) for which no current CRL signed by their issuer could be
-    // had, a chain's last certificate included when no trusted root was found above it.
+    // The certificates (by name) for which no CRL signed by their issuer and issued after the
+    // token could be had (yet), a chain's last certificate included when no trusted root was
+    // found above it.
     std::vector<std::wstring> missing;
 };
 

@@ -22,9 +22,14 @@ class LongTermCreate : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = TestSupport::MakeTempDir(L"ltc");
+        // Kept lists prove the signing time only when issued after the token.
+        Kit().PublishOnRequest(true);
         TestSupport::WriteFileBytes(dir_ + L"\\one.txt", "kept for long");
     }
-    void TearDown() override { TestSupport::RemoveTree(dir_); }
+    void TearDown() override {
+        Kit().PublishOnRequest(false);
+        TestSupport::RemoveTree(dir_);
+    }
 
     Outcome Create(const std::string& signer, const std::wstring& output,
                    const std::wstring& options, const std::string& authority = "tsa") {

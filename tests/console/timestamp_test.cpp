@@ -46,6 +46,7 @@ TEST_F(TimestampCreate, UnreachableServiceFailsWhenRequiredAndWarnsWhenOptional)
 // The signer's certificate is good for two years; three years on, only the timestamp keeps
 // the signature's checks passing.
 TEST_F(TimestampCreate, StampedSignaturePassesAfterItsSignerExpired) {
+    Kit().PublishOnRequest(true); // a list issued after the token is kept
     ASSERT_EQ(0u, Create(L"t.pnx", L"--encrypt-to recipient_ab@dossiq.test --timestamp required "
                                    L"--timestamp-url " +
                                        good_)
@@ -80,6 +81,7 @@ TEST_F(TimestampCreate, StampedSignaturePassesAfterItsSignerExpired) {
         EXPECT_NE(std::string::npos, later.output.find(stamped ? "passed passed" : "failed failed"))
             << later.output;
     }
+    Kit().PublishOnRequest(false);
 }
 
 } // namespace

@@ -212,10 +212,17 @@ TEST_F(VerifyTest, JobsGiveTheSameReportsInTheSameOrder) {
     ASSERT_EQ("200", Value(a, "containers.length"));
     for (auto* values : {&a, &b}) {
         for (auto it = values->begin(); it != values->end();) {
-            it = it->first.find("checkedAt") != std::string::npos ? values->erase(it) : ++it;
+            // Which worker fetched a list first decides whether the others read it from the cache.
+            it = it->first.find("checkedAt") != std::string::npos ||
+                         it->first.find("evidence") != std::string::npos
+                     ? values->erase(it)
+                     : ++it;
         }
     }
-    EXPECT_TRUE(a == b);
+    for (const auto& [key, value] : a) {
+        EXPECT_EQ(value, b[key]) << key;
+    }
+    EXPECT_EQ(a.size(), b.size());
     EXPECT_EQ("\"failed\"", Value(a, "containers[7].verdict"));
     EXPECT_EQ("\"passed\"", Value(a, "containers[8].verdict"));
 }

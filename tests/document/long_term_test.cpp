@@ -42,10 +42,15 @@ class LongTerm : public testing::Test {
 protected:
     void SetUp() override {
         pki = &TestPki::Pki::Get();
+        // Kept lists prove the signing time only when issued after the token.
+        pki->PublishOnRequest(true);
         dir = TestSupport::MakeTempDir(L"lt");
         archive = Blob(RandomBytes(2000, 32));
     }
-    void TearDown() override { TestSupport::RemoveTree(dir); }
+    void TearDown() override {
+        pki->PublishOnRequest(false);
+        TestSupport::RemoveTree(dir);
+    }
 
     // Signs as `signer` with the kit's authority; `signature` gets the value the authority
     // was asked to stamp, `gap` what the source reported missing.

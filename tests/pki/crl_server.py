@@ -11,6 +11,10 @@ ROOT folder disappears (the test program's scratch folder was removed) or LIFETI
 POST /RUN/tsa/SECTION answers an application/timestamp-query with `openssl ts -reply`, signed
 as section SECTION of ROOT/../tsa.cnf says; POST /RUN/tsa/replay answers with the bytes of
 ROOT/../replay.tsr whatever was asked (a reply to another request).
+
+While ROOT/../publish-on-request exists, each GET of a CA's list (RUN/CA.crl, RUN/late/CA.crl)
+first issues a new one from the CA's database, as a CA that publishes continuously would: its
+this-update is the time of the request.
 """
 import functools
 import http.server
@@ -24,8 +28,28 @@ import threading
 import time
 
 
+PUBLISHING = threading.Lock()
+
+
 class QuietHandler(http.server.SimpleHTTPRequestHandler):
     extensions_map = {"": "application/octet-stream", ".crl": "application/pkix-crl"}
+
+    def do_GET(self):
+        kit = os.path.dirname(os.path.abspath(self.directory))
+        match = re.fullmatch(r"/[^/]+/(late/)?(\w+)\.crl", self.path)
+        if (match and os.path.exists(os.path.join(kit, "publish-on-request"))
+                and os.path.exists(os.path.join(kit, "work", match.group(2), "ca.cnf"))):
+            ca = match.group(2)
+            with PUBLISHING:
+                pem = subprocess.run(["openssl", "ca", "-batch", "-config",
+                                      os.path.join("work", ca, "ca.cnf"), "-gencrl"],
+                                     cwd=kit, capture_output=True).stdout
+                der = subprocess.run(["openssl", "crl", "-outform", "DER"], input=pem,
+                                     capture_output=True).stdout
+                if der:
+                    with open(os.path.join(self.directory, self.path.lstrip("/")), "wb") as f:
+                        f.write(der)
+        super().do_GET()
 
     def do_POST(self):
         kit = os.path.dirname(os.path.abspath(self.directory))

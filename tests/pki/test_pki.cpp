@@ -303,6 +303,15 @@ void Pki::StopCrlServer() {
     }
 }
 
+void Pki::PublishOnRequest(bool on) {
+    const std::wstring marker = dir_ + L"\\publish-on-request";
+    if (on) {
+        TestSupport::WriteFileBytes(marker, "");
+    } else {
+        ::DeleteFileW(marker.c_str());
+    }
+}
+
 void Pki::RestartCrlServer() {
     StopCrlServer();
     const std::string port = baseUrl_.substr(baseUrl_.rfind(':') + 1);

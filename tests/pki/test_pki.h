@@ -114,6 +114,8 @@ public:
     // Serves the same addresses again after StopCrlServer.
     void RestartCrlServer();
     bool CrlServerRunning() const { return serverPid_ != 0; }
+    // While on, every list the server is asked for is issued at that moment.
+    void PublishOnRequest(bool on);
     // The server's request log ("GET /run/issuing.crl ..." lines).
     std::string RequestLog() const;
 
