@@ -2,11 +2,16 @@
 
 #include <algorithm>
 
-#include "document/timestamp/http_exchange.h"
+#include "foundation/net/http_exchange.h"
 #include "document/timestamp/timestamp_token.h"
 #include "foundation/handle.h"
 
 namespace Dossiq::Documents {
+
+using MHFX::Net::HttpExchange;
+using MHFX::Net::HttpOutcome;
+using MHFX::Net::HttpReply;
+using MHFX::Net::HttpRequest;
 
 namespace {
 
