@@ -2,6 +2,9 @@
 // ocsp.sections): each section signs as another responder, or replays a saved answer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "certificates/revocation/ocsp_cert_id.h"
 #include "certificates/revocation/ocsp_client.h"
 #include "common/test_support.h"
 #include "pki/test_pki.h"
@@ -61,6 +64,8 @@ TEST(Ocsp, AnswersAreVerifiedForTheCertificateAsked) {
         {"ocsp_responder_check", "qualified", true, OcspProblem::None, Status::Good, -1, true,
          true},
         {"stale", "qualified", true, OcspProblem::None, Status::Good, -1, false, false},
+        {"early", "qualified", false, OcspProblem::ResponderNotValid, Status::Unknown, -1, false,
+         false},
     };
     OcspClient client;
     for (const auto& c : cases) {
@@ -101,6 +106,14 @@ TEST(Ocsp, AnswersAreVerifiedForTheCertificateAsked) {
     EXPECT_TRUE(kept.verified);
     EXPECT_EQ(Status::Good, kept.status);
     EXPECT_NE(std::wstring::npos, kept.responder.find(L"Dossiq Test Qualified CA"));
+    // One byte of the signed part changed (the serial number's last).
+    std::vector<BYTE> forged = saved.answer.encoded;
+    const std::vector<BYTE> serial = EncodedSerial(qualified.get());
+    const auto at = std::search(forged.begin(), forged.end(), serial.begin(), serial.end());
+    ASSERT_NE(forged.end(), at);
+    at[serial.size() - 1] ^= 1;
+    EXPECT_EQ(OcspProblem::BadSignature,
+              VerifyOcspResponse(forged, qualified.get(), issuer.get(), nullptr).problem);
 }
 
 // ocsp_signer names an ldap responder, then the kit's: only the http one is asked, once while

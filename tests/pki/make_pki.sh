@@ -364,7 +364,7 @@ manifest ocsp_no_usage -
 # The loopback server answers POST /RUN/ocsp/SECTION with the command of that section, REQ
 # and RESP standing for the request and response files: openssl ocsp signing as the issuing
 # CA, as each responder, as the orphan CA, from an empty index (all unknown), and three days
-# ago with one day of validity (stale).
+# ago with one day of validity (stale), and so as ocsp_responder before its validity began.
 : >work/ocsp_empty.txt
 ocsp_command() { # INDEX SIGNER
     echo "openssl ocsp -index $1 -CA issuing.cert.pem -rsigner $2.cert.pem -rkey $2.key.pem" \
@@ -377,6 +377,7 @@ ocsp_command() { # INDEX SIGNER
     done
     echo "unknown $(ocsp_command work/ocsp_empty.txt issuing)"
     echo "stale faketime -f -3d $(ocsp_command work/issuing/index.txt issuing)"
+    echo "early faketime -f -3d $(ocsp_command work/issuing/index.txt ocsp_responder)"
 } >ocsp.sections
 
 openssl ca -batch -config work/issuing/ca.cnf -revoke revoked.cert.pem -crl_reason keyCompromise \
