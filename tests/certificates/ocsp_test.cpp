@@ -12,6 +12,12 @@
 using namespace MHFX::Security::Cryptography::X509;
 using Status = OcspAnswer::Status;
 
+namespace MHFX::Security::Cryptography::X509 {
+void PrintTo(OcspProblem problem, std::ostream* out) {
+    *out << TestSupport::Narrow(OcspProblemName(problem));
+}
+} // namespace MHFX::Security::Cryptography::X509
+
 namespace {
 
 std::wstring Responder(const std::string& section) {
@@ -63,6 +69,8 @@ TEST(Ocsp, AnswersAreVerifiedForTheCertificateAsked) {
         {"ocsp_responder", "revoked", true, OcspProblem::None, Status::Revoked, 1, true, false},
         {"ocsp_responder_check", "qualified", true, OcspProblem::None, Status::Good, -1, true,
          true},
+        {"ocsp_responder_by_key", "qualified", true, OcspProblem::None, Status::Good, -1, true,
+         false},
         {"stale", "qualified", true, OcspProblem::None, Status::Good, -1, false, false},
         {"early", "qualified", false, OcspProblem::ResponderNotValid, Status::Unknown, -1, false,
          false},
@@ -106,6 +114,18 @@ TEST(Ocsp, AnswersAreVerifiedForTheCertificateAsked) {
     EXPECT_TRUE(kept.verified);
     EXPECT_EQ(Status::Good, kept.status);
     EXPECT_NE(std::wstring::npos, kept.responder.find(L"Dossiq Test Qualified CA"));
+    // A CertID by SHA-256, asked and answered by openssl ocsp alone.
+    const auto made = TestSupport::RunHostIn(
+        pki.Dir(), "openssl ocsp -issuer issuing.cert.pem -sha256 -cert qualified.cert.pem "
+                   "-no_nonce -reqout work/sha256.req && openssl ocsp -index "
+                   "work/issuing/index.txt -CA issuing.cert.pem "
+                   "-rsigner issuing.cert.pem -rkey issuing.key.pem -reqin work/sha256.req "
+                   "-respout work/sha256.resp");
+    ASSERT_EQ(0, made.exitCode) << made.output;
+    const std::string sha256 = TestSupport::ReadFileBytes(pki.Dir() + L"\\work\\sha256.resp");
+    EXPECT_EQ(OcspProblem::None, VerifyOcspResponse({sha256.begin(), sha256.end()}, qualified.get(),
+                                                    issuer.get(), nullptr)
+                                     .problem);
     // One byte of the signed part changed (the serial number's last).
     std::vector<BYTE> forged = saved.answer.encoded;
     const std::vector<BYTE> serial = EncodedSerial(qualified.get());

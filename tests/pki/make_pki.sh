@@ -363,7 +363,7 @@ issue ocsp_no_usage issuing "/C=RS/O=$ORG/CN=Dossiq Test Unauthorised Responder 
 manifest ocsp_no_usage -
 # The loopback server answers POST /RUN/ocsp/SECTION with the command of that section, REQ
 # and RESP standing for the request and response files: openssl ocsp signing as the issuing
-# CA, as each responder, as the orphan CA, from an empty index (all unknown), and three days
+# CA, as each responder (one naming itself by key hash), as the orphan CA, from an empty index (all unknown), and three days
 # ago with one day of validity (stale), and so as ocsp_responder before its validity began.
 : >work/ocsp_empty.txt
 ocsp_command() { # INDEX SIGNER
@@ -377,6 +377,7 @@ ocsp_command() { # INDEX SIGNER
     done
     echo "unknown $(ocsp_command work/ocsp_empty.txt issuing)"
     echo "stale faketime -f -3d $(ocsp_command work/issuing/index.txt issuing)"
+    echo "ocsp_responder_by_key $(ocsp_command work/issuing/index.txt ocsp_responder) -resp_key_id"
     echo "early faketime -f -3d $(ocsp_command work/issuing/index.txt ocsp_responder)"
 } >ocsp.sections
 
