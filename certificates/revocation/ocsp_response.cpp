@@ -175,7 +175,8 @@ bool NonceMatches(const std::vector<BYTE>& echoed, const std::vector<BYTE>& sent
     return echoed == wrapped || echoed == sent;
 }
 
-// What the SingleResponse for `wanted` says; false when none names it.
+// What the SingleResponse naming `certificate` says; false when none does (`malformed`
+// when the list or that response does not read).
 bool ReadSingleResponse(const Der::Element& responses, PCCERT_CONTEXT certificate,
                         PCCERT_CONTEXT issuer, OcspAnswer& answer, bool& malformed) {
     const OcspCertId bySha1 = OcspCertId::For(certificate, issuer, OcspHash::Sha1);

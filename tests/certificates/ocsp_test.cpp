@@ -157,10 +157,13 @@ TEST(Ocsp, ResponderAddressesAndWhatTheProcessRemembers) {
     EXPECT_TRUE(second.cached);
     EXPECT_EQ(Responder("issuing"), second.url);
     EXPECT_EQ(before + 1, Posts("issuing"));
+    EXPECT_EQ(
+        Status::Revoked,
+        client.Find(pki.LoadCertificate("ocsp_revoked").get(), issuer.get(), query).answer.status);
     // Asked for an answer issued after the kept one's, the client asks anew.
     query.notBefore = Now();
     EXPECT_FALSE(client.Find(signer.get(), issuer.get(), query).cached);
-    EXPECT_EQ(before + 2, Posts("issuing"));
+    EXPECT_EQ(before + 3, Posts("issuing"));
 
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(OcspProblem::Unreachable,

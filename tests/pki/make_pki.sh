@@ -47,7 +47,7 @@ VARIANTS="qualified_reversed qualified_others qc_compliance_only no_qc
      qc_malformed expired expired_untrusted self_signed partial revoked crl_dead
      offline_ca_signer crl_late recipient_expired recipient_revoked recipient_untrusted tsa
      tsa_untrusted tsa_revoked tsa_two_usages tsa_not_critical tsa_crl_dead
-     ocsp_signer ocsp_responder ocsp_responder_check ocsp_no_usage"
+     ocsp_signer ocsp_revoked ocsp_responder ocsp_responder_check ocsp_no_usage"
 running=0
 for name in $STRONG $VARIANTS; do
     bits=1024
@@ -345,10 +345,13 @@ EOF
 # OCSP: a signer whose authority information access names the kit's responder (after an
 # ldap address nobody may ask), and responder certificates delegated by the issuing CA: with
 # id-kp-OCSPSigning and id-pkix-ocsp-nocheck, with the usage only, without the usage.
-issue ocsp_signer issuing "/C=RS/O=$ORG/OU=OCSP/CN=$MARKO" "$NOW_MINUS_DAY" "$TWO_YEARS" \
-    "subjectKeyIdentifier = hash" "authorityKeyIdentifier = keyid" "$QC_BOTH" "$KU_SIGN" \
-    "authorityInfoAccess = OCSP;URI:ldap://127.0.0.1/cn=ocsp, OCSP;URI:$BASE_URL/ocsp/issuing, caIssuers;URI:$BASE_URL/issuing.cer"
-manifest ocsp_signer -
+# ocsp_revoked is the same, revoked.
+for name in ocsp_signer ocsp_revoked; do
+    issue $name issuing "/C=RS/O=$ORG/OU=$name/CN=$MARKO" "$NOW_MINUS_DAY" "$TWO_YEARS" \
+        "subjectKeyIdentifier = hash" "authorityKeyIdentifier = keyid" "$QC_BOTH" "$KU_SIGN" \
+        "authorityInfoAccess = OCSP;URI:ldap://127.0.0.1/cn=ocsp, OCSP;URI:$BASE_URL/ocsp/issuing, caIssuers;URI:$BASE_URL/issuing.cer"
+    manifest $name -
+done
 OCSP_EXT=("subjectKeyIdentifier = hash" "authorityKeyIdentifier = keyid"
     "keyUsage = critical, digitalSignature")
 issue ocsp_responder issuing "/C=RS/O=$ORG/CN=Dossiq Test OCSP Responder $RUN" \
@@ -386,6 +389,8 @@ openssl ca -batch -config work/issuing/ca.cnf -revoke revoked.cert.pem -crl_reas
 openssl ca -batch -config work/issuing/ca.cnf -revoke recipient_revoked.cert.pem \
     -crl_reason keyCompromise 2>>work/revoke.log
 openssl ca -batch -config work/issuing/ca.cnf -revoke tsa_revoked.cert.pem \
+    -crl_reason keyCompromise 2>>work/revoke.log
+openssl ca -batch -config work/issuing/ca.cnf -revoke ocsp_revoked.cert.pem \
     -crl_reason keyCompromise 2>>work/revoke.log
 
 for ca in root issuing offline_ca orphan_ca; do
