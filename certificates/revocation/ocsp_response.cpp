@@ -237,45 +237,82 @@ bool ReadSingleResponse(const Der::Element& responses, PCCERT_CONTEXT certificat
     return false;
 }
 
-OcspAnswer Verify(const std::vector<BYTE>& encoded, PCCERT_CONTEXT certificate,
-                  PCCERT_CONTEXT issuer, const std::vector<BYTE>* nonce) {
-    OcspAnswer answer;
-    answer.encoded = encoded;
-    answer.problem = OcspProblem::Malformed;
-
+// The BasicOCSPResponse inside an OCSPResponse.
+OcspProblem UnwrapBasic(const std::vector<BYTE>& encoded, Der::Element& basic) {
     // OCSPResponse { responseStatus, [0] EXPLICIT ResponseBytes { responseType, response } }
     Der::Reader top(encoded.data(), encoded.size());
     Der::Element response, status, bytesTag, bytes, type, octets;
     if (!top.Expect(Der::kSequence, response) || !top.AtEnd()) {
-        return answer;
+        return OcspProblem::Malformed;
     }
     Der::Reader inResponse(response);
     if (!inResponse.Expect(Der::kEnumerated, status) || status.length != 1) {
-        return answer;
+        return OcspProblem::Malformed;
     }
     if (status.content[0] != 0) {
-        answer.problem = OcspProblem::NotSuccessful;
-        return answer;
+        return OcspProblem::NotSuccessful;
     }
     if (!inResponse.Expect(Der::Context(0), bytesTag)) {
-        return answer;
+        return OcspProblem::Malformed;
     }
     Der::Reader inTag(bytesTag);
     if (!inTag.Expect(Der::kSequence, bytes)) {
-        return answer;
+        return OcspProblem::Malformed;
     }
     Der::Reader inBytes(bytes);
     if (!inBytes.Expect(Der::kOid, type) || !type.IsOid(kOidBasic) ||
         !inBytes.Expect(Der::kOctetString, octets)) {
-        return answer;
+        return OcspProblem::Malformed;
     }
 
-    // BasicOCSPResponse { tbsResponseData, signatureAlgorithm, signature, [0] certs }
     Der::Reader inOctets(octets);
-    Der::Element basic, tbs, algorithm, signature, certs;
-    if (!inOctets.Expect(Der::kSequence, basic)) {
+    return inOctets.Expect(Der::kSequence, basic) ? OcspProblem::None : OcspProblem::Malformed;
+}
+
+// The signer: the issuer itself (`delegated` stays null), or a certificate the response
+// carries that the issuer issued for signing OCSP responses, valid when it signed.
+OcspProblem FindSigner(const ResponderId& id, const Der::Element* certs, PCCERT_CONTEXT issuer,
+                       const FILETIME& producedAt, CertContextHandle& delegated) {
+    if (Names(issuer, id)) {
+        return OcspProblem::None;
+    }
+    Der::Element list, cert;
+    if (certs && Der::Reader(*certs).Expect(Der::kSequence, list)) {
+        Der::Reader inList(list);
+        while (!delegated && inList.Next(cert)) {
+            CertContextHandle candidate(::CertCreateCertificateContext(
+                kEncoding, cert.begin, static_cast<DWORD>(cert.size)));
+            if (candidate && Names(candidate.get(), id) && IssuedBy(candidate.get(), issuer)) {
+                delegated = std::move(candidate);
+            }
+        }
+    }
+    if (!delegated) {
+        return OcspProblem::UnknownSigner;
+    }
+    if (!HasOcspSigning(delegated.get())) {
+        return OcspProblem::NotAuthorized;
+    }
+    if (::CertVerifyTimeValidity(const_cast<FILETIME*>(&producedAt), delegated.get()->pCertInfo) !=
+        0) {
+        return OcspProblem::ResponderNotValid;
+    }
+    return OcspProblem::None;
+}
+
+OcspAnswer Verify(const std::vector<BYTE>& encoded, PCCERT_CONTEXT certificate,
+                  PCCERT_CONTEXT issuer, const std::vector<BYTE>* nonce) {
+    OcspAnswer answer;
+    answer.encoded = encoded;
+    Der::Element basic;
+    answer.problem = UnwrapBasic(encoded, basic);
+    if (answer.problem != OcspProblem::None) {
         return answer;
     }
+    answer.problem = OcspProblem::Malformed;
+
+    // BasicOCSPResponse { tbsResponseData, signatureAlgorithm, signature, [0] certs }
+    Der::Element tbs, algorithm, signature, certs;
     Der::Reader inBasic(basic);
     if (!inBasic.Expect(Der::kSequence, tbs) || !inBasic.Expect(Der::kSequence, algorithm) ||
         !inBasic.Expect(Der::kBitString, signature)) {
@@ -320,34 +357,11 @@ OcspAnswer Verify(const std::vector<BYTE>& encoded, PCCERT_CONTEXT certificate,
         return answer;
     }
 
-    // The signer: the issuer itself, or a certificate the response carries that the issuer
-    // issued for signing OCSP responses.
     CertContextHandle delegated;
-    if (!Names(issuer, id)) {
-        answer.problem = OcspProblem::UnknownSigner;
-        Der::Reader inCerts(certs);
-        Der::Element list, cert;
-        if (hasCerts && inCerts.Expect(Der::kSequence, list)) {
-            Der::Reader inList(list);
-            while (!delegated && inList.Next(cert)) {
-                CertContextHandle candidate(::CertCreateCertificateContext(
-                    kEncoding, cert.begin, static_cast<DWORD>(cert.size)));
-                if (candidate && Names(candidate.get(), id) && IssuedBy(candidate.get(), issuer)) {
-                    delegated = std::move(candidate);
-                }
-            }
-        }
-        if (!delegated) {
-            return answer;
-        }
-        if (!HasOcspSigning(delegated.get())) {
-            answer.problem = OcspProblem::NotAuthorized;
-            return answer;
-        }
-        if (::CertVerifyTimeValidity(&answer.producedAt, delegated.get()->pCertInfo) != 0) {
-            answer.problem = OcspProblem::ResponderNotValid;
-            return answer;
-        }
+    answer.problem =
+        FindSigner(id, hasCerts ? &certs : nullptr, issuer, answer.producedAt, delegated);
+    if (answer.problem != OcspProblem::None) {
+        return answer;
     }
     PCCERT_CONTEXT signer = delegated ? delegated.get() : issuer;
     if (!SignedBy(signedBlob, signer)) {
