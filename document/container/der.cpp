@@ -1,7 +1,5 @@
 #include "document/container/der.h"
 
-#include <cstring>
-
 namespace Dossiq::Documents {
 
 namespace Der {
@@ -11,104 +9,6 @@ const std::vector<BYTE> kOidSignedData = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x
 const std::vector<BYTE> kOidEnvelopedData = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x03};
 const std::vector<BYTE> kOidRsaEncryption = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x01};
 const std::vector<BYTE> kOidDesEde3Cbc = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x03, 0x07};
-
-bool Element::IsOid(const std::vector<BYTE>& oid) const noexcept {
-    return tag == kOid && length == oid.size() && std::memcmp(content, oid.data(), length) == 0;
-}
-
-bool Reader::Next(Element& element) noexcept {
-    if (failed_ || next_ == end_) {
-        return false;
-    }
-    const BYTE* p = next_;
-    size_t left = static_cast<size_t>(end_ - p);
-    if (left < 2) {
-        failed_ = true;
-        return false;
-    }
-    const BYTE tag = p[0];
-    // High tag numbers (low five bits all set) never occur in these messages.
-    if ((tag & 0x1F) == 0x1F) {
-        failed_ = true;
-        return false;
-    }
-    size_t length = p[1];
-    size_t header = 2;
-    if (length & 0x80) {
-        const size_t count = length & 0x7F;
-        // 0x80 is the indefinite form; more than four length bytes cannot be a 32-bit size.
-        if (count == 0 || count > 4 || left < 2 + count) {
-            failed_ = true;
-            return false;
-        }
-        length = 0;
-        for (size_t i = 0; i < count; ++i) {
-            length = (length << 8) | p[2 + i];
-        }
-        header += count;
-    }
-    if (length > left - header) {
-        failed_ = true;
-        return false;
-    }
-    element.tag = tag;
-    element.begin = p;
-    element.size = header + length;
-    element.content = p + header;
-    element.length = length;
-    next_ = p + header + length;
-    return true;
-}
-
-bool Reader::Expect(BYTE tag, Element& element) noexcept {
-    if (!Next(element)) {
-        failed_ = true;
-        return false;
-    }
-    if (element.tag != tag) {
-        failed_ = true;
-        return false;
-    }
-    return true;
-}
-
-size_t HeaderLength(size_t length) noexcept {
-    if (length <= 0x7F) {
-        return 2;
-    }
-    size_t bytes = 0;
-    for (size_t rest = length; rest != 0; rest >>= 8) {
-        ++bytes;
-    }
-    return 2 + bytes;
-}
-
-void AppendHeader(std::vector<BYTE>& out, BYTE tag, size_t length) {
-    out.push_back(tag);
-    if (length <= 0x7F) {
-        out.push_back(static_cast<BYTE>(length));
-        return;
-    }
-    BYTE bytes[sizeof(size_t)];
-    size_t count = 0;
-    for (size_t rest = length; rest != 0; rest >>= 8) {
-        bytes[count++] = static_cast<BYTE>(rest & 0xFF);
-    }
-    out.push_back(static_cast<BYTE>(0x80 | count));
-    while (count > 0) {
-        out.push_back(bytes[--count]);
-    }
-}
-
-void AppendElement(std::vector<BYTE>& out, BYTE tag, const void* content, size_t length) {
-    AppendHeader(out, tag, length);
-    const auto* bytes = static_cast<const BYTE*>(content);
-    out.insert(out.end(), bytes, bytes + length);
-}
-
-void AppendElement(std::vector<BYTE>& out, BYTE tag, const std::vector<BYTE>& content) {
-    AppendElement(out, tag, content.data(), content.size());
-}
 
 } // namespace Der
 

@@ -1,25 +1,18 @@
-// The small part of DER that the enveloped container needs: reading definite-length
-// elements defensively (every length checked against what encloses it) and writing
-// headers whose lengths are known in advance.
+// The object identifiers of the enveloped container, beside the generic DER reader and
+// writer (foundation/der.h), which stay reachable here under their old names.
 #pragma once
 
 #include <windows.h>
 
-#include <cstddef>
 #include <vector>
+
+#include "foundation/der.h"
 
 namespace Dossiq::Documents {
 
 namespace Der {
 
-constexpr BYTE kInteger = 0x02;
-constexpr BYTE kOctetString = 0x04;
-constexpr BYTE kNull = 0x05;
-constexpr BYTE kOid = 0x06;
-constexpr BYTE kSequence = 0x30;
-constexpr BYTE kSet = 0x31;
-constexpr BYTE kContext0 = 0xA0;          // [0] constructed
-constexpr BYTE kContext0Primitive = 0x80; // [0] primitive
+using namespace MHFX::Der;
 
 // Encoded object identifiers (content bytes only).
 extern const std::vector<BYTE> kOidData;
@@ -27,46 +20,6 @@ extern const std::vector<BYTE> kOidSignedData;
 extern const std::vector<BYTE> kOidEnvelopedData;
 extern const std::vector<BYTE> kOidRsaEncryption;
 extern const std::vector<BYTE> kOidDesEde3Cbc;
-
-struct Element {
-    BYTE tag = 0;
-    const BYTE* begin = nullptr; // the whole element, header included
-    size_t size = 0;
-    const BYTE* content = nullptr;
-    size_t length = 0;
-
-    bool Is(BYTE expectedTag) const noexcept { return tag == expectedTag; }
-    bool IsOid(const std::vector<BYTE>& oid) const noexcept;
-};
-
-// Walks the elements of one level. Single-byte tags and definite lengths only: anything
-// else, or a length beyond the enclosing value, is an error.
-class Reader {
-public:
-    Reader(const BYTE* data, size_t length) noexcept : next_(data), end_(data + length) {}
-    explicit Reader(const Element& parent) noexcept
-        : next_(parent.content), end_(parent.content + parent.length) {}
-
-    // The next element; false at the end or on malformed input (see Failed()).
-    bool Next(Element& element) noexcept;
-    // Next() that must find an element with `tag`.
-    bool Expect(BYTE tag, Element& element) noexcept;
-    bool AtEnd() const noexcept { return next_ == end_; }
-    bool Failed() const noexcept { return failed_; }
-
-private:
-    const BYTE* next_;
-    const BYTE* end_;
-    bool failed_ = false;
-};
-
-// Length of a header (tag and length bytes) for content of `length` bytes.
-size_t HeaderLength(size_t length) noexcept;
-// Appends tag and length.
-void AppendHeader(std::vector<BYTE>& out, BYTE tag, size_t length);
-// Appends a whole element.
-void AppendElement(std::vector<BYTE>& out, BYTE tag, const void* content, size_t length);
-void AppendElement(std::vector<BYTE>& out, BYTE tag, const std::vector<BYTE>& content);
 
 } // namespace Der
 

@@ -2,9 +2,14 @@
 
 #include <winhttp.h>
 
-#include "document/timestamp/http_exchange.h"
+#include "foundation/net/http_exchange.h"
 
 namespace Dossiq::Documents {
+
+using MHFX::Net::HttpExchange;
+using MHFX::Net::HttpOutcome;
+using MHFX::Net::HttpReply;
+using MHFX::Net::HttpRequest;
 
 std::vector<BYTE> PostTimestampQuery(const std::wstring& url, const std::vector<BYTE>& query) {
     HttpRequest request;

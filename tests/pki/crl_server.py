@@ -15,11 +15,16 @@ ROOT/../replay.tsr whatever was asked (a reply to another request).
 While ROOT/../publish-on-request exists, each GET of a CA's list (RUN/CA.crl, RUN/late/CA.crl)
 first issues a new one from the CA's database, as a CA that publishes continuously would: its
 this-update is the time of the request.
+
+POST /RUN/ocsp/SECTION answers an application/ocsp-request with the command of line SECTION
+of ROOT/../ocsp.sections (REQ and RESP replaced by the request and response files); POST
+/RUN/ocsp/replay answers with the bytes of ROOT/../replay.ocsp.
 """
 import functools
 import http.server
 import os
 import re
+import shlex
 import socket
 import subprocess
 import sys
@@ -56,6 +61,10 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
         match = re.fullmatch(r"/[^/]+/tsa/(\w+)", self.path)
         query = self.rfile.read(int(self.headers.get("Content-Length", "0")))
         reply = None
+        ocsp = re.fullmatch(r"/[^/]+/ocsp/(\w+)", self.path)
+        if ocsp:
+            self.answer_ocsp(kit, ocsp.group(1), query)
+            return
         if match and match.group(1) == "replay":
             with open(os.path.join(kit, "replay.tsr"), "rb") as f:
                 reply = f.read()
@@ -75,6 +84,34 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
             return
         self.send_response(200)
         self.send_header("Content-Type", "application/timestamp-reply")
+        self.send_header("Content-Length", str(len(reply)))
+        self.end_headers()
+        self.wfile.write(reply)
+
+    def answer_ocsp(self, kit, section, query):
+        reply = None
+        if section == "replay":
+            with open(os.path.join(kit, "replay.ocsp"), "rb") as f:
+                reply = f.read()
+        else:
+            with open(os.path.join(kit, "ocsp.sections")) as f:
+                commands = dict(line.rstrip("\n").split(" ", 1) for line in f if " " in line)
+            with tempfile.TemporaryDirectory() as work:
+                request, response = os.path.join(work, "q.der"), os.path.join(work, "r.der")
+                with open(request, "wb") as f:
+                    f.write(query)
+                if section in commands:
+                    words = [{"REQ": request, "RESP": response}.get(w, w)
+                             for w in shlex.split(commands[section])]
+                    subprocess.run(words, cwd=kit, capture_output=True)
+                if os.path.exists(response):
+                    with open(response, "rb") as f:
+                        reply = f.read()
+        if not reply:
+            self.send_error(404)
+            return
+        self.send_response(200)
+        self.send_header("Content-Type", "application/ocsp-response")
         self.send_header("Content-Length", str(len(reply)))
         self.end_headers()
         self.wfile.write(reply)

@@ -46,7 +46,8 @@ VARIANTS="qualified_reversed qualified_others qc_compliance_only no_qc
      name_hyphenated_first name_single_word no_cn
      qc_malformed expired expired_untrusted self_signed partial revoked crl_dead
      offline_ca_signer crl_late recipient_expired recipient_revoked recipient_untrusted tsa
-     tsa_untrusted tsa_revoked tsa_two_usages tsa_not_critical tsa_crl_dead"
+     tsa_untrusted tsa_revoked tsa_two_usages tsa_not_critical tsa_crl_dead
+     ocsp_signer ocsp_revoked ocsp_responder ocsp_responder_check ocsp_no_usage"
 running=0
 for name in $STRONG $VARIANTS; do
     bits=1024
@@ -341,11 +342,55 @@ EOF
     tsa_section tsa_sha1 tsa sha1
 } >tsa.cnf
 
+# OCSP: a signer whose authority information access names the kit's responder (after an
+# ldap address nobody may ask), and responder certificates delegated by the issuing CA: with
+# id-kp-OCSPSigning and id-pkix-ocsp-nocheck, with the usage only, without the usage.
+# ocsp_revoked is the same, revoked.
+for name in ocsp_signer ocsp_revoked; do
+    issue $name issuing "/C=RS/O=$ORG/OU=$name/CN=$MARKO" "$NOW_MINUS_DAY" "$TWO_YEARS" \
+        "subjectKeyIdentifier = hash" "authorityKeyIdentifier = keyid" "$QC_BOTH" "$KU_SIGN" \
+        "authorityInfoAccess = OCSP;URI:ldap://127.0.0.1/cn=ocsp, OCSP;URI:$BASE_URL/ocsp/issuing, caIssuers;URI:$BASE_URL/issuing.cer"
+    manifest $name -
+done
+OCSP_EXT=("subjectKeyIdentifier = hash" "authorityKeyIdentifier = keyid"
+    "keyUsage = critical, digitalSignature")
+issue ocsp_responder issuing "/C=RS/O=$ORG/CN=Dossiq Test OCSP Responder $RUN" \
+    "$NOW_MINUS_DAY" "$TWO_YEARS" "${OCSP_EXT[@]}" "extendedKeyUsage = OCSPSigning" \
+    "noCheck = ignored"
+manifest ocsp_responder -
+issue ocsp_responder_check issuing "/C=RS/O=$ORG/CN=Dossiq Test Checked OCSP Responder $RUN" \
+    "$NOW_MINUS_DAY" "$TWO_YEARS" "${OCSP_EXT[@]}" "extendedKeyUsage = OCSPSigning" "$CDP"
+manifest ocsp_responder_check -
+issue ocsp_no_usage issuing "/C=RS/O=$ORG/CN=Dossiq Test Unauthorised Responder $RUN" \
+    "$NOW_MINUS_DAY" "$TWO_YEARS" "${OCSP_EXT[@]}" "extendedKeyUsage = emailProtection"
+manifest ocsp_no_usage -
+# The loopback server answers POST /RUN/ocsp/SECTION with the command of that section, REQ
+# and RESP standing for the request and response files: openssl ocsp signing as the issuing
+# CA, as each responder (one naming itself by key hash), as the orphan CA, from an empty index (all unknown), and three days
+# ago with one day of validity (stale), and so as ocsp_responder before its validity began.
+: >work/ocsp_empty.txt
+ocsp_command() { # INDEX SIGNER
+    echo "openssl ocsp -index $1 -CA issuing.cert.pem -rsigner $2.cert.pem -rkey $2.key.pem" \
+        "-ndays 1 -reqin REQ -respout RESP"
+}
+{
+    echo "issuing $(ocsp_command work/issuing/index.txt issuing)"
+    for name in ocsp_responder ocsp_responder_check ocsp_no_usage orphan_ca; do
+        echo "$name $(ocsp_command work/issuing/index.txt $name)"
+    done
+    echo "unknown $(ocsp_command work/ocsp_empty.txt issuing)"
+    echo "stale faketime -f -3d $(ocsp_command work/issuing/index.txt issuing)"
+    echo "ocsp_responder_by_key $(ocsp_command work/issuing/index.txt ocsp_responder) -resp_key_id"
+    echo "early faketime -f -3d $(ocsp_command work/issuing/index.txt ocsp_responder)"
+} >ocsp.sections
+
 openssl ca -batch -config work/issuing/ca.cnf -revoke revoked.cert.pem -crl_reason keyCompromise \
     2>work/revoke.log
 openssl ca -batch -config work/issuing/ca.cnf -revoke recipient_revoked.cert.pem \
     -crl_reason keyCompromise 2>>work/revoke.log
 openssl ca -batch -config work/issuing/ca.cnf -revoke tsa_revoked.cert.pem \
+    -crl_reason keyCompromise 2>>work/revoke.log
+openssl ca -batch -config work/issuing/ca.cnf -revoke ocsp_revoked.cert.pem \
     -crl_reason keyCompromise 2>>work/revoke.log
 
 for ca in root issuing offline_ca orphan_ca; do

@@ -51,6 +51,12 @@
 //   recipient_expired        -    "Ivana Ilić", keyEncipherment, valid in 2020 only
 //   recipient_revoked        -    "Stefan Stanić", keyEncipherment, listed in issuing's CRL
 //   recipient_untrusted      -    "Nikola Nedić", keyEncipherment, issued by orphan_ca
+//   ocsp_signer              -    names no CRL address; its authority information access
+//                                 names an ldap responder, then BaseUrl()/ocsp/issuing
+//   ocsp_revoked             -    the same, revoked for keyCompromise
+//   ocsp_responder           -    issued by issuing for OCSPSigning, with id-pkix-ocsp-nocheck
+//   ocsp_responder_check     -    the same without nocheck (its own status needs checking)
+//   ocsp_no_usage            -    a responder certificate with emailProtection only
 // The recipients have extended key usage emailProtection and e-mail NAME@dossiq.test.
 // Everything except the named variants is otherwise a qualified signer issued by "issuing".
 // Keys sit in their own containers of the "Microsoft Enhanced RSA and AES Cryptographic
@@ -58,7 +64,11 @@
 //
 // Files in Dir() (Unix path UnixDir(), for OpenSSL): NAME.cert.pem, NAME.key.pem, NAME.pvk;
 // per CA NAME.crl (DER) and NAME.crl.pem; trusted-chain.pem (root and both installed
-// intermediates, for "openssl cms -verify -CAfile"); requests.log (the CRL server's log).
+// intermediates, for "openssl cms -verify -CAfile"); requests.log (the CRL server's log);
+// ocsp.sections, what POST BaseUrl()/ocsp/SECTION runs (`openssl ocsp` as the issuing CA, as
+// each responder above, as orphan_ca; "unknown" answers unknown, "stale" was made three
+// days ago for one day, "early" as ocsp_responder before its validity); POST
+// BaseUrl()/ocsp/replay answers with the bytes of replay.ocsp.
 #pragma once
 
 #include <windows.h>

@@ -1,10 +1,10 @@
-#include "document/timestamp/http_exchange.h"
+#include "foundation/net/http_exchange.h"
 
 #include <winhttp.h>
 
 #include "foundation/handle.h"
 
-namespace Dossiq::Documents {
+namespace MHFX::Net {
 
 namespace {
 
@@ -92,4 +92,4 @@ HttpOutcome HttpExchange(const HttpRequest& request, HttpReply& reply) {
     }
 }
 
-} // namespace Dossiq::Documents
+} // namespace MHFX::Net

@@ -1,5 +1,6 @@
 // One HTTP or HTTPS request through WinHTTP, bounded in time and in the size of its reply:
-// what a signer asks of a time-stamping authority and of the CAs' CRL addresses.
+// what a signer asks of a time-stamping authority, of the CAs' CRL addresses and of their
+// OCSP responders.
 #pragma once
 
 #include <windows.h>
@@ -7,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace Dossiq::Documents {
+namespace MHFX::Net {
 
 enum class HttpOutcome {
     Replied,     // a reply with the status and body given
@@ -32,4 +33,4 @@ struct HttpReply {
 
 HttpOutcome HttpExchange(const HttpRequest& request, HttpReply& reply);
 
-} // namespace Dossiq::Documents
+} // namespace MHFX::Net
