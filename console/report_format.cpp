@@ -62,6 +62,18 @@ void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
                 json.EndObject();
             }
             json.StringOrNull(L"gap", check.crlGap);
+            json.StringOrNull(L"kind", check.evidenceKind);
+            if (check.ocspUrl.empty()) {
+                json.Null(L"ocsp");
+            } else {
+                json.BeginObject(L"ocsp");
+                json.String(L"url", check.ocspUrl);
+                json.StringOrNull(L"responder", check.ocspResponder);
+                json.StringOrNull(L"producedAt", check.ocspProducedAt);
+                json.StringOrNull(L"thisUpdate", check.ocspThisUpdate);
+                json.StringOrNull(L"nextUpdate", check.ocspNextUpdate);
+                json.EndObject();
+            }
         }
         if (i == RevocationCheck) {
             if (check.revocationDate.empty()) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "certificates/revocation/crl_scope.h"
+#include "certificates/revocation/ocsp_client.h"
 
 namespace MHFX::Security::Cryptography::X509 {
 
@@ -30,6 +31,13 @@ bool TimeOf(const CERT_EXTENSION* extension, FILETIME& time) {
     DWORD size = sizeof(time);
     return extension && ::CryptDecodeObject(kEncoding, X509_CHOICE_OF_TIME, extension->Value.pbData,
                                             extension->Value.cbData, 0, &time, &size);
+}
+
+// `heard` (when this process heard an answer) counts as no earlier than `at`.
+bool WithinSkew(const FILETIME& heard, const FILETIME& at) {
+    const ULONGLONG value =
+        ((static_cast<ULONGLONG>(heard.dwHighDateTime) << 32) | heard.dwLowDateTime) + kClockSkew;
+    return value >= ((static_cast<ULONGLONG>(at.dwHighDateTime) << 32) | at.dwLowDateTime);
 }
 
 bool IsCurrent(PCCRL_CONTEXT crl, const FILETIME& now) {
@@ -113,13 +121,51 @@ bool RevocationChecker::ShowsGood(PCCRL_CONTEXT crl, PCCERT_CONTEXT certificate,
     if (!Before(crl->pCrlInfo->ThisUpdate, at_)) {
         return true;
     }
-    if (!fetched || !IsCurrent(crl, now_)) {
+    return fetched && IsCurrent(crl, now_) && WithinSkew(*fetched, at_);
+}
+
+bool RevocationChecker::Ocsp(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
+                             RevocationEvidence& evidence) const {
+    OcspQuery query;
+    query.deadline = deadline_;
+    if (hasTime_) {
+        query.notBefore = at_; // a kept answer from before the proven time is asked anew
+    }
+    const OcspResult result = OcspClient::Shared().Find(certificate, issuer, query);
+    const OcspAnswer& answer = result.answer;
+    // A responder whose own status would need checking is not followed further.
+    if (!answer.verified || answer.responderNeedsCheck ||
+        answer.status == OcspAnswer::Status::Unknown) {
         return false;
     }
-    const ULONGLONG heard =
-        ((static_cast<ULONGLONG>(fetched->dwHighDateTime) << 32) | fetched->dwLowDateTime) +
-        kClockSkew;
-    return heard >= ((static_cast<ULONGLONG>(at_.dwHighDateTime) << 32) | at_.dwLowDateTime);
+    evidence.kind = RevocationKind::Ocsp;
+    evidence.url = result.url;
+    evidence.source = result.cached ? RevocationSource::Cache : RevocationSource::Online;
+    evidence.responder = answer.responder;
+    evidence.producedAt = answer.producedAt;
+    evidence.thisUpdate = answer.thisUpdate;
+    evidence.nextUpdate = answer.nextUpdate;
+    evidence.ocspResponse = answer.encoded;
+    if (answer.status == OcspAnswer::Status::Revoked) {
+        evidence.listed = true;
+        evidence.revocationDate = evidence.revokedFrom = answer.revocationTime;
+        evidence.reason = answer.reason;
+        const bool before = hasTime_ && Before(at_, evidence.revokedFrom);
+        evidence.status = before && !(compromiseVoids_ && VoidsEveryUse(evidence.reason))
+                              ? RevocationStatus::Good
+                              : RevocationStatus::Revoked;
+        return true;
+    }
+    // The same freshness as a list's: issued after the proven time, or current and heard now.
+    const bool fresh =
+        hasTime_ ? !Before(answer.thisUpdate, at_) ||
+                       (!result.cached && IsCurrent(answer, now_) && WithinSkew(now_, at_))
+                 : IsCurrent(answer, now_);
+    if (!fresh) {
+        return false;
+    }
+    evidence.status = RevocationStatus::Good;
+    return true;
 }
 
 bool RevocationChecker::KeptList(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
@@ -171,6 +217,10 @@ bool RevocationChecker::KeptList(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issu
 }
 
 RevocationEvidence RevocationChecker::Check(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer) {
+    RevocationEvidence answered;
+    if (Ocsp(certificate, issuer, answered)) {
+        return answered;
+    }
     RevocationEvidence online;
     VerifiedCrlCache::Found found =
         cache_.Find(certificate, issuer, deadline_, hasTime_ ? &at_ : nullptr);

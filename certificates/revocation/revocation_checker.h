@@ -1,6 +1,7 @@
 // The revocation status of the certificates of one chain, decided by the product from
-// verified CRLs: the issuer's list fetched now (or served by this process's cache), else a
-// list kept in the container that the issuer signed. A list says "not revoked at T" only when
+// verified evidence: the answer of the certificate's OCSP responder where it names one, else
+// the issuer's list fetched now (or served by this process's cache), else a list kept in the
+// container that the issuer signed. A list says "not revoked at T" only when
 // it is complete for the certificate and was issued at or after T, or is the issuer's current
 // list fetched after T; any usable list proves a revocation it shows. Never asks the
 // platform's revocation machinery, so its caches cannot change a verdict.
@@ -34,6 +35,9 @@ public:
     std::vector<RevocationEvidence> CheckChain(const CERT_SIMPLE_CHAIN& chain);
 
 private:
+    // The answer of the certificate's OCSP responder, when it settles the status.
+    bool Ocsp(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
+              RevocationEvidence& evidence) const;
     bool KeptList(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
                   RevocationEvidence& evidence) const;
     // Reads `evidence.crl`'s entry for `certificate`, if any, into `evidence`.

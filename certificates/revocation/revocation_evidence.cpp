@@ -16,6 +16,10 @@ const wchar_t* RevocationSourceName(RevocationSource source) {
     return L"none";
 }
 
+const wchar_t* RevocationKindName(RevocationKind kind) {
+    return kind == RevocationKind::Ocsp ? L"ocsp" : L"crl";
+}
+
 const wchar_t* RevocationGapName(RevocationGap gap) {
     switch (gap) {
     case RevocationGap::NoAddress:

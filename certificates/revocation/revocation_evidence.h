@@ -6,12 +6,16 @@
 #include <wincrypt.h>
 
 #include <string>
+#include <vector>
 
 #include "certificates/revocation/crl_context_handle.h"
 
 namespace MHFX::Security::Cryptography::X509 {
 
 enum class RevocationStatus { Good, Revoked, Unknown };
+
+// Which kind of evidence decided.
+enum class RevocationKind { Crl, Ocsp };
 
 enum class RevocationSource {
     None,      // no list decided
@@ -37,8 +41,13 @@ struct RevocationEvidence {
     RevocationStatus status = RevocationStatus::Unknown;
     RevocationSource source = RevocationSource::None;
     RevocationGap gap = RevocationGap::None;
-    std::wstring url;             // the address consulted, empty when it names none
-    CrlContextHandle crl;         // the list that decided, else the online one consulted, else null
+    RevocationKind kind = RevocationKind::Crl;
+    std::wstring url;     // the address consulted, empty when it names none
+    CrlContextHandle crl; // the list that decided, else the online one consulted, else null
+    // When an OCSP response decided: its responder and dates, and the response itself.
+    std::wstring responder;
+    FILETIME producedAt = {}, thisUpdate = {}, nextUpdate = {};
+    std::vector<BYTE> ocspResponse;
     bool listed = false;          // `crl` lists the certificate
     FILETIME revokedFrom = {};    // when listed: the earlier of the revocation and invalidity dates
     FILETIME revocationDate = {}; // when listed: the date on the list
@@ -47,5 +56,6 @@ struct RevocationEvidence {
 
 const wchar_t* RevocationSourceName(RevocationSource source);
 const wchar_t* RevocationGapName(RevocationGap gap);
+const wchar_t* RevocationKindName(RevocationKind kind);
 
 } // namespace MHFX::Security::Cryptography::X509

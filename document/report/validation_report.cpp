@@ -23,6 +23,8 @@ using MHFX::Security::Cryptography::X509::HasQualifiedNameForm;
 using MHFX::Security::Cryptography::X509::kQualifiedKeyUsage;
 using MHFX::Security::Cryptography::X509::RevocationEvidence;
 using MHFX::Security::Cryptography::X509::RevocationGapName;
+using MHFX::Security::Cryptography::X509::RevocationKind;
+using MHFX::Security::Cryptography::X509::RevocationKindName;
 using MHFX::Security::Cryptography::X509::RevocationSource;
 using MHFX::Security::Cryptography::X509::RevocationSourceName;
 using MHFX::Security::Cryptography::X509::RevocationStatus;
@@ -206,21 +208,22 @@ std::wstring CrlIssuerName(PCCRL_CONTEXT crl) {
 // The facts of the one verified list that decided (or was consulted for) the signer.
 void DescribeRevocation(const RevocationEvidence& evidence, CheckReport& crl,
                         CheckReport& revocation) {
-    crl.crlUrl = evidence.url;
     crl.crlGap = RevocationGapName(evidence.gap);
     if (evidence.source != RevocationSource::None) {
         crl.crlSource = RevocationSourceName(evidence.source);
         revocation.crlSource = crl.crlSource;
+        crl.evidenceKind = RevocationKindName(evidence.kind);
     }
-    const PCCRL_CONTEXT list = evidence.crl.get();
-    if (list == nullptr) {
-        return;
-    }
-    crl.crlIssuer = CrlIssuerName(list);
-    crl.crlThisUpdate = IsoUtc(list->pCrlInfo->ThisUpdate);
-    const FILETIME& next = list->pCrlInfo->NextUpdate;
-    if (next.dwHighDateTime || next.dwLowDateTime) {
-        crl.crlNextUpdate = IsoUtc(next);
+    if (evidence.kind == RevocationKind::Ocsp) {
+        crl.ocspUrl = evidence.url;
+        crl.ocspResponder = evidence.responder;
+        crl.ocspProducedAt = IsoUtc(evidence.producedAt);
+        crl.ocspThisUpdate = IsoUtc(evidence.thisUpdate);
+        if (evidence.nextUpdate.dwHighDateTime || evidence.nextUpdate.dwLowDateTime) {
+            crl.ocspNextUpdate = IsoUtc(evidence.nextUpdate);
+        }
+    } else {
+        crl.crlUrl = evidence.url;
     }
     if (evidence.listed) {
         revocation.revocationDate = IsoUtc(evidence.revocationDate);
@@ -233,6 +236,16 @@ void DescribeRevocation(const RevocationEvidence& evidence, CheckReport& crl,
             revocation.revocationReason = kRevocationReasons[evidence.reason];
         }
     }
+    const PCCRL_CONTEXT list = evidence.crl.get();
+    if (list == nullptr) {
+        return;
+    }
+    crl.crlIssuer = CrlIssuerName(list);
+    crl.crlThisUpdate = IsoUtc(list->pCrlInfo->ThisUpdate);
+    const FILETIME& next = list->pCrlInfo->NextUpdate;
+    if (next.dwHighDateTime || next.dwLowDateTime) {
+        crl.crlNextUpdate = IsoUtc(next);
+    }
 }
 
 // Where the CRL check's evidence came from, in words; why it did not settle the status.
@@ -240,7 +253,11 @@ std::wstring CrlEvidenceText(const CheckReport& crl) {
     const std::wstring dates =
         L" (this update " + crl.crlThisUpdate + L", next update " + crl.crlNextUpdate + L")";
     std::wstring text;
-    if (crl.crlSource == L"container") {
+    if (!crl.ocspUrl.empty()) {
+        text = L"OCSP " + crl.ocspUrl + L" (responder " + crl.ocspResponder + L", produced " +
+               crl.ocspProducedAt + L", this update " + crl.ocspThisUpdate + L", next update " +
+               crl.ocspNextUpdate + L")";
+    } else if (crl.crlSource == L"container") {
         text = L"CRL kept in the container, issued by " + crl.crlIssuer + dates;
     } else if (!crl.crlUrl.empty()) {
         text = L"CRL " + crl.crlUrl + (crl.crlThisUpdate.empty() ? L" (not retrieved)" : dates);

@@ -36,6 +36,9 @@ struct CheckReport {
     // The evidence that decided: "online", "container" (a list kept at signing), or empty.
     std::wstring crlSource;
     std::wstring crlGap; // why the list did not settle the status (RevocationGapName)
+    // When an OCSP response decided instead of a list ("ocsp"; "crl" for a list).
+    std::wstring evidenceKind;
+    std::wstring ocspUrl, ocspResponder, ocspProducedAt, ocspThisUpdate, ocspNextUpdate;
     std::wstring revocationDate, revocationReason;
     std::wstring invalidityDate; // when the list dates the key's trouble earlier
 

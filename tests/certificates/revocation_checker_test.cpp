@@ -227,3 +227,39 @@ TEST(Revocation, NoRequestForAnUntrustedChain) {
     const std::string requests = pki.RequestLog().substr(before.size());
     EXPECT_EQ(std::string::npos, requests.find("GET")) << requests;
 }
+
+// ocsp_signer and ocsp_revoked name the kit's responder and no CRL address: the responder's
+// answer decides, fetched now, then from this process's cache.
+TEST(Revocation, ResponderDecidesWhereTheCertificateNamesOne) {
+    const TestPki::Pki& pki = TestPki::Pki::Get();
+    const auto issuer = pki.LoadCertificate("issuing");
+    const FILETIME minuteAgo = SecondsFromNow(-60);
+    const struct {
+        const char* name;
+        const FILETIME* at;
+        RevocationStatus status;
+        int reason;
+    } cases[] = {
+        {"ocsp_signer", nullptr, RevocationStatus::Good, kNoReasonCode},
+        {"ocsp_signer", &minuteAgo, RevocationStatus::Good, kNoReasonCode},
+        {"ocsp_revoked", nullptr, RevocationStatus::Revoked, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto certificate = pki.LoadCertificate(c.name);
+        VerifiedCrlCache cache;
+        const RevocationEvidence evidence =
+            RevocationChecker(cache, nullptr, c.at).Check(certificate.get(), issuer.get());
+        EXPECT_EQ(c.status, evidence.status);
+        EXPECT_EQ(RevocationKind::Ocsp, evidence.kind);
+        EXPECT_EQ(c.reason, evidence.reason);
+        EXPECT_NE(std::wstring::npos, evidence.url.find(L"/ocsp/"));
+        EXPECT_FALSE(evidence.ocspResponse.empty());
+    }
+    // The first case's answer is kept by the process.
+    VerifiedCrlCache cache;
+    EXPECT_EQ(RevocationSource::Cache,
+              RevocationChecker(cache, nullptr, nullptr)
+                  .Check(pki.LoadCertificate("ocsp_signer").get(), issuer.get())
+                  .source);
+}
