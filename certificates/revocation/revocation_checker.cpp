@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "certificates/revocation/crl_scope.h"
+#include "certificates/revocation/kept_responses.h"
 #include "certificates/revocation/ocsp_client.h"
 
 namespace MHFX::Security::Cryptography::X509 {
@@ -124,23 +125,14 @@ bool RevocationChecker::ShowsGood(PCCRL_CONTEXT crl, PCCERT_CONTEXT certificate,
     return fetched && IsCurrent(crl, now_) && WithinSkew(*fetched, at_);
 }
 
-bool RevocationChecker::Ocsp(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
-                             RevocationEvidence& evidence) const {
-    OcspQuery query;
-    query.deadline = deadline_;
-    if (hasTime_) {
-        query.notBefore = at_; // a kept answer from before the proven time is asked anew
-    }
-    const OcspResult result = OcspClient::Shared().Find(certificate, issuer, query);
-    const OcspAnswer& answer = result.answer;
+bool RevocationChecker::FromAnswer(const OcspAnswer& answer, bool heardNow,
+                                   RevocationEvidence& evidence) const {
     // A responder whose own status would need checking is not followed further.
     if (!answer.verified || answer.responderNeedsCheck ||
         answer.status == OcspAnswer::Status::Unknown) {
         return false;
     }
     evidence.kind = RevocationKind::Ocsp;
-    evidence.url = result.url;
-    evidence.source = result.cached ? RevocationSource::Cache : RevocationSource::Online;
     evidence.responder = answer.responder;
     evidence.producedAt = answer.producedAt;
     evidence.thisUpdate = answer.thisUpdate;
@@ -157,14 +149,50 @@ bool RevocationChecker::Ocsp(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
         return true;
     }
     // The same freshness as a list's: issued after the proven time, or current and heard now.
-    const bool fresh =
-        hasTime_ ? !Before(answer.thisUpdate, at_) ||
-                       (!result.cached && IsCurrent(answer, now_) && WithinSkew(now_, at_))
-                 : IsCurrent(answer, now_);
-    if (!fresh) {
+    const bool fresh = hasTime_ ? !Before(answer.thisUpdate, at_) ||
+                                      (heardNow && IsCurrent(answer, now_) && WithinSkew(now_, at_))
+                                : IsCurrent(answer, now_);
+    evidence.status = RevocationStatus::Good;
+    return fresh;
+}
+
+bool RevocationChecker::Ocsp(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
+                             RevocationEvidence& evidence) const {
+    OcspQuery query;
+    query.deadline = deadline_;
+    if (hasTime_) {
+        query.notBefore = at_; // a kept answer from before the proven time is asked anew
+    }
+    const OcspResult result = OcspClient::Shared().Find(certificate, issuer, query);
+    evidence.url = result.url;
+    evidence.source = result.cached ? RevocationSource::Cache : RevocationSource::Online;
+    return FromAnswer(result.answer, !result.cached, evidence);
+}
+
+bool RevocationChecker::KeptResponse(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
+                                     RevocationEvidence& evidence) const {
+    RevocationEvidence good;
+    for (const std::vector<BYTE>& response : KeptResponses(kept_)) {
+        RevocationEvidence candidate;
+        if (!FromAnswer(VerifyOcspResponse(response, certificate, issuer, nullptr), false,
+                        candidate)) {
+            continue;
+        }
+        if (candidate.status == RevocationStatus::Revoked) {
+            evidence = std::move(candidate);
+            break;
+        }
+        if (good.ocspResponse.empty() || Before(good.thisUpdate, candidate.thisUpdate)) {
+            good = std::move(candidate);
+        }
+    }
+    if (evidence.ocspResponse.empty()) {
+        evidence = std::move(good);
+    }
+    if (evidence.ocspResponse.empty()) {
         return false;
     }
-    evidence.status = RevocationStatus::Good;
+    evidence.source = RevocationSource::Container;
     return true;
 }
 
@@ -251,7 +279,7 @@ RevocationEvidence RevocationChecker::Check(PCCERT_CONTEXT certificate, PCCERT_C
         online.gap = online.url.empty() ? RevocationGap::NoAddress : RevocationGap::Unreachable;
     }
     RevocationEvidence kept;
-    if (KeptList(certificate, issuer, kept)) {
+    if (KeptResponse(certificate, issuer, kept) || KeptList(certificate, issuer, kept)) {
         kept.url = online.url;
         return kept;
     }

@@ -12,6 +12,7 @@
 
 #include <vector>
 
+#include "certificates/revocation/ocsp_response.h"
 #include "certificates/revocation/revocation_evidence.h"
 #include "certificates/revocation/verified_crl_cache.h"
 
@@ -38,6 +39,12 @@ private:
     // The answer of the certificate's OCSP responder, when it settles the status.
     bool Ocsp(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
               RevocationEvidence& evidence) const;
+    // A response kept in the container that settles it.
+    bool KeptResponse(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
+                      RevocationEvidence& evidence) const;
+    // `answer`'s facts into `evidence`; whether they settle the status at the checked time.
+    // `heardNow`: fetched by this call rather than kept.
+    bool FromAnswer(const OcspAnswer& answer, bool heardNow, RevocationEvidence& evidence) const;
     bool KeptList(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
                   RevocationEvidence& evidence) const;
     // Reads `evidence.crl`'s entry for `certificate`, if any, into `evidence`.

@@ -6,6 +6,7 @@
 
 #include "certificates/x509_store.h"
 #include "document/container/container_reader.h"
+#include "certificates/revocation/kept_responses.h"
 #include "document/container/der.h"
 #include "document/container/envelope.h"
 #include "document/timestamp/timestamp_token.h"
@@ -31,6 +32,8 @@ struct Opening {
     bool algorithmOutdated = false;
     std::vector<BYTE> signatureValue;
     std::vector<BYTE> timestampToken;
+    // OCSP responses kept beside the CRLs, which the platform's decoder does not take.
+    std::vector<std::vector<BYTE>> keptResponses;
 };
 
 // The decoded signer info of `signerIndex`, empty when the message has none to give.
@@ -156,6 +159,8 @@ void VerifySigner(HCRYPTMSG message, DWORD signerIndex, Opening& opening) {
     MHFX::CertStoreHandle certificates(
         ::CertOpenStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, message));
     ThrowLastErrorIf(!certificates);
+    MHFX::Security::Cryptography::X509::AttachKeptResponses(certificates.get(),
+                                                            opening.keptResponses);
     MHFX::CertContextHandle signer(::CertGetSubjectCertificateFromStore(
         certificates.get(), kEncoding, reinterpret_cast<PCERT_INFO>(info.data())));
     ThrowLastErrorIf(!signer);
@@ -173,7 +178,7 @@ void VerifySigner(HCRYPTMSG message, DWORD signerIndex, Opening& opening) {
 // which is moved together in place; `offset` and `length` give where it then is. False,
 // with nothing changed, for any other form.
 bool SplitSigned(ContentSection& input, bool bare, std::vector<BYTE>& detached, DWORD& offset,
-                 DWORD& length) {
+                 DWORD& length, std::vector<std::vector<BYTE>>& keptResponses) {
     const BYTE* const data = input.Data();
     Der::Reader top(data, input.Length());
     Der::Element contentInfo, type, explicitContent, signedData;
@@ -233,8 +238,11 @@ bool SplitSigned(ContentSection& input, bool bare, std::vector<BYTE>& detached, 
     std::vector<BYTE> inner(signedData.content, encapsulated.begin);
     Der::AppendHeader(inner, Der::kSequence, contentType.size);
     inner.insert(inner.end(), contentType.begin, contentType.begin + contentType.size);
-    inner.insert(inner.end(), encapsulated.begin + encapsulated.size,
-                 signedData.content + signedData.length);
+    const BYTE* const fields = encapsulated.begin + encapsulated.size;
+    const std::vector<BYTE> rest = MHFX::Security::Cryptography::X509::WithoutKeptResponses(
+        fields, static_cast<size_t>(signedData.content + signedData.length - fields),
+        keptResponses);
+    inner.insert(inner.end(), rest.begin(), rest.end());
     const size_t signedSize = Der::HeaderLength(inner.size()) + inner.size();
     detached.clear();
     if (!bare) {
@@ -265,7 +273,7 @@ void OpenSigned(ContentSection& input, bool bare, DWORD signerIndex, Opening& op
     std::vector<BYTE> detached;
     DWORD offset = 0;
     DWORD length = 0;
-    const bool split = SplitSigned(input, bare, detached, offset, length);
+    const bool split = SplitSigned(input, bare, detached, offset, length, opening.keptResponses);
     MHFX::CryptMsgHandle message(::CryptMsgOpenToDecode(
         kEncoding, split ? CMSG_DETACHED_FLAG : 0, bare ? CMSG_SIGNED : 0, 0, nullptr, nullptr));
     ThrowLastErrorIf(!message);

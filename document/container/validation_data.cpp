@@ -2,11 +2,14 @@
 
 #include <algorithm>
 
+#include "certificates/revocation/kept_responses.h"
 #include "document/container/der.h"
 
 namespace Dossiq::Documents {
 
 namespace {
+
+using MHFX::Security::Cryptography::X509::KeptResponseElement;
 
 constexpr BYTE kCertificates = 0xA0; // [0] IMPLICIT SET OF
 constexpr BYTE kCrls = 0xA1;         // [1] IMPLICIT SET OF
@@ -80,6 +83,9 @@ std::vector<BYTE> WithValidationData(const BYTE* signedData, size_t length,
         } else if (field.Is(Der::kSet)) {
             Merge(certificates, data.certificates);
             Merge(crls, data.crls);
+            for (const std::vector<BYTE>& response : data.ocspResponses) {
+                Merge(crls, {KeptResponseElement(response)});
+            }
             AppendField(fields, kCertificates, certificates);
             AppendField(fields, kCrls, crls);
             fields.insert(fields.end(), field.begin, field.begin + field.size);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "certificates/revocation/crl_scope.h"
+#include "certificates/revocation/ocsp_client.h"
 #include "certificates/revocation/verified_crl_cache.h"
 #include "document/timestamp/timestamp_token.h"
 #include "foundation/handle.h"
@@ -13,6 +14,9 @@ namespace {
 
 using MHFX::Security::Cryptography::X509::CrlContextHandle;
 using MHFX::Security::Cryptography::X509::CrlScope;
+using MHFX::Security::Cryptography::X509::OcspAnswer;
+using MHFX::Security::Cryptography::X509::OcspClient;
+using MHFX::Security::Cryptography::X509::OcspQuery;
 using MHFX::Security::Cryptography::X509::ScopeOf;
 using MHFX::Security::Cryptography::X509::VerifiedCrlCache;
 
@@ -122,7 +126,31 @@ private:
     // Through the checker's own cache and verification: what is kept is what a check would
     // read. A list issued before the token is kept, but proves the signing time only for a
     // revocation it shows.
-    bool FetchFor(const Pending& item) {
+    bool FetchFor(const Pending& item) { return AnswerFor(item) || ListFor(item); }
+
+    // A response its responder gave now, after the token, asked past any kept copy.
+    bool AnswerFor(const Pending& item) {
+        if (OcspClient::OcspAddresses(item.subject).empty()) {
+            return false;
+        }
+        OcspQuery query;
+        query.deadline = deadline_;
+        query.useCache = false;
+        const OcspAnswer answer =
+            OcspClient::Shared().Find(item.subject, item.issuer, query).answer;
+        if (!answer.verified || answer.responderNeedsCheck ||
+            answer.status == OcspAnswer::Status::Unknown ||
+            (hasTime_ && ::CompareFileTime(&answer.thisUpdate, &after_) < 0)) {
+            return false;
+        }
+        if (std::find(data_.ocspResponses.begin(), data_.ocspResponses.end(), answer.encoded) ==
+            data_.ocspResponses.end()) {
+            data_.ocspResponses.push_back(answer.encoded);
+        }
+        return true;
+    }
+
+    bool ListFor(const Pending& item) {
         VerifiedCrlCache::Found found = VerifiedCrlCache::Shared().Find(
             item.subject, item.issuer, deadline_, hasTime_ ? &after_ : nullptr, true);
         if (!found.crl || ScopeOf(found.crl.get(), item.subject) != CrlScope::Complete) {

@@ -1,7 +1,8 @@
 // What a long-term signature keeps beside its timestamp, gathered at signing: the chains of
 // the signer and of the time-stamping authority up to their roots, and for every certificate
-// in them but the roots a CRL issued after the token (or, for one without an address, its
-// issuer's full CRL fetched for another), fetched and verified as a check fetches them. The
+// in them but the roots an OCSP response given after the token where the certificate names a
+// responder, else a CRL issued after the token (or, for one without an address, its issuer's
+// full CRL fetched for another), fetched and verified as a check fetches them. The
 // platform's URL cache is neither read nor filled, so that signing never changes what a
 // later check on this machine finds.
 #pragma once

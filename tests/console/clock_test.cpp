@@ -133,14 +133,18 @@ TEST_F(LongTermCreate, YearsLaterWithoutUsableKeptCrlsNothingSpeaksForTheSigning
 }
 
 // Made today with a timestamp and long-term data, opened three years on with the CRL server
-// stopped: the kept CRLs decide. The signer's own CRL lists "revoked" from before the proven
-// signing time, so that document fails the revocation check.
+// stopped: the kept CRLs and OCSP responses, all issued after the token, decide. The signer's
+// own CRL lists "revoked" from before the proven signing time, so that document fails the
+// revocation check.
 TEST_F(LongTermCreate, YearsLaterKeptCrlsDecideOffline) {
     ASSERT_EQ(0u,
               Create("crl_late", L"lt.snx", L"--timestamp required --long-term required").exitCode);
     ASSERT_EQ(
         0u,
         Create("revoked", L"revoked.snx", L"--timestamp required --long-term required").exitCode);
+    ASSERT_EQ(
+        0u,
+        Create("ocsp_signer", L"ocsp.snx", L"--timestamp required --long-term required").exitCode);
     Kit().StopCrlServer();
     const struct {
         const char* name;
@@ -149,12 +153,15 @@ TEST_F(LongTermCreate, YearsLaterKeptCrlsDecideOffline) {
     } cases[] = {
         {"lt.snx", "passed", {"passed", "passed", "passed", "passed", "passed"}},
         {"revoked.snx", "failed", {"passed", "passed", "passed", "failed", "skipped"}},
+        {"ocsp.snx", "passed", {"passed", "passed", "passed", "passed", "passed"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const auto json = VerifyLater(c.name);
         EXPECT_EQ(std::string("\"") + c.verdict + "\"", Value(json, "containers[0].verdict"));
         EXPECT_EQ("true", Value(json, "containers[0].timestamp.used"));
+        EXPECT_EQ(std::string(c.name) == "ocsp.snx" ? "\"ocsp\"" : "\"crl\"",
+                  Value(json, "containers[0].checks[2].kind"));
         for (int i = 0; i < 5; ++i) {
             const std::string check = "containers[0].checks[" + std::to_string(i) + "]";
             EXPECT_EQ(std::string("\"") + c.statuses[i] + "\"", Value(json, check + ".status"))
