@@ -41,11 +41,9 @@ int RunConsole(int argc, wchar_t** argv) {
         const struct {
             const wchar_t* name;
             int (*run)(const std::vector<std::wstring>&);
-        } commands[] = {{L"verify", VerifyCommand},
-                        {L"list", ListCommand},
-                        {L"extract", ExtractCommand},
-                        {L"create", CreateCommand},
-                        {L"certs", CertsCommand}};
+        } commands[] = {{L"verify", VerifyCommand},   {L"list", ListCommand},
+                        {L"extract", ExtractCommand}, {L"create", CreateCommand},
+                        {L"certs", CertsCommand},     {L"extend", ExtendCommand}};
         for (const auto& entry : commands) {
             if (command == entry.name) {
                 return entry.run(args);

@@ -4,6 +4,7 @@
 
 #include "console/arguments.h"
 #include "console/commands.h"
+#include "console/container_search.h"
 #include "console/console_output.h"
 #include "console/help_texts.h"
 #include "console/json_writer.h"
@@ -18,64 +19,6 @@ using namespace Dossiq::Documents;
 namespace Dossiq::Console {
 
 namespace {
-
-bool IsContainerName(const std::wstring& name) {
-    const size_t dot = name.rfind(L'.');
-    if (dot == std::wstring::npos) {
-        return false;
-    }
-    std::wstring extension = name.substr(dot + 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(), ::towlower);
-    return extension == L"snx" || extension == L"pnx" || extension == L"enx";
-}
-
-// The containers of a folder, sorted by name, folders below it too when `recursive`. False
-// after naming on standard error a folder whose listing failed or ended early.
-bool CollectFolder(const std::wstring& folder, bool recursive, std::vector<std::wstring>& found) {
-    WIN32_FIND_DATAW data;
-    const HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) {
-        if (::GetLastError() == ERROR_FILE_NOT_FOUND) {
-            return true;
-        }
-        Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_LIST_FOLDER, {folder}));
-        return false;
-    }
-    std::vector<std::wstring> files, folders;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") {
-            continue;
-        }
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            // A junction or symbolic link could lead back up, and is said to be passed over;
-            // other reparse points (cloud placeholders, deduplicated folders) are real folders.
-            const bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                              IsReparseTagNameSurrogate(data.dwReserved0);
-            if (recursive && link) {
-                Fail(kExitOk, ConsoleText(IDS_CONSOLE_LINK_SKIPPED, {folder + L"\\" + name}));
-            } else if (recursive) {
-                folders.push_back(folder + L"\\" + name);
-            }
-        } else if (IsContainerName(name)) {
-            files.push_back(folder + L"\\" + name);
-        }
-    } while (::FindNextFileW(find, &data));
-    const DWORD end = ::GetLastError();
-    ::FindClose(find);
-    if (end != ERROR_NO_MORE_FILES) {
-        Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_LIST_FOLDER, {folder}));
-        return false;
-    }
-    std::sort(files.begin(), files.end());
-    std::sort(folders.begin(), folders.end());
-    found.insert(found.end(), files.begin(), files.end());
-    bool ok = true;
-    for (const std::wstring& sub : folders) {
-        ok = CollectFolder(sub, recursive, found) && ok;
-    }
-    return ok;
-}
 
 unsigned long long FileSize(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -140,25 +83,9 @@ int VerifyCommand(const std::vector<std::wstring>& args) {
         jobs = static_cast<int>(parsed);
     }
 
-    bool ioError = false;
     std::vector<std::wstring> paths;
-    for (const std::wstring& operand : arguments.Operands()) {
-        wchar_t full[MAX_PATH * 4];
-        const DWORD length = ::GetFullPathNameW(operand.c_str(), MAX_PATH * 4, full, nullptr);
-        std::wstring path = length && length < MAX_PATH * 4 ? full : operand;
-        while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) {
-            path.pop_back();
-        }
-        const DWORD attributes = ::GetFileAttributesW(path.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) {
-            Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_FIND, {operand}));
-            ioError = true;
-        } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            ioError = !CollectFolder(path, arguments.Has(L"--recursive"), paths) || ioError;
-        } else {
-            paths.push_back(path);
-        }
-    }
+    const bool ioError =
+        !CollectContainers(arguments.Operands(), arguments.Has(L"--recursive"), paths);
     if (paths.empty() && !ioError) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_NO_CONTAINERS));
     }

@@ -172,3 +172,36 @@ TEST_F(LongTermCreate, YearsLaterKeptCrlsDecideOffline) {
 }
 
 } // namespace
+
+// A CRL-only chain signed before its CAs publish again: the data kept at signing is
+// incomplete and proves nothing three years on. Once the CAs have published, extend adds
+// lists issued after the token, and the same document passes offline. A Protected Document
+// is left as it was.
+TEST_F(LongTermCreate, ExtendAddsWhatTheIssuersPublishedAfterTheToken) {
+    Kit().PublishOnRequest(false);
+    const Outcome made = Create("crl_late", L"lt.snx", L"--timestamp required");
+    ASSERT_EQ(0u, made.exitCode) << made.err;
+    EXPECT_NE(std::string::npos, made.err.find("Long-term validation data incomplete")) << made.err;
+    ASSERT_EQ(0u, Create("crl_late", L"lt.pnx",
+                         L"--encrypt-to recipient_ab@dossiq.test --timestamp required")
+                      .exitCode);
+    const std::string protectedBytes = TestSupport::ReadFileBytes(dir_ + L"\\lt.pnx");
+    const Outcome early = RunDossiq(L"extend lt.snx", dir_);
+    EXPECT_EQ(1u, early.exitCode) << early.out << early.err;
+    EXPECT_NE(std::string::npos, early.out.find("incomplete")) << early.out;
+
+    Kit().PublishOnRequest(true);
+    const Outcome extended = RunDossiq(L"extend lt.snx lt.pnx", dir_);
+    EXPECT_EQ(1u, extended.exitCode) << extended.out << extended.err;
+    EXPECT_NE(std::string::npos, extended.out.find("extended")) << extended.out;
+    EXPECT_NE(std::string::npos, extended.err.find("left unchanged")) << extended.err;
+    EXPECT_EQ(protectedBytes, TestSupport::ReadFileBytes(dir_ + L"\\lt.pnx"));
+    const Outcome again = RunDossiq(L"extend lt.snx", dir_);
+    EXPECT_EQ(0u, again.exitCode) << again.out << again.err;
+
+    Kit().StopCrlServer();
+    const auto json = VerifyLater("lt.snx");
+    EXPECT_EQ("\"passed\"", Value(json, "containers[0].verdict"));
+    EXPECT_EQ("\"container\"", Value(json, "containers[0].checks[2].evidence"));
+    TestPki::Pki::Shutdown();
+}
