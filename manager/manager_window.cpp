@@ -15,6 +15,8 @@
 #include "document/container/entry_target.h"
 #include "document/container/extraction_command.h"
 #include "document/container/visible_name.h"
+#include "document/dialogs/busy_dialog.h"
+#include "document/operations/long_term_extension.h"
 #include "document/report/document_parse_thread.h"
 #include "document/report/report_details.h"
 #include "document/report/report_html.h"
@@ -290,10 +292,12 @@ void ManagerWindow::OnCreate() {
     }
     commands_.Add(ID_ACTION_CERTIFICATE_PATH, CommandStateTable::InMenu);
     commands_.Add(ID_ACTION_SAVE_REPORT, CommandStateTable::InMenu);
+    commands_.Add(ID_ACTION_ADD_LONG_TERM, CommandStateTable::InMenu);
     EnableActions(false, false, false);
     // Nothing to show or save until a report is finished.
     commands_.Enable(ID_ACTION_CERTIFICATE_PATH, false);
     commands_.Enable(ID_ACTION_SAVE_REPORT, false);
+    commands_.Enable(ID_ACTION_ADD_LONG_TERM, false);
     const WORD language = Preferences::Instance().Language();
     for (const LanguageCommand& entry : kLanguages) {
         commands_.Check(entry.command, entry.language == language);
@@ -404,6 +408,7 @@ void ManagerWindow::ShowFinishedReport() {
     const ValidationReport* report = FinishedReport();
     commands_.Enable(ID_ACTION_CERTIFICATE_PATH, report && report->signer.present);
     commands_.Enable(ID_ACTION_SAVE_REPORT, report != nullptr);
+    commands_.Enable(ID_ACTION_ADD_LONG_TERM, report && MayExtend(*report));
     const bool shown = pane_.ShowDetails(report ? DetailsOf(*report) : std::vector<ReportDetail>());
     PlaceSplitter(shown);
 }
@@ -441,6 +446,38 @@ void ManagerWindow::OnSaveReport() {
         const std::wstring text =
             MHFX::FormatString(LoadLocalizedString(IDS_REPORT_NOT_SAVED), file.c_str());
         ::MessageBoxW(Handle(), text.c_str(), Caption().c_str(), MB_OK | MB_ICONERROR);
+    }
+}
+
+void ManagerWindow::OnAddLongTermData() {
+    const ValidationReport* report = FinishedReport();
+    if (!document_ || !report || !MayExtend(*report)) {
+        return;
+    }
+    const std::wstring path = document_->Path();
+    ExtensionResult result;
+    {
+        BusyDialog busy(IDS_EXTENDING_TITLE, IDS_EXTENDING_DESCRIPTION);
+        busy.Start();
+        result = ExtendLongTermData(path);
+        busy.Close();
+    }
+    const std::wstring name = Path::GetFileName(path);
+    std::wstring missing;
+    for (const std::wstring& certificate : result.missing) {
+        missing += (missing.empty() ? L"" : L", ") + certificate;
+    }
+    const bool done = result.outcome == ExtensionOutcome::Extended ||
+                      result.outcome == ExtensionOutcome::Unchanged;
+    const std::wstring text =
+        !done             ? MHFX::FormatString(LoadLocalizedString(IDS_EXTEND_FAILED), name.c_str())
+        : missing.empty() ? MHFX::FormatString(LoadLocalizedString(IDS_EXTENDED), name.c_str())
+                          : MHFX::FormatString(LoadLocalizedString(IDS_EXTEND_INCOMPLETE),
+                                               name.c_str(), missing.c_str());
+    ::MessageBoxW(Handle(), text.c_str(), Caption().c_str(),
+                  MB_OK | (done && missing.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
+    if (result.outcome == ExtensionOutcome::Extended) {
+        OpenPath(path); // the report reads the new data
     }
 }
 
@@ -831,6 +868,9 @@ void ManagerWindow::OnCommand(UINT id) {
         break;
     case ID_ACTION_SAVE_REPORT:
         OnSaveReport();
+        break;
+    case ID_ACTION_ADD_LONG_TERM:
+        OnAddLongTermData();
         break;
     case IDC_REPORT_PICTURE:
         OnPicture();

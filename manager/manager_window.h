@@ -126,6 +126,7 @@ private:
     void OnAbout();
     void OnCertificatePath();
     void OnSaveReport();
+    void OnAddLongTermData();
     void ShowFinishedReport();
 
     std::wstring initialPath_;

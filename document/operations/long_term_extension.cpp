@@ -7,6 +7,7 @@
 #include "document/container/der.h"
 #include "document/container/document.h"
 #include "document/container/validation_data.h"
+#include "document/report/validation_report.h"
 #include "document/timestamp/validation_data_collector.h"
 #include "foundation/exception.h"
 
@@ -120,6 +121,11 @@ ExtensionResult ExtendLongTermData(const std::wstring& path) {
         result.error = ERROR_NOT_ENOUGH_MEMORY;
     }
     return result;
+}
+
+bool MayExtend(const ValidationReport& report) {
+    return report.kind == L"signed" && report.decoding == DecodingOutcome::NotTampered &&
+           report.timestamp.present && report.checks[CrlCheck].crlSource != L"container";
 }
 
 } // namespace Dossiq::Documents

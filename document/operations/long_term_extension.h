@@ -13,6 +13,8 @@
 
 namespace Dossiq::Documents {
 
+struct ValidationReport;
+
 enum class ExtensionOutcome {
     Extended,    // data was added (see `missing` for what is still lacking)
     Unchanged,   // nothing new could be added (`missing` empty: nothing was lacking)
@@ -31,5 +33,9 @@ struct ExtensionResult {
 
 // Blocks while evidence is fetched (bounded in time). Never throws.
 ExtensionResult ExtendLongTermData(const std::wstring& path);
+
+// Whether the document `report` describes could gain data: an intact Signed Document with a
+// timestamp whose signer's status its own kept data does not settle.
+bool MayExtend(const ValidationReport& report);
 
 } // namespace Dossiq::Documents
