@@ -114,8 +114,10 @@ bool RevocationChecker::ShowsGood(PCCRL_CONTEXT crl, PCCERT_CONTEXT certificate,
     if (ScopeOf(crl, certificate) != CrlScope::Complete || !Covers(crl, certificate)) {
         return false;
     }
+    // Judged now, only the issuer's current word counts: a kept list cannot know of a
+    // revocation after it was made.
     if (!hasTime_) {
-        return IsCurrent(crl, now_);
+        return fetched && IsCurrent(crl, now_);
     }
     // A list made before the proven time cannot know of a revocation after it was made,
     // unless it is still the issuer's current word, heard after that time.
@@ -151,7 +153,7 @@ bool RevocationChecker::FromAnswer(const OcspAnswer& answer, bool heardNow,
     // The same freshness as a list's: issued after the proven time, or current and heard now.
     const bool fresh = hasTime_ ? !Before(answer.thisUpdate, at_) ||
                                       (heardNow && IsCurrent(answer, now_) && WithinSkew(now_, at_))
-                                : IsCurrent(answer, now_);
+                                : heardNow && IsCurrent(answer, now_);
     evidence.status = RevocationStatus::Good;
     return fresh;
 }
@@ -166,7 +168,8 @@ bool RevocationChecker::Ocsp(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
     const OcspResult result = OcspClient::Shared().Find(certificate, issuer, query);
     evidence.url = result.url;
     evidence.source = result.cached ? RevocationSource::Cache : RevocationSource::Online;
-    return FromAnswer(result.answer, !result.cached, evidence);
+    // A cached answer serves only when issued after the proven time (or current, judged now).
+    return FromAnswer(result.answer, true, evidence);
 }
 
 bool RevocationChecker::KeptResponse(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,

@@ -43,7 +43,7 @@ private:
     bool KeptResponse(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
                       RevocationEvidence& evidence) const;
     // `answer`'s facts into `evidence`; whether they settle the status at the checked time.
-    // `heardNow`: fetched by this call rather than kept.
+    // `heardNow`: heard by this process rather than kept in the container.
     bool FromAnswer(const OcspAnswer& answer, bool heardNow, RevocationEvidence& evidence) const;
     bool KeptList(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
                   RevocationEvidence& evidence) const;

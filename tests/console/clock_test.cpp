@@ -206,3 +206,35 @@ TEST_F(LongTermCreate, ExtendAddsWhatTheIssuersPublishedAfterTheToken) {
     EXPECT_EQ("\"container\"", Value(json, "containers[0].checks[2].evidence"));
     TestPki::Pki::Shutdown();
 }
+
+// crl_dead's own address answers nothing, as when a user is offline or the address is
+// blocked; the sender keeps beside the signature an authentic list of its CA. None of these
+// may let it pass: one made before the signing time (it cannot know of a revocation since),
+// a delta, one for CA certificates only, one with an unknown critical extension. A complete
+// list issued after the token does.
+TEST_F(LongTermCreate, HostileKeptListsDoNotSpeakForTheSigner) {
+    ASSERT_EQ(0u, Create("crl_dead", L"d.snx", L"--timestamp required --long-term off").exitCode);
+    const std::string out = Kit().UnixDir() + "/hostile.crl";
+    const struct {
+        const char* options;
+        const char* verdict;
+    } cases[] = {
+        {"-86400 2592000", "failed"},
+        {"+5 2592000 --number 5001 --delta 5000", "failed"},
+        {"+5 2592000 --scope ca", "failed"},
+        {"+5 2592000 --critical-unknown list", "failed"},
+        {"+5 2592000", "passed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        const auto made = TestSupport::RunHost(
+            "python3 " + ShellQuote(UnixPath(TestSupport::SourceDir())) +
+            "/tests/pki/make_crl.py " + ShellQuote(Kit().UnixCertPath("issuing")) + " " +
+            ShellQuote(Kit().UnixKeyPath("issuing")) + " " + ShellQuote(out) + " " + c.options);
+        ASSERT_EQ(0, made.exitCode) << made.output;
+        KeepCrls(L"d.snx", L"h.snx", {TestSupport::ReadFileBytes(TestSupport::WindowsPath(out))});
+        const auto json = Flatten(RunDossiq(L"verify --json h.snx", dir_).outPath);
+        EXPECT_EQ(std::string("\"") + c.verdict + "\"", Value(json, "containers[0].verdict"))
+            << Value(json, "containers[0].checks[2].reason");
+    }
+}
