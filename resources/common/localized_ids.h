@@ -49,6 +49,7 @@
 #define IDS_OPEN_CONTAINER_SKIPPED 575
 #define IDS_VIEW_DANGEROUS 576
 #define IDS_VIEW_UNVERIFIED 577
+#define IDS_EXTRACT_MADE_VISIBLE 578
 // Timestamps: the report line, the reasons and the signing questions.
 #define IDS_TIMESTAMP_USED 580
 #define IDS_TIMESTAMP_NOT_USED 581

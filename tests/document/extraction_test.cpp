@@ -10,6 +10,7 @@
 #include "document/container/document.h"
 #include "document/operations/entry_walk.h"
 #include "document/operations/extraction.h"
+#include "document/operations/zone_mark.h"
 #include "zip/zip_archive.h"
 #include "zip/zip_mem_file.h"
 
@@ -73,12 +74,46 @@ DocumentContent ContentOf(const std::string& zip) {
     return {reinterpret_cast<const BYTE*>(zip.data()), static_cast<DWORD>(zip.size())};
 }
 
-// Answers the replace questions from a script (Skip when it runs out) and notes the rest.
+// Asks to stop at every step: an entry of one step stops after its last.
+class StoppingProgress : public CZipActionCallback {
+public:
+    bool OnProgress(uint64_t) override { return false; }
+};
+
+enum class Volume { NoStreams, Streams, StreamsMarkFails, StreamsRealMark };
+
+// Answers the replace questions from a script (Skip when it runs out) and notes the rest;
+// stands in for a volume with streams, which Wine has none of.
 class ScriptedHost : public ExtractionHost {
 public:
     std::deque<Answer> answers;
     std::vector<std::wstring> asked;
     std::vector<ExtractionFault> failures;
+    std::vector<std::wstring> madeVisible;
+    Volume volume = Volume::NoStreams;
+    bool stop = false;
+    struct Mark {
+        std::wstring file;
+        DWORD attributes;    // of the file when it was marked
+        std::string watched; // what `watch` held then
+        std::string readBack;
+    };
+    std::wstring watch;
+    std::vector<Mark> marks;
+
+    bool KeepsStreams(const std::wstring&) override { return volume != Volume::NoStreams; }
+    bool WriteMark(const std::wstring& file, const std::string& mark) override {
+        const bool real = volume == Volume::StreamsRealMark;
+        const bool written =
+            real ? ExtractionHost::WriteMark(file, mark) : volume != Volume::StreamsMarkFails;
+        marks.push_back({file, ::GetFileAttributesW(file.c_str()),
+                         TestSupport::ReadFileBytes(watch), real ? ReadZoneMark(file) : ""});
+        return written;
+    }
+    void OnMadeVisible(const ArchiveEntry&, const std::wstring& target) override {
+        madeVisible.push_back(target);
+    }
+    CZipActionCallback* Progress() override { return stop ? &stopping_ : nullptr; }
 
     Answer AskReplace(const std::wstring& target) override {
         asked.push_back(target);
@@ -93,6 +128,9 @@ public:
         failures.push_back(fault);
         return true;
     }
+
+private:
+    StoppingProgress stopping_;
 };
 
 bool Exists(const std::wstring& path) {
@@ -225,34 +263,120 @@ TEST(Extraction, NeverWritesTheOpenContainer) {
     }
 }
 
-TEST(Extraction, MarksEveryFileAndTakesOnlyHarmlessAttributes) {
-    const std::string mark = "[ZoneTransfer]\r\nZoneId=3\r\n";
-    Attempt run;
-    run.folder = TestSupport::MakeTempDir(L"marks");
-    const std::wstring container = run.folder + L"\\..\\marked.snx";
-    TestSupport::WriteFileBytes(container, "container");
-    TestSupport::WriteFileBytes(container + L":Zone.Identifier", mark);
-    const DWORD stranger = FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY |
-                           FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN;
-    Extract(run,
-            MakeZip({{L"locked.txt", FILE_ATTRIBUTE_READONLY}, {L"odd.txt", stranger}, {L"x.txt"}}),
-            container);
-    ASSERT_TRUE(run.outcome.Succeeded());
+std::wstring FolderOf(const std::wstring& path) {
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+// The mark, then the attributes, go on the new file while the target is still what it was;
+// only the attributes a stranger may set are kept. Wine's volumes have no streams and its
+// marks do not follow a rename, so the host stands in for the volume and notes each mark.
+TEST(Extraction, MarksAndSettlesTheNewFileBeforeItReplacesTheTarget) {
+    const std::string mark = kInternetZoneMark;
+    constexpr DWORD kReadOnly = FILE_ATTRIBUTE_READONLY;
+    constexpr DWORD kHidden = FILE_ATTRIBUTE_HIDDEN;
+    // Wine keeps no not-indexed bit and shows every file as archived.
+    const DWORD seen = kReadOnly | kHidden | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_OFFLINE |
+                       FILE_ATTRIBUTE_TEMPORARY;
+    const struct {
+        const char* what;
+        Item item; // an empty name: one whose folder reaches 240 characters
+        Volume volume;
+        bool existing; // a file of the user's is there, and is replaced
+        bool stop;     // a stop request at the entry's last step
+        DWORD kept;    // of `seen`
+    } cases[] = {
+        {"no streams", {L"a.txt", kReadOnly}, Volume::NoStreams, true, false, kReadOnly},
+        {"streams", {L"a.txt"}, Volume::Streams, true, false, 0},
+        {"mark cannot be written", {L"a.txt"}, Volume::StreamsMarkFails, true, false, 0},
+        {"long target", {L""}, Volume::StreamsRealMark, false, false, 0},
+        {"stop at the last step",
+         {L"s.txt", kReadOnly | kHidden},
+         Volume::Streams,
+         true,
+         true,
+         kReadOnly},
+        {"hidden", {L"h.dll", kHidden}, Volume::Streams, false, false, 0},
+        {"system", {L"s.sys", FILE_ATTRIBUTE_SYSTEM}, Volume::Streams, false, false, 0},
+        {"offline", {L"o.txt", FILE_ATTRIBUTE_OFFLINE}, Volume::Streams, false, false, 0},
+        {"temporary", {L"t.txt", FILE_ATTRIBUTE_TEMPORARY}, Volume::Streams, false, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const bool fails = c.volume == Volume::StreamsMarkFails;
+        Attempt run;
+        run.folder = TestSupport::MakeTempDir(L"marks");
+        const std::wstring container = FolderOf(run.folder) + L"\\marked.snx";
+        TestSupport::WriteFileBytes(container, "container");
+        ASSERT_TRUE(WriteZoneMark(container, mark));
+        Item item = c.item;
+        if (item.name.empty()) {
+            const size_t rest = 240 - run.folder.size() - 1;
+            item.name = std::wstring(rest / 2, L'd') + L"\\" +
+                        std::wstring(rest - rest / 2 - 1, L'e') + L"\\long.txt";
+        }
+        const std::wstring target = run.folder + L"\\" + item.name;
+        run.host.watch = target;
+        if (c.existing) {
+            TestSupport::WriteFileBytes(target, "mine");
+            run.host.answers = {ExtractionHost::Answer::Replace};
+        }
+        run.host.volume = c.volume;
+        run.host.stop = c.stop;
+        Extract(run, MakeZip({item}), container);
+
+        EXPECT_EQ(c.stop, run.outcome.cancelled);
+        const std::string content = "content of " + TestSupport::Narrow(item.name);
+        EXPECT_EQ(fails ? "mine" : content, TestSupport::ReadFileBytes(target));
+        if (fails) {
+            ASSERT_EQ(1u, run.host.failures.size());
+            EXPECT_EQ(ExtractionFault::MarkNotWritten, run.host.failures[0]);
+            const auto found = TestSupport::RunHostIn(run.folder, "ls -A | wc -l");
+            EXPECT_EQ("1\n", found.output); // no new file left beside it
+            continue;
+        }
+        EXPECT_EQ(1u, run.outcome.written);
+        EXPECT_TRUE(run.host.failures.empty());
+        EXPECT_EQ(c.kept, ::GetFileAttributesW(target.c_str()) & seen);
+        if (c.volume == Volume::NoStreams) {
+            EXPECT_TRUE(run.host.marks.empty());
+            continue;
+        }
+        ASSERT_EQ(1u, run.host.marks.size());
+        const ScriptedHost::Mark& marked = run.host.marks[0];
+        EXPECT_NE(target, marked.file);
+        EXPECT_EQ(FolderOf(target), FolderOf(marked.file));
+        EXPECT_EQ(0u, marked.attributes & seen);
+        EXPECT_EQ(c.existing ? "mine" : "", marked.watched);
+        if (c.volume == Volume::StreamsRealMark) {
+            EXPECT_GT(marked.file.size() + wcslen(L":Zone.Identifier"), size_t{MAX_PATH});
+            EXPECT_EQ(mark, marked.readBack);
+        }
+    }
+}
+
+// Explorer acts on these when it shows their folder: each is written with ".txt" added.
+TEST(Extraction, WritesFilesExplorerActsOnUnderAVisibleName) {
     const struct {
         const wchar_t* name;
-        DWORD attributes;
-    } files[] = {
-        {L"locked.txt", FILE_ATTRIBUTE_READONLY},
-        {L"odd.txt", FILE_ATTRIBUTE_HIDDEN},
-        {L"x.txt", 0},
+        const wchar_t* written;
+    } cases[] = {
+        {L"desktop.ini", L"desktop.ini.txt"},
+        {L"sub\\Desktop.INI", L"sub\\Desktop.INI.txt"},
+        {L"Music.library-ms", L"Music.library-ms.txt"},
+        {L"find.searchConnector-ms", L"find.searchConnector-ms.txt"},
+        {L"site.URL", L"site.URL.txt"},
+        {L"desktop.ini.bak", nullptr},
+        {L"notes.urls", nullptr},
     };
-    for (const auto& file : files) {
-        SCOPED_TRACE(TestSupport::Narrow(file.name));
-        const std::wstring path = run.folder + L"\\" + file.name;
-        EXPECT_EQ(mark, TestSupport::ReadFileBytes(path + L":Zone.Identifier"));
-        const DWORD kept =
-            ::GetFileAttributesW(path.c_str()) & (stranger | FILE_ATTRIBUTE_READONLY);
-        EXPECT_EQ(file.attributes, kept);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(TestSupport::Narrow(c.name));
+        Attempt run;
+        Extract(run, MakeZip({{c.name}}));
+        const std::wstring written = run.folder + L"\\" + (c.written ? c.written : c.name);
+        EXPECT_EQ(written, run.outcome.lastWritten);
+        EXPECT_EQ("content of " + TestSupport::Narrow(c.name), TestSupport::ReadFileBytes(written));
+        EXPECT_EQ(c.written ? std::vector<std::wstring>{written} : std::vector<std::wstring>{},
+                  run.host.madeVisible);
     }
 }
 
