@@ -128,6 +128,8 @@ private:
     void OnSaveReport();
     void ShowFinishedReport();
 
+    // A command is running (its questions may be up).
+    bool busy_ = false;
     std::wstring initialPath_;
     ViewCopies viewCopies_; // outlives the document and the window
     std::shared_ptr<Dossiq::Documents::Document> document_;

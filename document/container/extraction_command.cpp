@@ -198,17 +198,29 @@ bool ExtractionCommand::ExtractAt(unsigned index, const std::wstring& folder, bo
 }
 
 bool ExtractionCommand::ExtractAll(const std::wstring& folder) {
+    return Extract(ExtractionRequest{folder, true, {}}) != 0;
+}
+
+bool ExtractionCommand::ExtractSome(const std::vector<unsigned>& indices,
+                                    const std::wstring& folder, bool fullPath) {
+    ExtractionRequest request{folder, fullPath, {}};
+    for (const unsigned index : indices) {
+        request.entries.push_back(static_cast<uint16_t>(index));
+    }
+    return !indices.empty() && Extract(request) == indices.size();
+}
+
+size_t ExtractionCommand::Extract(const ExtractionRequest& request) {
     lastWritten_.clear();
     document_.OpenOnce();
     const DocumentContent content = document_.Content();
     if (!content) {
-        return false;
+        return 0;
     }
     ExtractionOutcome outcome;
     {
         WindowHost host(owner_, true);
-        outcome =
-            ExtractEntries(content, document_.Path(), ExtractionRequest{folder, true, {}}, host);
+        outcome = ExtractEntries(content, document_.Path(), request, host);
         if (!outcome.cancelled) {
             host.ShowUnwritable();
         }
@@ -218,7 +230,7 @@ bool ExtractionCommand::ExtractAll(const std::wstring& folder) {
         }
     }
     lastWritten_ = outcome.lastWritten;
-    return outcome.Succeeded() && outcome.written > 0;
+    return outcome.Succeeded() ? outcome.written : 0;
 }
 
 } // namespace Dossiq::Documents

@@ -15,6 +15,7 @@
 #include "document/container/message_builder.h"
 #include "document/report/certificate_validation_thread.h"
 #include "document/report/report_messages.h"
+#include "document/report/validation_report.h"
 #include "document/timestamp/long_term_source.h"
 #include "document/timestamp/signature_stamper.h"
 #include "manager/manager_test_support.h"
@@ -155,6 +156,20 @@ TEST_F(ReportTest, EachValidationOutcome) {
         EXPECT_TRUE(::IsWindowVisible(picture.Handle()));
         SaveScreenshot(shown.Handle(), L"report_" + TestSupport::Widen(c.signer));
     }
+}
+
+// A worker that ended without a result (its checks could not run) leaves the check shown as
+// in progress, whatever result its message carries.
+TEST_F(ReportTest, ChecksThatCouldNotRunStayInProgress) {
+    ShownWindow shown(Container("qualified"));
+    ASSERT_TRUE(WaitForFinalReport(shown));
+    ValidationReport notRun = *shown.window.FinishedReport();
+    notRun.validated = false;
+    notRun.checksError = L"the store could not be opened";
+    auto& report = shown.window.Pane().Report();
+    report.ShowValidated(R::ChainInvalidOther, &notRun);
+    ExpectLines(report.TextBox(), {{230, B}, {0, K}, {241, K, true}});
+    EXPECT_EQ(ReportPicture::Warning, report.PictureState());
 }
 
 // Opened three times in one process, a revoked container reads revoked every time, whatever
