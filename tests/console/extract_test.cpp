@@ -120,25 +120,18 @@ TEST(ExtractTest, ExitCodesTellWhatWasNotWritten) {
 TEST(ExtractTest, EntryPrefersTheExactNameAndTakesAnIndex) {
     const std::wstring dir = TestSupport::MakeTempDir(L"entry");
     SignedZip(dir, "a.txt A.txt", dir + L"\\doc.snx");
-    const struct {
-        const wchar_t* entry;
-        const char* content; // null when it is not there
-    } cases[] = {
-        {L"A.txt", "content of A.txt"},
-        {L"a.txt", "content of a.txt"},
-        {L"A.TXT", "content of a.txt"},
-        {L"#1", "content of A.txt"},
-        {L"#2", nullptr},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(TestSupport::Narrow(c.entry));
+    // The content written as out\\a.txt; null when there is no such entry.
+    const std::pair<const wchar_t*, const char*> cases[] = {{L"A.txt", "content of A.txt"},
+                                                            {L"a.txt", "content of a.txt"},
+                                                            {L"A.TXT", "content of a.txt"},
+                                                            {L"#1", "content of A.txt"},
+                                                            {L"#2", nullptr}};
+    for (const auto& [entry, content] : cases) {
         const std::wstring out = TestSupport::MakeTempDir(L"entry-out");
         const Outcome run =
-            RunDossiq(L"extract doc.snx --to \"" + out + L"\" --entry " + c.entry, dir);
-        EXPECT_EQ(c.content ? 0u : 2u, run.exitCode) << run.err;
-        if (c.content) {
-            EXPECT_EQ(c.content, TestSupport::ReadFileBytes(out + L"\\a.txt"));
-        }
+            RunDossiq(L"extract doc.snx --to \"" + out + L"\" --entry " + entry, dir);
+        EXPECT_EQ(content ? 0u : 2u, run.exitCode) << run.err;
+        EXPECT_EQ(content ? content : "", TestSupport::ReadFileBytes(out + L"\\a.txt"));
     }
 }
 

@@ -508,25 +508,19 @@ public:
 };
 
 TEST(ZipWriter, AFileThatShrinksWhileReadIsNotAdded) {
-    const std::wstring dir = TestSupport::MakeTempDir(L"shrink");
+    const std::wstring file = TestSupport::MakeTempDir(L"shrink") + L"\\shrinks.bin";
     CZipMemFile memory;
     CZipArchive archive;
     ASSERT_TRUE(archive.Open(memory, CZipArchive::zipCreate));
-    WriteFile(dir + L"\\kept.txt", "kept");
-    ASSERT_TRUE(archive.AddNewFile(dir + L"\\kept.txt", L"kept.txt"));
-    const uint64_t length = memory.GetLength();
     for (const int level : {0, -1}) {
-        SCOPED_TRACE(level);
-        WriteFile(dir + L"\\shrinks.bin", TextBytes(1000, 3));
+        WriteFile(file, TextBytes(1000, 3));
         ShrinkingCallback callback;
         archive.SetCallback(&callback, CZipActionCallback::actAdd);
-        EXPECT_FALSE(archive.AddNewFile(dir + L"\\shrinks.bin", L"shrinks.bin", level,
-                                        CZipArchive::addDefault, 100));
+        EXPECT_FALSE(archive.AddNewFile(file, L"shrinks.bin", level, CZipArchive::addDefault, 100));
         EXPECT_TRUE(callback.cut);
-        EXPECT_EQ(1, archive.GetCount());
-        EXPECT_EQ(length, memory.GetLength());
+        EXPECT_EQ(0, archive.GetCount()) << level;
+        EXPECT_EQ(0u, memory.GetLength()) << level;
     }
-    archive.Close();
 }
 
 TEST(ZipWriter, ZlibCodesMapToExceptionCodes) {
