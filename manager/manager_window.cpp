@@ -363,6 +363,7 @@ void ManagerWindow::OpenDocument() {
     ClearFileList();
     report_.reset();
     reportReady_ = false;
+    checkPending_ = false;
     ShowFinishedReport();
     pane_.Report().ShowVerifying();
     parsePending_ = true;
@@ -387,7 +388,8 @@ void ManagerWindow::OnDocumentParsed(LPARAM generation) {
     report_ =
         listing_->parsed.report ? listing_->parsed.report : std::make_shared<ValidationReport>();
     // The worker fills the report; it is read here only after its message.
-    pane_.Report().OnDocumentParsed(*document_, Handle(), generation_, report_);
+    checkPending_ = pane_.Report().OnDocumentParsed(*document_, Handle(), generation_, report_) &&
+                    document_->SignerCertificate();
     if (report_->decoding == DecodingOutcome::Tampered) {
         reportReady_ = true;
         ShowFinishedReport();
@@ -399,6 +401,7 @@ void ManagerWindow::OnCertificateValidated(WPARAM result, LPARAM generation) {
     if (generation != generation_ || !document_ || parsePending_) {
         return;
     }
+    checkPending_ = false;
     pane_.Report().ShowValidated(static_cast<ValidationResult>(result), report_.get());
     // Finished whether or not the checks could run: the details say why they did not.
     reportReady_ = report_ != nullptr;
@@ -929,7 +932,8 @@ void ManagerWindow::OnView() {
         // Asked before anything is written: a copy the user declines never exists.
         document_->OpenOnce();
         const std::wstring shown = MakeBidiVisible(Path::GetFileName(entry));
-        if (!ConfirmOpening(Handle(), shown, FinishedReport())) {
+        // A document without a signer to check has no check to wait for.
+        if (!ConfirmOpening(Handle(), shown, checkPending_ ? nullptr : report_.get())) {
             return;
         }
         ExtractionCommand command(*document_, Handle());
