@@ -516,6 +516,9 @@ bool CZipArchive::AddNewFile(const std::wstring& path, const std::wstring& nameI
                 lastChunk = total == static_cast<uint64_t>(length);
                 break;
             }
+            if (total > static_cast<uint64_t>(length)) {
+                break; // growing: it will not be the file measured
+            }
         }
         whole = stopped || total == static_cast<uint64_t>(length);
         if (whole && !stopped && callback != nullptr && !callback->RequestLast(0)) {
