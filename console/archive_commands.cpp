@@ -84,6 +84,13 @@ public:
         Fail(kExitFailed, NotWrittenText(shownName, fault));
         return true;
     }
+    void OnMadeVisible(const ArchiveEntry& entry, const std::wstring& target) override {
+        ConsoleOutput::Err().Write(
+            L"dossiq: " +
+            ConsoleText(IDS_CONSOLE_MADE_VISIBLE,
+                        {MHFX::ReadableText(entry.name), MHFX::ReadableText(target)}) +
+            L"\r\n");
+    }
     void OnWritten(const ArchiveEntry&, const std::wstring& target) override {
         ConsoleOutput::Out().Write(MHFX::ReadableText(target) + L"\r\n");
     }
@@ -94,11 +101,30 @@ private:
     bool kept_ = false;
 };
 
-// The entries --entry names, in that order; false (after saying so) for a name not there.
+// "#N": the entry at index N of the archive, as the JSON report numbers them; -1 otherwise.
+int EntryAtIndex(const EntryListing& listing, const std::wstring& text) {
+    if (text.size() < 2 || text[0] != L'#' || text.size() > 6 ||
+        text.find_first_not_of(L"0123456789", 1) != std::wstring::npos) {
+        return -1;
+    }
+    const unsigned long index = std::wcstoul(text.c_str() + 1, nullptr, 10);
+    for (const ArchiveEntry& entry : listing.entries) {
+        if (entry.index == index && !entry.folder) {
+            return entry.index;
+        }
+    }
+    return -1;
+}
+
+// The entries --entry names (a name, else "#N"), in that order; false (after saying so) for
+// one not there.
 bool ChooseEntries(const EntryListing& listing, const std::vector<std::wstring>& names,
                    const std::wstring& container, std::vector<uint16_t>& chosen) {
     for (const std::wstring& name : names) {
-        const int index = FindEntry(listing, name);
+        int index = FindEntry(listing, name);
+        if (index < 0) {
+            index = EntryAtIndex(listing, name);
+        }
         if (index < 0) {
             Fail(kExitUsage, ConsoleText(IDS_CONSOLE_NO_ENTRY, {name, container}));
             return false;

@@ -336,6 +336,10 @@ void ManagerWindow::EnableActions(bool view, bool extract, bool extractAll) {
 }
 
 void ManagerWindow::OpenPath(const std::wstring& path) {
+    if (busy_) {
+        ::MessageBeep(MB_ICONWARNING);
+        return;
+    }
     // Everything is worked out before the window switches, so that it never shows one
     // document and acts on another's folder.
     std::wstring fullPath;
@@ -363,6 +367,7 @@ void ManagerWindow::OpenDocument() {
     ClearFileList();
     report_.reset();
     reportReady_ = false;
+    checkPending_ = false;
     ShowFinishedReport();
     pane_.Report().ShowVerifying();
     parsePending_ = true;
@@ -387,7 +392,8 @@ void ManagerWindow::OnDocumentParsed(LPARAM generation) {
     report_ =
         listing_->parsed.report ? listing_->parsed.report : std::make_shared<ValidationReport>();
     // The worker fills the report; it is read here only after its message.
-    pane_.Report().OnDocumentParsed(*document_, Handle(), generation_, report_);
+    checkPending_ = pane_.Report().OnDocumentParsed(*document_, Handle(), generation_, report_) &&
+                    document_->SignerCertificate();
     if (report_->decoding == DecodingOutcome::Tampered) {
         reportReady_ = true;
         ShowFinishedReport();
@@ -399,8 +405,10 @@ void ManagerWindow::OnCertificateValidated(WPARAM result, LPARAM generation) {
     if (generation != generation_ || !document_ || parsePending_) {
         return;
     }
-    pane_.Report().ShowValidated(static_cast<ValidationResult>(result));
-    reportReady_ = report_ && report_->validated;
+    checkPending_ = false;
+    pane_.Report().ShowValidated(static_cast<ValidationResult>(result), report_.get());
+    // Finished whether or not the checks could run: the details say why they did not.
+    reportReady_ = report_ != nullptr;
     ShowFinishedReport();
 }
 
@@ -746,6 +754,9 @@ bool ManagerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
 }
 
 void ManagerWindow::OnClose() {
+    if (busy_) {
+        return;
+    }
     ClearFileList();
     // The list does not share its image lists; the system's list must outlive it.
     ::SendMessageW(list_, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
@@ -789,9 +800,10 @@ bool ManagerWindow::OnNotify(NMHDR& header, LRESULT& result) {
     case LVN_ITEMCHANGED:
     case LVN_ODSTATECHANGED:
         if (!filling_) {
-            // One entry: View and Extract act on one file, not on all that are selected.
-            const bool selected = ::SendMessageW(list_, LVM_GETSELECTEDCOUNT, 0, 0) == 1;
-            EnableActions(selected, selected, commands_.IsEnabled(ID_ACTION_EXTRACT_ALL_TO));
+            // View shows one file; Extract writes every one selected.
+            const LRESULT selected = ::SendMessageW(list_, LVM_GETSELECTEDCOUNT, 0, 0);
+            EnableActions(selected == 1, selected > 0,
+                          commands_.IsEnabled(ID_ACTION_EXTRACT_ALL_TO));
         }
         return true;
     default:
@@ -823,9 +835,20 @@ void ManagerWindow::ShowContextMenu(bool fromKeyboard) {
 }
 
 void ManagerWindow::OnCommand(UINT id) {
-    if (!commands_.IsEnabled(id)) {
+    // A command's questions keep this window's messages flowing: nothing else runs, and
+    // nothing replaces the document it reads from, until it ends.
+    if (!commands_.IsEnabled(id) || busy_) {
         return;
     }
+    const bool extracts = id == ID_ACTION_VIEW || id == ID_ACTION_EXTRACT ||
+                          id == ID_ACTION_EXTRACT_TO || id == ID_ACTION_EXTRACT_ALL ||
+                          id == ID_ACTION_EXTRACT_ALL_TO;
+    const std::shared_ptr<Document> held = extracts ? document_ : nullptr;
+    busy_ = extracts;
+    struct Running {
+        bool& busy;
+        ~Running() { busy = false; }
+    } running{busy_};
     switch (id) {
     case ID_FILE_OPEN:
         OnFileOpen();
@@ -949,8 +972,8 @@ void ManagerWindow::OnView() {
         // Asked before anything is written: a copy the user declines never exists.
         document_->OpenOnce();
         const std::wstring shown = MakeBidiVisible(Path::GetFileName(entry));
-        const ValidationReport* report = FinishedReport();
-        if (!ConfirmOpening(Handle(), shown, report && HasPassed(*report))) {
+        // A document without a signer to check has no check to wait for.
+        if (!ConfirmOpening(Handle(), shown, checkPending_ ? nullptr : report_.get())) {
             return;
         }
         ExtractionCommand command(*document_, Handle());
@@ -970,18 +993,28 @@ void ManagerWindow::OnView() {
 }
 
 void ManagerWindow::OnExtract(bool choose) {
-    const EntryInfo* selected = SelectedEntry();
-    if (!selected || !document_) {
+    std::vector<unsigned> chosen;
+    for (int row = -1;
+         (row = static_cast<int>(::SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(row),
+                                                LVNI_SELECTED))) >= 0;) {
+        if (static_cast<size_t>(row) < entries_.size()) {
+            chosen.push_back(entries_[static_cast<size_t>(row)].index);
+        }
+    }
+    if (chosen.empty() || !document_) {
         return;
     }
-    const unsigned entry = selected->index;
-    if (!choose) {
-        ExtractEntry(*document_, entry, documentFolder_, true, Handle());
+    const std::wstring folder = !choose        ? documentFolder_
+                                : chooseFolder ? chooseFolder(Handle())
+                                               : std::wstring();
+    if (folder.empty()) {
         return;
     }
-    const std::wstring folder = chooseFolder ? chooseFolder(Handle()) : std::wstring();
-    if (!folder.empty()) {
-        ExtractEntry(*document_, entry, folder, false, Handle());
+    // Extract keeps the entries' folders below the container's, Extract To writes the files.
+    if (chosen.size() == 1) {
+        ExtractEntry(*document_, chosen[0], folder, !choose, Handle());
+    } else {
+        ExtractionCommand(*document_, Handle()).ExtractSome(chosen, folder, !choose);
     }
 }
 

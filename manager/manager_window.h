@@ -129,6 +129,10 @@ private:
     void OnAddLongTermData();
     void ShowFinishedReport();
 
+    // A command is running (its questions may be up).
+    bool busy_ = false;
+    // The certificate check of the open document has not ended yet.
+    bool checkPending_ = false;
     std::wstring initialPath_;
     ViewCopies viewCopies_; // outlives the document and the window
     std::shared_ptr<Dossiq::Documents::Document> document_;

@@ -6,11 +6,13 @@
 #include <string_view>
 
 #include "config/localization.h"
+#include "document/report/validation_report.h"
 #include "foundation/resource_string.h"
 #include "resources/common/localized_ids.h"
 #include "foundation/text/readable_text.h"
 
 using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
 
 namespace Manager {
 
@@ -40,6 +42,21 @@ std::wstring TypeName(const std::wstring& fileName) {
     return ::PathFindExtensionW(fileName.c_str());
 }
 
+// The question for a report that did not pass, by what failed.
+UINT QuestionOf(const ValidationReport& report) {
+    if (report.decoding == DecodingOutcome::NotTampered && report.signer.present) {
+        if (!report.validated) {
+            return IDS_VIEW_NOT_CHECKED;
+        }
+        for (int check = 0; check < kReportCheckCount; ++check) {
+            if (report.checks[check].status == CheckStatus::Failed) {
+                return IDS_VIEW_CHECK_FAILED_BASE + check;
+            }
+        }
+    }
+    return IDS_VIEW_UNVERIFIED;
+}
+
 bool Ask(HWND owner, const std::wstring& text) {
     return ::MessageBoxW(owner, text.c_str(), LoadLocalizedString(IDS_MANAGER_NAME).c_str(),
                          MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
@@ -65,16 +82,26 @@ bool IsDangerousType(const std::wstring& fileName) {
            std::wstring_view::npos;
 }
 
-bool ConfirmOpening(HWND owner, const std::wstring& fileName, bool documentPassed) {
+bool ConfirmOpening(HWND owner, const std::wstring& fileName, const ValidationReport* finished) {
     const std::wstring type = TypeName(fileName);
     const std::wstring shown = MHFX::ReadableText(fileName);
+    if (!finished) {
+        ::MessageBoxW(
+            owner,
+            MHFX::FormatString(LoadLocalizedString(IDS_VIEW_STILL_CHECKING), shown.c_str()).c_str(),
+            LoadLocalizedString(IDS_MANAGER_NAME).c_str(), MB_OK | MB_ICONINFORMATION);
+        return false;
+    }
     if (IsDangerousType(fileName) &&
         !Ask(owner, MHFX::FormatString(LoadLocalizedString(IDS_VIEW_DANGEROUS), shown.c_str(),
                                        type.c_str()))) {
         return false;
     }
-    return documentPassed || Ask(owner, MHFX::FormatString(LoadLocalizedString(IDS_VIEW_UNVERIFIED),
-                                                           shown.c_str(), type.c_str()));
+    if (HasPassed(*finished)) {
+        return true;
+    }
+    return Ask(owner, MHFX::FormatString(LoadLocalizedString(QuestionOf(*finished)), shown.c_str(),
+                                         type.c_str()));
 }
 
 } // namespace Manager

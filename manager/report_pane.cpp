@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <oleacc.h>
+#include <richedit.h>
 
 #include "config/localization.h"
 #include "document/report/report_details.h"
@@ -64,6 +65,8 @@ void ReportPane::SetDpi(UINT oldDpi, UINT newDpi) {
         font_ = std::move(font);
     }
     report_.SetPictureSize(PictureSizeFor(newDpi));
+    baseHeight_ = ::MulDiv(baseHeight_, static_cast<int>(newDpi), static_cast<int>(oldDpi));
+    wrapWidth_ = 0;
     Layout();
 }
 
@@ -127,10 +130,17 @@ void ReportPane::Layout() {
     ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&text), 2);
     RECT margin = {4, 3, 4, 4};
     ::MapDialogRect(Handle(), &margin);
-    // The report wraps at the pane's edge, not at one the window may hide.
-    ::MoveWindow(report, text.left, text.top, std::max(0L, client.right - margin.right - text.left),
-                 text.bottom - text.top, TRUE);
-    const int top = text.bottom + margin.top;
+    // The report wraps at the pane's edge, not at one the window may hide, and is as high
+    // as its lines.
+    const int width = std::max(0, static_cast<int>(client.right - margin.right - text.left));
+    const int base = baseHeight_ > 0 ? baseHeight_ : static_cast<int>(text.bottom - text.top);
+    const int height = std::max(base, neededHeight_);
+    ::MoveWindow(report, text.left, text.top, width, height, TRUE);
+    if (width != wrapWidth_) {
+        wrapWidth_ = width;
+        ::SendMessageW(report, EM_REQUESTRESIZE, 0, 0);
+    }
+    const int top = text.top + height + margin.top;
     ::MoveWindow(box, margin.left, top, client.right - margin.left - margin.right,
                  std::max(0L, client.bottom - margin.bottom - top), TRUE);
 }
@@ -140,6 +150,11 @@ bool ReportPane::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
     case WM_INITDIALOG: {
         const HWND text = ::GetDlgItem(Handle(), IDC_REPORT_TEXT);
         Ui::MakeMouseDeaf(text);
+        RECT rect;
+        ::GetWindowRect(text, &rect);
+        baseHeight_ = rect.bottom - rect.top;
+        ::SendMessageW(text, EM_SETEVENTMASK, 0,
+                       ::SendMessageW(text, EM_GETEVENTMASK, 0, 0) | ENM_REQUESTRESIZE);
         report_.Attach(text, ::GetDlgItem(Handle(), IDC_REPORT_PICTURE), kIcons,
                        PictureSizeFor(dpi_));
         Describe();
@@ -164,10 +179,21 @@ bool ReportPane::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
         ::SendMessageW(::GetParent(Handle()), message, wParam, lParam);
         result = TRUE;
         return true;
-    case WM_NOTIFY:
+    case WM_NOTIFY: {
+        const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+        if (header.idFrom == IDC_REPORT_TEXT && header.code == EN_REQUESTRESIZE) {
+            const RECT& needed = reinterpret_cast<const REQRESIZE*>(lParam)->rc;
+            if (needed.bottom - needed.top != neededHeight_) {
+                neededHeight_ = needed.bottom - needed.top;
+                Layout();
+            }
+            result = 0;
+            return true;
+        }
         ::SendMessageW(::GetParent(Handle()), message, wParam, lParam);
         result = TRUE;
         return true;
+    }
     default:
         return false;
     }

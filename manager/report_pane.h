@@ -38,6 +38,9 @@ private:
 
     Dossiq::Documents::SignatureReport report_;
     UINT dpi_ = 96;
+    int baseHeight_ = 0;    // the report box's own height, at dpi_
+    int neededHeight_ = 0;  // what its lines need, as it last asked
+    int wrapWidth_ = 0;     // the width they were wrapped at
     MHFX::FontHandle font_; // only once the scale has changed
 };
 

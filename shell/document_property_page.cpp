@@ -272,16 +272,21 @@ void DocumentPropertyPage::OnDocumentParsed() {
 }
 
 void DocumentPropertyPage::OnCertificateValidated(ValidationResult result) {
-    WriteReportLines(::GetDlgItem(window_, IDC_PAGE_REPORT),
-                     ValidatedReportLines(result, kPageTexts,
-                                          document_ && document_->IsSignatureAlgorithmOutdated()));
-    const std::wstring timestampLine = TimestampLineText(timestamp_);
+    // A worker that ended without a result leaves the check in progress, the details say why.
+    const bool checked = !report_ || report_->validated;
+    WriteReportLines(
+        ::GetDlgItem(window_, IDC_PAGE_REPORT),
+        checked ? ValidatedReportLines(result, kPageTexts,
+                                       document_ && document_->IsSignatureAlgorithmOutdated())
+                : ReportLinesOf(*report_, kPageTexts));
+    const std::wstring timestampLine = checked ? TimestampLineText(timestamp_) : std::wstring();
     if (!timestampLine.empty()) {
         AppendLine(::GetDlgItem(window_, IDC_PAGE_REPORT), timestampLine, ReportBlack, false);
     }
-    ShowPicture(ValidatedReportPicture(result) == ReportPicture::Qualified ? IDI_PAGE_PASSED
-                                                                           : IDI_PAGE_WARNING);
-    if (report_ && report_->validated) {
+    ShowPicture(checked && ValidatedReportPicture(result) == ReportPicture::Qualified
+                    ? IDI_PAGE_PASSED
+                    : IDI_PAGE_WARNING);
+    if (report_) {
         ShowDetails();
     }
     Repaint();

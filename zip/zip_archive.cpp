@@ -495,12 +495,15 @@ bool CZipArchive::AddNewFile(const std::wstring& path, const std::wstring& nameI
     std::vector<unsigned char> buffer(bufferSize);
     bool stopped = false;
     bool lastChunk = false;
+    bool whole = true;
     try {
         if (callback != nullptr) {
             callback->Init(storedName, source);
             callback->SetTotal(static_cast<uint64_t>(length));
         }
         uint64_t total = 0;
+        // Read to the end of what the file holds now: one that shrank or grew while it was
+        // packed (or a network file that ended early) is not the file that was measured.
         for (;;) {
             const size_t n = file.Read(buffer.data(), buffer.size());
             if (n == 0) {
@@ -510,18 +513,19 @@ bool CZipArchive::AddNewFile(const std::wstring& path, const std::wstring& nameI
             WriteNewFile(buffer.data(), n);
             if (callback != nullptr && !callback->RequestStep(n)) {
                 stopped = true;
-                lastChunk = n < buffer.size() || total >= static_cast<uint64_t>(length);
+                lastChunk = total == static_cast<uint64_t>(length);
                 break;
             }
-            if (n < buffer.size()) {
-                break;
+            if (total > static_cast<uint64_t>(length)) {
+                break; // growing: it will not be the file measured
             }
         }
-        if (!stopped && callback != nullptr && !callback->RequestLast(0)) {
+        whole = stopped || total == static_cast<uint64_t>(length);
+        if (whole && !stopped && callback != nullptr && !callback->RequestLast(0)) {
             stopped = true;
             lastChunk = true;
         }
-        if (!stopped || lastChunk) {
+        if (whole && (!stopped || lastChunk)) {
             CloseNewFile();
         }
     } catch (...) {
@@ -533,6 +537,15 @@ bool CZipArchive::AddNewFile(const std::wstring& path, const std::wstring& nameI
             RemoveLastEntry(localPosition);
         }
         throw;
+    }
+    if (!whole) {
+        CloseNewFile(true);
+        RemoveLastEntry(localPosition);
+        if (callback != nullptr) {
+            callback->OnEnd();
+        }
+        ::SetLastError(ERROR_HANDLE_EOF);
+        return false;
     }
     if (stopped) {
         if (!lastChunk) {
@@ -560,19 +573,29 @@ bool CZipArchive::AddNewFile(const std::wstring& path, const std::wstring& nameI
         if (!OpenNewFile(stored, 0)) {
             return false;
         }
+        uint64_t total = 0;
         try {
             for (;;) {
                 const size_t n = file.Read(buffer.data(), buffer.size());
                 if (n == 0) {
                     break;
                 }
+                total += n;
                 WriteNewFile(buffer.data(), n);
             }
-            CloseNewFile();
+            if (total == stored.m_uncomprSize) {
+                CloseNewFile();
+            }
         } catch (...) {
             CloseNewFile(true);
             RemoveLastEntry(localPosition);
             throw;
+        }
+        if (total != stored.m_uncomprSize) {
+            CloseNewFile(true);
+            RemoveLastEntry(localPosition);
+            ::SetLastError(ERROR_HANDLE_EOF);
+            return false;
         }
     }
     return true;
@@ -743,7 +766,8 @@ void CZipArchive::AbandonEntry() {
 }
 
 bool CZipArchive::ExtractFile(ZipIndex index, const std::wstring& path, bool fullPath,
-                              const std::wstring& newName, unsigned long bufferSize) {
+                              const std::wstring& newName, unsigned long bufferSize,
+                              const PartFileHook& beforeRename) {
     if (IsClosed() || index >= m_headers.size()) {
         return false;
     }
@@ -829,7 +853,10 @@ bool CZipArchive::ExtractFile(ZipIndex index, const std::wstring& path, bool ful
         } else {
             AbandonEntry();
         }
-        if (verified) {
+        // Everything the file gets is set while it has its own name: whatever fails leaves
+        // the target as it was, and a stop after the last step leaves a finished file.
+        uint32_t attributes = header.GetSystemAttr();
+        if (verified && (!beforeRename || beforeRename(part, attributes))) {
             // A stored time the runtime cannot take leaves the time of extraction.
             __utimbuf64 times{};
             times.actime = ::_time64(nullptr);
@@ -837,11 +864,16 @@ bool CZipArchive::ExtractFile(ZipIndex index, const std::wstring& path, bool ful
             if (times.modtime != -1) {
                 ::_wutime64(part.c_str(), &times);
             }
-            if (!::MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-                throw CZipException(CZipException::notRenamed, target);
+            if (SetAttributes(part, attributes)) {
+                if (!::MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+                    throw CZipException(CZipException::notRenamed, target);
+                }
+                part.clear();
+                result = true;
             }
-            part.clear();
-            result = SetAttributes(target, header.GetSystemAttr());
+        }
+        if (!result && stopCode == CZipException::abortedSafely) {
+            stopCode = CZipException::abortedAction;
         }
     } catch (...) {
         if (m_entryState != EntryState::none) {

@@ -9,6 +9,7 @@
 #include "zip/zip_file_header.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -72,13 +73,20 @@ public:
     ZipIndex FindFile(const std::wstring& name, int caseMode = caseDefault,
                       bool fileNameOnly = false) const;
 
+    // Called on the verified data file before it gets its time, its attributes and the
+    // target's name, with the attributes it is to get, which it may change. False keeps
+    // the target as it was.
+    using PartFileHook = std::function<bool(const std::wstring& partFile, uint32_t& attributes)>;
+
     // Extracts an entry below `path`. Names that could lead outside the folder are refused
     // with CZipException 101 before anything is written. The data goes to a new file beside
-    // the target that replaces the target only once its size and CRC check out; on any
-    // failure (false for an unknown method or data shorter than declared, an exception
+    // the target that gets the stored attributes and then replaces the target, only once its
+    // size and CRC check out; on any failure (false for an unknown method, data shorter
+    // than declared, attributes that cannot be set or a hook that refuses, an exception
     // otherwise) that file is removed and the target is as it was.
     bool ExtractFile(ZipIndex index, const std::wstring& path, bool fullPath = true,
-                     const std::wstring& newName = {}, unsigned long bufferSize = 65536);
+                     const std::wstring& newName = {}, unsigned long bufferSize = 65536,
+                     const PartFileHook& beforeRename = {});
 
     // Bytes in front of the archive in its stream.
     uint64_t GetBytesBeforeZip() const { return m_bytesBeforeZip; }

@@ -40,6 +40,10 @@ bool IsValidComponent(const std::wstring& component) {
 
 EntryTargetFault CheckEntryTarget(const std::wstring& entryPath, const std::wstring& folder,
                                   bool withFolders) {
+    // No name at all would name the folder itself.
+    if (entryPath.empty()) {
+        return EntryTargetFault::InvalidName;
+    }
     // A drive-qualified name ("C:x") is the reader's to refuse, not a bad character.
     size_t start = entryPath.size() >= 2 && entryPath[1] == L':' ? 2 : 0;
     while (start <= entryPath.size()) {

@@ -95,7 +95,21 @@ public:
         }
     }
 
+    void OnMadeVisible(const ArchiveEntry&, const std::wstring& target) override {
+        madeVisible_ += (madeVisible_.empty() ? L"" : L", ") + MHFX::IO::Path::GetFileName(target);
+    }
+
     CZipActionCallback* Progress() override { return started_ ? &dialog_ : nullptr; }
+
+    // The files written under another name, in one message.
+    void ShowMadeVisible() {
+        if (!madeVisible_.empty()) {
+            ShowMessage(Owner(),
+                        MHFX::FormatString(LoadLocalizedString(IDS_EXTRACT_MADE_VISIBLE),
+                                           MHFX::ReadableText(madeVisible_).c_str()),
+                        MB_ICONINFORMATION);
+        }
+    }
 
     // The names passed over, in one message.
     void ShowUnwritable() {
@@ -120,6 +134,7 @@ private:
     ArchiveProgressDialog dialog_{false};
     bool started_ = false;
     std::wstring unwritable_;
+    std::wstring madeVisible_;
     size_t unwritableCount_ = 0;
     EntryTargetFault firstFault_ = EntryTargetFault::None;
 };
@@ -173,6 +188,7 @@ bool ExtractionCommand::ExtractAt(unsigned index, const std::wstring& folder, bo
         if (outcome.unreadable) {
             ShowError(host.Owner(), MakeBidiVisible(entryPath));
         }
+        host.ShowMadeVisible();
     }
     if (outcome.written == 1 && outcome.Succeeded()) {
         lastWritten_ = outcome.lastWritten;
@@ -182,26 +198,39 @@ bool ExtractionCommand::ExtractAt(unsigned index, const std::wstring& folder, bo
 }
 
 bool ExtractionCommand::ExtractAll(const std::wstring& folder) {
+    return Extract(ExtractionRequest{folder, true, {}}) != 0;
+}
+
+bool ExtractionCommand::ExtractSome(const std::vector<unsigned>& indices,
+                                    const std::wstring& folder, bool fullPath) {
+    ExtractionRequest request{folder, fullPath, {}};
+    for (const unsigned index : indices) {
+        request.entries.push_back(static_cast<uint16_t>(index));
+    }
+    return !indices.empty() && Extract(request) == indices.size();
+}
+
+size_t ExtractionCommand::Extract(const ExtractionRequest& request) {
     lastWritten_.clear();
     document_.OpenOnce();
     const DocumentContent content = document_.Content();
     if (!content) {
-        return false;
+        return 0;
     }
     ExtractionOutcome outcome;
     {
         WindowHost host(owner_, true);
-        outcome =
-            ExtractEntries(content, document_.Path(), ExtractionRequest{folder, true, {}}, host);
+        outcome = ExtractEntries(content, document_.Path(), request, host);
         if (!outcome.cancelled) {
             host.ShowUnwritable();
         }
+        host.ShowMadeVisible();
         if (outcome.unreadable) {
             ShowError(host.Owner(), MHFX::IO::Path::GetFileName(document_.Path()));
         }
     }
     lastWritten_ = outcome.lastWritten;
-    return outcome.Succeeded() && outcome.written > 0;
+    return outcome.Succeeded() ? outcome.written : 0;
 }
 
 } // namespace Dossiq::Documents

@@ -9,10 +9,12 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace Dossiq::Documents {
 
 class Document;
+struct ExtractionRequest;
 
 class ExtractionCommand {
 public:
@@ -26,11 +28,18 @@ public:
     bool ExtractAt(unsigned index, const std::wstring& folder, bool fullPath);
     // Every file with its folders; true when at least one was written and none failed.
     bool ExtractAll(const std::wstring& folder);
+    // The entries at `indices`, in that order, asked about as ExtractAll asks (one question
+    // for each file that exists); true when every one was written.
+    bool ExtractSome(const std::vector<unsigned>& indices, const std::wstring& folder,
+                     bool fullPath);
 
     // The file the last successful extraction wrote.
     const std::wstring& LastWritten() const { return lastWritten_; }
 
 private:
+    // The files written; 0 when any entry failed or the command was cancelled.
+    size_t Extract(const ExtractionRequest& request);
+
     Document& document_;
     HWND owner_;
     std::wstring lastWritten_;

@@ -38,12 +38,15 @@ std::wstring WithBackslashes(std::wstring name) {
 
 int FindEntry(const EntryListing& listing, const std::wstring& name) {
     const std::wstring wanted = WithBackslashes(name);
-    for (const ArchiveEntry& entry : listing.entries) {
-        const std::wstring candidate = WithBackslashes(entry.name);
-        if (::CompareStringOrdinal(candidate.c_str(), static_cast<int>(candidate.size()),
-                                   wanted.c_str(), static_cast<int>(wanted.size()),
-                                   TRUE) == CSTR_EQUAL) {
-            return entry.index;
+    // The name as given wins over one that differs only in case.
+    for (const BOOL ignoreCase : {FALSE, TRUE}) {
+        for (const ArchiveEntry& entry : listing.entries) {
+            const std::wstring candidate = WithBackslashes(entry.name);
+            if (::CompareStringOrdinal(candidate.c_str(), static_cast<int>(candidate.size()),
+                                       wanted.c_str(), static_cast<int>(wanted.size()),
+                                       ignoreCase) == CSTR_EQUAL) {
+                return entry.index;
+            }
         }
     }
     return -1;

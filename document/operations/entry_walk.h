@@ -40,8 +40,8 @@ bool IsFolderEntry(const CZipFileHeader& header);
 // One central directory header as the walk describes it.
 ArchiveEntry DescribeEntry(const CZipFileHeader& header, uint16_t index);
 
-// The index of the entry named `name` (either separator, case as Windows compares names),
-// -1 when there is none.
+// The index of the entry named `name` (either separator), else of the first one whose name
+// differs only in case as Windows compares names; -1 when there is none.
 int FindEntry(const EntryListing& listing, const std::wstring& name);
 
 // Every entry of the archive `content` holds, in archive order. Never throws.

@@ -2,15 +2,16 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <new>
 
 #include "document/container/document.h"
 #include "document/container/entry_target.h"
 #include "document/container/visible_name.h"
+#include "document/operations/zone_mark.h"
 #include "foundation/exception.h"
 #include "foundation/handle.h"
 #include "foundation/io/file_identity.h"
-#include "foundation/io/full_path_name.h"
 #include "zip/zip_archive.h"
 #include "zip/zip_exception.h"
 #include "zip/zip_mem_file.h"
@@ -21,59 +22,20 @@ namespace Dossiq::Documents {
 namespace {
 
 constexpr unsigned long kBufferSize = 65536;
-constexpr DWORD kMaxZoneMark = 65536;
-constexpr wchar_t kZoneStream[] = L":Zone.Identifier";
-// What a stranger's archive may set on a file: nothing that hides it from a scanner
-// (offline), lets the system drop it (temporary) or makes it the system's.
-constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+// What a stranger's archive may set on a file: nothing that hides it (hidden, offline to a
+// scanner), lets the system drop it (temporary) or makes it the system's.
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 bool Exists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string ReadZoneMark(const std::wstring& path) {
-    MHFX::FileHandle stream(::CreateFileW((path + kZoneStream).c_str(), GENERIC_READ,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, 0, nullptr));
-    std::string mark(kMaxZoneMark, '\0');
-    DWORD read = 0;
-    if (!stream || !::ReadFile(stream.get(), mark.data(), kMaxZoneMark, &read, nullptr)) {
-        read = 0;
-    }
-    mark.resize(read);
-    return mark;
-}
-
-bool WriteZoneMark(const std::wstring& path, const std::string& mark) {
-    MHFX::FileHandle stream(::CreateFileW((path + kZoneStream).c_str(), GENERIC_WRITE, 0, nullptr,
-                                          CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    return stream &&
-           ::WriteFile(stream.get(), mark.data(), static_cast<DWORD>(mark.size()), &written,
-                       nullptr) &&
-           written == mark.size();
-}
-
-// As browsers do, a volume without streams keeps a file without its mark.
-bool HasStreams(const std::wstring& path) {
-    const std::wstring full = MHFX::IO::FullPathOf(path);
-    const size_t root = full.find(L'\\', full.rfind(L':') == 1 ? 2 : 0);
-    const std::wstring volume = full.substr(0, root == std::wstring::npos ? full.size() : root + 1);
-    DWORD flags = 0;
-    return ::GetVolumeInformationW(volume.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr,
-                                   0) &&
-           (flags & FILE_NAMED_STREAMS);
-}
-
-// The reader has set the archive's attributes; the mark goes on first, with none that could
-// refuse it, and then only the attributes a stranger may set. False when the mark is lost.
-bool SettleWrittenFile(const std::wstring& target, DWORD stored, const std::string& mark) {
-    ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    const bool marked = mark.empty() || WriteZoneMark(target, mark) || !HasStreams(target);
-    const DWORD kept = stored & kKeptAttributes;
-    ::SetFileAttributesW(target.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL);
-    return marked;
+bool EndsWith(const std::wstring& text, const wchar_t* suffix) {
+    const size_t length = wcslen(suffix);
+    return text.size() >= length &&
+           ::CompareStringOrdinal(text.c_str() + text.size() - length, static_cast<int>(length),
+                                  suffix, static_cast<int>(length), TRUE) == CSTR_EQUAL;
 }
 
 bool IsStopRequest(const CZipException& e) {
@@ -95,8 +57,9 @@ public:
             return true;
         }
         const std::wstring shown = MakeBidiVisible(entry.name);
+        const std::wstring written = InertName(shown);
         const EntryTargetFault fault =
-            CheckEntryTarget(shown, request_.folder, request_.withFolders);
+            CheckEntryTarget(written, request_.folder, request_.withFolders);
         if (fault != EntryTargetFault::None) {
             return Fail(entry, shown,
                         fault == EntryTargetFault::TooLong ? ExtractionFault::TooLong
@@ -104,8 +67,8 @@ public:
         }
         std::wstring target;
         // Names the guard refuses are left to the reader, which refuses them.
-        if (ZipPathGuard::IsSafeEntryName(shown)) {
-            target = ZipPathGuard::TargetPath(request_.folder, shown, request_.withFolders);
+        if (ZipPathGuard::IsSafeEntryName(written)) {
+            target = ZipPathGuard::TargetPath(request_.folder, written, request_.withFolders);
             if (MHFX::IO::IsSameFile(target, container_)) {
                 return Fail(entry, shown, ExtractionFault::OpenContainer);
             }
@@ -125,37 +88,54 @@ public:
                 }
             }
         }
-        return Write(entry, shown, target);
+        return Write(entry, shown, written, target);
     }
 
     ExtractionOutcome& Outcome() { return outcome_; }
 
 private:
-    bool Write(const ArchiveEntry& entry, const std::wstring& shown, const std::wstring& target) {
+    bool Write(const ArchiveEntry& entry, const std::wstring& shown, const std::wstring& written,
+               const std::wstring& target) {
+        bool markLost = false;
+        // The new file gets the mark and then the attributes that could refuse it, before
+        // it takes the target's name.
+        const auto settle = [&](const std::wstring& part, uint32_t& attributes) {
+            if (!mark_.empty() && host_.KeepsStreams(part) && !host_.WriteMark(part, mark_)) {
+                markLost = true;
+                return false;
+            }
+            attributes &= kKeptAttributes;
+            return true;
+        };
         bool ok = false;
+        bool stopped = false;
         try {
             ok = archive_.ExtractFile(entry.index, request_.folder, request_.withFolders,
-                                      shown == entry.name ? std::wstring() : shown, kBufferSize);
+                                      written == entry.name ? std::wstring() : written, kBufferSize,
+                                      settle);
         } catch (const CZipException& e) {
             if (IsStopRequest(e)) {
                 outcome_.cancelled = true;
-                return false;
+                // Stopped after its last step: the file is there, finished.
+                ok = e.GetCode() == CZipException::abortedSafely;
+                stopped = true;
             }
         } catch (const MHFX::Exception&) {
         }
-        if (!ok || target.empty()) {
-            return Fail(entry, shown, ExtractionFault::ReaderFailed);
+        if (stopped && (!ok || target.empty())) {
+            return false;
         }
-        if (!SettleWrittenFile(target, entry.attributes, mark_)) {
-            // A file from the Internet without its mark would open as a local one.
-            ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-            ::DeleteFileW(target.c_str());
-            return Fail(entry, shown, ExtractionFault::MarkNotWritten);
+        if (!ok || target.empty()) {
+            return Fail(entry, shown,
+                        markLost ? ExtractionFault::MarkNotWritten : ExtractionFault::ReaderFailed);
         }
         ++outcome_.written;
         outcome_.lastWritten = target;
+        if (written != shown) {
+            host_.OnMadeVisible(entry, target);
+        }
         host_.OnWritten(entry, target);
-        return true;
+        return !stopped;
     }
 
     bool Fail(const ArchiveEntry& entry, const std::wstring& shown, ExtractionFault fault) {
@@ -203,6 +183,24 @@ void Run(CZipArchive& archive, const ExtractionRequest& request, Extraction& ext
 }
 
 } // namespace
+
+bool ExtractionHost::KeepsStreams(const std::wstring& path) {
+    return VolumeKeepsStreams(path);
+}
+
+bool ExtractionHost::WriteMark(const std::wstring& file, const std::string& mark) {
+    return WriteZoneMark(file, mark);
+}
+
+std::wstring InertName(const std::wstring& name) {
+    const size_t slash = name.find_last_of(L"\\/");
+    const std::wstring file = slash == std::wstring::npos ? name : name.substr(slash + 1);
+    const bool acted = EndsWith(file, L".url") || EndsWith(file, L".library-ms") ||
+                       EndsWith(file, L".searchConnector-ms") ||
+                       ::CompareStringOrdinal(file.c_str(), static_cast<int>(file.size()),
+                                              L"desktop.ini", -1, TRUE) == CSTR_EQUAL;
+    return acted ? name + L".txt" : name;
+}
 
 ExtractionOutcome ExtractEntries(const DocumentContent& content, const std::wstring& containerPath,
                                  const ExtractionRequest& request, ExtractionHost& host) {

@@ -6,10 +6,14 @@
 //   it either);
 // - whether a file exists is decided for each entry just before it is written, so that
 //   names earlier entries produced (another case, a short alias) are asked about too;
-// - the container's Internet zone mark goes on each file written before the attributes
-//   that could block it; a file whose mark cannot be written on a volume with streams is
-//   removed again and reported; offline, temporary and system attributes are never
-//   taken from the archive;
+// - the container's Internet zone mark, then the attributes, go on each file while it is
+//   still the new file beside its target: a mark that cannot be written on a volume with
+//   streams, or attributes that cannot be set, leave the target as it was; a stop after an
+//   entry's last step leaves it finished. Offline, temporary, system and hidden attributes
+//   are never taken from the archive;
+// - a file Explorer acts on when it shows its folder (desktop.ini, a library, a search
+//   connector, an Internet shortcut) is written under a name it does not act on, and the
+//   host is told;
 // - every failure of the reader, raised or returned, is a failure of that entry.
 // The host answers the questions and is told the outcome of each entry.
 #pragma once
@@ -31,7 +35,7 @@ enum class ExtractionFault {
     TooLong,        // the file or its folder would be longer than the system allows
     OpenContainer,  // it would land on the container the archive came from
     ReaderFailed,   // refused by the reader, or its data could not be produced
-    MarkNotWritten, // the container's zone mark could not go on it: removed again
+    MarkNotWritten, // the container's zone mark could not go on it: not written
 };
 
 class ExtractionHost {
@@ -45,9 +49,21 @@ public:
     virtual bool OnFailed(const ArchiveEntry& entry, const std::wstring& shownName,
                           ExtractionFault fault) = 0;
     virtual void OnWritten(const ArchiveEntry&, const std::wstring& /*target*/) {}
+    // Before OnWritten: the entry Explorer would act on went to `target` instead.
+    virtual void OnMadeVisible(const ArchiveEntry&, const std::wstring& /*target*/) {}
     // Follows the reader's progress when not null; its stop request cancels.
     virtual CZipActionCallback* Progress() { return nullptr; }
+
+    // The file system, for tests to stand in for volumes this system does not have.
+    // Whether the volume that holds `path` keeps named streams: the mark goes only there.
+    virtual bool KeepsStreams(const std::wstring& path);
+    // Puts the container's mark on `file`, the new file that is to replace the target.
+    virtual bool WriteMark(const std::wstring& file, const std::string& mark);
 };
+
+// The name an entry is written under: `name` itself, or for a file Explorer acts on, one
+// it shows as text.
+std::wstring InertName(const std::wstring& name);
 
 struct ExtractionRequest {
     std::wstring folder;           // an existing folder, full path

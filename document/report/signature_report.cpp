@@ -11,6 +11,7 @@
 #include "document/report/certificate_validation_thread.h"
 #include "document/report/report_messages.h"
 #include "document/report/timestamp_line.h"
+#include "document/report/validation_report.h"
 #include "document/container/document.h"
 #include "document/report/report_details.h"
 #include "foundation/resource_string.h"
@@ -212,14 +213,16 @@ bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM ta
     return verified;
 }
 
-void SignatureReport::ShowValidated(ValidationResult result) {
-    WriteReportLines(text_, ValidatedReportLines(result, texts_, outdatedAlgorithm_));
-    const std::wstring timestampLine = TimestampLineText(timestamp_);
+void SignatureReport::ShowValidated(ValidationResult result, const ValidationReport* report) {
+    const bool checked = !report || report->validated;
+    WriteReportLines(text_, checked ? ValidatedReportLines(result, texts_, outdatedAlgorithm_)
+                                    : ReportLinesOf(*report, texts_));
+    const std::wstring timestampLine = checked ? TimestampLineText(timestamp_) : std::wstring();
     if (!timestampLine.empty()) {
         AppendLine(text_, timestampLine, ReportBlack, false);
     }
     picture_.SetEffects(PictureButton::HoverTracking | PictureButton::Frame3D);
-    SetPicture(ValidatedReportPicture(result));
+    SetPicture(checked ? ValidatedReportPicture(result) : ReportPicture::Warning);
     RedrawPane();
 }
 

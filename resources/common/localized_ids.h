@@ -49,6 +49,11 @@
 #define IDS_OPEN_CONTAINER_SKIPPED 575
 #define IDS_VIEW_DANGEROUS 576
 #define IDS_VIEW_UNVERIFIED 577
+#define IDS_EXTRACT_MADE_VISIBLE 578
+// 1410 to 1414: View's question when a check failed, 1410 + ReportCheck.
+#define IDS_VIEW_CHECK_FAILED_BASE 1410
+#define IDS_VIEW_NOT_CHECKED 1415
+#define IDS_VIEW_STILL_CHECKING 1416
 // Timestamps: the report line, the reasons and the signing questions.
 #define IDS_TIMESTAMP_USED 580
 #define IDS_TIMESTAMP_NOT_USED 581

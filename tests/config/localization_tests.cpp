@@ -62,14 +62,15 @@ const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
                                          Range(540, 543),
                                          Range(560, 565),
                                          {550, 551},
-                                         Range(570, 577),
+                                         Range(570, 578),
                                          Range(580, 591),
                                          Range(596, 597),
                                          Range(601, 606),
                                          Range(611, 613),
                                          Range(1200, 1224),
                                          Range(1230, 1316),
-                                         Range(1400, 1405)});
+                                         Range(1400, 1405),
+                                         Range(1410, 1416)});
 const std::set<UINT> kManagerIds = Union({kSharedIds,
                                           {230, 231},
                                           Range(235, 251),
@@ -82,7 +83,7 @@ const std::set<UINT> kShellIds = Union({kSharedIds,
                                         {321, 322, 323, 328, 329, 330, 331}});
 // dossiq.exe carries the shell extension's tables and its own texts.
 const std::set<UINT> kConsoleIds =
-    Union({kShellIds, Range(901, 964), Range(970, 976), Range(985, 990)});
+    Union({kShellIds, Range(901, 964), Range(970, 976), Range(985, 991)});
 const std::set<UINT> kNeutralIds = {100, 101, 128, 129, 130, 131, 701, 702, 703, 711, 712};
 
 // Ids of the non-empty entries of every string table of `module`, by language.
@@ -150,7 +151,9 @@ std::wstring WithoutLatinTerms(std::wstring text) {
                                            L"%d",
                                            L"UTC",
                                            L"CRC-32",
-                                           L"html"};
+                                           L"html",
+                                           L"Explorer",
+                                           L"txt"};
     // What the console program's users type or parse: commands, options, verdicts, names
     // of certificate stores and extensions (longer before shorter, "--to" before "-o").
     static const wchar_t* const console[] = {

@@ -115,6 +115,46 @@ TEST(ExtractTest, ExitCodesTellWhatWasNotWritten) {
     EXPECT_EQ("content of good.txt", TestSupport::ReadFileBytes(dir + L"\\t\\good.txt"));
 }
 
+// --entry takes the name as given before one that differs in case, and "#N" as the JSON
+// report numbers the entries.
+TEST(ExtractTest, EntryPrefersTheExactNameAndTakesAnIndex) {
+    const std::wstring dir = TestSupport::MakeTempDir(L"entry");
+    SignedZip(dir, "a.txt A.txt", dir + L"\\doc.snx");
+    // The content written as out\\a.txt; null when there is no such entry.
+    const std::pair<const wchar_t*, const char*> cases[] = {{L"A.txt", "content of A.txt"},
+                                                            {L"a.txt", "content of a.txt"},
+                                                            {L"A.TXT", "content of a.txt"},
+                                                            {L"#1", "content of A.txt"},
+                                                            {L"#2", nullptr}};
+    for (const auto& [entry, content] : cases) {
+        const std::wstring out = TestSupport::MakeTempDir(L"entry-out");
+        const Outcome run =
+            RunDossiq(L"extract doc.snx --to \"" + out + L"\" --entry " + entry, dir);
+        EXPECT_EQ(content ? 0u : 2u, run.exitCode) << run.err;
+        EXPECT_EQ(content ? content : "", TestSupport::ReadFileBytes(out + L"\\a.txt"));
+    }
+}
+
+// An entry without a name is refused as one before it could be taken for the folder.
+TEST(ExtractTest, AnEntryWithoutANameIsAnInvalidName) {
+    const std::wstring dir = TestSupport::MakeTempDir(L"unnamed");
+    const auto made = TestSupport::RunHostIn(
+        dir, "python3 -c 'import zipfile\nz=zipfile.ZipFile(\"in.zip\",\"w\")\n"
+             "z.writestr(\"b.txt\",\"content of b.txt\")\nz.writestr(\"E\",\"x\")\nz.close()\n"
+             "b=bytearray(open(\"in.zip\",\"rb\").read())\ne=b.rfind(b\"PK\\x05\\x06\")-2\n"
+             "c=b.rfind(b\"PK\\x01\\x02\"); l=int.from_bytes(b[c+42:c+46],\"little\")\n"
+             "b[c+28]=0; del b[c+46]; b[l+26]=0; del b[l+30]\n"
+             "for a in (e+12,e+16): b[a:a+4]=(int.from_bytes(b[a:a+4],\"little\")-1)"
+             ".to_bytes(4,\"little\")\nopen(\"in.zip\",\"wb\").write(b)'");
+    ASSERT_EQ(0, made.exitCode) << made.output;
+    SignZipFile(dir + L"\\in.zip", dir + L"\\doc.snx");
+    const Outcome run = RunDossiq(L"extract doc.snx", dir);
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ("content of b.txt", TestSupport::ReadFileBytes(dir + L"\\b.txt"));
+    EXPECT_EQ(std::string::npos, run.err.find("--overwrite")) << run.err;
+    EXPECT_NE(std::string::npos, run.err.find("name")) << run.err;
+}
+
 TEST(ExtractTest, HostileNamesStayInsideTheFolder) {
     const std::wstring dir = TestSupport::MakeTempDir(L"hostile");
     SignedZip(dir,

@@ -5,11 +5,13 @@
 
 #include <cstring>
 #include <deque>
+#include <tuple>
 
 #include "common/test_support.h"
 #include "document/container/document.h"
 #include "document/operations/entry_walk.h"
 #include "document/operations/extraction.h"
+#include "document/operations/zone_mark.h"
 #include "zip/zip_archive.h"
 #include "zip/zip_mem_file.h"
 
@@ -73,12 +75,36 @@ DocumentContent ContentOf(const std::string& zip) {
     return {reinterpret_cast<const BYTE*>(zip.data()), static_cast<DWORD>(zip.size())};
 }
 
-// Answers the replace questions from a script (Skip when it runs out) and notes the rest.
+// Asks to stop at every step: an entry of one step stops after its last.
+class StoppingProgress : public CZipActionCallback {
+public:
+    bool OnProgress(uint64_t) override { return false; }
+};
+
+// Answers the replace questions from a script (Skip when it runs out) and notes the rest;
+// stands in for a volume with streams, which Wine has none of.
 class ScriptedHost : public ExtractionHost {
 public:
     std::deque<Answer> answers;
     std::vector<std::wstring> asked;
     std::vector<ExtractionFault> failures;
+    std::vector<std::wstring> madeVisible;
+    int streams = 0; // 1: a volume with streams, -1: one that refuses the mark
+    bool stop = false;
+    std::wstring watch;
+    // Each file marked, its attributes then and what `watch` held then.
+    std::vector<std::tuple<std::wstring, DWORD, std::string>> marks;
+
+    bool KeepsStreams(const std::wstring&) override { return streams != 0; }
+    bool WriteMark(const std::wstring& file, const std::string&) override {
+        marks.emplace_back(file, ::GetFileAttributesW(file.c_str()),
+                           TestSupport::ReadFileBytes(watch));
+        return streams > 0;
+    }
+    void OnMadeVisible(const ArchiveEntry&, const std::wstring& target) override {
+        madeVisible.push_back(target);
+    }
+    CZipActionCallback* Progress() override { return stop ? &stopping_ : nullptr; }
 
     Answer AskReplace(const std::wstring& target) override {
         asked.push_back(target);
@@ -93,6 +119,9 @@ public:
         failures.push_back(fault);
         return true;
     }
+
+private:
+    StoppingProgress stopping_;
 };
 
 bool Exists(const std::wstring& path) {
@@ -225,34 +254,95 @@ TEST(Extraction, NeverWritesTheOpenContainer) {
     }
 }
 
-TEST(Extraction, MarksEveryFileAndTakesOnlyHarmlessAttributes) {
-    const std::string mark = "[ZoneTransfer]\r\nZoneId=3\r\n";
-    Attempt run;
-    run.folder = TestSupport::MakeTempDir(L"marks");
-    const std::wstring container = run.folder + L"\\..\\marked.snx";
-    TestSupport::WriteFileBytes(container, "container");
-    TestSupport::WriteFileBytes(container + L":Zone.Identifier", mark);
-    const DWORD stranger = FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY |
-                           FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN;
-    Extract(run,
-            MakeZip({{L"locked.txt", FILE_ATTRIBUTE_READONLY}, {L"odd.txt", stranger}, {L"x.txt"}}),
-            container);
-    ASSERT_TRUE(run.outcome.Succeeded());
+std::wstring FolderOf(const std::wstring& path) {
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+// The mark, then the attributes, go on the new file while the target is still what it was;
+// only the attributes a stranger may set are kept. Wine's volumes have no streams and its
+// marks do not follow a rename, so the host stands in for the volume and notes each mark.
+TEST(Extraction, MarksAndSettlesTheNewFileBeforeItReplacesTheTarget) {
+    constexpr DWORD kReadOnly = FILE_ATTRIBUTE_READONLY;
+    // Wine keeps no not-indexed bit and shows every file as archived.
+    const DWORD seen = kReadOnly | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                       FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY;
     const struct {
-        const wchar_t* name;
-        DWORD attributes;
-    } files[] = {
-        {L"locked.txt", FILE_ATTRIBUTE_READONLY},
-        {L"odd.txt", FILE_ATTRIBUTE_HIDDEN},
-        {L"x.txt", 0},
+        const char* what;
+        Item item; // an empty name: one whose folder reaches 240 characters
+        int streams;
+        bool existing; // a file of the user's is there, and is replaced
+        bool stop;     // a stop request at the entry's last step
+    } cases[] = {
+        {"no streams", {L"a.txt", kReadOnly}, 0, true, false},
+        {"streams", {L"a.txt"}, 1, true, false},
+        {"mark refused", {L"a.txt"}, -1, true, false},
+        {"long target", {L""}, 1, false, false},
+        {"stop at the last step", {L"s.txt", kReadOnly | FILE_ATTRIBUTE_HIDDEN}, 1, true, true},
+        {"hidden", {L"h.dll", FILE_ATTRIBUTE_HIDDEN}, 1, false, false},
+        {"system", {L"s.sys", FILE_ATTRIBUTE_SYSTEM}, 1, false, false},
+        {"offline", {L"o.txt", FILE_ATTRIBUTE_OFFLINE}, 1, false, false},
+        {"temporary", {L"t.txt", FILE_ATTRIBUTE_TEMPORARY}, 1, false, false},
     };
-    for (const auto& file : files) {
-        SCOPED_TRACE(TestSupport::Narrow(file.name));
-        const std::wstring path = run.folder + L"\\" + file.name;
-        EXPECT_EQ(mark, TestSupport::ReadFileBytes(path + L":Zone.Identifier"));
-        const DWORD kept =
-            ::GetFileAttributesW(path.c_str()) & (stranger | FILE_ATTRIBUTE_READONLY);
-        EXPECT_EQ(file.attributes, kept);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Attempt run;
+        run.folder = TestSupport::MakeTempDir(L"marks");
+        const std::wstring container = FolderOf(run.folder) + L"\\marked.snx";
+        TestSupport::WriteFileBytes(container, "container");
+        ASSERT_TRUE(WriteZoneMark(container, kInternetZoneMark));
+        Item item = c.item;
+        if (item.name.empty()) {
+            const size_t rest = 240 - run.folder.size() - 1;
+            item.name = std::wstring(rest / 2, L'd') + L"\\" +
+                        std::wstring(rest - rest / 2 - 1, L'e') + L"\\long.txt";
+        }
+        const std::wstring target = run.host.watch = run.folder + L"\\" + item.name;
+        if (c.existing) {
+            TestSupport::WriteFileBytes(target, "mine");
+            run.host.answers = {ExtractionHost::Answer::Replace};
+        }
+        run.host.streams = c.streams;
+        run.host.stop = c.stop;
+        Extract(run, MakeZip({item}), container);
+
+        EXPECT_EQ(c.stop, run.outcome.cancelled);
+        EXPECT_EQ(c.streams != 0 ? 1u : 0u, run.host.marks.size());
+        if (c.streams < 0) {
+            EXPECT_EQ(std::vector<ExtractionFault>{ExtractionFault::MarkNotWritten},
+                      run.host.failures);
+            EXPECT_EQ("mine", TestSupport::ReadFileBytes(target));
+            EXPECT_EQ("1\n", TestSupport::RunHostIn(run.folder, "ls -A | wc -l").output);
+            continue;
+        }
+        EXPECT_EQ(1u, run.outcome.written);
+        EXPECT_EQ("content of " + TestSupport::Narrow(item.name),
+                  TestSupport::ReadFileBytes(target));
+        EXPECT_EQ(item.attributes & kReadOnly, ::GetFileAttributesW(target.c_str()) & seen);
+        if (!run.host.marks.empty()) {
+            const auto& [file, attributes, watched] = run.host.marks[0];
+            EXPECT_NE(target, file);
+            EXPECT_EQ(FolderOf(target), FolderOf(file));
+            EXPECT_EQ(0u, attributes & seen);
+            EXPECT_EQ(c.existing ? "mine" : "", watched);
+        }
+    }
+}
+
+// Explorer acts on these when it shows their folder: each is written with ".txt" added.
+TEST(Extraction, WritesFilesExplorerActsOnUnderAVisibleName) {
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"desktop.ini", true},          {L"sub\\Desktop.INI", true}, {L"Music.library-ms", true},
+        {L"a.searchConnector-ms", true}, {L"site.URL", true},         {L"desktop.ini.bak", false},
+        {L"notes.urls", false}};
+    for (const auto& [name, acted] : cases) {
+        SCOPED_TRACE(TestSupport::Narrow(name));
+        Attempt run;
+        Extract(run, MakeZip({{name}}));
+        const std::wstring written = run.folder + L"\\" + name + (acted ? L".txt" : L"");
+        EXPECT_EQ(written, run.outcome.lastWritten);
+        EXPECT_EQ("content of " + TestSupport::Narrow(name), TestSupport::ReadFileBytes(written));
+        EXPECT_EQ(acted ? std::vector<std::wstring>{written} : std::vector<std::wstring>{},
+                  run.host.madeVisible);
     }
 }
 

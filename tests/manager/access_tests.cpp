@@ -235,10 +235,11 @@ TEST(ManagerKeyboard, EveryListCommandAndTheTabOrderByKeys) {
     ::SetFocus(shown.Handle()); // the window hands its focus to the list
     EXPECT_EQ(list, ::GetFocus());
 
-    // Ctrl+A selects every entry; the commands for one entry step aside.
+    // Ctrl+A selects every entry: View, for one entry, steps aside.
     Press(shown, list, 'A', true);
     EXPECT_EQ(2, ::SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0));
     EXPECT_FALSE(shown.window.Commands().IsEnabled(ID_ACTION_VIEW));
+    EXPECT_TRUE(shown.window.Commands().IsEnabled(ID_ACTION_EXTRACT));
     EXPECT_TRUE(shown.window.Commands().IsEnabled(ID_ACTION_EXTRACT_ALL));
 
     // Shift+F10 and the context-menu key open the list's menu.

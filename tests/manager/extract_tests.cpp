@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "common/drop_list.h"
 #include "common/language_scope.h"
 #include "common/test_support.h"
 #include "config/localization.h"
@@ -235,6 +236,41 @@ bool AsksAbout(const std::wstring& text, const std::wstring& name) {
     return text.compare(0, lead.size(), lead) == 0 && text.size() > tail.size() &&
            text.compare(text.size() - tail.size(), tail.size(), tail) == 0 &&
            text.find(L"\\" + name) != std::wstring::npos;
+}
+
+// Extract and Extract To write every row selected, asking about each file that exists; and
+// a container dropped while such a question is up is not opened.
+TEST(Extract, WritesEveryRowSelectedAndOpensNothingWhileItAsks) {
+    Opened box(kEntries);
+    const std::wstring other = box.folder + L"\\other.snx";
+    WriteSignedContainer(other, MakeArchive({"other.txt=other"}), "qualified");
+    box.Select(0);
+    LVITEMW item = {};
+    item.stateMask = item.state = LVIS_SELECTED;
+    ::SendMessageW(box.shown->window.ListView(), LVM_SETITEMSTATE, 2,
+                   reinterpret_cast<LPARAM>(&item)); // docs/sub/b.txt
+    Pump(20);
+    EXPECT_FALSE(box.shown->window.Commands().IsEnabled(ID_ACTION_VIEW));
+    TestSupport::WriteFileBytes(box.folder + L"\\readme.txt", "mine");
+    const HWND window = box.shown->Handle();
+    DialogWatcher questions({L"Vantor Manager"}, [&](HWND dialog) {
+        ::PostMessageW(window, WM_DROPFILES,
+                       reinterpret_cast<WPARAM>(TestSupport::DropFilesGlobal({other})), 0);
+        ::Sleep(500);
+        TestSupport::PressButton(dialog, IDYES);
+    });
+    box.Command(ID_ACTION_EXTRACT);
+    Pump(300);
+    EXPECT_EQ(1u, questions.Seen().size());
+    EXPECT_EQ(box.path, box.shown->window.CurrentDocument()->Path());
+    EXPECT_EQ("top", ReadFileBytes(box.folder + L"\\readme.txt"));
+    EXPECT_EQ("deeper", ReadFileBytes(box.folder + L"\\docs\\sub\\b.txt"));
+
+    const std::wstring target = TestSupport::MakeTempDir(L"several");
+    box.shown->window.chooseFolder = [&](HWND) { return target; };
+    box.Command(ID_ACTION_EXTRACT_TO);
+    EXPECT_EQ("top", ReadFileBytes(target + L"\\readme.txt"));
+    EXPECT_EQ("deeper", ReadFileBytes(target + L"\\b.txt"));
 }
 
 TEST(ExtractAll, AsksBeforeReplacingAndFollowsEachAnswer) {

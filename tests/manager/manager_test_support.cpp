@@ -132,6 +132,8 @@ Opened::Opened(const std::vector<std::string>& entries, const wchar_t* name)
     shown = std::make_unique<ShownWindow>(path);
     EXPECT_TRUE(PumpUntil(
         [&] { return ::SendMessageW(shown->window.ListView(), LVM_GETITEMCOUNT, 0, 0) > 0; }));
+    // View waits for the finished report.
+    EXPECT_TRUE(WaitForFinalReport(*shown));
 }
 
 void Opened::Command(UINT id) {

@@ -8,13 +8,16 @@
 #include <cstdlib>
 #include <map>
 
+#include "common/language_scope.h"
 #include "common/test_support.h"
 #include "common/vanishing_file.h"
+#include "config/localization.h"
 #include "document/container/container_writer.h"
 #include "document/container/document.h"
 #include "document/container/message_builder.h"
 #include "document/report/certificate_validation_thread.h"
 #include "document/report/report_messages.h"
+#include "document/report/validation_report.h"
 #include "document/timestamp/long_term_source.h"
 #include "document/timestamp/signature_stamper.h"
 #include "manager/manager_test_support.h"
@@ -22,6 +25,7 @@
 #include "resources/common/localized_ids.h"
 #include "resources/manager/resource.h"
 
+using namespace Dossiq::Config;
 using namespace Dossiq::Documents;
 
 namespace {
@@ -157,6 +161,20 @@ TEST_F(ReportTest, EachValidationOutcome) {
     }
 }
 
+// A worker that ended without a result (its checks could not run) leaves the check shown as
+// in progress, whatever result its message carries.
+TEST_F(ReportTest, ChecksThatCouldNotRunStayInProgress) {
+    ShownWindow shown(Container("qualified"));
+    ASSERT_TRUE(WaitForFinalReport(shown));
+    ValidationReport notRun = *shown.window.FinishedReport();
+    notRun.validated = false;
+    notRun.checksError = L"the store could not be opened";
+    auto& report = shown.window.Pane().Report();
+    report.ShowValidated(R::ChainInvalidOther, &notRun);
+    ExpectLines(report.TextBox(), {{230, B}, {0, K}, {241, K, true}});
+    EXPECT_EQ(ReportPicture::Warning, report.PictureState());
+}
+
 // Opened three times in one process, a revoked container reads revoked every time, whatever
 // the platform cached from the first look.
 TEST_F(ReportTest, RevokedContainerReadsRevokedOnEveryOpening) {
@@ -185,6 +203,20 @@ TEST_F(ReportTest, Sha1SignatureGetsANoteAfterTheSixLines) {
     SaveScreenshot(shown.Handle(), L"report_sha1");
 }
 
+// The report box is as high as its lines: the last one is inside it.
+void ExpectEveryLineShown(HWND text) {
+    const LRESULT lines = ::SendMessageW(text, EM_GETLINECOUNT, 0, 0);
+    ASSERT_GE(lines, 2);
+    POINTL last = {}, before = {};
+    ::SendMessageW(text, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&last),
+                   ::SendMessageW(text, EM_LINEINDEX, lines - 1, 0));
+    ::SendMessageW(text, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&before),
+                   ::SendMessageW(text, EM_LINEINDEX, lines - 2, 0));
+    RECT client;
+    ::GetClientRect(text, &client);
+    EXPECT_LE(last.y + (last.y - before.y), client.bottom) << lines << " lines";
+}
+
 // The six blue lines and, after them, the timestamp line naming the kit's authority.
 void ExpectStampedReport(const std::wstring& path, const std::wstring& screenshot) {
     ShownWindow shown(path);
@@ -208,7 +240,35 @@ void ExpectStampedReport(const std::wstring& path, const std::wstring& screensho
     EXPECT_EQ(used.substr(0, used.find(L"%s")), last.substr(0, used.find(L"%s")));
     EXPECT_NE(std::wstring::npos, last.find(L"Dossiq Test TSA")) << last;
     EXPECT_EQ(ReportPicture::Qualified, shown.window.Pane().Report().PictureState());
+    ExpectEveryLineShown(shown.window.Pane().Report().TextBox());
     SaveScreenshot(shown.Handle(), screenshot);
+}
+
+// Six lines, the SHA-1 note and a stamp line that wraps, in each language at 96 DPI.
+TEST_F(ReportTest, TheReportBoxGrowsToItsLines) {
+    auto& pki = TestPki::Pki::Get();
+    MessageBlob archive;
+    ASSERT_TRUE(archive.Allocate(static_cast<DWORD>(archive_->size())));
+    std::copy(archive_->begin(), archive_->end(), archive.Data());
+    MessageBlob message;
+    ASSERT_TRUE(
+        SignArchive(archive, pki.Certificate("qualified").get(), "1.2.840.113549.1.1.5", message,
+                    TimestampStamper(TestSupport::Widen(pki.BaseUrl() + "/tsa/tsa"), nullptr)));
+    const std::wstring path = *folder_ + L"\\stamped_sha1.snx";
+    ASSERT_TRUE(WriteContainer(message, path));
+    for (const auto& [language, name] :
+         {std::pair{LanguageEnglish, L"english"}, std::pair{LanguageSerbianLatin, L"latin"},
+          std::pair{LanguageSerbianCyrillic, L"cyrillic"}}) {
+        SCOPED_TRACE(TestSupport::Narrow(name));
+        TestSupport::LanguageScope scope(language);
+        ShownWindow shown(path);
+        ASSERT_TRUE(WaitForFinalReport(shown));
+        Pump(100);
+        const HWND text = shown.window.Pane().Report().TextBox();
+        EXPECT_GE(ReadReport(text).size(), 9u);
+        ExpectEveryLineShown(text);
+        SaveScreenshot(shown.Handle(), std::wstring(L"report_stamped_sha1_") + name);
+    }
 }
 
 // Run by the next test in a child whose clock is three years on.

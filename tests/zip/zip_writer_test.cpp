@@ -492,6 +492,37 @@ TEST(ZipWriter, StopEndsTheAddWithTheRightCode) {
     EXPECT_EQ("small but deflated", TestSupport::ReadFileBytes(out + L"\\last.txt"));
 }
 
+// Cuts the file being added to nothing at its first step, as a file that shrinks while it
+// is packed, or a network file that ends early.
+class ShrinkingCallback : public CZipActionCallback {
+public:
+    bool OnProgress(uint64_t) override {
+        const HANDLE file =
+            ::CreateFileW(GetExternalFile().c_str(), GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        cut = file != INVALID_HANDLE_VALUE && ::SetEndOfFile(file);
+        ::CloseHandle(file);
+        return true;
+    }
+    bool cut = false;
+};
+
+TEST(ZipWriter, AFileThatShrinksWhileReadIsNotAdded) {
+    const std::wstring file = TestSupport::MakeTempDir(L"shrink") + L"\\shrinks.bin";
+    CZipMemFile memory;
+    CZipArchive archive;
+    ASSERT_TRUE(archive.Open(memory, CZipArchive::zipCreate));
+    for (const int level : {0, -1}) {
+        WriteFile(file, TextBytes(1000, 3));
+        ShrinkingCallback callback;
+        archive.SetCallback(&callback, CZipActionCallback::actAdd);
+        EXPECT_FALSE(archive.AddNewFile(file, L"shrinks.bin", level, CZipArchive::addDefault, 100));
+        EXPECT_TRUE(callback.cut);
+        EXPECT_EQ(0, archive.GetCount()) << level;
+        EXPECT_EQ(0u, memory.GetLength()) << level;
+    }
+}
+
 TEST(ZipWriter, ZlibCodesMapToExceptionCodes) {
     const std::pair<int, int> table[] = {
         {Z_STREAM_END, 500}, {Z_NEED_DICT, 501}, {Z_ERRNO, 502},     {Z_STREAM_ERROR, 503},
