@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <cwctype>
 
 #include "certificates/decode_object.h"
 #include "certificates/revocation/ocsp_request.h"
+#include "certificates/revocation/web_address.h"
 #include "foundation/net/http_exchange.h"
 
 namespace MHFX::Security::Cryptography::X509 {
@@ -14,13 +14,6 @@ namespace {
 
 // One address may not take the whole budget of a check.
 constexpr ULONGLONG kPerAddressMs = 10000;
-
-bool HasWebScheme(const std::wstring& url) {
-    std::wstring lower = url.substr(0, 8);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
-    return lower.rfind(L"http://", 0) == 0 || lower.rfind(L"https://", 0) == 0;
-}
 
 OcspResult NoReply(const std::wstring& url) {
     OcspResult result;
@@ -61,7 +54,7 @@ std::vector<std::wstring> OcspClient::OcspAddresses(PCCERT_CONTEXT certificate) 
                 std::strcmp(description.pszAccessMethod, szOID_PKIX_OCSP) == 0 &&
                 description.AccessLocation.dwAltNameChoice == CERT_ALT_NAME_URL &&
                 description.AccessLocation.pwszURL &&
-                HasWebScheme(description.AccessLocation.pwszURL)) {
+                IsWebAddress(description.AccessLocation.pwszURL)) {
                 addresses.emplace_back(description.AccessLocation.pwszURL);
             }
         }
@@ -86,7 +79,7 @@ bool OcspClient::Cached(const std::wstring& url, PCCERT_CONTEXT certificate, PCC
 OcspResult OcspClient::Fetch(const std::wstring& url, PCCERT_CONTEXT certificate,
                              PCCERT_CONTEXT issuer, const OcspQuery& query) {
     const ULONGLONG now = ::GetTickCount64();
-    if (!HasWebScheme(url) || now >= query.deadline || cache_.IsSilent(url, now)) {
+    if (!IsWebAddress(url) || now >= query.deadline || cache_.IsSilent(url, now)) {
         return NoReply(url);
     }
     OcspRequest request;

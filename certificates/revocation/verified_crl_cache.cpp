@@ -1,7 +1,8 @@
 #include "certificates/revocation/verified_crl_cache.h"
 
 #include <algorithm>
-#include <cwctype>
+
+#include "certificates/revocation/web_address.h"
 
 namespace MHFX::Security::Cryptography::X509 {
 
@@ -11,13 +12,6 @@ constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 // One address may not take the whole budget of a check.
 constexpr ULONGLONG kPerAddressMs = 10000;
 constexpr ULONGLONG kRetryAfterMs = 60000;
-
-bool HasWebScheme(const std::wstring& url) {
-    std::wstring lower = url.substr(0, 8);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
-    return lower.rfind(L"http://", 0) == 0 || lower.rfind(L"https://", 0) == 0;
-}
 
 std::vector<BYTE> Thumbprint(PCCERT_CONTEXT certificate) {
     std::vector<BYTE> hash(20);
@@ -109,7 +103,7 @@ std::vector<std::wstring> VerifiedCrlCache::CrlAddresses(PCCERT_CONTEXT certific
         return addresses;
     }
     for (DWORD i = 0; i < urls->cUrl; ++i) {
-        if (urls->rgwszUrl[i] && HasWebScheme(urls->rgwszUrl[i])) {
+        if (urls->rgwszUrl[i] && IsWebAddress(urls->rgwszUrl[i])) {
             addresses.emplace_back(urls->rgwszUrl[i]);
         }
     }

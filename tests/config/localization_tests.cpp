@@ -74,8 +74,9 @@ const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
 const std::set<UINT> kManagerIds = Union({kSharedIds,
                                           {230, 231},
                                           Range(235, 251),
+                                          Range(270, 274),
                                           Range(32776, 32780),
-                                          {32785, 32786, 32787, 57601, 57664, 57665}});
+                                          {32785, 32786, 32787, 32795, 57601, 57664, 57665}});
 const std::set<UINT> kShellIds = Union({kSharedIds,
                                         Range(208, 213),
                                         Range(302, 307),
@@ -83,7 +84,7 @@ const std::set<UINT> kShellIds = Union({kSharedIds,
                                         {321, 322, 323, 328, 329, 330, 331}});
 // dossiq.exe carries the shell extension's tables and its own texts.
 const std::set<UINT> kConsoleIds =
-    Union({kShellIds, Range(901, 964), Range(970, 976), Range(985, 991)});
+    Union({kShellIds, Range(901, 964), Range(970, 976), Range(985, 991), Range(1100, 1107)});
 const std::set<UINT> kNeutralIds = {100, 101, 128, 129, 130, 131, 701, 702, 703, 711, 712};
 
 // Ids of the non-empty entries of every string table of `module`, by language.
@@ -139,6 +140,7 @@ std::wstring WithoutLatinTerms(std::wstring text) {
                                            L"AddressBook",
                                            L"TrustedPeople",
                                            L"CRL",
+                                           L"OCSP",
                                            L"MB",
                                            L"GB",
                                            L"snx",
@@ -167,7 +169,7 @@ std::wstring WithoutLatinTerms(std::wstring text) {
         L"JSON",        L"UTF-8",        L"0x",           L"--timestamp-url",
         L"--timestamp", L"TimestampURL", L"URL",          L"required",
         L"optional",    L"off",          L"--force",      L"--long-term",
-        L"LongTerm"};
+        L"LongTerm",    L"extend"};
     for (const auto& list : {std::vector<const wchar_t*>(std::begin(terms), std::end(terms)),
                              std::vector<const wchar_t*>(std::begin(console), std::end(console))}) {
         for (const wchar_t* term : list) {
@@ -284,9 +286,9 @@ std::vector<int> MenuIds(HMENU menu) {
 
 TEST(Localization, MainMenuPerLanguageWithFallback) {
     const HMODULE self = MHFX::CurrentModule();
-    const std::vector<int> ids = {57601, 0,     57665, -2,    32780, 0,     32776, 32777,
-                                  0,     32778, 32779, 0,     32786, 32787, -2,    32782,
-                                  32783, 32784, -2,    32785, 0,     57664, -2};
+    const std::vector<int> ids = {57601, 0,     57665, -2, 32780, 0,     32776, 32777,
+                                  0,     32778, 32779, 0,  32786, 32787, 32795, -2,
+                                  32782, 32783, 32784, -2, 32785, 0,     57664, -2};
     const struct {
         WORD language;
         std::vector<std::wstring> popups;
