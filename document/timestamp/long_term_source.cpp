@@ -1,5 +1,7 @@
 #include "document/timestamp/long_term_source.h"
 
+#include <cwchar>
+
 #include "config/localization.h"
 #include "document/timestamp/timestamp_token.h"
 #include "document/timestamp/validation_data_collector.h"
@@ -35,7 +37,17 @@ std::wstring LongTermGapText(const LongTermGap& gap) {
     for (const std::wstring& name : gap.certificates) {
         names += (names.empty() ? L"" : L", ") + name;
     }
-    return MHFX::FormatString(LoadLocalizedString(IDS_LONG_TERM_INCOMPLETE), names.c_str());
+    std::wstring text =
+        MHFX::FormatString(LoadLocalizedString(IDS_LONG_TERM_INCOMPLETE), names.c_str());
+    SYSTEMTIME due = {};
+    if ((gap.nextDue.dwHighDateTime || gap.nextDue.dwLowDateTime) &&
+        ::FileTimeToSystemTime(&gap.nextDue, &due)) {
+        wchar_t when[32];
+        std::swprintf(when, 32, L"%04u-%02u-%02u %02u:%02u UTC", due.wYear, due.wMonth, due.wDay,
+                      due.wHour, due.wMinute);
+        text += L" " + MHFX::FormatString(LoadLocalizedString(IDS_LONG_TERM_DUE), when);
+    }
+    return text;
 }
 
 ValidationDataSource LongTermSource(LongTermMode mode, LongTermChoice onGap) {
@@ -56,6 +68,7 @@ ValidationDataSource LongTermSource(LongTermMode mode, LongTermChoice onGap) {
                 CollectedValidationData collected = CollectValidationData(signer, token);
                 data = std::move(collected.data);
                 gap.certificates = std::move(collected.missing);
+                gap.nextDue = collected.nextDue;
             } catch (const TimestampError&) {
                 throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_BAD_ENCODE));
             }

@@ -21,6 +21,7 @@ bool ParseLongTermMode(const std::wstring& text, LongTermMode& mode);
 struct LongTermGap {
     bool noTimestamp = false;
     std::vector<std::wstring> certificates;
+    FILETIME nextDue = {}; // when the issuers' next lists are due, zero when not known
 };
 // The user's words for a gap.
 std::wstring LongTermGapText(const LongTermGap& gap);

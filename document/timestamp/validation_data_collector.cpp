@@ -99,6 +99,7 @@ public:
         CollectedValidationData result;
         result.data = std::move(data_);
         result.missing = std::move(missing_);
+        result.nextDue = nextDue_;
         return result;
     }
 
@@ -156,8 +157,14 @@ private:
         if (!found.crl || ScopeOf(found.crl.get(), item.subject) != CrlScope::Complete) {
             return false;
         }
-        const bool fresh =
-            !hasTime_ || ::CompareFileTime(&found.crl.get()->pCrlInfo->ThisUpdate, &after_) >= 0;
+        const CRL_INFO& info = *found.crl.get()->pCrlInfo;
+        const bool fresh = !hasTime_ || ::CompareFileTime(&info.ThisUpdate, &after_) >= 0;
+        const bool dated = info.NextUpdate.dwHighDateTime || info.NextUpdate.dwLowDateTime;
+        if (!fresh && dated &&
+            ((!nextDue_.dwHighDateTime && !nextDue_.dwLowDateTime) ||
+             ::CompareFileTime(&info.NextUpdate, &nextDue_) < 0)) {
+            nextDue_ = info.NextUpdate;
+        }
         Keep(found.url, std::move(found.crl), item.issuer);
         return fresh;
     }
@@ -192,6 +199,7 @@ private:
     ULONGLONG deadline_ = ::GetTickCount64() + kCollectionBudgetMs;
     ValidationData data_;
     std::vector<std::wstring> missing_;
+    FILETIME nextDue_ = {};
     std::vector<Pending> pending_;
     std::vector<Kept> kept_;
 };

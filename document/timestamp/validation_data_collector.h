@@ -26,6 +26,9 @@ struct CollectedValidationData {
     // token could be had (yet), a chain's last certificate included when no trusted root was
     // found above it.
     std::vector<std::wstring> missing;
+    // When the earliest of the lists kept from before the token is due to be followed by a
+    // newer one (zero when none is): then the data can be completed.
+    FILETIME nextDue = {};
 };
 
 // `token` is the signature's time-stamp token; its certificates help build the

@@ -183,6 +183,7 @@ TEST_F(LongTermCreate, ExtendAddsWhatTheIssuersPublishedAfterTheToken) {
     const Outcome made = Create("crl_late", L"lt.snx", L"--timestamp required");
     ASSERT_EQ(0u, made.exitCode) << made.err;
     EXPECT_NE(std::string::npos, made.err.find("Long-term validation data incomplete")) << made.err;
+    EXPECT_NE(std::string::npos, made.err.find("next lists are due by")) << made.err;
     ASSERT_EQ(0u, Create("crl_late", L"lt.pnx",
                          L"--encrypt-to recipient_ab@dossiq.test --timestamp required")
                       .exitCode);
@@ -236,5 +237,27 @@ TEST_F(LongTermCreate, HostileKeptListsDoNotSpeakForTheSigner) {
         const auto json = Flatten(RunDossiq(L"verify --json h.snx", dir_).outPath);
         EXPECT_EQ(std::string("\"") + c.verdict + "\"", Value(json, "containers[0].verdict"))
             << Value(json, "containers[0].checks[2].reason");
+    }
+}
+
+// ocsp_signer and ocsp_revoked name no CRL address, only the kit's responder: its answer
+// decides, online.
+TEST_F(LongTermCreate, ResponderDecidesForACaThatOffersOnlyOcsp) {
+    const struct {
+        const char* signer;
+        const char* verdict;
+        const char* revocation;
+    } cases[] = {{"ocsp_signer", "passed", "passed"}, {"ocsp_revoked", "failed", "failed"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.signer);
+        ASSERT_EQ(0u,
+                  Create(c.signer, L"o.snx", L"--timestamp required --long-term off --overwrite")
+                      .exitCode);
+        const auto json = Flatten(RunDossiq(L"verify --json o.snx", dir_).outPath);
+        EXPECT_EQ(std::string("\"") + c.verdict + "\"", Value(json, "containers[0].verdict"));
+        EXPECT_EQ(std::string("\"") + c.revocation + "\"",
+                  Value(json, "containers[0].checks[3].status"));
+        EXPECT_EQ("\"ocsp\"", Value(json, "containers[0].checks[2].kind"));
+        EXPECT_EQ("\"online\"", Value(json, "containers[0].checks[2].evidence"));
     }
 }

@@ -345,14 +345,14 @@ EOF
 # OCSP: a signer whose authority information access names the kit's responder (after an
 # ldap address nobody may ask), and responder certificates delegated by the issuing CA: with
 # id-kp-OCSPSigning and id-pkix-ocsp-nocheck, with the usage only, without the usage.
-# ocsp_revoked is the same, revoked; ocsp_signer signs (it is in "My").
+# ocsp_revoked is the same, revoked; both sign (they are in "My").
 for name in ocsp_signer ocsp_revoked; do
     issue $name issuing "/C=RS/O=$ORG/OU=$name/CN=$MARKO" "$NOW_MINUS_DAY" "$TWO_YEARS" \
         "subjectKeyIdentifier = hash" "authorityKeyIdentifier = keyid" "$QC_BOTH" "$KU_SIGN" \
         "authorityInfoAccess = OCSP;URI:ldap://127.0.0.1/cn=ocsp, OCSP;URI:$BASE_URL/ocsp/issuing, caIssuers;URI:$BASE_URL/issuing.cer"
 done
 manifest ocsp_signer My
-manifest ocsp_revoked -
+manifest ocsp_revoked My
 OCSP_EXT=("subjectKeyIdentifier = hash" "authorityKeyIdentifier = keyid"
     "keyUsage = critical, digitalSignature")
 issue ocsp_responder issuing "/C=RS/O=$ORG/CN=Dossiq Test OCSP Responder $RUN" \
