@@ -57,6 +57,8 @@
 //   ocsp_responder           -    issued by issuing for OCSPSigning, with id-pkix-ocsp-nocheck
 //   ocsp_responder_check     -    the same without nocheck (its own status needs checking)
 //   ocsp_no_usage            -    a responder certificate with emailProtection only
+//   aia_ca                   -    a CA under root installed nowhere, served as BaseUrl()/aia_ca.cer
+//   aia_signer, aia_ldap     -    issued by aia_ca, naming it as caIssuers over http, over ldap
 // The recipients have extended key usage emailProtection and e-mail NAME@dossiq.test.
 // Everything except the named variants is otherwise a qualified signer issued by "issuing".
 // Keys sit in their own containers of the "Microsoft Enhanced RSA and AES Cryptographic
