@@ -1,5 +1,6 @@
 #include "document/container/der.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace Dossiq::Documents {
@@ -14,6 +15,30 @@ const std::vector<BYTE> kOidDesEde3Cbc = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x
 
 bool Element::IsOid(const std::vector<BYTE>& oid) const noexcept {
     return tag == kOid && length == oid.size() && std::memcmp(content, oid.data(), length) == 0;
+}
+
+std::string OidText(const BYTE* content, size_t length) {
+    std::string text;
+    unsigned long long value = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (value > (~0ull >> 7)) {
+            return {};
+        }
+        value = (value << 7) | (content[i] & 0x7F);
+        if (content[i] & 0x80) {
+            continue;
+        }
+        char arc[48];
+        if (text.empty()) {
+            const unsigned long long first = value < 80 ? value / 40 : 2;
+            std::snprintf(arc, sizeof arc, "%llu.%llu", first, value - first * 40);
+        } else {
+            std::snprintf(arc, sizeof arc, ".%llu", value);
+        }
+        text.append(arc);
+        value = 0;
+    }
+    return length != 0 && (content[length - 1] & 0x80) == 0 ? text : std::string();
 }
 
 bool Reader::Next(Element& element) noexcept {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace Dossiq::Documents {
@@ -38,6 +39,10 @@ struct Element {
     bool Is(BYTE expectedTag) const noexcept { return tag == expectedTag; }
     bool IsOid(const std::vector<BYTE>& oid) const noexcept;
 };
+
+// An OBJECT IDENTIFIER's content in dotted form ("1.2.840.113549.1.1.7"); empty when the
+// content is no valid identifier.
+std::string OidText(const BYTE* content, size_t length);
 
 // Walks the elements of one level. Single-byte tags and definite lengths only: anything
 // else, or a length beyond the enclosing value, is an error.
