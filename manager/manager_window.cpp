@@ -384,7 +384,8 @@ void ManagerWindow::OnDocumentParsed(LPARAM generation) {
         listing_->parsed.report ? listing_->parsed.report : std::make_shared<ValidationReport>();
     // The worker fills the report; it is read here only after its message.
     pane_.Report().OnDocumentParsed(*document_, Handle(), generation_, report_);
-    if (report_->decoding == DecodingOutcome::Tampered) {
+    if (report_->decoding == DecodingOutcome::Tampered ||
+        report_->decoding == DecodingOutcome::Unsupported) {
         reportReady_ = true;
         ShowFinishedReport();
     }

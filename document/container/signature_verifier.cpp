@@ -78,10 +78,15 @@ SignatureVerdict Unsupported(const Der::Element& oid) {
     return {SignatureStatus::Unsupported, Text(oid)};
 }
 
-// The hash an AlgorithmIdentifier names, null for another one.
-const wchar_t* HashOfAlgorithm(const Der::Element& algorithm, Der::Element& oid) {
+// The hash an AlgorithmIdentifier names; null for another one, whose OID `unknown` receives.
+const wchar_t* HashOfAlgorithm(const Der::Element& algorithm, Der::Element& unknown) {
     Der::Reader reader(algorithm);
-    return reader.Expect(Der::kOid, oid) ? HashOf(oid) : nullptr;
+    Der::Element oid;
+    const wchar_t* hash = reader.Expect(Der::kOid, oid) ? HashOf(oid) : nullptr;
+    if (hash == nullptr && oid.content != nullptr) {
+        unknown = oid;
+    }
+    return hash;
 }
 
 // The content bytes of an INTEGER without the sign byte.

@@ -71,7 +71,7 @@ public:
     // With `report`, the worker runs the checks into it (see CertificateValidationThread).
     bool OnDocumentParsed(Document& document, HWND owner, LPARAM tag,
                           std::shared_ptr<ValidationReport> report = nullptr);
-    void ShowParsed(bool verified);
+    void ShowParsed(bool verified, bool unsupported = false);
     // Phase 3; the six lines, the outdated-algorithm note and the timestamp line.
     void ShowValidated(MHFX::Security::Cryptography::X509::ValidationResult result);
 

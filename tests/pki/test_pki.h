@@ -51,6 +51,10 @@
 //   recipient_expired        -    "Ivana Ilić", keyEncipherment, valid in 2020 only
 //   recipient_revoked        -    "Stefan Stanić", keyEncipherment, listed in issuing's CRL
 //   recipient_untrusted      -    "Nikola Nedić", keyEncipherment, issued by orphan_ca
+//   ec_ca                    CA      "Dossiq Test EC CA <run>", P-384, issued by root
+//   ec_p256, ec_p384, ec_p521  -     qualified signers with EC keys (P-256 issued by issuing,
+//                                    the others by ec_ca), for OpenSSL to sign with
+//   qualified_twin           -       a second certificate of qualified's key
 // The recipients have extended key usage emailProtection and e-mail NAME@dossiq.test.
 // Everything except the named variants is otherwise a qualified signer issued by "issuing".
 // Keys sit in their own containers of the "Microsoft Enhanced RSA and AES Cryptographic
