@@ -45,12 +45,16 @@ struct Element {
 std::string OidText(const BYTE* content, size_t length);
 
 // Walks the elements of one level. Single-byte tags and definite lengths only: anything
-// else, or a length beyond the enclosing value, is an error.
+// else, or a length beyond the enclosing value, is an error. A reader made with
+// `indefinite` also takes constructed elements of indefinite length (BER, as streaming
+// writers put them): their content ends before the end-of-contents octets, which `size`
+// includes.
 class Reader {
 public:
-    Reader(const BYTE* data, size_t length) noexcept : next_(data), end_(data + length) {}
-    explicit Reader(const Element& parent) noexcept
-        : next_(parent.content), end_(parent.content + parent.length) {}
+    Reader(const BYTE* data, size_t length, bool indefinite = false) noexcept
+        : next_(data), end_(data + length), indefinite_(indefinite) {}
+    explicit Reader(const Element& parent, bool indefinite = false) noexcept
+        : next_(parent.content), end_(parent.content + parent.length), indefinite_(indefinite) {}
 
     // The next element; false at the end or on malformed input (see Failed()).
     bool Next(Element& element) noexcept;
@@ -62,6 +66,7 @@ public:
 private:
     const BYTE* next_;
     const BYTE* end_;
+    bool indefinite_;
     bool failed_ = false;
 };
 

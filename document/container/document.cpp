@@ -130,8 +130,8 @@ std::vector<BYTE> EncodedSignerInfo(HCRYPTMSG message, const BYTE* encoded, size
 
 // The signer's certificate from the message's own certificates and the result of checking
 // the signature against them. Throws when the certificate cannot be had; a signature that
-// does not match is a result. `encoded` is the message as it was given to the decoder.
-void VerifySigner(HCRYPTMSG message, const BYTE* encoded, size_t encodedLength, DWORD signerIndex,
+// does not match is a result. `signerInfo` is the signer's encoding as received.
+void VerifySigner(HCRYPTMSG message, const std::vector<BYTE>& signerInfo, DWORD signerIndex,
                   const DocumentContent& content, Opening& opening) {
     DWORD infoLength = 0;
     ThrowLastErrorIf(!::CryptMsgGetParam(message, CMSG_SIGNER_CERT_INFO_PARAM, signerIndex, nullptr,
@@ -145,8 +145,6 @@ void VerifySigner(HCRYPTMSG message, const BYTE* encoded, size_t encodedLength, 
     MHFX::CertContextHandle signer(::CertGetSubjectCertificateFromStore(
         certificates.get(), kEncoding, reinterpret_cast<PCERT_INFO>(info.data())));
     ThrowLastErrorIf(!signer);
-    const std::vector<BYTE> signerInfo =
-        EncodedSignerInfo(message, encoded, encodedLength, signerIndex);
     const SignatureVerifier verifier(signerInfo.data(), signerInfo.size());
     std::vector<BYTE> digest = ComputedDigest(message, signerIndex);
     if (digest.empty()) {
@@ -274,10 +272,14 @@ void OpenSigned(ContentSection& input, bool bare, DWORD signerIndex, Opening& op
     if (type != CMSG_SIGNED) {
         throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_INVALID_MSG_TYPE));
     }
+    // Taken while the encoded message is at hand: it is let go before the content is copied.
+    const std::vector<BYTE> signerInfo =
+        split ? EncodedSignerInfo(message.get(), detached.data(), detached.size(), signerIndex)
+              : EncodedSignerInfo(message.get(), input.Data(), encodedLength, signerIndex);
     if (split) {
         ThrowLastErrorIf(!::CryptMsgUpdate(message.get(), input.Data() + offset, length, TRUE));
-        VerifySigner(message.get(), detached.data(), detached.size(), signerIndex,
-                     {input.Data() + offset, length}, opening);
+        VerifySigner(message.get(), signerInfo, signerIndex, {input.Data() + offset, length},
+                     opening);
         input.Narrow(offset, length);
         opening.content = std::move(input);
         return;
@@ -293,7 +295,7 @@ void OpenSigned(ContentSection& input, bool bare, DWORD signerIndex, Opening& op
         throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_NOT_FOUND));
     }
     opening.content.SetLength(length);
-    VerifySigner(message.get(), input.Data(), encodedLength, signerIndex,
+    VerifySigner(message.get(), signerInfo, signerIndex,
                  {opening.content.Data(), opening.content.Length()}, opening);
 }
 

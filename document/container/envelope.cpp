@@ -476,6 +476,18 @@ bool DecryptWithCryptoApi(HCRYPTPROV handle, DWORD keySpec, const Recipient& rec
     if (!::CryptGetUserKey(handle, keySpec, privateKey.put())) {
         return false;
     }
+    // The provider decrypts one whole block in place: a transported key of another length
+    // is no key for it (and would be read past).
+    DWORD bits = 0;
+    DWORD bitsLength = sizeof bits;
+    if (!::CryptGetKeyParam(privateKey.get(), KP_KEYLEN, reinterpret_cast<BYTE*>(&bits),
+                            &bitsLength, 0)) {
+        return false;
+    }
+    if (recipient.encryptedKey.length != (bits + 7) / 8) {
+        ::SetLastError(static_cast<DWORD>(NTE_BAD_DATA));
+        return false;
+    }
     // CryptoAPI keeps big numbers least significant byte first.
     plain.assign(recipient.encryptedKey.content,
                  recipient.encryptedKey.content + recipient.encryptedKey.length);
@@ -522,12 +534,12 @@ bool UnwrapKey(PCCERT_CONTEXT certificate, const Recipient& recipient, ALG_ID al
 
 // The envelopedData body of a ContentInfo; false when the message is no envelope.
 bool EnvelopeBody(const BYTE* message, DWORD length, Der::Element& enveloped) {
-    Der::Reader top(message, length);
+    Der::Reader top(message, length, true);
     Der::Element contentInfo, type, explicitContent;
     if (!top.Expect(Der::kSequence, contentInfo)) {
         return false;
     }
-    Der::Reader infoReader(contentInfo);
+    Der::Reader infoReader(contentInfo, true);
     if (!infoReader.Expect(Der::kOid, type) || !type.IsOid(Der::kOidEnvelopedData)) {
         return false;
     }
@@ -536,7 +548,7 @@ bool EnvelopeBody(const BYTE* message, DWORD length, Der::Element& enveloped) {
         !infoReader.AtEnd()) {
         ThrowCorrupt();
     }
-    Der::Reader explicitReader(explicitContent);
+    Der::Reader explicitReader(explicitContent, true);
     if (!explicitReader.Expect(Der::kSequence, enveloped) || !explicitReader.AtEnd()) {
         ThrowCorrupt();
     }
@@ -568,6 +580,10 @@ bool EnterHeader(const BYTE*& p, const BYTE*& end, BYTE tag) {
     }
     size_t length = p[1];
     size_t header = 2;
+    if (length == 0x80 && (tag & 0x20)) { // indefinite: where it ends is not told
+        p += 2;
+        return true;
+    }
     if (length & 0x80) {
         const size_t count = length & 0x7F;
         if (count == 0 || count > 4 || static_cast<size_t>(end - p) < 2 + count) {
@@ -637,7 +653,7 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
     if (!EnvelopeBody(message, length, enveloped)) {
         return EnvelopeResult::NotEnvelope;
     }
-    Der::Reader reader(enveloped);
+    Der::Reader reader(enveloped, true);
     const Der::Element recipients = RecipientSet(reader);
     Der::Element encryptedInfo;
     if (!reader.Expect(Der::kSequence, encryptedInfo)) {
@@ -646,7 +662,7 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
 
     // encryptedContentInfo: type, algorithm and IV, encrypted bytes (one primitive string or
     // a constructed one of definite-length pieces).
-    Der::Reader encryptedReader(encryptedInfo);
+    Der::Reader encryptedReader(encryptedInfo, true);
     Der::Element innerType, algorithm, algorithmOid, iv, encrypted;
     if (!encryptedReader.Expect(Der::kOid, innerType) ||
         !encryptedReader.Expect(Der::kSequence, algorithm) || !encryptedReader.Next(encrypted)) {
@@ -674,7 +690,7 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
     if (encrypted.Is(Der::kContext0Primitive)) {
         pieces.push_back(encrypted);
     } else if (encrypted.Is(Der::kContext0)) {
-        Der::Reader pieceReader(encrypted);
+        Der::Reader pieceReader(encrypted, true);
         Der::Element piece;
         while (pieceReader.Next(piece)) {
             if (!piece.Is(Der::kOctetString)) {
@@ -854,6 +870,14 @@ std::vector<EnvelopeRecipient> ReadEnvelopeRecipientsFromHead(const BYTE* head, 
 }
 
 bool IsEnvelopedData(const BYTE* message, DWORD length) noexcept {
+    // An indefinite length is told by the first bytes alone; the rest may not have arrived.
+    if (length >= 2 && message[0] == Der::kSequence && message[1] == 0x80) {
+        const BYTE* p = message;
+        const BYTE* end = message + length;
+        Der::Element type;
+        return EnterHeader(p, end, Der::kSequence) && TakeElement(p, end, type) &&
+               type.IsOid(Der::kOidEnvelopedData);
+    }
     Der::Reader top(message, length);
     Der::Element contentInfo, type;
     if (!top.Expect(Der::kSequence, contentInfo)) {

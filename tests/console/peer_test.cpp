@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "console/console_test_util.h"
+#include "document/report/report_details.h"
+#include "document/report/validation_report.h"
+#include "resources/common/localized_ids.h"
 
 using namespace ConsoleTest;
+using namespace Dossiq::Documents;
 
 TEST(PeerContainers, VerifyJsonJudgesWhatPeersMake) {
     Kit();
@@ -32,6 +36,7 @@ TEST(PeerContainers, VerifyJsonJudgesWhatPeersMake) {
     host(sign("qualified", "-md sha256 -keyopt rsa_padding_mode:pss", "pss.snx"));
     host(encrypt + " -out oaep.enx");
     host(encrypt + " -keyopt rsa_oaep_md:sha256 -out oaep256.enx");
+    host(encrypt + " -stream -out stream.enx");
     const Outcome made = RunDossiq(
         L"create --sign " + Thumbprint("qualified") + L" -o swapped.snx archive.zip", dir);
     ASSERT_EQ(0u, made.exitCode) << made.err;
@@ -42,7 +47,9 @@ TEST(PeerContainers, VerifyJsonJudgesWhatPeersMake) {
          " swapped.snx");
 
     const Outcome run = RunDossiq(
-        L"verify --json p256.snx p384.snx p521.snx pss.snx oaep.enx oaep256.enx swapped.snx", dir);
+        L"verify --json p256.snx p384.snx p521.snx pss.snx oaep.enx oaep256.enx swapped.snx "
+        L"stream.enx",
+        dir);
     EXPECT_EQ(1u, run.exitCode) << run.err;
     const auto json = Flatten(run.outPath);
     const struct {
@@ -58,6 +65,7 @@ TEST(PeerContainers, VerifyJsonJudgesWhatPeersMake) {
         {"\"unsigned\"", "\"notTampered\"", "null"},
         {"\"unreadable\"", "\"unsupported\"", "\"1.2.840.113549.1.1.7\""},
         {"\"tampered\"", "\"tampered\"", "null"},
+        {"\"unsigned\"", "\"notTampered\"", "null"},
     };
     ASSERT_EQ(std::to_string(std::size(expected)), Value(json, "containers.length"));
     for (size_t i = 0; i < std::size(expected); ++i) {
@@ -69,5 +77,30 @@ TEST(PeerContainers, VerifyJsonJudgesWhatPeersMake) {
     }
     // The relayed container still names the certificate it presents; the checks are not run.
     EXPECT_EQ("\"skipped\"", Value(json, "containers[6].checks[0].status"));
+
+    // What the manager, the page and the text report show in place of the tampered line.
+    const Outcome text = RunDossiq(L"verify p521.snx oaep256.enx swapped.snx", dir);
+    const struct {
+        const wchar_t* file;
+        DetailKind kind;
+        const wchar_t* fact;
+        UINT line; // the first report line, 0 for none
+    } shown[] = {
+        {L"p521.snx", DetailKind::UnsupportedAlgorithm, L"1.3.132.0.35", IDS_UNSUPPORTED_ALGORITHM},
+        {L"oaep256.enx", DetailKind::UnsupportedAlgorithm, L"1.2.840.113549.1.1.7", 0},
+        {L"swapped.snx", DetailKind::SignerMismatch, L"second certificate", ReportTexts{}.tampered},
+    };
+    for (const auto& c : shown) {
+        SCOPED_TRACE(TestSupport::Narrow(c.file));
+        const ValidationReport report = BuildValidationReport(dir + L"\\" + c.file);
+        const std::vector<ReportDetail> details = DetailsOf(report);
+        ASSERT_FALSE(details.empty());
+        EXPECT_EQ(c.kind, details[0].kind);
+        const DetailText detail = DetailTextOf(details[0]);
+        EXPECT_NE(std::wstring::npos, detail.text.find(c.fact)) << TestSupport::Narrow(detail.text);
+        EXPECT_NE(std::string::npos, text.out.find(TestSupport::Narrow(detail.title))) << text.out;
+        const std::vector<ReportLine> lines = ReportLinesOf(report, ReportTexts{});
+        EXPECT_EQ(c.line, lines.empty() ? 0u : lines[0].textId);
+    }
     TestSupport::RemoveTree(dir);
 }
