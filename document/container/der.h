@@ -1,5 +1,6 @@
 // The small part of DER that the enveloped container needs: reading definite-length
-// elements defensively (every length checked against what encloses it) and writing
+// elements defensively (every length checked against what encloses it), and where a reader
+// is asked to, constructed elements of indefinite length as peers stream them; writing
 // headers whose lengths are known in advance.
 #pragma once
 

@@ -4,7 +4,8 @@
 // recipient's key and used in one that has the content cipher) and
 // content encryption with a fresh key and a random IV carried as the algorithm's parameter,
 // as other PKCS#7 implementations expect. New envelopes use aes256-CBC; des-ede3-cbc and the
-// other AES sizes are still opened.
+// other AES sizes are still opened, in definite or (as streaming writers make them)
+// indefinite-length form. A key-agreement recipient is recognised but never opened.
 #pragma once
 
 #include <windows.h>
