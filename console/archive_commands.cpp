@@ -26,6 +26,11 @@ int OpenContainer(Document& document) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_FIND, {document.Path()}));
     }
     if (!document.OpenOnce()) {
+        if (document.FailureCode() == static_cast<DWORD>(CRYPT_E_UNKNOWN_ALGO)) {
+            const std::string& oid = document.UnsupportedAlgorithm();
+            return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_CANNOT_DECODE_UNSUPPORTED,
+                                                 {document.Path(), {oid.begin(), oid.end()}}));
+        }
         return Fail(kExitFailed,
                     ConsoleText(document.FailureCode() ? IDS_CONSOLE_CANNOT_DECODE_NOT_YOURS
                                                        : IDS_CONSOLE_CANNOT_DECODE,

@@ -474,7 +474,6 @@ CertificateBinding SignatureVerifier::BindingOf(PCCERT_CONTEXT certificate) cons
         return CertificateBinding::Absent;
     }
     // The first ESSCertID names the signer's own certificate; later ones its issuers.
-    Der::Reader outer(value);
     Der::Element certs, first, field;
     if (!value.Is(Der::kSequence)) {
         return CertificateBinding::Differs;

@@ -102,5 +102,18 @@ TEST(PeerContainers, VerifyJsonJudgesWhatPeersMake) {
         const std::vector<ReportLine> lines = ReportLinesOf(report, ReportTexts{});
         EXPECT_EQ(c.line, lines.empty() ? 0u : lines[0].textId);
     }
+    // list warns and extract refuses, in words of their own, naming the algorithm.
+    const Outcome listed = RunDossiq(L"list p521.snx", dir);
+    EXPECT_EQ(0u, listed.exitCode) << listed.err;
+    const Outcome extracted = RunDossiq(L"extract p521.snx --to .", dir);
+    EXPECT_EQ(1u, extracted.exitCode) << extracted.err;
+    const Outcome locked = RunDossiq(L"list oaep256.enx", dir);
+    EXPECT_EQ(1u, locked.exitCode) << locked.err;
+    EXPECT_NE(std::string::npos, locked.err.find("1.2.840.113549.1.1.7")) << locked.err;
+    for (const Outcome* outcome : {&listed, &extracted, &locked}) {
+        EXPECT_NE(std::string::npos, outcome->err.find("not supported")) << outcome->err;
+        EXPECT_EQ(std::string::npos, outcome->err.find("changed")) << outcome->err;
+    }
+    EXPECT_NE(std::string::npos, extracted.err.find("1.3.132.0.35")) << extracted.err;
     TestSupport::RemoveTree(dir);
 }
