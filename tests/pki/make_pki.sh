@@ -341,6 +341,11 @@ manifest tsa_not_critical -
 issue tsa_crl_dead issuing "/C=RS/O=$ORG/CN=Dossiq Unchecked TSA $RUN" $CA_START $CA_END \
     "${TSA_EXT[@]}" "crlDistributionPoints = URI:$DEAD_URL/issuing.crl"
 manifest tsa_crl_dead -
+# An authority whose key is EC, for tokens that peers sign with ECDSA.
+ec_key tsa_ec P-256
+issue tsa_ec issuing "/C=RS/O=$ORG/CN=Dossiq Test EC TSA $RUN" $CA_START $CA_END \
+    "${TSA_EXT[@]}" "$CDP"
+manifest tsa_ec -
 echo 01 >work/tsa_serial
 tsa_section() { # SECTION CERT [SIGNER-DIGEST]
     cat <<EOF
