@@ -394,7 +394,8 @@ void ManagerWindow::OnDocumentParsed(LPARAM generation) {
     // The worker fills the report; it is read here only after its message.
     checkPending_ = pane_.Report().OnDocumentParsed(*document_, Handle(), generation_, report_) &&
                     document_->SignerCertificate();
-    if (report_->decoding == DecodingOutcome::Tampered) {
+    if (report_->decoding == DecodingOutcome::Tampered ||
+        report_->decoding == DecodingOutcome::Unsupported) {
         reportReady_ = true;
         ShowFinishedReport();
     }

@@ -59,6 +59,11 @@
 //   ocsp_no_usage            -    a responder certificate with emailProtection only
 //   aia_ca                   -    a CA under root installed nowhere, served as BaseUrl()/aia_ca.cer
 //   aia_signer, aia_ldap     -    issued by aia_ca, naming it as caIssuers over http, over ldap
+//   ec_ca                    CA      "Dossiq Test EC CA <run>", P-384, issued by root
+//   ec_p256, ec_p384, ec_p521  -     qualified signers with EC keys (P-256 issued by issuing,
+//                                    the others by ec_ca), for OpenSSL to sign with
+//   qualified_twin           -       a second certificate of qualified's key
+//   tsa_ec                   -       a time-stamping authority with a P-256 key
 // The recipients have extended key usage emailProtection and e-mail NAME@dossiq.test.
 // Everything except the named variants is otherwise a qualified signer issued by "issuing".
 // Keys sit in their own containers of the "Microsoft Enhanced RSA and AES Cryptographic
