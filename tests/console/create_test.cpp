@@ -225,4 +225,83 @@ TEST_F(CreateTest, RecipientWarningsStopUnlessAccepted) {
     }
 }
 
+// Several --encrypt-to: each recipient's own key opens the document; one refused among them
+// writes nothing.
+TEST_F(CreateTest, SeveralRecipientsEachOpenItAndOneRefusedWritesNothing) {
+    auto& pki = Kit();
+    Outcome run = RunDossiq(L"create --encrypt-to recipient_ab@dossiq.test --encrypt-to "
+                            L"recipient_tp@dossiq.test --encrypt-to recipient_ab@dossiq.test "
+                            L"-o two.enx in",
+                            dir_);
+    ASSERT_EQ(0u, run.exitCode) << run.err;
+    for (const char* name : {"recipient_ab", "recipient_tp"}) {
+        EXPECT_NE(std::string::npos,
+                  run.err.find("encrypting for " + TestSupport::Narrow(Thumbprint(name))))
+            << run.err;
+        const auto host = Host("openssl cms -decrypt -inform DER -in two.enx -recip " +
+                               Q(pki.UnixCertPath(name)) + " -inkey " + Q(pki.UnixKeyPath(name)) +
+                               " -out two.zip");
+        EXPECT_EQ(0, host.exitCode) << name << "\n" << host.output;
+    }
+    // The recipient named twice is one RecipientInfo.
+    const std::string printed = Host("openssl cms -cmsout -print -inform DER -in two.enx").output;
+    size_t infos = 0;
+    for (size_t at = printed.find("d.ktri:"); at != std::string::npos;
+         at = printed.find("d.ktri:", at + 1)) {
+        ++infos;
+    }
+    EXPECT_EQ(2u, infos) << printed;
+
+    run = RunDossiq(L"create --encrypt-to recipient_ab@dossiq.test --encrypt-to "
+                    L"recipient_no_ke@dossiq.test -o x.enx in",
+                    dir_);
+    EXPECT_EQ(2u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.err.find("is not meant for key encipherment")) << run.err;
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((dir_ + L"\\x.enx").c_str()));
+}
+
+// The sender opens what it sent only with --encrypt-for-me: through the signing certificate
+// when it may encipher keys, else through its own encryption certificate of "My".
+TEST_F(CreateTest, TheSenderOpensWhatItSentOnlyWhenAsked) {
+    auto& pki = Kit();
+    const struct {
+        std::vector<std::string> my;
+        const char* signer;
+        bool forMe;
+        const char* sender; // whose key is tried; null: nothing may be written
+    } cases[] = {
+        {{"ds_nr_ke"}, "ds_nr_ke", true, "ds_nr_ke"},
+        {{"ds_nr_ke"}, "ds_nr_ke", false, "ds_nr_ke"},
+        {{"qualified", "recipient_tp"}, "qualified", true, "recipient_tp"},
+        {{"qualified", "recipient_tp"}, "qualified", false, "recipient_tp"},
+        {{"qualified", "recipient_tp!nokey"}, "qualified", true, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.signer) + (c.forMe ? " for me" : ""));
+        TestPki::StoreScenario stores(c.my, {"recipient_ab"}, {});
+        ::DeleteFileW((dir_ + L"\\mine.pnx").c_str());
+        const Outcome run = RunDossiq(L"create --sign " + Thumbprint(c.signer) +
+                                          L" --encrypt-to recipient_ab@dossiq.test -o mine.pnx in" +
+                                          (c.forMe ? L" --encrypt-for-me" : L""),
+                                      dir_);
+        if (!c.sender) {
+            EXPECT_EQ(2u, run.exitCode);
+            EXPECT_NE(std::string::npos, run.err.find("--encrypt-for-me: you have no certificate"))
+                << run.err;
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES,
+                      ::GetFileAttributesW((dir_ + L"\\mine.pnx").c_str()));
+            continue;
+        }
+        ASSERT_EQ(0u, run.exitCode) << run.err;
+        EXPECT_EQ(c.forMe,
+                  run.err.find("encrypting for you too with " +
+                               TestSupport::Narrow(Thumbprint(c.sender))) != std::string::npos)
+            << run.err;
+        const auto host = Host("openssl cms -decrypt -inform DER -in mine.pnx -recip " +
+                               Q(pki.UnixCertPath(c.sender)) + " -inkey " +
+                               Q(pki.UnixKeyPath(c.sender)) + " -out mine.der");
+        EXPECT_EQ(c.forMe, host.exitCode == 0) << host.output;
+    }
+}
+
 } // namespace
