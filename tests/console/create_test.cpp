@@ -304,4 +304,54 @@ TEST_F(CreateTest, TheSenderOpensWhatItSentOnlyWhenAsked) {
     }
 }
 
+// The JSON names every recipient of an envelope, in its order, whether this user opens it or
+// not: by subject when a store holds the certificate, else by issuer and serial.
+TEST_F(CreateTest, TheJsonListsEveryRecipientAndWhichKeyOpenedIt) {
+    Kit();
+    ASSERT_EQ(0u, RunDossiq(L"create --encrypt-to recipient_ab@dossiq.test --encrypt-to "
+                            L"recipient_tp@dossiq.test -o two.enx in",
+                            dir_)
+                      .exitCode);
+    const struct {
+        std::vector<std::string> my, addressBook, trustedPeople;
+        const char* decoding;
+        const char* yours[2];
+        bool known[2];
+    } cases[] = {
+        {{"recipient_ab", "recipient_tp"},
+         {},
+         {},
+         "\"notTampered\"",
+         {"true", "false"},
+         {true, true}},
+        {{"recipient_tp"},
+         {"recipient_ab"},
+         {},
+         "\"notTampered\"",
+         {"false", "true"},
+         {true, true}},
+        {{}, {}, {"recipient_tp"}, "\"notForThisUser\"", {"false", "false"}, {false, true}},
+    };
+    std::string serials[2];
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.decoding + std::string(c.yours[0]) + c.yours[1]);
+        TestPki::StoreScenario stores(c.my, c.addressBook, c.trustedPeople);
+        const Outcome run = RunDossiq(L"verify --json two.enx", dir_);
+        const auto json = Flatten(run.outPath);
+        EXPECT_EQ(c.decoding, json.at("containers[0].decoding"));
+        ASSERT_EQ("2", json.at("containers[0].recipients.length"));
+        for (int i = 0; i < 2; ++i) {
+            const std::string at = "containers[0].recipients[" + std::to_string(i) + "].";
+            EXPECT_EQ(c.yours[i], json.at(at + "yours")) << i;
+            EXPECT_EQ(c.known[i], json.at(at + "subject") != "null") << i;
+            EXPECT_NE(std::string::npos, json.at(at + "issuer").find("Dossiq Test Qualified CA"));
+            // Known or not, a recipient has the same serial.
+            if (serials[i].empty()) {
+                serials[i] = json.at(at + "serial");
+            }
+            EXPECT_EQ(serials[i], json.at(at + "serial")) << i;
+        }
+    }
+}
+
 } // namespace
