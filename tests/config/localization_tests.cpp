@@ -81,7 +81,8 @@ const std::set<UINT> kShellIds = Union({kSharedIds,
                                         Range(208, 213),
                                         Range(302, 307),
                                         Range(312, 317),
-                                        {321, 322, 323, 328, 329, 330, 331}});
+                                        {321, 322, 323, 328, 329, 330, 331},
+                                        Range(340, 349)});
 // dossiq.exe carries the shell extension's tables and its own texts.
 const std::set<UINT> kConsoleIds =
     Union({kShellIds, Range(901, 964), Range(970, 976), Range(985, 994), Range(1100, 1107)});
