@@ -363,9 +363,9 @@ int wmain(int argc, wchar_t** argv) {
         BenchCertificate certificate(L"dossiq-bench-" + std::to_wstring(::GetCurrentProcessId()));
         for (const char* step :
              {"platform-sha1", "platform-sha256", "platform-3des", "platform-aes256",
-              "platform-signmessage", "sign", "sign-old", "encrypt", "encrypt-old", "protect",
-              "protect-old", "platform-decode", "open-snx", "open-snx-old", "open-enx",
-              "open-enx-old", "open-pnx", "open-pnx-old", "encrypt-five"}) {
+              "platform-signmessage", "sign", "sign-old", "encrypt", "encrypt-five", "encrypt-old",
+              "protect", "protect-old", "platform-decode", "open-snx", "open-snx-old", "open-enx",
+              "open-enx-old", "open-pnx", "open-pnx-old"}) {
             RunChild(self, step, certificate.thumbprint, dir, megabytes);
         }
     }
