@@ -1,7 +1,6 @@
 // create: a container from files and folders without any dialog, the certificates named on
 // the command line.
 #include <algorithm>
-#include <optional>
 
 #include "console/arguments.h"
 #include "console/certificate_finder.h"
@@ -207,32 +206,28 @@ int CreateCommand(const std::vector<std::wstring>& args) {
             chosen.push_back(*recipient);
         }
     }
-    std::optional<Candidate> own;
+    // The sender's own certificate comes last, unless it was named already.
+    bool ownAdded = false;
     if (forMe) {
         const X509Certificate mine =
             FindOwnRecipient(signer ? signer->certificate : X509Certificate());
         if (!mine.IsInitialized()) {
             return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_NO_OWN_RECIPIENT));
         }
-        own = DescribeCandidate(mine);
-        if (std::any_of(chosen.begin(), chosen.end(),
-                        [&](const Candidate& c) { return SameCertificate(c.certificate, mine); })) {
-            own.reset(); // named already
+        if (std::none_of(chosen.begin(), chosen.end(), [&](const Candidate& c) {
+                return SameCertificate(c.certificate, mine);
+            })) {
+            chosen.push_back(DescribeCandidate(mine));
+            ownAdded = true;
         }
     }
-    if (chosen.size() + (own ? 1 : 0) > kMostRecipients) {
+    if (chosen.size() > kMostRecipients) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_TOO_MANY_RECIPIENTS,
                                             {std::to_wstring(kMostRecipients)}));
     }
-    const bool acceptWarnings = arguments.Has(L"--accept-recipient-warnings");
     for (const Candidate& recipient : chosen) {
-        const int checked = CheckRecipient(recipient.certificate, acceptWarnings);
-        if (checked != kExitOk) {
-            return checked;
-        }
-    }
-    if (own) {
-        const int checked = CheckRecipient(own->certificate, acceptWarnings);
+        const int checked =
+            CheckRecipient(recipient.certificate, arguments.Has(L"--accept-recipient-warnings"));
         if (checked != kExitOk) {
             return checked;
         }
@@ -243,12 +238,10 @@ int CreateCommand(const std::vector<std::wstring>& args) {
     }
     Recipients envelopeFor;
     for (const Candidate& recipient : chosen) {
-        Fail(kExitOk, ConsoleText(IDS_CONSOLE_ENCRYPTING_FOR, {CandidateLine(recipient)}));
+        const bool own = ownAdded && &recipient == &chosen.back();
+        Fail(kExitOk, ConsoleText(own ? IDS_CONSOLE_ENCRYPTING_FOR_ME : IDS_CONSOLE_ENCRYPTING_FOR,
+                                  {CandidateLine(recipient)}));
         envelopeFor.push_back(recipient.certificate.Handle());
-    }
-    if (own) {
-        Fail(kExitOk, ConsoleText(IDS_CONSOLE_ENCRYPTING_FOR_ME, {CandidateLine(*own)}));
-        envelopeFor.push_back(own->certificate.Handle());
     }
 
     // Entry names are relative to the folder of the first item, as in the context menu.
