@@ -26,6 +26,11 @@ int OpenContainer(Document& document) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_FIND, {document.Path()}));
     }
     if (!document.OpenOnce()) {
+        if (document.FailureCode() == static_cast<DWORD>(CRYPT_E_UNKNOWN_ALGO)) {
+            const std::string& oid = document.UnsupportedAlgorithm();
+            return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_CANNOT_DECODE_UNSUPPORTED,
+                                                 {document.Path(), {oid.begin(), oid.end()}}));
+        }
         return Fail(kExitFailed,
                     ConsoleText(document.FailureCode() ? IDS_CONSOLE_CANNOT_DECODE_NOT_YOURS
                                                        : IDS_CONSOLE_CANNOT_DECODE,
@@ -34,13 +39,32 @@ int OpenContainer(Document& document) {
     return kExitOk;
 }
 
+// A signature that does not hold; one in an algorithm that cannot be verified here is not
+// said to be broken.
 bool IsTampered(const Document& document) {
-    return document.SignerCertificate() && !document.IsSignatureValid();
+    return document.SignerCertificate() && !document.IsSignatureValid() &&
+           document.SignatureCheck() != SignatureStatus::Unsupported;
+}
+
+bool IsUnverifiable(const Document& document) {
+    return document.SignerCertificate() &&
+           document.SignatureCheck() == SignatureStatus::Unsupported;
+}
+
+std::wstring AlgorithmOf(const Document& document) {
+    const std::string& oid = document.UnsupportedAlgorithm();
+    return {oid.begin(), oid.end()};
 }
 
 void WarnTampered(const Document& document) {
     ConsoleOutput::Err().Write(
         L"dossiq: " + ConsoleText(IDS_CONSOLE_CHANGED_SINCE_SIGNED, {document.Path()}) + L"\r\n");
+}
+
+void WarnUnverifiable(const Document& document) {
+    ConsoleOutput::Err().Write(
+        L"dossiq: " +
+        ConsoleText(IDS_CONSOLE_UNVERIFIABLE, {document.Path(), AlgorithmOf(document)}) + L"\r\n");
 }
 
 std::wstring ListLine(const ArchiveEntry& entry) {
@@ -155,6 +179,9 @@ int ListCommand(const std::vector<std::wstring>& args) {
     if (IsTampered(document)) {
         WarnTampered(document);
     }
+    if (IsUnverifiable(document)) {
+        WarnUnverifiable(document);
+    }
     const EntryListing listing = WalkEntries(document.Content());
     std::wstring text;
     for (const ArchiveEntry& entry : listing.entries) {
@@ -200,6 +227,13 @@ int ExtractCommand(const std::vector<std::wstring>& args) {
             return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_TAMPERED_REFUSED, {document.Path()}));
         }
         WarnTampered(document);
+    }
+    if (IsUnverifiable(document)) {
+        if (!arguments.Has(L"--force")) {
+            return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_UNVERIFIABLE_REFUSED,
+                                                 {document.Path(), AlgorithmOf(document)}));
+        }
+        WarnUnverifiable(document);
     }
     ExtractionRequest request;
     request.folder = folder;

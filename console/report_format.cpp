@@ -25,6 +25,7 @@ void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
     } else {
         json.Null(L"decodingError");
     }
+    json.StringOrNull(L"unsupportedAlgorithm", report.unsupportedAlgorithm);
     if (report.signer.present) {
         const SignerReport& signer = report.signer;
         json.BeginObject(L"signer");
@@ -140,6 +141,9 @@ std::wstring Append(const std::wstring& text, const std::wstring& more) {
 // `reason` stays for the JSON. Flag, criterion and revocation reason names stay as named.
 std::wstring LocalizedReason(const ValidationReport& report, int index) {
     const CheckReport& check = report.checks[index];
+    if (report.decoding == DecodingOutcome::Unsupported) {
+        return ConsoleText(IDS_CONSOLE_REASON_UNSUPPORTED, {report.unsupportedAlgorithm});
+    }
     if (report.decoding == DecodingOutcome::Unreadable ||
         report.decoding == DecodingOutcome::NotForThisUser) {
         return ConsoleText(IDS_CONSOLE_REASON_UNDECODED);

@@ -55,7 +55,6 @@ private:
     Type value_ = Traits::Invalid();
 };
 
-
 struct KernelHandleTraits {
     using Type = HANDLE;
     static Type Invalid() { return nullptr; }
@@ -128,6 +127,18 @@ struct NCryptKeyTraits {
     static void Close(Type value) { ::NCryptFreeObject(value); }
 };
 
+struct BCryptKeyTraits {
+    using Type = BCRYPT_KEY_HANDLE;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type value) { ::BCryptDestroyKey(value); }
+};
+
+struct BCryptAlgorithmTraits {
+    using Type = BCRYPT_ALG_HANDLE;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type value) { ::BCryptCloseAlgorithmProvider(value, 0); }
+};
+
 struct RegKeyTraits {
     using Type = HKEY;
     static Type Invalid() { return nullptr; }
@@ -178,6 +189,8 @@ using CryptProvHandle = UniqueHandle<CryptProvTraits>;
 using CryptKeyHandle = UniqueHandle<CryptKeyTraits>;
 using CryptHashHandle = UniqueHandle<CryptHashTraits>;
 using NCryptKeyHandle = UniqueHandle<NCryptKeyTraits>;
+using BCryptKeyHandle = UniqueHandle<BCryptKeyTraits>;
+using BCryptAlgorithmHandle = UniqueHandle<BCryptAlgorithmTraits>;
 using RegKeyHandle = UniqueHandle<RegKeyTraits>;
 using BitmapHandle = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 using FontHandle = UniqueHandle<GdiObjectTraits<HFONT>>;

@@ -243,8 +243,9 @@ void DocumentPropertyPage::OnDocumentParsed() {
     report_ = parsed_->report ? parsed_->report : std::make_shared<ValidationReport>();
     const X509Certificate signer(document.SignerCertificate());
     const bool verified = document.IsSignatureValid() && signer.IsInitialized();
+    const bool unsupported = document.SignatureCheck() == SignatureStatus::Unsupported;
     WriteReportLines(::GetDlgItem(window_, IDC_PAGE_REPORT),
-                     ParsedReportLines(verified, kPageTexts));
+                     ParsedReportLines(verified, kPageTexts, unsupported));
     if (verified) {
         const struct {
             int control;
@@ -265,7 +266,7 @@ void DocumentPropertyPage::OnDocumentParsed() {
                            static_cast<WPARAM>(ValidationResult::ChainInvalidOther), tag_);
         }
     } else {
-        ShowPicture(IDI_PAGE_TAMPERED);
+        ShowPicture(unsupported ? IDI_PAGE_WARNING : IDI_PAGE_TAMPERED);
         ShowDetails();
     }
     Repaint();

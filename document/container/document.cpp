@@ -9,6 +9,7 @@
 #include "certificates/revocation/kept_responses.h"
 #include "document/container/der.h"
 #include "document/container/envelope.h"
+#include "document/container/signature_verifier.h"
 #include "document/timestamp/timestamp_token.h"
 #include "foundation/exception.h"
 #include "foundation/win32_exception.h"
@@ -29,6 +30,8 @@ struct Opening {
     MHFX::CertStoreHandle messageStore;
     MHFX::CertContextHandle signer;
     bool signatureValid = false;
+    SignatureStatus signatureStatus = SignatureStatus::Invalid;
+    std::string unsupportedAlgorithm;
     bool algorithmOutdated = false;
     std::vector<BYTE> signatureValue;
     std::vector<BYTE> timestampToken;
@@ -95,61 +98,44 @@ bool IsHashOutdated(HCRYPTMSG message, DWORD signerIndex) {
     return false;
 }
 
-// With authenticated attributes the signature covers the attributes, and the content only
-// through their message digest. Some platform verifiers (Wine's) skip comparing that digest,
-// so it is compared here too; without the attribute there is nothing more to check.
-bool MessageDigestMatches(HCRYPTMSG message, DWORD signerIndex) {
-    const std::vector<BYTE> buffer = SignerInfoOf(message, signerIndex);
-    if (buffer.empty()) {
-        return false;
+// The content's digest under the signer's digest algorithm, as the decoder computed it.
+std::vector<BYTE> ComputedDigest(HCRYPTMSG message, DWORD signerIndex) {
+    DWORD length = 0;
+    if (!::CryptMsgGetParam(message, CMSG_COMPUTED_HASH_PARAM, signerIndex, nullptr, &length)) {
+        return {};
     }
-    const CRYPT_ATTRIBUTES* attributes =
-        &reinterpret_cast<const CMSG_SIGNER_INFO*>(buffer.data())->AuthAttrs;
-    if (attributes->cAttr == 0) {
-        return true;
+    std::vector<BYTE> digest(length);
+    if (!::CryptMsgGetParam(message, CMSG_COMPUTED_HASH_PARAM, signerIndex, digest.data(),
+                            &length)) {
+        return {};
     }
-    const CRYPT_ATTRIBUTE* digest = nullptr;
-    for (DWORD i = 0; i < attributes->cAttr; ++i) {
-        if (std::strcmp(attributes->rgAttr[i].pszObjId, szOID_RSA_messageDigest) == 0) {
-            if (digest != nullptr || attributes->rgAttr[i].cValue != 1) {
-                return false;
-            }
-            digest = &attributes->rgAttr[i];
-        }
+    digest.resize(length);
+    return digest;
+}
+
+// The SignerInfo as received: from the encoded message where it is in definite-length form,
+// else as the platform encodes it again (which may sort the signed attributes).
+std::vector<BYTE> EncodedSignerInfo(HCRYPTMSG message, const BYTE* encoded, size_t encodedLength,
+                                    DWORD signerIndex) {
+    Der::Element element;
+    if (SignatureVerifier::FindSignerInfo(encoded, encodedLength, signerIndex, element)) {
+        return {element.begin, element.begin + element.size};
     }
-    if (digest == nullptr) {
-        return false; // attributes without a digest bind nothing to the content
-    }
-    DWORD decodedLength = 0;
-    const CRYPT_ATTR_BLOB& value = digest->rgValue[0];
-    if (!::CryptDecodeObject(kEncoding, X509_OCTET_STRING, value.pbData, value.cbData, 0, nullptr,
-                             &decodedLength)) {
-        return false;
-    }
-    std::vector<BYTE> decoded(decodedLength);
-    if (!::CryptDecodeObject(kEncoding, X509_OCTET_STRING, value.pbData, value.cbData, 0,
-                             decoded.data(), &decodedLength)) {
-        return false;
-    }
-    const auto* expected = reinterpret_cast<const CRYPT_DATA_BLOB*>(decoded.data());
-    DWORD hashLength = 0;
-    if (!::CryptMsgGetParam(message, CMSG_COMPUTED_HASH_PARAM, signerIndex, nullptr, &hashLength)) {
-        return false;
-    }
-    std::vector<BYTE> computed(hashLength);
-    if (!::CryptMsgGetParam(message, CMSG_COMPUTED_HASH_PARAM, signerIndex, computed.data(),
-                            &hashLength)) {
-        return false;
-    }
-    computed.resize(hashLength);
-    return expected->cbData == computed.size() &&
-           std::memcmp(expected->pbData, computed.data(), computed.size()) == 0;
+    DWORD length = 0;
+    ThrowLastErrorIf(
+        !::CryptMsgGetParam(message, CMSG_ENCODED_SIGNER, signerIndex, nullptr, &length));
+    std::vector<BYTE> buffer(length);
+    ThrowLastErrorIf(
+        !::CryptMsgGetParam(message, CMSG_ENCODED_SIGNER, signerIndex, buffer.data(), &length));
+    buffer.resize(length);
+    return buffer;
 }
 
 // The signer's certificate from the message's own certificates and the result of checking
 // the signature against them. Throws when the certificate cannot be had; a signature that
-// does not match is a result.
-void VerifySigner(HCRYPTMSG message, DWORD signerIndex, Opening& opening) {
+// does not match is a result. `signerInfo` is the signer's encoding as received.
+void VerifySigner(HCRYPTMSG message, const std::vector<BYTE>& signerInfo, DWORD signerIndex,
+                  const DocumentContent& content, Opening& opening) {
     DWORD infoLength = 0;
     ThrowLastErrorIf(!::CryptMsgGetParam(message, CMSG_SIGNER_CERT_INFO_PARAM, signerIndex, nullptr,
                                          &infoLength));
@@ -164,9 +150,16 @@ void VerifySigner(HCRYPTMSG message, DWORD signerIndex, Opening& opening) {
     MHFX::CertContextHandle signer(::CertGetSubjectCertificateFromStore(
         certificates.get(), kEncoding, reinterpret_cast<PCERT_INFO>(info.data())));
     ThrowLastErrorIf(!signer);
-    opening.signatureValid = ::CryptMsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE,
-                                               signer.get()->pCertInfo) != FALSE &&
-                             MessageDigestMatches(message, signerIndex);
+    const SignatureVerifier verifier(signerInfo.data(), signerInfo.size());
+    std::vector<BYTE> digest = ComputedDigest(message, signerIndex);
+    if (digest.empty()) {
+        digest =
+            SignatureVerifier::Digest(verifier.DigestAlgorithm(), content.data, content.length);
+    }
+    const SignatureVerdict verdict = verifier.Verify(signer.get(), digest);
+    opening.signatureStatus = verdict.status;
+    opening.unsupportedAlgorithm = verdict.algorithm;
+    opening.signatureValid = verdict.status == SignatureStatus::Valid;
     opening.algorithmOutdated = IsHashOutdated(message, signerIndex);
     ReadSignatureValue(message, signerIndex, opening);
     opening.signer = std::move(signer);
@@ -287,9 +280,14 @@ void OpenSigned(ContentSection& input, bool bare, DWORD signerIndex, Opening& op
     if (type != CMSG_SIGNED) {
         throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_INVALID_MSG_TYPE));
     }
+    // Taken while the encoded message is at hand: it is let go before the content is copied.
+    const std::vector<BYTE> signerInfo =
+        split ? EncodedSignerInfo(message.get(), detached.data(), detached.size(), signerIndex)
+              : EncodedSignerInfo(message.get(), input.Data(), encodedLength, signerIndex);
     if (split) {
         ThrowLastErrorIf(!::CryptMsgUpdate(message.get(), input.Data() + offset, length, TRUE));
-        VerifySigner(message.get(), signerIndex, opening);
+        VerifySigner(message.get(), signerInfo, signerIndex, {input.Data() + offset, length},
+                     opening);
         input.Narrow(offset, length);
         opening.content = std::move(input);
         return;
@@ -305,7 +303,8 @@ void OpenSigned(ContentSection& input, bool bare, DWORD signerIndex, Opening& op
         throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_NOT_FOUND));
     }
     opening.content.SetLength(length);
-    VerifySigner(message.get(), signerIndex, opening);
+    VerifySigner(message.get(), signerInfo, signerIndex,
+                 {opening.content.Data(), opening.content.Length()}, opening);
 }
 
 // Decrypted with the current user's own keys, in the section it was read into. A signed
@@ -317,9 +316,9 @@ void OpenEnveloped(ContentSection& input, ContainerReader& reader, DWORD signerI
     X509Store store(L"My", CERT_SYSTEM_STORE_CURRENT_USER);
     store.Open(CERT_STORE_READONLY_FLAG);
     std::vector<BYTE> innerType;
-    if (OpenEnvelopeInPlace(input, store.Handle(), innerType, [&](DWORD length) {
-            reader.WaitFor(length);
-        }) != EnvelopeResult::Opened) {
+    if (OpenEnvelopeInPlace(
+            input, store.Handle(), innerType, [&](DWORD length) { reader.WaitFor(length); },
+            &opening.unsupportedAlgorithm) != EnvelopeResult::Opened) {
         throw MHFX::Win32Exception();
     }
     store.Close();
@@ -375,6 +374,7 @@ bool Document::Open(DWORD signerIndex) {
         }
     } catch (const MHFX::Win32Exception& e) {
         failureCode_ = e.ErrorCode();
+        unsupportedAlgorithm_ = std::move(opening.unsupportedAlgorithm);
     } catch (const MHFX::Exception&) {
     } catch (const std::exception&) {
     }
@@ -383,6 +383,8 @@ bool Document::Open(DWORD signerIndex) {
         messageStore_ = std::move(opening.messageStore);
         signer_ = std::move(opening.signer);
         isSignatureValid_ = opening.signatureValid;
+        signatureStatus_ = opening.signatureStatus;
+        unsupportedAlgorithm_ = std::move(opening.unsupportedAlgorithm);
         isSignatureAlgorithmOutdated_ = opening.algorithmOutdated;
         signatureValue_ = std::move(opening.signatureValue);
         timestampToken_ = std::move(opening.timestampToken);

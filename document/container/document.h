@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "document/container/content_section.h"
+#include "document/container/signature_verifier.h"
 #include "foundation/handle.h"
 
 namespace Dossiq::Documents {
@@ -44,6 +45,12 @@ public:
     bool IsOpened() const noexcept { return isOpened_; }
     bool HasFailed() const noexcept { return hasFailed_; }
     bool IsSignatureValid() const noexcept { return isSignatureValid_; }
+    // Why a signature is not valid: it does not match, it names another certificate than
+    // the one it verifies with, or its algorithm is not supported.
+    SignatureStatus SignatureCheck() const noexcept { return signatureStatus_; }
+    // The algorithm (dotted OID) that stood in the way: of an unsupported signature, or of
+    // an envelope that failed with CRYPT_E_UNKNOWN_ALGO. Empty otherwise.
+    const std::string& UnsupportedAlgorithm() const noexcept { return unsupportedAlgorithm_; }
     // Whether the signature's hash is one no longer fit for signatures (SHA-1, MD5 and
     // older); such a document still opens and verifies as before.
     bool IsSignatureAlgorithmOutdated() const noexcept { return isSignatureAlgorithmOutdated_; }
@@ -67,6 +74,8 @@ private:
     bool isOpened_ = false;
     bool hasFailed_ = false;
     bool isSignatureValid_ = false;
+    SignatureStatus signatureStatus_ = SignatureStatus::Invalid;
+    std::string unsupportedAlgorithm_;
     bool isSignatureAlgorithmOutdated_ = false;
     DWORD failureCode_ = 0;
     // Open while the document lives: the signer's own store, holding the certificates and

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "document/container/der.h"
 #include "foundation/handle.h"
@@ -210,15 +211,94 @@ void EnvelopeSealer::Seal(BYTE* message, const BYTE* content) {
 
 namespace {
 
+// How a recipient's content key was encrypted under its public key.
+enum class KeyTransport { Pkcs1, OaepSha1, Unsupported };
+
 struct Recipient {
     Der::Element issuer;
     Der::Element serial; // for issuer-and-serial recipients
     Der::Element keyId;  // for subject-key-identifier recipients
     Der::Element encryptedKey;
+    KeyTransport transport = KeyTransport::Pkcs1;
+    std::string algorithm; // the key-transport or key-agreement algorithm, when unsupported
 };
 
-// One key-transport RecipientInfo; false for other kinds of recipient.
+const std::vector<BYTE> kOidRsaesOaep = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x07};
+const std::vector<BYTE> kOidMgf1 = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x08};
+const std::vector<BYTE> kOidPSpecified = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x09};
+const std::vector<BYTE> kOidSha1 = {0x2B, 0x0E, 0x03, 0x02, 0x1A};
+constexpr BYTE kContext1 = 0xA1;
+constexpr BYTE kContext2 = 0xA2;
+
+// An AlgorithmIdentifier naming SHA-1, with absent or NULL parameters.
+bool IsSha1(const Der::Element& algorithm) {
+    Der::Reader reader(algorithm);
+    Der::Element oid, parameters;
+    return reader.Expect(Der::kOid, oid) && oid.IsOid(kOidSha1) &&
+           (reader.AtEnd() || (reader.Next(parameters) && parameters.Is(Der::kNull) &&
+                               parameters.length == 0 && reader.AtEnd()));
+}
+
+// The [n] EXPLICIT field of RSAES-OAEP-params holding one AlgorithmIdentifier.
+bool Explicit(const Der::Element& field, Der::Element& algorithm) {
+    Der::Reader reader(field);
+    return reader.Expect(Der::kSequence, algorithm) && reader.AtEnd();
+}
+
+// RSAES-OAEP-params that the platform's providers decrypt: SHA-1 and MGF1 with SHA-1 (the
+// defaults) and no label.
+bool IsOaepSha1(const Der::Reader& afterOid) {
+    Der::Reader reader = afterOid;
+    Der::Element parameters, field, algorithm;
+    if (reader.AtEnd()) {
+        return true;
+    }
+    if (!reader.Expect(Der::kSequence, parameters)) {
+        return false;
+    }
+    Der::Reader fields(parameters);
+    while (fields.Next(field)) {
+        if (!Explicit(field, algorithm)) {
+            return false;
+        }
+        Der::Reader algorithmReader(algorithm);
+        Der::Element oid, inner, label;
+        if (field.Is(Der::kContext0)) {
+            if (!IsSha1(algorithm)) {
+                return false;
+            }
+        } else if (field.Is(kContext1)) {
+            if (!algorithmReader.Expect(Der::kOid, oid) || !oid.IsOid(kOidMgf1) ||
+                !algorithmReader.Expect(Der::kSequence, inner) || !IsSha1(inner)) {
+                return false;
+            }
+        } else if (field.Is(kContext2)) {
+            if (!algorithmReader.Expect(Der::kOid, oid) || !oid.IsOid(kOidPSpecified) ||
+                !algorithmReader.Expect(Der::kOctetString, label) || label.length != 0) {
+                return false;
+            }
+        } else {
+            return false;
+        }
+    }
+    return !fields.Failed();
+}
+
+std::string OidOf(const Der::Element& oid) {
+    return Der::OidText(oid.content, oid.length);
+}
+
+// A key-agreement RecipientInfo, named by its first recipient's identifier: no agreement
+// algorithm is supported, but whether the user is among its recipients still tells an
+// unsupported envelope from a locked one.
+bool ReadKeyAgreement(const Der::Element& info, Recipient& recipient);
+
+// One RecipientInfo: true for key transport (perhaps with an unsupported algorithm), or for
+// a key agreement (always unsupported); false for other kinds of recipient.
 bool ReadRecipient(const Der::Element& info, Recipient& recipient) {
+    if (info.Is(kContext1)) {
+        return ReadKeyAgreement(info, recipient);
+    }
     if (!info.Is(Der::kSequence)) {
         return false;
     }
@@ -246,7 +326,68 @@ bool ReadRecipient(const Der::Element& info, Recipient& recipient) {
     if (!algorithmReader.Expect(Der::kOid, oid)) {
         ThrowCorrupt();
     }
-    return oid.IsOid(Der::kOidRsaEncryption) && recipient.encryptedKey.length != 0;
+    if (oid.IsOid(Der::kOidRsaEncryption)) {
+        recipient.transport = KeyTransport::Pkcs1;
+    } else if (oid.IsOid(kOidRsaesOaep) && IsOaepSha1(algorithmReader)) {
+        recipient.transport = KeyTransport::OaepSha1;
+    } else {
+        recipient.transport = KeyTransport::Unsupported;
+        recipient.algorithm = OidOf(oid);
+    }
+    return recipient.encryptedKey.length != 0;
+}
+
+bool ReadKeyAgreement(const Der::Element& info, Recipient& recipient) {
+    Der::Reader reader(info);
+    Der::Element version, element, keys, key, rid;
+    if (!reader.Expect(Der::kInteger, version) || !reader.Expect(Der::kContext0, element) ||
+        !reader.Next(element)) {
+        ThrowCorrupt();
+    }
+    if (element.Is(kContext1) && !reader.Next(element)) { // ukm
+        ThrowCorrupt();
+    }
+    Der::Reader algorithmReader(element);
+    Der::Element oid;
+    if (!element.Is(Der::kSequence) || !algorithmReader.Expect(Der::kOid, oid) ||
+        !reader.Expect(Der::kSequence, keys)) {
+        ThrowCorrupt();
+    }
+    Der::Reader keyReader(keys);
+    if (!keyReader.Expect(Der::kSequence, key)) {
+        ThrowCorrupt();
+    }
+    Der::Reader ridReader(key);
+    if (!ridReader.Next(rid)) {
+        ThrowCorrupt();
+    }
+    if (rid.Is(Der::kSequence)) {
+        Der::Reader idReader(rid);
+        if (!idReader.Expect(Der::kSequence, recipient.issuer) ||
+            !idReader.Expect(Der::kInteger, recipient.serial) || recipient.serial.length == 0) {
+            ThrowCorrupt();
+        }
+    } else if (rid.Is(Der::kContext0)) {
+        Der::Reader keyIdReader(rid);
+        Der::Element keyId;
+        if (!keyIdReader.Expect(Der::kOctetString, keyId)) {
+            ThrowCorrupt();
+        }
+        recipient.keyId = keyId;
+    } else {
+        return false;
+    }
+    recipient.transport = KeyTransport::Unsupported;
+    recipient.algorithm = OidOf(oid);
+    return true;
+}
+
+bool HasPrivateKey(PCCERT_CONTEXT certificate) {
+    DWORD length = 0;
+    return ::CertGetCertificateContextProperty(certificate, CERT_KEY_PROV_INFO_PROP_ID, nullptr,
+                                               &length) ||
+           ::CertGetCertificateContextProperty(certificate, CERT_KEY_CONTEXT_PROP_ID, nullptr,
+                                               &length);
 }
 
 // The next certificate of `store` that the recipient names, after `previous` (freed).
@@ -269,46 +410,94 @@ PCCERT_CONTEXT FindRecipientCertificate(HCERTSTORE store, const Recipient& recip
                                         previous);
 }
 
-// The content key, unwrapped by a key storage provider's key, in a provider of its own: CNG
-// hands back the plain key, which goes into a fresh AES provider as a plain-text blob.
-bool UnwrapWithNCrypt(NCRYPT_KEY_HANDLE privateKey, const Recipient& recipient, ALG_ID algorithm,
-                      MHFX::CryptProvHandle& provider, MHFX::CryptKeyHandle& key) {
-    // CNG takes the transported key as it is encoded, most significant byte first.
-    const DWORD encryptedLength = static_cast<DWORD>(recipient.encryptedKey.length);
-    DWORD plainLength = 0;
-    SECURITY_STATUS status =
-        ::NCryptDecrypt(privateKey, const_cast<BYTE*>(recipient.encryptedKey.content),
-                        encryptedLength, nullptr, nullptr, 0, &plainLength, NCRYPT_PAD_PKCS1_FLAG);
-    std::vector<BYTE> blob(sizeof(BLOBHEADER) + sizeof(DWORD) + plainLength);
-    if (status == ERROR_SUCCESS) {
-        status = ::NCryptDecrypt(privateKey, const_cast<BYTE*>(recipient.encryptedKey.content),
-                                 encryptedLength, nullptr,
-                                 blob.data() + sizeof(BLOBHEADER) + sizeof(DWORD), plainLength,
-                                 &plainLength, NCRYPT_PAD_PKCS1_FLAG);
-    }
-    if (status != ERROR_SUCCESS) {
-        ::SetLastError(static_cast<DWORD>(status));
-        return false;
-    }
-    blob.resize(sizeof(BLOBHEADER) + sizeof(DWORD) + plainLength);
+// The plain content key in a fresh provider that has the content algorithm, whichever
+// provider held the private key that decrypted it. Wipes `plain`.
+bool ImportPlainKey(std::vector<BYTE>& plain, ALG_ID algorithm, MHFX::CryptProvHandle& provider,
+                    MHFX::CryptKeyHandle& key) {
+    std::vector<BYTE> blob(sizeof(BLOBHEADER) + sizeof(DWORD) + plain.size());
     auto* header = reinterpret_cast<BLOBHEADER*>(blob.data());
     header->bType = PLAINTEXTKEYBLOB;
     header->bVersion = CUR_BLOB_VERSION;
     header->reserved = 0;
     header->aiKeyAlg = algorithm;
+    const DWORD plainLength = static_cast<DWORD>(plain.size());
     std::memcpy(blob.data() + sizeof(BLOBHEADER), &plainLength, sizeof plainLength);
+    std::memcpy(blob.data() + sizeof(BLOBHEADER) + sizeof(DWORD), plain.data(), plain.size());
+    ::SecureZeroMemory(plain.data(), plain.size());
     MHFX::CryptProvHandle aes;
     MHFX::CryptKeyHandle contentKey;
     const bool imported = ::CryptAcquireContextW(aes.put(), nullptr, nullptr, PROV_RSA_AES,
                                                  CRYPT_VERIFYCONTEXT | CRYPT_SILENT) &&
                           ::CryptImportKey(aes.get(), blob.data(), static_cast<DWORD>(blob.size()),
                                            0, 0, contentKey.put());
+    const DWORD error = ::GetLastError();
     ::SecureZeroMemory(blob.data(), blob.size());
     if (!imported) {
+        ::SetLastError(error);
         return false;
     }
     provider = std::move(aes);
     key = std::move(contentKey);
+    return true;
+}
+
+// The content key decrypted by a key storage provider's key.
+bool DecryptWithNCrypt(NCRYPT_KEY_HANDLE privateKey, const Recipient& recipient,
+                       std::vector<BYTE>& plain) {
+    // CNG takes the transported key as it is encoded, most significant byte first.
+    BCRYPT_OAEP_PADDING_INFO oaep = {BCRYPT_SHA1_ALGORITHM, nullptr, 0};
+    const bool isOaep = recipient.transport == KeyTransport::OaepSha1;
+    void* padding = isOaep ? &oaep : nullptr;
+    const DWORD flags = isOaep ? NCRYPT_PAD_OAEP_FLAG : NCRYPT_PAD_PKCS1_FLAG;
+    const DWORD encryptedLength = static_cast<DWORD>(recipient.encryptedKey.length);
+    DWORD plainLength = 0;
+    SECURITY_STATUS status =
+        ::NCryptDecrypt(privateKey, const_cast<BYTE*>(recipient.encryptedKey.content),
+                        encryptedLength, padding, nullptr, 0, &plainLength, flags);
+    if (status == ERROR_SUCCESS) {
+        plain.resize(plainLength);
+        status = ::NCryptDecrypt(privateKey, const_cast<BYTE*>(recipient.encryptedKey.content),
+                                 encryptedLength, padding, plain.data(), plainLength, &plainLength,
+                                 flags);
+    }
+    if (status != ERROR_SUCCESS) {
+        ::SetLastError(static_cast<DWORD>(status));
+        return false;
+    }
+    plain.resize(plainLength);
+    return true;
+}
+
+// The content key decrypted by a CryptoAPI key, in whatever provider holds it: a provider
+// of type PROV_RSA_FULL (the base and smart-card ones) decrypts RSA but has no AES.
+bool DecryptWithCryptoApi(HCRYPTPROV handle, DWORD keySpec, const Recipient& recipient,
+                          std::vector<BYTE>& plain) {
+    MHFX::CryptKeyHandle privateKey;
+    if (!::CryptGetUserKey(handle, keySpec, privateKey.put())) {
+        return false;
+    }
+    // The provider decrypts one whole block in place: a transported key of another length
+    // is no key for it (and would be read past).
+    DWORD bits = 0;
+    DWORD bitsLength = sizeof bits;
+    if (!::CryptGetKeyParam(privateKey.get(), KP_KEYLEN, reinterpret_cast<BYTE*>(&bits),
+                            &bitsLength, 0)) {
+        return false;
+    }
+    if (recipient.encryptedKey.length != (bits + 7) / 8) {
+        ::SetLastError(static_cast<DWORD>(NTE_BAD_DATA));
+        return false;
+    }
+    // CryptoAPI keeps big numbers least significant byte first.
+    plain.assign(recipient.encryptedKey.content,
+                 recipient.encryptedKey.content + recipient.encryptedKey.length);
+    std::reverse(plain.begin(), plain.end());
+    DWORD length = static_cast<DWORD>(plain.size());
+    const DWORD flags = recipient.transport == KeyTransport::OaepSha1 ? CRYPT_OAEP : 0;
+    if (!::CryptDecrypt(privateKey.get(), 0, TRUE, flags, plain.data(), &length)) {
+        return false;
+    }
+    plain.resize(length);
     return true;
 }
 
@@ -324,49 +513,33 @@ bool UnwrapKey(PCCERT_CONTEXT certificate, const Recipient& recipient, ALG_ID al
                                              nullptr, &handle, &keySpec, &callerFrees)) {
         return false;
     }
+    std::vector<BYTE> plain;
     if (keySpec == CERT_NCRYPT_KEY_SPEC) {
         MHFX::NCryptKeyHandle owned(callerFrees ? handle : 0);
-        return UnwrapWithNCrypt(handle, recipient, algorithm, provider, key);
+        if (!DecryptWithNCrypt(handle, recipient, plain)) {
+            return false;
+        }
+    } else {
+        MHFX::CryptProvHandle owned(callerFrees ? handle : 0);
+        if (keySpec != AT_KEYEXCHANGE && keySpec != AT_SIGNATURE) {
+            ::SetLastError(static_cast<DWORD>(NTE_BAD_KEYSET));
+            return false;
+        }
+        if (!DecryptWithCryptoApi(handle, keySpec, recipient, plain)) {
+            return false;
+        }
     }
-    MHFX::CryptProvHandle owned(callerFrees ? handle : 0);
-    if (keySpec != AT_KEYEXCHANGE && keySpec != AT_SIGNATURE) {
-        ::SetLastError(static_cast<DWORD>(NTE_BAD_KEYSET));
-        return false;
-    }
-    MHFX::CryptKeyHandle privateKey;
-    if (!::CryptGetUserKey(handle, keySpec, privateKey.put())) {
-        return false;
-    }
-    std::vector<BYTE> blob(sizeof(BLOBHEADER) + sizeof(ALG_ID));
-    auto* header = reinterpret_cast<BLOBHEADER*>(blob.data());
-    header->bType = SIMPLEBLOB;
-    header->bVersion = CUR_BLOB_VERSION;
-    header->reserved = 0;
-    header->aiKeyAlg = algorithm;
-    const ALG_ID wrapping = CALG_RSA_KEYX;
-    std::memcpy(blob.data() + sizeof(BLOBHEADER), &wrapping, sizeof wrapping);
-    blob.insert(blob.end(), recipient.encryptedKey.content,
-                recipient.encryptedKey.content + recipient.encryptedKey.length);
-    std::reverse(blob.begin() + sizeof(BLOBHEADER) + sizeof(ALG_ID), blob.end());
-    MHFX::CryptKeyHandle contentKey;
-    if (!::CryptImportKey(handle, blob.data(), static_cast<DWORD>(blob.size()), privateKey.get(), 0,
-                          contentKey.put())) {
-        return false;
-    }
-    // The key handle needs its provider alive: keep our reference, if we got one.
-    provider = std::move(owned);
-    key = std::move(contentKey);
-    return true;
+    return ImportPlainKey(plain, algorithm, provider, key);
 }
 
 // The envelopedData body of a ContentInfo; false when the message is no envelope.
 bool EnvelopeBody(const BYTE* message, DWORD length, Der::Element& enveloped) {
-    Der::Reader top(message, length);
+    Der::Reader top(message, length, true);
     Der::Element contentInfo, type, explicitContent;
     if (!top.Expect(Der::kSequence, contentInfo)) {
         return false;
     }
-    Der::Reader infoReader(contentInfo);
+    Der::Reader infoReader(contentInfo, true);
     if (!infoReader.Expect(Der::kOid, type) || !type.IsOid(Der::kOidEnvelopedData)) {
         return false;
     }
@@ -375,7 +548,7 @@ bool EnvelopeBody(const BYTE* message, DWORD length, Der::Element& enveloped) {
         !infoReader.AtEnd()) {
         ThrowCorrupt();
     }
-    Der::Reader explicitReader(explicitContent);
+    Der::Reader explicitReader(explicitContent, true);
     if (!explicitReader.Expect(Der::kSequence, enveloped) || !explicitReader.AtEnd()) {
         ThrowCorrupt();
     }
@@ -407,6 +580,10 @@ bool EnterHeader(const BYTE*& p, const BYTE*& end, BYTE tag) {
     }
     size_t length = p[1];
     size_t header = 2;
+    if (length == 0x80 && (tag & 0x20)) { // indefinite: where it ends is not told
+        p += 2;
+        return true;
+    }
     if (length & 0x80) {
         const size_t count = length & 0x7F;
         if (count == 0 || count > 4 || static_cast<size_t>(end - p) < 2 + count) {
@@ -464,7 +641,8 @@ DWORD EncryptedContentOffset(const BYTE* head, DWORD length) {
 
 // With `inPlace`, `message` lies in `content`, which ends up narrowed to the plain content.
 EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, ContentSection& content,
-                    std::vector<BYTE>& innerContentType, bool inPlace, const Arrival& arrived) {
+                    std::vector<BYTE>& innerContentType, bool inPlace, const Arrival& arrived,
+                    std::string& unsupported) {
     // All that is parsed lies before the encrypted bytes: wait for that much where the first
     // bytes tell where they begin, else for the whole message.
     const DWORD head = std::min(length, kHead);
@@ -475,7 +653,7 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
     if (!EnvelopeBody(message, length, enveloped)) {
         return EnvelopeResult::NotEnvelope;
     }
-    Der::Reader reader(enveloped);
+    Der::Reader reader(enveloped, true);
     const Der::Element recipients = RecipientSet(reader);
     Der::Element encryptedInfo;
     if (!reader.Expect(Der::kSequence, encryptedInfo)) {
@@ -484,7 +662,7 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
 
     // encryptedContentInfo: type, algorithm and IV, encrypted bytes (one primitive string or
     // a constructed one of definite-length pieces).
-    Der::Reader encryptedReader(encryptedInfo);
+    Der::Reader encryptedReader(encryptedInfo, true);
     Der::Element innerType, algorithm, algorithmOid, iv, encrypted;
     if (!encryptedReader.Expect(Der::kOid, innerType) ||
         !encryptedReader.Expect(Der::kSequence, algorithm) || !encryptedReader.Next(encrypted)) {
@@ -502,6 +680,7 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
         }
     }
     if (cipher == nullptr) {
+        unsupported = OidOf(algorithmOid);
         throw Win32Exception(static_cast<DWORD>(CRYPT_E_UNKNOWN_ALGO));
     }
     if (iv.length != cipher->blockSize) {
@@ -511,7 +690,7 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
     if (encrypted.Is(Der::kContext0Primitive)) {
         pieces.push_back(encrypted);
     } else if (encrypted.Is(Der::kContext0)) {
-        Der::Reader pieceReader(encrypted);
+        Der::Reader pieceReader(encrypted, true);
         Der::Element piece;
         while (pieceReader.Next(piece)) {
             if (!piece.Is(Der::kOctetString)) {
@@ -553,7 +732,11 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
         }
         PCCERT_CONTEXT found = nullptr;
         while (!key && (found = FindRecipientCertificate(store, recipient, found)) != nullptr) {
-            if (!UnwrapKey(found, recipient, cipher->algorithm, provider, key)) {
+            if (recipient.transport == KeyTransport::Unsupported) {
+                if (HasPrivateKey(found)) {
+                    unsupported = recipient.algorithm;
+                }
+            } else if (!UnwrapKey(found, recipient, cipher->algorithm, provider, key)) {
                 lastError = ::GetLastError();
             }
         }
@@ -563,7 +746,9 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
         ThrowCorrupt();
     }
     if (!key) {
-        throw Win32Exception(lastError);
+        // Ours, but in a form this platform cannot open: not the same as not ours.
+        throw Win32Exception(unsupported.empty() ? lastError
+                                                 : static_cast<DWORD>(CRYPT_E_UNKNOWN_ALGO));
     }
     ThrowLastErrorIf(!::CryptSetKeyParam(key.get(), KP_IV, iv.content, 0));
 
@@ -591,10 +776,17 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
 
 EnvelopeResult OpenGuarded(const BYTE* message, DWORD length, HCERTSTORE store,
                            ContentSection& content, std::vector<BYTE>& innerContentType,
-                           bool inPlace, const Arrival& arrived) {
+                           bool inPlace, const Arrival& arrived,
+                           std::string* unsupportedAlgorithm) {
     DWORD error = ERROR_NOT_ENOUGH_MEMORY;
+    std::string unsupported;
     try {
-        return Open(message, length, store, content, innerContentType, inPlace, arrived);
+        const EnvelopeResult result =
+            Open(message, length, store, content, innerContentType, inPlace, arrived, unsupported);
+        if (unsupportedAlgorithm != nullptr) {
+            unsupportedAlgorithm->clear();
+        }
+        return result;
     } catch (const Win32Exception& e) {
         error = e.ErrorCode();
     } catch (const std::bad_alloc&) {
@@ -602,6 +794,10 @@ EnvelopeResult OpenGuarded(const BYTE* message, DWORD length, HCERTSTORE store,
     // A section still being read into is the reader's to let go.
     if (!inPlace) {
         content.Reset();
+    }
+    if (unsupportedAlgorithm != nullptr) {
+        *unsupportedAlgorithm =
+            error == static_cast<DWORD>(CRYPT_E_UNKNOWN_ALGO) ? unsupported : "";
     }
     ::SetLastError(error);
     return EnvelopeResult::Failed;
@@ -674,6 +870,14 @@ std::vector<EnvelopeRecipient> ReadEnvelopeRecipientsFromHead(const BYTE* head, 
 }
 
 bool IsEnvelopedData(const BYTE* message, DWORD length) noexcept {
+    // An indefinite length is told by the first bytes alone; the rest may not have arrived.
+    if (length >= 2 && message[0] == Der::kSequence && message[1] == 0x80) {
+        const BYTE* p = message;
+        const BYTE* end = message + length;
+        Der::Element type;
+        return EnterHeader(p, end, Der::kSequence) && TakeElement(p, end, type) &&
+               type.IsOid(Der::kOidEnvelopedData);
+    }
     Der::Reader top(message, length);
     Der::Element contentInfo, type;
     if (!top.Expect(Der::kSequence, contentInfo)) {
@@ -684,14 +888,17 @@ bool IsEnvelopedData(const BYTE* message, DWORD length) noexcept {
 }
 
 EnvelopeResult OpenEnvelope(const BYTE* message, DWORD length, HCERTSTORE store,
-                            ContentSection& content, std::vector<BYTE>& innerContentType) {
-    return OpenGuarded(message, length, store, content, innerContentType, false, NoWait);
+                            ContentSection& content, std::vector<BYTE>& innerContentType,
+                            std::string* unsupportedAlgorithm) {
+    return OpenGuarded(message, length, store, content, innerContentType, false, NoWait,
+                       unsupportedAlgorithm);
 }
 
 EnvelopeResult OpenEnvelopeInPlace(ContentSection& section, HCERTSTORE store,
-                                   std::vector<BYTE>& innerContentType, const Arrival& arrived) {
+                                   std::vector<BYTE>& innerContentType, const Arrival& arrived,
+                                   std::string* unsupportedAlgorithm) {
     return OpenGuarded(section.Data(), section.Length(), store, section, innerContentType, true,
-                       arrived);
+                       arrived, unsupportedAlgorithm);
 }
 
 } // namespace Dossiq::Documents

@@ -1,14 +1,18 @@
 // PKCS#7 envelopedData made and opened with the platform's cryptographic primitives: one
-// key-transport recipient (RSA, PKCS#1 v1.5, identified by issuer and serial number) and
+// key-transport recipient (RSA, PKCS#1 v1.5, identified by issuer and serial number; RSA-OAEP
+// with SHA-1 is opened too, the content key decrypted by whatever provider holds the
+// recipient's key and used in one that has the content cipher) and
 // content encryption with a fresh key and a random IV carried as the algorithm's parameter,
 // as other PKCS#7 implementations expect. New envelopes use aes256-CBC; des-ede3-cbc and the
-// other AES sizes are still opened.
+// other AES sizes are still opened, in definite or (as streaming writers make them)
+// indefinite-length form. A key-agreement recipient is recognised but never opened.
 #pragma once
 
 #include <windows.h>
 #include <wincrypt.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "document/container/content_section.h"
@@ -75,9 +79,12 @@ std::vector<EnvelopeRecipient> ReadEnvelopeRecipientsFromHead(const BYTE* head, 
 // Opens an envelopedData ContentInfo: finds a recipient among the certificates of `store`
 // whose private key is at hand, unwraps the content key with it and decrypts the content
 // straight into `content`. `innerContentType` receives the encoded type of the content.
-// Never throws; on Failed the last error tells why.
+// Never throws; on Failed the last error tells why. CRYPT_E_UNKNOWN_ALGO means the content
+// cipher, or the key transport or agreement of a recipient whose key this user holds, is one
+// the platform cannot use: `unsupportedAlgorithm` then receives its OID (dotted).
 EnvelopeResult OpenEnvelope(const BYTE* message, DWORD length, HCERTSTORE store,
-                            ContentSection& content, std::vector<BYTE>& innerContentType);
+                            ContentSection& content, std::vector<BYTE>& innerContentType,
+                            std::string* unsupportedAlgorithm = nullptr);
 // Waits until the first bytes of a message, as many as it is given, are at hand; throws
 // Win32Exception when they never will be.
 using Arrival = std::function<void(DWORD)>;
@@ -86,6 +93,7 @@ using Arrival = std::function<void(DWORD)>;
 // to be discarded. The message may still be arriving: no byte is used before `arrived` has
 // returned for it.
 EnvelopeResult OpenEnvelopeInPlace(ContentSection& section, HCERTSTORE store,
-                                   std::vector<BYTE>& innerContentType, const Arrival& arrived);
+                                   std::vector<BYTE>& innerContentType, const Arrival& arrived,
+                                   std::string* unsupportedAlgorithm = nullptr);
 
 } // namespace Dossiq::Documents

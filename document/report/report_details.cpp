@@ -261,8 +261,18 @@ std::vector<ReportDetail> DetailsOf(const ValidationReport& report) {
     std::vector<ReportDetail> details;
     switch (report.decoding) {
     case DecodingOutcome::Tampered:
-        details.push_back({DetailKind::Tampered, {}});
+        if (report.signerMismatch) {
+            details.push_back({DetailKind::SignerMismatch, {report.signer.subject}});
+        } else {
+            details.push_back({DetailKind::Tampered, {}});
+        }
         AddSkipped(report, 0, details);
+        return details;
+    case DecodingOutcome::Unsupported:
+        details.push_back({DetailKind::UnsupportedAlgorithm, {report.unsupportedAlgorithm}});
+        if (report.signer.present) {
+            AddSkipped(report, 0, details);
+        }
         return details;
     case DecodingOutcome::Unreadable: {
         wchar_t code[16];

@@ -45,6 +45,8 @@ enum class DetailKind {
     TimestampNotUsed,     // facts: the TimestampProblem's number
     CrlExpiredNotCovered, // facts: the certificate's end of validity, the list's address
     CrlFromContainer,     // facts: the kept list's issuer, this update, next update
+    SignerMismatch,       // facts: the subject of the certificate the document presents
+    UnsupportedAlgorithm, // facts: the algorithm's OID
 };
 
 struct ReportDetail {

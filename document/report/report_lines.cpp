@@ -11,13 +11,15 @@ std::vector<ReportLine> VerifyingReportLines(const ReportTexts& texts) {
     return {{texts.verifying, ReportBlack, true}};
 }
 
-std::vector<ReportLine> ParsedReportLines(bool verified, const ReportTexts& texts) {
+std::vector<ReportLine> ParsedReportLines(bool verified, const ReportTexts& texts,
+                                          bool unsupported) {
     if (verified) {
         return {{texts.notTampered, ReportBlue, true},
                 {0, ReportBlack, false},
                 {texts.validating, ReportBlack, true}};
     }
-    std::vector<ReportLine> lines = {{texts.tampered, ReportRed, true},
+    std::vector<ReportLine> lines = {{unsupported ? IDS_UNSUPPORTED_ALGORITHM : texts.tampered,
+                                      unsupported ? ReportBlack : ReportRed, true},
                                      {IDS_VALIDITY_SKIPPED, ReportBlack, false},
                                      {IDS_CHAIN_SKIPPED, ReportBlack, false},
                                      {IDS_CRL_SKIPPED, ReportBlack, false},

@@ -36,7 +36,10 @@ enum class ReportPicture { None, InProgress, Tampered, Qualified, Warning };
 // The lines of each phase. The first line of each list is set with SetFirstLine (always
 // bold), the others appended.
 std::vector<ReportLine> VerifyingReportLines(const ReportTexts& texts);
-std::vector<ReportLine> ParsedReportLines(bool verified, const ReportTexts& texts);
+// A signature that cannot be verified here (`unsupported`) says so in place of the tampered
+// line.
+std::vector<ReportLine> ParsedReportLines(bool verified, const ReportTexts& texts,
+                                          bool unsupported = false);
 // Result 0 (a chain the policy refused for another reason) reads like a failed chain. A
 // signature made with an outdated hash adds one note after the six lines; the verdict stays.
 std::vector<ReportLine>

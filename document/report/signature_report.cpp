@@ -184,10 +184,10 @@ void SignatureReport::ShowVerifying() {
     RedrawPane();
 }
 
-void SignatureReport::ShowParsed(bool verified) {
-    WriteReportLines(text_, ParsedReportLines(verified, texts_));
+void SignatureReport::ShowParsed(bool verified, bool unsupported) {
+    WriteReportLines(text_, ParsedReportLines(verified, texts_, unsupported));
     if (!verified) {
-        SetPicture(ReportPicture::Tampered);
+        SetPicture(unsupported ? ReportPicture::Warning : ReportPicture::Tampered);
     }
     RedrawPane();
 }
@@ -199,7 +199,7 @@ bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM ta
     outdatedAlgorithm_ = document.IsSignatureAlgorithmOutdated();
     // The worker evaluated the timestamp; nothing here may wait for the network.
     timestamp_ = verified && report ? report->timestamp : TimestampReport{};
-    ShowParsed(verified);
+    ShowParsed(verified, document.SignatureCheck() == SignatureStatus::Unsupported);
     if (verified) {
         const X509Certificate signer(document.SignerCertificate());
         if (signer.IsInitialized() && !CertificateValidationThread::Start(

@@ -115,6 +115,8 @@ const wchar_t* TimestampProblemText(TimestampProblem problem) {
         return L"the timestamp is dated later than the time of the check";
     case TimestampProblem::UnsupportedImprint:
         return L"the timestamp was made with an unsupported hash";
+    case TimestampProblem::UnsupportedAlgorithm:
+        return L"the timestamp is signed with an algorithm that cannot be verified here";
     }
     return L"";
 }

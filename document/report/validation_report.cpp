@@ -34,6 +34,11 @@ using MHFX::Security::Cryptography::X509::X509Certificate;
 
 namespace {
 
+// An OID's dotted text, which is ASCII.
+std::wstring AsciiText(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 // A locked envelope's recipients: read from this much of the file's start, and only so many
 // looked for in the stores.
@@ -605,6 +610,10 @@ ValidationReport DescribeDocument(Document& document, const EntryListing& listin
         report.decodingError = document.FailureCode();
         report.decoding = IsNotForThisUser(report.decodingError) ? DecodingOutcome::NotForThisUser
                                                                  : DecodingOutcome::Unreadable;
+        if (report.decodingError == static_cast<DWORD>(CRYPT_E_UNKNOWN_ALGO)) {
+            report.decoding = DecodingOutcome::Unsupported;
+            report.unsupportedAlgorithm = AsciiText(document.UnsupportedAlgorithm());
+        }
         report.kind = L"unknown";
         if (report.decoding == DecodingOutcome::NotForThisUser) {
             report.recipients = RecipientsOf(report.path);
@@ -624,10 +633,22 @@ ValidationReport DescribeDocument(Document& document, const EntryListing& listin
     report.signer = DescribeCertificate(signer);
     report.signerName = NameOf(signer, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0);
     report.outdatedAlgorithm = document.IsSignatureAlgorithmOutdated();
+    if (document.SignatureCheck() == SignatureStatus::Unsupported) {
+        report.decoding = DecodingOutcome::Unsupported;
+        report.unsupportedAlgorithm = AsciiText(document.UnsupportedAlgorithm());
+        for (CheckReport& check : report.checks) {
+            check.reason =
+                L"the signature's algorithm " + report.unsupportedAlgorithm + L" is not supported";
+        }
+        return report;
+    }
     if (!document.IsSignatureValid()) {
         report.decoding = DecodingOutcome::Tampered;
+        report.signerMismatch = document.SignatureCheck() == SignatureStatus::SignerMismatch;
         for (CheckReport& check : report.checks) {
-            check.reason = L"the content does not match its signature";
+            check.reason = report.signerMismatch
+                               ? L"the signature names another certificate than its signer's"
+                               : L"the content does not match its signature";
         }
         return report;
     }
@@ -661,6 +682,9 @@ std::vector<ReportLine> ReportLinesOf(const ValidationReport& report, const Repo
     if (report.decoding == DecodingOutcome::Tampered) {
         return ParsedReportLines(false, texts);
     }
+    if (report.decoding == DecodingOutcome::Unsupported && report.signer.present) {
+        return ParsedReportLines(false, texts, true);
+    }
     if (report.decoding != DecodingOutcome::NotTampered || !report.signer.present) {
         return {};
     }
@@ -688,6 +712,7 @@ std::wstring VerdictOf(const ValidationReport& report) {
     case DecodingOutcome::Tampered:
         return L"tampered";
     case DecodingOutcome::Unreadable:
+    case DecodingOutcome::Unsupported:
         return L"unreadable";
     case DecodingOutcome::NotForThisUser:
         return L"locked";
@@ -708,6 +733,8 @@ const wchar_t* DecodingName(DecodingOutcome outcome) {
         return L"tampered";
     case DecodingOutcome::NotForThisUser:
         return L"notForThisUser";
+    case DecodingOutcome::Unsupported:
+        return L"unsupported";
     case DecodingOutcome::Unreadable:
         break;
     }

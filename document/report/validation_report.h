@@ -19,7 +19,9 @@
 
 namespace Dossiq::Documents {
 
-enum class DecodingOutcome { NotTampered, Tampered, Unreadable, NotForThisUser };
+// Unsupported: the signature, or the envelope's key transport or cipher, uses an algorithm
+// this platform cannot verify or use; it says nothing about whether the content changed.
+enum class DecodingOutcome { NotTampered, Tampered, Unreadable, NotForThisUser, Unsupported };
 enum class CheckStatus { Passed, Failed, Skipped };
 
 // The five checks in the order they run.
@@ -71,6 +73,10 @@ struct ValidationReport {
     std::wstring kind; // "signed", "protected", "encrypted" or "unknown"
     DecodingOutcome decoding = DecodingOutcome::Unreadable;
     DWORD decodingError = 0;
+    // The OID (dotted) of the algorithm that made the decoding Unsupported.
+    std::wstring unsupportedAlgorithm;
+    // Tampered because the signature names another certificate than the one that verifies.
+    bool signerMismatch = false;
     SignerReport signer;
     std::wstring signerName; // the simple display name
     // Whom an envelope that this user cannot open was made for; a recipient whose
@@ -118,7 +124,8 @@ std::vector<ReportLine> ReportLinesOf(const ValidationReport& report, const Repo
 
 // True when the container decoded untouched and its signer passed all five checks.
 bool HasPassed(const ValidationReport& report);
-// "passed", "failed", "tampered", "unreadable", "locked" (not for this user), "unsigned".
+// "passed", "failed", "tampered", "unreadable" (also for an unsupported algorithm), "locked"
+// (not for this user), "unsigned".
 std::wstring VerdictOf(const ValidationReport& report);
 
 const wchar_t* DecodingName(DecodingOutcome outcome);

@@ -22,8 +22,9 @@ enum class TimestampProblem {
     AuthorityStatusUnknown, // the authority's revocation status could not be established
     FutureTime,             // dated later than the check
     UnsupportedImprint,     // its imprint was made with a hash other than SHA-256, -384, -512
+    UnsupportedAlgorithm,   // signed with an algorithm this platform cannot verify
 };
-constexpr TimestampProblem kLastTimestampProblem = TimestampProblem::UnsupportedImprint;
+constexpr TimestampProblem kLastTimestampProblem = TimestampProblem::UnsupportedAlgorithm;
 const wchar_t* TimestampProblemName(TimestampProblem problem);
 
 // Thrown by the token readers with the reason.

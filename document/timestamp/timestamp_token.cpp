@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "document/container/der.h"
+#include "document/container/signature_verifier.h"
+#include "foundation/win32_exception.h"
 #include "document/timestamp/tst_info.h"
 
 namespace Dossiq::Documents {
@@ -12,10 +14,6 @@ namespace {
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 constexpr BYTE kBoolean = 0x01;
 const std::vector<BYTE> kOidSha256 = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x01};
-const std::vector<BYTE> kOidSha384 = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x02};
-const std::vector<BYTE> kOidSha512 = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x03};
-constexpr char kOidSigningCertificate[] = "1.2.840.113549.1.9.16.2.12";
-constexpr char kOidSigningCertificateV2[] = "1.2.840.113549.1.9.16.2.47";
 
 [[noreturn]] void Fail(TimestampProblem problem, DWORD code = 0) {
     throw TimestampError(problem, code);
@@ -25,10 +23,6 @@ void Need(bool ok, TimestampProblem problem = TimestampProblem::Malformed) {
     if (!ok) {
         Fail(problem, ::GetLastError());
     }
-}
-
-std::vector<BYTE> Bytes(const Der::Element& element) {
-    return {element.content, element.content + element.length};
 }
 
 std::vector<BYTE> Hash(ALG_ID algorithm, const BYTE* data, size_t length) {
@@ -45,79 +39,6 @@ std::vector<BYTE> Hash(ALG_ID algorithm, const BYTE* data, size_t length) {
     std::vector<BYTE> value(size);
     Need(::CryptGetHashParam(hash.get(), HP_HASHVAL, value.data(), &size, 0));
     return value;
-}
-
-// The digest the signer's messageDigest attribute states equals `digest`. Signed
-// attributes are what the signature covers; the content only through this digest.
-bool DigestAttributeMatches(const CMSG_SIGNER_INFO& info, const std::vector<BYTE>& digest) {
-    for (DWORD i = 0; i < info.AuthAttrs.cAttr; ++i) {
-        const CRYPT_ATTRIBUTE& attribute = info.AuthAttrs.rgAttr[i];
-        if (std::strcmp(attribute.pszObjId, szOID_RSA_messageDigest) != 0 ||
-            attribute.cValue != 1) {
-            continue;
-        }
-        Der::Reader reader(attribute.rgValue[0].pbData, attribute.rgValue[0].cbData);
-        Der::Element value;
-        return reader.Expect(Der::kOctetString, value) && Bytes(value) == digest;
-    }
-    return false;
-}
-
-const CRYPT_ATTRIBUTE* FindAttribute(const CMSG_SIGNER_INFO& info, const char* oid) {
-    for (DWORD i = 0; i < info.AuthAttrs.cAttr; ++i) {
-        if (std::strcmp(info.AuthAttrs.rgAttr[i].pszObjId, oid) == 0 &&
-            info.AuthAttrs.rgAttr[i].cValue == 1) {
-            return &info.AuthAttrs.rgAttr[i];
-        }
-    }
-    return nullptr;
-}
-
-// The hash the first ESSCertID (SHA-1) or ESSCertIDv2 (SHA-256 unless named) of the
-// signing-certificate attribute gives, equal to the hash of `certificate`.
-bool NamesCertificate(const CMSG_SIGNER_INFO& info, PCCERT_CONTEXT certificate) {
-    const CRYPT_ATTRIBUTE* attribute = FindAttribute(info, kOidSigningCertificateV2);
-    const bool v2 = attribute != nullptr;
-    if (!v2) {
-        attribute = FindAttribute(info, kOidSigningCertificate);
-    }
-    if (!attribute) {
-        return false;
-    }
-    Der::Reader outer(attribute->rgValue[0].pbData, attribute->rgValue[0].cbData);
-    Der::Element value, certs, first, field;
-    if (!outer.Expect(Der::kSequence, value)) {
-        return false;
-    }
-    Der::Reader values(value);
-    if (!values.Expect(Der::kSequence, certs)) {
-        return false;
-    }
-    Der::Reader ids(certs);
-    if (!ids.Expect(Der::kSequence, first)) {
-        return false;
-    }
-    Der::Reader id(first);
-    ALG_ID algorithm = v2 ? CALG_SHA_256 : CALG_SHA1;
-    if (!id.Next(field)) {
-        return false;
-    }
-    if (v2 && field.Is(Der::kSequence)) {
-        Der::Reader algorithmFields(field);
-        Der::Element oid;
-        if (!algorithmFields.Expect(Der::kOid, oid)) {
-            return false;
-        }
-        algorithm = oid.IsOid(kOidSha256)   ? CALG_SHA_256
-                    : oid.IsOid(kOidSha384) ? CALG_SHA_384
-                    : oid.IsOid(kOidSha512) ? CALG_SHA_512
-                                            : 0;
-        if (algorithm == 0 || !id.Next(field)) {
-            return false;
-        }
-    }
-    return field.Is(Der::kOctetString) &&
-           Bytes(field) == Hash(algorithm, certificate->pbCertEncoded, certificate->cbCertEncoded);
 }
 
 // RFC 3161 2.3: the only extended key usage, and critical.
@@ -186,6 +107,8 @@ const wchar_t* TimestampProblemName(TimestampProblem problem) {
         return L"futureTime";
     case TimestampProblem::UnsupportedImprint:
         return L"unsupportedImprint";
+    case TimestampProblem::UnsupportedAlgorithm:
+        return L"unsupportedAlgorithm";
     }
     return L"malformed";
 }
@@ -273,18 +196,36 @@ TimestampToken DecodeTimestampToken(const std::vector<BYTE>& encoded) {
     Need(::CryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, signerBuffer.data(),
                             &signerLength));
     const auto* signer = reinterpret_cast<const CMSG_SIGNER_INFO*>(signerBuffer.data());
-    const ALG_ID digestAlgorithm = ::CertOIDToAlgId(signer->HashAlgorithm.pszObjId);
-    Need(
-        ::CryptMsgControl(message.get(), 0, CMSG_CTRL_VERIFY_SIGNATURE,
-                          token.authority.get()->pCertInfo) != FALSE &&
-            GET_ALG_CLASS(digestAlgorithm) == ALG_CLASS_HASH &&
-            DigestAttributeMatches(*signer, Hash(digestAlgorithm, tstInfo.content, tstInfo.length)),
-        TimestampProblem::SignatureInvalid);
-
+    std::vector<BYTE> encodedSigner;
+    Der::Element found;
+    if (SignatureVerifier::FindSignerInfo(encoded.data(), encoded.size(), 0, found)) {
+        encodedSigner.assign(found.begin, found.begin + found.size);
+    } else {
+        DWORD length = 0;
+        Need(::CryptMsgGetParam(message.get(), CMSG_ENCODED_SIGNER, 0, nullptr, &length));
+        encodedSigner.resize(length);
+        Need(::CryptMsgGetParam(message.get(), CMSG_ENCODED_SIGNER, 0, encodedSigner.data(),
+                                &length));
+        encodedSigner.resize(length);
+    }
+    SignatureVerdict verdict;
+    try {
+        const SignatureVerifier verifier(encodedSigner.data(), encodedSigner.size());
+        verdict = verifier.VerifyContent(token.authority.get(), tstInfo.content, tstInfo.length);
+        // A token must name its signer; a document's signature may not say.
+        if (verdict.status == SignatureStatus::Valid &&
+            verifier.BindingOf(token.authority.get()) != CertificateBinding::Matches) {
+            verdict.status = SignatureStatus::SignerMismatch;
+        }
+    } catch (const MHFX::Win32Exception& e) {
+        Fail(TimestampProblem::Malformed, e.ErrorCode());
+    }
+    Need(verdict.status != SignatureStatus::Unsupported, TimestampProblem::UnsupportedAlgorithm);
+    Need(verdict.status != SignatureStatus::Invalid, TimestampProblem::SignatureInvalid);
     Need(!IsWeakHash(signer->HashAlgorithm.pszObjId) &&
              !IsWeakHash(signer->HashEncryptionAlgorithm.pszObjId),
          TimestampProblem::WeakAlgorithm);
-    Need(NamesCertificate(*signer, token.authority.get()), TimestampProblem::CertificateMismatch);
+    Need(verdict.status == SignatureStatus::Valid, TimestampProblem::CertificateMismatch);
     Need(IsTimestampingOnly(token.authority.get()), TimestampProblem::NotTimestampAuthority);
     return token;
 }

@@ -110,6 +110,8 @@
 #define IDS_HTML_TAMPERED 1222
 #define IDS_HTML_CONTAINER 1223
 #define IDS_HTML_NOT_CHECKED 1224
+// In place of the tampered line, in every deliverable.
+#define IDS_UNSUPPORTED_ALGORITHM 1225
 #define IDS_DETAIL_FIRST 1230
 
 // Archive progress dialog (neutral): file name line and progress bar.

@@ -234,6 +234,9 @@ TEST_F(Timestamps, TokensAreUsedOnlyAsRfc3161Allows) {
     } cases[] = {
         {"tsa", "-1 hour", "-sha256", "", P::None},
         {"tsa", "-1 hour", "-sha256", "-cades " + by("tsa"), P::None},
+        {"tsa", "-1 hour", "-sha256", "-cades " + by("tsa") + " -keyopt rsa_padding_mode:pss",
+         P::None},
+        {"tsa", "-1 hour", "-sha256", "-cades " + by("tsa_ec"), P::None},
         {"tsa", "-1 hour", "-sha384", "", P::None},
         {"tsa", "-1 hour", "-sha512", "", P::None},
         {"tsa", "-1 hour", "-sha224", "", P::UnsupportedImprint},

@@ -269,6 +269,31 @@ signer crl_late issuing "$MARKO" "CRL fetched late" "$QC_BOTH" "$KU_SIGN" \
 signer offline_ca_signer offline_ca "$MARKO" "unreachable CA CRL" "$QC_BOTH" "$KU_SIGN" \
     "crlDistributionPoints = URI:$BASE_URL/offline_ca.crl"
 
+# Peers' signers whose keys no CryptoAPI provider holds, installed nowhere (their CA in "CA"):
+# EC keys under the RSA issuing CA and under an EC CA, and a second certificate of the
+# qualified signer's own key.
+ec_key() { openssl genpkey -algorithm EC -pkeyopt "ec_paramgen_curve:$2" -out "$1.key.pem"; }
+ec_key ec_ca P-384
+issue ec_ca root "/O=$ORG/CN=Dossiq Test EC CA $RUN" $CA_START $CA_END "${CA_EXT[@]}" \
+    "crlDistributionPoints = URI:$BASE_URL/root.crl"
+manifest ec_ca CA
+ca_config ec_ca
+peer_signer() { # NAME ISSUER OU CDP
+    issue "$1" "$2" "/C=RS/O=$ORG/OU=$3/CN=$MARKO/emailAddress=$1@dossiq.test" \
+        "$NOW_MINUS_DAY" "$TWO_YEARS" "subjectKeyIdentifier = hash" \
+        "authorityKeyIdentifier = keyid" "subjectAltName = email:$1@dossiq.test" "$QC_BOTH" \
+        "$KU_SIGN" "$4"
+    manifest "$1" -
+}
+ec_key ec_p256 P-256
+ec_key ec_p384 P-384
+ec_key ec_p521 P-521
+peer_signer ec_p256 issuing "EC P-256" "$CDP"
+peer_signer ec_p384 ec_ca "EC P-384" "crlDistributionPoints = URI:$BASE_URL/ec_ca.crl"
+peer_signer ec_p521 ec_ca "EC P-521" "crlDistributionPoints = URI:$BASE_URL/ec_ca.crl"
+cp qualified.key.pem qualified_twin.key.pem
+peer_signer qualified_twin issuing "second certificate" "$CDP"
+
 # Recipients: address-book stores, and "My" too so that the private key is at hand.
 recipient() { # NAME CN STORES KEY-USAGE [ISSUER START END CDP]
     local name=$1 cn=$2 stores=$3 ku=$4 issuer=${5:-issuing} start=${6:-$NOW_MINUS_DAY}
@@ -317,6 +342,11 @@ manifest tsa_not_critical -
 issue tsa_crl_dead issuing "/C=RS/O=$ORG/CN=Dossiq Unchecked TSA $RUN" $CA_START $CA_END \
     "${TSA_EXT[@]}" "crlDistributionPoints = URI:$DEAD_URL/issuing.crl"
 manifest tsa_crl_dead -
+# An authority whose key is EC, for tokens that peers sign with ECDSA.
+ec_key tsa_ec P-256
+issue tsa_ec issuing "/C=RS/O=$ORG/CN=Dossiq Test EC TSA $RUN" $CA_START $CA_END \
+    "${TSA_EXT[@]}" "$CDP"
+manifest tsa_ec -
 echo 01 >work/tsa_serial
 tsa_section() { # SECTION CERT [SIGNER-DIGEST]
     cat <<EOF
@@ -394,7 +424,7 @@ openssl ca -batch -config work/issuing/ca.cnf -revoke tsa_revoked.cert.pem \
 openssl ca -batch -config work/issuing/ca.cnf -revoke ocsp_revoked.cert.pem \
     -crl_reason keyCompromise 2>>work/revoke.log
 
-for ca in root issuing offline_ca orphan_ca; do
+for ca in root issuing offline_ca orphan_ca ec_ca; do
     openssl ca -batch -config "work/$ca/ca.cnf" -gencrl -out "$ca.crl.pem" 2>"work/$ca.crl.log"
     openssl crl -in "$ca.crl.pem" -outform DER -out "$ca.crl"
     cp "$ca.crl" "www/$RUN/$ca.crl"
@@ -402,5 +432,5 @@ done
 mkdir -p "www/$RUN/late"
 cp issuing.crl "www/$RUN/late/issuing.crl"
 
-cat root.cert.pem issuing.cert.pem offline_ca.cert.pem >trusted-chain.pem
+cat root.cert.pem issuing.cert.pem offline_ca.cert.pem ec_ca.cert.pem >trusted-chain.pem
 echo "made $(wc -l <manifest.txt) certificates in $DIR"

@@ -1,0 +1,119 @@
+// verify --json over containers that OpenSSL makes with today's algorithms, and one whose
+// signer identifier a relay pointed at another certificate of the same key: each reads as
+// its peer judges it, or as unsupported naming the algorithm, never as tampered or locked.
+#include <gtest/gtest.h>
+
+#include "console/console_test_util.h"
+#include "document/report/report_details.h"
+#include "document/report/validation_report.h"
+#include "resources/common/localized_ids.h"
+
+using namespace ConsoleTest;
+using namespace Dossiq::Documents;
+
+TEST(PeerContainers, VerifyJsonJudgesWhatPeersMake) {
+    Kit();
+    const std::wstring dir = TestSupport::MakeTempDir(L"peers");
+    const auto host = [&](const std::string& command) {
+        const TestSupport::HostResult result = TestSupport::RunHostIn(dir, command);
+        ASSERT_EQ(0, result.exitCode) << command << "\n" << result.output;
+    };
+    const auto sign = [](const std::string& signer, const std::string& options,
+                         const std::string& out) {
+        return "openssl cms -sign -binary -nodetach -outform DER -in archive.zip -signer " +
+               TestSupport::ShellQuote(Kit().UnixCertPath(signer)) + " -inkey " +
+               TestSupport::ShellQuote(Kit().UnixKeyPath(signer)) + " " + options + " -out " + out;
+    };
+    const std::string encrypt =
+        "openssl cms -encrypt -aes256 -binary -outform DER -in archive.zip -recip " +
+        TestSupport::ShellQuote(Kit().UnixCertPath("recipient_ab")) +
+        " -keyopt rsa_padding_mode:oaep";
+    host("python3 -c \"import zipfile; z = zipfile.ZipFile('archive.zip', 'w'); "
+         "z.writestr('a.txt', 'alpha'); z.close()\"");
+    host(sign("ec_p256", "-md sha256", "p256.snx"));
+    host(sign("ec_p384", "-md sha384", "p384.snx"));
+    host(sign("ec_p521", "-md sha512", "p521.snx"));
+    host(sign("qualified", "-md sha256 -keyopt rsa_padding_mode:pss", "pss.snx"));
+    host(encrypt + " -out oaep.enx");
+    host(encrypt + " -keyopt rsa_oaep_md:sha256 -out oaep256.enx");
+    host(encrypt + " -stream -out stream.enx");
+    const Outcome made = RunDossiq(
+        L"create --sign " + Thumbprint("qualified") + L" -o swapped.snx archive.zip", dir);
+    ASSERT_EQ(0u, made.exitCode) << made.err;
+    host("python3 " +
+         TestSupport::ShellQuote(TestSupport::UnixPath(TestSupport::SourceDir() +
+                                                       L"\\tests\\document\\peer_rewrite.py")) +
+         " swap swapped.snx " + TestSupport::ShellQuote(Kit().UnixCertPath("qualified_twin")) +
+         " swapped.snx");
+
+    const Outcome run = RunDossiq(
+        L"verify --json p256.snx p384.snx p521.snx pss.snx oaep.enx oaep256.enx swapped.snx "
+        L"stream.enx",
+        dir);
+    EXPECT_EQ(1u, run.exitCode) << run.err;
+    const auto json = Flatten(run.outPath);
+    const struct {
+        const char* verdict;
+        const char* decoding;
+        const char* algorithm;
+    } expected[] = {
+        {"\"passed\"", "\"notTampered\"", "null"},
+        {"\"passed\"", "\"notTampered\"", "null"},
+        // Wine's bcrypt has no P-521.
+        {"\"unreadable\"", "\"unsupported\"", "\"1.3.132.0.35\""},
+        {"\"passed\"", "\"notTampered\"", "null"},
+        {"\"unsigned\"", "\"notTampered\"", "null"},
+        {"\"unreadable\"", "\"unsupported\"", "\"1.2.840.113549.1.1.7\""},
+        {"\"tampered\"", "\"tampered\"", "null"},
+        {"\"unsigned\"", "\"notTampered\"", "null"},
+    };
+    ASSERT_EQ(std::to_string(std::size(expected)), Value(json, "containers.length"));
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        const std::string c = "containers[" + std::to_string(i) + "]";
+        SCOPED_TRACE(Value(json, c + ".path"));
+        EXPECT_EQ(expected[i].verdict, Value(json, c + ".verdict"));
+        EXPECT_EQ(expected[i].decoding, Value(json, c + ".decoding"));
+        EXPECT_EQ(expected[i].algorithm, Value(json, c + ".unsupportedAlgorithm"));
+    }
+    // The relayed container still names the certificate it presents; the checks are not run.
+    EXPECT_EQ("\"skipped\"", Value(json, "containers[6].checks[0].status"));
+
+    // What the manager, the page and the text report show in place of the tampered line.
+    const Outcome text = RunDossiq(L"verify p521.snx oaep256.enx swapped.snx", dir);
+    const struct {
+        const wchar_t* file;
+        DetailKind kind;
+        const wchar_t* fact;
+        UINT line; // the first report line, 0 for none
+    } shown[] = {
+        {L"p521.snx", DetailKind::UnsupportedAlgorithm, L"1.3.132.0.35", IDS_UNSUPPORTED_ALGORITHM},
+        {L"oaep256.enx", DetailKind::UnsupportedAlgorithm, L"1.2.840.113549.1.1.7", 0},
+        {L"swapped.snx", DetailKind::SignerMismatch, L"second certificate", ReportTexts{}.tampered},
+    };
+    for (const auto& c : shown) {
+        SCOPED_TRACE(TestSupport::Narrow(c.file));
+        const ValidationReport report = BuildValidationReport(dir + L"\\" + c.file);
+        const std::vector<ReportDetail> details = DetailsOf(report);
+        ASSERT_FALSE(details.empty());
+        EXPECT_EQ(c.kind, details[0].kind);
+        const DetailText detail = DetailTextOf(details[0]);
+        EXPECT_NE(std::wstring::npos, detail.text.find(c.fact)) << TestSupport::Narrow(detail.text);
+        EXPECT_NE(std::string::npos, text.out.find(TestSupport::Narrow(detail.title))) << text.out;
+        const std::vector<ReportLine> lines = ReportLinesOf(report, ReportTexts{});
+        EXPECT_EQ(c.line, lines.empty() ? 0u : lines[0].textId);
+    }
+    // list warns and extract refuses, in words of their own, naming the algorithm.
+    const Outcome listed = RunDossiq(L"list p521.snx", dir);
+    EXPECT_EQ(0u, listed.exitCode) << listed.err;
+    const Outcome extracted = RunDossiq(L"extract p521.snx --to .", dir);
+    EXPECT_EQ(1u, extracted.exitCode) << extracted.err;
+    const Outcome locked = RunDossiq(L"list oaep256.enx", dir);
+    EXPECT_EQ(1u, locked.exitCode) << locked.err;
+    EXPECT_NE(std::string::npos, locked.err.find("1.2.840.113549.1.1.7")) << locked.err;
+    for (const Outcome* outcome : {&listed, &extracted, &locked}) {
+        EXPECT_NE(std::string::npos, outcome->err.find("not supported")) << outcome->err;
+        EXPECT_EQ(std::string::npos, outcome->err.find("changed")) << outcome->err;
+    }
+    EXPECT_NE(std::string::npos, extracted.err.find("1.3.132.0.35")) << extracted.err;
+    TestSupport::RemoveTree(dir);
+}

@@ -1,0 +1,53 @@
+# Rewrites a signed container the way a sender or a relay could:
+#   unsorted IN KEY OUT   the signed attributes in reverse order (not the sorted DER order),
+#                         signed again over that order with KEY (RSA, PKCS#1 v1.5, SHA-256)
+#   swap IN CERT OUT      the signer identifier pointed at CERT (same issuer, same key), which
+#                         is added to the certificates
+import sys
+from cryptography import x509
+from cryptography.hazmat.primitives import hashes, serialization
+from cryptography.hazmat.primitives.asymmetric import padding
+
+
+def parse(data, offset=0):
+    tag, n, start = data[offset], data[offset + 1], offset + 2
+    if n & 0x80:
+        count = n & 0x7F
+        n, start = int.from_bytes(data[start:start + count], 'big'), start + count
+    body = data[start:start + n]
+    if tag & 0x20:
+        children, at = [], 0
+        while at < len(body):
+            child, at = parse(body, at)
+            children.append(child)
+        return [tag, children], start + n
+    return [tag, body], start + n
+
+
+def encode(node):
+    tag, value = node
+    body = b''.join(encode(c) for c in value) if isinstance(value, list) else value
+    n = len(body)
+    length = bytes([n]) if n < 128 else bytes([0x80 | ((n.bit_length() + 7) // 8)]) + \
+        n.to_bytes((n.bit_length() + 7) // 8, 'big')
+    return bytes([tag]) + length + body
+
+
+mode, source, extra, target = sys.argv[1:5]
+root, _ = parse(open(source, 'rb').read())
+signed = root[1][1][1][0]
+signer = signed[1][-1][1][0]
+if mode == 'unsorted':
+    attributes = signer[1][3]
+    assert attributes[0] == 0xA0 and len(attributes[1]) > 1
+    attributes[1].reverse()
+    key = serialization.load_pem_private_key(open(extra, 'rb').read(), None)
+    to_sign = encode([0x31, attributes[1]])
+    signer[1][5][1] = key.sign(to_sign, padding.PKCS1v15(), hashes.SHA256())
+else:
+    cert = x509.load_pem_x509_certificate(open(extra, 'rb').read())
+    der = cert.public_bytes(serialization.Encoding.DER)
+    signer[1][1][1][1][1] = parse(der)[0][1][0][1][1][1]  # the serial INTEGER's content
+    certificates = next(e for e in signed[1] if e[0] == 0xA0)
+    certificates[1].append(parse(der)[0])
+open(target, 'wb').write(encode(root))
