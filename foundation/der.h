@@ -1,11 +1,13 @@
 // The small part of DER that the product's messages need (containers, time-stamps, OCSP):
 // reading definite-length elements defensively (every length checked against what encloses
-// it) and writing headers whose lengths are known in advance.
+// it), and where a reader is asked to, constructed elements of indefinite length as peers
+// stream them; writing headers whose lengths are known in advance.
 #pragma once
 
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace MHFX::Der {
@@ -42,13 +44,21 @@ struct Element {
     bool IsOid(const std::vector<BYTE>& oid) const noexcept;
 };
 
+// An OBJECT IDENTIFIER's content in dotted form ("1.2.840.113549.1.1.7"); empty when the
+// content is no valid identifier.
+std::string OidText(const BYTE* content, size_t length);
+
 // Walks the elements of one level. Single-byte tags and definite lengths only: anything
-// else, or a length beyond the enclosing value, is an error.
+// else, or a length beyond the enclosing value, is an error. A reader made with
+// `indefinite` also takes constructed elements of indefinite length (BER, as streaming
+// writers put them): their content ends before the end-of-contents octets, which `size`
+// includes.
 class Reader {
 public:
-    Reader(const BYTE* data, size_t length) noexcept : next_(data), end_(data + length) {}
-    explicit Reader(const Element& parent) noexcept
-        : next_(parent.content), end_(parent.content + parent.length) {}
+    Reader(const BYTE* data, size_t length, bool indefinite = false) noexcept
+        : next_(data), end_(data + length), indefinite_(indefinite) {}
+    explicit Reader(const Element& parent, bool indefinite = false) noexcept
+        : next_(parent.content), end_(parent.content + parent.length), indefinite_(indefinite) {}
 
     // The next element; false at the end or on malformed input (see Failed()).
     bool Next(Element& element) noexcept;
@@ -60,6 +70,7 @@ public:
 private:
     const BYTE* next_;
     const BYTE* end_;
+    bool indefinite_;
     bool failed_ = false;
 };
 

@@ -392,15 +392,10 @@ void ManagerWindow::OnDocumentParsed(LPARAM generation) {
     report_ =
         listing_->parsed.report ? listing_->parsed.report : std::make_shared<ValidationReport>();
     // The worker fills the report; it is read here only after its message.
-<<<<<<< HEAD
     checkPending_ = pane_.Report().OnDocumentParsed(*document_, Handle(), generation_, report_) &&
                     document_->SignerCertificate();
-    if (report_->decoding == DecodingOutcome::Tampered) {
-=======
-    pane_.Report().OnDocumentParsed(*document_, Handle(), generation_, report_);
     if (report_->decoding == DecodingOutcome::Tampered ||
         report_->decoding == DecodingOutcome::Unsupported) {
->>>>>>> i38
         reportReady_ = true;
         ShowFinishedReport();
     }

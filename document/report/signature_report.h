@@ -71,18 +71,12 @@ public:
     // With `report`, the worker runs the checks into it (see CertificateValidationThread).
     bool OnDocumentParsed(Document& document, HWND owner, LPARAM tag,
                           std::shared_ptr<ValidationReport> report = nullptr);
-<<<<<<< HEAD
-    void ShowParsed(bool verified);
+    void ShowParsed(bool verified, bool unsupported = false);
     // Phase 3; the six lines, the outdated-algorithm note and the timestamp line. With the
     // report the worker ran the checks into, its lines: a worker that ended without a result
     // leaves the check shown as in progress (the details say why), never as a pass.
     void ShowValidated(MHFX::Security::Cryptography::X509::ValidationResult result,
                        const ValidationReport* report = nullptr);
-=======
-    void ShowParsed(bool verified, bool unsupported = false);
-    // Phase 3; the six lines, the outdated-algorithm note and the timestamp line.
-    void ShowValidated(MHFX::Security::Cryptography::X509::ValidationResult result);
->>>>>>> i38
 
     // For the parent's WM_DRAWITEM; true when the item was the picture button.
     bool DrawItem(const DRAWITEMSTRUCT& item) const;
