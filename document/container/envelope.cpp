@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <limits>
 #include <string>
 
@@ -212,7 +213,7 @@ void EnvelopeSealer::Seal(BYTE* message, const BYTE* content) {
 namespace {
 
 // How a recipient's content key was encrypted under its public key.
-enum class KeyTransport { Pkcs1, OaepSha1, Unsupported };
+enum class KeyTransport { Pkcs1, Oaep, Unsupported };
 
 struct Recipient {
     Der::Element issuer;
@@ -220,23 +221,35 @@ struct Recipient {
     Der::Element keyId;  // for subject-key-identifier recipients
     Der::Element encryptedKey;
     KeyTransport transport = KeyTransport::Pkcs1;
-    std::string algorithm; // the key-transport or key-agreement algorithm, when unsupported
+    const wchar_t* oaepHash = nullptr; // CNG's name of OAEP's hash (and MGF1's)
+    // The key-transport or key-agreement algorithm, when unsupported or perhaps so (OAEP).
+    std::string algorithm;
 };
 
 const std::vector<BYTE> kOidRsaesOaep = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x07};
 const std::vector<BYTE> kOidMgf1 = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x08};
 const std::vector<BYTE> kOidPSpecified = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x09};
 const std::vector<BYTE> kOidSha1 = {0x2B, 0x0E, 0x03, 0x02, 0x1A};
+const std::vector<BYTE> kOidSha256 = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x01};
+const std::vector<BYTE> kOidSha384 = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x02};
+const std::vector<BYTE> kOidSha512 = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x03};
 constexpr BYTE kContext1 = 0xA1;
 constexpr BYTE kContext2 = 0xA2;
 
-// An AlgorithmIdentifier naming SHA-1, with absent or NULL parameters.
-bool IsSha1(const Der::Element& algorithm) {
+// The hash an AlgorithmIdentifier with absent or NULL parameters names; null for another.
+const wchar_t* HashOf(const Der::Element& algorithm) {
     Der::Reader reader(algorithm);
     Der::Element oid, parameters;
-    return reader.Expect(Der::kOid, oid) && oid.IsOid(kOidSha1) &&
-           (reader.AtEnd() || (reader.Next(parameters) && parameters.Is(Der::kNull) &&
-                               parameters.length == 0 && reader.AtEnd()));
+    if (!reader.Expect(Der::kOid, oid) ||
+        !(reader.AtEnd() || (reader.Next(parameters) && parameters.Is(Der::kNull) &&
+                             parameters.length == 0 && reader.AtEnd()))) {
+        return nullptr;
+    }
+    return oid.IsOid(kOidSha1)     ? BCRYPT_SHA1_ALGORITHM
+           : oid.IsOid(kOidSha256) ? BCRYPT_SHA256_ALGORITHM
+           : oid.IsOid(kOidSha384) ? BCRYPT_SHA384_ALGORITHM
+           : oid.IsOid(kOidSha512) ? BCRYPT_SHA512_ALGORITHM
+                                   : nullptr;
 }
 
 // The [n] EXPLICIT field of RSAES-OAEP-params holding one AlgorithmIdentifier.
@@ -245,43 +258,46 @@ bool Explicit(const Der::Element& field, Der::Element& algorithm) {
     return reader.Expect(Der::kSequence, algorithm) && reader.AtEnd();
 }
 
-// RSAES-OAEP-params that the platform's providers decrypt: SHA-1 and MGF1 with SHA-1 (the
-// defaults) and no label.
-bool IsOaepSha1(const Der::Reader& afterOid) {
+// The hash of RSAES-OAEP-params (SHA-1 by default), with MGF1 over the same hash and no
+// label, the forms CNG decrypts; null for any other.
+const wchar_t* OaepHash(const Der::Reader& afterOid) {
     Der::Reader reader = afterOid;
     Der::Element parameters, field, algorithm;
+    const wchar_t* hash = BCRYPT_SHA1_ALGORITHM;
+    const wchar_t* maskHash = BCRYPT_SHA1_ALGORITHM;
     if (reader.AtEnd()) {
-        return true;
+        return hash;
     }
     if (!reader.Expect(Der::kSequence, parameters)) {
-        return false;
+        return nullptr;
     }
     Der::Reader fields(parameters);
     while (fields.Next(field)) {
         if (!Explicit(field, algorithm)) {
-            return false;
+            return nullptr;
         }
         Der::Reader algorithmReader(algorithm);
         Der::Element oid, inner, label;
         if (field.Is(Der::kContext0)) {
-            if (!IsSha1(algorithm)) {
-                return false;
+            if ((hash = HashOf(algorithm)) == nullptr) {
+                return nullptr;
             }
         } else if (field.Is(kContext1)) {
             if (!algorithmReader.Expect(Der::kOid, oid) || !oid.IsOid(kOidMgf1) ||
-                !algorithmReader.Expect(Der::kSequence, inner) || !IsSha1(inner)) {
-                return false;
+                !algorithmReader.Expect(Der::kSequence, inner) ||
+                (maskHash = HashOf(inner)) == nullptr) {
+                return nullptr;
             }
         } else if (field.Is(kContext2)) {
             if (!algorithmReader.Expect(Der::kOid, oid) || !oid.IsOid(kOidPSpecified) ||
                 !algorithmReader.Expect(Der::kOctetString, label) || label.length != 0) {
-                return false;
+                return nullptr;
             }
         } else {
-            return false;
+            return nullptr;
         }
     }
-    return !fields.Failed();
+    return !fields.Failed() && std::wcscmp(hash, maskHash) == 0 ? hash : nullptr;
 }
 
 std::string OidOf(const Der::Element& oid) {
@@ -328,8 +344,10 @@ bool ReadRecipient(const Der::Element& info, Recipient& recipient) {
     }
     if (oid.IsOid(Der::kOidRsaEncryption)) {
         recipient.transport = KeyTransport::Pkcs1;
-    } else if (oid.IsOid(kOidRsaesOaep) && IsOaepSha1(algorithmReader)) {
-        recipient.transport = KeyTransport::OaepSha1;
+    } else if (oid.IsOid(kOidRsaesOaep) &&
+               (recipient.oaepHash = OaepHash(algorithmReader)) != nullptr) {
+        recipient.transport = KeyTransport::Oaep;
+        recipient.algorithm = OidOf(oid);
     } else {
         recipient.transport = KeyTransport::Unsupported;
         recipient.algorithm = OidOf(oid);
@@ -445,8 +463,8 @@ bool ImportPlainKey(std::vector<BYTE>& plain, ALG_ID algorithm, MHFX::CryptProvH
 bool DecryptWithNCrypt(NCRYPT_KEY_HANDLE privateKey, const Recipient& recipient,
                        std::vector<BYTE>& plain) {
     // CNG takes the transported key as it is encoded, most significant byte first.
-    BCRYPT_OAEP_PADDING_INFO oaep = {BCRYPT_SHA1_ALGORITHM, nullptr, 0};
-    const bool isOaep = recipient.transport == KeyTransport::OaepSha1;
+    BCRYPT_OAEP_PADDING_INFO oaep = {recipient.oaepHash, nullptr, 0};
+    const bool isOaep = recipient.transport == KeyTransport::Oaep;
     void* padding = isOaep ? &oaep : nullptr;
     const DWORD flags = isOaep ? NCRYPT_PAD_OAEP_FLAG : NCRYPT_PAD_PKCS1_FLAG;
     const DWORD encryptedLength = static_cast<DWORD>(recipient.encryptedKey.length);
@@ -493,7 +511,13 @@ bool DecryptWithCryptoApi(HCRYPTPROV handle, DWORD keySpec, const Recipient& rec
                  recipient.encryptedKey.content + recipient.encryptedKey.length);
     std::reverse(plain.begin(), plain.end());
     DWORD length = static_cast<DWORD>(plain.size());
-    const DWORD flags = recipient.transport == KeyTransport::OaepSha1 ? CRYPT_OAEP : 0;
+    const bool isOaep = recipient.transport == KeyTransport::Oaep;
+    // CryptoAPI's OAEP is SHA-1's alone.
+    if (isOaep && std::wcscmp(recipient.oaepHash, BCRYPT_SHA1_ALGORITHM) != 0) {
+        ::SetLastError(static_cast<DWORD>(CRYPT_E_UNKNOWN_ALGO));
+        return false;
+    }
+    const DWORD flags = isOaep ? CRYPT_OAEP : 0;
     if (!::CryptDecrypt(privateKey.get(), 0, TRUE, flags, plain.data(), &length)) {
         return false;
     }
@@ -738,6 +762,9 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
                 }
             } else if (!UnwrapKey(found, recipient, cipher->algorithm, provider, key)) {
                 lastError = ::GetLastError();
+                if (lastError == static_cast<DWORD>(CRYPT_E_UNKNOWN_ALGO)) {
+                    unsupported = recipient.algorithm;
+                }
             }
         }
         certificate.reset(found);

@@ -1,11 +1,11 @@
 // PKCS#7 envelopedData made and opened with the platform's cryptographic primitives: one
-// key-transport recipient (RSA, PKCS#1 v1.5, identified by issuer and serial number; RSA-OAEP
-// with SHA-1 is opened too, the content key decrypted by whatever provider holds the
-// recipient's key and used in one that has the content cipher) and
+// key-transport recipient (RSA, PKCS#1 v1.5, identified by issuer and serial number) and
 // content encryption with a fresh key and a random IV carried as the algorithm's parameter,
 // as other PKCS#7 implementations expect. New envelopes use aes256-CBC; des-ede3-cbc and the
 // other AES sizes are still opened, in definite or (as streaming writers make them)
-// indefinite-length form. A key-agreement recipient is recognised but never opened.
+// indefinite-length form, for RSA-OAEP recipients too (SHA-1; SHA-2 with keys CNG holds).
+// The content key is decrypted by whatever provider holds the recipient's key and used in
+// one that has the content cipher. A key-agreement recipient is recognised, never opened.
 #pragma once
 
 #include <windows.h>

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
+#include <initializer_list>
 
 #include "foundation/handle.h"
 #include "foundation/win32_exception.h"
