@@ -783,6 +783,20 @@ std::wstring VerdictOf(const ValidationReport& report) {
     return own;
 }
 
+ReportPicture FinishedReportPicture(ValidationResult result, const ValidationReport* report) {
+    if (report && !report->validated) {
+        return ReportPicture::Warning;
+    }
+    const ReportPicture shown = ValidatedReportPicture(result);
+    if (!report || shown != ReportPicture::Qualified) {
+        return shown;
+    }
+    const std::wstring verdict = VerdictOf(*report);
+    return verdict == L"passed"     ? shown
+           : verdict == L"tampered" ? ReportPicture::Tampered
+                                    : ReportPicture::Warning;
+}
+
 const wchar_t* DecodingName(DecodingOutcome outcome) {
     switch (outcome) {
     case DecodingOutcome::NotTampered:

@@ -136,6 +136,12 @@ bool HasPassed(const ValidationReport& report);
 // signature passed, else the verdict of the first signature that did not.
 std::wstring VerdictOf(const ValidationReport& report);
 
+// The picture of a finished report: the shown signature's, unless another signature of the
+// document keeps it from passing. Without a report, or when the checks did not run, as
+// `checked` says: the shown signature's or the warning.
+ReportPicture FinishedReportPicture(MHFX::Security::Cryptography::X509::ValidationResult result,
+                                    const ValidationReport* report);
+
 const wchar_t* DecodingName(DecodingOutcome outcome);
 const wchar_t* CheckName(int check);
 const wchar_t* CheckStatusName(CheckStatus status);
