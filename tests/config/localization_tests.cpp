@@ -84,7 +84,7 @@ const std::set<UINT> kShellIds = Union({kSharedIds,
                                         {321, 322, 323, 328, 329, 330, 331}});
 // dossiq.exe carries the shell extension's tables and its own texts.
 const std::set<UINT> kConsoleIds = Union({kShellIds, Range(901, 964), Range(970, 976),
-                                          Range(985, 995), Range(1100, 1107), Range(1120, 1120)});
+                                          Range(985, 995), Range(1100, 1107), Range(1120, 1125)});
 const std::set<UINT> kNeutralIds = {100, 101, 128, 129, 130, 131, 701, 702, 703, 711, 712};
 
 // Ids of the non-empty entries of every string table of `module`, by language.
