@@ -169,7 +169,7 @@ std::wstring WithoutLatinTerms(std::wstring text) {
         L"JSON",        L"UTF-8",        L"0x",           L"--timestamp-url",
         L"--timestamp", L"TimestampURL", L"URL",          L"required",
         L"optional",    L"off",          L"--force",      L"--long-term",
-        L"LongTerm",    L"extend"};
+        L"LongTerm",    L"extend",       L"sign"};
     for (const auto& list : {std::vector<const wchar_t*>(std::begin(terms), std::end(terms)),
                              std::vector<const wchar_t*>(std::begin(console), std::end(console))}) {
         for (const wchar_t* term : list) {
