@@ -1,5 +1,6 @@
 #include "certificates/signer_validation.h"
 
+#include "certificates/issuer_download.h"
 #include "certificates/qualified_certificate.h"
 #include "certificates/revocation/revocation_checker.h"
 #include "certificates/x509_chain.h"
@@ -101,7 +102,8 @@ ValidationResult ValidateSignerCertificate(const X509Certificate& certificate,
     // The engine's revocation answers depend on what it cached; the product decides.
     chain.ChainPolicy.RevocationMode = X509RevocationMode::NoCheck;
     chain.ChainPolicy.VerificationFlags = 0;
-    // Addresses in a stranger's certificates are not asked to complete the chain.
+    // The engine fetches nothing; a missing issuer of the signer's own chain is fetched over
+    // http alone.
     chain.ChainPolicy.DisableCertificateDownloads = true;
     AddKeptCertificates(kept, chain.ChainPolicy.ExtraStore);
     if (at) {
@@ -109,7 +111,7 @@ ValidationResult ValidateSignerCertificate(const X509Certificate& certificate,
             (static_cast<ULONGLONG>(at->dwHighDateTime) << 32) | at->dwLowDateTime));
     }
 
-    chain.Build(certificate);
+    BuildFetchingIssuers(chain, certificate);
     chain.FillChainElements();
     DWORD errorStatus = chain.ErrorStatus() & ~kRevocationBits;
     // Some engines' base policy passes chains with problems; the status word still tells.

@@ -89,10 +89,14 @@ void RevocationChecker::Judge(PCCERT_CONTEXT certificate, RevocationEvidence& ev
         Before(invalid, evidence.revokedFrom)) {
         evidence.revokedFrom = invalid;
     }
+    evidence.status = StatusOfListed(evidence);
+}
+
+RevocationStatus RevocationChecker::StatusOfListed(const RevocationEvidence& evidence) const {
     const bool before = hasTime_ && Before(at_, evidence.revokedFrom);
-    evidence.status = before && !(compromiseVoids_ && VoidsEveryUse(evidence.reason))
-                          ? RevocationStatus::Good
-                          : RevocationStatus::Revoked;
+    return before && !(compromiseVoids_ && VoidsEveryUse(evidence.reason))
+               ? RevocationStatus::Good
+               : RevocationStatus::Revoked;
 }
 
 bool RevocationChecker::Covers(PCCRL_CONTEXT crl, PCCERT_CONTEXT certificate) const {
@@ -144,10 +148,7 @@ bool RevocationChecker::FromAnswer(const OcspAnswer& answer, bool heardNow,
         evidence.listed = true;
         evidence.revocationDate = evidence.revokedFrom = answer.revocationTime;
         evidence.reason = answer.reason;
-        const bool before = hasTime_ && Before(at_, evidence.revokedFrom);
-        evidence.status = before && !(compromiseVoids_ && VoidsEveryUse(evidence.reason))
-                              ? RevocationStatus::Good
-                              : RevocationStatus::Revoked;
+        evidence.status = StatusOfListed(evidence);
         return true;
     }
     // The same freshness as a list's: issued after the proven time, or current and heard now.

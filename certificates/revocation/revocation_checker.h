@@ -47,6 +47,9 @@ private:
     bool FromAnswer(const OcspAnswer& answer, bool heardNow, RevocationEvidence& evidence) const;
     bool KeptList(PCCERT_CONTEXT certificate, PCCERT_CONTEXT issuer,
                   RevocationEvidence& evidence) const;
+    // Revoked, unless the revocation came after the proven time (and, for an authority, was
+    // not a compromise).
+    RevocationStatus StatusOfListed(const RevocationEvidence& evidence) const;
     // Reads `evidence.crl`'s entry for `certificate`, if any, into `evidence`.
     void Judge(PCCERT_CONTEXT certificate, RevocationEvidence& evidence) const;
     // The list, which does not name `certificate`, shows it was not revoked at the checked

@@ -1,5 +1,6 @@
 #include "document/report/timestamp_evaluation.h"
 
+#include "certificates/issuer_download.h"
 #include "certificates/revocation/revocation_checker.h"
 #include "certificates/x509_chain.h"
 #include "document/container/document.h"
@@ -8,6 +9,7 @@
 
 namespace Dossiq::Documents {
 
+using MHFX::Security::Cryptography::X509::BuildFetchingIssuers;
 using MHFX::Security::Cryptography::X509::Oid;
 using MHFX::Security::Cryptography::X509::RevocationChecker;
 using MHFX::Security::Cryptography::X509::RevocationStatus;
@@ -31,7 +33,7 @@ void CheckAuthority(PCCERT_CONTEXT authority, const FILETIME& time, HCERTSTORE k
     chain.ChainPolicy.ApplicationPolicy.Add(Oid(L"1.3.6.1.5.5.7.3.8", L"Time Stamping"));
     chain.ChainPolicy.VerificationTime = MHFX::DateTime::FromFileTimeUtc(static_cast<long long>(
         (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime));
-    chain.Build(X509Certificate(authority));
+    BuildFetchingIssuers(chain, X509Certificate(authority));
     if (chain.ErrorStatus() != 0 || !chain.Verify()) {
         throw TimestampError(TimestampProblem::UntrustedAuthority);
     }

@@ -64,8 +64,13 @@ BOOL CryptDestroyHash(HCRYPTHASH) {
 }
 
 // Sealing is not fuzzed: it reads no stranger's bytes.
-BOOL CryptAcquireContextW(HCRYPTPROV*, LPCWSTR, LPCWSTR, DWORD, DWORD) {
-    return Fail(ERROR_CALL_NOT_IMPLEMENTED);
+// The verify context a plain content key is imported into.
+BOOL CryptAcquireContextW(HCRYPTPROV* provider, LPCWSTR, LPCWSTR, DWORD type, DWORD flags) {
+    if (type != PROV_RSA_AES || !(flags & CRYPT_VERIFYCONTEXT)) {
+        return Fail(ERROR_CALL_NOT_IMPLEMENTED);
+    }
+    *provider = 2;
+    return TRUE;
 }
 
 BOOL CryptImportPublicKeyInfo(HCRYPTPROV, DWORD, CERT_PUBLIC_KEY_INFO*, HCRYPTKEY*) {
@@ -130,13 +135,15 @@ BOOL CryptGetUserKey(HCRYPTPROV provider, DWORD, HCRYPTKEY* key) {
 BOOL CryptImportKey(HCRYPTPROV provider, const BYTE* data, DWORD length, HCRYPTKEY publicKey, DWORD,
                     HCRYPTKEY* key) {
     constexpr DWORD header = sizeof(BLOBHEADER) + sizeof(ALG_ID);
-    if (provider != 1 || publicKey == 0 || length <= header) {
+    if (provider == 0 || provider > 2 || length <= header) {
         return Fail(static_cast<DWORD>(NTE_BAD_DATA));
     }
     sink = Touch(data, length);
     BLOBHEADER blob;
     std::memcpy(&blob, data, sizeof blob);
-    if (blob.bType != SIMPLEBLOB) {
+    // A wrapped key into the private key's provider, or a plain one into a verify context.
+    if (!(blob.bType == SIMPLEBLOB && provider == 1 && publicKey != 0) &&
+        !(blob.bType == PLAINTEXTKEYBLOB && provider == 2)) {
         return Fail(static_cast<DWORD>(NTE_BAD_DATA));
     }
     DWORD blockSize = 0;
@@ -165,10 +172,30 @@ BOOL CryptSetKeyParam(HCRYPTKEY handle, DWORD param, const BYTE* data, DWORD) {
     return TRUE;
 }
 
+BOOL CryptGetKeyParam(HCRYPTKEY handle, DWORD param, BYTE* data, DWORD* length, DWORD) {
+    auto* key = reinterpret_cast<Key*>(handle);
+    if (key == nullptr || key->contentKey || param != KP_KEYLEN || *length < sizeof(DWORD)) {
+        return Fail(static_cast<DWORD>(NTE_BAD_TYPE));
+    }
+    const DWORD bits = 2048;
+    std::memcpy(data, &bits, sizeof bits);
+    *length = sizeof bits;
+    return TRUE;
+}
+
 BOOL CryptDecrypt(HCRYPTKEY handle, HCRYPTHASH, BOOL final, DWORD, BYTE* data, DWORD* length) {
     auto* key = reinterpret_cast<Key*>(handle);
-    if (key == nullptr || !key->contentKey) {
+    if (key == nullptr) {
         return Fail(static_cast<DWORD>(NTE_BAD_KEY));
+    }
+    // The private key opens any transported key: its first 32 bytes.
+    if (!key->contentKey) {
+        sink = Touch(data, *length);
+        if (*length < 32) {
+            return Fail(static_cast<DWORD>(NTE_BAD_DATA));
+        }
+        *length = 32;
+        return TRUE;
     }
     if (*length % key->blockSize != 0) {
         return Fail(static_cast<DWORD>(NTE_BAD_DATA));

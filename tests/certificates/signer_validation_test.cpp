@@ -131,6 +131,28 @@ TEST(Validation, FailuresOfTheProcedureAreThrown) {
     }
 }
 
+// The signer's missing CA is fetched from its http caIssuers address, never over ldap; the
+// chain then ends at the trusted root (its revocation data is not served, so the check stops
+// there).
+TEST(Validation, MissingIssuerFetchedOverHttpOnly) {
+    const TestPki::Pki& pki = TestPki::Pki::Get();
+    const struct {
+        const char* name;
+        R result;
+        bool asked;
+    } cases[] = {{"aia_signer", R::RevocationUnavailable, true},
+                 {"aia_ldap", R::ChainFailed, false}};
+    for (const auto& c : cases) {
+        const std::string before = pki.RequestLog();
+        EXPECT_EQ(c.result,
+                  ValidateSignerCertificate(X509Certificate(pki.LoadCertificate(c.name).get())))
+            << c.name;
+        EXPECT_EQ(c.asked,
+                  pki.RequestLog().substr(before.size()).find("aia_ca.cer") != std::string::npos)
+            << c.name;
+    }
+}
+
 TEST(Validation, RevocationUnavailableOnceTheServerStops) {
     TestPki::Pki::Get().StopCrlServer();
     EXPECT_EQ(ValidateSignerCertificate(Kit("crl_late")), R::RevocationUnavailable);

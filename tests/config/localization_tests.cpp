@@ -67,8 +67,8 @@ const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
                                          Range(596, 598),
                                          Range(601, 606),
                                          Range(611, 613),
-                                         Range(1200, 1224),
-                                         Range(1230, 1316),
+                                         Range(1200, 1225),
+                                         Range(1230, 1322),
                                          Range(1400, 1405),
                                          Range(1410, 1416)});
 const std::set<UINT> kManagerIds = Union({kSharedIds,
@@ -83,8 +83,9 @@ const std::set<UINT> kShellIds = Union({kSharedIds,
                                         Range(312, 317),
                                         {321, 322, 323, 328, 329, 330, 331}});
 // dossiq.exe carries the shell extension's tables and its own texts.
-const std::set<UINT> kConsoleIds = Union({kShellIds, Range(901, 964), Range(970, 976),
-                                          Range(985, 995), Range(1100, 1107), Range(1120, 1125)});
+const std::set<UINT> kConsoleIds =
+    Union({kShellIds, Range(901, 964), Range(970, 976), Range(985, 991), Range(995, 998),
+           Range(1100, 1107), Range(1120, 1125)});
 const std::set<UINT> kNeutralIds = {100, 101, 128, 129, 130, 131, 701, 702, 703, 711, 712};
 
 // Ids of the non-empty entries of every string table of `module`, by language.

@@ -47,7 +47,8 @@ VARIANTS="qualified_reversed qualified_others qc_compliance_only no_qc
      qc_malformed expired expired_untrusted self_signed partial revoked crl_dead
      offline_ca_signer crl_late recipient_expired recipient_revoked recipient_untrusted tsa
      tsa_untrusted tsa_revoked tsa_two_usages tsa_not_critical tsa_crl_dead
-     ocsp_signer ocsp_revoked ocsp_responder ocsp_responder_check ocsp_no_usage"
+     ocsp_signer ocsp_revoked ocsp_responder ocsp_responder_check ocsp_no_usage
+     aia_ca aia_signer aia_ldap"
 running=0
 for name in $STRONG $VARIANTS; do
     bits=1024
@@ -383,6 +384,21 @@ for name in ocsp_signer ocsp_revoked; do
 done
 manifest ocsp_signer My
 manifest ocsp_revoked My
+# A CA installed nowhere, served as BaseUrl()/aia_ca.cer: aia_signer names that address as
+# its caIssuers, aia_ldap an ldap one nobody may ask.
+issue aia_ca root "/O=$ORG/CN=Dossiq Test Unlisted CA $RUN" $CA_START $CA_END "${CA_EXT[@]}" \
+    "crlDistributionPoints = URI:$BASE_URL/root.crl"
+manifest aia_ca -
+ca_config aia_ca
+openssl x509 -in aia_ca.cert.pem -outform DER -out "www/$RUN/aia_ca.cer"
+for name in aia_signer aia_ldap; do
+    where=$BASE_URL/aia_ca.cer
+    [ $name = aia_ldap ] && where=ldap://127.0.0.1/cn=aia
+    issue $name aia_ca "/C=RS/O=$ORG/OU=$name/CN=$MARKO" "$NOW_MINUS_DAY" "$TWO_YEARS" \
+        "subjectKeyIdentifier = hash" "authorityKeyIdentifier = keyid" "$QC_BOTH" "$KU_SIGN" \
+        "authorityInfoAccess = caIssuers;URI:$where"
+    manifest $name -
+done
 OCSP_EXT=("subjectKeyIdentifier = hash" "authorityKeyIdentifier = keyid"
     "keyUsage = critical, digitalSignature")
 issue ocsp_responder issuing "/C=RS/O=$ORG/CN=Dossiq Test OCSP Responder $RUN" \

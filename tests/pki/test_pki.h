@@ -51,12 +51,14 @@
 //   recipient_expired        -    "Ivana Ilić", keyEncipherment, valid in 2020 only
 //   recipient_revoked        -    "Stefan Stanić", keyEncipherment, listed in issuing's CRL
 //   recipient_untrusted      -    "Nikola Nedić", keyEncipherment, issued by orphan_ca
-//   ocsp_signer              My    names no CRL address; its authority information access
+//   ocsp_signer              -    names no CRL address; its authority information access
 //                                 names an ldap responder, then BaseUrl()/ocsp/issuing
-//   ocsp_revoked             My    the same, revoked for keyCompromise
+//   ocsp_revoked             -    the same, revoked for keyCompromise
 //   ocsp_responder           -    issued by issuing for OCSPSigning, with id-pkix-ocsp-nocheck
 //   ocsp_responder_check     -    the same without nocheck (its own status needs checking)
 //   ocsp_no_usage            -    a responder certificate with emailProtection only
+//   aia_ca                   -    a CA under root installed nowhere, served as BaseUrl()/aia_ca.cer
+//   aia_signer, aia_ldap     -    issued by aia_ca, naming it as caIssuers over http, over ldap
 //   ec_ca                    CA      "Dossiq Test EC CA <run>", P-384, issued by root
 //   ec_p256, ec_p384, ec_p521  -     qualified signers with EC keys (P-256 issued by issuing,
 //                                    the others by ec_ca), for OpenSSL to sign with

@@ -95,6 +95,18 @@ constexpr DWORD CERT_NCRYPT_KEY_SPEC = 0xFFFFFFFF;
 constexpr DWORD CRYPT_ACQUIRE_ALLOW_NCRYPT_KEY_FLAG = 0x10000;
 constexpr DWORD CERT_FIND_SUBJECT_CERT = 0x000B0000;
 constexpr DWORD CERT_FIND_KEY_IDENTIFIER = 0x000F0000;
+constexpr DWORD CERT_KEY_PROV_INFO_PROP_ID = 2;
+constexpr DWORD CERT_KEY_CONTEXT_PROP_ID = 5;
+constexpr DWORD CRYPT_OAEP = 0x40;
+constexpr DWORD KP_KEYLEN = 9;
+constexpr HRESULT NTE_BAD_TYPE = static_cast<HRESULT>(0x8009000A);
+BOOL CryptGetKeyParam(HCRYPTKEY key, DWORD param, BYTE* data, DWORD* length, DWORD flags);
+
+// Every certificate of the shim's stores has its key.
+inline BOOL CertGetCertificateContextProperty(PCCERT_CONTEXT, DWORD, void*, DWORD* length) {
+    *length = 0;
+    return TRUE;
+}
 
 BOOL CertCloseStore(HCERTSTORE store, DWORD flags);
 BOOL CertFreeCertificateContext(PCCERT_CONTEXT context);
