@@ -83,8 +83,8 @@ std::vector<BYTE> ReadFileBytes(const std::wstring& path) {
 }
 
 // The bare SignedData of a ContentInfo; false for anything else.
-bool SignedDataOf(const std::vector<BYTE>& file, Der::Element& signedData, bool& enveloped) {
-    Der::Reader top(file.data(), file.size());
+bool SignedDataOf(const BYTE* file, size_t length, Der::Element& signedData, bool& enveloped) {
+    Der::Reader top(file, length);
     Der::Element info, type, content;
     enveloped = false;
     if (!top.Expect(Der::kSequence, info) || !top.AtEnd()) {
@@ -100,17 +100,22 @@ bool SignedDataOf(const std::vector<BYTE>& file, Der::Element& signedData, bool&
            inner.AtEnd();
 }
 
+// The ContentInfo around `bare`, its headers written before one copy of the SignedData.
 bool Write(const std::vector<BYTE>& bare, const std::wstring& path) {
-    std::vector<BYTE> body;
-    Der::AppendElement(body, Der::kOid, Der::kOidSignedData);
-    Der::AppendElement(body, Der::kContext0, bare);
-    std::vector<BYTE> encoded;
-    Der::AppendElement(encoded, Der::kSequence, body);
+    std::vector<BYTE> oid;
+    Der::AppendElement(oid, Der::kOid, Der::kOidSignedData);
+    std::vector<BYTE> explicitHeader;
+    Der::AppendHeader(explicitHeader, Der::kContext0, bare.size());
+    std::vector<BYTE> header;
+    Der::AppendHeader(header, Der::kSequence, oid.size() + explicitHeader.size() + bare.size());
+    header.insert(header.end(), oid.begin(), oid.end());
+    header.insert(header.end(), explicitHeader.begin(), explicitHeader.end());
     MessageBlob message;
-    if (!message.Allocate(static_cast<DWORD>(encoded.size()))) {
+    if (!message.Allocate(static_cast<DWORD>(header.size() + bare.size()))) {
         return false;
     }
-    std::copy(encoded.begin(), encoded.end(), message.Data());
+    std::copy(header.begin(), header.end(), message.Data());
+    std::copy(bare.begin(), bare.end(), message.Data() + header.size());
     return WriteContainer(message, path);
 }
 
@@ -158,7 +163,7 @@ CoSigningResult AddSignature(const std::wstring& path, const std::wstring& outpu
         const std::vector<BYTE> file = ReadFileBytes(path);
         Der::Element signedData;
         bool enveloped = false;
-        if (!SignedDataOf(file, signedData, enveloped)) {
+        if (!SignedDataOf(file.data(), file.size(), signedData, enveloped)) {
             result.outcome = enveloped ? CoSigningOutcome::Enveloped : CoSigningOutcome::Unreadable;
             return result;
         }
@@ -196,16 +201,16 @@ CoSigningResult AddSignature(const std::wstring& path, const std::wstring& outpu
                 return result;
             }
         }
-        std::vector<BYTE> made(cosigned.Data(), cosigned.Data() + cosigned.Length());
-        cosigned.Release();
         Der::Element theirs;
         bool unused = false;
-        if (!SignedDataOf(made, theirs, unused)) {
+        if (!SignedDataOf(cosigned.Data(), cosigned.Length(), theirs, unused)) {
             result.outcome = CoSigningOutcome::NotSigned;
             return result;
         }
         const std::vector<BYTE> merged =
             WithParallelSigner(signedData.begin, signedData.size, theirs.begin, theirs.size);
+        // Only the merged message is needed from here on.
+        cosigned.Release();
         if (merged.empty()) {
             return result;
         }
