@@ -8,6 +8,7 @@
 #include "document/container/container_writer.h"
 #include "document/container/document.h"
 #include "document/document_test_util.h"
+#include "document/operations/co_signing.h"
 
 using namespace Dossiq::Documents;
 
@@ -396,4 +397,32 @@ TEST_F(OpenSslPeer, CoSignedDocumentsOpenWithEverySignature) {
                                              document.SignerCertificate()->pCertInfo));
         EXPECT_FALSE(document.SelectSignature(2));
     }
+}
+
+// Two of our messages over the same content merged: the second signer joins after the first,
+// which is kept byte for byte, and a certificate both carry is kept once.
+TEST_F(OpenSslPeer, ParallelSignerJoinsWithoutDuplicates) {
+    Write(DocumentKind::Signed, L"first.snx");
+    Write(DocumentKind::Signed, L"second.snx");
+    Run("python3 der.py unwrap first.snx first.der && python3 der.py unwrap second.snx "
+        "second.der");
+    const std::string first = ReadFileBytes(dir + L"\\first.der");
+    const std::string second = ReadFileBytes(dir + L"\\second.der");
+    const auto* a = reinterpret_cast<const BYTE*>(first.data());
+    const auto* b = reinterpret_cast<const BYTE*>(second.data());
+    const std::vector<BYTE> merged = WithParallelSigner(a, first.size(), b, second.size());
+    ASSERT_FALSE(merged.empty());
+    const std::string bytes(merged.begin(), merged.end());
+    auto signer = pki->Certificate(kSigner);
+    const std::string certificate(reinterpret_cast<const char*>(signer.get()->pbCertEncoded),
+                                  signer.get()->cbCertEncoded);
+    const size_t at = bytes.find(certificate);
+    ASSERT_NE(std::string::npos, at);
+    EXPECT_EQ(std::string::npos, bytes.find(certificate, at + 1));
+    // Both signers' tails (their signature values) as they were, the first one's first.
+    const size_t firstTail = bytes.find(first.substr(first.size() - 200));
+    ASSERT_NE(std::string::npos, firstTail);
+    EXPECT_EQ(bytes.size() - 200, bytes.rfind(second.substr(second.size() - 200)));
+    EXPECT_LT(firstTail, bytes.size() - 200);
+    EXPECT_TRUE(WithParallelSigner(a, first.size() - 1, b, second.size()).empty());
 }
