@@ -37,6 +37,7 @@ const wchar_t kCertChainsName[] = L"CertChainsURL";
 const wchar_t kTimestampName[] = L"TimestampURL";
 const wchar_t kLongTermName[] = L"LongTerm";
 const wchar_t kLongTermDefault[] = L"optional";
+const wchar_t kEncryptForMeName[] = L"EncryptForMe";
 
 std::wstring KnownLongTerm(const std::wstring& mode) {
     return mode == L"required" || mode == L"off" ? mode : kLongTermDefault;
@@ -261,6 +262,7 @@ bool Preferences::ReadLocked() {
     // before the element existed lack it: no timestamp service.
     timestampURL_ = SelectChildText(root.get(), kTimestampName, text) ? text : std::wstring();
     longTerm_ = KnownLongTerm(SelectChildText(root.get(), kLongTermName, text) ? text : L"");
+    encryptForMe_ = SelectChildText(root.get(), kEncryptForMeName, text) && text == L"true";
     if (!SelectChildText(root.get(), kLanguageName, text)) {
         return false;
     }
@@ -321,6 +323,9 @@ bool Preferences::WriteLocked() {
     // they were.
     if (longTerm_ != kLongTermDefault) {
         AppendChildText(document.get(), root.get(), kLongTermName, longTerm_);
+    }
+    if (encryptForMe_) {
+        AppendChildText(document.get(), root.get(), kEncryptForMeName, L"true");
     }
 
     Bstr path(path_);
@@ -404,6 +409,19 @@ void Preferences::SetLongTerm(const std::wstring& mode) {
     const std::wstring known = KnownLongTerm(mode);
     if (known != longTerm_) {
         longTerm_ = known;
+        modified_ = true;
+    }
+}
+
+bool Preferences::EncryptForMe() const {
+    SrwShared guard(lock_);
+    return encryptForMe_;
+}
+
+void Preferences::SetEncryptForMe(bool forMe) {
+    SrwExclusive guard(lock_);
+    if (forMe != encryptForMe_) {
+        encryptForMe_ = forMe;
         modified_ = true;
     }
 }

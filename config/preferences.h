@@ -50,6 +50,10 @@ public:
     // default, also for a file without the element or with another value) or "off".
     std::wstring LongTerm() const;
     void SetLongTerm(const std::wstring& mode);
+    // Whether what the user encrypts is encrypted for the user too ("Also for me"); off by
+    // default, so that only the recipients open what is sent.
+    bool EncryptForMe() const;
+    void SetEncryptForMe(bool forMe);
 
 private:
     bool LoadLocked();
@@ -65,6 +69,7 @@ private:
     std::wstring certChainsURL_;
     std::wstring timestampURL_;
     std::wstring longTerm_;
+    bool encryptForMe_ = false;
 };
 
 } // namespace Dossiq::Config

@@ -37,8 +37,7 @@ void AddFromStore(const std::wstring& name, Keep keep, std::vector<Candidate>& c
         if (!keep(certificate)) {
             continue;
         }
-        Candidate candidate{certificate, DescribeCertificate(certificate.Handle()),
-                            certificate.GetNameInfo(CERT_NAME_ATTR_TYPE, szOID_COMMON_NAME)};
+        Candidate candidate = DescribeCandidate(certificate);
         const bool seen = std::any_of(candidates.begin(), candidates.end(), [&](const auto& c) {
             return c.description.thumbprint == candidate.description.thumbprint;
         });
@@ -66,6 +65,11 @@ std::vector<Candidate> SigningCandidates() {
     std::vector<Candidate> candidates;
     AddFromStore(StoreName::My, IsSigningCandidate, candidates);
     return candidates;
+}
+
+Candidate DescribeCandidate(const X509Certificate& certificate) {
+    return {certificate, DescribeCertificate(certificate.Handle()),
+            certificate.GetNameInfo(CERT_NAME_ATTR_TYPE, szOID_COMMON_NAME)};
 }
 
 std::vector<Candidate> RecipientCandidates() {

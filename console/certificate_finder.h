@@ -16,6 +16,8 @@ struct Candidate {
     std::wstring commonName; // the subject's first CN, empty without one
 };
 
+Candidate DescribeCandidate(const MHFX::Security::Cryptography::X509::X509Certificate& certificate);
+
 // The qualified certificates with a private key of the current user's "My" store.
 std::vector<Candidate> SigningCandidates();
 // The key-encipherment certificates of "AddressBook" and "TrustedPeople", each once.

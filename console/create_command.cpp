@@ -1,10 +1,13 @@
 // create: a container from files and folders without any dialog, the certificates named on
 // the command line.
+#include <algorithm>
+
 #include "console/arguments.h"
 #include "console/certificate_finder.h"
 #include "console/commands.h"
 #include "console/console_output.h"
 #include "console/help_texts.h"
+#include "certificates/own_recipient.h"
 #include "certificates/recipient_check.h"
 #include "document/creation/recipient_texts.h"
 #include "certificates/certificate_purpose.h"
@@ -31,6 +34,7 @@ using namespace Dossiq::Documents;
 namespace Dossiq::Console {
 
 using MHFX::Security::Cryptography::X509::IsRecipientCandidate;
+using MHFX::Security::Cryptography::X509::X509Certificate;
 
 namespace {
 
@@ -63,10 +67,32 @@ int CheckRecipient(const MHFX::Security::Cryptography::X509::X509Certificate& re
     return kExitOk;
 }
 
+bool SameCertificate(const X509Certificate& a, const X509Certificate& b) {
+    return ::CertCompareCertificate(X509_ASN_ENCODING, a.Handle()->pCertInfo,
+                                    b.Handle()->pCertInfo) != FALSE;
+}
+
+// The recipient `text` names, or null once told why there is none.
+const Candidate* ChooseRecipient(const std::vector<Candidate>& recipients,
+                                 const std::wstring& text) {
+    // Refused before the lists of candidates: a certificate named exactly says more.
+    std::vector<const Candidate*> matches;
+    if (!FindCandidate(recipients, text, matches) && matches.empty()) {
+        const std::vector<Candidate> stored = RecipientStoreCertificates();
+        const Candidate* named = FindCandidate(stored, text, matches);
+        if (named && !IsRecipientCandidate(named->certificate)) {
+            Fail(kExitUsage, RecipientTexts::Refusal(named->certificate));
+            return nullptr;
+        }
+    }
+    return ChooseCandidate(recipients, text, false);
+}
+
 } // namespace
 
 int CreateCommand(const std::vector<std::wstring>& args) {
-    const Arguments arguments(args, {L"--overwrite", L"--accept-recipient-warnings"},
+    const Arguments arguments(args,
+                              {L"--overwrite", L"--accept-recipient-warnings", L"--encrypt-for-me"},
                               {L"--sign", L"--encrypt-to", L"-o", L"--output", L"--timestamp",
                                L"--timestamp-url", L"--long-term"});
     if (arguments.WantsHelp()) {
@@ -77,7 +103,10 @@ int CreateCommand(const std::vector<std::wstring>& args) {
         return Fail(kExitUsage, arguments.Error());
     }
     const bool sign = arguments.Has(L"--sign");
-    const bool encrypt = arguments.Has(L"--encrypt-to");
+    // The sender is a recipient only when asked: by default only the recipients' keys open
+    // what is sent.
+    const bool forMe = arguments.Has(L"--encrypt-for-me");
+    const bool encrypt = arguments.Has(L"--encrypt-to") || forMe;
     const std::wstring output = arguments.Value(L"-o", arguments.Value(L"--output"));
     if (!sign && !encrypt) {
         return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CREATE_NEEDS_KIND));
@@ -134,37 +163,56 @@ int CreateCommand(const std::vector<std::wstring>& args) {
     if (sign && !signer) {
         return kExitUsage;
     }
-    if (encrypt) {
-        // Refused before the lists of candidates: a certificate named exactly says more.
-        const std::wstring text = arguments.Value(L"--encrypt-to");
-        std::vector<const Candidate*> matches;
-        if (!FindCandidate(recipients, text, matches) && matches.empty()) {
-            const std::vector<Candidate> stored = RecipientStoreCertificates();
-            const Candidate* named = FindCandidate(stored, text, matches);
-            if (named && !IsRecipientCandidate(named->certificate)) {
-                return Fail(kExitUsage, RecipientTexts::Refusal(named->certificate));
-            }
+    // Every recipient is chosen and checked before anything is packed, and named before
+    // anything is written.
+    std::vector<Candidate> chosen;
+    for (const std::wstring& text : arguments.Values(L"--encrypt-to")) {
+        const Candidate* recipient = ChooseRecipient(recipients, text);
+        if (!recipient) {
+            return kExitUsage;
+        }
+        if (std::none_of(chosen.begin(), chosen.end(), [&](const Candidate& c) {
+                return SameCertificate(c.certificate, recipient->certificate);
+            })) {
+            chosen.push_back(*recipient);
         }
     }
-    const Candidate* recipient =
-        encrypt ? ChooseCandidate(recipients, arguments.Value(L"--encrypt-to"), false) : nullptr;
-    if (encrypt && !recipient) {
-        return kExitUsage;
+    // The sender's own certificate comes last, unless it was named already.
+    bool ownAdded = false;
+    if (forMe) {
+        const X509Certificate mine =
+            FindOwnRecipient(signer ? signer->certificate : X509Certificate());
+        if (!mine.IsInitialized()) {
+            return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_NO_OWN_RECIPIENT));
+        }
+        if (std::none_of(chosen.begin(), chosen.end(), [&](const Candidate& c) {
+                return SameCertificate(c.certificate, mine);
+            })) {
+            chosen.push_back(DescribeCandidate(mine));
+            ownAdded = true;
+        }
     }
-    if (encrypt) {
+    if (chosen.size() > kMostRecipients) {
+        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_TOO_MANY_RECIPIENTS,
+                                            {std::to_wstring(kMostRecipients)}));
+    }
+    for (const Candidate& recipient : chosen) {
         const int checked =
-            CheckRecipient(recipient->certificate, arguments.Has(L"--accept-recipient-warnings"));
+            CheckRecipient(recipient.certificate, arguments.Has(L"--accept-recipient-warnings"));
         if (checked != kExitOk) {
             return checked;
         }
     }
 
-    // Whom the container is for, said before anything is written.
     if (signer) {
         Fail(kExitOk, ConsoleText(IDS_CONSOLE_SIGNING_WITH, {CandidateLine(*signer)}));
     }
-    if (recipient) {
-        Fail(kExitOk, ConsoleText(IDS_CONSOLE_ENCRYPTING_FOR, {CandidateLine(*recipient)}));
+    Recipients envelopeFor;
+    for (const Candidate& recipient : chosen) {
+        const bool own = ownAdded && &recipient == &chosen.back();
+        Fail(kExitOk, ConsoleText(own ? IDS_CONSOLE_ENCRYPTING_FOR_ME : IDS_CONSOLE_ENCRYPTING_FOR,
+                                  {CandidateLine(recipient)}));
+        envelopeFor.push_back(recipient.certificate.Handle());
     }
 
     // Entry names are relative to the folder of the first item, as in the context menu.
@@ -208,13 +256,12 @@ int CreateCommand(const std::vector<std::wstring>& args) {
         return true;
     });
     // The library's algorithms for new containers, the same as the context menu's.
-    const bool made =
-        sign && encrypt ? ProtectArchive(archiveBytes, signer->certificate.Handle(),
-                                         kSignatureHashOid, recipient->certificate.Handle(),
-                                         message, kContentCipher, stamper, source)
-        : sign ? SignArchive(archiveBytes, signer->certificate.Handle(), kSignatureHashOid, message,
-                             stamper, source)
-               : EncryptArchive(archiveBytes, recipient->certificate.Handle(), message);
+    const bool made = sign && encrypt ? ProtectArchive(archiveBytes, signer->certificate.Handle(),
+                                                       kSignatureHashOid, envelopeFor, message,
+                                                       kContentCipher, stamper, source)
+                      : sign          ? SignArchive(archiveBytes, signer->certificate.Handle(),
+                                                    kSignatureHashOid, message, stamper, source)
+                                      : EncryptArchive(archiveBytes, envelopeFor, message);
     if (!made && required && !timestampFailure.empty()) {
         return Fail(kExitFailed, timestampFailure);
     }

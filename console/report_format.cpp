@@ -30,6 +30,16 @@ void WriteSignerJson(JsonWriter& json, const ValidationReport& report) {
     } else {
         json.Null(L"signer");
     }
+    json.BeginArray(L"recipients");
+    for (const RecipientReport& recipient : report.recipients) {
+        json.BeginObject();
+        json.StringOrNull(L"subject", recipient.certificate.subject);
+        json.String(L"issuer", recipient.certificate.issuer);
+        json.String(L"serial", recipient.certificate.serial);
+        json.Bool(L"yours", recipient.yours);
+        json.EndObject();
+    }
+    json.EndArray();
     json.BeginArray(L"checks");
     for (int i = 0; i < kReportCheckCount; ++i) {
         const CheckReport& check = report.checks[i];

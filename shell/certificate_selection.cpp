@@ -1,5 +1,6 @@
 #include "shell/certificate_selection.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 
@@ -11,6 +12,7 @@
 #include "foundation/threading/sync_lock.h"
 #include "foundation/win32_exception.h"
 #include "resources/shellext/resource.h"
+#include "shell/recipient_choice_dialog.h"
 
 using namespace Dossiq::Config;
 
@@ -24,7 +26,6 @@ using MHFX::Security::Cryptography::X509::X509CertificateCollection;
 using MHFX::Security::Cryptography::X509::X509Store;
 
 const wchar_t kTempSigningStoreName[] = L"TempMyStore$";
-const wchar_t kTempRecipientStoreName[] = L"TempRecpStore$";
 
 namespace {
 
@@ -162,10 +163,10 @@ X509Certificate SelectSigningCertificate() {
                        IDS_SELECT_SIGNING_CERTIFICATE);
 }
 
-X509Certificate SelectRecipientCertificate() {
+RecipientChoice SelectRecipientCertificates(bool forMe) {
     MHFX::SyncLock lock(SharedCertificateStores::Lock());
 
-    X509CertificateCollection candidates;
+    std::vector<X509Certificate> candidates;
     for (auto index :
          {SharedCertificateStores::AddressBook, SharedCertificateStores::TrustedPeople}) {
         X509Store* store = nullptr;
@@ -176,21 +177,29 @@ X509Certificate SelectRecipientCertificate() {
         }
         StoreCloser closer(*store);
         for (const X509Certificate& certificate : store->Certificates()) {
-            if (IsRecipientCandidate(certificate)) {
-                candidates.Add(certificate);
+            const bool seen =
+                std::any_of(candidates.begin(), candidates.end(), [&](const X509Certificate& c) {
+                    return ::CertCompareCertificate(X509_ASN_ENCODING, c.Handle()->pCertInfo,
+                                                    certificate.Handle()->pCertInfo);
+                });
+            if (!seen && IsRecipientCandidate(certificate)) {
+                candidates.push_back(certificate);
             }
         }
     }
 
-    if (candidates.Empty()) {
+    if (candidates.empty()) {
         TellNoCandidate(IDS_NO_RECIPIENT_CERTIFICATE);
-        return X509Certificate();
+        return {};
     }
-    if (candidates.Count() == 1) {
-        return candidates[0];
+    if (candidates.size() == 1) {
+        return {candidates, forMe};
     }
-    return ChooseAmong(candidates, kTempRecipientStoreName, CERT_STORE_ADD_USE_EXISTING,
-                       IDS_SELECT_RECIPIENT_CERTIFICATE);
+    RecipientChoiceDialog dialog(candidates, forMe);
+    if (!dialog.Ask(::GetActiveWindow())) {
+        return {};
+    }
+    return {dialog.Chosen(), dialog.ForMe()};
 }
 
 } // namespace Dossiq::Shell

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <vector>
 
 #include "certificates/x509_certificate.h"
 #include "certificates/x509_store.h"
@@ -28,17 +29,26 @@ public:
     static MHFX::SyncObject& Lock();
 };
 
-// The temporary stores the selection dialog is shown over.
-extern const wchar_t kTempSigningStoreName[];   // "TempMyStore$"
-extern const wchar_t kTempRecipientStoreName[]; // "TempRecpStore$"
+// The temporary store the signing certificate's selection dialog is shown over.
+extern const wchar_t kTempSigningStoreName[]; // "TempMyStore$"
 
 // A qualified certificate with its private key from "My": the only one directly, else the
 // user's pick. Uninitialized when there is none (the user has been told) or the user
 // cancelled. Throws the Foundation's exceptions when a store cannot be opened or created.
 MHFX::Security::Cryptography::X509::X509Certificate SelectSigningCertificate();
 
-// A certificate for key encipherment from "AddressBook" and "TrustedPeople", each offered
-// once; otherwise as above.
-MHFX::Security::Cryptography::X509::X509Certificate SelectRecipientCertificate();
+// Whom a new envelope is for, as the user chose: none chosen when there is no candidate (the
+// user has been told) or the user cancelled.
+struct RecipientChoice {
+    std::vector<MHFX::Security::Cryptography::X509::X509Certificate> recipients;
+    bool forMe = false;
+    bool Chosen() const { return !recipients.empty() || forMe; }
+};
+
+// Certificates for key encipherment from "AddressBook" and "TrustedPeople", each offered
+// once: the only one directly, with "Also for me" as `forMe` says, else those the user checks
+// in the choice of recipients, which starts with "Also for me" as `forMe` says. Throws as
+// above.
+RecipientChoice SelectRecipientCertificates(bool forMe);
 
 } // namespace Dossiq::Shell

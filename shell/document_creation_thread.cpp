@@ -1,5 +1,6 @@
 #include "shell/document_creation_thread.h"
 
+#include <algorithm>
 #include <new>
 
 #include "certificates/x509_exception.h"
@@ -7,6 +8,7 @@
 #include "document/creation/archive_builder.h"
 #include "document/creation/packing_exception.h"
 #include "document/dialogs/busy_dialog.h"
+#include "certificates/own_recipient.h"
 #include "shell/certificate_selection.h"
 #include "shell/recipient_confirmation.h"
 #include "document/container/container_writer.h"
@@ -163,10 +165,10 @@ DocumentCreationThread::Outcome DocumentCreationThread::Create() {
             return NotCreated;
         }
     }
-    X509Certificate recipient;
+    std::vector<X509Certificate> recipients;
     if (NeedsRecipientCertificate(mode_)) {
-        recipient = SelectRecipientCertificate();
-        if (!recipient.IsInitialized() || !ConfirmRecipient(recipient)) {
+        recipients = ChooseRecipients(signer);
+        if (recipients.empty()) {
             return NotCreated;
         }
     }
@@ -177,10 +179,10 @@ DocumentCreationThread::Outcome DocumentCreationThread::Create() {
         succeeded = Sign(signer);
         break;
     case DocumentKind::Encrypted:
-        succeeded = Encrypt(recipient);
+        succeeded = Encrypt(recipients);
         break;
     case DocumentKind::Protected:
-        succeeded = Protect(signer, recipient);
+        succeeded = Protect(signer, recipients);
         break;
     }
     if (!succeeded) {
@@ -213,19 +215,62 @@ bool DocumentCreationThread::Sign(const X509Certificate& signer) {
                         });
 }
 
-bool DocumentCreationThread::Encrypt(const X509Certificate& recipient) {
+std::vector<DocumentCreationThread::X509Certificate>
+DocumentCreationThread::ChooseRecipients(const X509Certificate& signer) {
+    RecipientChoice choice = SelectRecipientCertificates(Preferences::Instance().EncryptForMe());
+    if (!choice.Chosen()) {
+        return {};
+    }
+    if (choice.forMe) {
+        const X509Certificate mine = FindOwnRecipient(signer);
+        if (!mine.IsInitialized()) {
+            ::MessageBoxW(nullptr, LoadLocalizedString(IDS_NO_OWN_RECIPIENT).c_str(),
+                          MHFX::LoadNeutralString(IDS_SHELL_NAME).c_str(), MB_OK | MB_ICONWARNING);
+            return {};
+        }
+        const bool named = std::any_of(
+            choice.recipients.begin(), choice.recipients.end(), [&](const X509Certificate& c) {
+                return ::CertCompareCertificate(X509_ASN_ENCODING, c.Handle()->pCertInfo,
+                                                mine.Handle()->pCertInfo);
+            });
+        if (!named) {
+            choice.recipients.push_back(mine);
+        }
+    }
+    // Each is checked as a single recipient is; one the user does not go on with stops all.
+    for (const X509Certificate& recipient : choice.recipients) {
+        if (!ConfirmRecipient(recipient)) {
+            return {};
+        }
+    }
+    return choice.recipients;
+}
+
+namespace {
+
+Recipients HandlesOf(const std::vector<MHFX::Security::Cryptography::X509::X509Certificate>& all) {
+    Recipients handles;
+    for (const auto& certificate : all) {
+        handles.push_back(certificate.Handle());
+    }
+    return handles;
+}
+
+} // namespace
+
+bool DocumentCreationThread::Encrypt(const std::vector<X509Certificate>& recipients) {
     return PackAndWrite(IDS_ENCRYPTING_TITLE, IDS_ENCRYPTING_DESCRIPTION,
                         [&](const MessageBlob& archive, MessageBlob& message) {
-                            return EncryptArchive(archive, recipient.Handle(), message);
+                            return EncryptArchive(archive, HandlesOf(recipients), message);
                         });
 }
 
 bool DocumentCreationThread::Protect(const X509Certificate& signer,
-                                     const X509Certificate& recipient) {
+                                     const std::vector<X509Certificate>& recipients) {
     return PackAndWrite(IDS_PROTECTING_TITLE, IDS_PROTECTING_DESCRIPTION,
                         [&](const MessageBlob& archive, MessageBlob& message) {
                             return ProtectArchive(archive, signer.Handle(), kSignatureHashOid,
-                                                  recipient.Handle(), message, kContentCipher,
+                                                  HandlesOf(recipients), message, kContentCipher,
                                                   AskingStamper(timestampDeclined_),
                                                   TellingLongTermSource());
                         });

@@ -41,8 +41,11 @@ private:
     // The three sequences; false (last error set) for a failure the user has not been
     // told about yet.
     bool Sign(const X509Certificate& signer);
-    bool Encrypt(const X509Certificate& recipient);
-    bool Protect(const X509Certificate& signer, const X509Certificate& recipient);
+    bool Encrypt(const std::vector<X509Certificate>& recipients);
+    bool Protect(const X509Certificate& signer, const std::vector<X509Certificate>& recipients);
+    // Whom the envelope is for: the recipients the user chose and, when asked, the user;
+    // empty when the user cancelled or has been told why not.
+    std::vector<X509Certificate> ChooseRecipients(const X509Certificate& signer);
     template <typename MakeMessage>
     bool PackAndWrite(UINT titleId, UINT descriptionId, MakeMessage makeMessage);
 

@@ -440,8 +440,13 @@ OcspAnswer VerifyOcspResponse(const std::vector<BYTE>& encoded, PCCERT_CONTEXT c
 }
 
 bool IsCurrent(const OcspAnswer& answer, const FILETIME& now) {
+    // A responder's clock may run a little ahead, and an answer made this second says so.
+    constexpr ULONGLONG kSkew = 5ull * 60 * 10000000;
+    const ULONGLONG latest =
+        ((static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime) + kSkew;
+    const FILETIME ahead = {static_cast<DWORD>(latest), static_cast<DWORD>(latest >> 32)};
     return answer.verified && !IsZero(answer.nextUpdate) &&
-           ::CompareFileTime(&answer.thisUpdate, &now) <= 0 &&
+           ::CompareFileTime(&answer.thisUpdate, &ahead) <= 0 &&
            ::CompareFileTime(&now, &answer.nextUpdate) <= 0;
 }
 

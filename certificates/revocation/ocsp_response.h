@@ -54,8 +54,8 @@ struct OcspAnswer {
 OcspAnswer VerifyOcspResponse(const std::vector<BYTE>& encoded, PCCERT_CONTEXT certificate,
                               PCCERT_CONTEXT issuer, const std::vector<BYTE>* nonce);
 
-// thisUpdate <= now <= nextUpdate; an answer without nextUpdate is current only when it is
-// issued, so never here.
+// thisUpdate <= now (give or take a few minutes of clock skew) <= nextUpdate; an answer
+// without nextUpdate is current only when it is issued, so never here.
 bool IsCurrent(const OcspAnswer& answer, const FILETIME& now);
 
 } // namespace MHFX::Security::Cryptography::X509

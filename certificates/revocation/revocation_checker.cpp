@@ -41,10 +41,15 @@ bool WithinSkew(const FILETIME& heard, const FILETIME& at) {
     return value >= ((static_cast<ULONGLONG>(at.dwHighDateTime) << 32) | at.dwLowDateTime);
 }
 
+// Within its period at `now`. An issuer's clock may run a little ahead of this machine's (and
+// an answer made this second carries this second): the period may begin up to the skew
+// later.
+bool IsCurrent(const FILETIME& thisUpdate, const FILETIME& nextUpdate, const FILETIME& now) {
+    return WithinSkew(now, thisUpdate) && (IsZero(nextUpdate) || !Before(nextUpdate, now));
+}
+
 bool IsCurrent(PCCRL_CONTEXT crl, const FILETIME& now) {
-    const CRL_INFO& info = *crl->pCrlInfo;
-    return !Before(now, info.ThisUpdate) &&
-           (IsZero(info.NextUpdate) || !Before(info.NextUpdate, now));
+    return IsCurrent(crl->pCrlInfo->ThisUpdate, crl->pCrlInfo->NextUpdate, now);
 }
 
 // RFC 3161 section 4: these leave no signature of the key trustworthy, whatever its date.

@@ -107,53 +107,63 @@ DWORD Transform(HCRYPTKEY key, BYTE* data, DWORD length, DWORD capacity, bool en
 
 } // namespace
 
-EnvelopeSealer::EnvelopeSealer(PCCERT_CONTEXT recipient, const std::vector<BYTE>& innerContentType,
-                               DWORD contentLength, ContentCipher contentCipher)
+EnvelopeSealer::EnvelopeSealer(const std::vector<PCCERT_CONTEXT>& recipients,
+                               const std::vector<BYTE>& innerContentType, DWORD contentLength,
+                               ContentCipher contentCipher)
     : contentLength_(contentLength) {
-    if (recipient == nullptr ||
-        std::strcmp(recipient->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId, szOID_RSA_RSA) !=
-            0) {
-        throw Win32Exception(static_cast<DWORD>(CRYPT_E_UNKNOWN_ALGO));
+    if (recipients.empty() || recipients.size() > kMostRecipients) {
+        throw Win32Exception(ERROR_INVALID_PARAMETER);
+    }
+    for (PCCERT_CONTEXT recipient : recipients) {
+        if (recipient == nullptr ||
+            std::strcmp(recipient->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId,
+                        szOID_RSA_RSA) != 0) {
+            throw Win32Exception(static_cast<DWORD>(CRYPT_E_UNKNOWN_ALGO));
+        }
     }
     const CipherInfo& cipher = SealingCipher(contentCipher);
 
     ThrowLastErrorIf(!::CryptAcquireContextW(provider_.put(), nullptr, nullptr, PROV_RSA_AES,
                                              CRYPT_VERIFYCONTEXT | CRYPT_SILENT));
-    MHFX::CryptKeyHandle publicKey;
-    ThrowLastErrorIf(!::CryptImportPublicKeyInfo(
-        provider_.get(), kEncoding, &recipient->pCertInfo->SubjectPublicKeyInfo, publicKey.put()));
     ThrowLastErrorIf(
         !::CryptGenKey(provider_.get(), cipher.algorithm, CRYPT_EXPORTABLE, key_.put()));
     std::vector<BYTE> iv(cipher.blockSize);
     ThrowLastErrorIf(!::CryptGenRandom(provider_.get(), static_cast<DWORD>(iv.size()), iv.data()));
     ThrowLastErrorIf(!::CryptSetKeyParam(key_.get(), KP_IV, iv.data(), 0));
 
-    // The key encrypted under the recipient's public key (PKCS#1 v1.5), little-endian
-    // behind the blob's headers; PKCS#7 wants it big-endian.
-    DWORD blobLength = 0;
-    ThrowLastErrorIf(
-        !::CryptExportKey(key_.get(), publicKey.get(), SIMPLEBLOB, 0, nullptr, &blobLength));
-    std::vector<BYTE> blob(blobLength);
-    ThrowLastErrorIf(
-        !::CryptExportKey(key_.get(), publicKey.get(), SIMPLEBLOB, 0, blob.data(), &blobLength));
-    constexpr size_t kBlobHeader = sizeof(BLOBHEADER) + sizeof(ALG_ID);
-    if (blobLength <= kBlobHeader) {
-        throw Win32Exception(static_cast<DWORD>(NTE_BAD_KEY));
-    }
-    std::vector<BYTE> encryptedKey(blob.begin() + kBlobHeader, blob.begin() + blobLength);
-    std::reverse(encryptedKey.begin(), encryptedKey.end());
+    std::vector<BYTE> recipientInfos;
+    for (PCCERT_CONTEXT recipient : recipients) {
+        MHFX::CryptKeyHandle publicKey;
+        ThrowLastErrorIf(!::CryptImportPublicKeyInfo(provider_.get(), kEncoding,
+                                                     &recipient->pCertInfo->SubjectPublicKeyInfo,
+                                                     publicKey.put()));
 
-    std::vector<BYTE> recipientInfo;
-    {
-        std::vector<BYTE> body;
-        Der::AppendElement(body, Der::kInteger, std::vector<BYTE>{0});
-        AppendIssuerAndSerial(body, recipient);
-        std::vector<BYTE> algorithm;
-        Der::AppendElement(algorithm, Der::kOid, Der::kOidRsaEncryption);
-        Der::AppendElement(algorithm, Der::kNull, nullptr, 0);
-        Der::AppendElement(body, Der::kSequence, algorithm);
-        Der::AppendElement(body, Der::kOctetString, encryptedKey);
-        Der::AppendElement(recipientInfo, Der::kSequence, body);
+        // The key encrypted under the recipient's public key (PKCS#1 v1.5), little-endian
+        // behind the blob's headers; PKCS#7 wants it big-endian.
+        DWORD blobLength = 0;
+        ThrowLastErrorIf(
+            !::CryptExportKey(key_.get(), publicKey.get(), SIMPLEBLOB, 0, nullptr, &blobLength));
+        std::vector<BYTE> blob(blobLength);
+        ThrowLastErrorIf(!::CryptExportKey(key_.get(), publicKey.get(), SIMPLEBLOB, 0, blob.data(),
+                                           &blobLength));
+        constexpr size_t kBlobHeader = sizeof(BLOBHEADER) + sizeof(ALG_ID);
+        if (blobLength <= kBlobHeader) {
+            throw Win32Exception(static_cast<DWORD>(NTE_BAD_KEY));
+        }
+        std::vector<BYTE> encryptedKey(blob.begin() + kBlobHeader, blob.begin() + blobLength);
+        std::reverse(encryptedKey.begin(), encryptedKey.end());
+
+        {
+            std::vector<BYTE> body;
+            Der::AppendElement(body, Der::kInteger, std::vector<BYTE>{0});
+            AppendIssuerAndSerial(body, recipient);
+            std::vector<BYTE> algorithm;
+            Der::AppendElement(algorithm, Der::kOid, Der::kOidRsaEncryption);
+            Der::AppendElement(algorithm, Der::kNull, nullptr, 0);
+            Der::AppendElement(body, Der::kSequence, algorithm);
+            Der::AppendElement(body, Der::kOctetString, encryptedKey);
+            Der::AppendElement(recipientInfos, Der::kSequence, body);
+        }
     }
 
     const uint64_t cipherLength =
@@ -169,9 +179,9 @@ EnvelopeSealer::EnvelopeSealer(PCCERT_CONTEXT recipient, const std::vector<BYTE>
     Der::AppendHeader(contentInfoStart, Der::kContext0Primitive, cipherLength);
     const uint64_t contentInfoLength = contentInfoStart.size() + cipherLength;
 
-    std::vector<BYTE> recipients;
-    Der::AppendElement(recipients, Der::kSet, recipientInfo);
-    const uint64_t envelopedLength = 3 /* version */ + recipients.size() +
+    std::vector<BYTE> recipientSet;
+    Der::AppendElement(recipientSet, Der::kSet, recipientInfos);
+    const uint64_t envelopedLength = 3 /* version */ + recipientSet.size() +
                                      Der::HeaderLength(contentInfoLength) + contentInfoLength;
     const uint64_t explicitLength = Der::HeaderLength(envelopedLength) + envelopedLength;
     const uint64_t outerLength = Der::HeaderLength(Der::kOidEnvelopedData.size()) +
@@ -187,7 +197,7 @@ EnvelopeSealer::EnvelopeSealer(PCCERT_CONTEXT recipient, const std::vector<BYTE>
     Der::AppendHeader(header_, Der::kContext0, explicitLength);
     Der::AppendHeader(header_, Der::kSequence, envelopedLength);
     Der::AppendElement(header_, Der::kInteger, std::vector<BYTE>{0});
-    header_.insert(header_.end(), recipients.begin(), recipients.end());
+    header_.insert(header_.end(), recipientSet.begin(), recipientSet.end());
     Der::AppendHeader(header_, Der::kSequence, contentInfoLength);
     header_.insert(header_.end(), contentInfoStart.begin(), contentInfoStart.end());
     messageLength_ = static_cast<DWORD>(total);

@@ -1,5 +1,5 @@
-// PKCS#7 envelopedData made and opened with the platform's cryptographic primitives: one
-// key-transport recipient (RSA, PKCS#1 v1.5, identified by issuer and serial number) and
+// PKCS#7 envelopedData made and opened with the platform's cryptographic primitives:
+// key-transport recipients (RSA, PKCS#1 v1.5, identified by issuer and serial number) and
 // content encryption with a fresh key and a random IV carried as the algorithm's parameter,
 // as other PKCS#7 implementations expect. New envelopes use aes256-CBC; des-ede3-cbc and the
 // other AES sizes are still opened, in definite or (as streaming writers make them)
@@ -26,15 +26,25 @@ enum class ContentCipher {
     DesEde3Cbc, // what earlier versions wrote
 };
 
+// The most recipients one envelope is sealed for: each costs a key transport and a
+// RecipientInfo in the header, and more than a few dozen is a mailing list, not a document.
+constexpr size_t kMostRecipients = 32;
+
 // Seals content that the caller places into the message buffer itself, so that large
 // content is copied at most once: ask for MessageLength(), allocate, put the plain content
 // at ContentOffset(), then Seal() writes the header in front and encrypts in place.
 class EnvelopeSealer {
 public:
-    // Generates the content key and IV and transports the key to `recipient`.
-    // `innerContentType` is Der::kOidData or Der::kOidSignedData. Throws Win32Exception.
+    // Generates the content key and IV and transports the one key to each of `recipients`
+    // (1 to kMostRecipients, RSA keys), in that order. `innerContentType` is Der::kOidData or
+    // Der::kOidSignedData. Throws Win32Exception.
+    EnvelopeSealer(const std::vector<PCCERT_CONTEXT>& recipients,
+                   const std::vector<BYTE>& innerContentType, DWORD contentLength,
+                   ContentCipher cipher = ContentCipher::Aes256Cbc);
     EnvelopeSealer(PCCERT_CONTEXT recipient, const std::vector<BYTE>& innerContentType,
-                   DWORD contentLength, ContentCipher cipher = ContentCipher::Aes256Cbc);
+                   DWORD contentLength, ContentCipher cipher = ContentCipher::Aes256Cbc)
+        : EnvelopeSealer(std::vector<PCCERT_CONTEXT>{recipient}, innerContentType, contentLength,
+                         cipher) {}
 
     DWORD MessageLength() const noexcept { return messageLength_; }
     DWORD ContentOffset() const noexcept { return static_cast<DWORD>(header_.size()); }

@@ -273,6 +273,15 @@ void CheckArguments(const MessageBlob& archive, PCCERT_CONTEXT certificate) {
     }
 }
 
+void CheckArguments(const MessageBlob& archive, const Recipients& recipients) {
+    if (recipients.empty()) {
+        throw Win32Exception(ERROR_INVALID_PARAMETER);
+    }
+    for (PCCERT_CONTEXT recipient : recipients) {
+        CheckArguments(archive, recipient);
+    }
+}
+
 } // namespace
 
 bool SignArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
@@ -303,13 +312,34 @@ bool SignArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
     return SignArchive(archive, signingCertificate, kSignatureHashOid, message);
 }
 
-bool EncryptArchive(const MessageBlob& archive, PCCERT_CONTEXT recipientCertificate,
-                    MessageBlob& message, ContentCipher cipher) {
+bool EncryptArchive(const MessageBlob& archive, const Recipients& recipients, MessageBlob& message,
+                    ContentCipher cipher) {
     return Reported(message, [&] {
-        CheckArguments(archive, recipientCertificate);
-        EnvelopeSealer sealer(recipientCertificate, Der::kOidData, archive.Length(), cipher);
+        CheckArguments(archive, recipients);
+        EnvelopeSealer sealer(recipients, Der::kOidData, archive.Length(), cipher);
         Allocate(message, sealer.MessageLength());
         sealer.Seal(message.Data(), archive.Data());
+    });
+}
+
+bool EncryptArchive(const MessageBlob& archive, PCCERT_CONTEXT recipientCertificate,
+                    MessageBlob& message, ContentCipher cipher) {
+    return EncryptArchive(archive, Recipients{recipientCertificate}, message, cipher);
+}
+
+bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
+                    const std::string& hashOid, const Recipients& recipients, MessageBlob& message,
+                    ContentCipher cipher, const SignatureStamper& stamper,
+                    const ValidationDataSource& source) {
+    return Reported(message, [&] {
+        CheckArguments(archive, signingCertificate);
+        CheckArguments(archive, recipients);
+        SignedDataEncoder encoder(archive, signingCertificate, hashOid, stamper, source);
+        EnvelopeSealer sealer(recipients, Der::kOidSignedData, encoder.Length(), cipher);
+        Allocate(message, sealer.MessageLength());
+        // The signed data is encoded where it is then encrypted in place.
+        encoder.Write(message.Data() + sealer.ContentOffset());
+        sealer.Seal(message.Data());
     });
 }
 
@@ -317,16 +347,8 @@ bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificat
                     const std::string& hashOid, PCCERT_CONTEXT recipientCertificate,
                     MessageBlob& message, ContentCipher cipher, const SignatureStamper& stamper,
                     const ValidationDataSource& source) {
-    return Reported(message, [&] {
-        CheckArguments(archive, signingCertificate);
-        CheckArguments(archive, recipientCertificate);
-        SignedDataEncoder encoder(archive, signingCertificate, hashOid, stamper, source);
-        EnvelopeSealer sealer(recipientCertificate, Der::kOidSignedData, encoder.Length(), cipher);
-        Allocate(message, sealer.MessageLength());
-        // The signed data is encoded where it is then encrypted in place.
-        encoder.Write(message.Data() + sealer.ContentOffset());
-        sealer.Seal(message.Data());
-    });
+    return ProtectArchive(archive, signingCertificate, hashOid, Recipients{recipientCertificate},
+                          message, cipher, stamper, source);
 }
 
 bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,

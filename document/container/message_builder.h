@@ -47,12 +47,22 @@ bool SignArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
 bool SignArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
                  MessageBlob& message);
 
-// envelopedData around the archive for one recipient (`cipher`, by default kContentCipher;
-// the key transported with the recipient's RSA key).
+// Whom an envelope is for: 1 to kMostRecipients certificates with RSA keys, each of which
+// opens it alone.
+using Recipients = std::vector<PCCERT_CONTEXT>;
+
+// envelopedData around the archive (`cipher`, by default kContentCipher; the one content key
+// transported with each recipient's RSA key).
+bool EncryptArchive(const MessageBlob& archive, const Recipients& recipients, MessageBlob& message,
+                    ContentCipher cipher = kContentCipher);
 bool EncryptArchive(const MessageBlob& archive, PCCERT_CONTEXT recipientCertificate,
                     MessageBlob& message, ContentCipher cipher = kContentCipher);
 
 // envelopedData whose encrypted content is the bare SignedData that SignArchive would wrap.
+bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
+                    const std::string& hashOid, const Recipients& recipients, MessageBlob& message,
+                    ContentCipher cipher = kContentCipher, const SignatureStamper& stamper = {},
+                    const ValidationDataSource& source = {});
 bool ProtectArchive(const MessageBlob& archive, PCCERT_CONTEXT signingCertificate,
                     const std::string& hashOid, PCCERT_CONTEXT recipientCertificate,
                     MessageBlob& message, ContentCipher cipher = kContentCipher,

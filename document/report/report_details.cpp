@@ -283,11 +283,11 @@ std::vector<ReportDetail> DetailsOf(const ValidationReport& report) {
     case DecodingOutcome::NotForThisUser:
         if (report.recipients.empty()) {
             details.push_back({DetailKind::NotForThisUserUnknown, {L"", L""}});
-        } else if (!report.recipients.front().subject.empty()) {
-            const SignerReport& recipient = report.recipients.front();
+        } else if (!report.recipients.front().certificate.subject.empty()) {
+            const SignerReport& recipient = report.recipients.front().certificate;
             details.push_back({DetailKind::NotForThisUser, {recipient.subject, recipient.serial}});
         } else {
-            const SignerReport& recipient = report.recipients.front();
+            const SignerReport& recipient = report.recipients.front().certificate;
             details.push_back(
                 {DetailKind::NotForThisUserUnknown, {recipient.issuer, recipient.serial}});
         }

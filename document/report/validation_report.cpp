@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 
+#include "certificates/certificate_purpose.h"
 #include "certificates/qualified_certificate.h"
 #include "certificates/signer_validation.h"
 #include "certificates/x509_certificate.h"
@@ -17,6 +19,7 @@
 namespace Dossiq::Documents {
 
 using MHFX::Security::Cryptography::X509::ChainFindings;
+using MHFX::Security::Cryptography::X509::HasKeyAtHand;
 using MHFX::Security::Cryptography::X509::HasKeyUsage;
 using MHFX::Security::Cryptography::X509::HasQcComplianceAndSscd;
 using MHFX::Security::Cryptography::X509::HasQualifiedNameForm;
@@ -40,10 +43,10 @@ std::wstring AsciiText(const std::string& text) {
 }
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
-// A locked envelope's recipients: read from this much of the file's start, and only so many
-// looked for in the stores.
+// An envelope's recipients: read from this much of the file's start, and only so many
+// looked for in the stores (as many as an envelope is made for).
 constexpr size_t kRecipientHead = 256 * 1024;
-constexpr size_t kDescribedRecipients = 8;
+constexpr size_t kDescribedRecipients = kMostRecipients;
 
 struct FlagName {
     DWORD bit;
@@ -307,9 +310,11 @@ std::vector<BYTE> ReadHead(const std::wstring& path) {
     return bytes;
 }
 
-// The certificate a recipient names, looked for in the user's own and other people's stores.
-SignerReport DescribeRecipient(const EnvelopeRecipient& recipient) {
-    for (const wchar_t* name : {L"My", L"AddressBook"}) {
+// The certificate a recipient names, looked for in the user's own and other people's stores;
+// `keyAtHand` tells that it is the user's own, with its private key.
+SignerReport DescribeRecipient(const EnvelopeRecipient& recipient, bool& keyAtHand) {
+    keyAtHand = false;
+    for (const wchar_t* name : {L"My", L"AddressBook", L"TrustedPeople"}) {
         MHFX::CertStoreHandle store(::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
                                                     CERT_SYSTEM_STORE_CURRENT_USER |
                                                         CERT_STORE_OPEN_EXISTING_FLAG |
@@ -334,7 +339,8 @@ SignerReport DescribeRecipient(const EnvelopeRecipient& recipient) {
                                                  &info, nullptr);
         }
         if (found) {
-            const MHFX::CertContextHandle owned(found);
+            const X509Certificate owned = X509Certificate::Adopt(found);
+            keyAtHand = std::wcscmp(name, L"My") == 0 && HasKeyAtHand(owned);
             return DescribeCertificate(found);
         }
     }
@@ -357,12 +363,18 @@ SignerReport DescribeRecipient(const EnvelopeRecipient& recipient) {
     return named;
 }
 
-std::vector<SignerReport> RecipientsOf(const std::wstring& path) {
+// With `opened`, the first recipient whose key the user holds is the one the reader, trying
+// them in order, opened the envelope with.
+std::vector<RecipientReport> RecipientsOf(const std::wstring& path, bool opened) {
     const std::vector<BYTE> head = ReadHead(path);
-    std::vector<SignerReport> recipients;
+    std::vector<RecipientReport> recipients;
     for (const EnvelopeRecipient& recipient : ReadEnvelopeRecipientsFromHead(
              head.data(), static_cast<DWORD>(head.size()), kDescribedRecipients)) {
-        recipients.push_back(DescribeRecipient(recipient));
+        bool keyAtHand = false;
+        RecipientReport described{DescribeRecipient(recipient, keyAtHand)};
+        described.yours = opened && keyAtHand;
+        opened = opened && !keyAtHand;
+        recipients.push_back(std::move(described));
     }
     return recipients;
 }
@@ -618,12 +630,15 @@ ValidationReport DescribeSelected(Document& document, const EntryListing& listin
         }
         report.kind = L"unknown";
         if (report.decoding == DecodingOutcome::NotForThisUser) {
-            report.recipients = RecipientsOf(report.path);
+            report.recipients = RecipientsOf(report.path, false);
         }
         return report;
     }
     const PCCERT_CONTEXT signer = document.SignerCertificate();
     report.kind = !signer ? L"encrypted" : enveloped ? L"protected" : L"signed";
+    if (enveloped) {
+        report.recipients = RecipientsOf(report.path, true);
+    }
     report.entries = ListEntries(listing);
     if (!signer) {
         report.decoding = DecodingOutcome::NotTampered;

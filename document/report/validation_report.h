@@ -52,6 +52,12 @@ struct SignerReport {
     std::wstring subject, issuer, serial, thumbprint, notBefore, notAfter, email;
 };
 
+// One recipient of an envelope; `yours` marks the one whose key, of this user's, opened it.
+struct RecipientReport {
+    SignerReport certificate;
+    bool yours = false;
+};
+
 // One certificate of the signer's chain, signer first, root last, with the problems the chain
 // engine found on it by name and its encoding (for the system's certificate view).
 struct ChainElementReport {
@@ -79,9 +85,9 @@ struct ValidationReport {
     bool signerMismatch = false;
     SignerReport signer;
     std::wstring signerName; // the simple display name
-    // Whom an envelope that this user cannot open was made for; a recipient whose
-    // certificate is not in the user's stores has only issuer and serial.
-    std::vector<SignerReport> recipients;
+    // Whom an envelope was made for, whether this user opened it or not, in its order; a
+    // recipient whose certificate is not in the user's stores has only issuer and serial.
+    std::vector<RecipientReport> recipients;
     // Signed with a hash no longer fit for signatures (SHA-1 and older).
     bool outdatedAlgorithm = false;
     std::vector<ChainElementReport> chain;

@@ -81,11 +81,11 @@ const std::set<UINT> kShellIds = Union({kSharedIds,
                                         Range(208, 213),
                                         Range(302, 307),
                                         Range(312, 317),
-                                        {321, 322, 323, 328, 329, 330, 331}});
+                                        {321, 322, 323, 328, 329, 330, 331},
+                                        Range(340, 349)});
 // dossiq.exe carries the shell extension's tables and its own texts.
-const std::set<UINT> kConsoleIds =
-    Union({kShellIds, Range(901, 964), Range(970, 976), Range(985, 991), Range(995, 998),
-           Range(1100, 1107), Range(1120, 1125)});
+const std::set<UINT> kConsoleIds = Union({kShellIds, Range(901, 964), Range(970, 976),
+                                          Range(985, 998), Range(1100, 1107), Range(1120, 1125)});
 const std::set<UINT> kNeutralIds = {100, 101, 128, 129, 130, 131, 701, 702, 703, 711, 712};
 
 // Ids of the non-empty entries of every string table of `module`, by language.
@@ -142,6 +142,9 @@ std::wstring WithoutLatinTerms(std::wstring text) {
                                            L"TrustedPeople",
                                            L"CRL",
                                            L"OCSP",
+                                           L"ECDSA P-256",
+                                           L"RSA",
+                                           L"AES",
                                            L"MB",
                                            L"GB",
                                            L"snx",
@@ -151,6 +154,7 @@ std::wstring WithoutLatinTerms(std::wstring text) {
                                            L"SHA",
                                            L"MD5",
                                            L"--accept-recipient-warnings",
+                                           L"--encrypt-for-me",
                                            L"%d",
                                            L"UTC",
                                            L"CRC-32",

@@ -208,17 +208,21 @@ TEST_F(PreferencesTest, TimestampAddressSurvivesARepairAndALanguageChange) {
     EXPECT_FALSE(preferences.IsModified());
 }
 
-// The long-term choice: read when known, written back only when it is not the default.
-TEST_F(PreferencesTest, LongTermChoiceIsKeptAndWrittenOnlyAwayFromTheDefault) {
+// The long-term and "for me" choices: read when known, written back only when not the default.
+TEST_F(PreferencesTest, LongTermAndEncryptForMeAreKeptAndWrittenOnlyAwayFromTheDefault) {
     const struct {
         const char* element;
         const wchar_t* read;
         const char* written;
+        bool forMe = false;
     } cases[] = {
         {"", L"optional", ""},
         {"<LongTerm>off</LongTerm>", L"off", "<LongTerm>off</LongTerm>"},
         {"<LongTerm>required</LongTerm>", L"required", "<LongTerm>required</LongTerm>"},
         {"<LongTerm>sometimes</LongTerm>", L"optional", ""},
+        {"<EncryptForMe>true</EncryptForMe>", L"optional", "<EncryptForMe>true</EncryptForMe>",
+         true},
+        {"<EncryptForMe>false</EncryptForMe>", L"optional", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.element);
@@ -228,6 +232,7 @@ TEST_F(PreferencesTest, LongTermChoiceIsKeptAndWrittenOnlyAwayFromTheDefault) {
         Preferences preferences;
         ASSERT_TRUE(preferences.Load());
         EXPECT_EQ(c.read, preferences.LongTerm());
+        EXPECT_EQ(c.forMe, preferences.EncryptForMe());
         preferences.SetLanguage(3098);
         ASSERT_TRUE(preferences.Write());
         std::string expected = Expected("3098", "q", "c");

@@ -225,4 +225,133 @@ TEST_F(CreateTest, RecipientWarningsStopUnlessAccepted) {
     }
 }
 
+// Several --encrypt-to: each recipient's own key opens the document; one refused among them
+// writes nothing.
+TEST_F(CreateTest, SeveralRecipientsEachOpenItAndOneRefusedWritesNothing) {
+    auto& pki = Kit();
+    Outcome run = RunDossiq(L"create --encrypt-to recipient_ab@dossiq.test --encrypt-to "
+                            L"recipient_tp@dossiq.test --encrypt-to recipient_ab@dossiq.test "
+                            L"-o two.enx in",
+                            dir_);
+    ASSERT_EQ(0u, run.exitCode) << run.err;
+    for (const char* name : {"recipient_ab", "recipient_tp"}) {
+        EXPECT_NE(std::string::npos,
+                  run.err.find("encrypting for " + TestSupport::Narrow(Thumbprint(name))))
+            << run.err;
+        const auto host = Host("openssl cms -decrypt -inform DER -in two.enx -recip " +
+                               Q(pki.UnixCertPath(name)) + " -inkey " + Q(pki.UnixKeyPath(name)) +
+                               " -out two.zip");
+        EXPECT_EQ(0, host.exitCode) << name << "\n" << host.output;
+    }
+    // The recipient named twice is one RecipientInfo.
+    const std::string printed = Host("openssl cms -cmsout -print -inform DER -in two.enx").output;
+    size_t infos = 0;
+    for (size_t at = printed.find("d.ktri:"); at != std::string::npos;
+         at = printed.find("d.ktri:", at + 1)) {
+        ++infos;
+    }
+    EXPECT_EQ(2u, infos) << printed;
+
+    run = RunDossiq(L"create --encrypt-to recipient_ab@dossiq.test --encrypt-to "
+                    L"recipient_no_ke@dossiq.test -o x.enx in",
+                    dir_);
+    EXPECT_EQ(2u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.err.find("is not meant for key encipherment")) << run.err;
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((dir_ + L"\\x.enx").c_str()));
+}
+
+// The sender opens what it sent only with --encrypt-for-me: through the signing certificate
+// when it may encipher keys, else through its own encryption certificate of "My".
+TEST_F(CreateTest, TheSenderOpensWhatItSentOnlyWhenAsked) {
+    auto& pki = Kit();
+    const struct {
+        std::vector<std::string> my;
+        const char* signer;
+        bool forMe;
+        const char* sender; // whose key is tried; null: nothing may be written
+    } cases[] = {
+        {{"ds_nr_ke"}, "ds_nr_ke", true, "ds_nr_ke"},
+        {{"ds_nr_ke"}, "ds_nr_ke", false, "ds_nr_ke"},
+        {{"qualified", "recipient_tp"}, "qualified", true, "recipient_tp"},
+        {{"qualified", "recipient_tp"}, "qualified", false, "recipient_tp"},
+        {{"qualified", "recipient_tp!nokey"}, "qualified", true, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.signer) + (c.forMe ? " for me" : ""));
+        TestPki::StoreScenario stores(c.my, {"recipient_ab"}, {});
+        ::DeleteFileW((dir_ + L"\\mine.pnx").c_str());
+        const Outcome run = RunDossiq(L"create --sign " + Thumbprint(c.signer) +
+                                          L" --encrypt-to recipient_ab@dossiq.test -o mine.pnx in" +
+                                          (c.forMe ? L" --encrypt-for-me" : L""),
+                                      dir_);
+        if (!c.sender) {
+            EXPECT_EQ(2u, run.exitCode);
+            EXPECT_NE(std::string::npos, run.err.find("--encrypt-for-me: you have no certificate"))
+                << run.err;
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES,
+                      ::GetFileAttributesW((dir_ + L"\\mine.pnx").c_str()));
+            continue;
+        }
+        ASSERT_EQ(0u, run.exitCode) << run.err;
+        EXPECT_EQ(c.forMe,
+                  run.err.find("encrypting for you too with " +
+                               TestSupport::Narrow(Thumbprint(c.sender))) != std::string::npos)
+            << run.err;
+        const auto host = Host("openssl cms -decrypt -inform DER -in mine.pnx -recip " +
+                               Q(pki.UnixCertPath(c.sender)) + " -inkey " +
+                               Q(pki.UnixKeyPath(c.sender)) + " -out mine.der");
+        EXPECT_EQ(c.forMe, host.exitCode == 0) << host.output;
+    }
+}
+
+// The JSON names every recipient of an envelope, in its order, whether this user opens it or
+// not: by subject when a store holds the certificate, else by issuer and serial.
+TEST_F(CreateTest, TheJsonListsEveryRecipientAndWhichKeyOpenedIt) {
+    Kit();
+    ASSERT_EQ(0u, RunDossiq(L"create --encrypt-to recipient_ab@dossiq.test --encrypt-to "
+                            L"recipient_tp@dossiq.test -o two.enx in",
+                            dir_)
+                      .exitCode);
+    const struct {
+        std::vector<std::string> my, addressBook, trustedPeople;
+        const char* decoding;
+        const char* yours[2];
+        bool known[2];
+    } cases[] = {
+        {{"recipient_ab", "recipient_tp"},
+         {},
+         {},
+         "\"notTampered\"",
+         {"true", "false"},
+         {true, true}},
+        {{"recipient_tp"},
+         {"recipient_ab"},
+         {},
+         "\"notTampered\"",
+         {"false", "true"},
+         {true, true}},
+        {{}, {}, {"recipient_tp"}, "\"notForThisUser\"", {"false", "false"}, {false, true}},
+    };
+    std::string serials[2];
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.decoding + std::string(c.yours[0]) + c.yours[1]);
+        TestPki::StoreScenario stores(c.my, c.addressBook, c.trustedPeople);
+        const Outcome run = RunDossiq(L"verify --json two.enx", dir_);
+        const auto json = Flatten(run.outPath);
+        EXPECT_EQ(c.decoding, json.at("containers[0].decoding"));
+        ASSERT_EQ("2", json.at("containers[0].recipients.length"));
+        for (int i = 0; i < 2; ++i) {
+            const std::string at = "containers[0].recipients[" + std::to_string(i) + "].";
+            EXPECT_EQ(c.yours[i], json.at(at + "yours")) << i;
+            EXPECT_EQ(c.known[i], json.at(at + "subject") != "null") << i;
+            EXPECT_NE(std::string::npos, json.at(at + "issuer").find("Dossiq Test Qualified CA"));
+            // Known or not, a recipient has the same serial.
+            if (serials[i].empty()) {
+                serials[i] = json.at(at + "serial");
+            }
+            EXPECT_EQ(serials[i], json.at(at + "serial")) << i;
+        }
+    }
+}
+
 } // namespace

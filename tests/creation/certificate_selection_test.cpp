@@ -2,6 +2,10 @@
 // stores, with the selection dialog and the message boxes read back from the screen.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+#include <oleacc.h>
+
 #include <algorithm>
 #include <atomic>
 
@@ -9,7 +13,9 @@
 #include "common/test_support.h"
 #include "creation/creation_test_util.h"
 #include "shell/certificate_selection.h"
+#include "foundation/com_ptr.h"
 #include "foundation/handle.h"
+#include "resources/shellext/resource.h"
 #include "pki/test_pki.h"
 
 using namespace Dossiq::Shell;
@@ -20,6 +26,7 @@ using MHFX::Security::Cryptography::X509::X509Certificate;
 namespace {
 
 const std::wstring kSelectTitle = L"Select certificate";
+const std::wstring kRecipientsTitle = L"Select recipients";
 const std::wstring kShellCaption = L"dossiqshell";
 const std::wstring kNoSigner = L"There is no suitable certificate that can be used for "
                                L"signing.\r\nPlease be sure that you have installed at least "
@@ -75,6 +82,13 @@ std::vector<std::wstring> SortedNames(std::vector<std::string> kitNames) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// The recipient choice with "Also for me" off, as one recipient.
+X509Certificate SelectRecipientCertificate() {
+    const RecipientChoice choice = SelectRecipientCertificates(false);
+    EXPECT_FALSE(choice.forMe);
+    return choice.recipients.empty() ? X509Certificate() : choice.recipients.front();
 }
 
 // Runs a choice on its own thread; `drive` sees the windows it shows.
@@ -221,32 +235,67 @@ TEST(SigningChoice, ALeftoverTemporaryStoreDoesNotBlockTheChoice) {
     EXPECT_TRUE(chosen.IsInitialized());
 }
 
-TEST(RecipientChoice, OnlyKeyEnciphermentFromBothStoresOnceEach) {
+// The choice of recipients driven by messages: search by name and by e-mail, check boxes
+// that stay checked while their rows are hidden, "Also for me", OK only with a recipient.
+TEST(RecipientChoice, OnlyKeyEnciphermentFromBothStoresOnceEachAndSeveralChecked) {
     // recipient_both sits in both stores; recipient_no_ke and no_key_usage cannot take a key.
     StoreScenario stores({"qualified"}, {"recipient_ab", "recipient_both", "recipient_no_ke"},
                          {"recipient_tp", "recipient_both", "no_key_usage"});
     Listed listed;
-    std::wstring displayText;
-    const X509Certificate chosen = Choose(SelectRecipientCertificate, [&] {
-        HWND dialog = WaitForWindow(kSelectTitle);
-        ASSERT_NE(dialog, nullptr);
-        listed = ReadSelection(dialog);
-        for (const std::wstring& text : ChildTexts(dialog, L"Static")) {
-            if (text.find(L"recipient") != std::wstring::npos) {
-                displayText = text;
-            }
-        }
-        Screenshot(dialog, "recipient_selection");
-        HWND list = ChildByClass(dialog, L"SysListView32");
-        const std::vector<std::wstring> rows = ListViewTexts(list, 0);
-        const auto row = std::find(rows.begin(), rows.end(), SimpleName("recipient_tp"));
-        ASSERT_NE(row, rows.end());
-        SelectListViewRow(list, static_cast<int>(row - rows.begin()));
-        PressButton(dialog, IDOK);
-    });
+    std::vector<std::wstring> found[2];
+    std::wstring listName;
+    bool okAtFirst = true;
+    RecipientChoice choice;
+    RunBeside([&] { choice = SelectRecipientCertificates(false); },
+              [&] {
+                  HWND dialog = WaitForWindow(kRecipientsTitle);
+                  ASSERT_NE(dialog, nullptr);
+                  listed = ReadSelection(dialog);
+                  HWND list = ChildById(dialog, IDC_RECIPIENT_LIST);
+                  HWND search = ChildById(dialog, IDC_RECIPIENT_SEARCH);
+                  okAtFirst = ::IsWindowEnabled(ChildById(dialog, IDOK));
+                  PressButton(dialog, IDOK); // nothing checked: stays open
+                  const char* typed[] = {"JELENA", "recipient_ab@"};
+                  for (int i = 0; i < 2; ++i) {
+                      ::SendMessageW(search, WM_SETTEXT, 0,
+                                     reinterpret_cast<LPARAM>(Widen(typed[i]).c_str()));
+                      found[i] = ListViewTexts(list, 0);
+                      ListView_SetCheckState(list, 0, TRUE);
+                  }
+                  ::SendMessageW(search, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+                  ::SendMessageW(ChildById(dialog, IDC_RECIPIENT_FOR_ME), BM_CLICK, 0, 0);
+                  Screenshot(dialog, "recipient_selection");
+                  const HRESULT com = ::CoInitialize(nullptr);
+                  MHFX::ComPtr<IAccessible> object;
+                  if (SUCCEEDED(::AccessibleObjectFromWindow(list, static_cast<DWORD>(OBJID_CLIENT),
+                                                             IID_IAccessible, object.put_void()))) {
+                      VARIANT self = {};
+                      self.vt = VT_I4;
+                      BSTR name = nullptr;
+                      if (SUCCEEDED(object->get_accName(self, &name)) && name) {
+                          listName = name;
+                          ::SysFreeString(name);
+                      }
+                  }
+                  object.reset();
+                  if (SUCCEEDED(com)) {
+                      ::CoUninitialize();
+                  }
+                  PressButton(dialog, IDOK);
+                  EXPECT_TRUE(WaitUntilGone(dialog));
+              });
     EXPECT_EQ(listed.names, SortedNames({"recipient_ab", "recipient_both", "recipient_tp"}));
-    EXPECT_EQ(displayText, L"Select the certificate of the recipient.");
-    EXPECT_EQ(NameOf(chosen), "recipient_tp");
+    EXPECT_FALSE(okAtFirst);
+    EXPECT_EQ(found[0], SortedNames({"recipient_tp"}));
+    EXPECT_EQ(found[1], SortedNames({"recipient_ab"}));
+    EXPECT_EQ(listName, L"Recipients (check each one the document is for):");
+    std::vector<std::string> chosen;
+    for (const X509Certificate& recipient : choice.recipients) {
+        chosen.push_back(NameOf(recipient));
+    }
+    std::sort(chosen.begin(), chosen.end());
+    EXPECT_EQ(chosen, (std::vector<std::string>{"recipient_ab", "recipient_tp"}));
+    EXPECT_TRUE(choice.forMe);
 }
 
 TEST(RecipientChoice, OneCandidateInOneStoreIsTakenWithoutAsking) {

@@ -7,6 +7,7 @@
 #include "document/creation/archive_builder.h"
 #include "document/container/container_writer.h"
 #include "document/container/document.h"
+#include "document/container/message_builder.h"
 #include "document/document_test_util.h"
 #include "document/operations/co_signing.h"
 
@@ -194,6 +195,52 @@ TEST_F(OpenSslPeer, DecryptsOurProtectedDocumentAndVerifiesTheSignedDataInside) 
     Run("python3 der.py unwrap ours.snx bare.der");
     EXPECT_EQ(ReadFileBytes(dir + L"\\bare.der").size(),
               ReadFileBytes(dir + L"\\inner.der").size());
+}
+
+TEST_F(OpenSslPeer, EachRecipientOfSeveralDecryptsAlone) {
+    const std::vector<std::string> five = {"recipient_ab", "recipient_tp", "recipient_both",
+                                           "recipient_expired", "recipient_revoked"};
+    const struct {
+        bool sign;
+        size_t count;
+    } cases[] = {{false, 2}, {true, 2}, {false, 5}, {true, 5}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.count) + (c.sign ? " signed" : ""));
+        std::vector<MHFX::CertContextHandle> held;
+        Recipients recipients;
+        for (size_t i = 0; i < c.count; ++i) {
+            held.push_back(pki->LoadCertificate(five[i]));
+            recipients.push_back(held.back().get());
+        }
+        MessageBlob message;
+        ASSERT_TRUE(c.sign ? ProtectArchive(archive, pki->Certificate(kSigner).get(),
+                                            kSignatureHashOid, recipients, message)
+                           : EncryptArchive(archive, recipients, message));
+        ASSERT_TRUE(WriteContainer(message, dir + L"\\many.enx"));
+        const std::string printed = Output("openssl cms -cmsout -print -inform DER -in many.enx");
+        size_t infos = 0;
+        for (size_t at = printed.find("d.ktri:"); at != std::string::npos;
+             at = printed.find("d.ktri:", at + 1)) {
+            ++infos;
+        }
+        EXPECT_EQ(c.count, infos) << printed;
+        for (size_t i = 0; i < c.count; ++i) {
+            SCOPED_TRACE(five[i]);
+            Run("openssl cms -decrypt -inform DER -in many.enx -recip " + CertArg(five[i]) +
+                " -inkey " + KeyArg(five[i]) + (c.sign ? " -out inner.der" : " -out content.bin"));
+            if (c.sign) {
+                Run("python3 der.py wrap inner.der signed.der");
+                Run("openssl cms -verify -inform DER -in signed.der -CAfile " + Chain() +
+                    " -out content.bin");
+            }
+            EXPECT_EQ(archiveBytes, ReadFileBytes(dir + L"\\content.bin"));
+        }
+    }
+    // No envelope beyond the limit.
+    auto one = pki->LoadCertificate(kRecipient);
+    MessageBlob message;
+    EXPECT_FALSE(EncryptArchive(archive, Recipients(kMostRecipients + 1, one.get()), message));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), ::GetLastError());
 }
 
 TEST_F(OpenSslPeer, SignedDocumentsOfOpenSslOpen) {
