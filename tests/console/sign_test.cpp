@@ -24,7 +24,10 @@ TEST(SignTest, CoSignedByDossiqVerifiesEverySignerAndRefusalsLeaveItUnchanged) {
                       .exitCode);
     const std::string original = TestSupport::ReadFileBytes(dir + L"\\s.snx");
 
-    Outcome run = RunDossiq(L"sign s.snx --sign " + second + L" --timestamp off", dir);
+    // The second signature is stamped as a first one would be.
+    const std::wstring tsa = TestSupport::Widen(pki.BaseUrl() + "/tsa/tsa");
+    Outcome run = RunDossiq(
+        L"sign s.snx --sign " + second + L" --timestamp required --timestamp-url " + tsa, dir);
     ASSERT_EQ(0u, run.exitCode) << run.err;
     const std::string cosigned = TestSupport::ReadFileBytes(dir + L"\\s.snx");
     const TestSupport::HostResult verified = TestSupport::RunHostIn(
@@ -38,6 +41,8 @@ TEST(SignTest, CoSignedByDossiqVerifiesEverySignerAndRefusalsLeaveItUnchanged) {
     const auto json = Flatten(run.outPath);
     EXPECT_EQ("\"passed\"", Value(json, "containers[0].verdict"));
     EXPECT_EQ("2", Value(json, "containers[0].signatures.length"));
+    EXPECT_EQ("null", Value(json, "containers[0].signatures[0].timestamp"));
+    EXPECT_EQ("true", Value(json, "containers[0].signatures[1].timestamp.used"));
 
     // Refused: the same certificate again, a Protected Document, a file that cannot be
     // replaced (held open without sharing its deletion: the new file is written, its rename
