@@ -8,6 +8,9 @@
 #include "foundation/exception.h"
 #include "certificates/certificate_purpose.h"
 #include "foundation/text/readable_text.h"
+#include "console/commands.h"
+#include "console/help_texts.h"
+#include "resources/console/resource.h"
 
 using namespace Dossiq::Documents;
 
@@ -130,6 +133,35 @@ std::vector<std::wstring> SigningCriteriaFailed(const X509Certificate& certifica
         failed.push_back(L"privateKey");
     }
     return failed;
+}
+
+const Candidate* ChooseCandidate(const std::vector<Candidate>& candidates, const std::wstring& text,
+                                 bool signing) {
+    std::vector<const Candidate*> matches;
+    const Candidate* found = FindCandidate(candidates, text, matches);
+    if (found) {
+        return found;
+    }
+    std::wstring list;
+    for (const Candidate* match : matches) {
+        list += L"\r\n    " + CandidateLine(*match);
+    }
+    if (matches.empty()) {
+        for (const Candidate& candidate : candidates) {
+            list += L"\r\n    " + CandidateLine(candidate);
+        }
+        Fail(
+            kExitUsage,
+            ConsoleText(signing ? IDS_CONSOLE_NO_SIGNER_MATCHES : IDS_CONSOLE_NO_RECIPIENT_MATCHES,
+                        {text}) +
+                (candidates.empty() ? L"\r\n    " + ConsoleText(IDS_CONSOLE_NO_CANDIDATES) : list));
+    } else {
+        Fail(kExitUsage,
+             ConsoleText(signing ? IDS_CONSOLE_SEVERAL_SIGNERS : IDS_CONSOLE_SEVERAL_RECIPIENTS,
+                         {text}) +
+                 list);
+    }
+    return nullptr;
 }
 
 } // namespace Dossiq::Console

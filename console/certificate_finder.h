@@ -35,6 +35,11 @@ std::vector<Candidate> PersonalCertificates();
 const Candidate* FindCandidate(const std::vector<Candidate>& candidates, const std::wstring& text,
                                std::vector<const Candidate*>& matches);
 
+// The candidate `text` names, or null after writing an error that lists what it could have
+// meant (signing or recipient candidates).
+const Candidate* ChooseCandidate(const std::vector<Candidate>& candidates, const std::wstring& text,
+                                 bool signing);
+
 // "THUMBPRINT  subject  <e-mail>".
 std::wstring CandidateLine(const Candidate& candidate);
 // Which tests for signing a certificate fails: qcStatements, nameForm, keyUsage, privateKey.

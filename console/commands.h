@@ -21,6 +21,7 @@ int ExtractCommand(const std::vector<std::wstring>& args);
 int CreateCommand(const std::vector<std::wstring>& args);
 int CertsCommand(const std::vector<std::wstring>& args);
 int ExtendCommand(const std::vector<std::wstring>& args);
+int SignCommand(const std::vector<std::wstring>& args);
 
 // Writes an error line "dossiq: ..." to standard error and returns `code`.
 int Fail(int code, const std::wstring& message);

@@ -43,7 +43,8 @@ int RunConsole(int argc, wchar_t** argv) {
             int (*run)(const std::vector<std::wstring>&);
         } commands[] = {{L"verify", VerifyCommand},   {L"list", ListCommand},
                         {L"extract", ExtractCommand}, {L"create", CreateCommand},
-                        {L"certs", CertsCommand},     {L"extend", ExtendCommand}};
+                        {L"certs", CertsCommand},     {L"extend", ExtendCommand},
+                        {L"sign", SignCommand}};
         for (const auto& entry : commands) {
             if (command == entry.name) {
                 return entry.run(args);

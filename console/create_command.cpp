@@ -47,36 +47,6 @@ std::wstring FullPath(const std::wstring& path) {
     return result;
 }
 
-// The candidate `text` names, or null after listing what it could have meant.
-const Candidate* Choose(const std::vector<Candidate>& candidates, const std::wstring& text,
-                        bool signing) {
-    std::vector<const Candidate*> matches;
-    const Candidate* found = FindCandidate(candidates, text, matches);
-    if (found) {
-        return found;
-    }
-    std::wstring list;
-    for (const Candidate* match : matches) {
-        list += L"\r\n    " + CandidateLine(*match);
-    }
-    if (matches.empty()) {
-        for (const Candidate& candidate : candidates) {
-            list += L"\r\n    " + CandidateLine(candidate);
-        }
-        Fail(
-            kExitUsage,
-            ConsoleText(signing ? IDS_CONSOLE_NO_SIGNER_MATCHES : IDS_CONSOLE_NO_RECIPIENT_MATCHES,
-                        {text}) +
-                (candidates.empty() ? L"\r\n    " + ConsoleText(IDS_CONSOLE_NO_CANDIDATES) : list));
-    } else {
-        Fail(kExitUsage,
-             ConsoleText(signing ? IDS_CONSOLE_SEVERAL_SIGNERS : IDS_CONSOLE_SEVERAL_RECIPIENTS,
-                         {text}) +
-                 list);
-    }
-    return nullptr;
-}
-
 // The chosen recipient checked before anything is packed; kExitOk when the command may go on.
 int CheckRecipient(const MHFX::Security::Cryptography::X509::X509Certificate& recipient,
                    bool acceptWarnings) {
@@ -115,7 +85,7 @@ const Candidate* ChooseRecipient(const std::vector<Candidate>& recipients,
             return nullptr;
         }
     }
-    return Choose(recipients, text, false);
+    return ChooseCandidate(recipients, text, false);
 }
 
 } // namespace
@@ -188,7 +158,8 @@ int CreateCommand(const std::vector<std::wstring>& args) {
     const std::vector<Candidate> signers = sign ? SigningCandidates() : std::vector<Candidate>();
     const std::vector<Candidate> recipients =
         encrypt ? RecipientCandidates() : std::vector<Candidate>();
-    const Candidate* signer = sign ? Choose(signers, arguments.Value(L"--sign"), true) : nullptr;
+    const Candidate* signer =
+        sign ? ChooseCandidate(signers, arguments.Value(L"--sign"), true) : nullptr;
     if (sign && !signer) {
         return kExitUsage;
     }

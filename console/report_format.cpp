@@ -12,20 +12,10 @@ using namespace Dossiq::Documents;
 
 namespace Dossiq::Console {
 
-void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
-    json.BeginObject();
-    json.String(L"path", report.path);
-    json.String(L"kind", report.kind);
-    json.String(L"verdict", VerdictOf(report));
-    json.String(L"decoding", DecodingName(report.decoding));
-    if (report.decodingError) {
-        wchar_t code[16];
-        std::swprintf(code, 16, L"0x%08X", static_cast<unsigned>(report.decodingError));
-        json.String(L"decodingError", code);
-    } else {
-        json.Null(L"decodingError");
-    }
-    json.StringOrNull(L"unsupportedAlgorithm", report.unsupportedAlgorithm);
+namespace {
+
+// What the report says of one signature: its signer and the five checks, then its timestamp.
+void WriteSignerJson(JsonWriter& json, const ValidationReport& report) {
     if (report.signer.present) {
         const SignerReport& signer = report.signer;
         json.BeginObject(L"signer");
@@ -103,6 +93,24 @@ void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
         json.EndObject();
     }
     json.EndArray();
+}
+
+void WriteTimestampJson(JsonWriter& json, const ValidationReport& report) {
+    if (report.timestamp.present) {
+        const TimestampReport& timestamp = report.timestamp;
+        json.BeginObject(L"timestamp");
+        json.StringOrNull(L"time", timestamp.time);
+        json.StringOrNull(L"authority", timestamp.authority);
+        json.Bool(L"used", timestamp.used);
+        json.StringOrNull(L"problem", TimestampProblemName(timestamp.problem));
+        json.StringOrNull(L"reason", TimestampProblemText(timestamp.problem));
+        json.EndObject();
+    } else {
+        json.Null(L"timestamp");
+    }
+}
+
+void WriteEntriesJson(JsonWriter& json, const ValidationReport& report) {
     json.BeginArray(L"entries");
     for (const EntryReport& entry : report.entries) {
         json.BeginObject();
@@ -117,18 +125,38 @@ void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
         json.EndObject();
     }
     json.EndArray();
-    if (report.timestamp.present) {
-        const TimestampReport& timestamp = report.timestamp;
-        json.BeginObject(L"timestamp");
-        json.StringOrNull(L"time", timestamp.time);
-        json.StringOrNull(L"authority", timestamp.authority);
-        json.Bool(L"used", timestamp.used);
-        json.StringOrNull(L"problem", TimestampProblemName(timestamp.problem));
-        json.StringOrNull(L"reason", TimestampProblemText(timestamp.problem));
-        json.EndObject();
+}
+
+} // namespace
+
+void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
+    json.BeginObject();
+    json.String(L"path", report.path);
+    json.String(L"kind", report.kind);
+    json.String(L"verdict", VerdictOf(report));
+    json.String(L"decoding", DecodingName(report.decoding));
+    if (report.decodingError) {
+        wchar_t code[16];
+        std::swprintf(code, 16, L"0x%08X", static_cast<unsigned>(report.decodingError));
+        json.String(L"decodingError", code);
     } else {
-        json.Null(L"timestamp");
+        json.Null(L"decodingError");
     }
+    json.StringOrNull(L"unsupportedAlgorithm", report.unsupportedAlgorithm);
+    WriteSignerJson(json, report);
+    WriteEntriesJson(json, report);
+    WriteTimestampJson(json, report);
+    // Each signature on its own; the fields above describe the first (for earlier readers).
+    json.BeginArray(L"signatures");
+    for (const ValidationReport& signature : report.signatures) {
+        json.BeginObject();
+        json.String(L"verdict", VerdictOf(signature));
+        json.String(L"decoding", DecodingName(signature.decoding));
+        WriteSignerJson(json, signature);
+        WriteTimestampJson(json, signature);
+        json.EndObject();
+    }
+    json.EndArray();
     json.String(L"checkedAt", report.checkedAt);
     json.EndObject();
 }
@@ -202,6 +230,32 @@ std::wstring LocalizedReason(const ValidationReport& report, int index) {
 
 } // namespace
 
+namespace {
+
+// One signature's lines below its heading: the checks that did not pass and the timestamp.
+std::wstring SignatureLines(const ValidationReport& report, const std::wstring& indent) {
+    if (report.decoding != DecodingOutcome::NotTampered || !report.signer.present) {
+        return indent + LocalizedReason(report, 0) + L"\r\n";
+    }
+    std::wstring text;
+    for (int i = 0; i < kReportCheckCount; ++i) {
+        const CheckReport& check = report.checks[i];
+        if (check.status != CheckStatus::Passed) {
+            text += indent + CheckName(i) + L": " + CheckStatusName(check.status) + L": " +
+                    LocalizedReason(report, i) + L"\r\n";
+        }
+    }
+    // The report line without its leading dash.
+    const std::wstring timestamp = TimestampLineText(report.timestamp);
+    if (!timestamp.empty()) {
+        text +=
+            indent + (timestamp.rfind(L"- ", 0) == 0 ? timestamp.substr(2) : timestamp) + L"\r\n";
+    }
+    return text;
+}
+
+} // namespace
+
 std::wstring ReportText(const ValidationReport& report) {
     std::wstring verdict = VerdictOf(report);
     verdict.resize(std::max<size_t>(verdict.size(), 10), L' ');
@@ -211,21 +265,18 @@ std::wstring ReportText(const ValidationReport& report) {
     }
     text += L"\r\n";
     const std::wstring details = DetailsPlainText(DetailsOf(report), L"    ");
-    if (report.decoding != DecodingOutcome::NotTampered || !report.signer.present) {
-        return text + L"    " + LocalizedReason(report, 0) + L"\r\n" + details;
+    if (report.signatures.size() <= 1) {
+        return text + SignatureLines(report, L"    ") + details;
     }
-    for (int i = 0; i < kReportCheckCount; ++i) {
-        const CheckReport& check = report.checks[i];
-        if (check.status != CheckStatus::Passed) {
-            text += std::wstring(L"    ") + CheckName(i) + L": " + CheckStatusName(check.status) +
-                    L": " + LocalizedReason(report, i) + L"\r\n";
-        }
-    }
-    // The report line without its leading dash.
-    const std::wstring timestamp = TimestampLineText(report.timestamp);
-    if (!timestamp.empty()) {
-        text +=
-            L"    " + (timestamp.rfind(L"- ", 0) == 0 ? timestamp.substr(2) : timestamp) + L"\r\n";
+    // A block per signature; the details are the first signature's.
+    const std::wstring count = std::to_wstring(report.signatures.size());
+    for (size_t i = 0; i < report.signatures.size(); ++i) {
+        const ValidationReport& signature = report.signatures[i];
+        text += L"    " +
+                ConsoleText(IDS_CONSOLE_SIGNATURE_BLOCK,
+                            {std::to_wstring(i + 1), count, VerdictOf(signature),
+                             MHFX::ReadableText(signature.signer.subject)}) +
+                L"\r\n" + SignatureLines(signature, L"        ");
     }
     return text + details;
 }

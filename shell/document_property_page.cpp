@@ -284,9 +284,10 @@ void DocumentPropertyPage::OnCertificateValidated(ValidationResult result) {
     if (!timestampLine.empty()) {
         AppendLine(::GetDlgItem(window_, IDC_PAGE_REPORT), timestampLine, ReportBlack, false);
     }
-    ShowPicture(checked && ValidatedReportPicture(result) == ReportPicture::Qualified
-                    ? IDI_PAGE_PASSED
-                    : IDI_PAGE_WARNING);
+    const ReportPicture picture = FinishedReportPicture(result, report_.get());
+    ShowPicture(picture == ReportPicture::Qualified  ? IDI_PAGE_PASSED
+                : picture == ReportPicture::Tampered ? IDI_PAGE_TAMPERED
+                                                     : IDI_PAGE_WARNING);
     if (report_) {
         ShowDetails();
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "certificates/x509_store.h"
@@ -28,13 +29,9 @@ using MHFX::ThrowLastErrorIf;
 struct Opening {
     ContentSection content;
     MHFX::CertStoreHandle messageStore;
-    MHFX::CertContextHandle signer;
-    bool signatureValid = false;
-    SignatureStatus signatureStatus = SignatureStatus::Invalid;
+    std::vector<DocumentSignature> signatures;
+    // Of an envelope that could not be opened.
     std::string unsupportedAlgorithm;
-    bool algorithmOutdated = false;
-    std::vector<BYTE> signatureValue;
-    std::vector<BYTE> timestampToken;
     // OCSP responses kept beside the CRLs, which the platform's decoder does not take.
     std::vector<std::vector<BYTE>> keptResponses;
 };
@@ -53,21 +50,21 @@ std::vector<BYTE> SignerInfoOf(HCRYPTMSG message, DWORD signerIndex) {
 }
 
 // The signer's signature value and the time-stamp token among its unsigned attributes.
-void ReadSignatureValue(HCRYPTMSG message, DWORD signerIndex, Opening& opening) {
+void ReadSignatureValue(HCRYPTMSG message, DWORD signerIndex, DocumentSignature& signature) {
     const std::vector<BYTE> buffer = SignerInfoOf(message, signerIndex);
     if (buffer.empty()) {
         return;
     }
     const auto* info = reinterpret_cast<const CMSG_SIGNER_INFO*>(buffer.data());
-    opening.signatureValue.assign(info->EncryptedHash.pbData,
-                                  info->EncryptedHash.pbData + info->EncryptedHash.cbData);
+    signature.signatureValue.assign(info->EncryptedHash.pbData,
+                                    info->EncryptedHash.pbData + info->EncryptedHash.cbData);
     for (DWORD i = 0; i < info->UnauthAttrs.cAttr; ++i) {
         const CRYPT_ATTRIBUTE& attribute = info->UnauthAttrs.rgAttr[i];
         if (std::strcmp(attribute.pszObjId, kTimestampTokenAttributeOid) == 0 &&
             attribute.cValue >= 1) {
-            opening.timestampToken.assign(attribute.rgValue[0].pbData,
-                                          attribute.rgValue[0].pbData +
-                                              attribute.rgValue[0].cbData);
+            signature.timestampToken.assign(attribute.rgValue[0].pbData,
+                                            attribute.rgValue[0].pbData +
+                                                attribute.rgValue[0].cbData);
             return;
         }
     }
@@ -131,38 +128,92 @@ std::vector<BYTE> EncodedSignerInfo(HCRYPTMSG message, const BYTE* encoded, size
     return buffer;
 }
 
+// Content digests by CNG algorithm name, each computed once however many signers use it.
+class DigestCache {
+public:
+    explicit DigestCache(const DocumentContent& content) : content_(content) {}
+    const std::vector<BYTE>& Of(const wchar_t* algorithm) {
+        const std::wstring name = algorithm ? algorithm : L"";
+        auto found = digests_.find(name);
+        if (found == digests_.end()) {
+            found = digests_
+                        .emplace(name, SignatureVerifier::Digest(algorithm, content_.data,
+                                                                 content_.length))
+                        .first;
+        }
+        return found->second;
+    }
+
+private:
+    DocumentContent content_;
+    std::map<std::wstring, std::vector<BYTE>> digests_;
+};
+
+// The certificates and CRLs the message carries, with the OCSP responses kept beside them.
+MHFX::CertStoreHandle MessageStore(HCRYPTMSG message, const Opening& opening) {
+    MHFX::CertStoreHandle certificates(
+        ::CertOpenStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, message));
+    ThrowLastErrorIf(!certificates);
+    MHFX::Security::Cryptography::X509::AttachKeptResponses(certificates.get(),
+                                                            opening.keptResponses);
+    return certificates;
+}
+
 // The signer's certificate from the message's own certificates and the result of checking
-// the signature against them. Throws when the certificate cannot be had; a signature that
-// does not match is a result. `signerInfo` is the signer's encoding as received.
-void VerifySigner(HCRYPTMSG message, const std::vector<BYTE>& signerInfo, DWORD signerIndex,
-                  const DocumentContent& content, Opening& opening) {
+// the signature against it. Throws when the certificate cannot be had; a signature that
+// does not match is a result. `signerInfo` is the signer's encoding as received. The
+// platform's own digest is used where it computed one (a message decoded whole).
+DocumentSignature VerifySigner(HCRYPTMSG message, HCERTSTORE certificates,
+                               const std::vector<BYTE>& signerInfo, DWORD signerIndex,
+                               DigestCache& digests) {
     DWORD infoLength = 0;
     ThrowLastErrorIf(!::CryptMsgGetParam(message, CMSG_SIGNER_CERT_INFO_PARAM, signerIndex, nullptr,
                                          &infoLength));
     std::vector<BYTE> info(infoLength);
     ThrowLastErrorIf(!::CryptMsgGetParam(message, CMSG_SIGNER_CERT_INFO_PARAM, signerIndex,
                                          info.data(), &infoLength));
-    MHFX::CertStoreHandle certificates(
-        ::CertOpenStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, message));
-    ThrowLastErrorIf(!certificates);
-    MHFX::Security::Cryptography::X509::AttachKeptResponses(certificates.get(),
-                                                            opening.keptResponses);
-    MHFX::CertContextHandle signer(::CertGetSubjectCertificateFromStore(
-        certificates.get(), kEncoding, reinterpret_cast<PCERT_INFO>(info.data())));
-    ThrowLastErrorIf(!signer);
+    DocumentSignature signature;
+    signature.signer.reset(::CertGetSubjectCertificateFromStore(
+        certificates, kEncoding, reinterpret_cast<PCERT_INFO>(info.data())));
+    ThrowLastErrorIf(!signature.signer);
     const SignatureVerifier verifier(signerInfo.data(), signerInfo.size());
     std::vector<BYTE> digest = ComputedDigest(message, signerIndex);
     if (digest.empty()) {
-        digest =
-            SignatureVerifier::Digest(verifier.DigestAlgorithm(), content.data, content.length);
+        digest = digests.Of(verifier.DigestAlgorithm());
     }
-    const SignatureVerdict verdict = verifier.Verify(signer.get(), digest);
-    opening.signatureStatus = verdict.status;
-    opening.unsupportedAlgorithm = verdict.algorithm;
-    opening.signatureValid = verdict.status == SignatureStatus::Valid;
-    opening.algorithmOutdated = IsHashOutdated(message, signerIndex);
-    ReadSignatureValue(message, signerIndex, opening);
-    opening.signer = std::move(signer);
+    const SignatureVerdict verdict = verifier.Verify(signature.signer.get(), digest);
+    signature.status = verdict.status;
+    signature.unsupportedAlgorithm = verdict.algorithm;
+    signature.valid = verdict.status == SignatureStatus::Valid;
+    signature.algorithmOutdated = IsHashOutdated(message, signerIndex);
+    ReadSignatureValue(message, signerIndex, signature);
+    return signature;
+}
+
+// Every SignerInfo of a decoded message as received, in the order the message lists them.
+std::vector<std::vector<BYTE>> EncodedSignerInfos(HCRYPTMSG message, const BYTE* encoded,
+                                                  size_t encodedLength) {
+    DWORD count = 0;
+    DWORD size = sizeof count;
+    ThrowLastErrorIf(!::CryptMsgGetParam(message, CMSG_SIGNER_COUNT_PARAM, 0, &count, &size));
+    if (count == 0) {
+        throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_SIGNER_NOT_FOUND));
+    }
+    std::vector<std::vector<BYTE>> infos;
+    for (DWORD i = 0; i < count; ++i) {
+        infos.push_back(EncodedSignerInfo(message, encoded, encodedLength, i));
+    }
+    return infos;
+}
+
+void VerifySigners(HCRYPTMSG message, const std::vector<std::vector<BYTE>>& signerInfos,
+                   const DocumentContent& content, Opening& opening) {
+    MHFX::CertStoreHandle certificates = MessageStore(message, opening);
+    DigestCache digests(content);
+    for (DWORD i = 0; i < signerInfos.size(); ++i) {
+        opening.signatures.push_back(
+            VerifySigner(message, certificates.get(), signerInfos[i], i, digests));
+    }
     opening.messageStore = std::move(certificates);
 }
 
@@ -260,9 +311,10 @@ bool SplitSigned(ContentSection& input, bool bare, std::vector<BYTE>& detached, 
 }
 
 // Only a signed message is a document. The content stays where it was read: the platform
-// decodes the message without it and hashes it as detached content, so that it is held
-// twice at most. A message of another form is decoded whole, and its content copied out.
-void OpenSigned(ContentSection& input, bool bare, DWORD signerIndex, Opening& opening) {
+// decodes the message without it and the signers' digests are computed here, so that it is
+// held twice at most (and because the platform refuses detached content under several
+// signers). A message of another form is decoded whole, and its content copied out.
+void OpenSigned(ContentSection& input, bool bare, Opening& opening) {
     std::vector<BYTE> detached;
     DWORD offset = 0;
     DWORD length = 0;
@@ -280,20 +332,19 @@ void OpenSigned(ContentSection& input, bool bare, DWORD signerIndex, Opening& op
     if (type != CMSG_SIGNED) {
         throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_INVALID_MSG_TYPE));
     }
-    // Taken while the encoded message is at hand: it is let go before the content is copied.
-    const std::vector<BYTE> signerInfo =
-        split ? EncodedSignerInfo(message.get(), detached.data(), detached.size(), signerIndex)
-              : EncodedSignerInfo(message.get(), input.Data(), encodedLength, signerIndex);
     if (split) {
-        ThrowLastErrorIf(!::CryptMsgUpdate(message.get(), input.Data() + offset, length, TRUE));
-        VerifySigner(message.get(), signerInfo, signerIndex, {input.Data() + offset, length},
-                     opening);
+        VerifySigners(message.get(),
+                      EncodedSignerInfos(message.get(), detached.data(), detached.size()),
+                      {input.Data() + offset, length}, opening);
         input.Narrow(offset, length);
         opening.content = std::move(input);
         return;
     }
-    // The decoder keeps what it needs; the content is no longer than the encoded message,
-    // and each call decodes it afresh, so one call fills a section that large.
+    // The signers are read while the encoded message is at hand; the decoder keeps what it
+    // needs. The content is no longer than the encoded message, and each call decodes it
+    // afresh, so one call fills a section that large.
+    const std::vector<std::vector<BYTE>> signerInfos =
+        EncodedSignerInfos(message.get(), input.Data(), encodedLength);
     input.Reset();
     opening.content.Create(encodedLength);
     length = encodedLength;
@@ -303,15 +354,14 @@ void OpenSigned(ContentSection& input, bool bare, DWORD signerIndex, Opening& op
         throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_NOT_FOUND));
     }
     opening.content.SetLength(length);
-    VerifySigner(message.get(), signerInfo, signerIndex,
-                 {opening.content.Data(), opening.content.Length()}, opening);
+    VerifySigners(message.get(), signerInfos, {opening.content.Data(), opening.content.Length()},
+                  opening);
 }
 
 // Decrypted with the current user's own keys, in the section it was read into. A signed
 // inner content is a bare SignedData; a plain one (the Encrypted kind) has no signature that
 // could be valid.
-void OpenEnveloped(ContentSection& input, ContainerReader& reader, DWORD signerIndex,
-                   Opening& opening) {
+void OpenEnveloped(ContentSection& input, ContainerReader& reader, Opening& opening) {
     using MHFX::Security::Cryptography::X509::X509Store;
     X509Store store(L"My", CERT_SYSTEM_STORE_CURRENT_USER);
     store.Open(CERT_STORE_READONLY_FLAG);
@@ -325,20 +375,39 @@ void OpenEnveloped(ContentSection& input, ContainerReader& reader, DWORD signerI
     reader.Finish();
     if (innerType == Der::kOidData) {
         opening.content = std::move(input);
-        opening.signatureValid = false;
         return;
     }
     if (innerType != Der::kOidSignedData) {
         throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_INVALID_MSG_TYPE));
     }
-    OpenSigned(input, true, signerIndex, opening);
+    OpenSigned(input, true, opening);
 }
+
+const DocumentSignature kNoSignature;
 
 } // namespace
 
 Document::Document(std::wstring path) : path_(std::move(path)) {}
 
 Document::~Document() = default;
+
+const DocumentSignature& Document::Selected() const noexcept {
+    return selected_ < signatures_.size() ? signatures_[selected_] : kNoSignature;
+}
+
+bool Document::SelectSignature(size_t index) noexcept {
+    if (index >= signatures_.size()) {
+        return false;
+    }
+    selected_ = index;
+    return true;
+}
+
+bool Document::AreAllSignaturesValid() const noexcept {
+    return !signatures_.empty() &&
+           std::all_of(signatures_.begin(), signatures_.end(),
+                       [](const DocumentSignature& signature) { return signature.valid; });
+}
 
 bool Document::OpenOnce(DWORD signerIndex) {
     if (!isOpened_ && !hasFailed_) {
@@ -365,10 +434,10 @@ bool Document::Open(DWORD signerIndex) {
             // The kind is told by the first bytes; an envelope is decrypted as it arrives.
             reader.WaitFor(std::min<DWORD>(input.Length(), kKindHead));
             if (IsEnvelopedData(input.Data(), input.Length())) {
-                OpenEnveloped(input, reader, signerIndex, opening);
+                OpenEnveloped(input, reader, opening);
             } else {
                 reader.Finish();
-                OpenSigned(input, false, signerIndex, opening);
+                OpenSigned(input, false, opening);
             }
             result = true;
         }
@@ -381,13 +450,8 @@ bool Document::Open(DWORD signerIndex) {
     if (result) {
         content_ = std::move(opening.content);
         messageStore_ = std::move(opening.messageStore);
-        signer_ = std::move(opening.signer);
-        isSignatureValid_ = opening.signatureValid;
-        signatureStatus_ = opening.signatureStatus;
-        unsupportedAlgorithm_ = std::move(opening.unsupportedAlgorithm);
-        isSignatureAlgorithmOutdated_ = opening.algorithmOutdated;
-        signatureValue_ = std::move(opening.signatureValue);
-        timestampToken_ = std::move(opening.timestampToken);
+        signatures_ = std::move(opening.signatures);
+        selected_ = signerIndex < signatures_.size() ? signerIndex : 0;
         isOpened_ = true;
     }
     hasFailed_ = !result;

@@ -1,6 +1,11 @@
 // One container file as the system sees it after opening: whether the opening succeeded,
-// whether the signature is valid, who signed it, and the decoded content (the ZIP archive)
+// whether each signature is valid, who signed it, and the decoded content (the ZIP archive)
 // in a page-file-backed section owned by the document.
+//
+// A SignedData may carry several parallel SignerInfos over the same content; each is
+// verified on its own. The per-signature accessors describe the selected one (the first
+// unless SelectSignature says otherwise), so that a report is written per signature by
+// selecting each in turn.
 //
 // Users open lazily through OpenOnce, so that a document is opened at most once and a
 // failed opening is never retried.
@@ -27,6 +32,17 @@ struct DocumentContent {
     explicit operator bool() const noexcept { return data != nullptr && length != 0; }
 };
 
+// What one SignerInfo's verification found.
+struct DocumentSignature {
+    MHFX::CertContextHandle signer;
+    bool valid = false;
+    SignatureStatus status = SignatureStatus::Invalid;
+    std::string unsupportedAlgorithm;
+    bool algorithmOutdated = false;
+    std::vector<BYTE> signatureValue;
+    std::vector<BYTE> timestampToken;
+};
+
 class Document {
 public:
     explicit Document(std::wstring path);
@@ -35,8 +51,9 @@ public:
     Document& operator=(const Document&) = delete;
 
     // Reads the file, decrypts it with the current user's keys where it is enveloped and
-    // verifies the signature of signer `signerIndex` (callers pass 0). True when the content
-    // could be recovered, whether or not the signature matches; never throws.
+    // verifies every signature, selecting that of signer `signerIndex` (callers pass 0).
+    // True when the content could be recovered, whether or not the signatures match; never
+    // throws.
     bool Open(DWORD signerIndex);
     // Open, unless the document has been opened or has failed before; true when it is open.
     bool OpenOnce(DWORD signerIndex = 0);
@@ -44,47 +61,59 @@ public:
     const std::wstring& Path() const noexcept { return path_; }
     bool IsOpened() const noexcept { return isOpened_; }
     bool HasFailed() const noexcept { return hasFailed_; }
-    bool IsSignatureValid() const noexcept { return isSignatureValid_; }
+    // How many SignerInfos the message carries; 0 for an Encrypted Document.
+    size_t SignatureCount() const noexcept { return signatures_.size(); }
+    size_t SelectedSignature() const noexcept { return selected_; }
+    // Makes signature `index` the one the per-signature accessors describe; false, with
+    // nothing changed, when there is none of that index.
+    bool SelectSignature(size_t index) noexcept;
+    // Whether there is a signature and every one of them is valid.
+    bool AreAllSignaturesValid() const noexcept;
+    bool IsSignatureValid() const noexcept { return Selected().valid; }
     // Why a signature is not valid: it does not match, it names another certificate than
     // the one it verifies with, or its algorithm is not supported.
-    SignatureStatus SignatureCheck() const noexcept { return signatureStatus_; }
+    SignatureStatus SignatureCheck() const noexcept { return Selected().status; }
     // The algorithm (dotted OID) that stood in the way: of an unsupported signature, or of
     // an envelope that failed with CRYPT_E_UNKNOWN_ALGO. Empty otherwise.
-    const std::string& UnsupportedAlgorithm() const noexcept { return unsupportedAlgorithm_; }
+    const std::string& UnsupportedAlgorithm() const noexcept {
+        return signatures_.empty() ? unsupportedAlgorithm_ : Selected().unsupportedAlgorithm;
+    }
     // Whether the signature's hash is one no longer fit for signatures (SHA-1, MD5 and
     // older); such a document still opens and verifies as before.
-    bool IsSignatureAlgorithmOutdated() const noexcept { return isSignatureAlgorithmOutdated_; }
+    bool IsSignatureAlgorithmOutdated() const noexcept { return Selected().algorithmOutdated; }
     // The platform's code of a failed opening (no key for any recipient, a corrupt message
     // ...), 0 when it failed otherwise or has not failed.
     DWORD FailureCode() const noexcept { return failureCode_; }
     // The signer's certificate as the message carries it, still owned by the document; null
     // for an unsigned (Encrypted) document and before a successful opening.
-    PCCERT_CONTEXT SignerCertificate() const noexcept { return signer_.get(); }
+    PCCERT_CONTEXT SignerCertificate() const noexcept { return Selected().signer.get(); }
     DocumentContent Content() const noexcept { return {content_.Data(), content_.Length()}; }
     // Marks a document that was never opened as failed without reading anything: for a path
     // the system's path rules refuse, which must not be read under another reading of it.
     void Refuse() noexcept { hasFailed_ = !isOpened_; }
     // The signer's signature value, and the time-stamp token its unsigned attributes carry
     // (empty when there is none); both empty before a successful opening.
-    const std::vector<BYTE>& SignatureValue() const noexcept { return signatureValue_; }
-    const std::vector<BYTE>& SignatureTimestamp() const noexcept { return timestampToken_; }
+    const std::vector<BYTE>& SignatureValue() const noexcept { return Selected().signatureValue; }
+    const std::vector<BYTE>& SignatureTimestamp() const noexcept {
+        return Selected().timestampToken;
+    }
+    const std::vector<DocumentSignature>& Signatures() const noexcept { return signatures_; }
 
 private:
+    const DocumentSignature& Selected() const noexcept;
+
     std::wstring path_;
     bool isOpened_ = false;
     bool hasFailed_ = false;
-    bool isSignatureValid_ = false;
-    SignatureStatus signatureStatus_ = SignatureStatus::Invalid;
+    // Of an envelope that could not be opened.
     std::string unsupportedAlgorithm_;
-    bool isSignatureAlgorithmOutdated_ = false;
     DWORD failureCode_ = 0;
     // Open while the document lives: the signer's own store, holding the certificates and
     // CRLs the message carries (some platforms empty it once closed).
     MHFX::CertStoreHandle messageStore_;
-    MHFX::CertContextHandle signer_;
     ContentSection content_;
-    std::vector<BYTE> signatureValue_;
-    std::vector<BYTE> timestampToken_;
+    std::vector<DocumentSignature> signatures_;
+    size_t selected_ = 0;
 };
 
 } // namespace Dossiq::Documents

@@ -222,7 +222,7 @@ void SignatureReport::ShowValidated(ValidationResult result, const ValidationRep
         AppendLine(text_, timestampLine, ReportBlack, false);
     }
     picture_.SetEffects(PictureButton::HoverTracking | PictureButton::Frame3D);
-    SetPicture(checked ? ValidatedReportPicture(result) : ReportPicture::Warning);
+    SetPicture(FinishedReportPicture(result, report));
     RedrawPane();
 }
 

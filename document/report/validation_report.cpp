@@ -607,7 +607,9 @@ ValidationReport DescribeDocument(Document& document) {
     return DescribeDocument(document, WalkEntries(document.Content()));
 }
 
-ValidationReport DescribeDocument(Document& document, const EntryListing& listing) {
+namespace {
+
+ValidationReport DescribeSelected(Document& document, const EntryListing& listing) {
     ValidationReport report;
     report.path = document.Path();
     FILETIME now = {};
@@ -672,7 +674,7 @@ ValidationReport DescribeDocument(Document& document, const EntryListing& listin
     return report;
 }
 
-void RunChecks(PCCERT_CONTEXT signer, ValidationReport& report) {
+void RunOne(PCCERT_CONTEXT signer, ValidationReport& report) {
     try {
         Validate(signer, report);
     } catch (...) {
@@ -680,6 +682,75 @@ void RunChecks(PCCERT_CONTEXT signer, ValidationReport& report) {
         report.validated = false;
         if (report.checksError.empty()) {
             report.checksError = report.checks[ValidityCheck].reason;
+        }
+    }
+}
+
+// One signature's report as it stands in the document's list.
+ValidationReport SignatureEntry(const ValidationReport& report) {
+    ValidationReport entry = report;
+    entry.signatures.clear();
+    entry.entries.clear();
+    return entry;
+}
+
+// The verdict of one signature alone.
+std::wstring OwnVerdict(const ValidationReport& report) {
+    switch (report.decoding) {
+    case DecodingOutcome::Tampered:
+        return L"tampered";
+    case DecodingOutcome::Unreadable:
+    case DecodingOutcome::Unsupported:
+        return L"unreadable";
+    case DecodingOutcome::NotForThisUser:
+        return L"locked";
+    case DecodingOutcome::NotTampered:
+        break;
+    }
+    if (!report.signer.present) {
+        return L"unsigned";
+    }
+    bool passed = report.validated;
+    for (const CheckReport& check : report.checks) {
+        passed = passed && check.status == CheckStatus::Passed;
+    }
+    return passed ? L"passed" : L"failed";
+}
+
+} // namespace
+
+ValidationReport DescribeDocument(Document& document, const EntryListing& listing) {
+    ValidationReport report = DescribeSelected(document, listing);
+    if (!report.signer.present) {
+        return report;
+    }
+    const size_t selected = document.SelectedSignature();
+    report.selectedSignature = selected;
+    for (size_t i = 0; i < document.SignatureCount(); ++i) {
+        if (i == selected) {
+            report.signatures.push_back(SignatureEntry(report));
+        } else {
+            document.SelectSignature(i);
+            report.signatures.push_back(SignatureEntry(DescribeSelected(document, listing)));
+        }
+        report.signatures.back().certificate =
+            MHFX::Security::Cryptography::X509::X509Certificate(document.SignerCertificate());
+    }
+    document.SelectSignature(selected);
+    return report;
+}
+
+void RunChecks(PCCERT_CONTEXT signer, ValidationReport& report) {
+    RunOne(signer, report);
+    for (size_t i = 0; i < report.signatures.size(); ++i) {
+        ValidationReport& signature = report.signatures[i];
+        if (i == report.selectedSignature) {
+            MHFX::Security::Cryptography::X509::X509Certificate certificate = signature.certificate;
+            signature = SignatureEntry(report);
+            signature.certificate = certificate;
+        } else if (signature.decoding == DecodingOutcome::NotTampered &&
+                   signature.certificate.IsInitialized()) {
+            RunOne(signature.certificate.Handle(), signature);
         }
     }
 }
@@ -710,34 +781,35 @@ std::vector<ReportLine> ReportLinesOf(const ValidationReport& report, const Repo
 }
 
 bool HasPassed(const ValidationReport& report) {
-    if (report.decoding != DecodingOutcome::NotTampered || !report.signer.present ||
-        !report.validated) {
-        return false;
-    }
-    for (const CheckReport& check : report.checks) {
-        if (check.status != CheckStatus::Passed) {
-            return false;
-        }
-    }
-    return true;
+    return VerdictOf(report) == L"passed";
 }
 
 std::wstring VerdictOf(const ValidationReport& report) {
-    switch (report.decoding) {
-    case DecodingOutcome::Tampered:
-        return L"tampered";
-    case DecodingOutcome::Unreadable:
-    case DecodingOutcome::Unsupported:
-        return L"unreadable";
-    case DecodingOutcome::NotForThisUser:
-        return L"locked";
-    case DecodingOutcome::NotTampered:
-        break;
+    const std::wstring own = OwnVerdict(report);
+    if (own != L"passed") {
+        return own;
     }
-    if (!report.signer.present) {
-        return L"unsigned";
+    for (const ValidationReport& signature : report.signatures) {
+        const std::wstring verdict = OwnVerdict(signature);
+        if (verdict != L"passed") {
+            return verdict;
+        }
     }
-    return HasPassed(report) ? L"passed" : L"failed";
+    return own;
+}
+
+ReportPicture FinishedReportPicture(ValidationResult result, const ValidationReport* report) {
+    if (report && !report->validated) {
+        return ReportPicture::Warning;
+    }
+    const ReportPicture shown = ValidatedReportPicture(result);
+    if (!report || shown != ReportPicture::Qualified) {
+        return shown;
+    }
+    const std::wstring verdict = VerdictOf(*report);
+    return verdict == L"passed"     ? shown
+           : verdict == L"tampered" ? ReportPicture::Tampered
+                                    : ReportPicture::Warning;
 }
 
 const wchar_t* DecodingName(DecodingOutcome outcome) {

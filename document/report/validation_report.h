@@ -102,10 +102,17 @@ struct ValidationReport {
     std::wstring checksError;
     MHFX::Security::Cryptography::X509::ValidationResult result =
         MHFX::Security::Cryptography::X509::ValidationResult::ChainInvalidOther;
+    // Of a signed document, each signature's own report in the message's order, the one
+    // described above included (at `selectedSignature`); the others are checked against
+    // their own `certificate`, at their own proven time. Empty in those reports.
+    std::vector<ValidationReport> signatures;
+    size_t selectedSignature = 0;
+    MHFX::Security::Cryptography::X509::X509Certificate certificate;
 };
 
 // Opens the container at `path` as the current user and runs the checks the manager runs.
 // Never throws; a check that cannot be run reads as failed with the platform's text.
+// Every signature is described and checked.
 ValidationReport BuildValidationReport(const std::wstring& path);
 
 class Document;
@@ -128,11 +135,18 @@ CheckStatusesOf(MHFX::Security::Cryptography::X509::ValidationResult result);
 // The six lines the manager shows for the finished report.
 std::vector<ReportLine> ReportLinesOf(const ValidationReport& report, const ReportTexts& texts);
 
-// True when the container decoded untouched and its signer passed all five checks.
+// True when the container decoded untouched and each of its signers passed all five checks.
 bool HasPassed(const ValidationReport& report);
 // "passed", "failed", "tampered", "unreadable" (also for an unsupported algorithm), "locked"
-// (not for this user), "unsigned".
+// (not for this user), "unsigned". The document's verdict: "passed" only when every
+// signature passed, else the verdict of the first signature that did not.
 std::wstring VerdictOf(const ValidationReport& report);
+
+// The picture of a finished report: the shown signature's, unless another signature of the
+// document keeps it from passing. Without a report, or when the checks did not run, as
+// `checked` says: the shown signature's or the warning.
+ReportPicture FinishedReportPicture(MHFX::Security::Cryptography::X509::ValidationResult result,
+                                    const ValidationReport* report);
 
 const wchar_t* DecodingName(DecodingOutcome outcome);
 const wchar_t* CheckName(int check);

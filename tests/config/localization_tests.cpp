@@ -84,8 +84,8 @@ const std::set<UINT> kShellIds = Union({kSharedIds,
                                         {321, 322, 323, 328, 329, 330, 331},
                                         Range(340, 349)});
 // dossiq.exe carries the shell extension's tables and its own texts.
-const std::set<UINT> kConsoleIds =
-    Union({kShellIds, Range(901, 964), Range(970, 976), Range(985, 998), Range(1100, 1107)});
+const std::set<UINT> kConsoleIds = Union({kShellIds, Range(901, 964), Range(970, 976),
+                                          Range(985, 998), Range(1100, 1107), Range(1120, 1125)});
 const std::set<UINT> kNeutralIds = {100, 101, 128, 129, 130, 131, 701, 702, 703, 711, 712};
 
 // Ids of the non-empty entries of every string table of `module`, by language.
@@ -174,7 +174,7 @@ std::wstring WithoutLatinTerms(std::wstring text) {
         L"JSON",        L"UTF-8",        L"0x",           L"--timestamp-url",
         L"--timestamp", L"TimestampURL", L"URL",          L"required",
         L"optional",    L"off",          L"--force",      L"--long-term",
-        L"LongTerm",    L"extend"};
+        L"LongTerm",    L"extend",       L"sign"};
     for (const auto& list : {std::vector<const wchar_t*>(std::begin(terms), std::end(terms)),
                              std::vector<const wchar_t*>(std::begin(console), std::end(console))}) {
         for (const wchar_t* term : list) {

@@ -247,3 +247,44 @@ TEST_F(VerifyTest, DISABLED_Throughput) {
 }
 
 } // namespace
+
+// A Signed Document co-signed by OpenSSL: each signature is judged on its own, and the
+// document passes only when every one does.
+TEST_F(VerifyTest, EverySignatureOfACoSignedDocumentIsJudged) {
+    const struct {
+        const char* second;
+        const char* verdict;
+        const char* secondVerdict;
+        const char* secondStatuses;
+    } cases[] = {{"qualified_others", "passed", "passed", "PPPPP"},
+                 {"revoked", "failed", "failed", "PPPFS"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.second);
+        TestPki::Pki& kit = Kit();
+        const TestSupport::HostResult signedByBoth = TestSupport::RunHostIn(
+            *dir_, "openssl cms -resign -binary -inform DER -outform DER -md sha256 -in "
+                   "qualified.snx -signer " +
+                       TestSupport::ShellQuote(kit.UnixCertPath(c.second)) + " -inkey " +
+                       TestSupport::ShellQuote(kit.UnixKeyPath(c.second)) + " -out both.snx");
+        ASSERT_EQ(0, signedByBoth.exitCode) << signedByBoth.output;
+        const Outcome run = RunDossiq(L"verify --json both.snx", *dir_);
+        const auto json = Flatten(run.outPath);
+        EXPECT_EQ(J(c.verdict), Value(json, "containers[0].verdict"));
+        ASSERT_EQ("2", Value(json, "containers[0].signatures.length"));
+        EXPECT_EQ(J("passed"), Value(json, "containers[0].signatures[0].verdict"));
+        EXPECT_EQ(Value(json, "containers[0].signer.thumbprint"),
+                  Value(json, "containers[0].signatures[0].signer.thumbprint"));
+        EXPECT_EQ(J(c.secondVerdict), Value(json, "containers[0].signatures[1].verdict"));
+        std::string statuses;
+        for (int check = 0; check < 5; ++check) {
+            const std::string status = Value(json, "containers[0].signatures[1].checks[" +
+                                                       std::to_string(check) + "].status");
+            statuses += status == J("passed") ? 'P' : status == J("failed") ? 'F' : 'S';
+        }
+        EXPECT_EQ(c.secondStatuses, statuses);
+        const Outcome text = RunDossiq(L"verify both.snx", *dir_);
+        EXPECT_NE(std::string::npos,
+                  text.out.find("signature 2 of 2: " + std::string(c.secondVerdict)))
+            << text.out;
+    }
+}

@@ -9,6 +9,7 @@
 #include "document/container/document.h"
 #include "document/container/message_builder.h"
 #include "document/document_test_util.h"
+#include "document/operations/co_signing.h"
 
 using namespace Dossiq::Documents;
 
@@ -372,4 +373,103 @@ TEST_F(OpenSslPeer, ContentInPiecesOpens) {
             EXPECT_FALSE(changed.IsSignatureValid());
         }
     }
+}
+
+// Replaces the signer infos of a SignedData (argv[1]) by its own followed by those of
+// another over other content (argv[2]), with both certificate sets (argv[3]).
+constexpr char kSpliceScript[] = R"(import sys
+def length(n):
+    if n < 128:
+        return bytes([n])
+    raw = n.to_bytes((n.bit_length() + 7) // 8, 'big')
+    return bytes([0x80 | len(raw)]) + raw
+def children(data):
+    out, offset = [], 0
+    while offset < len(data):
+        n, start = data[offset + 1], offset + 2
+        if n & 0x80:
+            n, start = int.from_bytes(data[start:start + (n & 0x7F)], 'big'), start + (n & 0x7F)
+        out.append((data[offset], data[start:start + n]))
+        offset = start + n
+    return out
+def enc(tag, body):
+    return bytes([tag]) + length(len(body)) + body
+def fields(path):
+    info = children(children(open(path, 'rb').read())[0][1])
+    return children(children(info[1][1])[0][1])
+ours, theirs = fields(sys.argv[1]), fields(sys.argv[2])
+extra = {0xA0: theirs[3][1], 0x31: theirs[-1][1]}
+merged = ours[:3] + [(t, b + extra.get(t, b'')) for t, b in ours[3:]]
+signed = enc(0x30, b''.join(enc(t, b) for t, b in merged))
+oid = bytes.fromhex('06092a864886f70d010702')
+open(sys.argv[3], 'wb').write(enc(0x30, oid + enc(0xA0, signed)))
+)";
+
+// A document we signed with a second signature beside the first, each judged on its own.
+TEST_F(OpenSslPeer, CoSignedDocumentsOpenWithEverySignature) {
+    TestSupport::WriteFileBytes(dir + L"\\splice.py", kSpliceScript);
+    TestSupport::WriteFileBytes(dir + L"\\changed.zip", archiveBytes + "x");
+    const std::string second =
+        " -md sha256 -signer " + CertArg("no_qc") + " -inkey " + KeyArg("no_qc");
+    const struct {
+        const char* name;
+        std::string command;
+        bool secondValid;
+    } cases[] = {
+        {"co-signed by OpenSSL",
+         "openssl cms -resign -binary -inform DER -outform DER -in ours.snx" + second +
+             " -out both.snx",
+         true},
+        {"second signature over other content",
+         "openssl cms -sign -binary -nodetach -outform DER -in changed.zip" + second +
+             " -out other.snx && python3 splice.py ours.snx other.snx both.snx",
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Write(DocumentKind::Signed, L"ours.snx");
+        Run(c.command);
+        Document document(dir + L"\\both.snx");
+        ASSERT_TRUE(document.Open(0)) << std::hex << document.FailureCode();
+        ASSERT_EQ(2u, document.SignatureCount());
+        EXPECT_EQ(archiveBytes, ContentOf(document));
+        EXPECT_TRUE(document.IsSignatureValid());
+        EXPECT_TRUE(document.Signatures()[0].valid);
+        EXPECT_EQ(c.secondValid, document.Signatures()[1].valid);
+        EXPECT_EQ(c.secondValid, document.AreAllSignaturesValid());
+        ASSERT_TRUE(document.SelectSignature(1));
+        EXPECT_EQ(c.secondValid, document.IsSignatureValid());
+        auto signer = pki->Certificate("no_qc");
+        EXPECT_TRUE(::CertCompareCertificate(X509_ASN_ENCODING, signer.get()->pCertInfo,
+                                             document.SignerCertificate()->pCertInfo));
+        EXPECT_FALSE(document.SelectSignature(2));
+    }
+}
+
+// Two of our messages over the same content merged: the second signer joins after the first,
+// which is kept byte for byte, and a certificate both carry is kept once.
+TEST_F(OpenSslPeer, ParallelSignerJoinsWithoutDuplicates) {
+    Write(DocumentKind::Signed, L"first.snx");
+    Write(DocumentKind::Signed, L"second.snx");
+    Run("python3 der.py unwrap first.snx first.der && python3 der.py unwrap second.snx "
+        "second.der");
+    const std::string first = ReadFileBytes(dir + L"\\first.der");
+    const std::string second = ReadFileBytes(dir + L"\\second.der");
+    const auto* a = reinterpret_cast<const BYTE*>(first.data());
+    const auto* b = reinterpret_cast<const BYTE*>(second.data());
+    const std::vector<BYTE> merged = WithParallelSigner(a, first.size(), b, second.size());
+    ASSERT_FALSE(merged.empty());
+    const std::string bytes(merged.begin(), merged.end());
+    auto signer = pki->Certificate(kSigner);
+    const std::string certificate(reinterpret_cast<const char*>(signer.get()->pbCertEncoded),
+                                  signer.get()->cbCertEncoded);
+    const size_t at = bytes.find(certificate);
+    ASSERT_NE(std::string::npos, at);
+    EXPECT_EQ(std::string::npos, bytes.find(certificate, at + 1));
+    // Both signers' tails (their signature values) as they were, the first one's first.
+    const size_t firstTail = bytes.find(first.substr(first.size() - 200));
+    ASSERT_NE(std::string::npos, firstTail);
+    EXPECT_EQ(bytes.size() - 200, bytes.rfind(second.substr(second.size() - 200)));
+    EXPECT_LT(firstTail, bytes.size() - 200);
+    EXPECT_TRUE(WithParallelSigner(a, first.size() - 1, b, second.size()).empty());
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "document/report/report_lines.h"
+#include "document/report/validation_report.h"
 #include "resources/common/localized_ids.h"
 
 using namespace Dossiq::Documents;
@@ -89,6 +90,40 @@ TEST(ReportLines, EarlierPhasesUseTheDeliverablesTexts) {
     page.tamperedListsQualified = true;
     tampered.push_back({IDS_QUALIFIED_SKIPPED, ReportBlack, false});
     ExpectLines(tampered, ParsedReportLines(false, page));
+}
+
+// The picture shows the document's verdict: another signature that did not pass keeps the
+// shown, qualified one from showing as passed.
+TEST(ReportLines, FinishedPictureShowsTheDocumentsVerdict) {
+    ValidationReport passed;
+    passed.decoding = DecodingOutcome::NotTampered;
+    passed.signer.present = true;
+    passed.validated = true;
+    for (CheckReport& check : passed.checks) {
+        check.status = CheckStatus::Passed;
+    }
+    ValidationReport failed = passed;
+    failed.checks[RevocationCheck].status = CheckStatus::Failed;
+    ValidationReport tampered = passed;
+    tampered.decoding = DecodingOutcome::Tampered;
+    const struct {
+        const ValidationReport* second;
+        ReportPicture picture;
+        const wchar_t* verdict;
+    } cases[] = {{nullptr, ReportPicture::Qualified, L"passed"},
+                 {&passed, ReportPicture::Qualified, L"passed"},
+                 {&failed, ReportPicture::Warning, L"failed"},
+                 {&tampered, ReportPicture::Tampered, L"tampered"}};
+    for (const auto& c : cases) {
+        ValidationReport document = passed;
+        document.signatures = {passed};
+        if (c.second) {
+            document.signatures.push_back(*c.second);
+        }
+        EXPECT_EQ(c.picture, FinishedReportPicture(ValidationResult::ValidQualified, &document));
+        EXPECT_EQ(c.verdict, VerdictOf(document));
+    }
+    EXPECT_EQ(ReportPicture::Warning, FinishedReportPicture(ValidationResult::Revoked, &passed));
 }
 
 } // namespace
