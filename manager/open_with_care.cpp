@@ -14,7 +14,7 @@
 using namespace Dossiq::Config;
 using namespace Dossiq::Documents;
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 namespace {
 
@@ -104,4 +104,4 @@ bool ConfirmOpening(HWND owner, const std::wstring& fileName, const ValidationRe
                                          type.c_str()));
 }
 
-} // namespace Manager
+} // namespace Dossiq::Manager
