@@ -1,5 +1,7 @@
 #include "document/report/timestamp_evaluation.h"
 
+#include "certificates/clock_skew.h"
+
 #include "certificates/issuer_download.h"
 #include "certificates/revocation/revocation_checker.h"
 #include "certificates/x509_chain.h"
@@ -10,6 +12,7 @@
 namespace Dossiq::Documents {
 
 using MHFX::Security::Cryptography::X509::BuildFetchingIssuers;
+using MHFX::Security::Cryptography::X509::NotLaterAllowingSkew;
 using MHFX::Security::Cryptography::X509::Oid;
 using MHFX::Security::Cryptography::X509::RevocationChecker;
 using MHFX::Security::Cryptography::X509::RevocationStatus;
@@ -19,9 +22,6 @@ using MHFX::Security::Cryptography::X509::X509Chain;
 using MHFX::Security::Cryptography::X509::X509RevocationMode;
 
 namespace {
-
-// Later than this past the check's clock, a token's time is not believed.
-constexpr ULONGLONG kClockSkew = 5ull * 60 * 10000000;
 
 // The authority chains to a trusted root at `time`, for time-stamping, and neither it nor a
 // CA above it was revoked then, nor ever as compromised (evidence from the issuers' lists or
@@ -65,10 +65,8 @@ TimestampReport EvaluateTimestamp(const Document& document) {
         CheckImprint(token, document.SignatureValue());
         FILETIME now = {};
         ::GetSystemTimeAsFileTime(&now);
-        const ULONGLONG latest =
-            ((static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime) + kClockSkew;
-        if (((static_cast<ULONGLONG>(token.time.dwHighDateTime) << 32) | token.time.dwLowDateTime) >
-            latest) {
+        // Later than the check's clock allows, a token's time is not believed.
+        if (!NotLaterAllowingSkew(token.time, now)) {
             throw TimestampError(TimestampProblem::FutureTime);
         }
         const PCCERT_CONTEXT signer = document.SignerCertificate();
