@@ -52,7 +52,10 @@ std::vector<BYTE> SignerInfoOf(HCRYPTMSG message, DWORD signerIndex) {
 }
 
 // The signer's signature value and the time-stamp token among its unsigned attributes.
-void ReadSignatureValue(HCRYPTMSG message, DWORD signerIndex, DocumentSignature& signature) {
+// The signature value and what the unsigned attributes add to it: the time-stamp token and
+// the countersignatures, verified with the message's `certificates`.
+void ReadSignatureValue(HCRYPTMSG message, DWORD signerIndex, HCERTSTORE certificates,
+                        DocumentSignature& signature) {
     const std::vector<BYTE> buffer = SignerInfoOf(message, signerIndex);
     if (buffer.empty()) {
         return;
@@ -63,13 +66,13 @@ void ReadSignatureValue(HCRYPTMSG message, DWORD signerIndex, DocumentSignature&
     for (DWORD i = 0; i < info->UnauthAttrs.cAttr; ++i) {
         const CRYPT_ATTRIBUTE& attribute = info->UnauthAttrs.rgAttr[i];
         if (std::strcmp(attribute.pszObjId, kTimestampTokenAttributeOid) == 0 &&
-            attribute.cValue >= 1) {
+            attribute.cValue >= 1 && signature.timestampToken.empty()) {
             signature.timestampToken.assign(attribute.rgValue[0].pbData,
                                             attribute.rgValue[0].pbData +
                                                 attribute.rgValue[0].cbData);
-            return;
         }
     }
+    signature.countersignatures = ReadCountersignatures(*info, certificates);
 }
 
 // The signer's digest algorithm (or, as some writers put it there, the signature algorithm
@@ -188,7 +191,7 @@ DocumentSignature VerifySigner(HCRYPTMSG message, HCERTSTORE certificates,
     signature.unsupportedAlgorithm = verdict.algorithm;
     signature.valid = verdict.status == SignatureStatus::Valid;
     signature.algorithmOutdated = IsHashOutdated(message, signerIndex);
-    ReadSignatureValue(message, signerIndex, signature);
+    ReadSignatureValue(message, signerIndex, certificates, signature);
     return signature;
 }
 

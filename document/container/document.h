@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "document/container/content_section.h"
+#include "document/container/countersignature.h"
 #include "document/container/envelope.h"
 #include "document/container/signature_verifier.h"
 #include "foundation/handle.h"
@@ -42,6 +43,7 @@ struct DocumentSignature {
     bool algorithmOutdated = false;
     std::vector<BYTE> signatureValue;
     std::vector<BYTE> timestampToken;
+    std::vector<Countersignature> countersignatures;
 };
 
 class Document {
