@@ -182,6 +182,8 @@ DocumentSignature VerifySigner(HCRYPTMSG message, HCERTSTORE certificates,
         digest = digests.Of(verifier.DigestAlgorithm());
     }
     const SignatureVerdict verdict = verifier.Verify(signature.signer.get(), digest);
+    signature.digestAlgorithm = verifier.DigestAlgorithmOid();
+    signature.contentDigest = digest;
     signature.status = verdict.status;
     signature.unsupportedAlgorithm = verdict.algorithm;
     signature.valid = verdict.status == SignatureStatus::Valid;

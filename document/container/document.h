@@ -41,6 +41,10 @@ struct DocumentSignature {
     bool algorithmOutdated = false;
     std::vector<BYTE> signatureValue;
     std::vector<BYTE> timestampToken;
+    // The content's digest under the signer's digest algorithm (dotted OID), as computed
+    // to verify it: a co-signer with the same hash need not hash the content again.
+    std::string digestAlgorithm;
+    std::vector<BYTE> contentDigest;
 };
 
 class Document {
