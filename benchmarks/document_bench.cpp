@@ -5,7 +5,7 @@
 // platform over the same bytes: SHA-1 and SHA-256 hashing, 3DES and AES-256 encryption, a plain
 // decode of the signed message, writing a file of that size. Every step runs in a process
 // of its own, so that its peak memory is its own: a step that copied the content into the heap once
-// more would show it.
+// more would show it. The summary takes each step's fastest of three runs.
 //
 //   wine document_bench.exe [megabytes]
 //
@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,6 +39,8 @@ namespace {
 constexpr char kSha1Rsa[] = "1.2.840.113549.1.1.5";
 constexpr char kSha256[] = "2.16.840.1.101.3.4.2.1";
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+// Runs of each step: the shared machine's other work (and the disk's) shows in single runs.
+constexpr int kRuns = 3;
 constexpr wchar_t kProvider[] = L"Microsoft Enhanced RSA and AES Cryptographic Provider";
 
 double Megabytes(SIZE_T bytes) {
@@ -122,7 +125,14 @@ void Summary(const std::wstring& path, DWORD megabytes) {
             char* second = first ? std::strchr(first + 1, '|') : nullptr;
             if (second != nullptr) {
                 *first = '\0';
-                steps[line] = {std::atof(first + 1), std::atof(second + 1)};
+                // The fastest run of a step, at the highest peak any run had.
+                const double seconds = std::atof(first + 1);
+                const double megabytes = std::atof(second + 1);
+                const auto known = steps.find(line);
+                steps[line] = known == steps.end()
+                                  ? std::make_pair(seconds, megabytes)
+                                  : std::make_pair(std::min(known->second.first, seconds),
+                                                   std::max(known->second.second, megabytes));
             }
         }
         std::fclose(results);
@@ -426,9 +436,12 @@ int wmain(int argc, wchar_t** argv) {
                                  "open-enx-old",
                                  "open-pnx",
                                  "open-pnx-old"}) {
-            RunChild(self, step,
-                     std::strcmp(step, "cosign") == 0 ? second.thumbprint : certificate.thumbprint,
-                     dir, megabytes);
+            for (int run = 0; run < kRuns; ++run) {
+                RunChild(self, step,
+                         std::strcmp(step, "cosign") == 0 ? second.thumbprint
+                                                          : certificate.thumbprint,
+                         dir, megabytes);
+            }
         }
     }
     Summary(dir + L"\\results.txt", megabytes);

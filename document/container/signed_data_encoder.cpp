@@ -1,16 +1,14 @@
 #include "document/container/signed_data_encoder.h"
 
-#include <bcrypt.h>
-
 #include <algorithm>
 #include <cstring>
 
+#include "document/container/content_hash.h"
 #include "document/container/der.h"
 #include "document/container/signed_attributes.h"
 #include "document/container/signing_key.h"
 #include "document/timestamp/timestamp_token.h"
 #include "certificates/revocation/kept_responses.h"
-#include "foundation/handle.h"
 #include "foundation/win32_exception.h"
 
 namespace Dossiq::Documents {
@@ -202,36 +200,11 @@ bool SignedDataEncoder::Join(const BYTE* encoding, size_t length) {
 }
 
 std::vector<BYTE> SignedDataEncoder::ContentDigest(const std::string& hashOid) const {
-    MHFX::BCryptAlgorithmHandle provider;
-    if (::BCryptOpenAlgorithmProvider(provider.put(), CngHashName(HashAlgorithm(hashOid)), nullptr,
-                                      0) != 0) {
-        throw Win32Exception(static_cast<DWORD>(NTE_BAD_ALGID));
-    }
-    DWORD size = 0;
-    ULONG got = 0;
-    BCRYPT_HASH_HANDLE hash = nullptr;
-    if (::BCryptGetProperty(provider.get(), BCRYPT_HASH_LENGTH, reinterpret_cast<PUCHAR>(&size),
-                            sizeof size, &got, 0) != 0 ||
-        ::BCryptCreateHash(provider.get(), &hash, nullptr, 0, nullptr, 0, 0) != 0) {
-        throw Win32Exception(static_cast<DWORD>(NTE_BAD_ALGID));
-    }
-    std::vector<BYTE> digest(size);
-    bool done = true;
+    ContentHash hash(CngHashName(HashAlgorithm(hashOid)));
     for (const Piece& piece : contentPieces_) {
-        // CNG hashes at most 4 GiB a call.
-        for (size_t offset = 0; done && offset < piece.length;) {
-            const ULONG slice =
-                static_cast<ULONG>(std::min<size_t>(piece.length - offset, 0x40000000));
-            done = ::BCryptHashData(hash, const_cast<PUCHAR>(piece.data + offset), slice, 0) == 0;
-            offset += slice;
-        }
+        hash.Add(piece.data, piece.length);
     }
-    done = done && ::BCryptFinishHash(hash, digest.data(), size, 0) == 0;
-    ::BCryptDestroyHash(hash);
-    if (!done) {
-        throw Win32Exception(static_cast<DWORD>(NTE_FAIL));
-    }
-    return digest;
+    return hash.Finish();
 }
 
 void SignedDataEncoder::AddSigner(PCCERT_CONTEXT signer, const std::string& hashOid,

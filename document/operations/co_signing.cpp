@@ -1,18 +1,24 @@
 #include "document/operations/co_signing.h"
 
 #include <new>
+#include <optional>
 
 #include "document/container/container_reader.h"
 #include "document/container/container_writer.h"
 #include "document/container/der.h"
 #include "document/container/document.h"
+#include "document/container/envelope.h"
 #include "document/container/signed_data_encoder.h"
 #include "foundation/exception.h"
+#include "foundation/io/file_stream.h"
 #include "foundation/win32_exception.h"
 
 namespace Dossiq::Documents {
 
 namespace {
+
+// Enough of a file to tell an envelope from a signed message.
+constexpr DWORD kHead = 64;
 
 // The bare SignedData of a ContentInfo; false for anything else.
 bool SignedDataOf(const BYTE* file, size_t length, Der::Element& signedData, bool& enveloped) {
@@ -58,44 +64,52 @@ CoSigningResult AddSignature(const std::wstring& path, const std::wstring& outpu
                              PCCERT_CONTEXT signer, const SignatureStamper& stamper,
                              const ValidationDataSource& source) {
     try {
-        // The file stays where it was read; the new file is written from its pieces, so the
-        // content is held twice at most (here and, while it verifies, in the Document).
-        ContentSection file;
+        // An envelope is told by its head and refused before anything is decrypted.
         {
+            MHFX::IO::FileStream head(path);
+            BYTE bytes[kHead];
+            DWORD read = 0;
+            if (::ReadFile(head.GetHandle(), bytes, sizeof bytes, &read, nullptr) &&
+                IsEnvelopedData(bytes, read)) {
+                return Outcome(CoSigningOutcome::Enveloped, 0);
+            }
+        }
+        std::optional<Document> document(std::in_place, path);
+        if (!document->Open(0)) {
+            return Outcome(CoSigningOutcome::Unreadable, document->FailureCode());
+        }
+        if (!document->AreAllSignaturesValid()) {
+            return Outcome(CoSigningOutcome::Tampered, 0);
+        }
+        std::vector<BYTE> digest;
+        for (const DocumentSignature& signature : document->Signatures()) {
+            if (::CertCompareCertificate(X509_ASN_ENCODING, signature.signer.get()->pCertInfo,
+                                         signer->pCertInfo)) {
+                return Outcome(CoSigningOutcome::AlreadySigned, 0);
+            }
+            // A valid signature's digest is the content's.
+            if (signature.digestAlgorithm == kSignatureHashOid) {
+                digest = signature.contentDigest;
+            }
+        }
+        // The new file is written from the bytes the document was read into, so the content
+        // is held once; a file the opening rearranged is read again once it is closed.
+        ContentSection reread;
+        DocumentContent file = document->File();
+        if (!file) {
+            document.reset();
             ContainerReader reader;
-            if (!reader.Start(path, file)) {
+            if (!reader.Start(path, reread)) {
                 return Outcome(CoSigningOutcome::Unreadable, 0);
             }
             reader.Finish();
+            file = {reread.Data(), reread.Length()};
         }
         Der::Element signedData;
         bool enveloped = false;
-        if (!SignedDataOf(file.Data(), file.Length(), signedData, enveloped)) {
-            return Outcome(enveloped ? CoSigningOutcome::Enveloped : CoSigningOutcome::Unreadable,
-                           0);
-        }
-        std::vector<BYTE> digest;
-        {
-            Document document(path);
-            if (!document.Open(0)) {
-                return Outcome(CoSigningOutcome::Unreadable, document.FailureCode());
-            }
-            if (!document.AreAllSignaturesValid()) {
-                return Outcome(CoSigningOutcome::Tampered, 0);
-            }
-            for (const DocumentSignature& signature : document.Signatures()) {
-                if (::CertCompareCertificate(X509_ASN_ENCODING, signature.signer.get()->pCertInfo,
-                                             signer->pCertInfo)) {
-                    return Outcome(CoSigningOutcome::AlreadySigned, 0);
-                }
-                // A valid signature's digest is the content's.
-                if (signature.digestAlgorithm == kSignatureHashOid) {
-                    digest = signature.contentDigest;
-                }
-            }
-        }
         SignedDataEncoder encoder;
-        if (!SignedDataEncoder::Read(signedData.begin, signedData.size, encoder)) {
+        if (!SignedDataOf(file.data, file.length, signedData, enveloped) ||
+            !SignedDataEncoder::Read(signedData.begin, signedData.size, encoder)) {
             return Outcome(CoSigningOutcome::Unreadable, 0);
         }
         try {
