@@ -1,5 +1,6 @@
 #include "document/operations/co_signing.h"
 
+#include <algorithm>
 #include <new>
 #include <optional>
 
@@ -7,7 +8,6 @@
 #include "document/container/container_writer.h"
 #include "document/container/der.h"
 #include "document/container/document.h"
-#include "document/container/envelope.h"
 #include "document/container/signed_data_encoder.h"
 #include "foundation/exception.h"
 #include "foundation/io/file_stream.h"
@@ -19,6 +19,18 @@ namespace {
 
 // Enough of a file to tell an envelope from a signed message.
 constexpr DWORD kHead = 64;
+
+// Whether the head of a file starts a ContentInfo of type envelopedData, its outer length
+// (definite or not) reaching past the head.
+bool HeadIsEnvelope(const BYTE* head, DWORD length) {
+    if (length < 2 || head[0] != Der::kSequence) {
+        return false;
+    }
+    const DWORD at = 2 + (head[1] > 0x80 ? head[1] & 0x7F : 0);
+    const std::vector<BYTE>& oid = Der::kOidEnvelopedData;
+    return at + 2 + oid.size() <= length && head[at] == Der::kOid && head[at + 1] == oid.size() &&
+           std::equal(oid.begin(), oid.end(), head + at + 2);
+}
 
 // The bare SignedData of a ContentInfo; false for anything else.
 bool SignedDataOf(const BYTE* file, size_t length, Der::Element& signedData, bool& enveloped) {
@@ -70,7 +82,7 @@ CoSigningResult AddSignature(const std::wstring& path, const std::wstring& outpu
             BYTE bytes[kHead];
             DWORD read = 0;
             if (::ReadFile(head.GetHandle(), bytes, sizeof bytes, &read, nullptr) &&
-                IsEnvelopedData(bytes, read)) {
+                HeadIsEnvelope(bytes, read)) {
                 return Outcome(CoSigningOutcome::Enveloped, 0);
             }
         }
