@@ -41,21 +41,6 @@ ALG_ID HashAlgorithm(const std::string& hashOid) {
     return algorithm;
 }
 
-const wchar_t* CngHashName(ALG_ID algorithm) {
-    switch (algorithm) {
-    case CALG_SHA1:
-        return BCRYPT_SHA1_ALGORITHM;
-    case CALG_SHA_256:
-        return BCRYPT_SHA256_ALGORITHM;
-    case CALG_SHA_384:
-        return BCRYPT_SHA384_ALGORITHM;
-    case CALG_SHA_512:
-        return BCRYPT_SHA512_ALGORITHM;
-    default:
-        throw Win32Exception(static_cast<DWORD>(NTE_BAD_ALGID));
-    }
-}
-
 // The hash as DER names it: the identifier as given (a signature algorithm's, as old
 // containers have it, included) with NULL parameters, as the platform wrote it before.
 std::vector<BYTE> AlgorithmIdentifier(const std::vector<BYTE>& oid) {

@@ -45,6 +45,7 @@ public:
     // The bare SignedData `encoding` (definite lengths, id-data content) to be extended, its
     // fields referred to where they lie; false when it is not one.
     static bool Read(const BYTE* encoding, size_t length, SignedDataEncoder& encoder);
+    // An empty encoder, for Read to fill.
     SignedDataEncoder() = default;
 
     // The content's digest under `hashOid`, over the content as it lies.

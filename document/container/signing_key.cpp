@@ -9,12 +9,9 @@
 
 namespace Dossiq::Documents {
 
-namespace {
-
 using MHFX::ThrowLastErrorIf;
 using MHFX::Win32Exception;
 
-// The CNG name of a CryptoAPI hash.
 const wchar_t* CngHashName(ALG_ID hashAlgorithm) {
     switch (hashAlgorithm) {
     case CALG_SHA1:
@@ -29,8 +26,6 @@ const wchar_t* CngHashName(ALG_ID hashAlgorithm) {
         throw Win32Exception(static_cast<DWORD>(NTE_BAD_ALGID));
     }
 }
-
-} // namespace
 
 SigningKey::SigningKey(PCCERT_CONTEXT signer, ALG_ID hashAlgorithm)
     : hashAlgorithm_(hashAlgorithm) {

@@ -21,6 +21,10 @@ namespace Dossiq::Documents {
 // asked for, not even through the enhanced RSA and AES provider or CNG (a customer code).
 constexpr DWORD kErrorSigningKeyHashUnsupported = 0x20000101;
 
+// The CNG name of a CryptoAPI hash that signatures use (SHA-1, SHA-2); Win32Exception
+// (NTE_BAD_ALGID) for another.
+const wchar_t* CngHashName(ALG_ID hashAlgorithm);
+
 class SigningKey {
 public:
     // Throws Win32Exception: the acquiring error when there is no key, else
