@@ -197,6 +197,11 @@ void SignedDataEncoder::AddSigner(PCCERT_CONTEXT signer, const std::string& hash
                                   const ValidationDataSource& source,
                                   std::vector<BYTE> contentDigest) {
     const SigningKey key(signer, HashAlgorithm(hashOid));
+    // The SignerInfo names RSA; a key of another kind would sign something else under it.
+    const char* keyAlgorithm = signer->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId;
+    if (keyAlgorithm == nullptr || std::strcmp(keyAlgorithm, szOID_RSA_RSA) != 0) {
+        throw Win32Exception(static_cast<DWORD>(NTE_BAD_ALGID));
+    }
     if (contentDigest.empty()) {
         contentDigest = ContentDigest(hashOid);
     }

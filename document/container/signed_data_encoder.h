@@ -54,7 +54,8 @@ public:
     // A new SignerInfo by `signer` (issuer and serial number, `hashOid`, RSA) after the
     // others, its certificate and the data of `source` joining the message. `contentDigest`
     // saves the pass over the content when it is known already. Throws Win32Exception:
-    // kErrorSigningKeyHashUnsupported for a key that cannot hash with `hashOid`.
+    // kErrorSigningKeyHashUnsupported for a key that cannot hash with `hashOid`, NTE_BAD_ALGID
+    // for a key that is not RSA.
     void AddSigner(PCCERT_CONTEXT signer, const std::string& hashOid,
                    const SignatureStamper& stamper, const ValidationDataSource& source,
                    std::vector<BYTE> contentDigest = {});
