@@ -33,10 +33,9 @@ bool HeadIsEnvelope(const BYTE* head, DWORD length) {
 }
 
 // The bare SignedData of a ContentInfo; false for anything else.
-bool SignedDataOf(const BYTE* file, size_t length, Der::Element& signedData, bool& enveloped) {
+bool SignedDataOf(const BYTE* file, size_t length, Der::Element& signedData) {
     Der::Reader top(file, length);
     Der::Element info, type, content;
-    enveloped = false;
     if (!top.Expect(Der::kSequence, info) || !top.AtEnd()) {
         return false;
     }
@@ -44,7 +43,6 @@ bool SignedDataOf(const BYTE* file, size_t length, Der::Element& signedData, boo
     if (!fields.Expect(Der::kOid, type) || !fields.Expect(Der::kContext0, content)) {
         return false;
     }
-    enveloped = type.IsOid(Der::kOidEnvelopedData);
     Der::Reader inner(content);
     return type.IsOid(Der::kOidSignedData) && inner.Expect(Der::kSequence, signedData) &&
            inner.AtEnd();
@@ -116,11 +114,12 @@ CoSigningResult AddSignature(const std::wstring& path, const std::wstring& outpu
             }
             reader.Finish();
             file = {reread.Data(), reread.Length()};
+            // What is signed is what was read last.
+            digest.clear();
         }
         Der::Element signedData;
-        bool enveloped = false;
         SignedDataEncoder encoder;
-        if (!SignedDataOf(file.data, file.length, signedData, enveloped) ||
+        if (!SignedDataOf(file.data, file.length, signedData) ||
             !SignedDataEncoder::Read(signedData.begin, signedData.size, encoder)) {
             return Outcome(CoSigningOutcome::Unreadable, 0);
         }
