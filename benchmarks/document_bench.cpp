@@ -5,7 +5,7 @@
 // platform over the same bytes: SHA-1 and SHA-256 hashing, 3DES and AES-256 encryption, a plain
 // decode of the signed message, writing a file of that size. Every step runs in a process
 // of its own, so that its peak memory is its own: a step that copied the content into the heap once
-// more would show it. The summary takes each step's fastest of three runs.
+// more would show it. The summary takes each step's fastest of three rounds.
 //
 //   wine document_bench.exe [megabytes]
 //
@@ -415,28 +415,30 @@ int wmain(int argc, wchar_t** argv) {
     {
         BenchCertificate certificate(L"dossiq-bench-" + std::to_wstring(::GetCurrentProcessId()));
         BenchCertificate second(L"dossiq-bench-second-" + std::to_wstring(::GetCurrentProcessId()));
-        for (const char* step : {"platform-sha1",
-                                 "platform-sha256",
-                                 "platform-3des",
-                                 "platform-aes256",
-                                 "platform-write",
-                                 "platform-signmessage",
-                                 "sign",
-                                 "cosign",
-                                 "sign-old",
-                                 "encrypt",
-                                 "encrypt-five",
-                                 "encrypt-old",
-                                 "protect",
-                                 "protect-old",
-                                 "platform-decode",
-                                 "open-snx",
-                                 "open-snx-old",
-                                 "open-enx",
-                                 "open-enx-old",
-                                 "open-pnx",
-                                 "open-pnx-old"}) {
-            for (int run = 0; run < kRuns; ++run) {
+        // Round after round, so that a passing burst of other work spoils one run of a step
+        // rather than all of them.
+        for (int run = 0; run < kRuns; ++run) {
+            for (const char* step : {"platform-sha1",
+                                     "platform-sha256",
+                                     "platform-3des",
+                                     "platform-aes256",
+                                     "platform-write",
+                                     "platform-signmessage",
+                                     "sign",
+                                     "cosign",
+                                     "sign-old",
+                                     "encrypt",
+                                     "encrypt-five",
+                                     "encrypt-old",
+                                     "protect",
+                                     "protect-old",
+                                     "platform-decode",
+                                     "open-snx",
+                                     "open-snx-old",
+                                     "open-enx",
+                                     "open-enx-old",
+                                     "open-pnx",
+                                     "open-pnx-old"}) {
                 RunChild(self, step,
                          std::strcmp(step, "cosign") == 0 ? second.thumbprint
                                                           : certificate.thumbprint,
