@@ -139,6 +139,10 @@
 #define IDS_ADD_SIGNATURE_UNREADABLE 1345
 #define IDS_ADD_SIGNATURE_NOT_WRITTEN 1346
 #define IDS_ADD_SIGNATURE_DONE 1347
+// The choice of the signature the report shows, and its name for screen readers.
+#define IDS_SIGNATURE_CHOICE 1348
+#define IDS_COUNTERSIGNATURE_CHOICE 1349
+#define IDS_SIGNATURE_CHOICE_NAME 1350
 // The choice of the signing certificate and of the recipients.
 #define IDS_SELECT_CERTIFICATE_TITLE 211
 #define IDS_SELECT_SIGNING_CERTIFICATE 212

@@ -25,6 +25,8 @@
 #define IDC_REPORT_TEXT 1002
 // The details under the lines, shown when there are any.
 #define IDC_REPORT_DETAILS 1003
+// Which signature the report shows, of a document with several.
+#define IDC_REPORT_SIGNATURE 1004
 
 // Controls of the certificate path (dialog 102).
 #define IDC_PATH_TREE 1010

@@ -13,6 +13,7 @@
 #define IDC_PAGE_SIGNER_EMAIL 213
 #define IDC_PAGE_REPORT 215
 #define IDC_PAGE_DETAILS 216
+#define IDC_PAGE_SIGNATURE 217
 
 // State pictures of the page (48 x 48) and menu icons (16 x 16).
 #define IDI_PAGE_PASSED 106

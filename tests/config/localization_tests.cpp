@@ -73,7 +73,7 @@ const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
                                          Range(1410, 1416),
                                          {208, 211, 212, 330, 331},
                                          Range(340, 349),
-                                         Range(1340, 1347)});
+                                         Range(1340, 1350)});
 const std::set<UINT> kManagerIds =
     Union({kSharedIds,
            {230, 231},
