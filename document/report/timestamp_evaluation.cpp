@@ -1,5 +1,7 @@
 #include "document/report/timestamp_evaluation.h"
 
+#include "document/report/certificate_facts.h"
+
 #include "certificates/issuer_download.h"
 #include "certificates/revocation/revocation_checker.h"
 #include "certificates/x509_chain.h"
