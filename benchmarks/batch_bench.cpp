@@ -140,7 +140,7 @@ int Bench(size_t count) {
     TestSupport::WriteFileBytes(dir + L"\\a.txt", "alpha alpha alpha");
     MessageBlob archive;
     MessageBlob message;
-    if (BuildArchive({dir + L"\\a.txt"}, dir, archive) != ArchiveOutcome::Built ||
+    if (PackSelection({dir + L"\\a.txt"}, dir, nullptr, archive) != ArchiveOutcome::Built ||
         !SignArchive(archive, pki.Certificate("qualified").get(), message)) {
         std::printf("making the container failed\n");
         return 1;

@@ -23,7 +23,7 @@
 #include "config/preferences.h"
 #include "document/container/container_writer.h"
 #include "document/container/document.h"
-#include "document/container/document_entries.h"
+#include "manager/document_entries.h"
 #include "document/container/message_blob.h"
 #include "document/container/message_builder.h"
 #include "document/report/report_messages.h"
@@ -35,6 +35,7 @@
 
 using namespace Dossiq::Config;
 using namespace Dossiq::Documents;
+using namespace Dossiq::Manager;
 
 namespace {
 
@@ -188,8 +189,8 @@ int wmain(int argc, wchar_t** argv) {
                     (Now() - start) * 1000.0);
     }
 
-    Manager::MessageLoop loop;
-    Manager::ManagerWindow window(L"");
+    Dossiq::Manager::MessageLoop loop;
+    Dossiq::Manager::ManagerWindow window(L"");
     if (!window.Create()) {
         BenchFail("creating the window");
     }

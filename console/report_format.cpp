@@ -120,7 +120,7 @@ void WriteTimestampJson(JsonWriter& json, const TimestampReport& timestamp) {
         json.StringOrNull(L"authority", timestamp.authority);
         json.Bool(L"used", timestamp.used);
         json.StringOrNull(L"problem", TimestampProblemName(timestamp.problem));
-        json.StringOrNull(L"reason", TimestampProblemText(timestamp.problem));
+        json.StringOrNull(L"reason", TimestampReason(timestamp.problem, ReasonLanguage::English));
         json.EndObject();
     } else {
         json.Null(L"timestamp");

@@ -5,7 +5,7 @@
 
 using namespace Dossiq::Config;
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 INT_PTR AboutDialog::Show(HWND owner) {
     const LocalizedResource found = FindLocalizedResource(RT_DIALOG, IDD_ABOUTBOX);
@@ -33,4 +33,4 @@ bool AboutDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result
     }
 }
 
-} // namespace Manager
+} // namespace Dossiq::Manager

@@ -4,7 +4,7 @@
 #include "ui/dialog.h"
 #include "ui/window.h"
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 class AboutDialog : public Ui::Dialog {
 public:
@@ -17,4 +17,4 @@ protected:
 
 using Ui::CenterWindow;
 
-} // namespace Manager
+} // namespace Dossiq::Manager

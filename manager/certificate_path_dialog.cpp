@@ -16,7 +16,7 @@ using namespace Dossiq::Documents;
 
 using MHFX::Security::Cryptography::X509::X509Certificate;
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 std::vector<CertificatePathDialog::Row>
 CertificatePathDialog::RowsOf(const SignatureFacts& signature) {
@@ -140,4 +140,4 @@ bool CertificatePathDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam
     }
 }
 
-} // namespace Manager
+} // namespace Dossiq::Manager

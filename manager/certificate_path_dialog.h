@@ -8,7 +8,7 @@
 #include "document/report/validation_report.h"
 #include "ui/dialog.h"
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 class CertificatePathDialog : public Ui::Dialog {
 public:
@@ -40,4 +40,4 @@ private:
     std::vector<Row> rows_;
 };
 
-} // namespace Manager
+} // namespace Dossiq::Manager

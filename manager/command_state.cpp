@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 void CommandStateTable::Add(UINT id, int targets) {
     entries_[id].targets = targets;
@@ -65,4 +65,4 @@ void CommandStateTable::UpdateToolbar() const {
     }
 }
 
-} // namespace Manager
+} // namespace Dossiq::Manager

@@ -6,7 +6,7 @@
 
 #include <map>
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 class CommandStateTable {
 public:
@@ -37,4 +37,4 @@ private:
     HWND toolbar_ = nullptr;
 };
 
-} // namespace Manager
+} // namespace Dossiq::Manager

@@ -4,7 +4,7 @@
 
 using namespace Dossiq::Documents;
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 ListingThread::ListingThread(HWND owner, std::shared_ptr<Document> document, LPARAM tag,
                              std::shared_ptr<Listing> listing)
@@ -31,4 +31,4 @@ void ListingThread::AfterOpening(Document&, const ParsedDocument& parsed) noexce
     }
 }
 
-} // namespace Manager
+} // namespace Dossiq::Manager

@@ -6,15 +6,15 @@
 #include <memory>
 #include <vector>
 
-#include "document/container/document_entries.h"
+#include "manager/document_entries.h"
 #include "document/report/document_parse_thread.h"
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 // What the worker leaves for the window; read only after its message has arrived.
 struct Listing {
     Dossiq::Documents::ParsedDocument parsed;
-    std::vector<Dossiq::Documents::EntryInfo> entries;
+    std::vector<Manager::EntryInfo> entries;
     bool done = false;
 };
 
@@ -35,4 +35,4 @@ private:
     std::shared_ptr<Listing> listing_;
 };
 
-} // namespace Manager
+} // namespace Dossiq::Manager

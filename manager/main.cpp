@@ -4,5 +4,5 @@
 #include "manager/manager_app.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
-    return Manager::RunManager(::GetCommandLineW(), showCommand);
+    return Dossiq::Manager::RunManager(::GetCommandLineW(), showCommand);
 }

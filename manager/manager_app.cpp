@@ -18,7 +18,7 @@
 using namespace Dossiq::Config;
 using namespace Dossiq::Documents;
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 namespace {
 
@@ -80,4 +80,4 @@ int RunManager(const wchar_t* commandLine, int showCommand) {
     return exitCode;
 }
 
-} // namespace Manager
+} // namespace Dossiq::Manager

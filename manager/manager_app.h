@@ -7,11 +7,11 @@
 
 #include <string>
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 int RunManager(const wchar_t* commandLine, int showCommand);
 
 // The text shown when the preferences cannot be loaded.
 std::wstring PreferencesFailureText(const std::wstring& preferencesPath);
 
-} // namespace Manager
+} // namespace Dossiq::Manager

@@ -10,12 +10,12 @@
 #include "config/localization.h"
 #include "config/preferences.h"
 #include "document/container/document.h"
-#include "document/container/document_entries.h"
+#include "manager/document_entries.h"
 #include "document/container/document_kind.h"
 #include "document/container/entry_target.h"
-#include "document/container/extraction_command.h"
+#include "manager/extraction_command.h"
 #include "document/container/visible_name.h"
-#include "document/dialogs/busy_dialog.h"
+#include "views/busy_dialog.h"
 #include "document/operations/long_term_extension.h"
 #include "document/report/document_parse_thread.h"
 #include "document/report/report_details.h"
@@ -42,11 +42,12 @@
 
 using namespace Dossiq::Config;
 using namespace Dossiq::Documents;
+using namespace Dossiq::Views;
 
 using MHFX::IO::Path;
 using MHFX::Security::Cryptography::X509::ValidationResult;
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 namespace {
 
@@ -967,7 +968,7 @@ void ManagerWindow::OnView() {
     try {
         const EntryTargetFault fault = CheckEntryTarget(entry, Path::GetTempPath(), false);
         if (fault != EntryTargetFault::None) {
-            ShowUnwritableEntry(Handle(), entry, fault);
+            ExtractionCommand::ShowUnwritable(Handle(), entry, fault);
             return;
         }
         // Asked before anything is written: a copy the user declines never exists.
@@ -1058,4 +1059,4 @@ void ManagerWindow::OnAbout() {
     about.Show(::GetActiveWindow());
 }
 
-} // namespace Manager
+} // namespace Dossiq::Manager

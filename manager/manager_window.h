@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "document/container/document_entries.h"
+#include "manager/document_entries.h"
 #include "foundation/handle.h"
 
 #include "manager/command_state.h"
@@ -32,7 +32,7 @@ class Document;
 struct ValidationReport;
 } // namespace Dossiq::Documents
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 struct Listing;
 
@@ -113,7 +113,7 @@ private:
     int FindEntry(const NMLVFINDITEMW& find) const;
     void EnableActions(bool view, bool extract, bool extractAll);
     // The row selected, null for none.
-    const Dossiq::Documents::EntryInfo* SelectedEntry() const;
+    const Manager::EntryInfo* SelectedEntry() const;
     void ShowContextMenu(bool fromKeyboard);
     void OnPicture();
 
@@ -139,7 +139,7 @@ private:
     std::wstring documentFolder_;
     std::wstring tipText_; // a tooltip too long for the tip's own buffer
     // What the list shows, row for row: the list asks for its texts.
-    std::vector<Dossiq::Documents::EntryInfo> entries_;
+    std::vector<Manager::EntryInfo> entries_;
     // The entries the parse worker read for the current document.
     std::shared_ptr<Listing> listing_;
     std::shared_ptr<Dossiq::Documents::ValidationReport> report_;
@@ -166,4 +166,4 @@ std::wstring BrowseForFolder(HWND owner);
 // The common save-as dialog for a web page, starting from `proposed`.
 std::wstring ChooseReportFile(HWND owner, const std::wstring& proposed);
 
-} // namespace Manager
+} // namespace Dossiq::Manager

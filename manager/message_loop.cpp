@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 namespace {
 
@@ -100,4 +100,4 @@ int MessageLoop::Run() {
     }
 }
 
-} // namespace Manager
+} // namespace Dossiq::Manager

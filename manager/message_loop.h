@@ -6,7 +6,7 @@
 
 #include <vector>
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 class MessageFilter {
 public:
@@ -48,4 +48,4 @@ private:
     MessageLoop* previous_ = nullptr;
 };
 
-} // namespace Manager
+} // namespace Dossiq::Manager

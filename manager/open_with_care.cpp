@@ -14,7 +14,7 @@
 using namespace Dossiq::Config;
 using namespace Dossiq::Documents;
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 namespace {
 
@@ -105,4 +105,4 @@ bool ConfirmOpening(HWND owner, const std::wstring& fileName, const ValidationRe
                                          type.c_str()));
 }
 
-} // namespace Manager
+} // namespace Dossiq::Manager

@@ -12,7 +12,7 @@ namespace Dossiq::Documents {
 struct ValidationReport;
 } // namespace Dossiq::Documents
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 bool IsDangerousType(const std::wstring& fileName);
 
@@ -22,4 +22,4 @@ bool IsDangerousType(const std::wstring& fileName);
 bool ConfirmOpening(HWND owner, const std::wstring& fileName,
                     const Dossiq::Documents::ValidationReport* finished);
 
-} // namespace Manager
+} // namespace Dossiq::Manager

@@ -14,8 +14,9 @@
 
 using namespace Dossiq::Config;
 using namespace Dossiq::Documents;
+using namespace Dossiq::Views;
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 namespace {
 
@@ -199,4 +200,4 @@ bool ReportPane::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
     }
 }
 
-} // namespace Manager
+} // namespace Dossiq::Manager

@@ -7,18 +7,18 @@
 // its verdict in words) and their text; the box that has the focus is framed.
 #pragma once
 
-#include "document/report/signature_report.h"
+#include "views/signature_report.h"
 #include "foundation/handle.h"
 #include "ui/dialog.h"
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 class ReportPane : public Ui::Dialog {
 public:
     // The pane at `dpi`: the dialog's own scaling and the pictures made for it.
     HWND Create(HWND parent, UINT dpi = 96);
-    Dossiq::Documents::SignatureReport& Report() { return report_; }
-    const Dossiq::Documents::SignatureReport& Report() const { return report_; }
+    Views::SignatureReport& Report() { return report_; }
+    const Views::SignatureReport& Report() const { return report_; }
     // Shows the details (hidden when there are none); true when the box is shown.
     bool ShowDetails(const std::vector<Dossiq::Documents::ReportDetail>& details);
     HWND DetailsBox() const;
@@ -36,7 +36,7 @@ private:
     void Describe();
     void PaintFocus();
 
-    Dossiq::Documents::SignatureReport report_;
+    Views::SignatureReport report_;
     UINT dpi_ = 96;
     int baseHeight_ = 0;    // the report box's own height, at dpi_
     int neededHeight_ = 0;  // what its lines need, as it last asked
@@ -44,4 +44,4 @@ private:
     MHFX::FontHandle font_; // only once the scale has changed
 };
 
-} // namespace Manager
+} // namespace Dossiq::Manager

@@ -7,7 +7,7 @@
 
 #include "ui/dpi.h"
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 HWND Splitter::Create(HWND parent, const RECT& rect) {
     bar_ = std::max(4, ::GetSystemMetrics(SM_CYSIZEFRAME));
@@ -131,4 +131,4 @@ bool Splitter::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
     }
 }
 
-} // namespace Manager
+} // namespace Dossiq::Manager

@@ -5,7 +5,7 @@
 
 #include "ui/window.h"
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 class Splitter : public Ui::Window {
 public:
@@ -40,4 +40,4 @@ private:
     bool dragging_ = false;
 };
 
-} // namespace Manager
+} // namespace Dossiq::Manager

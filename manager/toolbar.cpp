@@ -4,7 +4,7 @@
 #include "resources/manager/resource.h"
 #include "ui/dpi.h"
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 ToolbarLayout LoadToolbarLayout(HMODULE module, UINT id) {
     ToolbarLayout layout;
@@ -124,4 +124,4 @@ std::wstring Toolbar::TooltipText(const std::wstring& commandString) {
     return commandString.substr(lineFeed + 1, 79);
 }
 
-} // namespace Manager
+} // namespace Dossiq::Manager

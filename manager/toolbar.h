@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 constexpr WORD kToolbarResourceType = 241;
 
@@ -52,4 +52,4 @@ private:
     int imageSize_ = 0;
 };
 
-} // namespace Manager
+} // namespace Dossiq::Manager

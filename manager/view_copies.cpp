@@ -5,7 +5,7 @@
 #include "foundation/io/path.h"
 #include "foundation/win32_exception.h"
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 namespace {
 
@@ -73,4 +73,4 @@ bool ViewCopies::RemoveAll() {
     return false;
 }
 
-} // namespace Manager
+} // namespace Dossiq::Manager

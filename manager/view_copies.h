@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace Manager {
+namespace Dossiq::Manager {
 
 class ViewCopies {
 public:
@@ -27,4 +27,4 @@ private:
     unsigned folders_ = 0;
 };
 
-} // namespace Manager
+} // namespace Dossiq::Manager

@@ -7,7 +7,8 @@
 #include "config/localization.h"
 #include "document/creation/archive_builder.h"
 #include "document/creation/packing_exception.h"
-#include "document/dialogs/busy_dialog.h"
+#include "views/archive_packing.h"
+#include "views/busy_dialog.h"
 #include "certificates/own_recipient.h"
 #include "shell/certificate_selection.h"
 #include "shell/recipient_confirmation.h"
@@ -15,6 +16,7 @@
 #include "document/container/message_blob.h"
 #include "document/container/message_builder.h"
 #include "document/creation/output_name.h"
+#include "shell/save_as_dialog.h"
 #include "document/report/timestamp_line.h"
 #include "document/timestamp/long_term_source.h"
 #include "document/timestamp/signature_stamper.h"
@@ -29,6 +31,7 @@
 
 using namespace Dossiq::Config;
 using namespace Dossiq::Documents;
+using namespace Dossiq::Views;
 
 namespace Dossiq::Shell {
 
@@ -198,7 +201,7 @@ DocumentCreationThread::Outcome DocumentCreationThread::Create() {
 
 bool DocumentCreationThread::ChooseOutputPath() {
     outputPath_ = IsQuickMode(mode_) ? OutputName::QuickPath(selection_, rootFolder_, mode_)
-                                     : OutputName::AskSaveAs(mode_, ::GetActiveWindow());
+                                     : SaveAsDialog::Ask(mode_, ::GetActiveWindow());
     return !outputPath_.empty();
 }
 
@@ -281,7 +284,9 @@ bool DocumentCreationThread::PackAndWrite(UINT titleId, UINT descriptionId,
                                           MakeMessage makeMessage) {
     // Failures to pack are thrown, named after the item; too large has been told.
     MessageBlob archive;
-    if (BuildArchive(selection_, rootFolder_, archive) == ArchiveOutcome::TooLarge) {
+    if (Views::PackShowingProgress(selection_, rootFolder_, archive) == ArchiveOutcome::TooLarge) {
+        ::MessageBoxW(nullptr, LoadLocalizedString(IDS_CONTENT_TOO_LARGE).c_str(),
+                      MHFX::LoadNeutralString(IDS_PRODUCT_NAME2).c_str(), MB_OK | MB_ICONWARNING);
         archiveRefused_ = true;
         return true;
     }

@@ -15,7 +15,7 @@
 #include "document/report/document_parse_thread.h"
 #include "document/report/report_details.h"
 #include "document/report/report_messages.h"
-#include "document/report/signature_report.h"
+#include "views/signature_report.h"
 #include "document/report/validation_report.h"
 #include "foundation/io/path.h"
 #include "foundation/text/readable_text.h"
@@ -27,6 +27,7 @@
 
 using namespace Dossiq::Config;
 using namespace Dossiq::Documents;
+using namespace Dossiq::Views;
 
 namespace Dossiq::Shell {
 

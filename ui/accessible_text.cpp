@@ -9,7 +9,7 @@
 
 #include "foundation/com_ptr.h"
 
-namespace Ui {
+namespace Dossiq::Ui {
 
 namespace {
 
@@ -244,4 +244,4 @@ void SetAccessibleText(HWND control, AccessibleText text) {
     }
 }
 
-} // namespace Ui
+} // namespace Dossiq::Ui

@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-namespace Ui {
+namespace Dossiq::Ui {
 
 struct AccessibleText {
     std::function<std::wstring()> name;
@@ -26,4 +26,4 @@ struct AccessibleText {
 // Gives `control` the text for as long as it exists.
 void SetAccessibleText(HWND control, AccessibleText text);
 
-} // namespace Ui
+} // namespace Dossiq::Ui

@@ -3,7 +3,7 @@
 #include "foundation/resource_string.h"
 #include "ui/window.h"
 
-namespace Ui {
+namespace Dossiq::Ui {
 
 Dialog::~Dialog() {
     if (hwnd_ && mode_ == Mode::Modeless && ::IsWindow(hwnd_)) {
@@ -79,4 +79,4 @@ INT_PTR Dialog::Dispatch(Dialog* self, HWND hwnd, UINT message, WPARAM wParam, L
     return result;
 }
 
-} // namespace Ui
+} // namespace Dossiq::Ui

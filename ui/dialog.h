@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <prsht.h>
 
-namespace Ui {
+namespace Dossiq::Ui {
 
 class Dialog {
 public:
@@ -42,4 +42,4 @@ private:
     Mode mode_ = Mode::Modeless;
 };
 
-} // namespace Ui
+} // namespace Dossiq::Ui

@@ -1,6 +1,6 @@
 #include "ui/dpi.h"
 
-namespace Ui {
+namespace Dossiq::Ui {
 
 namespace {
 
@@ -74,4 +74,4 @@ void RescaleChildren(HWND parent, UINT oldDpi, UINT newDpi, HFONT font) {
     }
 }
 
-} // namespace Ui
+} // namespace Dossiq::Ui

@@ -7,7 +7,7 @@
 
 #include <initializer_list>
 
-namespace Ui {
+namespace Dossiq::Ui {
 
 constexpr UINT kBaseDpi = 96;
 
@@ -32,4 +32,4 @@ HFONT RescaledFont(HWND control, UINT oldDpi, UINT newDpi);
 // Moves and sizes the children of `parent` from `oldDpi` to `newDpi` and gives them `font`.
 void RescaleChildren(HWND parent, UINT oldDpi, UINT newDpi, HFONT font);
 
-} // namespace Ui
+} // namespace Dossiq::Ui

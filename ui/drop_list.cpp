@@ -1,6 +1,6 @@
 #include "ui/drop_list.h"
 
-namespace Ui {
+namespace Dossiq::Ui {
 
 namespace {
 
@@ -52,4 +52,4 @@ HRESULT ReadDropList(IDataObject* data, std::vector<std::wstring>& names) {
     return S_OK;
 }
 
-} // namespace Ui
+} // namespace Dossiq::Ui

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-namespace Ui {
+namespace Dossiq::Ui {
 
 std::vector<std::wstring> ReadDropList(HDROP drop);
 
 // The drop list a data object carries; E_INVALIDARG when it carries none that can be read.
 HRESULT ReadDropList(IDataObject* data, std::vector<std::wstring>& names);
 
-} // namespace Ui
+} // namespace Dossiq::Ui

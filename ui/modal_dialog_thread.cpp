@@ -4,7 +4,7 @@
 #include "ui/end_modal_message.h"
 #include "ui/window.h"
 
-namespace Ui {
+namespace Dossiq::Ui {
 
 class ModalDialogThread::DialogThread : public MHFX::Thread {
 public:
@@ -75,4 +75,4 @@ bool ModalDialogThread::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR& result)
     return false;
 }
 
-} // namespace Ui
+} // namespace Dossiq::Ui

@@ -10,7 +10,7 @@
 #include "foundation/threading/event.h"
 #include "ui/dialog.h"
 
-namespace Ui {
+namespace Dossiq::Ui {
 
 class ModalDialogThread : public Dialog {
 public:
@@ -41,4 +41,4 @@ private:
     std::unique_ptr<DialogThread> thread_;
 };
 
-} // namespace Ui
+} // namespace Dossiq::Ui

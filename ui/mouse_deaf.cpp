@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-namespace Ui {
+namespace Dossiq::Ui {
 
 namespace {
 
@@ -40,4 +40,4 @@ void MakeMouseDeaf(HWND control) {
     }
 }
 
-} // namespace Ui
+} // namespace Dossiq::Ui

@@ -4,9 +4,9 @@
 
 #include <windows.h>
 
-namespace Ui {
+namespace Dossiq::Ui {
 
 // Subclasses `control` (nothing for null or a control already made mouse-deaf).
 void MakeMouseDeaf(HWND control);
 
-} // namespace Ui
+} // namespace Dossiq::Ui

@@ -3,7 +3,7 @@
 #include "foundation/exception.h"
 #include "foundation/resource_string.h"
 
-namespace Ui {
+namespace Dossiq::Ui {
 
 namespace {
 constexpr wchar_t kThisProperty[] = L"Dossiq.Object";
@@ -108,4 +108,4 @@ LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     return result;
 }
 
-} // namespace Ui
+} // namespace Dossiq::Ui

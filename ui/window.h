@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-namespace Ui {
+namespace Dossiq::Ui {
 
 class Window {
 public:
@@ -47,4 +47,4 @@ void CenterWindow(HWND window, HWND parent);
 void BindObject(HWND hwnd, void* object);
 void* BoundObject(HWND hwnd);
 
-} // namespace Ui
+} // namespace Dossiq::Ui

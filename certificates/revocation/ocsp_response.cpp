@@ -1,5 +1,7 @@
 #include "certificates/revocation/ocsp_response.h"
 
+#include "certificates/clock_skew.h"
+
 #include <cstring>
 
 #include "certificates/decode_object.h"
@@ -441,12 +443,8 @@ OcspAnswer VerifyOcspResponse(const std::vector<BYTE>& encoded, PCCERT_CONTEXT c
 
 bool IsCurrent(const OcspAnswer& answer, const FILETIME& now) {
     // A responder's clock may run a little ahead, and an answer made this second says so.
-    constexpr ULONGLONG kSkew = 5ull * 60 * 10000000;
-    const ULONGLONG latest =
-        ((static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime) + kSkew;
-    const FILETIME ahead = {static_cast<DWORD>(latest), static_cast<DWORD>(latest >> 32)};
     return answer.verified && !IsZero(answer.nextUpdate) &&
-           ::CompareFileTime(&answer.thisUpdate, &ahead) <= 0 &&
+           NotLaterAllowingSkew(answer.thisUpdate, now) &&
            ::CompareFileTime(&now, &answer.nextUpdate) <= 0;
 }
 

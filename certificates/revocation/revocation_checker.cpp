@@ -1,5 +1,7 @@
 #include "certificates/revocation/revocation_checker.h"
 
+#include "certificates/clock_skew.h"
+
 #include <algorithm>
 
 #include "certificates/revocation/crl_scope.h"
@@ -14,9 +16,6 @@ constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 // id-ce-expiredCertsOnCRL: the list still names certificates that expired since this date.
 constexpr char kOidExpiredCertsOnCrl[] = "2.5.29.60";
 constexpr char kOidInvalidityDate[] = "2.5.29.24";
-// A proven time this far past the fetch still counts as after it: the clocks of a
-// time-stamping authority and of this machine differ a little.
-constexpr ULONGLONG kClockSkew = 5ull * 60 * 10000000;
 // A container may carry any number of lists; only the newest few of an issuer are weighed.
 constexpr int kKeptListsPerIssuer = 4;
 
@@ -34,11 +33,10 @@ bool TimeOf(const CERT_EXTENSION* extension, FILETIME& time) {
                                             extension->Value.cbData, 0, &time, &size);
 }
 
-// `heard` (when this process heard an answer) counts as no earlier than `at`.
+// `heard` (when this process heard an answer) counts as no earlier than `at`: a proven time a
+// little past the fetch still counts as before it.
 bool WithinSkew(const FILETIME& heard, const FILETIME& at) {
-    const ULONGLONG value =
-        ((static_cast<ULONGLONG>(heard.dwHighDateTime) << 32) | heard.dwLowDateTime) + kClockSkew;
-    return value >= ((static_cast<ULONGLONG>(at.dwHighDateTime) << 32) | at.dwLowDateTime);
+    return NotLaterAllowingSkew(at, heard);
 }
 
 // Within its period at `now`. An issuer's clock may run a little ahead of this machine's (and

@@ -32,6 +32,8 @@ struct Opening {
     std::vector<DocumentSignature> signatures;
     // Of an envelope that could not be opened.
     std::string unsupportedAlgorithm;
+    // Of one that was: whose key opened it.
+    size_t openedRecipient = kNoRecipient;
     // OCSP responses kept beside the CRLs, which the platform's decoder does not take.
     std::vector<std::vector<BYTE>> keptResponses;
 };
@@ -368,7 +370,7 @@ void OpenEnveloped(ContentSection& input, ContainerReader& reader, Opening& open
     std::vector<BYTE> innerType;
     if (OpenEnvelopeInPlace(
             input, store.Handle(), innerType, [&](DWORD length) { reader.WaitFor(length); },
-            &opening.unsupportedAlgorithm) != EnvelopeResult::Opened) {
+            &opening.unsupportedAlgorithm, &opening.openedRecipient) != EnvelopeResult::Opened) {
         throw MHFX::Win32Exception();
     }
     store.Close();
@@ -449,6 +451,7 @@ bool Document::Open(DWORD signerIndex) {
     }
     if (result) {
         content_ = std::move(opening.content);
+        openedRecipient_ = opening.openedRecipient;
         messageStore_ = std::move(opening.messageStore);
         signatures_ = std::move(opening.signatures);
         selected_ = signerIndex < signatures_.size() ? signerIndex : 0;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "document/container/content_section.h"
+#include "document/container/envelope.h"
 #include "document/container/signature_verifier.h"
 #include "foundation/handle.h"
 
@@ -98,6 +99,9 @@ public:
         return Selected().timestampToken;
     }
     const std::vector<DocumentSignature>& Signatures() const noexcept { return signatures_; }
+    // Of an opened envelope, the place of the recipient whose key opened it among
+    // ReadEnvelopeRecipients'; kNoRecipient otherwise.
+    size_t OpenedRecipient() const noexcept { return openedRecipient_; }
 
 private:
     const DocumentSignature& Selected() const noexcept;
@@ -114,6 +118,7 @@ private:
     ContentSection content_;
     std::vector<DocumentSignature> signatures_;
     size_t selected_ = 0;
+    size_t openedRecipient_ = kNoRecipient;
 };
 
 } // namespace Dossiq::Documents

@@ -74,9 +74,4 @@ std::wstring UnwritableEntryText(const std::wstring& entryPath, EntryTargetFault
     return MHFX::FormatString(LoadLocalizedString(id), MHFX::ReadableText(entryPath).c_str());
 }
 
-void ShowUnwritableEntry(HWND owner, const std::wstring& entryPath, EntryTargetFault fault) {
-    ::MessageBoxW(owner, UnwritableEntryText(entryPath, fault).c_str(),
-                  LoadLocalizedString(IDS_MANAGER_NAME).c_str(), MB_OK | MB_ICONERROR);
-}
-
 } // namespace Dossiq::Documents

@@ -25,7 +25,5 @@ EntryTargetFault CheckEntryTarget(const std::wstring& entryPath, const std::wstr
 
 // The message for one entry that cannot be written, in the user's language.
 std::wstring UnwritableEntryText(const std::wstring& entryPath, EntryTargetFault fault);
-// The same in a message box owned by `owner`.
-void ShowUnwritableEntry(HWND owner, const std::wstring& entryPath, EntryTargetFault fault);
 
 } // namespace Dossiq::Documents

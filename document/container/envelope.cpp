@@ -676,7 +676,7 @@ DWORD EncryptedContentOffset(const BYTE* head, DWORD length) {
 // With `inPlace`, `message` lies in `content`, which ends up narrowed to the plain content.
 EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, ContentSection& content,
                     std::vector<BYTE>& innerContentType, bool inPlace, const Arrival& arrived,
-                    std::string& unsupported) {
+                    std::string& unsupported, size_t& opener) {
     // All that is parsed lies before the encrypted bytes: wait for that much where the first
     // bytes tell where they begin, else for the whole message.
     const DWORD head = std::min(length, kHead);
@@ -759,11 +759,14 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
     DWORD lastError = static_cast<DWORD>(CRYPT_E_RECIPIENT_NOT_FOUND);
     Der::Reader recipientReader(recipients);
     Der::Element info;
+    // Counted as ReadEnvelopeRecipients lists them: the recipients it can name.
+    size_t named = 0;
     while (!key && recipientReader.Next(info)) {
         Recipient recipient;
         if (!ReadRecipient(info, recipient)) {
             continue;
         }
+        opener = named++;
         PCCERT_CONTEXT found = nullptr;
         while (!key && (found = FindRecipientCertificate(store, recipient, found)) != nullptr) {
             if (recipient.transport == KeyTransport::Unsupported) {
@@ -813,15 +816,19 @@ EnvelopeResult Open(const BYTE* message, DWORD length, HCERTSTORE store, Content
 
 EnvelopeResult OpenGuarded(const BYTE* message, DWORD length, HCERTSTORE store,
                            ContentSection& content, std::vector<BYTE>& innerContentType,
-                           bool inPlace, const Arrival& arrived,
-                           std::string* unsupportedAlgorithm) {
+                           bool inPlace, const Arrival& arrived, std::string* unsupportedAlgorithm,
+                           size_t* openedRecipient) {
     DWORD error = ERROR_NOT_ENOUGH_MEMORY;
     std::string unsupported;
+    size_t opener = kNoRecipient;
     try {
-        const EnvelopeResult result =
-            Open(message, length, store, content, innerContentType, inPlace, arrived, unsupported);
+        const EnvelopeResult result = Open(message, length, store, content, innerContentType,
+                                           inPlace, arrived, unsupported, opener);
         if (unsupportedAlgorithm != nullptr) {
             unsupportedAlgorithm->clear();
+        }
+        if (openedRecipient != nullptr) {
+            *openedRecipient = result == EnvelopeResult::Opened ? opener : kNoRecipient;
         }
         return result;
     } catch (const Win32Exception& e) {
@@ -835,6 +842,9 @@ EnvelopeResult OpenGuarded(const BYTE* message, DWORD length, HCERTSTORE store,
     if (unsupportedAlgorithm != nullptr) {
         *unsupportedAlgorithm =
             error == static_cast<DWORD>(CRYPT_E_UNKNOWN_ALGO) ? unsupported : "";
+    }
+    if (openedRecipient != nullptr) {
+        *openedRecipient = kNoRecipient;
     }
     ::SetLastError(error);
     return EnvelopeResult::Failed;
@@ -926,16 +936,17 @@ bool IsEnvelopedData(const BYTE* message, DWORD length) noexcept {
 
 EnvelopeResult OpenEnvelope(const BYTE* message, DWORD length, HCERTSTORE store,
                             ContentSection& content, std::vector<BYTE>& innerContentType,
-                            std::string* unsupportedAlgorithm) {
+                            std::string* unsupportedAlgorithm, size_t* openedRecipient) {
     return OpenGuarded(message, length, store, content, innerContentType, false, NoWait,
-                       unsupportedAlgorithm);
+                       unsupportedAlgorithm, openedRecipient);
 }
 
 EnvelopeResult OpenEnvelopeInPlace(ContentSection& section, HCERTSTORE store,
                                    std::vector<BYTE>& innerContentType, const Arrival& arrived,
-                                   std::string* unsupportedAlgorithm) {
+                                   std::string* unsupportedAlgorithm,
+                                   size_t* openedRecipient) {
     return OpenGuarded(section.Data(), section.Length(), store, section, innerContentType, true,
-                       arrived, unsupportedAlgorithm);
+                       arrived, unsupportedAlgorithm, openedRecipient);
 }
 
 } // namespace Dossiq::Documents

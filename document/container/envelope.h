@@ -92,9 +92,13 @@ std::vector<EnvelopeRecipient> ReadEnvelopeRecipientsFromHead(const BYTE* head, 
 // Never throws; on Failed the last error tells why. CRYPT_E_UNKNOWN_ALGO means the content
 // cipher, or the key transport or agreement of a recipient whose key this user holds, is one
 // the platform cannot use: `unsupportedAlgorithm` then receives its OID (dotted).
+// `openedRecipient` receives the place, among ReadEnvelopeRecipients', of the recipient whose
+// key opened it (kNoRecipient unless Opened).
+constexpr size_t kNoRecipient = static_cast<size_t>(-1);
 EnvelopeResult OpenEnvelope(const BYTE* message, DWORD length, HCERTSTORE store,
                             ContentSection& content, std::vector<BYTE>& innerContentType,
-                            std::string* unsupportedAlgorithm = nullptr);
+                            std::string* unsupportedAlgorithm = nullptr,
+                            size_t* openedRecipient = nullptr);
 // Waits until the first bytes of a message, as many as it is given, are at hand; throws
 // Win32Exception when they never will be.
 using Arrival = std::function<void(DWORD)>;
@@ -104,6 +108,7 @@ using Arrival = std::function<void(DWORD)>;
 // returned for it.
 EnvelopeResult OpenEnvelopeInPlace(ContentSection& section, HCERTSTORE store,
                                    std::vector<BYTE>& innerContentType, const Arrival& arrived,
-                                   std::string* unsupportedAlgorithm = nullptr);
+                                   std::string* unsupportedAlgorithm = nullptr,
+                                   size_t* openedRecipient = nullptr);
 
 } // namespace Dossiq::Documents

@@ -2,7 +2,6 @@
 
 #include "config/localization.h"
 #include "document/creation/packing_exception.h"
-#include "document/dialogs/archive_progress_dialog.h"
 #include "foundation/handle.h"
 #include "foundation/io/path.h"
 #include "foundation/resource_string.h"
@@ -255,19 +254,6 @@ ArchiveOutcome PackSelection(const std::vector<std::wstring>& selection,
         throw;
     }
     return TakeArchive(file, archive) ? ArchiveOutcome::Built : ArchiveOutcome::TooLarge;
-}
-
-ArchiveOutcome BuildArchive(const std::vector<std::wstring>& selection,
-                            const std::wstring& rootFolder, MessageBlob& archive) {
-    ArchiveProgressDialog dialog(true);
-    dialog.Start();
-    const ArchiveOutcome outcome = PackSelection(selection, rootFolder, &dialog, archive);
-    dialog.Close();
-    if (outcome == ArchiveOutcome::TooLarge) {
-        ::MessageBoxW(nullptr, LoadLocalizedString(IDS_CONTENT_TOO_LARGE).c_str(),
-                      MHFX::LoadNeutralString(IDS_PRODUCT_NAME2).c_str(), MB_OK | MB_ICONWARNING);
-    }
-    return outcome;
 }
 
 } // namespace Dossiq::Documents

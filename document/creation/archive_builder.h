@@ -37,11 +37,6 @@ ArchiveOutcome PackSelection(const std::vector<std::wstring>& selection,
                              const std::wstring& rootFolder, CZipActionCallback* progress,
                              MessageBlob& archive);
 
-// PackSelection with the archive progress dialog showing; the user is told when the archive
-// is too large. Exceptions pass through, the dialog closed.
-ArchiveOutcome BuildArchive(const std::vector<std::wstring>& selection,
-                            const std::wstring& rootFolder, MessageBlob& archive);
-
 // Hands the in-memory archive over to `archive` when it is below the limit; otherwise
 // releases the buffer and returns false without telling anybody.
 bool TakeArchive(CZipMemFile& file, MessageBlob& archive);

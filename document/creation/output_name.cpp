@@ -1,17 +1,11 @@
 #include "document/creation/output_name.h"
 
-#include <commdlg.h>
-
 #include <algorithm>
 #include <vector>
 
 namespace Dossiq::Documents {
 
 namespace {
-
-constexpr size_t kFilterLength = 1024;
-constexpr size_t kFileLength = 260;
-constexpr size_t kTitleLength = 256;
 
 bool IsSeparator(wchar_t c) {
     return c == L'\\' || c == L'/';
@@ -25,11 +19,6 @@ std::wstring LastComponent(std::wstring path) {
     }
     const size_t last = path.find_last_of(L"\\/:");
     return last == std::wstring::npos ? path : path.substr(last + 1);
-}
-
-// The dialog calls this for its own child dialog; the defaults do everything.
-UINT_PTR CALLBACK SaveAsHook(HWND, UINT, WPARAM, LPARAM) {
-    return 0;
 }
 
 } // namespace
@@ -55,38 +44,6 @@ std::wstring OutputName::QuickPath(const std::vector<std::wstring>& selection,
         path += L'\\';
     }
     return path + BaseName(selection, rootFolder) + L'.' + extension;
-}
-
-std::wstring OutputName::AskSaveAs(CreateMode mode, HWND owner) {
-    const std::optional<DocumentKind> kind = ModeKind(mode);
-    if (!kind) {
-        return std::wstring();
-    }
-    // The filter is a list of zero-terminated texts ended by one more zero.
-    std::vector<wchar_t> filter(kFilterLength, L'\0');
-    const std::wstring filterText = FilterText({*kind});
-    std::copy_n(filterText.begin(), std::min(filterText.size(), kFilterLength - 2), filter.begin());
-    std::vector<wchar_t> file(kFileLength, L'\0');
-    std::vector<wchar_t> title(kTitleLength, L'\0');
-    const std::wstring extension = KindExtension(*kind);
-
-    OPENFILENAMEW dialog = {};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = filter.data();
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = file.data();
-    dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrFileTitle = title.data();
-    dialog.nMaxFileTitle = static_cast<DWORD>(title.size());
-    dialog.lpstrDefExt = extension.c_str();
-    dialog.Flags =
-        OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_EXPLORER | OFN_ENABLESIZING;
-    dialog.lpfnHook = SaveAsHook;
-    if (!::GetSaveFileNameW(&dialog)) {
-        return std::wstring();
-    }
-    return std::wstring(file.data());
 }
 
 } // namespace Dossiq::Documents

@@ -1,6 +1,6 @@
-// Where a creation command writes its container: beside the selection under a name made
-// from it (quick commands, the name their menu item shows), or wherever the user says in
-// the Save As dialog (commands with options).
+// Where a quick creation command writes its container: beside the selection under a name
+// made from it, the name its menu item shows. Commands with options ask their host
+// (SaveAsDialog).
 #pragma once
 
 #include <windows.h>
@@ -23,10 +23,6 @@ public:
     // name, a dot and the mode's extension. Empty for a mode outside 1 to 6.
     static std::wstring QuickPath(const std::vector<std::wstring>& selection,
                                   const std::wstring& rootFolder, CreateMode mode);
-
-    // The Save As dialog for the mode's kind: one filter, the kind's extension added to a
-    // name typed without one, a prompt before replacing a file. Empty when cancelled.
-    static std::wstring AskSaveAs(CreateMode mode, HWND owner);
 };
 
 } // namespace Dossiq::Documents

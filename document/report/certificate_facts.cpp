@@ -12,7 +12,6 @@
 
 namespace Dossiq::Documents {
 
-using MHFX::Security::Cryptography::X509::HasKeyAtHand;
 using MHFX::Security::Cryptography::X509::HasKeyUsage;
 using MHFX::Security::Cryptography::X509::HasQcComplianceAndSscd;
 using MHFX::Security::Cryptography::X509::HasQualifiedNameForm;
@@ -83,9 +82,7 @@ std::vector<BYTE> ReadHead(const std::wstring& path) {
 }
 
 // The certificate a recipient names, looked for in the user's own and other people's stores;
-// `keyAtHand` tells that it is the user's own, with its private key.
-SignerReport DescribeRecipient(const EnvelopeRecipient& recipient, bool& keyAtHand) {
-    keyAtHand = false;
+SignerReport DescribeRecipient(const EnvelopeRecipient& recipient) {
     for (const wchar_t* name : {L"My", L"AddressBook", L"TrustedPeople"}) {
         MHFX::CertStoreHandle store(::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
                                                     CERT_SYSTEM_STORE_CURRENT_USER |
@@ -112,7 +109,6 @@ SignerReport DescribeRecipient(const EnvelopeRecipient& recipient, bool& keyAtHa
         }
         if (found) {
             const X509Certificate owned = X509Certificate::Adopt(found);
-            keyAtHand = std::wcscmp(name, L"My") == 0 && HasKeyAtHand(owned);
             return DescribeCertificate(found);
         }
     }
@@ -191,15 +187,13 @@ std::wstring IsoUtc(const FILETIME& time) {
     return text;
 }
 
-std::vector<RecipientReport> RecipientsOf(const std::wstring& path, bool opened) {
+std::vector<RecipientReport> RecipientsOf(const std::wstring& path, size_t opened) {
     const std::vector<BYTE> head = ReadHead(path);
     std::vector<RecipientReport> recipients;
     for (const EnvelopeRecipient& recipient : ReadEnvelopeRecipientsFromHead(
              head.data(), static_cast<DWORD>(head.size()), kDescribedRecipients)) {
-        bool keyAtHand = false;
-        RecipientReport described{DescribeRecipient(recipient, keyAtHand)};
-        described.yours = opened && keyAtHand;
-        opened = opened && !keyAtHand;
+        RecipientReport described{DescribeRecipient(recipient)};
+        described.yours = recipients.size() == opened;
         recipients.push_back(std::move(described));
     }
     return recipients;

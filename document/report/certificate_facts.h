@@ -23,10 +23,9 @@ std::wstring CrlIssuerName(PCCRL_CONTEXT crl);
 // The qualified tests a certificate does not meet, in their order.
 std::vector<QualifiedCriterion>
 QualifiedCriteriaFailed(const MHFX::Security::Cryptography::X509::X509Certificate& certificate);
-// Whom the envelope at `path` names, looked up in the user's stores. With `opened`, the first
-// recipient whose key the user holds is the one the reader, trying them in order, opened
-// the envelope with.
-std::vector<RecipientReport> RecipientsOf(const std::wstring& path, bool opened);
+// Whom the envelope at `path` names, looked up in the user's stores; `opened` is the place of
+// the recipient whose key opened it, kNoRecipient for none.
+std::vector<RecipientReport> RecipientsOf(const std::wstring& path, size_t opened);
 // An instant of the platform as "2026-12-07T17:08:34Z".
 std::wstring IsoUtc(const FILETIME& time);
 

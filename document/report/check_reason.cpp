@@ -6,6 +6,7 @@
 #include "config/preferences.h"
 #include "document/report/report_details.h"
 #include "document/report/report_names.h"
+#include "document/report/timestamp_line.h"
 #include "foundation/resource_string.h"
 #include "foundation/text/readable_text.h"
 #include "resources/common/localized_ids.h"
@@ -132,7 +133,53 @@ std::wstring ValidatedReason(const SignatureFacts& signature, int index, const W
     return text;
 }
 
+// The JSON's words for a timestamp's problem; people read the localized ones.
+const wchar_t* EnglishTimestampReason(TimestampProblem problem) {
+    switch (problem) {
+    case TimestampProblem::None:
+        return L"";
+    case TimestampProblem::Unreachable:
+        return L"the time-stamping service could not be reached";
+    case TimestampProblem::Refused:
+        return L"the time-stamping service refused the request";
+    case TimestampProblem::Malformed:
+        return L"the timestamp cannot be read";
+    case TimestampProblem::SignatureInvalid:
+        return L"the timestamp's own signature does not verify";
+    case TimestampProblem::ImprintMismatch:
+        return L"the timestamp was made for another signature";
+    case TimestampProblem::NonceMismatch:
+        return L"the reply answers another request";
+    case TimestampProblem::NotTimestampAuthority:
+        return L"the timestamp's signer is not a time-stamping authority";
+    case TimestampProblem::UntrustedAuthority:
+        return L"the time-stamping authority is not trusted";
+    case TimestampProblem::WeakAlgorithm:
+        return L"the timestamp is signed with MD5 or SHA-1, no longer fit for signatures";
+    case TimestampProblem::CertificateMismatch:
+        return L"the timestamp does not name the certificate that verifies it";
+    case TimestampProblem::AuthorityRevoked:
+        return L"the time-stamping authority's certificate has been revoked";
+    case TimestampProblem::AuthorityStatusUnknown:
+        return L"the revocation status of the time-stamping authority could not be established";
+    case TimestampProblem::FutureTime:
+        return L"the timestamp is dated later than the time of the check";
+    case TimestampProblem::UnsupportedImprint:
+        return L"the timestamp was made with an unsupported hash";
+    case TimestampProblem::UnsupportedAlgorithm:
+        return L"the timestamp is signed with an algorithm that cannot be verified here";
+    }
+    return L"";
+}
+
 } // namespace
+
+std::wstring TimestampReason(TimestampProblem problem, ReasonLanguage language) {
+    if (language == ReasonLanguage::English || problem == TimestampProblem::None) {
+        return EnglishTimestampReason(problem);
+    }
+    return LocalizedTimestampProblem(problem);
+}
 
 std::wstring CheckReason(const ValidationReport& report, const SignatureFacts& signature, int check,
                          ReasonLanguage language) {

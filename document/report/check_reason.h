@@ -16,5 +16,7 @@ enum class ReasonLanguage { English, Preference };
 // Selected() when it has none).
 std::wstring CheckReason(const ValidationReport& report, const SignatureFacts& signature, int check,
                          ReasonLanguage language);
+// Why a signature's timestamp was not used, for the JSON "reason"; empty for none.
+std::wstring TimestampReason(TimestampProblem problem, ReasonLanguage language);
 
 } // namespace Dossiq::Documents

@@ -269,14 +269,14 @@ ValidationReport DescribeDocument(Document& document, const EntryListing& listin
         }
         report.kind = L"unknown";
         if (report.decoding == DecodingOutcome::NotForThisUser) {
-            report.recipients = RecipientsOf(report.path, false);
+            report.recipients = RecipientsOf(report.path, kNoRecipient);
         }
         return report;
     }
     const bool signed_ = document.SignerCertificate() != nullptr;
     report.kind = !signed_ ? L"encrypted" : enveloped ? L"protected" : L"signed";
     if (enveloped) {
-        report.recipients = RecipientsOf(report.path, true);
+        report.recipients = RecipientsOf(report.path, document.OpenedRecipient());
     }
     report.entries = ListEntries(listing);
     report.decoding = DecodingOutcome::NotTampered;

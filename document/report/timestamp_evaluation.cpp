@@ -1,17 +1,18 @@
 #include "document/report/timestamp_evaluation.h"
 
-#include "document/report/certificate_facts.h"
-
+#include "certificates/clock_skew.h"
 #include "certificates/issuer_download.h"
 #include "certificates/revocation/revocation_checker.h"
 #include "certificates/x509_chain.h"
 #include "document/container/document.h"
+#include "document/report/certificate_facts.h"
 #include "document/report/validation_report.h"
 #include "foundation/exception.h"
 
 namespace Dossiq::Documents {
 
 using MHFX::Security::Cryptography::X509::BuildFetchingIssuers;
+using MHFX::Security::Cryptography::X509::NotLaterAllowingSkew;
 using MHFX::Security::Cryptography::X509::Oid;
 using MHFX::Security::Cryptography::X509::RevocationChecker;
 using MHFX::Security::Cryptography::X509::RevocationStatus;
@@ -21,9 +22,6 @@ using MHFX::Security::Cryptography::X509::X509Chain;
 using MHFX::Security::Cryptography::X509::X509RevocationMode;
 
 namespace {
-
-// Later than this past the check's clock, a token's time is not believed.
-constexpr ULONGLONG kClockSkew = 5ull * 60 * 10000000;
 
 // The authority chains to a trusted root at `time`, for time-stamping, and neither it nor a
 // CA above it was revoked then, nor ever as compromised (evidence from the issuers' lists or
@@ -67,10 +65,8 @@ TimestampReport EvaluateTimestamp(const Document& document) {
         CheckImprint(token, document.SignatureValue());
         FILETIME now = {};
         ::GetSystemTimeAsFileTime(&now);
-        const ULONGLONG latest =
-            ((static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime) + kClockSkew;
-        if (((static_cast<ULONGLONG>(token.time.dwHighDateTime) << 32) | token.time.dwLowDateTime) >
-            latest) {
+        // Later than the check's clock allows, a token's time is not believed.
+        if (!NotLaterAllowingSkew(token.time, now)) {
             throw TimestampError(TimestampProblem::FutureTime);
         }
         const PCCERT_CONTEXT signer = document.SignerCertificate();
@@ -85,44 +81,6 @@ TimestampReport EvaluateTimestamp(const Document& document) {
         report.problem = TimestampProblem::UntrustedAuthority;
     }
     return report;
-}
-
-const wchar_t* TimestampProblemText(TimestampProblem problem) {
-    switch (problem) {
-    case TimestampProblem::None:
-        return L"";
-    case TimestampProblem::Unreachable:
-        return L"the time-stamping service could not be reached";
-    case TimestampProblem::Refused:
-        return L"the time-stamping service refused the request";
-    case TimestampProblem::Malformed:
-        return L"the timestamp cannot be read";
-    case TimestampProblem::SignatureInvalid:
-        return L"the timestamp's own signature does not verify";
-    case TimestampProblem::ImprintMismatch:
-        return L"the timestamp was made for another signature";
-    case TimestampProblem::NonceMismatch:
-        return L"the reply answers another request";
-    case TimestampProblem::NotTimestampAuthority:
-        return L"the timestamp's signer is not a time-stamping authority";
-    case TimestampProblem::UntrustedAuthority:
-        return L"the time-stamping authority is not trusted";
-    case TimestampProblem::WeakAlgorithm:
-        return L"the timestamp is signed with MD5 or SHA-1, no longer fit for signatures";
-    case TimestampProblem::CertificateMismatch:
-        return L"the timestamp does not name the certificate that verifies it";
-    case TimestampProblem::AuthorityRevoked:
-        return L"the time-stamping authority's certificate has been revoked";
-    case TimestampProblem::AuthorityStatusUnknown:
-        return L"the revocation status of the time-stamping authority could not be established";
-    case TimestampProblem::FutureTime:
-        return L"the timestamp is dated later than the time of the check";
-    case TimestampProblem::UnsupportedImprint:
-        return L"the timestamp was made with an unsupported hash";
-    case TimestampProblem::UnsupportedAlgorithm:
-        return L"the timestamp is signed with an algorithm that cannot be verified here";
-    }
-    return L"";
 }
 
 } // namespace Dossiq::Documents

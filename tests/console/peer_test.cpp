@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "console/console_test_util.h"
+#include "pki/store_scenario.h"
 #include "document/report/report_details.h"
 #include "document/report/report_builder.h"
 #include "document/report/report_lines.h"
@@ -117,4 +118,33 @@ TEST(PeerContainers, VerifyJsonJudgesWhatPeersMake) {
     }
     EXPECT_NE(std::string::npos, extracted.err.find("1.3.132.0.35")) << extracted.err;
     TestSupport::RemoveTree(dir);
+}
+
+// Of two recipients whose keys the user holds, the one named as opening the envelope is the
+// one whose key did: here the first is wrapped with OAEP over SHA-256, which this platform
+// cannot unwrap, and the second opens it. (OpenSSL sorts the recipients, which would put
+// the longer OAEP one last.)
+TEST(PeerContainers, TheRecipientNamedYoursIsTheOneWhoseKeyOpened) {
+    Kit();
+    const std::wstring dir = TestSupport::MakeTempDir(L"mixed");
+    const auto cert = [](const char* name) {
+        return TestSupport::ShellQuote(Kit().UnixCertPath(name));
+    };
+    const TestSupport::HostResult made = TestSupport::RunHostIn(
+        dir, "printf alpha > a.txt && openssl cms -encrypt -aes256 -binary -outform DER -in "
+             "a.txt -recip " +
+                 cert("recipient_ab") +
+                 " -keyopt rsa_padding_mode:oaep -keyopt rsa_oaep_md:sha256 -recip " +
+                 cert("recipient_tp") + " -out sorted.enx && python3 " +
+                 TestSupport::ShellQuote(TestSupport::UnixPath(
+                     TestSupport::SourceDir() + L"\\tests\\document\\peer_rewrite.py")) +
+                 " reverse sorted.enx - mixed.enx");
+    ASSERT_EQ(0, made.exitCode) << made.output;
+    TestPki::StoreScenario stores({"recipient_ab", "recipient_tp"}, {}, {});
+    const auto json = Flatten(RunDossiq(L"verify --json mixed.enx", dir).outPath);
+    EXPECT_EQ("\"notTampered\"", Value(json, "containers[0].decoding"));
+    EXPECT_NE(std::string::npos,
+              Value(json, "containers[0].recipients[0].subject").find("recipient_ab"));
+    EXPECT_EQ("false", Value(json, "containers[0].recipients[0].yours"));
+    EXPECT_EQ("true", Value(json, "containers[0].recipients[1].yours"));
 }

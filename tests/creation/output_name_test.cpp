@@ -8,6 +8,7 @@
 #include "common/test_support.h"
 #include "creation/creation_test_util.h"
 #include "document/creation/output_name.h"
+#include "shell/save_as_dialog.h"
 
 using namespace Dossiq::Documents;
 
@@ -73,7 +74,7 @@ struct SaveAsRun {
 SaveAsRun RunSaveAs(CreateMode mode, const std::wstring& folder, const std::wstring& name,
                     const std::string& screenshot) {
     SaveAsRun run;
-    RunBeside([&] { run.result = OutputName::AskSaveAs(mode, nullptr); },
+    RunBeside([&] { run.result = Dossiq::Shell::SaveAsDialog::Ask(mode, nullptr); },
               [&] {
                   HWND dialog = WaitForWindow(L"Save As");
                   ASSERT_NE(dialog, nullptr);

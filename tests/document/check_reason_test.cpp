@@ -200,6 +200,10 @@ TEST(CheckReason, ThePreferenceLanguageSpellsOutFacts) {
     for (const auto& c : cases) {
         EXPECT_EQ(c.text, ReasonOf(kRows[c.row], ReasonLanguage::Preference));
     }
+    EXPECT_EQ(L"vremenski \u017eig je izdat za drugi potpis",
+              TimestampReason(TimestampProblem::ImprintMismatch, ReasonLanguage::Preference));
+    EXPECT_EQ(L"the timestamp was made for another signature",
+              TimestampReason(TimestampProblem::ImprintMismatch, ReasonLanguage::English));
     scope.Set(LanguageEnglish);
     EXPECT_EQ(kRows[19].english, ReasonOf(kRows[19], ReasonLanguage::Preference));
 

@@ -23,7 +23,7 @@ protected:
         MakeSampleTree(root);
         MessageBlob blob;
         ASSERT_EQ(ArchiveOutcome::Built,
-                  BuildArchive({root + L"\\b.bin", root + L"\\sub"}, root, blob));
+                  PackSelection({root + L"\\b.bin", root + L"\\sub"}, root, nullptr, blob));
         archive = Bytes(blob);
         signedMessage = Bytes(MakeContainer(DocumentKind::Signed, blob));
         protectedMessage = Bytes(MakeContainer(DocumentKind::Protected, blob));

@@ -91,9 +91,9 @@ protected:
         dir = TestSupport::MakeTempDir(L"ossl");
         const std::wstring root = TestSupport::MakeTempDir(L"tree");
         MakeSampleTree(root);
-        ASSERT_EQ(
-            ArchiveOutcome::Built,
-            BuildArchive({root + L"\\a.txt", root + L"\\sub", root + L"\\b.bin"}, root, archive));
+        ASSERT_EQ(ArchiveOutcome::Built,
+                  PackSelection({root + L"\\a.txt", root + L"\\sub", root + L"\\b.bin"}, root,
+                                nullptr, archive));
         archiveBytes = Bytes(archive);
         TestSupport::WriteFileBytes(dir + L"\\archive.zip", archiveBytes);
         TestSupport::WriteFileBytes(dir + L"\\der.py", kDerScript);

@@ -3,6 +3,7 @@
 #                         signed again over that order with KEY (RSA, PKCS#1 v1.5, SHA-256)
 #   swap IN CERT OUT      the signer identifier pointed at CERT (same issuer, same key), which
 #                         is added to the certificates
+#   reverse IN - OUT      an envelope's recipients in reverse order (not the sorted DER order)
 import sys
 from cryptography import x509
 from cryptography.hazmat.primitives import hashes, serialization
@@ -36,8 +37,10 @@ def encode(node):
 mode, source, extra, target = sys.argv[1:5]
 root, _ = parse(open(source, 'rb').read())
 signed = root[1][1][1][0]
-signer = signed[1][-1][1][0]
-if mode == 'unsorted':
+signer = signed[1][-1][1][0] if mode != 'reverse' else None
+if mode == 'reverse':
+    next(e for e in signed[1] if e[0] == 0x31)[1].reverse()
+elif mode == 'unsorted':
     attributes = signer[1][3]
     assert attributes[0] == 0xA0 and len(attributes[1]) > 1
     attributes[1].reverse()

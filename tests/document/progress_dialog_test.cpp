@@ -6,13 +6,13 @@
 #include <commctrl.h>
 
 #include "config/localization.h"
-#include "document/dialogs/archive_progress_dialog.h"
-#include "document/dialogs/busy_dialog.h"
+#include "views/archive_progress_dialog.h"
+#include "views/busy_dialog.h"
 #include "ui/end_modal_message.h"
 #include "resources/common/localized_ids.h"
 
 using namespace Dossiq::Config;
-using namespace Dossiq::Documents;
+using namespace Dossiq::Views;
 
 namespace {
 

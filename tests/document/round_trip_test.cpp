@@ -30,9 +30,9 @@ TEST_P(RoundTrip, FilesAndFoldersComeBackUnchanged) {
     ASSERT_EQ(5u, source.size());
 
     MessageBlob archive;
-    ASSERT_EQ(ArchiveOutcome::Built, BuildArchive({root + L"\\a.txt", root + L"\\sub",
-                                                   root + L"\\empty", root + L"\\b.bin"},
-                                                  root, archive));
+    ASSERT_EQ(ArchiveOutcome::Built, PackSelection({root + L"\\a.txt", root + L"\\sub",
+                                                    root + L"\\empty", root + L"\\b.bin"},
+                                                   root, nullptr, archive));
     const std::string archiveBytes = Bytes(archive);
     MessageBlob message = MakeContainer(kind, archive);
     const std::wstring path = TestSupport::MakeTempDir(L"out") + L"\\Report" + Extension(kind);
@@ -90,7 +90,7 @@ TEST(Archive, EmptyFoldersOnlyGiveAnArchiveWithoutEntries) {
     ::CreateDirectoryW((root + L"\\two\\nested").c_str(), nullptr);
     MessageBlob archive;
     ASSERT_EQ(ArchiveOutcome::Built,
-              BuildArchive({root + L"\\one", root + L"\\two"}, root, archive));
+              PackSelection({root + L"\\one", root + L"\\two"}, root, nullptr, archive));
     int entries = -1;
     ASSERT_TRUE(ExtractAll(archive.Data(), archive.Length(), root, &entries));
     EXPECT_EQ(0, entries);

@@ -105,7 +105,7 @@ void ExpectHeadingsFit(HWND list) {
 
 // What the window shows at its scale: every pixel size scaled from 96 DPI, the pictures in the
 // size made for the scale, nothing cut off.
-void ExpectLaidOutFor(Manager::ManagerWindow& window, UINT dpi) {
+void ExpectLaidOutFor(Dossiq::Manager::ManagerWindow& window, UINT dpi) {
     const int made[] = {96, 32, 48, 120, 40, 60, 144, 48, 72, 192, 64, 96};
     int toolbarSize = 0, pictureSize = 0;
     for (size_t i = 0; i < std::size(made); i += 3) {
@@ -152,7 +152,7 @@ TEST(ManagerScale, ChildLaysOutForItsScale) {
     }
     Opened box({"contract.txt=the contract", "annexes/annex one.txt=first"});
     ASSERT_TRUE(WaitForFinalReport(*box.shown));
-    Manager::ManagerWindow& window = box.shown->window;
+    Dossiq::Manager::ManagerWindow& window = box.shown->window;
     ASSERT_EQ(dpi, window.Dpi());
     RECT frame;
     ::GetWindowRect(window.Handle(), &frame);
@@ -165,7 +165,7 @@ TEST(ManagerScale, ChildLaysOutForItsScale) {
 TEST(ManagerScale, MovedToAnotherScaleLaysOutAgain) {
     Opened box({"contract.txt=the contract"});
     ASSERT_TRUE(WaitForFinalReport(*box.shown));
-    Manager::ManagerWindow& window = box.shown->window;
+    Dossiq::Manager::ManagerWindow& window = box.shown->window;
     RECT suggested = {20, 20, 20 + Scaled(555, 192), 20 + Scaled(600, 192)};
     ::SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(192, 192),
                    reinterpret_cast<LPARAM>(&suggested));
@@ -193,7 +193,7 @@ void Press(ShownWindow& shown, HWND target, UINT key, bool control = false, bool
     message.message = WM_KEYDOWN;
     message.wParam = key;
     message.lParam = 1;
-    if (!static_cast<Manager::MessageFilter&>(shown.window).PreTranslateMessage(message)) {
+    if (!static_cast<Dossiq::Manager::MessageFilter&>(shown.window).PreTranslateMessage(message)) {
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
@@ -324,7 +324,7 @@ TEST(ManagerAccessibility, ControlsAnswerTheirNamesInTheUsersLanguage) {
         TestSupport::LanguageScope language(c.language);
         Opened box({"contract.txt=the contract"});
         ASSERT_TRUE(WaitForFinalReport(*box.shown));
-        Manager::ManagerWindow& window = box.shown->window;
+        Dossiq::Manager::ManagerWindow& window = box.shown->window;
 
         auto picture = Accessible(window.Pane().Report().Picture().Handle());
         ASSERT_TRUE(picture);

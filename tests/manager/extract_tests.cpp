@@ -15,7 +15,7 @@
 #include "common/test_support.h"
 #include "config/localization.h"
 #include "document/container/document.h"
-#include "document/container/document_entries.h"
+#include "manager/document_entries.h"
 #include "foundation/resource_string.h"
 #include "manager/manager_test_support.h"
 #include "resources/common/localized_ids.h"
@@ -23,6 +23,7 @@
 
 using namespace Dossiq::Config;
 using namespace Dossiq::Documents;
+using namespace Dossiq::Manager;
 
 namespace {
 

@@ -84,7 +84,7 @@ std::vector<ListRow> ReadList(HWND list) {
 namespace {
 
 void Idle() {
-    if (auto* loop = Manager::MessageLoop::Current()) {
+    if (auto* loop = Dossiq::Manager::MessageLoop::Current()) {
         loop->RunIdleHandlers();
     }
 }
@@ -113,7 +113,7 @@ ShownWindow::ShownWindow(const std::wstring& path) : window(path) {
     controls.dwICC = ICC_BAR_CLASSES | ICC_WIN95_CLASSES;
     ::InitCommonControlsEx(&controls);
     EXPECT_NE(nullptr, window.Create());
-    Manager::CenterWindow(window.Handle(), nullptr);
+    Dossiq::Manager::CenterWindow(window.Handle(), nullptr);
     ::ShowWindow(window.Handle(), SW_SHOW);
     // Nothing is pumped here: the tests see the window as its creation left it.
     ::UpdateWindow(window.Handle());

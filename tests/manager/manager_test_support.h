@@ -65,8 +65,8 @@ using TestSupport::SaveScreenshot;
 struct ShownWindow {
     explicit ShownWindow(const std::wstring& path = {});
     ~ShownWindow();
-    Manager::MessageLoop loop;
-    Manager::ManagerWindow window;
+    Dossiq::Manager::MessageLoop loop;
+    Dossiq::Manager::ManagerWindow window;
     HWND Handle() const { return window.Handle(); }
 };
 

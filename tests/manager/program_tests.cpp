@@ -139,7 +139,7 @@ TEST(Program, PreferencesThatCannotBeLoadedAreNamedInOneMessage) {
         text = WindowText(::GetDlgItem(box, 0xFFFF));
         EXPECT_EQ(L"Vantor Manager", WindowText(box));
         EXPECT_EQ(nullptr,
-                  WaitForWindow(process.info.dwProcessId, 0, Manager::kManagerWindowClass, 100));
+                  WaitForWindow(process.info.dwProcessId, 0, Dossiq::Manager::kManagerWindowClass, 100));
         ::PostMessageW(box, WM_COMMAND, IDOK, 0);
     }
     EXPECT_EQ(0u, process.Wait(20000));
@@ -165,7 +165,7 @@ TEST(Program, LanguageChangeRestartsWithTheSameContainer) {
 
     Process first;
     ASSERT_TRUE(Start(first, L"\"" + container + L"\""));
-    const HWND frame = WaitForWindow(first.info.dwProcessId, 0, Manager::kManagerWindowClass);
+    const HWND frame = WaitForWindow(first.info.dwProcessId, 0, Dossiq::Manager::kManagerWindowClass);
     ASSERT_NE(nullptr, frame);
     EXPECT_EQ(L"Vantor Manager - my doc.snx", WindowText(frame));
     const HMODULE module = MHFX::CurrentModule();
@@ -184,7 +184,7 @@ TEST(Program, LanguageChangeRestartsWithTheSameContainer) {
     ::PostMessageW(notice, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(1u, first.Wait(20000));
 
-    const HWND second = WaitForWindow(0, first.info.dwProcessId, Manager::kManagerWindowClass);
+    const HWND second = WaitForWindow(0, first.info.dwProcessId, Dossiq::Manager::kManagerWindowClass);
     ASSERT_NE(nullptr, second);
     EXPECT_EQ(L"Vantor Manager - my doc.snx", WindowText(second));
     EXPECT_TRUE(WaitForReportLine(second, LoadLocalizedString(module, LanguageSerbianLatin, 524)));
@@ -235,7 +235,7 @@ TEST(Program, BadCommandLinesBringUpTheWindowWithAFailedOpening) {
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(TestSupport::Narrow(cases[i].arguments));
         const HWND frame =
-            WaitForWindow(processes[i].info.dwProcessId, 0, Manager::kManagerWindowClass);
+            WaitForWindow(processes[i].info.dwProcessId, 0, Dossiq::Manager::kManagerWindowClass);
         ASSERT_NE(nullptr, frame);
         EXPECT_EQ(L"Vantor Manager - " + cases[i].title, WindowText(frame));
         EXPECT_TRUE(WaitForReportLine(

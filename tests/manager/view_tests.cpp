@@ -94,12 +94,12 @@ TEST(View, AsksByWhatFailedOnceTheReportIsFinished) {
     auto asked = [&](UINT id) {
         return texts.size() == 1 && texts[0].rfind(Lead(id) + L"note.txt", 0) == 0;
     };
-    EXPECT_FALSE(Manager::ConfirmOpening(nullptr, L"note.txt", nullptr));
+    EXPECT_FALSE(Dossiq::Manager::ConfirmOpening(nullptr, L"note.txt", nullptr));
     EXPECT_TRUE(asked(IDS_VIEW_STILL_CHECKING));
     for (const auto& [report, question] : cases) {
         SCOPED_TRACE(question);
         texts.clear();
-        EXPECT_TRUE(Manager::ConfirmOpening(nullptr, L"note.txt", &report));
+        EXPECT_TRUE(Dossiq::Manager::ConfirmOpening(nullptr, L"note.txt", &report));
         EXPECT_TRUE(question ? asked(question) : texts.empty());
     }
 }

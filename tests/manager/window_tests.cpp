@@ -138,15 +138,15 @@ TEST_F(WindowTest, EmptyWindowLayout) {
     tip.hdr.code = TTN_GETDISPINFOW;
     ::SendMessageW(window, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&tip));
     EXPECT_STREQ(L"Extract To...", tip.lpszText);
-    EXPECT_EQ(L"", Manager::Toolbar::TooltipText(L"no line feed"));
+    EXPECT_EQ(L"", Dossiq::Manager::Toolbar::TooltipText(L"no line feed"));
     EXPECT_EQ(std::wstring(79, L'x'),
-              Manager::Toolbar::TooltipText(L"status\n" + std::wstring(100, L'x')));
+              Dossiq::Manager::Toolbar::TooltipText(L"status\n" + std::wstring(100, L'x')));
     EXPECT_EQ(static_cast<UINT>(IDR_TOOLBAR_CLASSIC),
-              Manager::ToolbarResourceFor(5, 0, IDR_MAINFRAME, IDR_TOOLBAR_CLASSIC));
+              Dossiq::Manager::ToolbarResourceFor(5, 0, IDR_MAINFRAME, IDR_TOOLBAR_CLASSIC));
     EXPECT_EQ(static_cast<UINT>(IDR_MAINFRAME),
-              Manager::ToolbarResourceFor(5, 1, IDR_MAINFRAME, IDR_TOOLBAR_CLASSIC));
+              Dossiq::Manager::ToolbarResourceFor(5, 1, IDR_MAINFRAME, IDR_TOOLBAR_CLASSIC));
     EXPECT_EQ(static_cast<UINT>(IDR_TOOLBAR_CLASSIC),
-              Manager::ToolbarResourceFor(4, 90, IDR_MAINFRAME, IDR_TOOLBAR_CLASSIC));
+              Dossiq::Manager::ToolbarResourceFor(4, 90, IDR_MAINFRAME, IDR_TOOLBAR_CLASSIC));
 
     // The list: three left-aligned columns, full-row select, the system's small icons.
     const HWND list = shown.window.ListView();
@@ -202,7 +202,7 @@ TEST_F(WindowTest, EmptyWindowLayout) {
 
 TEST_F(WindowTest, SplitterIsFixedAndKeepsItsProportion) {
     ShownWindow shown;
-    Manager::Splitter& splitter = shown.window.SplitterWindow();
+    Dossiq::Manager::Splitter& splitter = shown.window.SplitterWindow();
     RECT frame, client;
     ::GetClientRect(shown.Handle(), &frame);
     ::GetClientRect(splitter.Handle(), &client);
@@ -331,13 +331,13 @@ TEST(CommandLine, TakesTheRestAsOnePathWithoutQuotes) {
         {L"\"VantorManager.exe\" \"a.snx\" \"b.snx\"", L"a.snx\" \"b.snx"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.path, Manager::DocumentPathFromCommandLine(c.line)) << c.line;
+        EXPECT_EQ(c.path, Dossiq::Manager::DocumentPathFromCommandLine(c.line)) << c.line;
     }
 }
 
 TEST_F(WindowTest, CommandLinePathWithSpacesOpens) {
     const std::wstring line = L"\"C:\\VantorManager.exe\" \"" + *first_ + L"\"";
-    ShownWindow shown(Manager::DocumentPathFromCommandLine(line.c_str()));
+    ShownWindow shown(Dossiq::Manager::DocumentPathFromCommandLine(line.c_str()));
     ASSERT_TRUE(WaitForFinalReport(shown));
     EXPECT_EQ(ReportPicture::Qualified, shown.window.Pane().Report().PictureState());
     EXPECT_EQ(2u, ReadList(shown.window.ListView()).size());

@@ -11,14 +11,18 @@
 #include <string>
 #include <vector>
 
-namespace Dossiq::Documents {
+#include "document/container/entry_target.h"
 
+namespace Dossiq::Documents {
 class Document;
 struct ExtractionRequest;
+} // namespace Dossiq::Documents
+
+namespace Dossiq::Manager {
 
 class ExtractionCommand {
 public:
-    ExtractionCommand(Document& document, HWND owner);
+    ExtractionCommand(Documents::Document& document, HWND owner);
 
     // The file `entryPath` into `folder`, with its folders inside the archive when
     // `fullPath`; true when it was written.
@@ -33,16 +37,20 @@ public:
     bool ExtractSome(const std::vector<unsigned>& indices, const std::wstring& folder,
                      bool fullPath);
 
+    // The message for one entry that cannot be written, owned by `owner`.
+    static void ShowUnwritable(HWND owner, const std::wstring& entryPath,
+                               Documents::EntryTargetFault fault);
+
     // The file the last successful extraction wrote.
     const std::wstring& LastWritten() const { return lastWritten_; }
 
 private:
     // The files written; 0 when any entry failed or the command was cancelled.
-    size_t Extract(const ExtractionRequest& request);
+    size_t Extract(const Documents::ExtractionRequest& request);
 
-    Document& document_;
+    Documents::Document& document_;
     HWND owner_;
     std::wstring lastWritten_;
 };
 
-} // namespace Dossiq::Documents
+} // namespace Dossiq::Manager

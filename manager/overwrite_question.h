@@ -9,7 +9,7 @@
 
 #include "ui/dialog.h"
 
-namespace Dossiq::Documents {
+namespace Dossiq::Manager {
 
 class OverwriteQuestion : public Ui::Dialog {
 public:
@@ -25,4 +25,4 @@ private:
     std::wstring shownName_;
 };
 
-} // namespace Dossiq::Documents
+} // namespace Dossiq::Manager

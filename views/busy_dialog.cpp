@@ -1,4 +1,4 @@
-#include "document/dialogs/busy_dialog.h"
+#include "views/busy_dialog.h"
 
 #include <commctrl.h>
 
@@ -7,7 +7,7 @@
 
 using namespace Dossiq::Config;
 
-namespace Dossiq::Documents {
+namespace Dossiq::Views {
 
 BusyDialog::BusyDialog(UINT titleId, UINT descriptionId)
     : ModalDialogThread(IDD_BUSY), titleId_(titleId), descriptionId_(descriptionId) {}
@@ -18,4 +18,4 @@ void BusyDialog::OnInitDialog(HWND dialog) {
     ::SetDlgItemTextW(dialog, IDC_BUSY_TEXT, LoadLocalizedString(descriptionId_).c_str());
 }
 
-} // namespace Dossiq::Documents
+} // namespace Dossiq::Views

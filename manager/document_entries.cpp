@@ -1,15 +1,17 @@
-#include "document/container/document_entries.h"
+#include "manager/document_entries.h"
 
 #include <shellapi.h>
 
 #include <map>
 
 #include "document/container/document.h"
-#include "document/container/extraction_command.h"
+#include "manager/extraction_command.h"
 #include "document/operations/entry_walk.h"
 #include "foundation/io/path.h"
 
-namespace Dossiq::Documents {
+using namespace Dossiq::Documents;
+
+namespace Dossiq::Manager {
 
 namespace {
 
@@ -77,4 +79,4 @@ bool ExtractAllEntries(Document& document, const std::wstring& folder, HWND owne
     return ExtractionCommand(document, owner).ExtractAll(folder);
 }
 
-} // namespace Dossiq::Documents
+} // namespace Dossiq::Manager

@@ -6,7 +6,7 @@
 #include "ui/modal_dialog_thread.h"
 #include "zip/zip_action_callback.h"
 
-namespace Dossiq::Documents {
+namespace Dossiq::Views {
 
 class ArchiveProgressDialog : public Ui::ModalDialogThread, public CZipActionCallback {
 public:
@@ -26,4 +26,4 @@ private:
     uint64_t scale_ = 1; // the bar's range is 32-bit: larger totals are shown scaled down
 };
 
-} // namespace Dossiq::Documents
+} // namespace Dossiq::Views

@@ -4,7 +4,7 @@
 
 #include "ui/modal_dialog_thread.h"
 
-namespace Dossiq::Documents {
+namespace Dossiq::Views {
 
 class BusyDialog : public Ui::ModalDialogThread {
 public:
@@ -19,4 +19,4 @@ private:
     UINT descriptionId_;
 };
 
-} // namespace Dossiq::Documents
+} // namespace Dossiq::Views

@@ -1,4 +1,4 @@
-#include "document/report/signature_report.h"
+#include "views/signature_report.h"
 
 #include <richedit.h>
 
@@ -18,8 +18,9 @@
 #include "resources/common/localized_ids.h"
 
 using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
 
-namespace Dossiq::Documents {
+namespace Dossiq::Views {
 
 using MHFX::Security::Cryptography::X509::ValidationResult;
 using MHFX::Security::Cryptography::X509::X509Certificate;
@@ -244,4 +245,4 @@ bool ShowSignerCertificate(Document& document, HWND owner) {
     return true;
 }
 
-} // namespace Dossiq::Documents
+} // namespace Dossiq::Views

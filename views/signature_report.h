@@ -17,11 +17,12 @@
 #include "ui/picture_button.h"
 
 namespace Dossiq::Documents {
-
 class Document;
-
 struct ReportDetail;
 struct ValidationReport;
+} // namespace Dossiq::Documents
+
+namespace Dossiq::Views {
 
 // The colour a report line is written in: its own, or the theme's text colour while a
 // high-contrast theme is on (the words and the bold type still tell the lines apart).
@@ -34,10 +35,10 @@ void SetFirstLine(HWND richEdit, const std::wstring& text, COLORREF colour);
 // The text and a line break appended in `colour`, bold or not.
 void AppendLine(HWND richEdit, const std::wstring& text, COLORREF colour, bool bold);
 // The lines, texts loaded in the preference language.
-void WriteReportLines(HWND richEdit, const std::vector<ReportLine>& lines);
+void WriteReportLines(HWND richEdit, const std::vector<Documents::ReportLine>& lines);
 // The "Details" heading and each detail (title in bold, text, advice) in black, replacing
 // the box's content; the box is emptied when there are none.
-void WriteDetails(HWND richEdit, const std::vector<ReportDetail>& details);
+void WriteDetails(HWND richEdit, const std::vector<Documents::ReportDetail>& details);
 
 class SignatureReport {
 public:
@@ -45,7 +46,7 @@ public:
     // tampered, in progress.
     using IconIds = UINT[6];
 
-    explicit SignatureReport(const ReportTexts& texts = {});
+    explicit SignatureReport(const Documents::ReportTexts& texts = {});
     ~SignatureReport();
     SignatureReport(const SignatureReport&) = delete;
     SignatureReport& operator=(const SignatureReport&) = delete;
@@ -60,7 +61,7 @@ public:
     HWND TextBox() const { return text_; }
     PictureButton& Picture() { return picture_; }
     const PictureButton& Picture() const { return picture_; }
-    ReportPicture PictureState() const { return state_; }
+    Documents::ReportPicture PictureState() const { return state_; }
 
     // Phase 1: the signature is being verified.
     void ShowVerifying();
@@ -69,35 +70,35 @@ public:
     // for `owner` with `tag`, judging at the time the report's valid timestamp proves. False
     // when the document is reported tampered.
     // With `report`, the worker runs the checks into it (see CertificateValidationThread).
-    bool OnDocumentParsed(Document& document, HWND owner, LPARAM tag,
-                          std::shared_ptr<ValidationReport> report = nullptr);
+    bool OnDocumentParsed(Documents::Document& document, HWND owner, LPARAM tag,
+                          std::shared_ptr<Documents::ValidationReport> report = nullptr);
     void ShowParsed(bool verified, bool unsupported = false);
     // Phase 3; the six lines, the outdated-algorithm note and the timestamp line. With the
     // report the worker ran the checks into, its lines: a worker that ended without a result
     // leaves the check shown as in progress (the details say why), never as a pass.
     void ShowValidated(MHFX::Security::Cryptography::X509::ValidationResult result,
-                       const ValidationReport* report = nullptr);
+                       const Documents::ValidationReport* report = nullptr);
 
     // For the parent's WM_DRAWITEM; true when the item was the picture button.
     bool DrawItem(const DRAWITEMSTRUCT& item) const;
 
 private:
-    void SetPicture(ReportPicture picture);
+    void SetPicture(Documents::ReportPicture picture);
     void RedrawPane() const;
 
-    ReportTexts texts_;
+    Documents::ReportTexts texts_;
     HWND text_ = nullptr;
     HIMAGELIST images_ = nullptr;
     UINT icons_[6] = {};
     int pictureSize_ = 48;
     PictureButton picture_;
-    ReportPicture state_ = ReportPicture::None;
+    Documents::ReportPicture state_ = Documents::ReportPicture::None;
     bool outdatedAlgorithm_ = false;
-    TimestampReport timestamp_;
+    Documents::TimestampReport timestamp_;
 };
 
 // Shows the signer's certificate of `document` (opening it first if nobody has) in the
 // system's viewer owned by `owner`; false when the document has no signer.
-bool ShowSignerCertificate(Document& document, HWND owner);
+bool ShowSignerCertificate(Documents::Document& document, HWND owner);
 
-} // namespace Dossiq::Documents
+} // namespace Dossiq::Views

@@ -1,4 +1,4 @@
-#include "document/dialogs/archive_progress_dialog.h"
+#include "views/archive_progress_dialog.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
@@ -8,7 +8,7 @@
 
 using namespace Dossiq::Config;
 
-namespace Dossiq::Documents {
+namespace Dossiq::Views {
 
 namespace {
 // Characters of the shortened file name, terminator included.
@@ -60,4 +60,4 @@ bool ArchiveProgressDialog::OnProgress(uint64_t amount) {
     return true;
 }
 
-} // namespace Dossiq::Documents
+} // namespace Dossiq::Views

@@ -1,4 +1,4 @@
-#include "document/container/extraction_command.h"
+#include "manager/extraction_command.h"
 
 #include <algorithm>
 
@@ -6,8 +6,8 @@
 #include "document/container/document.h"
 #include "document/container/entry_target.h"
 #include "document/container/visible_name.h"
-#include "document/dialogs/archive_progress_dialog.h"
-#include "document/dialogs/overwrite_question.h"
+#include "views/archive_progress_dialog.h"
+#include "manager/overwrite_question.h"
 #include "document/operations/entry_walk.h"
 #include "document/operations/extraction.h"
 #include "foundation/exception.h"
@@ -17,8 +17,10 @@
 #include "resources/common/localized_ids.h"
 
 using namespace Dossiq::Config;
+using namespace Dossiq::Documents;
+using namespace Dossiq::Views;
 
-namespace Dossiq::Documents {
+namespace Dossiq::Manager {
 
 namespace {
 
@@ -114,7 +116,7 @@ public:
     // The names passed over, in one message.
     void ShowUnwritable() {
         if (unwritableCount_ > 0) {
-            ShowUnwritableEntry(Owner(), unwritable_, firstFault_);
+            ExtractionCommand::ShowUnwritable(Owner(), unwritable_, firstFault_);
         }
     }
 
@@ -177,7 +179,7 @@ bool ExtractionCommand::ExtractAt(unsigned index, const std::wstring& folder, bo
     // Told before the progress dialog comes up, as the only thing this command says.
     const EntryTargetFault fault = CheckEntryTarget(MakeBidiVisible(entryPath), folder, fullPath);
     if (fault != EntryTargetFault::None) {
-        ShowUnwritableEntry(owner_, entryPath, fault);
+        ExtractionCommand::ShowUnwritable(owner_, entryPath, fault);
         return false;
     }
     ExtractionRequest request{folder, fullPath, {walked->index}};
@@ -233,4 +235,10 @@ size_t ExtractionCommand::Extract(const ExtractionRequest& request) {
     return outcome.Succeeded() ? outcome.written : 0;
 }
 
-} // namespace Dossiq::Documents
+void ExtractionCommand::ShowUnwritable(HWND owner, const std::wstring& entryPath,
+                                       EntryTargetFault fault) {
+    ::MessageBoxW(owner, UnwritableEntryText(entryPath, fault).c_str(),
+                  LoadLocalizedString(IDS_MANAGER_NAME).c_str(), MB_OK | MB_ICONERROR);
+}
+
+} // namespace Dossiq::Manager

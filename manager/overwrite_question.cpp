@@ -1,4 +1,4 @@
-#include "document/dialogs/overwrite_question.h"
+#include "manager/overwrite_question.h"
 
 #include "config/localization.h"
 #include "foundation/resource_string.h"
@@ -9,7 +9,7 @@
 
 using namespace Dossiq::Config;
 
-namespace Dossiq::Documents {
+namespace Dossiq::Manager {
 
 namespace {
 constexpr UINT kShownChars = 72; // terminator included
@@ -68,4 +68,4 @@ bool OverwriteQuestion::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& 
     return false;
 }
 
-} // namespace Dossiq::Documents
+} // namespace Dossiq::Manager
