@@ -39,10 +39,7 @@ public:
 
     // Names stay as named in every language.
     std::wstring Names(const std::vector<std::wstring>& names) const {
-        std::wstring text;
-        for (const std::wstring& name : names) {
-            text += (text.empty() ? L"" : L", ") + name;
-        }
+        const std::wstring text = JoinNames(names);
         return language_ == ReasonLanguage::English ? text : MHFX::ReadableText(text);
     }
 

@@ -22,14 +22,6 @@ namespace {
 
 constexpr ULONGLONG kTicksPerDay = 10000000ULL * 60 * 60 * 24;
 
-std::wstring Join(const std::vector<std::wstring>& parts) {
-    std::wstring text;
-    for (const std::wstring& part : parts) {
-        text += (text.empty() ? L"" : L", ") + part;
-    }
-    return text;
-}
-
 bool ParseIso(const std::wstring& text, SYSTEMTIME& parts) {
     unsigned year, month, day, hour, minute, second;
     wchar_t zone = 0;
@@ -106,7 +98,7 @@ void AddValidity(const ValidationReport& report, const SignatureFacts& signature
             return;
         }
     }
-    details.push_back({DetailKind::ValidityOther, {Join(ChainErrorNames(check.chainErrors))}});
+    details.push_back({DetailKind::ValidityOther, {JoinNames(ChainErrorNames(check.chainErrors))}});
 }
 
 void AddChain(const SignatureFacts& signature, const CheckReport& check,
@@ -133,7 +125,8 @@ void AddChain(const SignatureFacts& signature, const CheckReport& check,
         details.push_back({DetailKind::WrongUsage, {name}});
     }
     if (details.size() == before) {
-        details.push_back({DetailKind::ChainOther, {Join(ChainErrorNames(check.chainErrors))}});
+        details.push_back(
+            {DetailKind::ChainOther, {JoinNames(ChainErrorNames(check.chainErrors))}});
     }
 }
 
@@ -394,7 +387,7 @@ DetailText DetailTextOf(const ReportDetail& detail) {
                 }
             }
         }
-        text.text = Replace(text.text, L"%1", Join(names));
+        text.text = Replace(text.text, L"%1", JoinNames(names));
         return text;
     }
     // Facts come from the container and its certificates: spelled out, and never scanned
@@ -453,7 +446,7 @@ std::wstring ChainElementStatusText(const ChainElementReport& element) {
     for (const std::wstring& name : ChainErrorNames(element.errors & ~named)) {
         words.push_back(name);
     }
-    return words.empty() ? LoadLocalizedString(IDS_DETAIL_CHAIN_OK) : Join(words);
+    return words.empty() ? LoadLocalizedString(IDS_DETAIL_CHAIN_OK) : JoinNames(words);
 }
 
 } // namespace Dossiq::Documents

@@ -104,6 +104,14 @@ const wchar_t* RevocationReasonName(int code) {
     return code >= 0 && code < kRevocationReasonCount ? kRevocationReasons[code] : L"";
 }
 
+std::wstring JoinNames(const std::vector<std::wstring>& names) {
+    std::wstring text;
+    for (const std::wstring& name : names) {
+        text += (text.empty() ? L"" : L", ") + name;
+    }
+    return text;
+}
+
 std::vector<std::wstring> ChainErrorNames(DWORD bits) {
     std::vector<std::wstring> names;
     for (const FlagName& flag : kFlagNames) {

@@ -20,6 +20,9 @@ const wchar_t* RevocationReasonName(int code);
 // The number of revocation reason codes named (0 to this, exclusive).
 constexpr int kRevocationReasonCount = 11;
 
+// Names as a list, "a, b".
+std::wstring JoinNames(const std::vector<std::wstring>& names);
+
 // The chain engine's error bits under stable names ("NotTimeValid", ...), in one order.
 std::vector<std::wstring> ChainErrorNames(DWORD bits);
 // The bits each failed check is about (the validity, chain, CRL and revocation checks).

@@ -40,142 +40,76 @@ void Fail(SignatureFacts& s, int check, DWORD bits = 0) {
     }
 }
 
-using Change = std::function<void(ValidationReport&, SignatureFacts&)>;
+using Change = std::function<void(ValidationReport&)>;
+
+SignatureFacts& S(ValidationReport& report) {
+    return report.signatures[0];
+}
 
 struct Row {
     const char* shape;
     Change change;
     int check;
-    const wchar_t* english;
+    std::wstring english;
 };
 
+const std::wstring kExpired =
+    L"the certificate has expired and its issuer's current CRL no longer has to list it: a CRL "
+    L"kept in the container at signing, or one keeping expired certificates (ExpiredCertsOnCRL) "
+    L"since before the proven signing time, would settle its status";
+const std::wstring kUnusable =
+    L"the list is a delta, is limited to other certificates or reasons, or has an extension it "
+    L"must not be used without: it cannot show that the certificate is not revoked";
+
+// clang-format off
 const Row kRows[] = {
-    {"not opened",
-     [](ValidationReport& r, SignatureFacts&) {
-         r.decoding = DecodingOutcome::NotForThisUser;
-         r.signatures.clear();
-     },
+    {"not opened", [](ValidationReport& r) { r.decoding = DecodingOutcome::NotForThisUser; r.signatures.clear(); },
      ChainCheck, L"the container could not be decoded"},
-    {"unsigned", [](ValidationReport& r, SignatureFacts&) { r.signatures.clear(); }, CrlCheck,
-     L"the container is not signed"},
-    {"unsupported",
-     [](ValidationReport&, SignatureFacts& s) {
-         s.decoding = DecodingOutcome::Unsupported;
-         s.unsupportedAlgorithm = L"1.2.3";
-     },
+    {"unsigned", [](ValidationReport& r) { r.signatures.clear(); }, CrlCheck, L"the container is not signed"},
+    {"unsupported", [](ValidationReport& r) { S(r).decoding = DecodingOutcome::Unsupported; S(r).unsupportedAlgorithm = L"1.2.3"; },
      ValidityCheck, L"the signature's algorithm 1.2.3 is not supported"},
-    {"tampered",
-     [](ValidationReport&, SignatureFacts& s) { s.decoding = DecodingOutcome::Tampered; },
+    {"tampered", [](ValidationReport& r) { S(r).decoding = DecodingOutcome::Tampered; },
      QualifiedCheck, L"the content does not match its signature"},
-    {"signer mismatch",
-     [](ValidationReport&, SignatureFacts& s) {
-         s.decoding = DecodingOutcome::Tampered;
-         s.signerMismatch = true;
-     },
+    {"signer mismatch", [](ValidationReport& r) { S(r).decoding = DecodingOutcome::Tampered; S(r).signerMismatch = true; },
      ChainCheck, L"the signature names another certificate than its signer's"},
-    {"not run",
-     [](ValidationReport&, SignatureFacts& s) {
-         s.validated = false;
-         s.checksError = L"no store";
-     },
+    {"not run", [](ValidationReport& r) { S(r).validated = false; S(r).checksError = L"no store"; },
      ValidityCheck, L"the checks could not run: no store"},
-    {"not run, later",
-     [](ValidationReport&, SignatureFacts& s) {
-         s.validated = false;
-         s.checksError = L"no store";
-     },
+    {"not run, later", [](ValidationReport& r) { S(r).validated = false; S(r).checksError = L"no store"; },
      ChainCheck, L"an earlier check failed"},
-    {"never checked", [](ValidationReport&, SignatureFacts& s) { s.validated = false; }, ChainCheck,
-     L"the container could not be decoded"},
-    {"skipped", [](ValidationReport&, SignatureFacts& s) { Fail(s, ChainCheck); }, CrlCheck,
-     L"an earlier check failed"},
-    {"period", [](ValidationReport&, SignatureFacts&) {}, ValidityCheck,
+    {"never checked", [](ValidationReport& r) { S(r).validated = false; }, ChainCheck, L"the container could not be decoded"},
+    {"skipped", [](ValidationReport& r) { Fail(S(r), ChainCheck); }, CrlCheck, L"an earlier check failed"},
+    {"period", [](ValidationReport&) {}, ValidityCheck,
      L"valid from 2020-01-01T00:00:00Z to 2021-01-01T00:00:00Z"},
-    {"flags and period",
-     [](ValidationReport&, SignatureFacts& s) {
-         Fail(s, ValidityCheck, CERT_TRUST_IS_NOT_TIME_VALID | CERT_TRUST_IS_NOT_SIGNATURE_VALID);
-     },
-     ValidityCheck,
-     L"NotTimeValid, NotSignatureValid; valid from 2020-01-01T00:00:00Z to 2021-01-01T00:00:00Z"},
-    {"policy", [](ValidationReport&, SignatureFacts& s) { Fail(s, ChainCheck); }, ChainCheck,
-     L"the chain policy refused the chain"},
-    {"passed", [](ValidationReport&, SignatureFacts&) {}, ChainCheck, L""},
-    {"crl",
-     [](ValidationReport&, SignatureFacts& s) {
-         s.revocation.crlUrl = L"http://c/x.crl";
-         s.revocation.crlThisUpdate = L"T";
-         s.revocation.crlNextUpdate = L"N";
-     },
+    {"flags and period", [](ValidationReport& r) { Fail(S(r), ValidityCheck, CERT_TRUST_IS_NOT_TIME_VALID | CERT_TRUST_IS_NOT_SIGNATURE_VALID); },
+     ValidityCheck, L"NotTimeValid, NotSignatureValid; valid from 2020-01-01T00:00:00Z to 2021-01-01T00:00:00Z"},
+    {"policy", [](ValidationReport& r) { Fail(S(r), ChainCheck); }, ChainCheck, L"the chain policy refused the chain"},
+    {"passed", [](ValidationReport&) {}, ChainCheck, L""},
+    {"crl", [](ValidationReport& r) { S(r).revocation.crlUrl = L"http://c/x.crl"; S(r).revocation.crlThisUpdate = L"T"; S(r).revocation.crlNextUpdate = L"N"; },
      CrlCheck, L"CRL http://c/x.crl (this update T, next update N)"},
-    {"crl kept",
-     [](ValidationReport&, SignatureFacts& s) {
-         s.revocation.source = RevocationSource::Container;
-         s.revocation.crlIssuer = L"CN=CA";
-         s.revocation.crlThisUpdate = L"T";
-     },
+    {"crl kept", [](ValidationReport& r) { S(r).revocation.source = RevocationSource::Container; S(r).revocation.crlIssuer = L"CN=CA"; S(r).revocation.crlThisUpdate = L"T"; },
      CrlCheck, L"CRL kept in the container, issued by CN=CA (this update T, next update )"},
-    {"ocsp",
-     [](ValidationReport&, SignatureFacts& s) {
-         s.revocation.ocspUrl = L"http://o";
-         s.revocation.ocspResponder = L"R";
-         s.revocation.ocspProducedAt = L"P";
-         s.revocation.ocspThisUpdate = L"T";
-     },
+    {"ocsp", [](ValidationReport& r) { S(r).revocation.ocspUrl = L"http://o"; S(r).revocation.ocspResponder = L"R"; S(r).revocation.ocspProducedAt = L"P"; S(r).revocation.ocspThisUpdate = L"T"; },
      CrlCheck, L"OCSP http://o (responder R, produced P, this update T, next update )"},
-    {"not retrieved, expired",
-     [](ValidationReport&, SignatureFacts& s) {
-         Fail(s, CrlCheck, CERT_TRUST_IS_OFFLINE_REVOCATION);
-         s.revocation.crlUrl = L"http://c/x.crl";
-         s.revocation.gap = RevocationGap::ExpiredNotCovered;
-     },
-     CrlCheck,
-     L"OfflineRevocation; CRL http://c/x.crl (not retrieved); the certificate has expired and "
-     L"its issuer's current CRL no longer has to list it: a CRL kept in the container at "
-     L"signing, or one keeping expired certificates (ExpiredCertsOnCRL) since before the "
-     L"proven signing time, would settle its status"},
-    {"unusable list",
-     [](ValidationReport&, SignatureFacts& s) {
-         Fail(s, CrlCheck, CERT_TRUST_REVOCATION_STATUS_UNKNOWN);
-         s.revocation.gap = RevocationGap::UnusableList;
-     },
-     CrlCheck,
-     L"RevocationStatusUnknown; the list is a delta, is limited to other certificates or "
-     L"reasons, or has an extension it must not be used without: it cannot show that the "
-     L"certificate is not revoked"},
-    {"no address",
-     [](ValidationReport&, SignatureFacts& s) { s.revocation.gap = RevocationGap::NoAddress; },
+    {"not retrieved, expired", [](ValidationReport& r) { Fail(S(r), CrlCheck, CERT_TRUST_IS_OFFLINE_REVOCATION); S(r).revocation.crlUrl = L"http://c/x.crl"; S(r).revocation.gap = RevocationGap::ExpiredNotCovered; },
+     CrlCheck, L"OfflineRevocation; CRL http://c/x.crl (not retrieved); " + kExpired},
+    {"unusable list", [](ValidationReport& r) { Fail(S(r), CrlCheck, CERT_TRUST_REVOCATION_STATUS_UNKNOWN); S(r).revocation.gap = RevocationGap::UnusableList; },
+     CrlCheck, L"RevocationStatusUnknown; " + kUnusable},
+    {"no address", [](ValidationReport& r) { S(r).revocation.gap = RevocationGap::NoAddress; },
      CrlCheck, L"the certificate names no http or https CRL address"},
-    {"revoked",
-     [](ValidationReport&, SignatureFacts& s) {
-         Fail(s, RevocationCheck, CERT_TRUST_IS_REVOKED);
-         s.revocation.revocationDate = L"D";
-         s.revocation.invalidityDate = L"I";
-         s.revocation.reason = 1;
-     },
+    {"revoked", [](ValidationReport& r) { Fail(S(r), RevocationCheck, CERT_TRUST_IS_REVOKED); S(r).revocation.revocationDate = L"D"; S(r).revocation.invalidityDate = L"I"; S(r).revocation.reason = 1; },
      RevocationCheck, L"Revoked; revoked on D, reason keyCompromise, key invalid since I"},
-    {"revoked without a reason",
-     [](ValidationReport&, SignatureFacts& s) {
-         Fail(s, RevocationCheck, CERT_TRUST_IS_REVOKED);
-         s.revocation.revocationDate = L"D";
-     },
+    {"revoked without a reason", [](ValidationReport& r) { Fail(S(r), RevocationCheck, CERT_TRUST_IS_REVOKED); S(r).revocation.revocationDate = L"D"; },
      RevocationCheck, L"Revoked; revoked on D, reason not given"},
-    {"revoked after the proven time",
-     [](ValidationReport&, SignatureFacts& s) {
-         s.revocation.revocationDate = L"D";
-         s.revocation.reason = 0;
-     },
+    {"revoked after the proven time", [](ValidationReport& r) { S(r).revocation.revocationDate = L"D"; S(r).revocation.reason = 0; },
      RevocationCheck, L"revoked on D, reason unspecified, after the proven signing time"},
-    {"not qualified",
-     [](ValidationReport&, SignatureFacts& s) {
-         Fail(s, QualifiedCheck);
-         s.unmetCriteria = {QualifiedCriterion::NameForm, QualifiedCriterion::KeyUsage};
-     },
+    {"not qualified", [](ValidationReport& r) { Fail(S(r), QualifiedCheck); S(r).unmetCriteria = {QualifiedCriterion::NameForm, QualifiedCriterion::KeyUsage}; },
      QualifiedCheck, L"not met: nameForm, keyUsage"},
 };
+// clang-format on
 
 std::wstring ReasonOf(const Row& row, ReasonLanguage language) {
     ValidationReport report = Passed();
-    row.change(report, report.signatures[0]);
+    row.change(report);
     return CheckReason(report, report.Selected(), row.check, language);
 }
 
@@ -209,9 +143,9 @@ TEST(CheckReason, ThePreferenceLanguageSpellsOutFacts) {
 
     // A stranger's error text reaches a terminal spelled out, and the JSON as it is.
     Row hostile = kRows[5];
-    hostile.change = [](ValidationReport&, SignatureFacts& s) {
-        s.validated = false;
-        s.checksError = L"x\x1B[2K";
+    hostile.change = [](ValidationReport& r) {
+        S(r).validated = false;
+        S(r).checksError = L"x\x1B[2K";
     };
     EXPECT_EQ(L"the checks could not run: x\x1B[2K", ReasonOf(hostile, ReasonLanguage::English));
     EXPECT_EQ(L"the checks could not run: x\\x1B[2K",
