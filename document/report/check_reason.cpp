@@ -12,7 +12,6 @@
 #include "resources/common/localized_ids.h"
 
 using MHFX::Security::Cryptography::X509::RevocationGap;
-using MHFX::Security::Cryptography::X509::RevocationKind;
 using MHFX::Security::Cryptography::X509::RevocationSource;
 
 namespace Dossiq::Documents {
