@@ -2,9 +2,7 @@
 // extracted by the one extraction, as the manager does.
 #include <cwchar>
 
-#include "console/arguments.h"
 #include "console/commands.h"
-#include "console/console_output.h"
 #include "console/help_texts.h"
 #include "document/container/document.h"
 #include "document/container/entry_target.h"
@@ -21,20 +19,21 @@ namespace Dossiq::Console {
 namespace {
 
 // Opens the container; 0 when it is open, otherwise the exit code after telling why.
-int OpenContainer(Document& document) {
+int OpenContainer(Document& document, const CommandOutput& output) {
     if (::GetFileAttributesW(document.Path().c_str()) == INVALID_FILE_ATTRIBUTES) {
-        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_FIND, {document.Path()}));
+        return output.Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_FIND, {document.Path()}));
     }
     if (!document.OpenOnce()) {
         if (document.FailureCode() == static_cast<DWORD>(CRYPT_E_UNKNOWN_ALGO)) {
             const std::string& oid = document.UnsupportedAlgorithm();
-            return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_CANNOT_DECODE_UNSUPPORTED,
-                                                 {document.Path(), {oid.begin(), oid.end()}}));
+            return output.Fail(kExitFailed,
+                               ConsoleText(IDS_CONSOLE_CANNOT_DECODE_UNSUPPORTED,
+                                           {document.Path(), {oid.begin(), oid.end()}}));
         }
-        return Fail(kExitFailed,
-                    ConsoleText(document.FailureCode() ? IDS_CONSOLE_CANNOT_DECODE_NOT_YOURS
-                                                       : IDS_CONSOLE_CANNOT_DECODE,
-                                {document.Path()}));
+        return output.Fail(kExitFailed,
+                           ConsoleText(document.FailureCode() ? IDS_CONSOLE_CANNOT_DECODE_NOT_YOURS
+                                                              : IDS_CONSOLE_CANNOT_DECODE,
+                                       {document.Path()}));
     }
     return kExitOk;
 }
@@ -56,13 +55,13 @@ std::wstring AlgorithmOf(const Document& document) {
     return {oid.begin(), oid.end()};
 }
 
-void WarnTampered(const Document& document) {
-    ConsoleOutput::Err().Write(
-        L"dossiq: " + ConsoleText(IDS_CONSOLE_CHANGED_SINCE_SIGNED, {document.Path()}) + L"\r\n");
+void WarnTampered(const Document& document, const CommandOutput& output) {
+    output.Err().Write(L"dossiq: " +
+                       ConsoleText(IDS_CONSOLE_CHANGED_SINCE_SIGNED, {document.Path()}) + L"\r\n");
 }
 
-void WarnUnverifiable(const Document& document) {
-    ConsoleOutput::Err().Write(
+void WarnUnverifiable(const Document& document, const CommandOutput& output) {
+    output.Err().Write(
         L"dossiq: " +
         ConsoleText(IDS_CONSOLE_UNVERIFIABLE, {document.Path(), AlgorithmOf(document)}) + L"\r\n");
 }
@@ -93,35 +92,36 @@ std::wstring NotWrittenText(const std::wstring& shownName, ExtractionFault fault
 // file written on standard output and per entry not written on standard error.
 class ConsoleExtractionHost : public ExtractionHost {
 public:
-    explicit ConsoleExtractionHost(bool overwrite) : overwrite_(overwrite) {}
+    ConsoleExtractionHost(bool overwrite, const CommandOutput& output)
+        : overwrite_(overwrite), output_(output) {}
 
     Answer AskReplace(const std::wstring& target) override {
         if (overwrite_) {
             return Answer::Replace;
         }
-        Fail(kExitFailed, ConsoleText(IDS_CONSOLE_EXISTS_KEPT, {target}));
+        output_.Fail(kExitFailed, ConsoleText(IDS_CONSOLE_EXISTS_KEPT, {target}));
         kept_ = true;
         return Answer::Skip;
     }
     bool OnFailed(const ArchiveEntry&, const std::wstring& shownName,
                   ExtractionFault fault) override {
-        Fail(kExitFailed, NotWrittenText(shownName, fault));
+        output_.Fail(kExitFailed, NotWrittenText(shownName, fault));
         return true;
     }
     void OnMadeVisible(const ArchiveEntry& entry, const std::wstring& target) override {
-        ConsoleOutput::Err().Write(
-            L"dossiq: " +
-            ConsoleText(IDS_CONSOLE_MADE_VISIBLE,
-                        {MHFX::ReadableText(entry.name), MHFX::ReadableText(target)}) +
-            L"\r\n");
+        output_.Err().Write(L"dossiq: " +
+                            ConsoleText(IDS_CONSOLE_MADE_VISIBLE, {MHFX::ReadableText(entry.name),
+                                                                   MHFX::ReadableText(target)}) +
+                            L"\r\n");
     }
     void OnWritten(const ArchiveEntry&, const std::wstring& target) override {
-        ConsoleOutput::Out().Write(MHFX::ReadableText(target) + L"\r\n");
+        output_.Out().Write(MHFX::ReadableText(target) + L"\r\n");
     }
     bool KeptAny() const { return kept_; }
 
 private:
     bool overwrite_;
+    const CommandOutput& output_;
     bool kept_ = false;
 };
 
@@ -143,14 +143,15 @@ int EntryAtIndex(const EntryListing& listing, const std::wstring& text) {
 // The entries --entry names (a name, else "#N"), in that order; false (after saying so) for
 // one not there.
 bool ChooseEntries(const EntryListing& listing, const std::vector<std::wstring>& names,
-                   const std::wstring& container, std::vector<uint16_t>& chosen) {
+                   const std::wstring& container, std::vector<uint16_t>& chosen,
+                   const CommandOutput& output) {
     for (const std::wstring& name : names) {
         int index = FindEntry(listing, name);
         if (index < 0) {
             index = EntryAtIndex(listing, name);
         }
         if (index < 0) {
-            Fail(kExitUsage, ConsoleText(IDS_CONSOLE_NO_ENTRY, {name, container}));
+            output.Fail(kExitUsage, ConsoleText(IDS_CONSOLE_NO_ENTRY, {name, container}));
             return false;
         }
         chosen.push_back(static_cast<uint16_t>(index));
@@ -160,27 +161,16 @@ bool ChooseEntries(const EntryListing& listing, const std::vector<std::wstring>&
 
 } // namespace
 
-int ListCommand(const std::vector<std::wstring>& args) {
-    const Arguments arguments(args, {}, {});
-    if (arguments.WantsHelp()) {
-        ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_LIST_HELP));
-        return kExitOk;
-    }
-    if (!arguments.Error().empty()) {
-        return Fail(kExitUsage, arguments.Error());
-    }
-    if (arguments.Operands().size() != 1) {
-        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_LIST_ONE));
-    }
+int ListCommand(const Arguments& arguments, const CommandOutput& output) {
     Document document(MHFX::IO::FullPathOf(arguments.Operands()[0]));
-    if (const int code = OpenContainer(document)) {
+    if (const int code = OpenContainer(document, output)) {
         return code;
     }
     if (IsTampered(document)) {
-        WarnTampered(document);
+        WarnTampered(document, output);
     }
     if (IsUnverifiable(document)) {
-        WarnUnverifiable(document);
+        WarnUnverifiable(document, output);
     }
     const EntryListing listing = WalkEntries(document.Content());
     std::wstring text;
@@ -189,66 +179,57 @@ int ListCommand(const std::vector<std::wstring>& args) {
             text += ListLine(entry);
         }
     }
-    if (!ConsoleOutput::Out().Write(text)) {
+    if (!output.Out().Write(text)) {
         return kExitUsage;
     }
     if (!listing.complete) {
-        return Fail(kExitFailed,
-                    ConsoleText(listing.entries.empty() ? IDS_CONSOLE_ARCHIVE_UNREADABLE
-                                                        : IDS_CONSOLE_ARCHIVE_PARTIAL,
-                                {document.Path()}));
+        return output.Fail(kExitFailed,
+                           ConsoleText(listing.entries.empty() ? IDS_CONSOLE_ARCHIVE_UNREADABLE
+                                                               : IDS_CONSOLE_ARCHIVE_PARTIAL,
+                                       {document.Path()}));
     }
     return kExitOk;
 }
 
-int ExtractCommand(const std::vector<std::wstring>& args) {
-    const Arguments arguments(args, {L"--overwrite", L"--force"}, {L"--to", L"--entry"});
-    if (arguments.WantsHelp()) {
-        ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_EXTRACT_HELP));
-        return kExitOk;
-    }
-    if (!arguments.Error().empty()) {
-        return Fail(kExitUsage, arguments.Error());
-    }
-    if (arguments.Operands().size() != 1) {
-        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_EXTRACT_ONE));
-    }
+int ExtractCommand(const Arguments& arguments, const CommandOutput& output) {
     const std::wstring folder = MHFX::IO::FullPathOf(arguments.Value(L"--to", L"."));
     const DWORD attributes = ::GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_NO_FOLDER, {folder}));
+        return output.Fail(kExitUsage, ConsoleText(IDS_CONSOLE_NO_FOLDER, {folder}));
     }
     Document document(MHFX::IO::FullPathOf(arguments.Operands()[0]));
-    if (const int code = OpenContainer(document)) {
+    if (const int code = OpenContainer(document, output)) {
         return code;
     }
     if (IsTampered(document)) {
         if (!arguments.Has(L"--force")) {
-            return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_TAMPERED_REFUSED, {document.Path()}));
+            return output.Fail(kExitFailed,
+                               ConsoleText(IDS_CONSOLE_TAMPERED_REFUSED, {document.Path()}));
         }
-        WarnTampered(document);
+        WarnTampered(document, output);
     }
     if (IsUnverifiable(document)) {
         if (!arguments.Has(L"--force")) {
-            return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_UNVERIFIABLE_REFUSED,
-                                                 {document.Path(), AlgorithmOf(document)}));
+            return output.Fail(kExitFailed, ConsoleText(IDS_CONSOLE_UNVERIFIABLE_REFUSED,
+                                                        {document.Path(), AlgorithmOf(document)}));
         }
-        WarnUnverifiable(document);
+        WarnUnverifiable(document, output);
     }
     ExtractionRequest request;
     request.folder = folder;
     const std::vector<std::wstring> wanted = arguments.Values(L"--entry");
     if (!wanted.empty()) {
         const EntryListing listing = WalkEntries(document.Content());
-        if (!ChooseEntries(listing, wanted, document.Path(), request.entries)) {
+        if (!ChooseEntries(listing, wanted, document.Path(), request.entries, output)) {
             return kExitUsage;
         }
     }
-    ConsoleExtractionHost host(arguments.Has(L"--overwrite"));
+    ConsoleExtractionHost host(arguments.Has(L"--overwrite"), output);
     const ExtractionOutcome outcome =
         ExtractEntries(document.Content(), document.Path(), request, host);
     if (outcome.unreadable) {
-        return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_ARCHIVE_UNREADABLE, {document.Path()}));
+        return output.Fail(kExitFailed,
+                           ConsoleText(IDS_CONSOLE_ARCHIVE_UNREADABLE, {document.Path()}));
     }
     return outcome.Succeeded() && !host.KeptAny() ? kExitOk : kExitFailed;
 }

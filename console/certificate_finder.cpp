@@ -142,7 +142,7 @@ std::vector<std::wstring> SigningCriteriaFailed(const X509Certificate& certifica
 }
 
 const Candidate* ChooseCandidate(const std::vector<Candidate>& candidates, const std::wstring& text,
-                                 bool signing) {
+                                 bool signing, const CommandOutput& output) {
     std::vector<const Candidate*> matches;
     const Candidate* found = FindCandidate(candidates, text, matches);
     if (found) {
@@ -156,16 +156,16 @@ const Candidate* ChooseCandidate(const std::vector<Candidate>& candidates, const
         for (const Candidate& candidate : candidates) {
             list += L"\r\n    " + CandidateLine(candidate);
         }
-        Fail(
+        output.Fail(
             kExitUsage,
             ConsoleText(signing ? IDS_CONSOLE_NO_SIGNER_MATCHES : IDS_CONSOLE_NO_RECIPIENT_MATCHES,
                         {text}) +
                 (candidates.empty() ? L"\r\n    " + ConsoleText(IDS_CONSOLE_NO_CANDIDATES) : list));
     } else {
-        Fail(kExitUsage,
-             ConsoleText(signing ? IDS_CONSOLE_SEVERAL_SIGNERS : IDS_CONSOLE_SEVERAL_RECIPIENTS,
-                         {text}) +
-                 list);
+        output.Fail(kExitUsage, ConsoleText(signing ? IDS_CONSOLE_SEVERAL_SIGNERS
+                                                    : IDS_CONSOLE_SEVERAL_RECIPIENTS,
+                                            {text}) +
+                                    list);
     }
     return nullptr;
 }

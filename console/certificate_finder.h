@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "certificates/x509_certificate.h"
+#include "console/command_output.h"
 #include "document/report/validation_report.h"
 
 namespace Dossiq::Console {
@@ -38,7 +39,7 @@ const Candidate* FindCandidate(const std::vector<Candidate>& candidates, const s
 // The candidate `text` names, or null after writing an error that lists what it could have
 // meant (signing or recipient candidates).
 const Candidate* ChooseCandidate(const std::vector<Candidate>& candidates, const std::wstring& text,
-                                 bool signing);
+                                 bool signing, const CommandOutput& output);
 
 // "THUMBPRINT  subject  <e-mail>".
 std::wstring CandidateLine(const Candidate& candidate);

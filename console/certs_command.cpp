@@ -1,9 +1,7 @@
 // certs: what create may sign with and encrypt to, and why the other personal certificates
 // are not offered for signing.
-#include "console/arguments.h"
 #include "console/certificate_finder.h"
 #include "console/commands.h"
-#include "console/console_output.h"
 #include "console/help_texts.h"
 #include "resources/console/resource.h"
 
@@ -11,18 +9,7 @@ using namespace Dossiq::Documents;
 
 namespace Dossiq::Console {
 
-int CertsCommand(const std::vector<std::wstring>& args) {
-    const Arguments arguments(args, {}, {});
-    if (arguments.WantsHelp()) {
-        ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_CERTS_HELP));
-        return kExitOk;
-    }
-    if (!arguments.Error().empty()) {
-        return Fail(kExitUsage, arguments.Error());
-    }
-    if (!arguments.Operands().empty()) {
-        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CERTS_NO_OPERANDS));
-    }
+int CertsCommand(const Arguments&, const CommandOutput& output) {
     const std::vector<Candidate> signers = SigningCandidates();
     std::wstring text = ConsoleText(IDS_CONSOLE_SIGNING_HEADING) + L"\r\n";
     for (const Candidate& candidate : signers) {
@@ -48,7 +35,7 @@ int CertsCommand(const std::vector<std::wstring>& args) {
         text += L"    " + CandidateLine(candidate) + L"\r\n        " +
                 ConsoleText(IDS_CONSOLE_FAILS, {failed}) + L"\r\n";
     }
-    return ConsoleOutput::Out().Write(text) ? kExitOk : kExitUsage;
+    return output.Out().Write(text) ? kExitOk : kExitUsage;
 }
 
 } // namespace Dossiq::Console

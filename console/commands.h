@@ -1,9 +1,10 @@
-// The subcommands of dossiq.exe. Each takes the arguments after its name and returns the
-// process exit code.
+// The subcommands of dossiq.exe. Each gets its arguments already read by its row of the
+// command table (help asked for, unknown options and the operand count are handled there),
+// writes through `output` and returns the process exit code.
 #pragma once
 
-#include <string>
-#include <vector>
+#include "console/arguments.h"
+#include "console/command_output.h"
 
 namespace Dossiq::Console {
 
@@ -15,17 +16,12 @@ constexpr int kExitUsage = 2;  // wrong arguments, or a file or folder that cann
 // Containers at least this large get a progress line on standard error.
 constexpr unsigned long long kProgressThreshold = 10ull * 1024 * 1024;
 
-int VerifyCommand(const std::vector<std::wstring>& args);
-int ListCommand(const std::vector<std::wstring>& args);
-int ExtractCommand(const std::vector<std::wstring>& args);
-int CreateCommand(const std::vector<std::wstring>& args);
-int CertsCommand(const std::vector<std::wstring>& args);
-int ExtendCommand(const std::vector<std::wstring>& args);
-int SignCommand(const std::vector<std::wstring>& args);
-
-// Writes an error line "dossiq: ..." to standard error and returns `code`.
-int Fail(int code, const std::wstring& message);
-// Whether progress lines may be written: standard error is a console.
-bool ShowsProgress();
+int VerifyCommand(const Arguments& arguments, const CommandOutput& output);
+int ListCommand(const Arguments& arguments, const CommandOutput& output);
+int ExtractCommand(const Arguments& arguments, const CommandOutput& output);
+int CreateCommand(const Arguments& arguments, const CommandOutput& output);
+int CertsCommand(const Arguments& arguments, const CommandOutput& output);
+int ExtendCommand(const Arguments& arguments, const CommandOutput& output);
+int SignCommand(const Arguments& arguments, const CommandOutput& output);
 
 } // namespace Dossiq::Console

@@ -1,19 +1,8 @@
 #include "console/console_output.h"
 
 #include <algorithm>
-#include <mutex>
 
 namespace Dossiq::Console {
-
-namespace {
-
-// Lines of concurrent workers never interleave.
-std::mutex& OutputLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-} // namespace
 
 std::string ToUtf8(const std::wstring& text) {
     if (text.empty()) {
@@ -33,18 +22,8 @@ ConsoleOutput::ConsoleOutput(DWORD which) : handle_(::GetStdHandle(which)) {
                  ::GetFileType(handle_) == FILE_TYPE_CHAR && ::GetConsoleMode(handle_, &mode);
 }
 
-ConsoleOutput& ConsoleOutput::Out() {
-    static ConsoleOutput out(STD_OUTPUT_HANDLE);
-    return out;
-}
-
-ConsoleOutput& ConsoleOutput::Err() {
-    static ConsoleOutput err(STD_ERROR_HANDLE);
-    return err;
-}
-
 bool ConsoleOutput::Write(const std::wstring& text) {
-    std::lock_guard<std::mutex> guard(OutputLock());
+    std::lock_guard<std::mutex> guard(lock_);
     if (!handle_ || handle_ == INVALID_HANDLE_VALUE) {
         failed_ = true;
         return false;

@@ -4,27 +4,27 @@
 
 #include <windows.h>
 
+#include <mutex>
 #include <string>
+
+#include "console/output.h"
 
 namespace Dossiq::Console {
 
-class ConsoleOutput {
+class ConsoleOutput : public Output {
 public:
     // One of STD_OUTPUT_HANDLE and STD_ERROR_HANDLE.
     explicit ConsoleOutput(DWORD which);
 
-    // False when the text could not be written (a closed pipe, a full disk).
-    bool Write(const std::wstring& text);
-    bool IsConsole() const noexcept { return isConsole_; }
+    bool Write(const std::wstring& text) override;
+    bool IsConsole() const override { return isConsole_; }
     bool Failed() const noexcept { return failed_; }
-
-    static ConsoleOutput& Out();
-    static ConsoleOutput& Err();
 
 private:
     HANDLE handle_;
     bool isConsole_ = false;
     bool failed_ = false;
+    std::mutex lock_; // lines of concurrent workers never interleave
 };
 
 std::string ToUtf8(const std::wstring& text);

@@ -6,6 +6,7 @@
 #include "foundation/exception.h"
 #include "foundation/text/readable_text.h"
 #include "console/arguments.h"
+#include "console/command_table.h"
 #include "console/commands.h"
 #include "console/console_output.h"
 #include "console/help_texts.h"
@@ -15,47 +16,40 @@ using namespace Dossiq::Config;
 
 namespace Dossiq::Console {
 
-int Fail(int code, const std::wstring& message) {
-    ConsoleOutput::Err().Write(L"dossiq: " + message + L"\r\n");
-    return code;
-}
-
-bool ShowsProgress() {
-    return ConsoleOutput::Err().IsConsole();
-}
-
-int RunConsole(int argc, wchar_t** argv) {
+int RunConsole(const std::vector<std::wstring>& args, const CommandOutput& output) {
     try {
         // The language of the manager's preferences; without them the English texts serve.
         Preferences::Instance().Load();
-        if (argc < 2) {
-            ConsoleOutput::Err().Write(HelpText(IDS_CONSOLE_MAIN_HELP));
+        if (args.empty()) {
+            output.Err().Write(HelpText(IDS_CONSOLE_MAIN_HELP));
             return kExitUsage;
         }
-        const std::wstring command = argv[1];
-        const std::vector<std::wstring> args(argv + 2, argv + argc);
+        const std::wstring& command = args.front();
         if (Arguments::IsHelp(command) || command == L"help") {
-            ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_MAIN_HELP));
+            output.Out().Write(HelpText(IDS_CONSOLE_MAIN_HELP));
             return kExitOk;
         }
-        const struct {
-            const wchar_t* name;
-            int (*run)(const std::vector<std::wstring>&);
-        } commands[] = {{L"verify", VerifyCommand},   {L"list", ListCommand},
-                        {L"extract", ExtractCommand}, {L"create", CreateCommand},
-                        {L"certs", CertsCommand},     {L"extend", ExtendCommand},
-                        {L"sign", SignCommand}};
-        for (const auto& entry : commands) {
-            if (command == entry.name) {
-                return entry.run(args);
-            }
+        if (const CommandRow* row = FindCommand(command)) {
+            return RunCommand(*row, {args.begin() + 1, args.end()}, output);
         }
-        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_UNKNOWN_COMMAND, {command}));
+        return output.Fail(kExitUsage, ConsoleText(IDS_CONSOLE_UNKNOWN_COMMAND, {command}));
     } catch (const MHFX::Exception& e) {
         // A command lets no product exception out unnamed; this is the last net.
-        return Fail(kExitUsage, MHFX::ReadableText(e.Message()));
+        return output.Fail(kExitUsage, MHFX::ReadableText(e.Message()));
     } catch (...) {
-        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_INTERNAL_ERROR));
+        return output.Fail(kExitUsage, ConsoleText(IDS_CONSOLE_INTERNAL_ERROR));
+    }
+}
+
+int RunConsole(int argc, wchar_t** argv) {
+    ConsoleOutput out(STD_OUTPUT_HANDLE);
+    ConsoleOutput err(STD_ERROR_HANDLE);
+    const CommandOutput output(out, err);
+    try {
+        return RunConsole(std::vector<std::wstring>(argv + (argc > 0 ? 1 : 0), argv + argc),
+                          output);
+    } catch (...) {
+        return output.Fail(kExitUsage, ConsoleText(IDS_CONSOLE_INTERNAL_ERROR));
     }
 }
 

@@ -24,14 +24,15 @@ bool IsContainerName(const std::wstring& name) {
 
 // The containers of a folder, sorted by name, folders below it too when `recursive`. False
 // after naming on standard error a folder whose listing failed or ended early.
-bool CollectFolder(const std::wstring& folder, bool recursive, std::vector<std::wstring>& found) {
+bool CollectFolder(const std::wstring& folder, bool recursive, std::vector<std::wstring>& found,
+                   const CommandOutput& output) {
     WIN32_FIND_DATAW data;
     const HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) {
         if (::GetLastError() == ERROR_FILE_NOT_FOUND) {
             return true;
         }
-        Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_LIST_FOLDER, {folder}));
+        output.Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_LIST_FOLDER, {folder}));
         return false;
     }
     std::vector<std::wstring> files, folders;
@@ -46,7 +47,8 @@ bool CollectFolder(const std::wstring& folder, bool recursive, std::vector<std::
             const bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
                               IsReparseTagNameSurrogate(data.dwReserved0);
             if (recursive && link) {
-                Fail(kExitOk, ConsoleText(IDS_CONSOLE_LINK_SKIPPED, {folder + L"\\" + name}));
+                output.Fail(kExitOk,
+                            ConsoleText(IDS_CONSOLE_LINK_SKIPPED, {folder + L"\\" + name}));
             } else if (recursive) {
                 folders.push_back(folder + L"\\" + name);
             }
@@ -57,7 +59,7 @@ bool CollectFolder(const std::wstring& folder, bool recursive, std::vector<std::
     const DWORD end = ::GetLastError();
     ::FindClose(find);
     if (end != ERROR_NO_MORE_FILES) {
-        Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_LIST_FOLDER, {folder}));
+        output.Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_LIST_FOLDER, {folder}));
         return false;
     }
     std::sort(files.begin(), files.end());
@@ -65,7 +67,7 @@ bool CollectFolder(const std::wstring& folder, bool recursive, std::vector<std::
     found.insert(found.end(), files.begin(), files.end());
     bool ok = true;
     for (const std::wstring& sub : folders) {
-        ok = CollectFolder(sub, recursive, found) && ok;
+        ok = CollectFolder(sub, recursive, found, output) && ok;
     }
     return ok;
 }
@@ -73,7 +75,7 @@ bool CollectFolder(const std::wstring& folder, bool recursive, std::vector<std::
 } // namespace
 
 bool CollectContainers(const std::vector<std::wstring>& operands, bool recursive,
-                       std::vector<std::wstring>& found) {
+                       std::vector<std::wstring>& found, const CommandOutput& output) {
     bool ok = true;
     for (const std::wstring& operand : operands) {
         wchar_t full[MAX_PATH * 4];
@@ -84,10 +86,10 @@ bool CollectContainers(const std::vector<std::wstring>& operands, bool recursive
         }
         const DWORD attributes = ::GetFileAttributesW(path.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
-            Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_FIND, {operand}));
+            output.Fail(kExitUsage, ConsoleText(IDS_CONSOLE_CANNOT_FIND, {operand}));
             ok = false;
         } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            ok = CollectFolder(path, recursive, found) && ok;
+            ok = CollectFolder(path, recursive, found, output) && ok;
         } else {
             found.push_back(path);
         }

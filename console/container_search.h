@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "console/command_output.h"
+
 namespace Dossiq::Console {
 
 // Appends to `found`; false after naming on standard error an operand that cannot be found
 // or a folder whose listing failed.
 bool CollectContainers(const std::vector<std::wstring>& operands, bool recursive,
-                       std::vector<std::wstring>& found);
+                       std::vector<std::wstring>& found, const CommandOutput& output);
 
 } // namespace Dossiq::Console

@@ -1,6 +1,4 @@
-#include "console/arguments.h"
 #include "console/commands.h"
-#include "console/console_output.h"
 #include "console/container_search.h"
 #include "console/help_texts.h"
 #include "document/operations/long_term_extension.h"
@@ -21,8 +19,8 @@ std::wstring Join(const std::vector<std::wstring>& names) {
 }
 
 // Says what became of `path`; whether it now holds all the data it can.
-bool Tell(const std::wstring& path, const ExtensionResult& result) {
-    ConsoleOutput& out = ConsoleOutput::Out();
+bool Tell(const std::wstring& path, const ExtensionResult& result, const CommandOutput& output) {
+    Output& out = output.Out();
     switch (result.outcome) {
     case ExtensionOutcome::Extended:
     case ExtensionOutcome::Unchanged:
@@ -38,19 +36,19 @@ bool Tell(const std::wstring& path, const ExtensionResult& result) {
                   L"\r\n");
         return false;
     case ExtensionOutcome::Enveloped:
-        Fail(kExitFailed, ConsoleText(IDS_CONSOLE_EXTEND_ENVELOPED, {path}));
+        output.Fail(kExitFailed, ConsoleText(IDS_CONSOLE_EXTEND_ENVELOPED, {path}));
         return false;
     case ExtensionOutcome::NoTimestamp:
-        Fail(kExitFailed, ConsoleText(IDS_CONSOLE_EXTEND_NO_TIMESTAMP, {path}));
+        output.Fail(kExitFailed, ConsoleText(IDS_CONSOLE_EXTEND_NO_TIMESTAMP, {path}));
         return false;
     case ExtensionOutcome::Tampered:
-        Fail(kExitFailed, ConsoleText(IDS_CONSOLE_EXTEND_TAMPERED, {path}));
+        output.Fail(kExitFailed, ConsoleText(IDS_CONSOLE_EXTEND_TAMPERED, {path}));
         return false;
     case ExtensionOutcome::Unreadable:
-        Fail(kExitFailed, ConsoleText(IDS_CONSOLE_CANNOT_DECODE, {path}));
+        output.Fail(kExitFailed, ConsoleText(IDS_CONSOLE_CANNOT_DECODE, {path}));
         return false;
     case ExtensionOutcome::WriteFailed:
-        Fail(kExitFailed, ConsoleText(IDS_CONSOLE_EXTEND_NOT_WRITTEN, {path}));
+        output.Fail(kExitFailed, ConsoleText(IDS_CONSOLE_EXTEND_NOT_WRITTEN, {path}));
         return false;
     }
     return false;
@@ -58,24 +56,13 @@ bool Tell(const std::wstring& path, const ExtensionResult& result) {
 
 } // namespace
 
-int ExtendCommand(const std::vector<std::wstring>& args) {
-    const Arguments arguments(args, {L"--recursive"}, {});
-    if (arguments.WantsHelp()) {
-        ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_EXTEND_HELP));
-        return kExitOk;
-    }
-    if (!arguments.Error().empty()) {
-        return Fail(kExitUsage, arguments.Error());
-    }
-    if (arguments.Operands().empty()) {
-        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_NO_CONTAINERS));
-    }
+int ExtendCommand(const Arguments& arguments, const CommandOutput& output) {
     std::vector<std::wstring> paths;
     const bool found =
-        CollectContainers(arguments.Operands(), arguments.Has(L"--recursive"), paths);
+        CollectContainers(arguments.Operands(), arguments.Has(L"--recursive"), paths, output);
     bool complete = true;
     for (const std::wstring& path : paths) {
-        complete = Tell(path, ExtendLongTermData(path)) && complete;
+        complete = Tell(path, ExtendLongTermData(path), output) && complete;
     }
     if (!found) {
         return kExitUsage;

@@ -2,10 +2,8 @@
 #include <atomic>
 #include <thread>
 
-#include "console/arguments.h"
 #include "console/commands.h"
 #include "console/container_search.h"
-#include "console/console_output.h"
 #include "console/help_texts.h"
 #include "console/json_writer.h"
 #include "console/report_format.h"
@@ -28,26 +26,26 @@ unsigned long long FileSize(const std::wstring& path) {
     return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-ValidationReport CheckOne(const std::wstring& path) {
+ValidationReport CheckOne(const std::wstring& path, const CommandOutput& output) {
     const unsigned long long size = FileSize(path);
-    const bool progress = size >= kProgressThreshold && ShowsProgress();
+    const bool progress = size >= kProgressThreshold && output.ShowsProgress();
     if (progress) {
-        ConsoleOutput::Err().Write(
+        output.Err().Write(
             ConsoleText(IDS_CONSOLE_CHECKING, {path, std::to_wstring(size / (1024 * 1024))}) +
             L"\r\n");
     }
     ValidationReport report = BuildValidationReport(path);
     if (progress) {
-        ConsoleOutput::Err().Write(ConsoleText(IDS_CONSOLE_CHECKED, {path}) + L"\r\n");
+        output.Err().Write(ConsoleText(IDS_CONSOLE_CHECKED, {path}) + L"\r\n");
     }
     return report;
 }
 
 // No exception may leave a worker thread. BuildValidationReport throws none, but a failed
 // allocation still could: that container reads as unreadable and the others are checked.
-ValidationReport CheckGuarded(const std::wstring& path) noexcept {
+ValidationReport CheckGuarded(const std::wstring& path, const CommandOutput& output) noexcept {
     try {
-        return CheckOne(path);
+        return CheckOne(path, output);
     } catch (...) {
     }
     ValidationReport report;
@@ -59,54 +57,42 @@ ValidationReport CheckGuarded(const std::wstring& path) noexcept {
 
 } // namespace
 
-int VerifyCommand(const std::vector<std::wstring>& args) {
-    const Arguments arguments(args, {L"--recursive", L"--json", L"--overwrite"},
-                              {L"--jobs", L"--report"});
-    if (arguments.WantsHelp()) {
-        ConsoleOutput::Out().Write(HelpText(IDS_CONSOLE_VERIFY_HELP));
-        return kExitOk;
-    }
-    if (!arguments.Error().empty()) {
-        return Fail(kExitUsage, arguments.Error());
-    }
-    if (arguments.Operands().empty()) {
-        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_VERIFY_NEEDS_INPUT));
-    }
+int VerifyCommand(const Arguments& arguments, const CommandOutput& output) {
     int jobs = 1;
     if (arguments.Has(L"--jobs")) {
         const std::wstring value = arguments.Value(L"--jobs");
         wchar_t* end = nullptr;
         const long parsed = std::wcstol(value.c_str(), &end, 10);
         if (value.empty() || *end != L'\0' || parsed < 1 || parsed > 64) {
-            return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_JOBS_RANGE));
+            return output.Fail(kExitUsage, ConsoleText(IDS_CONSOLE_JOBS_RANGE));
         }
         jobs = static_cast<int>(parsed);
     }
 
     std::vector<std::wstring> paths;
     const bool ioError =
-        !CollectContainers(arguments.Operands(), arguments.Has(L"--recursive"), paths);
+        !CollectContainers(arguments.Operands(), arguments.Has(L"--recursive"), paths, output);
     if (paths.empty() && !ioError) {
-        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_NO_CONTAINERS));
+        return output.Fail(kExitUsage, ConsoleText(IDS_CONSOLE_NO_CONTAINERS));
     }
     const bool saveReport = arguments.Has(L"--report");
     const std::wstring reportFile = arguments.Value(L"--report");
     if (saveReport && (paths.size() != 1 || ioError || reportFile.empty())) {
-        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_REPORT_ONE));
+        return output.Fail(kExitUsage, ConsoleText(IDS_CONSOLE_REPORT_ONE));
     }
     if (saveReport && MHFX::IO::IsSameFile(reportFile, paths.front())) {
-        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_REPORT_IS_CONTAINER, {reportFile}));
+        return output.Fail(kExitUsage, ConsoleText(IDS_CONSOLE_REPORT_IS_CONTAINER, {reportFile}));
     }
     if (saveReport && !arguments.Has(L"--overwrite") &&
         ::GetFileAttributesW(reportFile.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        return Fail(kExitFailed, ConsoleText(IDS_CONSOLE_REPORT_EXISTS, {reportFile}));
+        return output.Fail(kExitFailed, ConsoleText(IDS_CONSOLE_REPORT_EXISTS, {reportFile}));
     }
 
     std::vector<ValidationReport> reports(paths.size());
     std::atomic<size_t> next{0};
     auto work = [&] {
         for (size_t i = next++; i < paths.size(); i = next++) {
-            reports[i] = CheckGuarded(paths[i]);
+            reports[i] = CheckGuarded(paths[i], output);
         }
     };
     std::vector<std::thread> workers;
@@ -135,14 +121,14 @@ int VerifyCommand(const std::vector<std::wstring>& args) {
         }
         json.EndArray();
         json.EndObject();
-        written = ConsoleOutput::Out().Write(json.Text());
+        written = output.Out().Write(json.Text());
     } else {
         for (const ValidationReport& report : reports) {
-            written = ConsoleOutput::Out().Write(ReportText(report)) && written;
+            written = output.Out().Write(ReportText(report)) && written;
         }
     }
     if (saveReport && !SaveReportHtml(reports.front(), reportFile)) {
-        return Fail(kExitUsage, ConsoleText(IDS_CONSOLE_REPORT_NOT_WRITTEN, {reportFile}));
+        return output.Fail(kExitUsage, ConsoleText(IDS_CONSOLE_REPORT_NOT_WRITTEN, {reportFile}));
     }
     if (!written || ioError) {
         return kExitUsage;

@@ -16,6 +16,7 @@
 #include "manager/extraction_command.h"
 #include "document/container/visible_name.h"
 #include "views/busy_dialog.h"
+#include "views/co_signing_command.h"
 #include "document/operations/long_term_extension.h"
 #include "document/report/document_parse_thread.h"
 #include "document/report/report_details.h"
@@ -80,6 +81,13 @@ std::wstring ModulePath() {
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
     return path;
+}
+
+// An intact Signed Document takes another signature; a Protected one is offered the command
+// too, which says why it cannot.
+bool MayAddSignature(const ValidationReport& report) {
+    return report.decoding == DecodingOutcome::NotTampered &&
+           (report.kind == L"signed" || report.kind == L"protected");
 }
 
 } // namespace
@@ -294,11 +302,13 @@ void ManagerWindow::OnCreate() {
     commands_.Add(ID_ACTION_CERTIFICATE_PATH, CommandStateTable::InMenu);
     commands_.Add(ID_ACTION_SAVE_REPORT, CommandStateTable::InMenu);
     commands_.Add(ID_ACTION_ADD_LONG_TERM, CommandStateTable::InMenu);
+    commands_.Add(ID_ACTION_ADD_SIGNATURE, CommandStateTable::InMenu);
     EnableActions(false, false, false);
     // Nothing to show or save until a report is finished.
     commands_.Enable(ID_ACTION_CERTIFICATE_PATH, false);
     commands_.Enable(ID_ACTION_SAVE_REPORT, false);
     commands_.Enable(ID_ACTION_ADD_LONG_TERM, false);
+    commands_.Enable(ID_ACTION_ADD_SIGNATURE, false);
     const WORD language = Preferences::Instance().Language();
     for (const LanguageCommand& entry : kLanguages) {
         commands_.Check(entry.command, entry.language == language);
@@ -419,6 +429,7 @@ void ManagerWindow::ShowFinishedReport() {
     commands_.Enable(ID_ACTION_CERTIFICATE_PATH, report && report->Selected().signer.present);
     commands_.Enable(ID_ACTION_SAVE_REPORT, report != nullptr);
     commands_.Enable(ID_ACTION_ADD_LONG_TERM, report && MayExtend(*report));
+    commands_.Enable(ID_ACTION_ADD_SIGNATURE, report && MayAddSignature(*report));
     const bool shown = pane_.ShowDetails(report ? DetailsOf(*report) : std::vector<ReportDetail>());
     PlaceSplitter(shown);
 }
@@ -488,6 +499,22 @@ void ManagerWindow::OnAddLongTermData() {
                   MB_OK | (done && missing.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
     if (result.outcome == ExtensionOutcome::Extended) {
         OpenPath(path); // the report reads the new data
+    }
+}
+
+void ManagerWindow::OnAddSignature() {
+    const ValidationReport* report = FinishedReport();
+    if (!document_ || !report || !MayAddSignature(*report)) {
+        return;
+    }
+    if (report->kind != L"signed") {
+        ::MessageBoxW(Handle(), LoadLocalizedString(IDS_ADD_SIGNATURE_PROTECTED).c_str(),
+                      Caption().c_str(), MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    const std::wstring path = document_->Path();
+    if (CoSigningCommand(path, Handle(), IDS_MANAGER_NAME).Run()) {
+        OpenPath(path); // the report shows the new signature
     }
 }
 
@@ -896,6 +923,9 @@ void ManagerWindow::OnCommand(UINT id) {
         break;
     case ID_ACTION_ADD_LONG_TERM:
         OnAddLongTermData();
+        break;
+    case ID_ACTION_ADD_SIGNATURE:
+        OnAddSignature();
         break;
     case IDC_REPORT_PICTURE:
         OnPicture();

@@ -127,6 +127,7 @@ private:
     void OnCertificatePath();
     void OnSaveReport();
     void OnAddLongTermData();
+    void OnAddSignature();
     void ShowFinishedReport();
 
     // A command is running (its questions may be up).

@@ -9,8 +9,9 @@
 #include "document/creation/packing_exception.h"
 #include "views/archive_packing.h"
 #include "views/busy_dialog.h"
+#include "views/signing_prompts.h"
 #include "certificates/own_recipient.h"
-#include "shell/certificate_selection.h"
+#include "views/certificate_selection.h"
 #include "shell/recipient_confirmation.h"
 #include "document/container/container_writer.h"
 #include "document/container/message_blob.h"
@@ -72,36 +73,6 @@ public:
 private:
     DWORD error_;
 };
-
-// The configured service's token; when none valid comes, the user chooses between signing
-// without one and cancelling. `declined` tells that the user said no: the error the signing
-// then ends with is shared with key prompts and providers that cancel.
-SignatureStamper AskingStamper(bool& declined) {
-    const std::wstring url = Preferences::Instance().TimestampURL();
-    return TimestampStamper(url, [url, &declined](TimestampProblem problem) {
-        const std::wstring text =
-            MHFX::FormatString(LoadLocalizedString(IDS_TIMESTAMP_ASK_UNSTAMPED), url.c_str(),
-                               LocalizedTimestampProblem(problem).c_str());
-        declined =
-            ::MessageBoxW(nullptr, text.c_str(), MHFX::LoadNeutralString(IDS_SHELL_NAME).c_str(),
-                          MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND) != IDYES;
-        return !declined;
-    });
-}
-
-// The preferences' long-term choice; what cannot be kept is told, and under "required"
-// nothing is signed (the user has been told, so nothing more is reported).
-ValidationDataSource TellingLongTermSource() {
-    LongTermMode mode = LongTermMode::Optional;
-    ParseLongTermMode(Preferences::Instance().LongTerm(), mode);
-    return LongTermSource(mode, [mode](const LongTermGap& gap) {
-        const bool required = mode == LongTermMode::Required;
-        ::MessageBoxW(nullptr, LongTermGapText(gap).c_str(),
-                      MHFX::LoadNeutralString(IDS_SHELL_NAME).c_str(),
-                      MB_OK | (required ? MB_ICONERROR : MB_ICONWARNING) | MB_SETFOREGROUND);
-        return !required;
-    });
-}
 
 } // namespace
 
@@ -213,8 +184,8 @@ bool DocumentCreationThread::Sign(const X509Certificate& signer) {
     return PackAndWrite(IDS_SIGNING_TITLE, IDS_SIGNING_DESCRIPTION,
                         [&](const MessageBlob& archive, MessageBlob& message) {
                             return SignArchive(archive, signer.Handle(), kSignatureHashOid, message,
-                                               AskingStamper(timestampDeclined_),
-                                               TellingLongTermSource());
+                                               AskingStamper(timestampDeclined_, IDS_SHELL_NAME),
+                                               TellingLongTermSource(IDS_SHELL_NAME));
                         });
 }
 
@@ -274,8 +245,8 @@ bool DocumentCreationThread::Protect(const X509Certificate& signer,
                         [&](const MessageBlob& archive, MessageBlob& message) {
                             return ProtectArchive(archive, signer.Handle(), kSignatureHashOid,
                                                   HandlesOf(recipients), message, kContentCipher,
-                                                  AskingStamper(timestampDeclined_),
-                                                  TellingLongTermSource());
+                                                  AskingStamper(timestampDeclined_, IDS_SHELL_NAME),
+                                                  TellingLongTermSource(IDS_SHELL_NAME));
                         });
 }
 

@@ -12,8 +12,11 @@
 #include "foundation/resource_string.h"
 #include "foundation/threading/thread.h"
 #include "resources/shellext/resource.h"
+#include "document/container/document_kind.h"
+#include "resources/common/localized_ids.h"
 #include "shell/document_creation_thread.h"
 #include "shell/menu_bitmaps.h"
+#include "views/co_signing_command.h"
 
 using namespace Dossiq::Config;
 using namespace Dossiq::Shell;
@@ -69,6 +72,27 @@ void StartCreation(const std::vector<std::wstring>& selection, const std::wstrin
     MHFX::StartWorker<MenuCreationThread>(selection, rootFolder, std::wstring(), mode);
 }
 
+class MenuCoSigningThread : public MHFX::Thread {
+public:
+    explicit MenuCoSigningThread(std::wstring path) : path_(std::move(path)) { autoDelete_ = true; }
+
+protected:
+    DWORD Run() override {
+        return Dossiq::Views::CoSigningCommand(path_, nullptr, IDS_SHELL_NAME).Run() ? 0 : 1;
+    }
+
+private:
+    std::wstring path_;
+    ModuleLock lock_;
+};
+
+bool HasExtension(const std::wstring& name, DocumentKind kind) {
+    const std::wstring extension = L"." + KindExtension(kind);
+    return name.size() > extension.size() &&
+           ::CompareStringOrdinal(name.c_str() + name.size() - extension.size(), -1,
+                                  extension.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
 } // namespace
 
 HRESULT ContextMenuHandler::CreateInstance(REFIID iid, void** result) {
@@ -103,6 +127,9 @@ HRESULT ContextMenuHandler::OnSelection(std::vector<std::wstring> names) {
         return E_INVALIDARG;
     }
     rootFolder_ = ParentFolder(names.front());
+    signatureEnabled_ = names.size() == 1 && HasExtension(names.front(), DocumentKind::Signed);
+    offersSignature_ = signatureEnabled_ ||
+                       (names.size() == 1 && HasExtension(names.front(), DocumentKind::Protected));
     selection_ = std::move(names);
     useBitmaps_ = SystemDrawsBitmaps();
     return S_OK;
@@ -144,13 +171,30 @@ HRESULT ContextMenuHandler::BuildMenu(HMENU menu, UINT index, UINT firstId) {
         iconMap_[info.wID] = item.icon;
         commandMap_[position] = item.mode;
     }
+    UINT items = kItemCount;
+    if (offersSignature_) {
+        std::wstring text = LoadLocalizedString(IDS_ADD_SIGNATURE);
+        MENUITEMINFOW info = {};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_ID | MIIM_BITMAP | MIIM_STATE;
+        info.fType = MFT_STRING;
+        info.fState = signatureEnabled_ ? MFS_ENABLED : MFS_DISABLED;
+        info.wID = firstId + items;
+        info.dwTypeData = text.data();
+        info.hbmpItem = useBitmaps_ ? MenuBitmap(IDI_MENU_SIGNED) : HBMMENU_CALLBACK;
+        if (!::InsertMenuItemW(popup.get(), items, TRUE, &info)) {
+            return HRESULT_FROM_WIN32(::GetLastError());
+        }
+        iconMap_[info.wID] = IDI_MENU_SIGNED;
+        ++items;
+    }
 
     std::wstring product = MHFX::LoadNeutralString(IDS_PRODUCT_NAME);
     MENUITEMINFOW info = {};
     info.cbSize = sizeof(info);
     info.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_ID | MIIM_BITMAP | MIIM_SUBMENU;
     info.fType = MFT_STRING;
-    info.wID = firstId + kItemCount;
+    info.wID = firstId + items;
     info.hSubMenu = popup.get();
     info.dwTypeData = product.data();
     info.hbmpItem = useBitmaps_ ? MenuBitmap(IDI_MENU_PRODUCT) : HBMMENU_CALLBACK;
@@ -159,7 +203,7 @@ HRESULT ContextMenuHandler::BuildMenu(HMENU menu, UINT index, UINT firstId) {
     }
     popup.release(); // Explorer's menu owns it now
     iconMap_[info.wID] = IDI_MENU_PRODUCT;
-    return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, kItemCount + 1);
+    return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, items + 1);
 }
 
 IFACEMETHODIMP ContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* info) {
@@ -171,6 +215,9 @@ IFACEMETHODIMP ContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* info) {
         const auto command = commandMap_.find(position);
         if (command != commandMap_.end()) {
             StartCreation(selection_, rootFolder_, command->second);
+        } else if (position == kItemCount && signatureEnabled_) {
+            ActivationScope scope;
+            MHFX::StartWorker<MenuCoSigningThread>(selection_.front());
         }
     } catch (...) {
         // A command that cannot even start has nothing more to report.
@@ -180,7 +227,8 @@ IFACEMETHODIMP ContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* info) {
 
 IFACEMETHODIMP ContextMenuHandler::GetCommandString(UINT_PTR position, UINT type, UINT*, CHAR* name,
                                                     UINT length) {
-    if (position != 0 && position != 1) {
+    const bool signature = offersSignature_ && position == kItemCount;
+    if (position != 0 && position != 1 && !signature) {
         return E_INVALIDARG;
     }
     return ComBoundary([&] {
@@ -190,8 +238,10 @@ IFACEMETHODIMP ContextMenuHandler::GetCommandString(UINT_PTR position, UINT type
         if (name == nullptr || length == 0) {
             return E_INVALIDARG;
         }
-        const std::wstring help =
-            LoadLocalizedString(position == 0 ? IDS_HELP_SIGN_QUICK : IDS_HELP_SIGN);
+        const std::wstring help = LoadLocalizedString(
+            signature ? (signatureEnabled_ ? IDS_ADD_SIGNATURE_HELP : IDS_ADD_SIGNATURE_PROTECTED)
+            : position == 0 ? IDS_HELP_SIGN_QUICK
+                            : IDS_HELP_SIGN);
         if (type == GCS_HELPTEXTW) {
             ::StringCchCopyW(reinterpret_cast<wchar_t*>(name), length, help.c_str());
         } else {

@@ -46,4 +46,8 @@ private:
     std::map<UINT, UINT> iconMap_; // menu command id -> icon resource id
     std::map<UINT, Dossiq::Documents::CreateMode>
         commandMap_; // submenu position -> creation command
+    // Of one selected Signed Document the submenu offers to add the user's signature; of a
+    // Protected Document it shows the command disabled, its help saying why.
+    bool offersSignature_ = false;
+    bool signatureEnabled_ = false;
 };

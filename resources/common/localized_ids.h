@@ -150,5 +150,39 @@
 
 // Busy dialog (neutral): description and marquee progress bar.
 #define IDD_BUSY 503
+
+// A signing that failed, with the cause.
+#define IDS_SIGNING_FAILED 208
+// Adding the user's signature to a Signed Document from the Explorer or the manager.
+#define IDS_ADD_SIGNATURE 1340
+#define IDS_ADD_SIGNATURE_HELP 1341
+#define IDS_ADD_SIGNATURE_PROTECTED 1342
+#define IDS_ADD_SIGNATURE_ALREADY 1343
+#define IDS_ADD_SIGNATURE_TAMPERED 1344
+#define IDS_ADD_SIGNATURE_UNREADABLE 1345
+#define IDS_ADD_SIGNATURE_NOT_WRITTEN 1346
+#define IDS_ADD_SIGNATURE_DONE 1347
+// The choice of the signing certificate and of the recipients.
+#define IDS_SELECT_CERTIFICATE_TITLE 211
+#define IDS_SELECT_SIGNING_CERTIFICATE 212
+#define IDS_NO_SIGNING_CERTIFICATE 330
+#define IDS_NO_RECIPIENT_CERTIFICATE 331
+#define IDS_RECIPIENTS_TITLE 340
+#define IDS_RECIPIENTS_SEARCH 341
+#define IDS_RECIPIENTS_LIST 342
+#define IDS_RECIPIENTS_NAME 343
+#define IDS_RECIPIENTS_EMAIL 344
+#define IDS_RECIPIENTS_VALID_TO 345
+#define IDS_RECIPIENTS_FOR_ME 346
+#define IDS_RECIPIENTS_OK 347
+#define IDS_RECIPIENTS_CANCEL 348
+#define IDS_NO_OWN_RECIPIENT 349
+// The choice of recipients (dialog 206) and its controls.
+#define IDD_RECIPIENT_CHOICE 206
+#define IDC_RECIPIENT_SEARCH_LABEL 2201
+#define IDC_RECIPIENT_SEARCH 2202
+#define IDC_RECIPIENT_LIST_LABEL 2203
+#define IDC_RECIPIENT_LIST 2204
+#define IDC_RECIPIENT_FOR_ME 2205
 #define IDC_BUSY_BAR 5009
 #define IDC_BUSY_TEXT 5013

@@ -71,19 +71,19 @@ const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
                                          Range(1230, 1322),
                                          Range(1400, 1405),
                                          Range(1410, 1416),
+                                         {208, 211, 212, 330, 331},
+                                         Range(340, 349),
+                                         Range(1340, 1347),
                                          Range(1430, 1450)});
-const std::set<UINT> kManagerIds = Union({kSharedIds,
-                                          {230, 231},
-                                          Range(235, 251),
-                                          Range(270, 274),
-                                          Range(32776, 32780),
-                                          {32785, 32786, 32787, 32795, 57601, 57664, 57665}});
-const std::set<UINT> kShellIds = Union({kSharedIds,
-                                        Range(208, 213),
-                                        Range(302, 307),
-                                        Range(312, 317),
-                                        {321, 322, 323, 328, 329, 330, 331},
-                                        Range(340, 349)});
+const std::set<UINT> kManagerIds =
+    Union({kSharedIds,
+           {230, 231},
+           Range(235, 251),
+           Range(270, 274),
+           Range(32776, 32780),
+           {32785, 32786, 32787, 32795, 32796, 57601, 57664, 57665}});
+const std::set<UINT> kShellIds = Union(
+    {kSharedIds, {209, 210, 213}, Range(302, 307), Range(312, 317), {321, 322, 323, 328, 329}});
 // dossiq.exe carries the shell extension's tables and its own texts.
 const std::set<UINT> kConsoleIds =
     Union({kShellIds, Range(901, 949), Range(961, 964), Range(970, 976), Range(985, 994),
@@ -293,9 +293,9 @@ std::vector<int> MenuIds(HMENU menu) {
 
 TEST(Localization, MainMenuPerLanguageWithFallback) {
     const HMODULE self = MHFX::CurrentModule();
-    const std::vector<int> ids = {57601, 0,     57665, -2, 32780, 0,     32776, 32777,
-                                  0,     32778, 32779, 0,  32786, 32787, 32795, -2,
-                                  32782, 32783, 32784, -2, 32785, 0,     57664, -2};
+    const std::vector<int> ids = {57601, 0,     57665, -2,    32780, 0,     32776, 32777, 0,
+                                  32778, 32779, 0,     32786, 32787, 32795, 32796, -2,    32782,
+                                  32783, 32784, -2,    32785, 0,     57664, -2};
     const struct {
         WORD language;
         std::vector<std::wstring> popups;

@@ -12,13 +12,13 @@
 #include "certificates/x509_store.h"
 #include "common/test_support.h"
 #include "creation/creation_test_util.h"
-#include "shell/certificate_selection.h"
+#include "views/certificate_selection.h"
 #include "foundation/com_ptr.h"
 #include "foundation/handle.h"
 #include "resources/shellext/resource.h"
 #include "pki/test_pki.h"
 
-using namespace Dossiq::Shell;
+using namespace Dossiq::Views;
 
 using namespace CreationTest;
 using MHFX::Security::Cryptography::X509::X509Certificate;

@@ -82,6 +82,7 @@ TEST_F(DetailsTest, ExpiredRevokedAndUntrustedSayWhatIsWrongAndWhatToDo) {
         EXPECT_EQ(!qualified, ::IsWindowVisible(box) != FALSE);
         EXPECT_TRUE(shown.window.Commands().IsEnabled(ID_ACTION_SAVE_REPORT));
         EXPECT_TRUE(shown.window.Commands().IsEnabled(ID_ACTION_CERTIFICATE_PATH));
+        EXPECT_TRUE(shown.window.Commands().IsEnabled(ID_ACTION_ADD_SIGNATURE));
         if (qualified) {
             EXPECT_TRUE(details.empty());
             continue;

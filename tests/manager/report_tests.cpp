@@ -360,6 +360,7 @@ TEST_F(ReportTest, ContainerThatDoesNotOpen) {
         EXPECT_FALSE(shown.window.Commands().IsEnabled(id)) << id;
         EXPECT_FALSE(::SendMessageW(shown.window.ToolbarWindow(), TB_ISBUTTONENABLED, id, 0)) << id;
     }
+    EXPECT_FALSE(shown.window.Commands().IsEnabled(ID_ACTION_ADD_SIGNATURE));
     // The picture has no certificate to show.
     ::SendMessageW(shown.Handle(), WM_COMMAND, MAKEWPARAM(IDC_REPORT_PICTURE, BN_CLICKED),
                    reinterpret_cast<LPARAM>(report.Picture().Handle()));

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "common/dialog_driver.h"
 #include "common/scale_child.h"
 #include "common/test_support.h"
 #include "foundation/handle.h"
@@ -78,7 +79,7 @@ TEST_F(ContextMenu, SubmenuNamesTheOutputOfTheQuickCommands) {
         {{projects + L"\\a.txt", projects + L"\\b.doc", projects + L"\\Sub"}, L"Projects"},
         {{L"C:\\a.txt", L"C:\\windows"}, L""},
         {{dir_ + L"\\report.final.docx"}, L"report.final"},
-        {{dir_ + L"\\contract.snx"}, L"contract"},
+        {{dir_ + L"\\contract.enx"}, L"contract"},
         {{projects}, L"Projects"},
         // Folders the path rules hold too long (248 to 259) still get the menu.
         {{deep + L"\\n.txt"}, L"n"},
@@ -226,6 +227,44 @@ TEST_F(ContextMenu, HelpTextsForTheSignCommandsOnly) {
     }
 }
 
+// One selected Signed Document takes the user's signature; a Protected one shows the command
+// disabled, its help saying why.
+TEST_F(ContextMenu, AddMySignatureForOneSignedDocument) {
+    const struct {
+        std::vector<std::wstring> paths;
+        int items; // in the submenu
+        bool enabled;
+        const wchar_t* help;
+    } cases[] = {
+        {{dir_ + L"\\contract.snx"}, 5, true, L"Adds your signature"},
+        {{dir_ + L"\\CONTRACT.SNX"}, 5, true, L"Adds your signature"},
+        {{dir_ + L"\\contract.pnx"}, 5, false, L"A Protected Document cannot"},
+        {{dir_ + L"\\a.snx", dir_ + L"\\b.snx"}, 4, false, nullptr},
+        {{dir_ + L"\\contract.snx.txt"}, 4, false, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(TestSupport::Narrow(c.paths.front()));
+        auto handler = Handler(c.paths);
+        MHFX::MenuHandle menu(::CreatePopupMenu());
+        ASSERT_EQ(c.items + 1, HRESULT_CODE(handler->QueryContextMenu(menu.get(), 0, kFirst,
+                                                                      kFirst + 50, CMF_NORMAL)));
+        const HMENU popup = ::GetSubMenu(menu.get(), 0);
+        ASSERT_EQ(c.items, ::GetMenuItemCount(popup));
+        EXPECT_EQ(kFirst + c.items, Items(menu.get())[0].id);
+        wchar_t wide[200] = {};
+        const HRESULT help = handler->GetCommandString(4, GCS_HELPTEXTW, nullptr,
+                                                       reinterpret_cast<char*>(wide), 200);
+        if (c.help == nullptr) {
+            EXPECT_EQ(E_INVALIDARG, help);
+            continue;
+        }
+        EXPECT_EQ(L"Add my signature", Items(popup)[4].text);
+        EXPECT_EQ(c.enabled, (::GetMenuState(popup, 4, MF_BYPOSITION) & MF_GRAYED) == 0);
+        EXPECT_EQ(S_OK, help);
+        EXPECT_EQ(0, std::wcsncmp(wide, c.help, std::wcslen(c.help))) << TestSupport::Narrow(wide);
+    }
+}
+
 TEST_F(ContextMenu, InitializeRefusesWhatItCannotUse) {
     MHFX::ComPtr<IShellExtInit> init;
     ASSERT_EQ(S_OK, Create(kContextMenuClass, init));
@@ -343,6 +382,32 @@ TEST_F(ContextMenu, TheQuickSignCommandWritesAContainerOpenSslVerifies) {
                              " -out archive.zip && unzip -p archive.zip budget.xlsx");
     ASSERT_EQ(0, verified.exitCode) << verified.output;
     EXPECT_NE(std::string::npos, verified.output.find(content)) << verified.output;
+
+    // The other party adds its signature to it; OpenSSL verifies both signers.
+    {
+        TestPki::StoreScenario others({"qualified_others"}, {}, {});
+        TestSupport::DialogWatcher told({L"dossiqshell"});
+        {
+            auto handler = Handler({container});
+            MHFX::MenuHandle menu(::CreatePopupMenu());
+            ASSERT_EQ(
+                6, HRESULT_CODE(handler->QueryContextMenu(menu.get(), 0, kFirst, kFirst + 9, 0)));
+            CMINVOKECOMMANDINFO add = Invocation(MAKEINTRESOURCEA(4));
+            EXPECT_EQ(S_OK, handler->InvokeCommand(&add));
+        }
+        ASSERT_TRUE(PumpUntil([] { return CanUnloadNow() == S_OK; }, 120000));
+        const auto seen = told.Seen();
+        ASSERT_EQ(1u, seen.size());
+        EXPECT_NE(std::wstring::npos, seen[0].text.find(L"has been added")) << seen[0].text;
+    }
+    const auto both =
+        TestSupport::RunHost("cd " + TestSupport::ShellQuote(unixDir) +
+                             " && openssl cms -verify -inform DER -in budget.snx -CAfile " +
+                             TestSupport::ShellQuote(TestPki::Pki::Get().UnixTrustedChainPath()) +
+                             " -out /dev/null && openssl cms -cmsout -print -inform DER -in "
+                             "budget.snx | grep -c 'signatureAlgorithm:'");
+    ASSERT_EQ(0, both.exitCode) << both.output;
+    EXPECT_NE(std::string::npos, both.output.find("2\n")) << both.output;
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "shell/recipient_choice_dialog.h"
+#include "views/recipient_choice_dialog.h"
 
 #include <commctrl.h>
 
@@ -8,12 +8,12 @@
 #include "config/localization.h"
 #include "document/container/envelope.h"
 #include "foundation/exception.h"
-#include "resources/shellext/resource.h"
+#include "resources/common/localized_ids.h"
 #include "ui/accessible_text.h"
 
 using namespace Dossiq::Config;
 
-namespace Dossiq::Shell {
+namespace Dossiq::Views {
 
 using MHFX::Security::Cryptography::X509::X509Certificate;
 
@@ -225,4 +225,4 @@ bool RecipientChoiceDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam
     }
 }
 
-} // namespace Dossiq::Shell
+} // namespace Dossiq::Views

@@ -13,7 +13,7 @@
 #include "certificates/x509_store.h"
 #include "foundation/threading/sync_object.h"
 
-namespace Dossiq::Shell {
+namespace Dossiq::Views {
 
 // The process-wide "My", "AddressBook" and "TrustedPeople" stores of the current user,
 // created on first use and open only while a choice lists them.
@@ -51,4 +51,4 @@ struct RecipientChoice {
 // above.
 RecipientChoice SelectRecipientCertificates(bool forMe);
 
-} // namespace Dossiq::Shell
+} // namespace Dossiq::Views

@@ -13,7 +13,7 @@
 #include "certificates/x509_certificate.h"
 #include "ui/dialog.h"
 
-namespace Dossiq::Shell {
+namespace Dossiq::Views {
 
 class RecipientChoiceDialog : public Ui::Dialog {
 public:
@@ -48,4 +48,4 @@ private:
     bool filling_ = false;
 };
 
-} // namespace Dossiq::Shell
+} // namespace Dossiq::Views

@@ -1,4 +1,4 @@
-#include "shell/certificate_selection.h"
+#include "views/certificate_selection.h"
 
 #include <algorithm>
 #include <array>
@@ -11,12 +11,12 @@
 #include "foundation/threading/critical_section.h"
 #include "foundation/threading/sync_lock.h"
 #include "foundation/win32_exception.h"
-#include "resources/shellext/resource.h"
-#include "shell/recipient_choice_dialog.h"
+#include "resources/common/localized_ids.h"
+#include "views/recipient_choice_dialog.h"
 
 using namespace Dossiq::Config;
 
-namespace Dossiq::Shell {
+namespace Dossiq::Views {
 
 using MHFX::Security::Cryptography::X509::IsRecipientCandidate;
 using MHFX::Security::Cryptography::X509::IsSigningCandidate;
@@ -202,4 +202,4 @@ RecipientChoice SelectRecipientCertificates(bool forMe) {
     return {dialog.Chosen(), dialog.ForMe()};
 }
 
-} // namespace Dossiq::Shell
+} // namespace Dossiq::Views
