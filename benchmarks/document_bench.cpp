@@ -1,15 +1,16 @@
 // Creates and opens a container of each kind over about 60 MB of content (below the 64 MiB
 // that Wine's message decoder accepts), once with the algorithms of today (SHA-256, AES-256)
-// and once with the old ones (SHA-1, 3DES), an Encrypted Document for five recipients, and sets
-// each step beside one bare pass of the platform over the same bytes: SHA-1 and SHA-256 hashing,
-// 3DES and AES-256 encryption, a plain decode of the signed message. Every step runs in a process
+// and once with the old ones (SHA-1, 3DES), an Encrypted Document for five recipients, adds a
+// second signature to the Signed Document, and sets each step beside one bare pass of the
+// platform over the same bytes: SHA-1 and SHA-256 hashing, 3DES and AES-256 encryption, a plain
+// decode of the signed message, writing a file of that size. Every step runs in a process
 // of its own, so that its peak memory is its own: a step that copied the content into the heap once
-// more would show it.
+// more would show it. The summary takes each step's fastest of three rounds.
 //
 //   wine document_bench.exe [megabytes]
 //
-// A throw-away signing and recipient certificate (self-signed, key in its own container) is
-// put into the current user's "My" store for the run and removed afterwards.
+// Two throw-away signing and recipient certificates (self-signed, keys in containers of their
+// own) are put into the current user's "My" store for the run and removed afterwards.
 #include <windows.h>
 #include <wincrypt.h>
 #include <psapi.h>
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -26,6 +28,7 @@
 #include "document/container/document.h"
 #include "document/container/message_blob.h"
 #include "document/container/message_builder.h"
+#include "document/operations/co_signing.h"
 #include "benchmarks/bench_certificate.h"
 #include "foundation/handle.h"
 
@@ -36,6 +39,8 @@ namespace {
 constexpr char kSha1Rsa[] = "1.2.840.113549.1.1.5";
 constexpr char kSha256[] = "2.16.840.1.101.3.4.2.1";
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+// Runs of each step: the shared machine's other work (and the disk's) shows in single runs.
+constexpr int kRuns = 3;
 constexpr wchar_t kProvider[] = L"Microsoft Enhanced RSA and AES Cryptographic Provider";
 
 double Megabytes(SIZE_T bytes) {
@@ -120,7 +125,14 @@ void Summary(const std::wstring& path, DWORD megabytes) {
             char* second = first ? std::strchr(first + 1, '|') : nullptr;
             if (second != nullptr) {
                 *first = '\0';
-                steps[line] = {std::atof(first + 1), std::atof(second + 1)};
+                // The fastest run of a step, at the highest peak any run had.
+                const double seconds = std::atof(first + 1);
+                const double megabytes = std::atof(second + 1);
+                const auto known = steps.find(line);
+                steps[line] = known == steps.end()
+                                  ? std::make_pair(seconds, megabytes)
+                                  : std::make_pair(std::min(known->second.first, seconds),
+                                                   std::max(known->second.second, megabytes));
             }
         }
         std::fclose(results);
@@ -139,10 +151,18 @@ void Summary(const std::wstring& path, DWORD megabytes) {
           "platform: AES-256-CBC over it"},
          1.5},
         {"encryptArchive AES-256", {"platform: AES-256-CBC over it"}, 1.2},
-        {"encryptArchive AES-256, 5 recipients", {"platform: AES-256-CBC over it"}, 1.1},
+        {"encryptArchive AES-256, 5 recipients + write",
+         {"platform: AES-256-CBC over it", "platform: WriteContainer of it"},
+         1.1},
         {"signArchive SHA-256", {"platform: SHA-256 over the content"}, 1.2},
+        {"signArchive SHA-256 + write",
+         {"platform: SHA-256 over the content", "platform: WriteContainer of it"},
+         1.2},
+        {"addSignature SHA-256 + write",
+         {"platform: SHA-256 over the content", "platform: WriteContainer of it"},
+         1.2},
     };
-    std::printf("\n%-36s %9s %9s %7s %6s %7s\n", "step", "ms", "bare ms", "ratio", "goal",
+    std::printf("\n%-46s %9s %9s %7s %6s %7s\n", "step", "ms", "bare ms", "ratio", "goal",
                 "copies");
     for (const auto& row : rows) {
         double bare = 0;
@@ -150,7 +170,7 @@ void Summary(const std::wstring& path, DWORD megabytes) {
             bare += steps[name].first;
         }
         const auto& step = steps[row.step];
-        std::printf("%-36s %9.0f %9.0f %6.2fx %5.2fx %7.1f\n", row.step, step.first * 1000,
+        std::printf("%-46s %9.0f %9.0f %6.2fx %5.2fx %7.1f\n", row.step, step.first * 1000,
                     bare * 1000, bare > 0 ? step.first / bare : 0.0, row.goal,
                     step.second / megabytes);
     }
@@ -212,8 +232,38 @@ int RunStep(const std::string& step, const std::string& thumbprint, const std::w
         return 0;
     }
 
+    if (step == "cosign") {
+        // The second signer's certificate; the Signed Document of the "sign" step is on disk,
+        // so the step starts with nothing held.
+        MHFX::CertContextHandle second = FindCertificate(thumbprint);
+        const PROCESS_MEMORY_COUNTERS before = Memory();
+        const double start = Now();
+        const CoSigningResult result =
+            AddSignature(base + L".snx", base + L"-cosigned.snx", second.get());
+        const double seconds = Now() - start;
+        if (result.outcome != CoSigningOutcome::Signed) {
+            ::SetLastError(result.error);
+            Fail("AddSignature");
+        }
+        Report("addSignature SHA-256 + write", seconds, length, before);
+        Document document(base + L"-cosigned.snx");
+        if (!document.Open(0) || document.SignatureCount() != 2 ||
+            !document.AreAllSignaturesValid() || document.Content().length != length) {
+            Fail("co-signed document differs");
+        }
+        return 0;
+    }
+
     MessageBlob content = Content(length);
     const PROCESS_MEMORY_COUNTERS before = Memory();
+    if (step == "platform-write") {
+        const double start = Now();
+        if (!WriteContainer(content, base + L".bin")) {
+            Fail("WriteContainer");
+        }
+        Report("platform: WriteContainer of it", Now() - start, length, before);
+        return 0;
+    }
     if (step == "platform-sha1" || step == "platform-sha256") {
         const bool sha1 = step == "platform-sha1";
         MHFX::CryptProvHandle provider;
@@ -312,6 +362,9 @@ int RunStep(const std::string& step, const std::string& thumbprint, const std::w
         Fail("WriteContainer");
     }
     Report("  WriteContainer", Now() - made_at, message.Length(), before);
+    if (step == "encrypt-five" || step == "sign") {
+        Report((label + " + write").c_str(), Now() - start, length, before);
+    }
     return 0;
 }
 
@@ -361,18 +414,42 @@ int wmain(int argc, wchar_t** argv) {
                 megabytes);
     {
         BenchCertificate certificate(L"dossiq-bench-" + std::to_wstring(::GetCurrentProcessId()));
-        for (const char* step :
-             {"platform-sha1", "platform-sha256", "platform-3des", "platform-aes256",
-              "platform-signmessage", "sign", "sign-old", "encrypt", "encrypt-five", "encrypt-old",
-              "protect", "protect-old", "platform-decode", "open-snx", "open-snx-old", "open-enx",
-              "open-enx-old", "open-pnx", "open-pnx-old"}) {
-            RunChild(self, step, certificate.thumbprint, dir, megabytes);
+        BenchCertificate second(L"dossiq-bench-second-" + std::to_wstring(::GetCurrentProcessId()));
+        // Round after round, so that a passing burst of other work spoils one run of a step
+        // rather than all of them.
+        for (int run = 0; run < kRuns; ++run) {
+            for (const char* step : {"platform-sha1",
+                                     "platform-sha256",
+                                     "platform-3des",
+                                     "platform-aes256",
+                                     "platform-write",
+                                     "platform-signmessage",
+                                     "sign",
+                                     "cosign",
+                                     "sign-old",
+                                     "encrypt",
+                                     "encrypt-five",
+                                     "encrypt-old",
+                                     "protect",
+                                     "protect-old",
+                                     "platform-decode",
+                                     "open-snx",
+                                     "open-snx-old",
+                                     "open-enx",
+                                     "open-enx-old",
+                                     "open-pnx",
+                                     "open-pnx-old"}) {
+                RunChild(self, step,
+                         std::strcmp(step, "cosign") == 0 ? second.thumbprint
+                                                          : certificate.thumbprint,
+                         dir, megabytes);
+            }
         }
     }
     Summary(dir + L"\\results.txt", megabytes);
     ::DeleteFileW((dir + L"\\results.txt").c_str());
     for (const wchar_t* name : {L"bench", L"bench-old"}) {
-        for (const wchar_t* extension : {L".snx", L".enx", L".pnx"}) {
+        for (const wchar_t* extension : {L".snx", L".enx", L".pnx", L"-cosigned.snx", L".bin"}) {
             ::DeleteFileW((dir + L"\\" + name + extension).c_str());
         }
     }

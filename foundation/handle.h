@@ -7,6 +7,7 @@
 #include <wincrypt.h>
 #include <ncrypt.h>
 
+#include <type_traits>
 #include <utility>
 
 namespace MHFX {
@@ -55,148 +56,50 @@ private:
     Type value_ = Traits::Invalid();
 };
 
-struct KernelHandleTraits {
-    using Type = HANDLE;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { ::CloseHandle(value); }
-};
-
-struct FileHandleTraits {
-    using Type = HANDLE;
-    static Type Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(Type value) { ::CloseHandle(value); }
-};
-
-struct FindHandleTraits {
-    using Type = HANDLE;
-    static Type Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(Type value) { ::FindClose(value); }
-};
-
-struct MappedViewTraits {
-    using Type = const void*;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { ::UnmapViewOfFile(value); }
-};
-
-struct CertStoreTraits {
-    using Type = HCERTSTORE;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { ::CertCloseStore(value, 0); }
-};
-
-struct CertContextTraits {
-    using Type = PCCERT_CONTEXT;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { ::CertFreeCertificateContext(value); }
-};
-
-struct ChainContextTraits {
-    using Type = PCCERT_CHAIN_CONTEXT;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { ::CertFreeCertificateChain(value); }
-};
-
-struct CryptMsgTraits {
-    using Type = HCRYPTMSG;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { ::CryptMsgClose(value); }
-};
-
-struct CryptProvTraits {
-    using Type = HCRYPTPROV;
-    static Type Invalid() { return 0; }
-    static void Close(Type value) { ::CryptReleaseContext(value, 0); }
-};
-
-struct CryptKeyTraits {
-    using Type = HCRYPTKEY;
-    static Type Invalid() { return 0; }
-    static void Close(Type value) { ::CryptDestroyKey(value); }
-};
-
-struct CryptHashTraits {
-    using Type = HCRYPTHASH;
-    static Type Invalid() { return 0; }
-    static void Close(Type value) { ::CryptDestroyHash(value); }
-};
-
-struct NCryptKeyTraits {
-    using Type = NCRYPT_KEY_HANDLE;
-    static Type Invalid() { return 0; }
-    static void Close(Type value) { ::NCryptFreeObject(value); }
-};
-
-struct BCryptKeyTraits {
-    using Type = BCRYPT_KEY_HANDLE;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { ::BCryptDestroyKey(value); }
-};
-
-struct BCryptAlgorithmTraits {
-    using Type = BCRYPT_ALG_HANDLE;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { ::BCryptCloseAlgorithmProvider(value, 0); }
-};
-
-struct RegKeyTraits {
-    using Type = HKEY;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { ::RegCloseKey(value); }
-};
-
-template <typename T> struct GdiObjectTraits {
+// The traits of a handle of type `T` closed by `Closer` (extra arguments zero, the result
+// ignored); its invalid value is null, or INVALID_HANDLE_VALUE where `MinusOneInvalid`.
+template <typename T, auto Closer, bool MinusOneInvalid = false> struct ClosedBy {
     using Type = T;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { ::DeleteObject(value); }
+    static Type Invalid() {
+        if constexpr (MinusOneInvalid) {
+            return INVALID_HANDLE_VALUE;
+        } else {
+            return Type{};
+        }
+    }
+    static void Close(Type value) {
+        if constexpr (std::is_invocable_v<decltype(Closer), Type>) {
+            Closer(value);
+        } else {
+            Closer(value, 0);
+        }
+    }
 };
 
-struct MenuTraits {
-    using Type = HMENU;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { ::DestroyMenu(value); }
-};
-
-struct IconTraits {
-    using Type = HICON;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { ::DestroyIcon(value); }
-};
-
-struct ModuleTraits {
-    using Type = HMODULE;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { ::FreeLibrary(value); }
-};
-
-struct LocalMemoryTraits {
-    using Type = HLOCAL;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { ::LocalFree(value); }
-};
-
-using KernelHandle = UniqueHandle<KernelHandleTraits>; // events, threads, processes, mappings
+using KernelHandle =
+    UniqueHandle<ClosedBy<HANDLE, ::CloseHandle>>; // events, threads, processes, mappings
 using EventHandle = KernelHandle;
 using FileMappingHandle = KernelHandle;
-using FileHandle = UniqueHandle<FileHandleTraits>;
-using FindHandle = UniqueHandle<FindHandleTraits>;
-using MappedView = UniqueHandle<MappedViewTraits>;
-using CertStoreHandle = UniqueHandle<CertStoreTraits>;
-using CertContextHandle = UniqueHandle<CertContextTraits>;
-using ChainContextHandle = UniqueHandle<ChainContextTraits>;
-using CryptMsgHandle = UniqueHandle<CryptMsgTraits>;
-using CryptProvHandle = UniqueHandle<CryptProvTraits>;
-using CryptKeyHandle = UniqueHandle<CryptKeyTraits>;
-using CryptHashHandle = UniqueHandle<CryptHashTraits>;
-using NCryptKeyHandle = UniqueHandle<NCryptKeyTraits>;
-using BCryptKeyHandle = UniqueHandle<BCryptKeyTraits>;
-using BCryptAlgorithmHandle = UniqueHandle<BCryptAlgorithmTraits>;
-using RegKeyHandle = UniqueHandle<RegKeyTraits>;
-using BitmapHandle = UniqueHandle<GdiObjectTraits<HBITMAP>>;
-using FontHandle = UniqueHandle<GdiObjectTraits<HFONT>>;
-using MenuHandle = UniqueHandle<MenuTraits>;
-using IconHandle = UniqueHandle<IconTraits>;
-using ModuleHandle = UniqueHandle<ModuleTraits>;
-using LocalMemory = UniqueHandle<LocalMemoryTraits>;
+using FileHandle = UniqueHandle<ClosedBy<HANDLE, ::CloseHandle, true>>;
+using FindHandle = UniqueHandle<ClosedBy<HANDLE, ::FindClose, true>>;
+using MappedView = UniqueHandle<ClosedBy<const void*, ::UnmapViewOfFile>>;
+using CertStoreHandle = UniqueHandle<ClosedBy<HCERTSTORE, ::CertCloseStore>>;
+using CertContextHandle = UniqueHandle<ClosedBy<PCCERT_CONTEXT, ::CertFreeCertificateContext>>;
+using ChainContextHandle = UniqueHandle<ClosedBy<PCCERT_CHAIN_CONTEXT, ::CertFreeCertificateChain>>;
+using CryptMsgHandle = UniqueHandle<ClosedBy<HCRYPTMSG, ::CryptMsgClose>>;
+using CryptProvHandle = UniqueHandle<ClosedBy<HCRYPTPROV, ::CryptReleaseContext>>;
+using CryptKeyHandle = UniqueHandle<ClosedBy<HCRYPTKEY, ::CryptDestroyKey>>;
+using CryptHashHandle = UniqueHandle<ClosedBy<HCRYPTHASH, ::CryptDestroyHash>>;
+using NCryptKeyHandle = UniqueHandle<ClosedBy<NCRYPT_KEY_HANDLE, ::NCryptFreeObject>>;
+using BCryptKeyHandle = UniqueHandle<ClosedBy<BCRYPT_KEY_HANDLE, ::BCryptDestroyKey>>;
+using BCryptAlgorithmHandle =
+    UniqueHandle<ClosedBy<BCRYPT_ALG_HANDLE, ::BCryptCloseAlgorithmProvider>>;
+using RegKeyHandle = UniqueHandle<ClosedBy<HKEY, ::RegCloseKey>>;
+using BitmapHandle = UniqueHandle<ClosedBy<HBITMAP, ::DeleteObject>>;
+using FontHandle = UniqueHandle<ClosedBy<HFONT, ::DeleteObject>>;
+using MenuHandle = UniqueHandle<ClosedBy<HMENU, ::DestroyMenu>>;
+using IconHandle = UniqueHandle<ClosedBy<HICON, ::DestroyIcon>>;
+using ModuleHandle = UniqueHandle<ClosedBy<HMODULE, ::FreeLibrary>>;
+using LocalMemory = UniqueHandle<ClosedBy<HLOCAL, ::LocalFree>>;
 
 } // namespace MHFX

@@ -3,11 +3,11 @@
 #include <oleacc.h>
 #include <commctrl.h>
 
-#include <atomic>
 #include <memory>
 #include <new>
 
 #include "foundation/com_ptr.h"
+#include "ui/com_object.h"
 
 namespace Dossiq::Ui {
 
@@ -23,30 +23,18 @@ HRESULT ToBstr(const std::wstring& text, BSTR* result) {
 }
 
 // The proxy, with the name, value, role and children the text gives.
-class AnnotatedAccessible final : public IAccessible {
+class AnnotatedAccessible final : public ComObject<NothingHeld, IAccessible> {
 public:
     AnnotatedAccessible(ComPtr<IAccessible> inner, std::shared_ptr<const AccessibleText> text)
         : inner_(std::move(inner)), text_(std::move(text)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) override {
-        if (!result) {
-            return E_POINTER;
-        }
-        *result = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IAccessible) {
-            *result = static_cast<IAccessible*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
+        static const QITAB interfaces[] = {
+            QITABENT(AnnotatedAccessible, IAccessible),
+            QITABENTMULTI(AnnotatedAccessible, IDispatch, IAccessible),
+            {nullptr, 0},
+        };
+        return ::QISearch(this, interfaces, iid, result);
     }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
@@ -185,14 +173,12 @@ private:
         return SUCCEEDED(Guard([&] { count = text_->childCount(); })) && child.lVal <= count;
     }
     template <typename F> static HRESULT Guard(F&& f) noexcept {
-        try {
-            f();
-            return S_OK;
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        } catch (...) {
-            return E_FAIL;
-        }
+        return ComBoundary(
+            [&] {
+                f();
+                return S_OK;
+            },
+            E_FAIL);
     }
     template <typename F> static HRESULT Text(F&& text, BSTR* result) noexcept {
         std::wstring value;
@@ -200,7 +186,6 @@ private:
         return FAILED(hr) ? hr : ToBstr(value, result);
     }
 
-    std::atomic<ULONG> references_{1};
     ComPtr<IAccessible> inner_;
     std::shared_ptr<const AccessibleText> text_;
 };

@@ -8,11 +8,6 @@
 
 namespace MHFX::Security::Cryptography::X509 {
 
-struct CrlContextTraits {
-    using Type = PCCRL_CONTEXT;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { ::CertFreeCRLContext(value); }
-};
-using CrlContextHandle = MHFX::UniqueHandle<CrlContextTraits>;
+using CrlContextHandle = MHFX::UniqueHandle<MHFX::ClosedBy<PCCRL_CONTEXT, ::CertFreeCRLContext>>;
 
 } // namespace MHFX::Security::Cryptography::X509

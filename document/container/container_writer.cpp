@@ -31,10 +31,11 @@ private:
     std::wstring path_;
 };
 
-bool WriteAll(HANDLE file, const BYTE* data, DWORD length) {
-    DWORD done = 0;
+bool WriteAll(HANDLE file, const BYTE* data, size_t length) {
+    size_t done = 0;
     while (done < length) {
-        const DWORD count = length - done < kWriteSlice ? length - done : kWriteSlice;
+        const DWORD count =
+            length - done < kWriteSlice ? static_cast<DWORD>(length - done) : kWriteSlice;
         DWORD written = 0;
         if (!::WriteFile(file, data + done, count, &written, nullptr)) {
             return false;
@@ -48,13 +49,9 @@ bool WriteAll(HANDLE file, const BYTE* data, DWORD length) {
     return true;
 }
 
-} // namespace
+using Pieces = std::vector<SignedDataEncoder::Piece>;
 
-bool WriteContainer(const MessageBlob& message, const std::wstring& outputPath) {
-    if (message.Empty()) {
-        ::SetLastError(ERROR_INVALID_PARAMETER);
-        return false;
-    }
+bool WritePieces(const Pieces& pieces, const std::wstring& outputPath) {
     // The message goes to a new file beside the target first, so that a failure never
     // leaves a destroyed container behind.
     const std::wstring target = MHFX::IO::Path::GetFullPath(outputPath);
@@ -66,8 +63,12 @@ bool WriteContainer(const MessageBlob& message, const std::wstring& outputPath) 
     {
         MHFX::IO::FileStream stream(temporary.Path(), MHFX::IO::FileMode::Create,
                                     GENERIC_READ | GENERIC_WRITE, 0);
-        if (!WriteAll(stream.GetHandle(), message.Data(), message.Length()) ||
-            !::FlushFileBuffers(stream.GetHandle())) {
+        for (const SignedDataEncoder::Piece& piece : pieces) {
+            if (!WriteAll(stream.GetHandle(), piece.data, piece.length)) {
+                return false;
+            }
+        }
+        if (!::FlushFileBuffers(stream.GetHandle())) {
             return false;
         }
     }
@@ -77,6 +78,31 @@ bool WriteContainer(const MessageBlob& message, const std::wstring& outputPath) 
     }
     temporary.Keep();
     return true;
+}
+
+} // namespace
+
+bool WriteContainer(const MessageBlob& message, const std::wstring& outputPath) {
+    if (message.Empty()) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    return WritePieces({{message.Data(), message.Length()}}, outputPath);
+}
+
+bool WriteSignedData(const Pieces& signedData, const std::wstring& outputPath) {
+    size_t length = 0;
+    for (const SignedDataEncoder::Piece& piece : signedData) {
+        length += piece.length;
+    }
+    if (length == 0) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    const std::vector<BYTE> header = SignedDataEncoder::ContentInfoHeader(length);
+    Pieces pieces = {{header.data(), header.size()}};
+    pieces.insert(pieces.end(), signedData.begin(), signedData.end());
+    return WritePieces(pieces, outputPath);
 }
 
 } // namespace Dossiq::Documents

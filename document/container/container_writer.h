@@ -3,7 +3,10 @@
 
 #include <string>
 
+#include <vector>
+
 #include "document/container/message_blob.h"
+#include "document/container/signed_data_encoder.h"
 
 namespace Dossiq::Documents {
 
@@ -12,5 +15,10 @@ namespace Dossiq::Documents {
 // existing file of that name is then left as it was. Throws the file stream's exception
 // when no file can be created in the output folder.
 bool WriteContainer(const MessageBlob& message, const std::wstring& outputPath);
+
+// The same for a bare SignedData given in pieces (as SignedDataEncoder lays it out), written
+// in its ContentInfo straight from where the pieces lie.
+bool WriteSignedData(const std::vector<SignedDataEncoder::Piece>& signedData,
+                     const std::wstring& outputPath);
 
 } // namespace Dossiq::Documents

@@ -23,6 +23,9 @@ public:
         return static_cast<BYTE*>(const_cast<void*>(view_.get())) + offset_;
     }
     DWORD Capacity() const noexcept { return capacity_; }
+    // The section from its start and its first capacity, whatever Narrow kept as the content.
+    const BYTE* Whole() const noexcept { return static_cast<const BYTE*>(view_.get()); }
+    DWORD WholeCapacity() const noexcept { return offset_ + capacity_; }
     // Keeps only the `length` bytes at `offset` of the capacity as the content, so that content
     // decoded or decrypted in place is used without another copy.
     void Narrow(DWORD offset, DWORD length) noexcept;

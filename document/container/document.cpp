@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "certificates/x509_store.h"
 #include "document/container/container_reader.h"
+#include "document/container/content_hash.h"
 #include "certificates/revocation/kept_responses.h"
 #include "document/container/der.h"
 #include "document/container/envelope.h"
@@ -36,6 +38,8 @@ struct Opening {
     size_t openedRecipient = kNoRecipient;
     // OCSP responses kept beside the CRLs, which the platform's decoder does not take.
     std::vector<std::vector<BYTE>> keptResponses;
+    // The content's section still holds the file byte for byte.
+    bool fileIntact = false;
 };
 
 // The decoded signer info of `signerIndex`, empty when the message has none to give.
@@ -52,7 +56,10 @@ std::vector<BYTE> SignerInfoOf(HCRYPTMSG message, DWORD signerIndex) {
 }
 
 // The signer's signature value and the time-stamp token among its unsigned attributes.
-void ReadSignatureValue(HCRYPTMSG message, DWORD signerIndex, DocumentSignature& signature) {
+// The signature value and what the unsigned attributes add to it: the time-stamp token and
+// the countersignatures, verified with the message's `certificates`.
+void ReadSignatureValue(HCRYPTMSG message, DWORD signerIndex, HCERTSTORE certificates,
+                        DocumentSignature& signature) {
     const std::vector<BYTE> buffer = SignerInfoOf(message, signerIndex);
     if (buffer.empty()) {
         return;
@@ -63,13 +70,13 @@ void ReadSignatureValue(HCRYPTMSG message, DWORD signerIndex, DocumentSignature&
     for (DWORD i = 0; i < info->UnauthAttrs.cAttr; ++i) {
         const CRYPT_ATTRIBUTE& attribute = info->UnauthAttrs.rgAttr[i];
         if (std::strcmp(attribute.pszObjId, kTimestampTokenAttributeOid) == 0 &&
-            attribute.cValue >= 1) {
+            attribute.cValue >= 1 && signature.timestampToken.empty()) {
             signature.timestampToken.assign(attribute.rgValue[0].pbData,
                                             attribute.rgValue[0].pbData +
                                                 attribute.rgValue[0].cbData);
-            return;
         }
     }
+    signature.countersignatures = ReadCountersignatures(*info, certificates);
 }
 
 // The signer's digest algorithm (or, as some writers put it there, the signature algorithm
@@ -133,7 +140,8 @@ std::vector<BYTE> EncodedSignerInfo(HCRYPTMSG message, const BYTE* encoded, size
 // Content digests by CNG algorithm name, each computed once however many signers use it.
 class DigestCache {
 public:
-    explicit DigestCache(const DocumentContent& content) : content_(content) {}
+    DigestCache(const DocumentContent& content, std::map<std::wstring, std::vector<BYTE>> known)
+        : content_(content), digests_(std::move(known)) {}
     const std::vector<BYTE>& Of(const wchar_t* algorithm) {
         const std::wstring name = algorithm ? algorithm : L"";
         auto found = digests_.find(name);
@@ -184,11 +192,13 @@ DocumentSignature VerifySigner(HCRYPTMSG message, HCERTSTORE certificates,
         digest = digests.Of(verifier.DigestAlgorithm());
     }
     const SignatureVerdict verdict = verifier.Verify(signature.signer.get(), digest);
+    signature.digestAlgorithm = verifier.DigestAlgorithmOid();
+    signature.contentDigest = digest;
     signature.status = verdict.status;
     signature.unsupportedAlgorithm = verdict.algorithm;
     signature.valid = verdict.status == SignatureStatus::Valid;
     signature.algorithmOutdated = IsHashOutdated(message, signerIndex);
-    ReadSignatureValue(message, signerIndex, signature);
+    ReadSignatureValue(message, signerIndex, certificates, signature);
     return signature;
 }
 
@@ -209,9 +219,10 @@ std::vector<std::vector<BYTE>> EncodedSignerInfos(HCRYPTMSG message, const BYTE*
 }
 
 void VerifySigners(HCRYPTMSG message, const std::vector<std::vector<BYTE>>& signerInfos,
-                   const DocumentContent& content, Opening& opening) {
+                   const DocumentContent& content, Opening& opening,
+                   std::map<std::wstring, std::vector<BYTE>> known = {}) {
     MHFX::CertStoreHandle certificates = MessageStore(message, opening);
-    DigestCache digests(content);
+    DigestCache digests(content, std::move(known));
     for (DWORD i = 0; i < signerInfos.size(); ++i) {
         opening.signatures.push_back(
             VerifySigner(message, certificates.get(), signerInfos[i], i, digests));
@@ -221,10 +232,11 @@ void VerifySigners(HCRYPTMSG message, const std::vector<std::vector<BYTE>>& sign
 
 // A signed message of the usual form (definite lengths, data content in one string or in
 // definite pieces) split where it lies: `detached` receives the message without its content,
-// which is moved together in place; `offset` and `length` give where it then is. False,
+// which is moved together in place; `offset` and `length` give where it then is, `inPlace`
+// whether that moved nothing (one piece). False,
 // with nothing changed, for any other form.
 bool SplitSigned(ContentSection& input, bool bare, std::vector<BYTE>& detached, DWORD& offset,
-                 DWORD& length, std::vector<std::vector<BYTE>>& keptResponses) {
+                 DWORD& length, bool& inPlace, std::vector<std::vector<BYTE>>& keptResponses) {
     const BYTE* const data = input.Data();
     Der::Reader top(data, input.Length());
     Der::Element contentInfo, type, explicitContent, signedData;
@@ -309,18 +321,109 @@ bool SplitSigned(ContentSection& input, bool bare, std::vector<BYTE>& detached, 
     }
     offset = static_cast<DWORD>(start - input.Data());
     length = static_cast<DWORD>(out - start);
+    inPlace = pieces.size() == 1;
     return true;
+}
+
+// The content's digests under the algorithms a signed message lists, computed while the rest
+// of the file is still being read rather than in a pass of their own afterwards: in the usual
+// form both lie near the head, the content in one OCTET STRING after them. Empty for any
+// other form; a failed read is left for the reader to report.
+struct EarlyDigests {
+    DWORD offset = 0;
+    DWORD length = 0;
+    std::map<std::wstring, std::vector<BYTE>> digests;
+};
+
+constexpr DWORD kDigestHead = 4096;
+constexpr DWORD kDigestSlice = 4 << 20;
+
+EarlyDigests DigestWhileReading(const ContentSection& input, ContainerReader& reader) {
+    try {
+        const BYTE* const data = input.Data();
+        const DWORD head = std::min<DWORD>(input.Length(), kDigestHead);
+        reader.WaitFor(head);
+        // Only bytes that have arrived are looked at: a header has at most six.
+        const auto whole = [&](const Der::Element& e) { return e.begin + e.size <= data + head; };
+        const auto opens = [&](const Der::Element& e) { return e.content + 6 <= data + head; };
+        Der::Reader top(data, input.Length());
+        Der::Element info, type, explicitContent, signedData, version, algorithms, encapsulated;
+        Der::Element contentType, wrapper, octets;
+        if (!top.Expect(Der::kSequence, info) || !opens(info)) {
+            return {};
+        }
+        Der::Reader infoReader(info);
+        if (!infoReader.Expect(Der::kOid, type) || !whole(type) ||
+            !type.IsOid(Der::kOidSignedData) ||
+            !infoReader.Expect(Der::kContext0, explicitContent) || !opens(explicitContent)) {
+            return {};
+        }
+        Der::Reader wrapped(explicitContent);
+        if (!wrapped.Expect(Der::kSequence, signedData) || !opens(signedData)) {
+            return {};
+        }
+        Der::Reader body(signedData);
+        if (!body.Expect(Der::kInteger, version) || !whole(version) ||
+            !body.Expect(Der::kSet, algorithms) || !whole(algorithms) ||
+            !body.Expect(Der::kSequence, encapsulated) || !opens(encapsulated)) {
+            return {};
+        }
+        Der::Reader encapsulatedReader(encapsulated);
+        if (!encapsulatedReader.Expect(Der::kOid, contentType) || !whole(contentType) ||
+            !contentType.IsOid(Der::kOidData) ||
+            !encapsulatedReader.Expect(Der::kContext0, wrapper) || !opens(wrapper)) {
+            return {};
+        }
+        Der::Reader wrapperReader(wrapper);
+        if (!wrapperReader.Expect(Der::kOctetString, octets) || octets.content > data + head) {
+            return {};
+        }
+        std::map<std::wstring, std::unique_ptr<ContentHash>> hashes;
+        Der::Reader list(algorithms);
+        Der::Element algorithm, oid;
+        while (list.Next(algorithm)) {
+            Der::Reader fields(algorithm);
+            const wchar_t* name = algorithm.Is(Der::kSequence) && fields.Expect(Der::kOid, oid)
+                                      ? SignatureVerifier::DigestAlgorithmOf(oid)
+                                      : nullptr;
+            if (name != nullptr && hashes.find(name) == hashes.end()) {
+                hashes.emplace(name, std::make_unique<ContentHash>(name));
+            }
+        }
+        if (hashes.empty()) {
+            return {};
+        }
+        EarlyDigests early;
+        early.offset = static_cast<DWORD>(octets.content - data);
+        early.length = static_cast<DWORD>(octets.length);
+        for (DWORD done = 0; done < early.length;) {
+            const DWORD slice = std::min(early.length - done, kDigestSlice);
+            reader.WaitFor(early.offset + done + slice);
+            for (auto& hash : hashes) {
+                hash.second->Add(octets.content + done, slice);
+            }
+            done += slice;
+        }
+        for (auto& hash : hashes) {
+            early.digests.emplace(hash.first, hash.second->Finish());
+        }
+        return early;
+    } catch (const MHFX::Win32Exception&) {
+        return {};
+    }
 }
 
 // Only a signed message is a document. The content stays where it was read: the platform
 // decodes the message without it and the signers' digests are computed here, so that it is
 // held twice at most (and because the platform refuses detached content under several
 // signers). A message of another form is decoded whole, and its content copied out.
-void OpenSigned(ContentSection& input, bool bare, Opening& opening) {
+void OpenSigned(ContentSection& input, bool bare, Opening& opening, EarlyDigests* early = nullptr) {
     std::vector<BYTE> detached;
     DWORD offset = 0;
     DWORD length = 0;
-    const bool split = SplitSigned(input, bare, detached, offset, length, opening.keptResponses);
+    bool inPlace = false;
+    const bool split =
+        SplitSigned(input, bare, detached, offset, length, inPlace, opening.keptResponses);
     MHFX::CryptMsgHandle message(::CryptMsgOpenToDecode(
         kEncoding, split ? CMSG_DETACHED_FLAG : 0, bare ? CMSG_SIGNED : 0, 0, nullptr, nullptr));
     ThrowLastErrorIf(!message);
@@ -335,9 +438,15 @@ void OpenSigned(ContentSection& input, bool bare, Opening& opening) {
         throw MHFX::Win32Exception(static_cast<DWORD>(CRYPT_E_INVALID_MSG_TYPE));
     }
     if (split) {
-        VerifySigners(message.get(),
-                      EncodedSignerInfos(message.get(), detached.data(), detached.size()),
-                      {input.Data() + offset, length}, opening);
+        // Digests made while reading count only for the very bytes found now.
+        const bool hashed =
+            early != nullptr && inPlace && early->offset == offset && early->length == length;
+        VerifySigners(
+            message.get(), EncodedSignerInfos(message.get(), detached.data(), detached.size()),
+            {input.Data() + offset, length}, opening,
+            hashed ? std::move(early->digests) : std::map<std::wstring, std::vector<BYTE>>());
+        // One piece is not moved at all.
+        opening.fileIntact = !bare && inPlace && input.Capacity() == input.Length();
         input.Narrow(offset, length);
         opening.content = std::move(input);
         return;
@@ -438,8 +547,9 @@ bool Document::Open(DWORD signerIndex) {
             if (IsEnvelopedData(input.Data(), input.Length())) {
                 OpenEnveloped(input, reader, opening);
             } else {
+                EarlyDigests early = DigestWhileReading(input, reader);
                 reader.Finish();
-                OpenSigned(input, false, opening);
+                OpenSigned(input, false, opening, &early);
             }
             result = true;
         }
@@ -454,6 +564,7 @@ bool Document::Open(DWORD signerIndex) {
         openedRecipient_ = opening.openedRecipient;
         messageStore_ = std::move(opening.messageStore);
         signatures_ = std::move(opening.signatures);
+        fileIntact_ = opening.fileIntact;
         selected_ = signerIndex < signatures_.size() ? signerIndex : 0;
         isOpened_ = true;
     }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "document/container/content_section.h"
+#include "document/container/countersignature.h"
 #include "document/container/envelope.h"
 #include "document/container/signature_verifier.h"
 #include "foundation/handle.h"
@@ -42,6 +43,11 @@ struct DocumentSignature {
     bool algorithmOutdated = false;
     std::vector<BYTE> signatureValue;
     std::vector<BYTE> timestampToken;
+    std::vector<Countersignature> countersignatures;
+    // The content's digest under the signer's digest algorithm (dotted OID), as computed
+    // to verify it: a co-signer with the same hash need not hash the content again.
+    std::string digestAlgorithm;
+    std::vector<BYTE> contentDigest;
 };
 
 class Document {
@@ -89,6 +95,13 @@ public:
     // for an unsigned (Encrypted) document and before a successful opening.
     PCCERT_CONTEXT SignerCertificate() const noexcept { return Selected().signer.get(); }
     DocumentContent Content() const noexcept { return {content_.Data(), content_.Length()}; }
+    // The file as it was read, while the opening left it in place (a Signed Document whose
+    // content lies in one piece, as Dossiq writes it); empty otherwise. A co-signer writes
+    // the new file from it without reading the file again.
+    DocumentContent File() const noexcept {
+        return fileIntact_ ? DocumentContent{content_.Whole(), content_.WholeCapacity()}
+                           : DocumentContent{};
+    }
     // Marks a document that was never opened as failed without reading anything: for a path
     // the system's path rules refuse, which must not be read under another reading of it.
     void Refuse() noexcept { hasFailed_ = !isOpened_; }
@@ -116,6 +129,7 @@ private:
     // CRLs the message carries (some platforms empty it once closed).
     MHFX::CertStoreHandle messageStore_;
     ContentSection content_;
+    bool fileIntact_ = false;
     std::vector<DocumentSignature> signatures_;
     size_t selected_ = 0;
     size_t openedRecipient_ = kNoRecipient;

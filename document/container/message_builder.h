@@ -6,12 +6,13 @@
 #include <windows.h>
 #include <wincrypt.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "document/container/envelope.h"
 #include "document/container/message_blob.h"
+#include "document/container/signed_data_encoder.h"
+#include "document/container/signing_key.h"
 #include "document/container/validation_data.h"
 
 namespace Dossiq::Documents {
@@ -21,23 +22,10 @@ namespace Dossiq::Documents {
 constexpr char kSignatureHashOid[] = "2.16.840.1.101.3.4.2.1";
 constexpr ContentCipher kContentCipher = ContentCipher::Aes256Cbc;
 
-// The error a signing command ends with when the signer's key cannot sign with the hash
-// asked for, not even through the enhanced RSA and AES provider or CNG (a customer code).
-constexpr DWORD kErrorSigningKeyHashUnsupported = 0x20000101;
-
-// Asked, once the signature is made, for a time-stamp token over its value; returns the
-// token (empty: sign without one) or throws Win32Exception to stop the signing.
-using SignatureStamper = std::function<std::vector<BYTE>(const std::vector<BYTE>& signature)>;
-
-// Asked after the stamper for the validation data to keep beside the signature, given the
-// signer and the token (empty: none came); throws Win32Exception to stop the signing.
-using ValidationDataSource =
-    std::function<ValidationData(PCCERT_CONTEXT signer, const std::vector<BYTE>& token)>;
-
-// signedData over the archive: one signer, `hashOid` (by default kSignatureHashOid), the
-// signer's certificate embedded, the archive embedded, the signed attributes of
-// SignedAttributes. A key whose provider cannot hash with
-// `hashOid` is opened again through one that can; failing that, the last error is
+// signedData over the archive (SignedDataEncoder): one signer, `hashOid` (by default
+// kSignatureHashOid), the signer's certificate embedded, the archive embedded, the signed
+// attributes of SignedAttributes. A key whose provider cannot hash with `hashOid` is opened
+// again through one that can (SigningKey); failing that, the last error is
 // kErrorSigningKeyHashUnsupported and nothing is signed with another hash. A `stamper`'s
 // token becomes the signer's unsigned signatureTimeStampToken attribute; a `source`'s data
 // goes into the certificates and crls fields.

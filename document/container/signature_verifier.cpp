@@ -333,6 +333,10 @@ bool SignatureVerifier::SignedAttribute(const std::vector<BYTE>& oid, Der::Eleme
     return false;
 }
 
+const wchar_t* SignatureVerifier::DigestAlgorithmOf(const Der::Element& oid) {
+    return HashOf(oid);
+}
+
 std::vector<BYTE> SignatureVerifier::Digest(const wchar_t* algorithm, const BYTE* data,
                                             size_t length) {
     MHFX::BCryptAlgorithmHandle provider;

@@ -53,6 +53,9 @@ public:
 
     CertificateBinding BindingOf(PCCERT_CONTEXT certificate) const;
 
+    // The CNG name of the digest algorithm a SignedData names by `oid` (an OBJECT
+    // IDENTIFIER element), null when it is none this platform knows.
+    static const wchar_t* DigestAlgorithmOf(const Der::Element& oid);
     // The hash of `data` under a CNG algorithm; empty when it cannot be had.
     static std::vector<BYTE> Digest(const wchar_t* algorithm, const BYTE* data, size_t length);
     // The SignerInfo of `signerIndex` in an encoded SignedData (bare, or in its ContentInfo)

@@ -1,5 +1,7 @@
 #include "document/container/signed_attributes.h"
 
+#include <utility>
+
 #include "document/container/der.h"
 #include "document/timestamp/timestamp_token.h"
 #include "foundation/win32_exception.h"
@@ -37,11 +39,30 @@ std::vector<BYTE> EncodeSigningCertificateV2(PCCERT_CONTEXT certificate) {
 }
 
 SignedAttributes::SignedAttributes(PCCERT_CONTEXT signer)
-    : signingTime_(EncodeSigningTime()), signingCertificate_(EncodeSigningCertificateV2(signer)) {
-    values_[0] = {static_cast<DWORD>(signingTime_.size()), signingTime_.data()};
-    values_[1] = {static_cast<DWORD>(signingCertificate_.size()), signingCertificate_.data()};
-    attributes_.push_back({const_cast<char*>(szOID_RSA_signingTime), 1, &values_[0]});
-    attributes_.push_back({const_cast<char*>(kSigningCertificateV2Oid), 1, &values_[1]});
+    : signingTime_(EncodeSigningTime()), signingCertificate_(EncodeSigningCertificateV2(signer)) {}
+
+std::vector<BYTE> SignedAttributes::Encode(const std::vector<BYTE>& contentDigest) const {
+    std::vector<BYTE> digest;
+    Der::AppendElement(digest, Der::kOctetString, contentDigest);
+    std::vector<BYTE> contentType;
+    Der::AppendElement(contentType, Der::kOid, Der::kOidData);
+    const std::pair<const char*, const std::vector<BYTE>*> values[] = {
+        {szOID_RSA_contentType, &contentType},
+        {szOID_RSA_messageDigest, &digest},
+        {szOID_RSA_signingTime, &signingTime_},
+        {kSigningCertificateV2Oid, &signingCertificate_},
+    };
+    std::vector<std::vector<BYTE>> attributes;
+    for (const auto& [oid, value] : values) {
+        std::vector<BYTE> fields;
+        Der::AppendElement(fields, Der::kOid, Der::OidContent(oid));
+        Der::AppendElement(fields, Der::kSet, *value);
+        attributes.emplace_back();
+        Der::AppendElement(attributes.back(), Der::kSequence, fields);
+    }
+    std::vector<BYTE> set;
+    Der::AppendSortedSet(set, Der::kSet, std::move(attributes));
+    return set;
 }
 
 } // namespace Dossiq::Documents

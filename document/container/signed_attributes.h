@@ -1,7 +1,7 @@
-// The signed attributes of a new signature besides content type and message digest, which
-// the platform's encoder adds itself once any attribute is given: the signing time and the
-// ESS signing-certificate-v2 attribute (RFC 5035), which binds the signer's certificate into
-// what is signed so that no other certificate with the same key can be put in its place.
+// The signed attributes of a new signature: content type, message digest, the signing time
+// and the ESS signing-certificate-v2 attribute (RFC 5035), which binds the signer's
+// certificate into what is signed so that no other certificate with the same key can be put
+// in its place.
 #pragma once
 
 #include <windows.h>
@@ -23,18 +23,14 @@ public:
     // The attributes for `signer`, signed now. Throws Win32Exception when one cannot be
     // encoded.
     explicit SignedAttributes(PCCERT_CONTEXT signer);
-    SignedAttributes(const SignedAttributes&) = delete;
-    SignedAttributes& operator=(const SignedAttributes&) = delete;
 
-    DWORD Count() const noexcept { return static_cast<DWORD>(attributes_.size()); }
-    // Valid while this object lives.
-    PCRYPT_ATTRIBUTE Get() noexcept { return attributes_.data(); }
+    // The SET OF Attribute that the signature covers (DER, so sorted), for content of
+    // digest `contentDigest`; a SignerInfo carries it under the [0] tag instead.
+    std::vector<BYTE> Encode(const std::vector<BYTE>& contentDigest) const;
 
 private:
     std::vector<BYTE> signingTime_;
     std::vector<BYTE> signingCertificate_;
-    CRYPT_ATTR_BLOB values_[2] = {};
-    std::vector<CRYPT_ATTRIBUTE> attributes_;
 };
 
 } // namespace Dossiq::Documents

@@ -1,92 +1,41 @@
 #include "document/operations/co_signing.h"
 
 #include <algorithm>
+#include <new>
+#include <optional>
 
 #include "document/container/container_reader.h"
 #include "document/container/container_writer.h"
 #include "document/container/der.h"
 #include "document/container/document.h"
+#include "document/container/signed_data_encoder.h"
 #include "foundation/exception.h"
+#include "foundation/io/file_stream.h"
+#include "foundation/win32_exception.h"
 
 namespace Dossiq::Documents {
 
 namespace {
 
-constexpr BYTE kContext1 = 0xA1;
+// Enough of a file to tell an envelope from a signed message.
+constexpr DWORD kHead = 64;
 
-// The fields of a bare SignedData, each as it lies in the encoding.
-struct SignedFields {
-    Der::Element version, digestAlgorithms, encapsulated, certificates, crls, signerInfos;
-};
-
-bool ReadFields(const BYTE* data, size_t length, SignedFields& fields) {
-    Der::Reader top(data, length);
-    Der::Element sequence;
-    if (!top.Expect(Der::kSequence, sequence) || !top.AtEnd()) {
+// Whether the head of a file starts a ContentInfo of type envelopedData, its outer length
+// (definite or not) reaching past the head.
+bool HeadIsEnvelope(const BYTE* head, DWORD length) {
+    if (length < 2 || head[0] != Der::kSequence) {
         return false;
     }
-    Der::Reader body(sequence);
-    if (!body.Expect(Der::kInteger, fields.version) ||
-        !body.Expect(Der::kSet, fields.digestAlgorithms) ||
-        !body.Expect(Der::kSequence, fields.encapsulated)) {
-        return false;
-    }
-    Der::Element element;
-    while (body.Next(element)) {
-        if (element.Is(Der::kContext0) && !fields.certificates.begin && !fields.crls.begin &&
-            !fields.signerInfos.begin) {
-            fields.certificates = element;
-        } else if (element.Is(kContext1) && !fields.crls.begin && !fields.signerInfos.begin) {
-            fields.crls = element;
-        } else if (element.Is(Der::kSet) && !fields.signerInfos.begin) {
-            fields.signerInfos = element;
-        } else {
-            return false;
-        }
-    }
-    return !body.Failed() && fields.signerInfos.begin != nullptr;
-}
-
-// The elements of `set` followed by those of `more` it does not hold already.
-std::vector<BYTE> Merged(const Der::Element& set, const Der::Element& more) {
-    std::vector<BYTE> out;
-    std::vector<std::vector<BYTE>> seen;
-    for (const Der::Element* source : {&set, &more}) {
-        if (!source->begin) {
-            continue;
-        }
-        Der::Reader reader(*source);
-        Der::Element element;
-        while (reader.Next(element)) {
-            std::vector<BYTE> bytes(element.begin, element.begin + element.size);
-            if (std::find(seen.begin(), seen.end(), bytes) == seen.end()) {
-                out.insert(out.end(), bytes.begin(), bytes.end());
-                seen.push_back(std::move(bytes));
-            }
-        }
-    }
-    return out;
-}
-
-std::vector<BYTE> Bytes(const Der::Element& element) {
-    return {element.begin, element.begin + element.size};
-}
-
-std::vector<BYTE> ReadFileBytes(const std::wstring& path) {
-    ContentSection file;
-    ContainerReader reader;
-    if (!reader.Start(path, file)) {
-        return {};
-    }
-    reader.Finish();
-    return {file.Data(), file.Data() + file.Length()};
+    const DWORD at = 2 + (head[1] > 0x80 ? head[1] & 0x7F : 0);
+    const std::vector<BYTE>& oid = Der::kOidEnvelopedData;
+    return at + 2 + oid.size() <= length && head[at] == Der::kOid && head[at + 1] == oid.size() &&
+           std::equal(oid.begin(), oid.end(), head + at + 2);
 }
 
 // The bare SignedData of a ContentInfo; false for anything else.
-bool SignedDataOf(const BYTE* file, size_t length, Der::Element& signedData, bool& enveloped) {
+bool SignedDataOf(const BYTE* file, size_t length, Der::Element& signedData) {
     Der::Reader top(file, length);
     Der::Element info, type, content;
-    enveloped = false;
     if (!top.Expect(Der::kSequence, info) || !top.AtEnd()) {
         return false;
     }
@@ -94,140 +43,100 @@ bool SignedDataOf(const BYTE* file, size_t length, Der::Element& signedData, boo
     if (!fields.Expect(Der::kOid, type) || !fields.Expect(Der::kContext0, content)) {
         return false;
     }
-    enveloped = type.IsOid(Der::kOidEnvelopedData);
     Der::Reader inner(content);
     return type.IsOid(Der::kOidSignedData) && inner.Expect(Der::kSequence, signedData) &&
            inner.AtEnd();
 }
 
-// The ContentInfo around `bare`, its headers written before one copy of the SignedData.
-bool Write(const std::vector<BYTE>& bare, const std::wstring& path) {
-    std::vector<BYTE> oid;
-    Der::AppendElement(oid, Der::kOid, Der::kOidSignedData);
-    std::vector<BYTE> explicitHeader;
-    Der::AppendHeader(explicitHeader, Der::kContext0, bare.size());
-    std::vector<BYTE> header;
-    Der::AppendHeader(header, Der::kSequence, oid.size() + explicitHeader.size() + bare.size());
-    header.insert(header.end(), oid.begin(), oid.end());
-    header.insert(header.end(), explicitHeader.begin(), explicitHeader.end());
-    MessageBlob message;
-    if (!message.Allocate(static_cast<DWORD>(header.size() + bare.size()))) {
-        return false;
-    }
-    std::copy(header.begin(), header.end(), message.Data());
-    std::copy(bare.begin(), bare.end(), message.Data() + header.size());
-    return WriteContainer(message, path);
+CoSigningResult Outcome(CoSigningOutcome outcome, DWORD error) {
+    CoSigningResult result;
+    result.outcome = outcome;
+    result.error = error;
+    return result;
 }
 
 } // namespace
 
 std::vector<BYTE> WithParallelSigner(const BYTE* signedData, size_t length, const BYTE* other,
                                      size_t otherLength) {
-    SignedFields ours, theirs;
-    if (!ReadFields(signedData, length, ours) || !ReadFields(other, otherLength, theirs)) {
+    SignedDataEncoder encoder;
+    if (!SignedDataEncoder::Read(signedData, length, encoder) ||
+        !encoder.Join(other, otherLength)) {
         return {};
     }
-    std::vector<BYTE> body;
-    // The higher version of the two: a later signer may need more of the syntax.
-    const bool theirsHigher = ours.version.length == 1 && theirs.version.length == 1 &&
-                              theirs.version.content[0] > ours.version.content[0];
-    const std::vector<BYTE> version = Bytes(theirsHigher ? theirs.version : ours.version);
-    body.insert(body.end(), version.begin(), version.end());
-    Der::AppendElement(body, Der::kSet, Merged(ours.digestAlgorithms, theirs.digestAlgorithms));
-    const std::vector<BYTE> encapsulated = Bytes(ours.encapsulated);
-    body.insert(body.end(), encapsulated.begin(), encapsulated.end());
-    const std::vector<BYTE> certificates = Merged(ours.certificates, theirs.certificates);
-    if (!certificates.empty()) {
-        Der::AppendElement(body, Der::kContext0, certificates);
-    }
-    const std::vector<BYTE> crls = Merged(ours.crls, theirs.crls);
-    if (!crls.empty()) {
-        Der::AppendElement(body, kContext1, crls);
-    }
-    // The existing signers as they are, the new one after them.
-    std::vector<BYTE> signers(ours.signerInfos.content,
-                              ours.signerInfos.content + ours.signerInfos.length);
-    signers.insert(signers.end(), theirs.signerInfos.content,
-                   theirs.signerInfos.content + theirs.signerInfos.length);
-    Der::AppendElement(body, Der::kSet, signers);
-    std::vector<BYTE> out;
-    Der::AppendElement(out, Der::kSequence, body);
+    encoder.Encode();
+    std::vector<BYTE> out(encoder.Length());
+    encoder.Write(out.data());
     return out;
 }
 
 CoSigningResult AddSignature(const std::wstring& path, const std::wstring& outputPath,
                              PCCERT_CONTEXT signer, const SignatureStamper& stamper,
                              const ValidationDataSource& source) {
-    CoSigningResult result;
     try {
-        const std::vector<BYTE> file = ReadFileBytes(path);
-        Der::Element signedData;
-        bool enveloped = false;
-        if (!SignedDataOf(file.data(), file.size(), signedData, enveloped)) {
-            result.outcome = enveloped ? CoSigningOutcome::Enveloped : CoSigningOutcome::Unreadable;
-            return result;
-        }
-        MessageBlob cosigned;
+        // An envelope is told by its head and refused before anything is decrypted.
         {
-            Document document(path);
-            if (!document.Open(0)) {
-                result.error = document.FailureCode();
-                return result;
-            }
-            if (!document.AreAllSignaturesValid()) {
-                result.outcome = CoSigningOutcome::Tampered;
-                return result;
-            }
-            for (const DocumentSignature& signature : document.Signatures()) {
-                if (::CertCompareCertificate(X509_ASN_ENCODING, signature.signer.get()->pCertInfo,
-                                             signer->pCertInfo)) {
-                    result.outcome = CoSigningOutcome::AlreadySigned;
-                    return result;
-                }
-            }
-            // The new signer's SignedData as a first signature is made; its SignerInfo is
-            // what joins the document.
-            MessageBlob content;
-            const DocumentContent bytes = document.Content();
-            if (!content.Allocate(bytes.length)) {
-                result.outcome = CoSigningOutcome::NotSigned;
-                result.error = ::GetLastError();
-                return result;
-            }
-            std::copy(bytes.data, bytes.data + bytes.length, content.Data());
-            if (!SignArchive(content, signer, kSignatureHashOid, cosigned, stamper, source)) {
-                result.outcome = CoSigningOutcome::NotSigned;
-                result.error = ::GetLastError();
-                return result;
+            MHFX::IO::FileStream head(path);
+            BYTE bytes[kHead];
+            DWORD read = 0;
+            if (::ReadFile(head.GetHandle(), bytes, sizeof bytes, &read, nullptr) &&
+                HeadIsEnvelope(bytes, read)) {
+                return Outcome(CoSigningOutcome::Enveloped, 0);
             }
         }
-        Der::Element theirs;
-        bool unused = false;
-        if (!SignedDataOf(cosigned.Data(), cosigned.Length(), theirs, unused)) {
-            result.outcome = CoSigningOutcome::NotSigned;
-            return result;
+        std::optional<Document> document(std::in_place, path);
+        if (!document->Open(0)) {
+            return Outcome(CoSigningOutcome::Unreadable, document->FailureCode());
         }
-        const std::vector<BYTE> merged =
-            WithParallelSigner(signedData.begin, signedData.size, theirs.begin, theirs.size);
-        // Only the merged message is needed from here on.
-        cosigned.Release();
-        if (merged.empty()) {
-            return result;
+        if (!document->AreAllSignaturesValid()) {
+            return Outcome(CoSigningOutcome::Tampered, 0);
         }
-        if (!Write(merged, outputPath)) {
-            result.outcome = CoSigningOutcome::WriteFailed;
-            result.error = ::GetLastError();
-            return result;
+        std::vector<BYTE> digest;
+        for (const DocumentSignature& signature : document->Signatures()) {
+            if (::CertCompareCertificate(X509_ASN_ENCODING, signature.signer.get()->pCertInfo,
+                                         signer->pCertInfo)) {
+                return Outcome(CoSigningOutcome::AlreadySigned, 0);
+            }
+            // A valid signature's digest is the content's.
+            if (signature.digestAlgorithm == kSignatureHashOid) {
+                digest = signature.contentDigest;
+            }
         }
-        result.outcome = CoSigningOutcome::Signed;
+        // The new file is written from the bytes the document was read into, so the content
+        // is held once; a file the opening rearranged is read again once it is closed.
+        ContentSection reread;
+        DocumentContent file = document->File();
+        if (!file) {
+            document.reset();
+            ContainerReader reader;
+            if (!reader.Start(path, reread)) {
+                return Outcome(CoSigningOutcome::Unreadable, 0);
+            }
+            reader.Finish();
+            file = {reread.Data(), reread.Length()};
+            // What is signed is what was read last.
+            digest.clear();
+        }
+        Der::Element signedData;
+        SignedDataEncoder encoder;
+        if (!SignedDataOf(file.data, file.length, signedData) ||
+            !SignedDataEncoder::Read(signedData.begin, signedData.size, encoder)) {
+            return Outcome(CoSigningOutcome::Unreadable, 0);
+        }
+        try {
+            encoder.AddSigner(signer, kSignatureHashOid, stamper, source, std::move(digest));
+        } catch (const MHFX::Win32Exception& e) {
+            return Outcome(CoSigningOutcome::NotSigned, e.ErrorCode());
+        }
+        if (!WriteSignedData(encoder.Encode(), outputPath)) {
+            return Outcome(CoSigningOutcome::WriteFailed, ::GetLastError());
+        }
+        return Outcome(CoSigningOutcome::Signed, 0);
     } catch (const MHFX::Exception&) {
-        result.outcome = CoSigningOutcome::WriteFailed;
-        result.error = ::GetLastError();
+        return Outcome(CoSigningOutcome::WriteFailed, ::GetLastError());
     } catch (const std::bad_alloc&) {
-        result.outcome = CoSigningOutcome::WriteFailed;
-        result.error = ERROR_NOT_ENOUGH_MEMORY;
+        return Outcome(CoSigningOutcome::WriteFailed, ERROR_NOT_ENOUGH_MEMORY);
     }
-    return result;
 }
 
 } // namespace Dossiq::Documents

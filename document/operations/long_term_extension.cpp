@@ -38,20 +38,6 @@ Form FormOf(const ContentSection& file, Der::Element& signedData) {
                : Form::Other;
 }
 
-bool Write(const std::vector<BYTE>& bare, const std::wstring& path) {
-    std::vector<BYTE> body;
-    Der::AppendElement(body, Der::kOid, Der::kOidSignedData);
-    Der::AppendElement(body, Der::kContext0, bare);
-    std::vector<BYTE> encoded;
-    Der::AppendElement(encoded, Der::kSequence, body);
-    MessageBlob message;
-    if (!message.Allocate(static_cast<DWORD>(encoded.size()))) {
-        return false;
-    }
-    std::copy(encoded.begin(), encoded.end(), message.Data());
-    return WriteContainer(message, path);
-}
-
 } // namespace
 
 ExtensionResult ExtendLongTermData(const std::wstring& path) {
@@ -107,7 +93,7 @@ ExtensionResult ExtendLongTermData(const std::wstring& path) {
             result.outcome = ExtensionOutcome::Unchanged;
             return result;
         }
-        if (!Write(extended, path)) {
+        if (!WriteSignedData({{extended.data(), extended.size()}}, path)) {
             result.outcome = ExtensionOutcome::WriteFailed;
             result.error = ::GetLastError();
             return result;

@@ -8,12 +8,7 @@ namespace MHFX::Net {
 
 namespace {
 
-struct InternetTraits {
-    using Type = HINTERNET;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { ::WinHttpCloseHandle(value); }
-};
-using InternetHandle = MHFX::UniqueHandle<InternetTraits>;
+using InternetHandle = MHFX::UniqueHandle<MHFX::ClosedBy<HINTERNET, ::WinHttpCloseHandle>>;
 
 } // namespace
 

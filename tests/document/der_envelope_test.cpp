@@ -1,9 +1,11 @@
-// The DER reader and writer, and the envelope opened from hostile bytes.
+// The DER reader and writer, the SignedData layout, and the envelope opened from hostile bytes.
 #include <gtest/gtest.h>
 
 #include "document/container/der.h"
 #include "document/document_test_util.h"
 #include "document/container/envelope.h"
+#include "document/container/message_builder.h"
+#include "document/container/signed_data_encoder.h"
 #include "foundation/win32_exception.h"
 
 #include <algorithm>
@@ -90,6 +92,65 @@ TEST(Der, WriterEncodesLengthsMinimally) {
         Der::AppendHeader(out, Der::kOctetString, c.length);
         EXPECT_EQ(Hex(c.header), out) << c.length;
         EXPECT_EQ(out.size(), Der::HeaderLength(c.length)) << c.length;
+    }
+}
+
+TEST(Der, SetsAreSortedOnceAndIdentifiersWrittenFromTheirDottedForm) {
+    const struct {
+        std::vector<const char*> elements;
+        const char* set;
+    } sets[] = {
+        {{}, "3100"},
+        // Ordered by their encodings, a shorter one as if padded with zeros.
+        {{"0402aaaa", "0401ff", "040100"}, "310a 040100 0401ff 0402aaaa"},
+        {{"0500", "020101", "0500"}, "3105 020101 0500"},
+    };
+    for (const auto& c : sets) {
+        SCOPED_TRACE(c.set);
+        std::vector<std::vector<BYTE>> elements;
+        for (const char* element : c.elements) {
+            elements.push_back(Hex(element));
+        }
+        std::vector<BYTE> out;
+        Der::AppendSortedSet(out, Der::kSet, elements);
+        EXPECT_EQ(Hex(c.set), out);
+    }
+    const struct {
+        const char* dotted;
+        const char* content;
+    } oids[] = {{"1.2.840.113549.1.7.2", "2a864886f70d010702"},
+                {"2.16.840.1.101.3.4.2.1", "608648016503040201"},
+                {"2.999.3", "883703"},
+                {"", ""},
+                {"1", ""},
+                {"3.1", ""},
+                {"1.40", ""},
+                {"1..2", ""},
+                {"1.2a", ""}};
+    for (const auto& c : oids) {
+        EXPECT_EQ(Hex(c.content), Der::OidContent(c.dotted)) << c.dotted;
+    }
+}
+
+// The encoder's own layout at each length form of the content's headers: what it writes is
+// as long as it says, reads back as a SignedData and is written again byte for byte.
+TEST(Der, SignedDataLayoutReadsBackAtEveryLengthForm) {
+    for (size_t length : {size_t{0}, size_t{1}, size_t{127}, size_t{128}, size_t{65535},
+                          size_t{65536}, size_t{1} << 24}) {
+        SCOPED_TRACE(length);
+        const std::string content = RandomBytes(length, 7);
+        SignedDataEncoder encoder(reinterpret_cast<const BYTE*>(content.data()), length);
+        encoder.Encode();
+        std::vector<BYTE> written(encoder.Length());
+        encoder.Write(written.data());
+        SignedDataEncoder read;
+        ASSERT_TRUE(SignedDataEncoder::Read(written.data(), written.size(), read));
+        read.Encode();
+        std::vector<BYTE> again(read.Length());
+        read.Write(again.data());
+        EXPECT_TRUE(written == again);
+        EXPECT_EQ(encoder.ContentDigest(kSignatureHashOid), read.ContentDigest(kSignatureHashOid));
+        EXPECT_FALSE(SignedDataEncoder::Read(written.data(), written.size() - 1, read));
     }
 }
 

@@ -371,6 +371,18 @@ TEST_F(OpenSslPeer, ContentInPiecesOpens) {
             Document changed(dir + L"\\changed.snx");
             ASSERT_TRUE(changed.Open(0));
             EXPECT_FALSE(changed.IsSignatureValid());
+            // Co-signed, the pieces are kept as they are and both signers verify.
+            ASSERT_EQ(CoSigningOutcome::Signed,
+                      AddSignature(dir + L"\\theirs.snx", dir + L"\\both.snx",
+                                   pki->Certificate("no_qc").get())
+                          .outcome);
+            Run("openssl cms -verify -inform DER -in both.snx -CAfile " + Chain() +
+                " -out content.bin");
+            EXPECT_EQ(archiveBytes, ReadFileBytes(dir + L"\\content.bin"));
+            Document both(dir + L"\\both.snx");
+            ASSERT_TRUE(both.Open(0));
+            EXPECT_EQ(2u, both.SignatureCount());
+            EXPECT_TRUE(both.AreAllSignaturesValid());
         }
     }
 }

@@ -106,6 +106,31 @@ TEST_F(PeerAlgorithms, SignaturesVerifyAsOpenSslJudgesThemOrNameTheirAlgorithm) 
     }
 }
 
+// A countersignature made by hand over the signer's signature value verifies with its own
+// certificate; one whose digest is of other bytes does not, and neither touches the
+// signature it stands beside.
+TEST_F(PeerAlgorithms, CountersignaturesAreVerifiedOverTheSignatureValue) {
+    const std::string by = TestPki::Pki::Get().UnixCertPath("qualified_others") + "," +
+                           TestPki::Pki::Get().UnixKeyPath("qualified_others");
+    for (const auto& [mode, status] : {std::pair{"countersign", SignatureStatus::Valid},
+                                       std::pair{"countersign-wrong", SignatureStatus::Invalid}}) {
+        SCOPED_TRACE(mode);
+        Run(Sign(kSigner, "-md sha256"));
+        Run(Rewrite(mode, TestSupport::ShellQuote(by)));
+        Document document(dir + L"\\theirs.snx");
+        ASSERT_TRUE(document.Open(0));
+        EXPECT_EQ(SignatureStatus::Valid, document.SignatureCheck());
+        ASSERT_EQ(1u, document.Signatures().size());
+        const auto& counters = document.Signatures()[0].countersignatures;
+        ASSERT_EQ(1u, counters.size());
+        EXPECT_EQ(status, counters[0].status);
+        ASSERT_TRUE(counters[0].signer);
+        EXPECT_TRUE(::CertCompareCertificate(
+            X509_ASN_ENCODING, counters[0].signer.get()->pCertInfo,
+            TestPki::Pki::Get().Certificate("qualified_others").get()->pCertInfo));
+    }
+}
+
 TEST_F(PeerAlgorithms, EnvelopesOpenOrNameTheirAlgorithmOnlyForTheirOwnRecipient) {
     const std::string encrypt = "openssl cms -encrypt -aes256 -binary -outform DER -in "
                                 "archive.zip -out theirs.enx -recip ";
