@@ -23,7 +23,7 @@
 #include "document/container/message_blob.h"
 #include "document/container/message_builder.h"
 #include "document/creation/archive_builder.h"
-#include "document/report/validation_report.h"
+#include "document/report/report_builder.h"
 #include "pki/test_pki.h"
 
 using namespace Dossiq::Documents;

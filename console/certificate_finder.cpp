@@ -10,6 +10,8 @@
 #include "foundation/text/readable_text.h"
 #include "console/commands.h"
 #include "console/help_texts.h"
+#include "document/report/certificate_facts.h"
+#include "document/report/report_names.h"
 #include "resources/console/resource.h"
 
 using namespace Dossiq::Documents;
@@ -128,7 +130,11 @@ std::wstring CandidateLine(const Candidate& candidate) {
 }
 
 std::vector<std::wstring> SigningCriteriaFailed(const X509Certificate& certificate) {
-    std::vector<std::wstring> failed = QualifiedCriteriaFailed(certificate);
+    std::vector<std::wstring> failed;
+    for (Documents::QualifiedCriterion criterion :
+         Documents::QualifiedCriteriaFailed(certificate)) {
+        failed.push_back(Documents::QualifiedCriterionName(criterion));
+    }
     if (!HasKeyAtHand(certificate)) {
         failed.push_back(L"privateKey");
     }

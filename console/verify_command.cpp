@@ -8,7 +8,7 @@
 #include "console/json_writer.h"
 #include "console/report_format.h"
 #include "document/report/report_html.h"
-#include "document/report/validation_report.h"
+#include "document/report/report_builder.h"
 #include "foundation/io/file_identity.h"
 #include "resources/console/resource.h"
 

@@ -19,15 +19,15 @@ using MHFX::Security::Cryptography::X509::X509Certificate;
 namespace Dossiq::Manager {
 
 std::vector<CertificatePathDialog::Row>
-CertificatePathDialog::RowsOf(const ValidationReport& report) {
+CertificatePathDialog::RowsOf(const SignatureFacts& signature) {
     std::vector<Row> rows;
-    for (size_t i = report.chain.size(); i-- > 0;) {
-        const ChainElementReport& element = report.chain[i];
-        rows.push_back({element.name, ChainElementStatusText(element), !element.status.empty()});
+    for (size_t i = signature.chain.size(); i-- > 0;) {
+        const ChainElementReport& element = signature.chain[i];
+        rows.push_back({element.name, ChainElementStatusText(element), element.errors != 0});
     }
-    if (rows.empty() && report.signer.present) {
+    if (rows.empty() && signature.signer.present) {
         // No chain was built (the content did not match): the signer alone, unchecked.
-        rows.push_back({report.signerName, LoadLocalizedString(IDS_HTML_NOT_CHECKED), true});
+        rows.push_back({signature.signerName, LoadLocalizedString(IDS_HTML_NOT_CHECKED), true});
     }
     return rows;
 }
@@ -42,7 +42,7 @@ INT_PTR CertificatePathDialog::Show(HWND owner) {
 
 void CertificatePathDialog::OnInitDialog() {
     Ui::CenterWindow(Handle(), ::GetParent(Handle()));
-    rows_ = RowsOf(report_);
+    rows_ = RowsOf(signature_);
     const HWND tree = ::GetDlgItem(Handle(), IDC_PATH_TREE);
     HTREEITEM parent = TVI_ROOT;
     HTREEITEM last = nullptr;
@@ -66,7 +66,7 @@ void CertificatePathDialog::OnInitDialog() {
     if (last) {
         ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(last));
     }
-    ::EnableWindow(::GetDlgItem(Handle(), IDC_PATH_VIEW), !report_.chain.empty());
+    ::EnableWindow(::GetDlgItem(Handle(), IDC_PATH_VIEW), !signature_.chain.empty());
     ShowStatus();
 }
 
@@ -89,11 +89,11 @@ void CertificatePathDialog::ShowStatus() {
 
 void CertificatePathDialog::OnView() {
     const int row = SelectedRow();
-    if (row < 0 || static_cast<size_t>(row) >= report_.chain.size()) {
+    if (row < 0 || static_cast<size_t>(row) >= signature_.chain.size()) {
         return;
     }
     // Rows run from the root; the report's chain from the signer.
-    const ChainElementReport& element = report_.chain[report_.chain.size() - 1 - row];
+    const ChainElementReport& element = signature_.chain[signature_.chain.size() - 1 - row];
     MHFX::CertContextHandle context(::CertCreateCertificateContext(
         X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, element.encoded.data(),
         static_cast<DWORD>(element.encoded.size())));

@@ -12,8 +12,9 @@ namespace Dossiq::Manager {
 
 class CertificatePathDialog : public Ui::Dialog {
 public:
-    explicit CertificatePathDialog(const Dossiq::Documents::ValidationReport& report)
-        : report_(report) {}
+    // The chain of the one signature the window shows.
+    explicit CertificatePathDialog(const Dossiq::Documents::SignatureFacts& signature)
+        : signature_(signature) {}
 
     // Runs the dialog; -1 when the template is missing.
     INT_PTR Show(HWND owner);
@@ -24,7 +25,7 @@ public:
         std::wstring status;
         bool problem = false;
     };
-    static std::vector<Row> RowsOf(const Dossiq::Documents::ValidationReport& report);
+    static std::vector<Row> RowsOf(const Dossiq::Documents::SignatureFacts& signature);
 
 protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
@@ -35,7 +36,7 @@ private:
     void ShowStatus();
     void OnView();
 
-    const Dossiq::Documents::ValidationReport& report_;
+    const Dossiq::Documents::SignatureFacts& signature_;
     std::vector<Row> rows_;
 };
 

@@ -426,7 +426,7 @@ void ManagerWindow::OnCertificateValidated(WPARAM result, LPARAM generation) {
 
 void ManagerWindow::ShowFinishedReport() {
     const ValidationReport* report = FinishedReport();
-    commands_.Enable(ID_ACTION_CERTIFICATE_PATH, report && report->signer.present);
+    commands_.Enable(ID_ACTION_CERTIFICATE_PATH, report && report->Selected().signer.present);
     commands_.Enable(ID_ACTION_SAVE_REPORT, report != nullptr);
     commands_.Enable(ID_ACTION_ADD_LONG_TERM, report && MayExtend(*report));
     commands_.Enable(ID_ACTION_ADD_SIGNATURE, report && MayAddSignature(*report));
@@ -444,7 +444,7 @@ void ManagerWindow::PlaceSplitter(bool details) {
 
 void ManagerWindow::OnCertificatePath() {
     if (const ValidationReport* report = FinishedReport()) {
-        CertificatePathDialog dialog(*report);
+        CertificatePathDialog dialog(report->Selected());
         dialog.Show(Handle());
     }
 }

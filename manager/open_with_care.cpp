@@ -44,12 +44,13 @@ std::wstring TypeName(const std::wstring& fileName) {
 
 // The question for a report that did not pass, by what failed.
 UINT QuestionOf(const ValidationReport& report) {
-    if (report.decoding == DecodingOutcome::NotTampered && report.signer.present) {
-        if (!report.validated) {
+    const SignatureFacts& signature = report.Selected();
+    if (report.decoding == DecodingOutcome::NotTampered && signature.signer.present) {
+        if (!signature.validated) {
             return IDS_VIEW_NOT_CHECKED;
         }
         for (int check = 0; check < kReportCheckCount; ++check) {
-            if (report.checks[check].status == CheckStatus::Failed) {
+            if (signature.checks[check].status == CheckStatus::Failed) {
                 return IDS_VIEW_CHECK_FAILED_BASE + check;
             }
         }

@@ -261,7 +261,7 @@ void DocumentPropertyPage::OnDocumentParsed() {
         }
         ::EnableWindow(::GetDlgItem(window_, IDC_PAGE_VIEW_CERTIFICATE), TRUE);
         // The worker judges at the time the report's timestamp proves, when there is one.
-        timestamp_ = report_->timestamp;
+        timestamp_ = report_->Selected().timestamp;
         if (!MHFX::StartWorker<PageValidationThread>(window_, signer, tag_, report_)) {
             ::PostMessageW(window_, ReportMessages::CertificateValidated(),
                            static_cast<WPARAM>(ValidationResult::ChainInvalidOther), tag_);
@@ -275,7 +275,7 @@ void DocumentPropertyPage::OnDocumentParsed() {
 
 void DocumentPropertyPage::OnCertificateValidated(ValidationResult result) {
     // A worker that ended without a result leaves the check in progress, the details say why.
-    const bool checked = !report_ || report_->validated;
+    const bool checked = !report_ || report_->Selected().validated;
     WriteReportLines(
         ::GetDlgItem(window_, IDC_PAGE_REPORT),
         checked ? ValidatedReportLines(result, kPageTexts,

@@ -199,7 +199,7 @@ bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM ta
     const bool verified = document.IsSignatureValid();
     outdatedAlgorithm_ = document.IsSignatureAlgorithmOutdated();
     // The worker evaluated the timestamp; nothing here may wait for the network.
-    timestamp_ = verified && report ? report->timestamp : TimestampReport{};
+    timestamp_ = verified && report ? report->Selected().timestamp : TimestampReport{};
     ShowParsed(verified, document.SignatureCheck() == SignatureStatus::Unsupported);
     if (verified) {
         const X509Certificate signer(document.SignerCertificate());
@@ -215,7 +215,7 @@ bool SignatureReport::OnDocumentParsed(Document& document, HWND owner, LPARAM ta
 }
 
 void SignatureReport::ShowValidated(ValidationResult result, const ValidationReport* report) {
-    const bool checked = !report || report->validated;
+    const bool checked = !report || report->Selected().validated;
     WriteReportLines(text_, checked ? ValidatedReportLines(result, texts_, outdatedAlgorithm_)
                                     : ReportLinesOf(*report, texts_));
     const std::wstring timestampLine = checked ? TimestampLineText(timestamp_) : std::wstring();

@@ -110,8 +110,11 @@ ExtensionResult ExtendLongTermData(const std::wstring& path) {
 }
 
 bool MayExtend(const ValidationReport& report) {
+    const SignatureFacts& signature = report.Selected();
     return report.kind == L"signed" && report.decoding == DecodingOutcome::NotTampered &&
-           report.timestamp.present && report.checks[CrlCheck].crlSource != L"container";
+           signature.timestamp.present &&
+           signature.revocation.source !=
+               MHFX::Security::Cryptography::X509::RevocationSource::Container;
 }
 
 } // namespace Dossiq::Documents

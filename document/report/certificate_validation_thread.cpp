@@ -2,7 +2,7 @@
 
 #include "certificates/signer_validation.h"
 #include "document/report/report_messages.h"
-#include "document/report/validation_report.h"
+#include "document/report/report_builder.h"
 
 namespace Dossiq::Documents {
 
@@ -34,8 +34,8 @@ DWORD CertificateValidationThread::Run() {
     try {
         if (report_) {
             RunChecks(certificate_.Handle(), *report_);
-            if (report_->validated) {
-                result = report_->result;
+            if (report_->Selected().validated) {
+                result = report_->Selected().result;
             }
         } else {
             result = ValidateSignerCertificate(certificate_, nullptr, hasTime_ ? &at_ : nullptr);

@@ -2,7 +2,7 @@
 
 #include "document/container/document.h"
 #include "document/report/report_messages.h"
-#include "document/report/validation_report.h"
+#include "document/report/report_builder.h"
 
 namespace Dossiq::Documents {
 

@@ -8,28 +8,19 @@
 #include "config/localization.h"
 #include "config/preferences.h"
 #include "foundation/text/readable_text.h"
+#include "document/report/report_names.h"
 #include "document/report/timestamp_line.h"
 #include "resources/common/localized_ids.h"
 
 using namespace Dossiq::Config;
+using MHFX::Security::Cryptography::X509::RevocationGap;
+using MHFX::Security::Cryptography::X509::RevocationSource;
 
 namespace Dossiq::Documents {
 
 namespace {
 
 constexpr ULONGLONG kTicksPerDay = 10000000ULL * 60 * 60 * 24;
-
-bool Has(const std::vector<std::wstring>& names, const wchar_t* name) {
-    return std::find(names.begin(), names.end(), name) != names.end();
-}
-
-std::wstring Join(const std::vector<std::wstring>& parts) {
-    std::wstring text;
-    for (const std::wstring& part : parts) {
-        text += (text.empty() ? L"" : L", ") + part;
-    }
-    return text;
-}
 
 bool ParseIso(const std::wstring& text, SYSTEMTIME& parts) {
     unsigned year, month, day, hour, minute, second;
@@ -71,23 +62,23 @@ int DaysBetween(const std::wstring& from, const std::wstring& to) {
 }
 
 // The first element after the signer with `flag`, null when none has it.
-const ChainElementReport* IssuerWith(const ValidationReport& report, const wchar_t* flag) {
-    for (size_t i = 1; i < report.chain.size(); ++i) {
-        if (Has(report.chain[i].status, flag)) {
-            return &report.chain[i];
+const ChainElementReport* IssuerWith(const SignatureFacts& signature, DWORD flag) {
+    for (size_t i = 1; i < signature.chain.size(); ++i) {
+        if (signature.chain[i].errors & flag) {
+            return &signature.chain[i];
         }
     }
     return nullptr;
 }
 
-bool SignerHas(const ValidationReport& report, const wchar_t* flag) {
-    return report.chain.empty() || Has(report.chain.front().status, flag);
+bool SignerHas(const SignatureFacts& signature, DWORD flag) {
+    return signature.chain.empty() || (signature.chain.front().errors & flag);
 }
 
-void AddValidity(const ValidationReport& report, const CheckReport& check,
-                 std::vector<ReportDetail>& details) {
-    const SignerReport& signer = report.signer;
-    if (Has(check.chainStatus, L"NotTimeValid")) {
+void AddValidity(const ValidationReport& report, const SignatureFacts& signature,
+                 const CheckReport& check, std::vector<ReportDetail>& details) {
+    const SignerReport& signer = signature.signer;
+    if (check.chainErrors & CERT_TRUST_IS_NOT_TIME_VALID) {
         const std::vector<std::wstring> facts = {signer.notBefore, signer.notAfter,
                                                  report.checkedAt};
         const int since = DaysBetween(signer.notAfter, report.checkedAt);
@@ -100,31 +91,33 @@ void AddValidity(const ValidationReport& report, const CheckReport& check,
             details.push_back({DetailKind::NotYetValid, facts, until});
             return;
         }
-        if (const ChainElementReport* issuer = IssuerWith(report, L"NotTimeValid")) {
+        if (const ChainElementReport* issuer =
+                IssuerWith(signature, CERT_TRUST_IS_NOT_TIME_VALID)) {
             details.push_back(
                 {DetailKind::IssuerExpired, {issuer->name, issuer->certificate.notAfter}});
             return;
         }
     }
-    details.push_back({DetailKind::ValidityOther, {Join(check.chainStatus)}});
+    details.push_back({DetailKind::ValidityOther, {JoinNames(ChainErrorNames(check.chainErrors))}});
 }
 
-void AddChain(const ValidationReport& report, const CheckReport& check,
+void AddChain(const SignatureFacts& signature, const CheckReport& check,
               std::vector<ReportDetail>& details) {
     const size_t before = details.size();
-    const ChainElementReport* last = report.chain.empty() ? nullptr : &report.chain.back();
-    if (Has(check.chainStatus, L"UntrustedRoot")) {
-        details.push_back({DetailKind::UntrustedRoot, {last ? last->name : report.signer.issuer}});
+    const ChainElementReport* last = signature.chain.empty() ? nullptr : &signature.chain.back();
+    if (check.chainErrors & CERT_TRUST_IS_UNTRUSTED_ROOT) {
+        details.push_back(
+            {DetailKind::UntrustedRoot, {last ? last->name : signature.signer.issuer}});
     }
-    if (Has(check.chainStatus, L"PartialChain")) {
+    if (check.chainErrors & CERT_TRUST_IS_PARTIAL_CHAIN) {
         details.push_back({DetailKind::PartialChain,
-                           {last ? last->name : report.signerName,
-                            last ? last->certificate.issuer : report.signer.issuer}});
+                           {last ? last->name : signature.signerName,
+                            last ? last->certificate.issuer : signature.signer.issuer}});
     }
-    if (Has(check.chainStatus, L"NotValidForUsage")) {
-        std::wstring name = report.signerName;
-        for (const ChainElementReport& element : report.chain) {
-            if (Has(element.status, L"NotValidForUsage")) {
+    if (check.chainErrors & CERT_TRUST_IS_NOT_VALID_FOR_USAGE) {
+        std::wstring name = signature.signerName;
+        for (const ChainElementReport& element : signature.chain) {
+            if (element.errors & CERT_TRUST_IS_NOT_VALID_FOR_USAGE) {
                 name = element.name;
                 break;
             }
@@ -132,61 +125,59 @@ void AddChain(const ValidationReport& report, const CheckReport& check,
         details.push_back({DetailKind::WrongUsage, {name}});
     }
     if (details.size() == before) {
-        details.push_back({DetailKind::ChainOther, {Join(check.chainStatus)}});
-    }
-}
-
-void AddCrl(const ValidationReport& report, const CheckReport& check,
-            std::vector<ReportDetail>& details) {
-    if (check.crlGap == L"expiredNotCovered") {
         details.push_back(
-            {DetailKind::CrlExpiredNotCovered, {report.signer.notAfter, check.crlUrl}});
-    } else if (check.crlUrl.empty()) {
-        details.push_back({DetailKind::CrlNoAddress, {}});
-    } else if (check.crlThisUpdate.empty()) {
-        details.push_back({DetailKind::CrlNoAnswer, {check.crlUrl}});
-    } else {
-        const std::vector<std::wstring> facts = {check.crlUrl, check.crlThisUpdate,
-                                                 check.crlNextUpdate};
-        const bool outdated =
-            !check.crlNextUpdate.empty() && DaysBetween(check.crlNextUpdate, report.checkedAt) >= 0;
-        details.push_back({outdated ? DetailKind::CrlOutdated : DetailKind::CrlUnknown, facts});
+            {DetailKind::ChainOther, {JoinNames(ChainErrorNames(check.chainErrors))}});
     }
 }
 
-void AddRevocation(const ValidationReport& report, const CheckReport& check,
-                   std::vector<ReportDetail>& details) {
-    if (!SignerHas(report, L"Revoked")) {
-        if (const ChainElementReport* issuer = IssuerWith(report, L"Revoked")) {
+void AddCrl(const SignatureFacts& signature, std::vector<ReportDetail>& details) {
+    const RevocationReport& evidence = signature.revocation;
+    if (evidence.gap == RevocationGap::ExpiredNotCovered) {
+        details.push_back(
+            {DetailKind::CrlExpiredNotCovered, {signature.signer.notAfter, evidence.crlUrl}});
+    } else if (evidence.crlUrl.empty()) {
+        details.push_back({DetailKind::CrlNoAddress, {}});
+    } else if (evidence.crlThisUpdate.empty()) {
+        details.push_back({DetailKind::CrlNoAnswer, {evidence.crlUrl}});
+    } else {
+        details.push_back({evidence.gap == RevocationGap::Outdated ? DetailKind::CrlOutdated
+                                                                   : DetailKind::CrlUnknown,
+                           {evidence.crlUrl, evidence.crlThisUpdate, evidence.crlNextUpdate}});
+    }
+}
+
+void AddRevocation(const SignatureFacts& signature, std::vector<ReportDetail>& details) {
+    if (!SignerHas(signature, CERT_TRUST_IS_REVOKED)) {
+        if (const ChainElementReport* issuer = IssuerWith(signature, CERT_TRUST_IS_REVOKED)) {
             details.push_back({DetailKind::IssuerRevoked, {issuer->name}});
             return;
         }
     }
-    if (check.revocationDate.empty()) {
+    const RevocationReport& evidence = signature.revocation;
+    if (evidence.revocationDate.empty()) {
         details.push_back({DetailKind::RevokedNoDate, {}});
     } else {
-        details.push_back({DetailKind::Revoked, {check.revocationDate, check.revocationReason}});
+        details.push_back({DetailKind::Revoked,
+                           {evidence.revocationDate, RevocationReasonName(evidence.reason)},
+                           -1,
+                           evidence.reason});
     }
 }
 
-void AddQualified(const CheckReport& check, std::vector<ReportDetail>& details) {
-    const struct {
-        const wchar_t* criterion;
-        DetailKind kind;
-    } criteria[] = {{L"qcStatements", DetailKind::QcStatementsMissing},
-                    {L"nameForm", DetailKind::NameFormWrong},
-                    {L"keyUsage", DetailKind::KeyUsageWrong}};
-    for (const auto& item : criteria) {
-        if (Has(check.failedCriteria, item.criterion)) {
-            details.push_back({item.kind, {}});
-        }
+void AddQualified(const SignatureFacts& signature, std::vector<ReportDetail>& details) {
+    for (QualifiedCriterion criterion : signature.unmetCriteria) {
+        details.push_back({criterion == QualifiedCriterion::QcStatements
+                               ? DetailKind::QcStatementsMissing
+                           : criterion == QualifiedCriterion::NameForm ? DetailKind::NameFormWrong
+                                                                       : DetailKind::KeyUsageWrong,
+                           {}});
     }
 }
 
-void AddSkipped(const ValidationReport& report, int from, std::vector<ReportDetail>& details) {
+void AddSkipped(const SignatureFacts& signature, std::vector<ReportDetail>& details) {
     std::vector<std::wstring> names;
-    for (int check = from; check < kReportCheckCount; ++check) {
-        if (report.checks[check].status == CheckStatus::Skipped) {
+    for (int check = 0; check < kReportCheckCount; ++check) {
+        if (signature.checks[check].status == CheckStatus::Skipped) {
             names.push_back(CheckName(check));
         }
     }
@@ -203,8 +194,33 @@ std::wstring Replace(std::wstring text, const std::wstring& token, const std::ws
     return text;
 }
 
-// %1, %2, ... and %d of `pattern` replaced in one pass, left to right; a number beyond the
-// facts stays as written.
+std::wstring DaysText(int days) {
+    const WORD language = Preferences::Instance().Language();
+    // English has one form for one; Serbian for every number ending in 1 but 11.
+    const bool one = language == LanguageEnglish ? days == 1 : days % 10 == 1 && days % 100 != 11;
+    return Replace(LoadLocalizedString(one ? IDS_DETAIL_DAY_ONE : IDS_DETAIL_DAYS), L"%1",
+                   std::to_wstring(days));
+}
+
+// A fact as a person reads it: instants as dates, names of checks and reasons localized.
+std::wstring ReadableFact(const ReportDetail& detail, size_t index) {
+    const std::wstring& fact = detail.facts[index];
+    if (detail.kind == DetailKind::Revoked && index == 1) {
+        return detail.code >= 0 && detail.code < kRevocationReasonCount
+                   ? LocalizedListItem(IDS_DETAIL_REVOCATION_REASONS,
+                                       static_cast<size_t>(detail.code))
+                   : LoadLocalizedString(IDS_DETAIL_UNKNOWN);
+    }
+    if (detail.kind == DetailKind::TimestampNotUsed) {
+        return detail.code > 0 && detail.code <= static_cast<int>(kLastTimestampProblem)
+                   ? LocalizedTimestampProblem(static_cast<TimestampProblem>(detail.code))
+                   : LoadLocalizedString(IDS_DETAIL_UNKNOWN);
+    }
+    return fact.empty() ? LoadLocalizedString(IDS_DETAIL_UNKNOWN) : ReadableDate(fact);
+}
+
+} // namespace
+
 std::wstring FillPlaceholders(const std::wstring& pattern, const std::vector<std::wstring>& facts,
                               const std::wstring& days) {
     std::wstring text;
@@ -228,52 +244,10 @@ std::wstring FillPlaceholders(const std::wstring& pattern, const std::vector<std
     return text;
 }
 
-std::wstring DaysText(int days) {
-    const WORD language = Preferences::Instance().Language();
-    // English has one form for one; Serbian for every number ending in 1 but 11.
-    const bool one = language == LanguageEnglish ? days == 1 : days % 10 == 1 && days % 100 != 11;
-    return Replace(LoadLocalizedString(one ? IDS_DETAIL_DAY_ONE : IDS_DETAIL_DAYS), L"%1",
-                   std::to_wstring(days));
-}
-
-// A fact as a person reads it: instants as dates, names of checks and reasons localized.
-std::wstring ReadableFact(const ReportDetail& detail, size_t index) {
-    const std::wstring& fact = detail.facts[index];
-    if (fact.empty()) {
-        return LoadLocalizedString(IDS_DETAIL_UNKNOWN);
-    }
-    if (detail.kind == DetailKind::Revoked && index == 1) {
-        const int code = RevocationReasonCode(fact);
-        return code < 0 ? fact : LocalizedListItem(IDS_DETAIL_REVOCATION_REASONS, code);
-    }
-    if (detail.kind == DetailKind::TimestampNotUsed) {
-        const int problem = std::wcstol(fact.c_str(), nullptr, 10);
-        return problem <= 0 || problem > static_cast<int>(kLastTimestampProblem)
-                   ? fact
-                   : LocalizedTimestampProblem(static_cast<TimestampProblem>(problem));
-    }
-    return ReadableDate(fact);
-}
-
-} // namespace
-
-std::vector<ReportDetail> DetailsOf(const ValidationReport& report) {
+std::vector<ReportDetail> DetailsOf(const ValidationReport& report,
+                                    const SignatureFacts& signature) {
     std::vector<ReportDetail> details;
     switch (report.decoding) {
-    case DecodingOutcome::Tampered:
-        if (report.signerMismatch) {
-            details.push_back({DetailKind::SignerMismatch, {report.signer.subject}});
-        } else {
-            details.push_back({DetailKind::Tampered, {}});
-        }
-        AddSkipped(report, 0, details);
-        return details;
-    case DecodingOutcome::Unsupported:
-        details.push_back({DetailKind::UnsupportedAlgorithm, {report.unsupportedAlgorithm}});
-        if (report.signer.present) {
-            AddSkipped(report, 0, details);
-        }
-        return details;
     case DecodingOutcome::Unreadable: {
         wchar_t code[16];
         std::swprintf(code, 16, L"0x%08X", static_cast<unsigned>(report.decodingError));
@@ -292,57 +266,85 @@ std::vector<ReportDetail> DetailsOf(const ValidationReport& report) {
                 {DetailKind::NotForThisUserUnknown, {recipient.issuer, recipient.serial}});
         }
         return details;
+    case DecodingOutcome::Unsupported:
+        if (!signature.signer.present) {
+            details.push_back({DetailKind::UnsupportedAlgorithm, {report.unsupportedAlgorithm}});
+            return details;
+        }
+        break;
     case DecodingOutcome::NotTampered:
+    case DecodingOutcome::Tampered:
         break;
     }
-    if (!report.signer.present) {
+    if (!signature.signer.present) {
         return details;
     }
-    if (!report.validated) {
-        details.push_back({DetailKind::ChecksNotRun, {report.checksError}});
+    switch (signature.decoding) {
+    case DecodingOutcome::Tampered:
+        if (signature.signerMismatch) {
+            details.push_back({DetailKind::SignerMismatch, {signature.signer.subject}});
+        } else {
+            details.push_back({DetailKind::Tampered, {}});
+        }
+        AddSkipped(signature, details);
+        return details;
+    case DecodingOutcome::Unsupported:
+        details.push_back({DetailKind::UnsupportedAlgorithm, {signature.unsupportedAlgorithm}});
+        AddSkipped(signature, details);
+        return details;
+    default:
+        break;
+    }
+    if (!signature.validated) {
+        details.push_back({DetailKind::ChecksNotRun, {signature.checksError}});
         return details;
     }
     // Which time the checks below were judged at comes first.
-    const TimestampReport& timestamp = report.timestamp;
+    const TimestampReport& timestamp = signature.timestamp;
     if (timestamp.used) {
         details.push_back({DetailKind::CheckedAtProvenTime, {timestamp.time, timestamp.authority}});
     } else if (timestamp.present) {
         details.push_back(
-            {DetailKind::TimestampNotUsed, {std::to_wstring(static_cast<int>(timestamp.problem))}});
+            {DetailKind::TimestampNotUsed, {L""}, -1, static_cast<int>(timestamp.problem)});
     }
-    const CheckReport& crl = report.checks[CrlCheck];
-    if (crl.crlSource == L"container" && crl.status != CheckStatus::Skipped) {
-        details.push_back(
-            {DetailKind::CrlFromContainer, {crl.crlIssuer, crl.crlThisUpdate, crl.crlNextUpdate}});
+    const RevocationReport& evidence = signature.revocation;
+    if (evidence.source == RevocationSource::Container &&
+        signature.checks[CrlCheck].status != CheckStatus::Skipped) {
+        details.push_back({DetailKind::CrlFromContainer,
+                           {evidence.crlIssuer, evidence.crlThisUpdate, evidence.crlNextUpdate}});
     }
     for (int index = 0; index < kReportCheckCount; ++index) {
-        const CheckReport& check = report.checks[index];
+        const CheckReport& check = signature.checks[index];
         if (check.status != CheckStatus::Failed) {
             continue;
         }
         switch (index) {
         case ValidityCheck:
-            AddValidity(report, check, details);
+            AddValidity(report, signature, check, details);
             break;
         case ChainCheck:
-            AddChain(report, check, details);
+            AddChain(signature, check, details);
             break;
         case CrlCheck:
-            AddCrl(report, check, details);
+            AddCrl(signature, details);
             break;
         case RevocationCheck:
-            AddRevocation(report, check, details);
+            AddRevocation(signature, details);
             break;
         default:
-            AddQualified(check, details);
+            AddQualified(signature, details);
             break;
         }
     }
-    if (report.outdatedAlgorithm) {
+    if (signature.outdatedAlgorithm) {
         details.push_back({DetailKind::OutdatedAlgorithm, {}});
     }
-    AddSkipped(report, 0, details);
+    AddSkipped(signature, details);
     return details;
+}
+
+std::vector<ReportDetail> DetailsOf(const ValidationReport& report) {
+    return DetailsOf(report, report.Selected());
 }
 
 std::wstring LocalizedListItem(UINT id, size_t index) {
@@ -385,7 +387,7 @@ DetailText DetailTextOf(const ReportDetail& detail) {
                 }
             }
         }
-        text.text = Replace(text.text, L"%1", Join(names));
+        text.text = Replace(text.text, L"%1", JoinNames(names));
         return text;
     }
     // Facts come from the container and its certificates: spelled out, and never scanned
@@ -424,24 +426,27 @@ std::wstring DetailsPlainText(const std::vector<ReportDetail>& details,
 }
 
 std::wstring ChainElementStatusText(const ChainElementReport& element) {
-    static const wchar_t* const kWords[] = {L"Revoked",
-                                            L"NotTimeValid",
-                                            L"UntrustedRoot",
-                                            L"PartialChain",
-                                            L"RevocationStatusUnknown",
-                                            L"OfflineRevocation",
-                                            L"NotValidForUsage",
-                                            L"NotSignatureValid"};
+    // The problems a person can act on have words; the others keep their names.
+    static const DWORD kWords[] = {CERT_TRUST_IS_REVOKED,
+                                   CERT_TRUST_IS_NOT_TIME_VALID,
+                                   CERT_TRUST_IS_UNTRUSTED_ROOT,
+                                   CERT_TRUST_IS_PARTIAL_CHAIN,
+                                   CERT_TRUST_REVOCATION_STATUS_UNKNOWN,
+                                   CERT_TRUST_IS_OFFLINE_REVOCATION,
+                                   CERT_TRUST_IS_NOT_VALID_FOR_USAGE,
+                                   CERT_TRUST_IS_NOT_SIGNATURE_VALID};
     std::vector<std::wstring> words;
-    for (const std::wstring& flag : element.status) {
-        const auto* known = std::find_if(std::begin(kWords), std::end(kWords),
-                                         [&](const wchar_t* word) { return flag == word; });
-        words.push_back(known == std::end(kWords)
-                            ? flag
-                            : LocalizedListItem(IDS_DETAIL_CHAIN_WORDS,
-                                                static_cast<size_t>(known - std::begin(kWords))));
+    DWORD named = 0;
+    for (size_t i = 0; i < std::size(kWords); ++i) {
+        if (element.errors & kWords[i]) {
+            words.push_back(LocalizedListItem(IDS_DETAIL_CHAIN_WORDS, i));
+            named |= kWords[i];
+        }
     }
-    return words.empty() ? LoadLocalizedString(IDS_DETAIL_CHAIN_OK) : Join(words);
+    for (const std::wstring& name : ChainErrorNames(element.errors & ~named)) {
+        words.push_back(name);
+    }
+    return words.empty() ? LoadLocalizedString(IDS_DETAIL_CHAIN_OK) : JoinNames(words);
 }
 
 } // namespace Dossiq::Documents

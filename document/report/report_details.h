@@ -34,7 +34,7 @@ enum class DetailKind {
     CrlNoAnswer, // facts: the address
     CrlOutdated, // facts: the address, this update, next update
     CrlUnknown,  // facts: the address, this update, next update
-    Revoked,     // facts: date, reason
+    Revoked,     // facts: date, the reason's name (shown from `code`)
     RevokedNoDate,
     QcStatementsMissing,
     NameFormWrong,
@@ -42,7 +42,7 @@ enum class DetailKind {
     OutdatedAlgorithm,
     ChecksSkipped,        // facts: the checks not made
     CheckedAtProvenTime,  // facts: the signing time a timestamp proved, its authority
-    TimestampNotUsed,     // facts: the TimestampProblem's number
+    TimestampNotUsed,     // facts: the problem (from `code`)
     CrlExpiredNotCovered, // facts: the certificate's end of validity, the list's address
     CrlFromContainer,     // facts: the kept list's issuer, this update, next update
     SignerMismatch,       // facts: the subject of the certificate the document presents
@@ -53,10 +53,15 @@ struct ReportDetail {
     DetailKind kind;
     std::vector<std::wstring> facts; // instants as ISO 8601 UTC, shown as local dates
     int days = -1;                   // a span in whole days, when the kind has one
+    // Revoked: the revocation reason code; TimestampNotUsed: the TimestampProblem.
+    int code = -1;
 };
 
-// The details of a finished report; empty when every check passed and the signature carries
-// no timestamp.
+// The details of one signature of a finished report; empty when every check passed and the
+// signature carries no timestamp.
+std::vector<ReportDetail> DetailsOf(const ValidationReport& report,
+                                    const SignatureFacts& signature);
+// Those of its selected signature.
 std::vector<ReportDetail> DetailsOf(const ValidationReport& report);
 
 struct DetailText {
@@ -77,6 +82,10 @@ std::wstring AdviceLabel();
 std::wstring DetailsPlainText(const std::vector<ReportDetail>& details, const std::wstring& indent);
 // A chain element's problems in plain words, "no problems found" when it has none.
 std::wstring ChainElementStatusText(const ChainElementReport& element);
+// %1, %2, ... and %d of `pattern` replaced in one pass, left to right; a number beyond the
+// facts stays as written.
+std::wstring FillPlaceholders(const std::wstring& pattern, const std::vector<std::wstring>& facts,
+                              const std::wstring& days = L"%d");
 // Entry `index` of a "|"-separated localized list.
 std::wstring LocalizedListItem(UINT id, size_t index);
 

@@ -4,7 +4,9 @@
 
 #include "config/localization.h"
 #include "config/preferences.h"
+#include "document/report/certificate_facts.h"
 #include "document/report/report_details.h"
+#include "document/report/report_lines.h"
 #include "document/report/timestamp_line.h"
 #include "foundation/handle.h"
 #include "foundation/io/file_identity.h"
@@ -99,7 +101,7 @@ void Lines(const ValidationReport& report, std::string& page) {
                 Html(line.textId ? LoadLocalizedString(line.textId) : L"") + "</p>";
     }
     // The windows' extra line after the six: which time the checks were made at.
-    const std::wstring timestamp = TimestampLineText(report.timestamp);
+    const std::wstring timestamp = TimestampLineText(report.Selected().timestamp);
     if (!timestamp.empty()) {
         page += "<p class=\"black\">" + Html(timestamp) + "</p>";
     }
@@ -108,7 +110,7 @@ void Lines(const ValidationReport& report, std::string& page) {
 
 void Details(const ValidationReport& report, std::string& page) {
     page += "<h2>" + Html(DetailsHeading()) + "</h2>";
-    const std::vector<ReportDetail> details = DetailsOf(report);
+    const std::vector<ReportDetail> details = DetailsOf(report, report.Selected());
     if (details.empty()) {
         page += "<p>" + Html(LoadLocalizedString(IDS_HTML_NO_DETAILS)) + "</p>";
     }
@@ -122,11 +124,11 @@ void Details(const ValidationReport& report, std::string& page) {
     }
 }
 
-void Signer(const ValidationReport& report, std::string& page) {
-    if (!report.signer.present) {
+void Signer(const SignatureFacts& signature, std::string& page) {
+    if (!signature.signer.present) {
         return;
     }
-    const SignerReport& signer = report.signer;
+    const SignerReport& signer = signature.signer;
     page += "<h2>" + Html(LoadLocalizedString(IDS_HTML_SIGNER)) + "</h2><table>";
     const std::wstring values[] = {signer.subject,
                                    signer.issuer,
@@ -142,22 +144,22 @@ void Signer(const ValidationReport& report, std::string& page) {
     page += "</table>";
 }
 
-void Path(const ValidationReport& report, std::string& page) {
-    if (!report.signer.present) {
+void Path(const SignatureFacts& signature, std::string& page) {
+    if (!signature.signer.present) {
         return;
     }
     page += "<h2>" + Html(LoadLocalizedString(IDS_HTML_CHAIN)) + "</h2>";
-    if (report.chain.empty()) {
+    if (signature.chain.empty()) {
         page += "<p>" + Html(LoadLocalizedString(IDS_HTML_NOT_CHECKED)) + "</p>";
         return;
     }
     // Root first, each issued certificate one level in, as the system's path view shows it.
     std::string close;
-    for (size_t i = report.chain.size(); i-- > 0;) {
-        const ChainElementReport& element = report.chain[i];
-        page += std::string(i + 1 == report.chain.size() ? "<ul class=\"path\">" : "<ul>") +
+    for (size_t i = signature.chain.size(); i-- > 0;) {
+        const ChainElementReport& element = signature.chain[i];
+        page += std::string(i + 1 == signature.chain.size() ? "<ul class=\"path\">" : "<ul>") +
                 "<li><b>" + Html(element.name) + "</b> &mdash; <span" +
-                (element.status.empty() ? "" : " class=\"bad\"") + ">" +
+                (element.errors == 0 ? "" : " class=\"bad\"") + ">" +
                 Html(ChainElementStatusText(element)) + "</span>";
         close += "</li></ul>";
     }
@@ -198,8 +200,9 @@ std::string ReportHtml(const ValidationReport& report, const std::wstring& saved
         "</p><h2>" + Html(LoadLocalizedString(IDS_HTML_RESULT)) + "</h2>";
     Lines(report, page);
     Details(report, page);
-    Signer(report, page);
-    Path(report, page);
+    // The page shows the selected signature, as the window it is saved from does.
+    Signer(report.Selected(), page);
+    Path(report.Selected(), page);
     Files(report, page);
     page += "<p class=\"meta\" style=\"margin-top:2em\">" +
             Html(Fill(LoadLocalizedString(IDS_HTML_FOOTER), ReadableDate(savedAt))) +

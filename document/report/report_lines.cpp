@@ -66,4 +66,35 @@ ReportPicture ValidatedReportPicture(ValidationResult result) {
                                                       : ReportPicture::Warning;
 }
 
+std::vector<ReportLine> ReportLinesOf(const ValidationReport& report, const ReportTexts& texts) {
+    const SignatureFacts& signature = report.Selected();
+    if (report.decoding == DecodingOutcome::Tampered) {
+        return ParsedReportLines(false, texts);
+    }
+    if (report.decoding == DecodingOutcome::Unsupported && signature.signer.present) {
+        return ParsedReportLines(false, texts, true);
+    }
+    if (report.decoding != DecodingOutcome::NotTampered || !signature.signer.present) {
+        return {};
+    }
+    if (!signature.validated) {
+        return ParsedReportLines(true, texts);
+    }
+    return ValidatedReportLines(signature.result, texts, signature.outdatedAlgorithm);
+}
+
+ReportPicture FinishedReportPicture(ValidationResult result, const ValidationReport* report) {
+    if (report && !report->Selected().validated) {
+        return ReportPicture::Warning;
+    }
+    const ReportPicture shown = ValidatedReportPicture(result);
+    if (!report || shown != ReportPicture::Qualified) {
+        return shown;
+    }
+    const std::wstring verdict = VerdictOf(*report);
+    return verdict == L"passed"     ? shown
+           : verdict == L"tampered" ? ReportPicture::Tampered
+                                    : ReportPicture::Warning;
+}
+
 } // namespace Dossiq::Documents

@@ -47,4 +47,13 @@ ValidatedReportLines(MHFX::Security::Cryptography::X509::ValidationResult result
                      const ReportTexts& texts, bool outdatedAlgorithm = false);
 ReportPicture ValidatedReportPicture(MHFX::Security::Cryptography::X509::ValidationResult result);
 
+struct ValidationReport;
+// The six lines the manager shows for the finished report, of its selected signature.
+std::vector<ReportLine> ReportLinesOf(const ValidationReport& report, const ReportTexts& texts);
+// The picture of a finished report: the shown signature's, unless another signature of the
+// document keeps it from passing. Without a report, or when the checks did not run, as
+// `checked` says: the shown signature's or the warning.
+ReportPicture FinishedReportPicture(MHFX::Security::Cryptography::X509::ValidationResult result,
+                                    const ValidationReport* report);
+
 } // namespace Dossiq::Documents

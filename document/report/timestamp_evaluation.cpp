@@ -1,11 +1,11 @@
 #include "document/report/timestamp_evaluation.h"
 
 #include "certificates/clock_skew.h"
-
 #include "certificates/issuer_download.h"
 #include "certificates/revocation/revocation_checker.h"
 #include "certificates/x509_chain.h"
 #include "document/container/document.h"
+#include "document/report/certificate_facts.h"
 #include "document/report/validation_report.h"
 #include "foundation/exception.h"
 
@@ -81,44 +81,6 @@ TimestampReport EvaluateTimestamp(const Document& document) {
         report.problem = TimestampProblem::UntrustedAuthority;
     }
     return report;
-}
-
-const wchar_t* TimestampProblemText(TimestampProblem problem) {
-    switch (problem) {
-    case TimestampProblem::None:
-        return L"";
-    case TimestampProblem::Unreachable:
-        return L"the time-stamping service could not be reached";
-    case TimestampProblem::Refused:
-        return L"the time-stamping service refused the request";
-    case TimestampProblem::Malformed:
-        return L"the timestamp cannot be read";
-    case TimestampProblem::SignatureInvalid:
-        return L"the timestamp's own signature does not verify";
-    case TimestampProblem::ImprintMismatch:
-        return L"the timestamp was made for another signature";
-    case TimestampProblem::NonceMismatch:
-        return L"the reply answers another request";
-    case TimestampProblem::NotTimestampAuthority:
-        return L"the timestamp's signer is not a time-stamping authority";
-    case TimestampProblem::UntrustedAuthority:
-        return L"the time-stamping authority is not trusted";
-    case TimestampProblem::WeakAlgorithm:
-        return L"the timestamp is signed with MD5 or SHA-1, no longer fit for signatures";
-    case TimestampProblem::CertificateMismatch:
-        return L"the timestamp does not name the certificate that verifies it";
-    case TimestampProblem::AuthorityRevoked:
-        return L"the time-stamping authority's certificate has been revoked";
-    case TimestampProblem::AuthorityStatusUnknown:
-        return L"the revocation status of the time-stamping authority could not be established";
-    case TimestampProblem::FutureTime:
-        return L"the timestamp is dated later than the time of the check";
-    case TimestampProblem::UnsupportedImprint:
-        return L"the timestamp was made with an unsupported hash";
-    case TimestampProblem::UnsupportedAlgorithm:
-        return L"the timestamp is signed with an algorithm that cannot be verified here";
-    }
-    return L"";
 }
 
 } // namespace Dossiq::Documents

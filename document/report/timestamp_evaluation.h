@@ -27,7 +27,4 @@ struct TimestampReport {
 // Never throws; an opened document without a token gives present == false.
 TimestampReport EvaluateTimestamp(const Document& document);
 
-// The English one-line reason of a problem, for people (the console's text and JSON).
-const wchar_t* TimestampProblemText(TimestampProblem problem);
-
 } // namespace Dossiq::Documents

@@ -73,7 +73,8 @@ const std::set<UINT> kSharedIds = Union({{502, 504, 505, 507, 508, 509, 510},
                                          Range(1410, 1416),
                                          {208, 211, 212, 330, 331},
                                          Range(340, 349),
-                                         Range(1340, 1350)});
+                                         Range(1340, 1350),
+                                         Range(1430, 1450)});
 const std::set<UINT> kManagerIds =
     Union({kSharedIds,
            {230, 231},
@@ -84,8 +85,9 @@ const std::set<UINT> kManagerIds =
 const std::set<UINT> kShellIds = Union(
     {kSharedIds, {209, 210, 213}, Range(302, 307), Range(312, 317), {321, 322, 323, 328, 329}});
 // dossiq.exe carries the shell extension's tables and its own texts.
-const std::set<UINT> kConsoleIds = Union({kShellIds, Range(901, 964), Range(970, 976),
-                                          Range(985, 998), Range(1100, 1107), Range(1120, 1125)});
+const std::set<UINT> kConsoleIds =
+    Union({kShellIds, Range(901, 949), Range(961, 964), Range(970, 976), Range(985, 994),
+           Range(996, 998), Range(1100, 1107), Range(1120, 1125)});
 const std::set<UINT> kNeutralIds = {100, 101, 128, 129, 130, 131, 701, 702, 703, 711, 712};
 
 // Ids of the non-empty entries of every string table of `module`, by language.

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "document/report/validation_report.h"
+#include "document/report/certificate_facts.h"
 
 using namespace Dossiq::Documents;
 

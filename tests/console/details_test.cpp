@@ -11,7 +11,7 @@
 #include "config/preferences.h"
 #include "console/console_test_util.h"
 #include "document/report/report_details.h"
-#include "document/report/validation_report.h"
+#include "document/report/report_builder.h"
 
 using namespace Dossiq::Config;
 using namespace Dossiq::Documents;
@@ -98,14 +98,14 @@ TEST_F(DetailsTest, EachFailureNamesItsFactsAndTheConsolePrintsTheSameDetails) {
     const Case cases[] = {
         {"expired.snx", DetailKind::Expired,
          [](const ValidationReport& r, const ReportDetail& d) {
-             EXPECT_EQ(r.signer.notAfter, d.facts[1]);
+             EXPECT_EQ(r.Selected().signer.notAfter, d.facts[1]);
              EXPECT_EQ(0u, d.facts[1].rfind(L"2021-01-01", 0));
              EXPECT_GT(d.days, 300);
              EXPECT_EQ(r.checkedAt, d.facts[2]);
          }},
         {"self_signed.snx", DetailKind::UntrustedRoot,
          [](const ValidationReport& r, const ReportDetail& d) {
-             EXPECT_EQ(r.signerName, d.facts[0]); // its own root
+             EXPECT_EQ(r.Selected().signerName, d.facts[0]); // its own root
          }},
         {"partial.snx", DetailKind::PartialChain,
          [](const ValidationReport&, const ReportDetail& d) {
@@ -221,8 +221,8 @@ TEST_F(DetailsTest, SavedReportOpensInABrowserAndHoldsTheFacts) {
     EXPECT_TRUE(Contains(dom.output, DetailTextOf(*revoked).text)) << dom.output;
     EXPECT_TRUE(Contains(dom.output, ReadableDate(revoked->facts[0])));
     EXPECT_TRUE(Contains(dom.output, L"a.txt"));
-    EXPECT_TRUE(Contains(dom.output, report.signer.thumbprint));
-    for (const ChainElementReport& element : report.chain) {
+    EXPECT_TRUE(Contains(dom.output, report.Selected().signer.thumbprint));
+    for (const ChainElementReport& element : report.Selected().chain) {
         EXPECT_TRUE(Contains(dom.output, element.name)) << Utf8(element.name);
     }
     const auto picture =

@@ -6,7 +6,8 @@
 #include "console/console_test_util.h"
 #include "pki/store_scenario.h"
 #include "document/report/report_details.h"
-#include "document/report/validation_report.h"
+#include "document/report/report_builder.h"
+#include "document/report/report_lines.h"
 #include "resources/common/localized_ids.h"
 
 using namespace ConsoleTest;

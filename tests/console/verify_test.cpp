@@ -5,7 +5,8 @@
 #include <cstdio>
 
 #include "console/console_test_util.h"
-#include "document/report/validation_report.h"
+#include "document/report/report_builder.h"
+#include "document/report/report_lines.h"
 #include "resources/common/localized_ids.h"
 
 using namespace Dossiq::Documents;

@@ -96,19 +96,21 @@ TEST(ReportDetails, TimestampTellsWhichTimeTheChecksWereMadeAt) {
     TestSupport::LanguageScope scope(LanguageEnglish);
     ValidationReport report;
     report.decoding = DecodingOutcome::NotTampered;
-    report.signer.present = true;
-    report.validated = true;
-    for (CheckReport& check : report.checks) {
+    report.signatures.resize(1);
+    SignatureFacts& signature = report.signatures[0];
+    signature.signer.present = true;
+    signature.validated = true;
+    for (CheckReport& check : signature.checks) {
         check.status = CheckStatus::Passed;
     }
     EXPECT_TRUE(DetailsOf(report).empty());
 
-    report.timestamp.present = true;
-    report.timestamp.used = true;
-    report.timestamp.time = L"2026-12-07T17:08:34Z";
-    report.timestamp.authority = L"Dossiq Test TSA";
-    report.checks[QualifiedCheck].status = CheckStatus::Failed;
-    report.checks[QualifiedCheck].failedCriteria = {L"nameForm"};
+    signature.timestamp.present = true;
+    signature.timestamp.used = true;
+    signature.timestamp.time = L"2026-12-07T17:08:34Z";
+    signature.timestamp.authority = L"Dossiq Test TSA";
+    signature.checks[QualifiedCheck].status = CheckStatus::Failed;
+    signature.unmetCriteria = {QualifiedCriterion::NameForm};
     std::vector<ReportDetail> details = DetailsOf(report);
     ASSERT_EQ(2u, details.size());
     EXPECT_EQ(DetailKind::CheckedAtProvenTime, details[0].kind);
@@ -117,8 +119,8 @@ TEST(ReportDetails, TimestampTellsWhichTimeTheChecksWereMadeAt) {
     EXPECT_NE(std::wstring::npos, used.find(L"7 December 2026, 17:08 UTC")) << used.c_str();
     EXPECT_NE(std::wstring::npos, used.find(L"Dossiq Test TSA")) << used.c_str();
 
-    report.timestamp.used = false;
-    report.timestamp.problem = TimestampProblem::ImprintMismatch;
+    signature.timestamp.used = false;
+    signature.timestamp.problem = TimestampProblem::ImprintMismatch;
     details = DetailsOf(report);
     ASSERT_EQ(DetailKind::TimestampNotUsed, details.at(0).kind);
     EXPECT_NE(std::wstring::npos,

@@ -95,27 +95,27 @@ TEST(ReportLines, EarlierPhasesUseTheDeliverablesTexts) {
 // The picture shows the document's verdict: another signature that did not pass keeps the
 // shown, qualified one from showing as passed.
 TEST(ReportLines, FinishedPictureShowsTheDocumentsVerdict) {
-    ValidationReport passed;
-    passed.decoding = DecodingOutcome::NotTampered;
+    SignatureFacts passed;
     passed.signer.present = true;
     passed.validated = true;
     for (CheckReport& check : passed.checks) {
         check.status = CheckStatus::Passed;
     }
-    ValidationReport failed = passed;
+    SignatureFacts failed = passed;
     failed.checks[RevocationCheck].status = CheckStatus::Failed;
-    ValidationReport tampered = passed;
+    SignatureFacts tampered = passed;
     tampered.decoding = DecodingOutcome::Tampered;
     const struct {
-        const ValidationReport* second;
+        const SignatureFacts* second;
         ReportPicture picture;
         const wchar_t* verdict;
     } cases[] = {{nullptr, ReportPicture::Qualified, L"passed"},
                  {&passed, ReportPicture::Qualified, L"passed"},
                  {&failed, ReportPicture::Warning, L"failed"},
                  {&tampered, ReportPicture::Tampered, L"tampered"}};
+    ValidationReport document;
+    document.decoding = DecodingOutcome::NotTampered;
     for (const auto& c : cases) {
-        ValidationReport document = passed;
         document.signatures = {passed};
         if (c.second) {
             document.signatures.push_back(*c.second);
@@ -123,7 +123,7 @@ TEST(ReportLines, FinishedPictureShowsTheDocumentsVerdict) {
         EXPECT_EQ(c.picture, FinishedReportPicture(ValidationResult::ValidQualified, &document));
         EXPECT_EQ(c.verdict, VerdictOf(document));
     }
-    EXPECT_EQ(ReportPicture::Warning, FinishedReportPicture(ValidationResult::Revoked, &passed));
+    EXPECT_EQ(ReportPicture::Warning, FinishedReportPicture(ValidationResult::Revoked, &document));
 }
 
 } // namespace

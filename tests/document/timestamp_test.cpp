@@ -9,12 +9,14 @@
 #include "document/creation/archive_builder.h"
 #include "document/document_test_util.h"
 #include "document/report/report_details.h"
-#include "document/report/validation_report.h"
+#include "document/report/report_builder.h"
 #include "document/timestamp/signature_stamper.h"
 
 using namespace Dossiq::Documents;
 
 using namespace DocTest;
+using MHFX::Security::Cryptography::X509::RevocationGap;
+using MHFX::Security::Cryptography::X509::RevocationSource;
 using MHFX::Security::Cryptography::X509::ValidationResult;
 using TestSupport::ShellQuote;
 using TestSupport::Widen;
@@ -113,8 +115,8 @@ TEST_F(Timestamps, TokenFromLoopbackAuthorityVerifiesInOpenSslAndIsUsed) {
     EXPECT_EQ(Bytes(archive), TestSupport::ReadFileBytes(dir + L"\\content.bin"));
 
     const ValidationReport report = BuildValidationReport(path);
-    EXPECT_TRUE(report.timestamp.used);
-    EXPECT_NE(std::wstring::npos, report.timestamp.authority.find(L"Dossiq Test TSA"));
+    EXPECT_TRUE(report.Selected().timestamp.used);
+    EXPECT_NE(std::wstring::npos, report.Selected().timestamp.authority.find(L"Dossiq Test TSA"));
     EXPECT_TRUE(HasPassed(report));
 }
 
@@ -151,13 +153,13 @@ TEST_F(Timestamps, ChecksAreJudgedAtTheProvenTimeOnlyWithAValidToken) {
         const std::wstring path = Sign(
             c.signer, c.section ? TokenAt(c.section, c.when, c.alteration) : SignatureStamper());
         const ValidationReport report = BuildValidationReport(path);
-        EXPECT_EQ(c.section != nullptr, report.timestamp.present);
-        EXPECT_EQ(c.used, report.timestamp.used);
-        EXPECT_EQ(c.problem, report.timestamp.problem);
-        EXPECT_EQ(c.result, report.result);
+        EXPECT_EQ(c.section != nullptr, report.Selected().timestamp.present);
+        EXPECT_EQ(c.used, report.Selected().timestamp.used);
+        EXPECT_EQ(c.problem, report.Selected().timestamp.problem);
+        EXPECT_EQ(c.result, report.Selected().result);
         // A revocation after the proven time is still told.
         EXPECT_EQ(std::string(c.signer) == "revoked",
-                  !report.checks[RevocationCheck].revocationDate.empty());
+                  !report.Selected().revocation.revocationDate.empty());
     }
 }
 
@@ -206,10 +208,13 @@ TEST_F(Timestamps, KeptListSettlesAnExpiredSignersStatusAtTheProvenTime) {
             path = dir + L"\\kept.snx";
         }
         const ValidationReport report = BuildValidationReport(path);
-        EXPECT_TRUE(report.timestamp.used);
-        EXPECT_EQ(c.result, report.result);
-        EXPECT_EQ(c.evidence, report.checks[CrlCheck].crlSource);
-        EXPECT_EQ(*c.evidence ? L"" : L"expiredNotCovered", report.checks[CrlCheck].crlGap);
+        EXPECT_TRUE(report.Selected().timestamp.used);
+        EXPECT_EQ(c.result, report.Selected().result);
+        const auto& evidence = report.Selected().revocation;
+        EXPECT_EQ(*c.evidence ? RevocationSource::Container : RevocationSource::None,
+                  evidence.source);
+        EXPECT_EQ(*c.evidence ? RevocationGap::None : RevocationGap::ExpiredNotCovered,
+                  evidence.gap);
         const auto details = DetailsOf(report);
         const DetailKind told =
             *c.evidence ? DetailKind::CrlFromContainer : DetailKind::CrlExpiredNotCovered;
@@ -252,8 +257,8 @@ TEST_F(Timestamps, TokensAreUsedOnlyAsRfc3161Allows) {
         SCOPED_TRACE(std::string(c.section) + " " + c.when + " " + c.digest + " " + c.resign);
         const ValidationReport report = BuildValidationReport(
             Sign("qualified", TokenAt(c.section, c.when, Unaltered, c.digest, c.resign)));
-        EXPECT_EQ(c.problem == P::None, report.timestamp.used);
-        EXPECT_EQ(c.problem, report.timestamp.problem);
+        EXPECT_EQ(c.problem == P::None, report.Selected().timestamp.used);
+        EXPECT_EQ(c.problem, report.Selected().timestamp.problem);
         EXPECT_TRUE(HasPassed(report)); // the signer itself is good now
     }
 }

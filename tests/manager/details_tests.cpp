@@ -8,7 +8,7 @@
 
 #include "common/test_support.h"
 #include "document/report/report_details.h"
-#include "document/report/validation_report.h"
+#include "document/report/report_builder.h"
 #include "manager/manager_test_support.h"
 #include "pki/test_pki.h"
 #include "resources/manager/resource.h"
@@ -109,7 +109,7 @@ TEST_F(DetailsTest, CertificatePathShowsEachCertificateWithItsStatus) {
     ShownWindow shown(Container("revoked"));
     ASSERT_TRUE(WaitForFinalReport(shown));
     const ValidationReport& report = *shown.window.FinishedReport();
-    ASSERT_EQ(3u, report.chain.size());
+    ASSERT_EQ(3u, report.Selected().chain.size());
     std::vector<std::wstring> rows;
     std::wstring status;
     DialogWatcher watcher({L"Certificate Path"}, [&](HWND dialog) {
@@ -125,11 +125,11 @@ TEST_F(DetailsTest, CertificatePathShowsEachCertificateWithItsStatus) {
     ::SendMessageW(shown.Handle(), WM_COMMAND, ID_ACTION_CERTIFICATE_PATH, 0);
     // Root at the top, signer at the bottom and chosen; only the signer is marked.
     ASSERT_EQ(3u, rows.size());
-    EXPECT_EQ(report.chain[2].name, rows[0]);
-    EXPECT_EQ(report.chain[1].name, rows[1]);
-    EXPECT_NE(std::wstring::npos, rows[2].find(report.chain[0].name));
-    EXPECT_NE(rows[2], report.chain[0].name);
-    EXPECT_EQ(ChainElementStatusText(report.chain[0]), status);
+    EXPECT_EQ(report.Selected().chain[2].name, rows[0]);
+    EXPECT_EQ(report.Selected().chain[1].name, rows[1]);
+    EXPECT_NE(std::wstring::npos, rows[2].find(report.Selected().chain[0].name));
+    EXPECT_NE(rows[2], report.Selected().chain[0].name);
+    EXPECT_EQ(ChainElementStatusText(report.Selected().chain[0]), status);
     EXPECT_NE(std::wstring::npos, status.find(LocalizedListItem(IDS_DETAIL_CHAIN_WORDS, 0)));
 }
 

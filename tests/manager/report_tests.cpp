@@ -167,8 +167,8 @@ TEST_F(ReportTest, ChecksThatCouldNotRunStayInProgress) {
     ShownWindow shown(Container("qualified"));
     ASSERT_TRUE(WaitForFinalReport(shown));
     ValidationReport notRun = *shown.window.FinishedReport();
-    notRun.validated = false;
-    notRun.checksError = L"the store could not be opened";
+    notRun.signatures.at(notRun.selectedSignature).validated = false;
+    notRun.signatures.at(notRun.selectedSignature).checksError = L"the store could not be opened";
     auto& report = shown.window.Pane().Report();
     report.ShowValidated(R::ChainInvalidOther, &notRun);
     ExpectLines(report.TextBox(), {{230, B}, {0, K}, {241, K, true}});

@@ -72,18 +72,19 @@ std::wstring Lead(UINT id) {
 TEST(View, AsksByWhatFailedOnceTheReportIsFinished) {
     ValidationReport passed;
     passed.decoding = DecodingOutcome::NotTampered;
-    passed.signer.present = passed.validated = true;
-    for (CheckReport& check : passed.checks) {
+    passed.signatures.resize(1);
+    passed.signatures[0].signer.present = passed.signatures[0].validated = true;
+    for (CheckReport& check : passed.signatures[0].checks) {
         check.status = CheckStatus::Passed;
     }
     std::vector<std::pair<ValidationReport, UINT>> cases(kReportCheckCount + 3, {passed, 0});
     cases[1] = {passed, IDS_VIEW_NOT_CHECKED};
-    cases[1].first.validated = false;
+    cases[1].first.signatures[0].validated = false;
     cases[2] = {passed, IDS_VIEW_UNVERIFIED};
     cases[2].first.decoding = DecodingOutcome::Tampered;
     for (int check = 0; check < kReportCheckCount; ++check) {
         cases[3 + check].second = IDS_VIEW_CHECK_FAILED_BASE + check;
-        cases[3 + check].first.checks[check].status = CheckStatus::Failed;
+        cases[3 + check].first.signatures[0].checks[check].status = CheckStatus::Failed;
     }
     std::vector<std::wstring> texts;
     DialogWatcher boxes({L"Vantor Manager"}, [&](HWND dialog) {

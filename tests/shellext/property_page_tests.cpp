@@ -17,7 +17,7 @@
 #include "common/test_support.h"
 #include "common/vanishing_file.h"
 #include "document/report/report_details.h"
-#include "document/report/validation_report.h"
+#include "document/report/report_builder.h"
 #include "document/container/container_writer.h"
 #include "document/container/message_builder.h"
 #include "document/timestamp/signature_stamper.h"
