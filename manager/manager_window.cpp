@@ -426,6 +426,7 @@ void ManagerWindow::OnCertificateValidated(WPARAM result, LPARAM generation) {
 
 void ManagerWindow::ShowFinishedReport() {
     const ValidationReport* report = FinishedReport();
+    pane_.ShowSignatures(report);
     commands_.Enable(ID_ACTION_CERTIFICATE_PATH, report && report->Selected().signer.present);
     commands_.Enable(ID_ACTION_SAVE_REPORT, report != nullptr);
     commands_.Enable(ID_ACTION_ADD_LONG_TERM, report && MayExtend(*report));
@@ -757,6 +758,12 @@ bool ManagerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         commands_.UpdateMenu(reinterpret_cast<HMENU>(wParam));
         return true;
     case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_REPORT_SIGNATURE) {
+            if (HIWORD(wParam) == CBN_SELCHANGE) {
+                OnSignatureChosen();
+            }
+            return true;
+        }
         OnCommand(LOWORD(wParam));
         return true;
     case WM_NOTIFY:
@@ -933,6 +940,21 @@ void ManagerWindow::OnCommand(UINT id) {
     default:
         break;
     }
+}
+
+void ManagerWindow::OnSignatureChosen() {
+    const LRESULT chosen = ::SendMessageW(pane_.SignatureChoice(), CB_GETCURSEL, 0, 0);
+    if (!report_ || !reportReady_ || chosen < 0 ||
+        static_cast<size_t>(chosen) >= report_->signatures.size()) {
+        return;
+    }
+    report_->selectedSignature = static_cast<size_t>(chosen);
+    // The picture shows the certificate of the signature shown.
+    if (document_ && !parsePending_) {
+        document_->SelectSignature(report_->selectedSignature);
+    }
+    pane_.Report().ShowSignature(*report_);
+    ShowFinishedReport();
 }
 
 void ManagerWindow::OnPicture() {

@@ -128,6 +128,7 @@ private:
     void OnSaveReport();
     void OnAddLongTermData();
     void OnAddSignature();
+    void OnSignatureChosen();
     void ShowFinishedReport();
 
     // A command is running (its questions may be up).

@@ -7,10 +7,12 @@
 
 #include "config/localization.h"
 #include "document/report/report_details.h"
+#include "document/report/validation_report.h"
 #include "resources/manager/resource.h"
 #include "ui/accessible_text.h"
 #include "ui/dpi.h"
 #include "ui/mouse_deaf.h"
+#include "views/signature_choice.h"
 
 using namespace Dossiq::Config;
 using namespace Dossiq::Documents;
@@ -67,6 +69,7 @@ void ReportPane::SetDpi(UINT oldDpi, UINT newDpi) {
     }
     report_.SetPictureSize(PictureSizeFor(newDpi));
     baseHeight_ = ::MulDiv(baseHeight_, static_cast<int>(newDpi), static_cast<int>(oldDpi));
+    textTop_ = ::MulDiv(textTop_, static_cast<int>(newDpi), static_cast<int>(oldDpi));
     wrapWidth_ = 0;
     Layout();
 }
@@ -114,6 +117,19 @@ HWND ReportPane::DetailsBox() const {
     return ::GetDlgItem(Handle(), IDC_REPORT_DETAILS);
 }
 
+HWND ReportPane::SignatureChoice() const {
+    return ::GetDlgItem(Handle(), IDC_REPORT_SIGNATURE);
+}
+
+void ReportPane::ShowSignatures(const ValidationReport* report) {
+    if (report) {
+        ShowSignatureChoice(SignatureChoice(), *report);
+    } else {
+        ::ShowWindow(SignatureChoice(), SW_HIDE);
+    }
+    Layout();
+}
+
 bool ReportPane::ShowDetails(const std::vector<ReportDetail>& details) {
     const HWND box = DetailsBox();
     WriteDetails(box, details);
@@ -136,6 +152,14 @@ void ReportPane::Layout() {
     const int width = std::max(0, static_cast<int>(client.right - margin.right - text.left));
     const int base = baseHeight_ > 0 ? baseHeight_ : static_cast<int>(text.bottom - text.top);
     const int height = std::max(base, neededHeight_);
+    const HWND choice = SignatureChoice();
+    text.top = textTop_;
+    if (::IsWindowVisible(choice)) {
+        RECT box;
+        ::GetWindowRect(choice, &box);
+        ::MoveWindow(choice, text.left, margin.top, width, box.bottom - box.top, TRUE);
+        text.top = std::max<LONG>(textTop_, margin.top + (box.bottom - box.top) + margin.top);
+    }
     ::MoveWindow(report, text.left, text.top, width, height, TRUE);
     if (width != wrapWidth_) {
         wrapWidth_ = width;
@@ -154,6 +178,9 @@ bool ReportPane::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
         RECT rect;
         ::GetWindowRect(text, &rect);
         baseHeight_ = rect.bottom - rect.top;
+        ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&rect), 2);
+        textTop_ = rect.top;
+        NameSignatureChoice(SignatureChoice());
         ::SendMessageW(text, EM_SETEVENTMASK, 0,
                        ::SendMessageW(text, EM_GETEVENTMASK, 0, 0) | ENM_REQUESTRESIZE);
         report_.Attach(text, ::GetDlgItem(Handle(), IDC_REPORT_PICTURE), kIcons,

@@ -3,6 +3,8 @@
 // report has details. The box ignores the mouse buttons and always shows the arrow, so its text
 // cannot be selected. Commands and notifications of the controls go to the parent.
 //
+// Above the report, a document with several signatures shows which one it describes.
+//
 // The picture, the report and the details tell assistive technology their names (the picture
 // its verdict in words) and their text; the box that has the focus is framed.
 #pragma once
@@ -22,6 +24,10 @@ public:
     // Shows the details (hidden when there are none); true when the box is shown.
     bool ShowDetails(const std::vector<Dossiq::Documents::ReportDetail>& details);
     HWND DetailsBox() const;
+    // The choice of the signature shown, above the report when the document has several
+    // (hidden without a report).
+    void ShowSignatures(const Dossiq::Documents::ValidationReport* report);
+    HWND SignatureChoice() const;
     // The pane moved to a monitor of another scale.
     void SetDpi(UINT oldDpi, UINT newDpi);
 
@@ -39,6 +45,7 @@ private:
     Views::SignatureReport report_;
     UINT dpi_ = 96;
     int baseHeight_ = 0;    // the report box's own height, at dpi_
+    int textTop_ = 0;       // where the report box starts without the choice, at dpi_
     int neededHeight_ = 0;  // what its lines need, as it last asked
     int wrapWidth_ = 0;     // the width they were wrapped at
     MHFX::FontHandle font_; // only once the scale has changed

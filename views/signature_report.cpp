@@ -227,6 +227,12 @@ void SignatureReport::ShowValidated(ValidationResult result, const ValidationRep
     RedrawPane();
 }
 
+void SignatureReport::ShowSignature(const ValidationReport& report) {
+    timestamp_ = report.Selected().timestamp;
+    outdatedAlgorithm_ = report.Selected().outdatedAlgorithm;
+    ShowValidated(report.Selected().result, &report);
+}
+
 bool SignatureReport::DrawItem(const DRAWITEMSTRUCT& item) const {
     if (item.hwndItem != picture_.Handle()) {
         return false;

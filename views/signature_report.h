@@ -79,6 +79,10 @@ public:
     void ShowValidated(MHFX::Security::Cryptography::X509::ValidationResult result,
                        const Documents::ValidationReport* report = nullptr);
 
+    // The report's selected signature in place of the one shown: its lines, timestamp line
+    // and the document's picture.
+    void ShowSignature(const Documents::ValidationReport& report);
+
     // For the parent's WM_DRAWITEM; true when the item was the picture button.
     bool DrawItem(const DRAWITEMSTRUCT& item) const;
 

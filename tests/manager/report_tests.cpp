@@ -15,6 +15,7 @@
 #include "document/container/container_writer.h"
 #include "document/container/document.h"
 #include "document/container/message_builder.h"
+#include "document/operations/co_signing.h"
 #include "document/report/certificate_validation_thread.h"
 #include "document/report/report_messages.h"
 #include "document/report/validation_report.h"
@@ -343,6 +344,41 @@ TEST_F(ReportTest, TamperedContainer) {
     EXPECT_FALSE(report.Picture().IsHot());
     EXPECT_EQ(4, report.Picture().CurrentImage());
     SaveScreenshot(shown.Handle(), L"report_tampered");
+}
+
+// A document two parties signed, the second revoked: the choice above the report names each
+// signature and the report shows the one chosen; the picture keeps the document's verdict.
+TEST_F(ReportTest, TheSignatureChoiceShowsEachSignatureOfTheDocument) {
+    const std::wstring path = *folder_ + L"\\two.snx";
+    WriteSignedContainer(path, *archive_, "qualified");
+    ASSERT_EQ(CoSigningOutcome::Signed,
+              AddSignature(path, path, TestPki::Pki::Get().Certificate("revoked").get()).outcome);
+    ShownWindow shown(path);
+    ASSERT_TRUE(WaitForFinalReport(shown));
+    Pump(100);
+    const HWND choice = shown.window.Pane().SignatureChoice();
+    const HWND text = shown.window.Pane().Report().TextBox();
+    ASSERT_TRUE(::IsWindowVisible(choice));
+    ASSERT_EQ(2, ::SendMessageW(choice, CB_GETCOUNT, 0, 0));
+    RECT box, lines;
+    ::GetWindowRect(choice, &box);
+    ::GetWindowRect(text, &lines);
+    EXPECT_LE(box.bottom, lines.top);
+    const std::wstring first = TestSupport::WindowText(text);
+    EXPECT_EQ(0u, TestSupport::WindowText(choice).find(L"Signature 1 of 2: "));
+    EXPECT_EQ(ReportPicture::Warning, shown.window.Pane().Report().PictureState());
+    SaveScreenshot(shown.Handle(), L"report_two_signatures");
+
+    ::SendMessageW(choice, CB_SETCURSEL, 1, 0);
+    ::SendMessageW(shown.Handle(), WM_COMMAND, MAKEWPARAM(IDC_REPORT_SIGNATURE, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(choice));
+    Pump(100);
+    ASSERT_NE(nullptr, shown.window.FinishedReport());
+    EXPECT_EQ(1u, shown.window.FinishedReport()->selectedSignature);
+    EXPECT_EQ(0u, TestSupport::WindowText(choice).find(L"Signature 2 of 2: "));
+    EXPECT_NE(first, TestSupport::WindowText(text));
+    EXPECT_EQ(ReportPicture::Warning, shown.window.Pane().Report().PictureState());
+    SaveScreenshot(shown.Handle(), L"report_second_signature");
 }
 
 TEST_F(ReportTest, ContainerThatDoesNotOpen) {
