@@ -15,6 +15,7 @@
 #include "document/report/document_parse_thread.h"
 #include "document/report/report_details.h"
 #include "document/report/report_messages.h"
+#include "views/signature_choice.h"
 #include "views/signature_report.h"
 #include "document/report/validation_report.h"
 #include "foundation/io/path.h"
@@ -183,6 +184,10 @@ bool DocumentPropertyPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam,
             OnViewCertificate();
             return true;
         }
+        if (LOWORD(wParam) == IDC_PAGE_SIGNATURE && HIWORD(wParam) == CBN_SELCHANGE) {
+            OnSignatureChosen();
+            return true;
+        }
         break;
     case WM_DESTROY: {
         const auto icon = reinterpret_cast<HICON>(
@@ -225,6 +230,7 @@ void DocumentPropertyPage::OnInitialize() {
 
     WriteReportLines(::GetDlgItem(window_, IDC_PAGE_REPORT), VerifyingReportLines(kPageTexts));
     ShowPicture(IDI_PAGE_PROGRESS);
+    NameSignatureChoice(::GetDlgItem(window_, IDC_PAGE_SIGNATURE));
 
     tag_ = NextTag();
     // Without a worker the page opens the document itself rather than wait for ever.
@@ -248,18 +254,7 @@ void DocumentPropertyPage::OnDocumentParsed() {
     WriteReportLines(::GetDlgItem(window_, IDC_PAGE_REPORT),
                      ParsedReportLines(verified, kPageTexts, unsupported));
     if (verified) {
-        const struct {
-            int control;
-            DWORD nameType;
-        } fields[] = {{IDC_PAGE_SIGNER_NAME, CERT_NAME_FRIENDLY_DISPLAY_TYPE},
-                      {IDC_PAGE_SIGNER_EMAIL, CERT_NAME_EMAIL_TYPE}};
-        for (const auto& field : fields) {
-            const HWND control = ::GetDlgItem(window_, field.control);
-            ::EnableWindow(control, TRUE);
-            ::SetWindowTextW(
-                control, MHFX::ReadableText(signer.GetNameInfo(field.nameType, nullptr)).c_str());
-        }
-        ::EnableWindow(::GetDlgItem(window_, IDC_PAGE_VIEW_CERTIFICATE), TRUE);
+        ShowSigner();
         // The worker judges at the time the report's timestamp proves, when there is one.
         timestamp_ = report_->Selected().timestamp;
         if (!MHFX::StartWorker<PageValidationThread>(window_, signer, tag_, report_)) {
@@ -291,8 +286,44 @@ void DocumentPropertyPage::OnCertificateValidated(ValidationResult result) {
                                                      : IDI_PAGE_WARNING);
     if (report_) {
         ShowDetails();
+        // The choice takes the report's first lines; the report starts below it.
+        const HWND choice = ::GetDlgItem(window_, IDC_PAGE_SIGNATURE);
+        if (ShowSignatureChoice(choice, *report_)) {
+            RECT box;
+            ::GetWindowRect(choice, &box);
+            ::MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&box), 2);
+            reportRect_.top = std::max(reportRect_.top, box.bottom + 3);
+        }
     }
     Repaint();
+}
+
+void DocumentPropertyPage::ShowSigner() {
+    const X509Certificate signer(document_->SignerCertificate());
+    const struct {
+        int control;
+        DWORD nameType;
+    } fields[] = {{IDC_PAGE_SIGNER_NAME, CERT_NAME_FRIENDLY_DISPLAY_TYPE},
+                  {IDC_PAGE_SIGNER_EMAIL, CERT_NAME_EMAIL_TYPE}};
+    for (const auto& field : fields) {
+        const HWND control = ::GetDlgItem(window_, field.control);
+        ::EnableWindow(control, TRUE);
+        ::SetWindowTextW(control,
+                         MHFX::ReadableText(signer.GetNameInfo(field.nameType, nullptr)).c_str());
+    }
+    ::EnableWindow(::GetDlgItem(window_, IDC_PAGE_VIEW_CERTIFICATE), TRUE);
+}
+
+void DocumentPropertyPage::OnSignatureChosen() {
+    const LRESULT chosen = ::SendDlgItemMessageW(window_, IDC_PAGE_SIGNATURE, CB_GETCURSEL, 0, 0);
+    if (!report_ || chosen < 0 || static_cast<size_t>(chosen) >= report_->signatures.size()) {
+        return;
+    }
+    report_->selectedSignature = static_cast<size_t>(chosen);
+    document_->SelectSignature(report_->selectedSignature);
+    timestamp_ = report_->Selected().timestamp;
+    ShowSigner();
+    OnCertificateValidated(report_->Selected().result);
 }
 
 void DocumentPropertyPage::ShowDetails() {

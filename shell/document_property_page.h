@@ -56,6 +56,9 @@ private:
     void Repaint();
     void FitReport(const RECT& needed);
     void ShowDetails();
+    void ShowSigner();
+    // The signature the choice above the report names becomes the one shown.
+    void OnSignatureChosen();
 
     IUnknown& owner_;
     std::shared_ptr<Documents::Document> document_;

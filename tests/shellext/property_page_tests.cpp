@@ -16,6 +16,7 @@
 #include "common/scale_child.h"
 #include "common/test_support.h"
 #include "common/vanishing_file.h"
+#include "document/operations/co_signing.h"
 #include "document/report/report_details.h"
 #include "document/report/report_builder.h"
 #include "document/container/container_writer.h"
@@ -347,6 +348,28 @@ TEST_F(PropertyPage, RevokedContainerReadsRevokedOnEveryOpening) {
         ASSERT_EQ(6u, lines.size());
         EXPECT_EQ((Line{L"- Certificate has been revoked", kRed, true}), lines[4]);
     }
+}
+
+// Of a document two parties signed, the second revoked, the page shows the chosen signature.
+TEST_F(PropertyPage, TheSignatureChoiceShowsTheSecondSignature) {
+    const std::wstring path = Signed("qualified", L"two.snx");
+    ASSERT_EQ(Dossiq::Documents::CoSigningOutcome::Signed,
+              Dossiq::Documents::AddSignature(path, path,
+                                              TestPki::Pki::Get().Certificate("revoked").get())
+                  .outcome);
+    Sheet sheet(path);
+    ASSERT_TRUE(sheet.WaitForPicture(108)) << Picture(sheet.Page());
+    const HWND choice = ::GetDlgItem(sheet.Page(), 217);
+    ASSERT_TRUE(::IsWindowVisible(choice));
+    EXPECT_EQ(kNotRevoked, Lines(::GetDlgItem(sheet.Page(), 215))[4]);
+    ::SendMessageW(choice, CB_SETCURSEL, 1, 0);
+    ::SendMessageW(sheet.Page(), WM_COMMAND, MAKEWPARAM(217, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(choice));
+    PumpUntil([] { return false; }, 200);
+    EXPECT_EQ((Line{L"- Certificate has been revoked", kRed, true}),
+              Lines(::GetDlgItem(sheet.Page(), 215))[4]);
+    EXPECT_TRUE(sheet.WaitForPicture(108));
+    SaveScreenshot(sheet.Window(), L"second_signature");
 }
 
 TEST_F(PropertyPage, Sha1SignatureGetsANoteAfterTheSixLines) {
