@@ -170,6 +170,11 @@ void WriteReportJson(JsonWriter& json, const ValidationReport& report) {
         json.BeginObject();
         json.String(L"verdict", VerdictOf(signature));
         json.String(L"decoding", DecodingName(signature.decoding));
+        if (signature.countersigns == kNotCountersigning) {
+            json.Null(L"countersigns");
+        } else {
+            json.Number(L"countersigns", static_cast<std::int64_t>(signature.countersigns));
+        }
         WriteSignerJson(json, report, signature);
         WriteTimestampJson(json, signature.timestamp);
         json.EndObject();
@@ -225,11 +230,16 @@ std::wstring ReportText(const ValidationReport& report) {
     const std::wstring count = std::to_wstring(report.signatures.size());
     for (size_t i = 0; i < report.signatures.size(); ++i) {
         const SignatureFacts& signature = report.signatures[i];
-        text += L"    " +
-                ConsoleText(IDS_CONSOLE_SIGNATURE_BLOCK,
-                            {std::to_wstring(i + 1), count, VerdictOf(signature),
-                             MHFX::ReadableText(signature.signer.subject)}) +
-                L"\r\n" + SignatureLines(report, signature, L"        ");
+        const std::wstring subject = MHFX::ReadableText(signature.signer.subject);
+        const std::wstring heading =
+            signature.countersigns == kNotCountersigning
+                ? ConsoleText(IDS_CONSOLE_SIGNATURE_BLOCK,
+                              {std::to_wstring(i + 1), count, VerdictOf(signature), subject})
+                : ConsoleText(IDS_CONSOLE_COUNTERSIGNATURE_BLOCK,
+                              {std::to_wstring(i + 1), count,
+                               std::to_wstring(signature.countersigns + 1), VerdictOf(signature),
+                               subject});
+        text += L"    " + heading + L"\r\n" + SignatureLines(report, signature, L"        ");
     }
     return text + details;
 }

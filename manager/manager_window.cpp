@@ -949,15 +949,17 @@ void ManagerWindow::OnSignatureChosen() {
         return;
     }
     report_->selectedSignature = static_cast<size_t>(chosen);
-    // The picture shows the certificate of the signature shown.
-    if (document_ && !parsePending_) {
-        document_->SelectSignature(report_->selectedSignature);
-    }
     pane_.Report().ShowSignature(*report_);
     ShowFinishedReport();
 }
 
 void ManagerWindow::OnPicture() {
+    // The certificate of the signature shown (a countersigner's is the report's alone).
+    if (const ValidationReport* report = FinishedReport();
+        report && report->Selected().certificate.IsInitialized()) {
+        report->Selected().certificate.ShowCertificate(Handle());
+        return;
+    }
     // While the worker has the document, it is not touched here.
     if (document_ && !parsePending_) {
         ShowSignerCertificate(*document_, Handle());

@@ -271,11 +271,12 @@ void DocumentPropertyPage::OnDocumentParsed() {
 void DocumentPropertyPage::OnCertificateValidated(ValidationResult result) {
     // A worker that ended without a result leaves the check in progress, the details say why.
     const bool checked = !report_ || report_->Selected().validated;
-    WriteReportLines(
-        ::GetDlgItem(window_, IDC_PAGE_REPORT),
-        checked ? ValidatedReportLines(result, kPageTexts,
-                                       document_ && document_->IsSignatureAlgorithmOutdated())
-                : ReportLinesOf(*report_, kPageTexts));
+    WriteReportLines(::GetDlgItem(window_, IDC_PAGE_REPORT),
+                     checked ? ValidatedReportLines(
+                                   result, kPageTexts,
+                                   report_ ? report_->Selected().outdatedAlgorithm
+                                           : document_ && document_->IsSignatureAlgorithmOutdated())
+                             : ReportLinesOf(*report_, kPageTexts));
     const std::wstring timestampLine = checked ? TimestampLineText(timestamp_) : std::wstring();
     if (!timestampLine.empty()) {
         AppendLine(::GetDlgItem(window_, IDC_PAGE_REPORT), timestampLine, ReportBlack, false);
@@ -299,7 +300,10 @@ void DocumentPropertyPage::OnCertificateValidated(ValidationResult result) {
 }
 
 void DocumentPropertyPage::ShowSigner() {
-    const X509Certificate signer(document_->SignerCertificate());
+    // The signature shown, once the report lists them (a countersigner is in it alone).
+    const X509Certificate signer(report_ && report_->Selected().certificate.IsInitialized()
+                                     ? report_->Selected().certificate.Handle()
+                                     : document_->SignerCertificate());
     const struct {
         int control;
         DWORD nameType;
@@ -320,7 +324,6 @@ void DocumentPropertyPage::OnSignatureChosen() {
         return;
     }
     report_->selectedSignature = static_cast<size_t>(chosen);
-    document_->SelectSignature(report_->selectedSignature);
     timestamp_ = report_->Selected().timestamp;
     ShowSigner();
     OnCertificateValidated(report_->Selected().result);
@@ -336,7 +339,11 @@ void DocumentPropertyPage::ShowDetails() {
 
 void DocumentPropertyPage::OnViewCertificate() {
     ActivationScope scope;
-    ShowSignerCertificate(*document_, window_);
+    if (report_ && report_->Selected().certificate.IsInitialized()) {
+        report_->Selected().certificate.ShowCertificate(window_);
+    } else {
+        ShowSignerCertificate(*document_, window_);
+    }
 }
 
 void DocumentPropertyPage::ShowPicture(UINT iconId) {

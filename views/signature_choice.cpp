@@ -18,8 +18,13 @@ std::vector<std::wstring> SignatureChoices(const ValidationReport& report) {
         const SignatureFacts& signature = report.signatures[i];
         const std::wstring& name =
             signature.signerName.empty() ? signature.signer.subject : signature.signerName;
-        choices.push_back(MHFX::FormatString(LoadLocalizedString(IDS_SIGNATURE_CHOICE), i + 1,
-                                             count, name.c_str()));
+        choices.push_back(
+            signature.countersigns == kNotCountersigning
+                ? MHFX::FormatString(LoadLocalizedString(IDS_SIGNATURE_CHOICE), i + 1, count,
+                                     name.c_str())
+                : MHFX::FormatString(LoadLocalizedString(IDS_COUNTERSIGNATURE_CHOICE), i + 1, count,
+                                     name.c_str(),
+                                     static_cast<unsigned>(signature.countersigns + 1)));
     }
     return choices;
 }

@@ -244,6 +244,23 @@ SignatureFacts DescribeSignature(Document& document) {
     return signature;
 }
 
+// A countersignature of the signature at `of`; judged now, as it carries no proven time.
+SignatureFacts DescribeCountersignature(const Countersignature& counter, size_t of) {
+    SignatureFacts signature;
+    signature.countersigns = of;
+    if (counter.signer) {
+        signature.signer = DescribeCertificate(counter.signer.get());
+        signature.signerName = DisplayNameOf(counter.signer.get());
+        signature.certificate = X509Certificate(counter.signer.get());
+    }
+    signature.decoding = counter.status == SignatureStatus::Valid ? DecodingOutcome::NotTampered
+                         : counter.status == SignatureStatus::Unsupported
+                             ? DecodingOutcome::Unsupported
+                             : DecodingOutcome::Tampered;
+    signature.unsupportedAlgorithm = AsciiText(counter.unsupportedAlgorithm);
+    return signature;
+}
+
 } // namespace
 
 ValidationReport DescribeDocument(Document& document) {
@@ -292,6 +309,11 @@ ValidationReport DescribeDocument(Document& document, const EntryListing& listin
         report.signatures.push_back(DescribeSignature(document));
     }
     document.SelectSignature(selected);
+    for (size_t i = 0; i < document.SignatureCount(); ++i) {
+        for (const Countersignature& counter : document.Signatures()[i].countersignatures) {
+            report.signatures.push_back(DescribeCountersignature(counter, i));
+        }
+    }
     report.decoding = report.Selected().decoding;
     report.unsupportedAlgorithm = report.Selected().unsupportedAlgorithm;
     return report;

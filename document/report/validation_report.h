@@ -81,9 +81,13 @@ struct EntryReport {
     std::wstring time; // as the archive records it: local time, no zone
 };
 
+constexpr size_t kNotCountersigning = static_cast<size_t>(-1);
+
 // One signature of a signed document, judged against its own certificate at its own proven
-// time.
+// time. A countersignature is judged the same way; it vouches for the signature value of the
+// signature at `countersigns`.
 struct SignatureFacts {
+    size_t countersigns = kNotCountersigning;
     // NotTampered, Tampered (content or signer) or Unsupported (its algorithm).
     DecodingOutcome decoding = DecodingOutcome::NotTampered;
     std::wstring unsupportedAlgorithm; // the OID (dotted) when Unsupported
@@ -120,7 +124,8 @@ struct ValidationReport {
     std::vector<RecipientReport> recipients;
     std::vector<EntryReport> entries;
     std::wstring checkedAt; // UTC, ISO 8601
-    // In the message's order; empty when the container is unsigned or did not open.
+    // In the message's order, then the countersignatures; empty when the container is
+    // unsigned or did not open.
     std::vector<SignatureFacts> signatures;
     size_t selectedSignature = 0; // the one the manager and the page show
 

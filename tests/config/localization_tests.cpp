@@ -87,7 +87,7 @@ const std::set<UINT> kShellIds = Union(
 // dossiq.exe carries the shell extension's tables and its own texts.
 const std::set<UINT> kConsoleIds =
     Union({kShellIds, Range(901, 949), Range(961, 964), Range(970, 976), Range(985, 994),
-           Range(996, 998), Range(1100, 1107), Range(1120, 1125)});
+           Range(996, 998), Range(1100, 1107), Range(1120, 1126)});
 const std::set<UINT> kNeutralIds = {100, 101, 128, 129, 130, 131, 701, 702, 703, 711, 712};
 
 // Ids of the non-empty entries of every string table of `module`, by language.

@@ -148,3 +148,42 @@ TEST(PeerContainers, TheRecipientNamedYoursIsTheOneWhoseKeyOpened) {
     EXPECT_EQ("false", Value(json, "containers[0].recipients[0].yours"));
     EXPECT_EQ("true", Value(json, "containers[0].recipients[1].yours"));
 }
+
+// A countersignature is listed after the signatures, naming the one it countersigns, and
+// judged as a signature: a sound one passes with it, a false one keeps the document from
+// passing.
+TEST(PeerContainers, CountersignaturesAreJudgedAsSignatures) {
+    Kit();
+    const std::wstring dir = TestSupport::MakeTempDir(L"counter");
+    const auto quoted = [](const std::string& path) { return TestSupport::ShellQuote(path); };
+    const std::string rewrite =
+        "python3 " + quoted(TestSupport::UnixPath(TestSupport::SourceDir() +
+                                                  L"\\tests\\document\\peer_rewrite.py"));
+    const std::string by = quoted(Kit().UnixCertPath("qualified_others") + "," +
+                                  Kit().UnixKeyPath("qualified_others"));
+    const TestSupport::HostResult made = TestSupport::RunHostIn(
+        dir, "printf alpha > a.txt && openssl cms -sign -binary -nodetach -outform DER -md sha256 "
+             "-in a.txt -signer " +
+                 quoted(Kit().UnixCertPath("qualified")) + " -inkey " +
+                 quoted(Kit().UnixKeyPath("qualified")) + " -out one.snx && " + rewrite +
+                 " countersign one.snx " + by + " good.snx && " + rewrite +
+                 " countersign-wrong one.snx " + by + " false.snx");
+    ASSERT_EQ(0, made.exitCode) << made.output;
+    const auto json = Flatten(RunDossiq(L"verify --json good.snx false.snx", dir).outPath);
+    const struct {
+        const char* verdict;
+        const char* counterDecoding;
+    } expected[] = {{"\"passed\"", "\"notTampered\""}, {"\"tampered\"", "\"tampered\""}};
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        const std::string c = "containers[" + std::to_string(i) + "]";
+        SCOPED_TRACE(c);
+        EXPECT_EQ(expected[i].verdict, Value(json, c + ".verdict"));
+        ASSERT_EQ("2", Value(json, c + ".signatures.length"));
+        EXPECT_EQ("null", Value(json, c + ".signatures[0].countersigns"));
+        EXPECT_EQ("\"passed\"", Value(json, c + ".signatures[0].verdict"));
+        EXPECT_EQ("0", Value(json, c + ".signatures[1].countersigns"));
+        EXPECT_EQ(expected[i].counterDecoding, Value(json, c + ".signatures[1].decoding"));
+    }
+    EXPECT_NE(std::string::npos,
+              Value(json, "containers[0].signatures[1].signer.subject").find("O=Dossiq"));
+}
