@@ -244,8 +244,10 @@ std::wstring FillPlaceholders(const std::wstring& pattern, const std::vector<std
     return text;
 }
 
-std::vector<ReportDetail> DetailsOf(const ValidationReport& report,
-                                    const SignatureFacts& signature) {
+namespace {
+
+std::vector<ReportDetail> SignatureDetails(const ValidationReport& report,
+                                           const SignatureFacts& signature) {
     std::vector<ReportDetail> details;
     switch (report.decoding) {
     case DecodingOutcome::Unreadable: {
@@ -343,6 +345,49 @@ std::vector<ReportDetail> DetailsOf(const ValidationReport& report,
     return details;
 }
 
+// The common name in a distinguished name as the report writes it ("E=..., CN=Jelena
+// Jovanović, O=..."); the whole name when it has none.
+std::wstring CommonNameOf(const std::wstring& name) {
+    const size_t at = name.find(L"CN=");
+    if (at == std::wstring::npos || (at > 0 && name[at - 1] != L' ')) {
+        return name;
+    }
+    const size_t start = at + 3;
+    if (start < name.size() && name[start] == L'"') {
+        const size_t close = name.find(L'"', start + 1);
+        return name.substr(start + 1,
+                           close == std::wstring::npos ? std::wstring::npos : close - start - 1);
+    }
+    return name.substr(start, name.find(L", ", start) - start);
+}
+
+// Whom an opened envelope was made for, by name (or issuer and serial), and whose key opened
+// it (`code`).
+ReportDetail RecipientsDetail(const ValidationReport& report) {
+    ReportDetail detail{DetailKind::Recipients, {}};
+    for (size_t i = 0; i < report.recipients.size(); ++i) {
+        const SignerReport& recipient = report.recipients[i].certificate;
+        detail.facts.push_back(!recipient.subject.empty()
+                                   ? CommonNameOf(recipient.subject)
+                                   : recipient.issuer + L", " + recipient.serial);
+        if (report.recipients[i].yours) {
+            detail.code = static_cast<int>(i);
+        }
+    }
+    return detail;
+}
+
+} // namespace
+
+std::vector<ReportDetail> DetailsOf(const ValidationReport& report,
+                                    const SignatureFacts& signature) {
+    std::vector<ReportDetail> details = SignatureDetails(report, signature);
+    if (report.decoding != DecodingOutcome::NotForThisUser && !report.recipients.empty()) {
+        details.push_back(RecipientsDetail(report));
+    }
+    return details;
+}
+
 std::vector<ReportDetail> DetailsOf(const ValidationReport& report) {
     return DetailsOf(report, report.Selected());
 }
@@ -386,6 +431,17 @@ DetailText DetailTextOf(const ReportDetail& detail) {
                     names.push_back(LocalizedListItem(IDS_DETAIL_CHECK_NAMES, check));
                 }
             }
+        }
+        text.text = Replace(text.text, L"%1", JoinNames(names));
+        return text;
+    }
+    if (detail.kind == DetailKind::Recipients) {
+        std::vector<std::wstring> names;
+        for (size_t i = 0; i < detail.facts.size(); ++i) {
+            names.push_back(MHFX::ReadableText(detail.facts[i]) +
+                            (static_cast<int>(i) == detail.code
+                                 ? L" " + LoadLocalizedString(IDS_DETAIL_OPENED_WITH_YOUR_KEY)
+                                 : std::wstring()));
         }
         text.text = Replace(text.text, L"%1", JoinNames(names));
         return text;

@@ -47,6 +47,7 @@ enum class DetailKind {
     CrlFromContainer,     // facts: the kept list's issuer, this update, next update
     SignerMismatch,       // facts: the subject of the certificate the document presents
     UnsupportedAlgorithm, // facts: the algorithm's OID
+    Recipients,           // facts: each recipient's name; `code`: the one whose key opened it
 };
 
 struct ReportDetail {

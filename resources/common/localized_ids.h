@@ -113,6 +113,8 @@
 // In place of the tampered line, in every deliverable.
 #define IDS_UNSUPPORTED_ALGORITHM 1225
 #define IDS_DETAIL_FIRST 1230
+// After the list of recipients, the one whose key opened the document.
+#define IDS_DETAIL_OPENED_WITH_YOUR_KEY 1326
 
 // A check's reason (CheckReason), one piece each; the English ones are the JSON's words.
 #define IDS_REASON_UNDECODED 1430

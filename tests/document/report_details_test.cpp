@@ -51,7 +51,7 @@ TEST(ReportDetails, EveryKindHasItsTextsInEveryLanguage) {
     std::vector<std::wstring> english;
     for (WORD language : {LanguageEnglish, LanguageSerbianLatin, LanguageSerbianCyrillic}) {
         scope.Set(language);
-        for (int kind = 0; kind <= static_cast<int>(DetailKind::CrlFromContainer); ++kind) {
+        for (int kind = 0; kind <= static_cast<int>(DetailKind::Recipients); ++kind) {
             SCOPED_TRACE(kind);
             const ReportDetail detail = {
                 static_cast<DetailKind>(kind), {L"one", L"two", L"three"}, 5};
@@ -90,6 +90,35 @@ TEST(ReportDetails, FactsAreFilledInOnePassAndSpelledOut) {
         EXPECT_NE(std::wstring::npos, text.find(c.shown)) << text.c_str();
         EXPECT_EQ(std::wstring::npos, text.find(L'\x1B')) << text.c_str();
     }
+}
+
+// An opened envelope lists whom it was made for, by name or by issuer and serial, marking
+// the recipient whose key opened it; one made for someone else says so instead.
+TEST(ReportDetails, RecipientsAreListedWithTheOneWhoseKeyOpenedIt) {
+    TestSupport::LanguageScope scope(LanguageEnglish);
+    ValidationReport report;
+    report.decoding = DecodingOutcome::NotTampered;
+    const auto recipient = [](const wchar_t* subject, const wchar_t* issuer, bool yours) {
+        RecipientReport named;
+        named.certificate.subject = subject;
+        named.certificate.issuer = issuer;
+        named.certificate.serial = L"0A1B";
+        named.yours = yours;
+        return named;
+    };
+    report.recipients = {
+        recipient(L"E=a@dossiq.test, CN=Petar Petrovi\u0107, O=Dossiq", L"CN=CA", false),
+        recipient(L"CN=\"Jovanovi\u0107, Jelena\", O=Dossiq", L"CN=CA", true),
+        recipient(L"", L"CN=Other CA", false),
+    };
+    const std::vector<ReportDetail> details = DetailsOf(report);
+    ASSERT_FALSE(details.empty());
+    ASSERT_EQ(DetailKind::Recipients, details.back().kind);
+    EXPECT_EQ(L"The document was encrypted for: Petar Petrovi\u0107, Jovanovi\u0107, Jelena "
+              L"(opened with your key), CN=Other CA, 0A1B.",
+              DetailTextOf(details.back()).text);
+    report.decoding = DecodingOutcome::NotForThisUser;
+    EXPECT_EQ(DetailKind::NotForThisUser, DetailsOf(report).back().kind);
 }
 
 TEST(ReportDetails, TimestampTellsWhichTimeTheChecksWereMadeAt) {
