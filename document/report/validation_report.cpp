@@ -42,12 +42,11 @@ std::array<CheckStatus, kReportCheckCount> CheckStatusesOf(ValidationResult resu
     return statuses;
 }
 
-bool HasPassed(const ValidationReport& report) {
-    return VerdictOf(report) == L"passed";
-}
+namespace {
 
-std::wstring VerdictOf(const SignatureFacts& signature) {
-    switch (signature.decoding) {
+// The verdict a decoding decides alone; null when the checks decide it.
+const wchar_t* DecodingVerdict(DecodingOutcome decoding) {
+    switch (decoding) {
     case DecodingOutcome::Tampered:
         return L"tampered";
     case DecodingOutcome::Unreadable:
@@ -57,6 +56,19 @@ std::wstring VerdictOf(const SignatureFacts& signature) {
         return L"locked";
     case DecodingOutcome::NotTampered:
         break;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool HasPassed(const ValidationReport& report) {
+    return VerdictOf(report) == L"passed";
+}
+
+std::wstring VerdictOf(const SignatureFacts& signature) {
+    if (const wchar_t* verdict = DecodingVerdict(signature.decoding)) {
+        return verdict;
     }
     if (!signature.signer.present) {
         return L"unsigned";
@@ -69,16 +81,8 @@ std::wstring VerdictOf(const SignatureFacts& signature) {
 }
 
 std::wstring VerdictOf(const ValidationReport& report) {
-    switch (report.decoding) {
-    case DecodingOutcome::Tampered:
-        return L"tampered";
-    case DecodingOutcome::Unreadable:
-    case DecodingOutcome::Unsupported:
-        return L"unreadable";
-    case DecodingOutcome::NotForThisUser:
-        return L"locked";
-    case DecodingOutcome::NotTampered:
-        break;
+    if (const wchar_t* verdict = DecodingVerdict(report.decoding)) {
+        return verdict;
     }
     if (report.signatures.empty()) {
         return L"unsigned";
