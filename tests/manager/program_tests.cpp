@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <cstdio>
 #include <shlobj.h>
 
 #include "common/language_scope.h"
@@ -45,12 +47,21 @@ struct Process {
     }
 };
 
+// Under load the test system now and then fails to start a process at once (seen with five
+// started together); the program is not involved yet, so a start is tried again.
 bool Start(Process& process, const std::wstring& arguments) {
     std::wstring line = L"\"" + ProgramPath() + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    return ::CreateProcessW(ProgramPath().c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            nullptr, &startup, &process.info) != FALSE;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (::CreateProcessW(ProgramPath().c_str(), line.data(), nullptr, nullptr, FALSE, 0,
+                             nullptr, nullptr, &startup, &process.info)) {
+            return true;
+        }
+        std::printf("starting the program failed (%lu), trying again\n", ::GetLastError());
+        ::Sleep(500);
+    }
+    return false;
 }
 
 struct Found {
@@ -138,8 +149,8 @@ TEST(Program, PreferencesThatCannotBeLoadedAreNamedInOneMessage) {
     if (box) {
         text = WindowText(::GetDlgItem(box, 0xFFFF));
         EXPECT_EQ(L"Vantor Manager", WindowText(box));
-        EXPECT_EQ(nullptr,
-                  WaitForWindow(process.info.dwProcessId, 0, Dossiq::Manager::kManagerWindowClass, 100));
+        EXPECT_EQ(nullptr, WaitForWindow(process.info.dwProcessId, 0,
+                                         Dossiq::Manager::kManagerWindowClass, 100));
         ::PostMessageW(box, WM_COMMAND, IDOK, 0);
     }
     EXPECT_EQ(0u, process.Wait(20000));
@@ -165,7 +176,8 @@ TEST(Program, LanguageChangeRestartsWithTheSameContainer) {
 
     Process first;
     ASSERT_TRUE(Start(first, L"\"" + container + L"\""));
-    const HWND frame = WaitForWindow(first.info.dwProcessId, 0, Dossiq::Manager::kManagerWindowClass);
+    const HWND frame =
+        WaitForWindow(first.info.dwProcessId, 0, Dossiq::Manager::kManagerWindowClass);
     ASSERT_NE(nullptr, frame);
     EXPECT_EQ(L"Vantor Manager - my doc.snx", WindowText(frame));
     const HMODULE module = MHFX::CurrentModule();
@@ -184,7 +196,8 @@ TEST(Program, LanguageChangeRestartsWithTheSameContainer) {
     ::PostMessageW(notice, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(1u, first.Wait(20000));
 
-    const HWND second = WaitForWindow(0, first.info.dwProcessId, Dossiq::Manager::kManagerWindowClass);
+    const HWND second =
+        WaitForWindow(0, first.info.dwProcessId, Dossiq::Manager::kManagerWindowClass);
     ASSERT_NE(nullptr, second);
     EXPECT_EQ(L"Vantor Manager - my doc.snx", WindowText(second));
     EXPECT_TRUE(WaitForReportLine(second, LoadLocalizedString(module, LanguageSerbianLatin, 524)));
