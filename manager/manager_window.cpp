@@ -514,7 +514,9 @@ void ManagerWindow::OnAddSignature() {
         return;
     }
     const std::wstring path = document_->Path();
-    if (CoSigningCommand(path, Handle(), IDS_MANAGER_NAME).Run()) {
+    const bool added = CoSigningCommand(path, Handle(), IDS_MANAGER_NAME).Run();
+    busy_ = false; // the command has ended: the document may be replaced
+    if (added) {
         OpenPath(path); // the report shows the new signature
     }
 }
@@ -876,9 +878,10 @@ void ManagerWindow::OnCommand(UINT id) {
     if (!commands_.IsEnabled(id) || busy_) {
         return;
     }
+    // So does adding a signature, whose certificate choice and questions own no window here.
     const bool extracts = id == ID_ACTION_VIEW || id == ID_ACTION_EXTRACT ||
                           id == ID_ACTION_EXTRACT_TO || id == ID_ACTION_EXTRACT_ALL ||
-                          id == ID_ACTION_EXTRACT_ALL_TO;
+                          id == ID_ACTION_EXTRACT_ALL_TO || id == ID_ACTION_ADD_SIGNATURE;
     const std::shared_ptr<Document> held = extracts ? document_ : nullptr;
     busy_ = extracts;
     struct Running {

@@ -10,14 +10,17 @@
 #include <algorithm>
 #include <mutex>
 
+#include "common/control_readers.h"
 #include "common/drop_list.h"
 #include "common/language_scope.h"
 #include "common/test_support.h"
 #include "config/localization.h"
 #include "document/container/document.h"
+#include "document/report/validation_report.h"
 #include "manager/document_entries.h"
 #include "foundation/resource_string.h"
 #include "manager/manager_test_support.h"
+#include "pki/store_scenario.h"
 #include "resources/common/localized_ids.h"
 #include "resources/manager/resource.h"
 
@@ -272,6 +275,34 @@ TEST(Extract, WritesEveryRowSelectedAndOpensNothingWhileItAsks) {
     box.Command(ID_ACTION_EXTRACT_TO);
     EXPECT_EQ("top", ReadFileBytes(target + L"\\readme.txt"));
     EXPECT_EQ("deeper", ReadFileBytes(target + L"\\b.txt"));
+}
+
+// Adding a signature keeps the window from opening another container while the certificate
+// is chosen; once it is done the same document shows both signatures.
+TEST(AddSignature, OpensNothingWhileTheCertificateIsChosenThenShowsBothSignatures) {
+    Opened box(kEntries);
+    const std::wstring other = box.folder + L"\\other.snx";
+    WriteSignedContainer(other, MakeArchive({"other.txt=other"}), "qualified");
+    TestPki::StoreScenario stores({"qualified_others", "qualified_reversed"}, {}, {});
+    const HWND window = box.shown->Handle();
+    for (const int answer : {IDCANCEL, IDOK}) {
+        SCOPED_TRACE(answer);
+        DialogWatcher chooser({L"Select certificate"}, [&](HWND dialog) {
+            ::PostMessageW(window, WM_DROPFILES,
+                           reinterpret_cast<WPARAM>(TestSupport::DropFilesGlobal({other})), 0);
+            ::Sleep(500);
+            TestSupport::SelectListViewRow(TestSupport::ChildByClass(dialog, L"SysListView32"), 0);
+            TestSupport::PressButton(dialog, answer);
+        });
+        DialogWatcher told({L"Vantor Manager"});
+        box.Command(ID_ACTION_ADD_SIGNATURE);
+        Pump(300);
+        ASSERT_EQ(1u, chooser.Seen().size());
+        ASSERT_TRUE(WaitForFinalReport(*box.shown));
+        EXPECT_EQ(box.path, box.shown->window.CurrentDocument()->Path());
+        EXPECT_EQ(answer == IDOK ? 2u : 1u, box.shown->window.FinishedReport()->signatures.size());
+        EXPECT_EQ(answer == IDOK ? 1u : 0u, told.Seen().size());
+    }
 }
 
 TEST(ExtractAll, AsksBeforeReplacingAndFollowsEachAnswer) {
