@@ -109,13 +109,13 @@ TEST(ReportDetails, RecipientsAreListedWithTheOneWhoseKeyOpenedIt) {
     report.recipients = {
         recipient(L"E=a@dossiq.test, CN=Petar Petrovi\u0107, O=Dossiq", L"CN=CA", false),
         recipient(L"CN=\"Jovanovi\u0107, Jelena\", O=Dossiq", L"CN=CA", true),
-        recipient(L"", L"CN=Other CA", false),
+        recipient(L"", L"CN=Other\x1B[2K CA", false), // a stranger's, spelled out
     };
     const std::vector<ReportDetail> details = DetailsOf(report);
     ASSERT_FALSE(details.empty());
     ASSERT_EQ(DetailKind::Recipients, details.back().kind);
     EXPECT_EQ(L"The document was encrypted for: Petar Petrovi\u0107, Jovanovi\u0107, Jelena "
-              L"(opened with your key), CN=Other CA, 0A1B.",
+              L"(opened with your key), CN=Other\\x1B[2K CA, 0A1B.",
               DetailTextOf(details.back()).text);
     report.decoding = DecodingOutcome::NotForThisUser;
     EXPECT_EQ(DetailKind::NotForThisUser, DetailsOf(report).back().kind);
